@@ -1,0 +1,29 @@
+#include "platform/foundation/parallel.h"
+
+#include <tbb/blocked_range.h>
+#include <tbb/info.h>
+#include <tbb/parallel_for.h>
+
+namespace foundation {
+
+void parallelForRange(std::int64_t first, std::int64_t last,
+                      const std::function<void(std::int64_t, std::int64_t)>& body, std::int64_t grain) {
+  if (last <= first) return;
+  if (grain < 1) grain = 1;
+  if (last - first <= grain) {
+    body(first, last);
+    return;
+  }
+  tbb::parallel_for(tbb::blocked_range<std::int64_t>(first, last, std::size_t(grain)),
+                    [&](const tbb::blocked_range<std::int64_t>& r) { body(r.begin(), r.end()); });
+}
+
+void parallelFor(std::int64_t first, std::int64_t last, const std::function<void(std::int64_t)>& body) {
+  parallelForRange(first, last, [&](std::int64_t b, std::int64_t e) {
+    for (std::int64_t i = b; i < e; ++i) body(i);
+  });
+}
+
+int hardwareConcurrency() { return tbb::info::default_concurrency(); }
+
+}  // namespace foundation

@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "platform/foundation/value.h"
+
+using foundation::Dictionary;
+using foundation::Value;
+
+TEST(Value, NumericCoercions) {
+  struct Case {
+    Value value;
+    std::optional<double> asDouble;
+    std::optional<std::int64_t> asInt;
+  };
+  const Case cases[] = {
+      {Value(true), 1.0, 1},       {Value(false), 0.0, 0},   {Value(42), 42.0, 42},
+      {Value(-7), -7.0, -7},       {Value(2.9), 2.9, 2},     {Value(-2.9), -2.9, -2},
+      {Value("3"), std::nullopt, std::nullopt}, {Value(), std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(c.value.toDouble(), c.asDouble) << c.value.debugString();
+    EXPECT_EQ(c.value.toInt(), c.asInt) << c.value.debugString();
+  }
+}
+
+TEST(Value, DictionaryKeepsInsertionOrderAndReplacesInPlace) {
+  Dictionary d{{"b", 1}, {"a", 2}};
+  d.set("c", 3);
+  d.set("b", 4);
+  std::vector<std::string> keys;
+  for (const auto& [k, v] : d) keys.push_back(k);
+  EXPECT_EQ(keys, (std::vector<std::string>{"b", "a", "c"}));
+  EXPECT_EQ(d.find("b")->intOr(0), 4);
+  EXPECT_TRUE(d.erase("a"));
+  EXPECT_FALSE(d.contains("a"));
+}
+
+TEST(Value, CopiesAreIndependent) {
+  Value a(Dictionary{{"k", Value(foundation::Array{1, 2})}});
+  Value b = a;
+  b.asDictionary()->set("k", 5);
+  EXPECT_TRUE(a.get("k")->isArray());
+  EXPECT_EQ(b.get("k")->intOr(0), 5);
+}
+
+TEST(Value, NestedLookup) {
+  Value props(Dictionary{{"{Exif}", Value(Dictionary{{"DateTimeOriginal", "2020:01:02 03:04:05"}})}});
+  ASSERT_NE(props.get({"{Exif}", "DateTimeOriginal"}), nullptr);
+  EXPECT_EQ(props.get({"{Exif}", "DateTimeOriginal"})->stringOr(""), "2020:01:02 03:04:05");
+  EXPECT_EQ(props.get({"{Exif}", "Missing"}), nullptr);
+  EXPECT_EQ(props.get({"{GPS}", "Latitude"}), nullptr);
+}
