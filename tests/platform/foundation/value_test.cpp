@@ -12,9 +12,14 @@ TEST(Value, NumericCoercions) {
     std::optional<std::int64_t> asInt;
   };
   const Case cases[] = {
-      {Value(true), 1.0, 1},       {Value(false), 0.0, 0},   {Value(42), 42.0, 42},
-      {Value(-7), -7.0, -7},       {Value(2.9), 2.9, 2},     {Value(-2.9), -2.9, -2},
-      {Value("3"), std::nullopt, std::nullopt}, {Value(), std::nullopt, std::nullopt},
+      {Value(true), 1.0, 1},
+      {Value(false), 0.0, 0},
+      {Value(42), 42.0, 42},
+      {Value(-7), -7.0, -7},
+      {Value(2.9), 2.9, 2},
+      {Value(-2.9), -2.9, -2},
+      {Value("3"), std::nullopt, std::nullopt},
+      {Value(), std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.value.toDouble(), c.asDouble) << c.value.debugString();

@@ -1,0 +1,66 @@
+#pragma once
+// File-system services: atomic writes, bounded reads, free names, creation
+// dates, tags, folder enumeration and the application's folders.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/value.h"
+
+namespace foundation {
+
+// Writes bytes to a temporary file in the destination's folder, flushes it to
+// disk and renames it over path. On failure the old file (if any) is left as
+// it was and no temporary file remains. Keeps an existing file's permissions.
+bool writeFileAtomically(const std::string& path, const Data& bytes);
+
+// The whole file, or nullopt when it cannot be read or is larger than maxBytes.
+std::optional<Data> readFile(const std::string& path, std::size_t maxBytes = std::size_t(1) << 30);
+
+// The path itself when nothing (file or folder) exists there, else the first
+// free "<path without extension> N.<extension>" for N = 2, 3, ... (the
+// extension is put back only when there is one): photo.jpg, photo 2.jpg, ...
+std::string freeName(const std::string& path);
+
+// The path itself when nothing exists there, else the first free
+// "<path> N" for N = 2, 3, ...: the number goes after the whole name,
+// extension included (for folders such as "Icons.iconset" -> "Icons.iconset 2").
+std::string freeNameAppendingNumber(const std::string& path);
+
+// The file's birth time where the file system records it, else its
+// modification time; nullopt when the path cannot be examined.
+std::optional<Date> creationDate(const std::string& path);
+
+// Tag names kept in the "user.xdg.tags" extended attribute, comma-separated.
+// Reading answers an empty list and writing false on any failure, silently.
+// Writing an empty list removes the attribute.
+std::vector<std::string> readTags(const std::string& path);
+bool writeTags(const std::string& path, const std::vector<std::string>& tags);
+
+// Calls visit for every entry of folder that is not a folder, in directory
+// order. Hidden entries (names starting with ".") are skipped together with
+// what is inside hidden folders unless includeHidden. Folders are entered
+// when recursive, but links to folders are never followed (a link to a file
+// is reported like a file). Unreadable folders are skipped.
+void enumerateFiles(const std::string& folder, bool recursive,
+                    const std::function<void(const std::filesystem::path&)>& visit,
+                    bool includeHidden = false);
+
+// The path of a bundled resource (name relative to the resources folder):
+// beside the executable in the build tree, in the source tree's resources
+// folder when known, else under <prefix>/share/velumar. Answers the first
+// existing candidate, else the installed location.
+std::string bundleResourcePath(const std::string& name);
+
+// $XDG_DATA_HOME/velumar (default ~/.local/share/velumar), created when
+// missing.
+std::string applicationSupportDirectory();
+
+// The system's temporary folder ($TMPDIR, else /tmp).
+std::string temporaryDirectory();
+
+}  // namespace foundation

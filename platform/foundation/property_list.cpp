@@ -1,0 +1,286 @@
+#include "platform/foundation/property_list.h"
+
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/property_list_limits.h"
+
+namespace foundation {
+
+namespace {
+
+// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
+constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
+// Deeper nesting than this is refused rather than risking the stack, and
+// more values than this rather than risking memory.
+constexpr int kMaxDepth = 512;
+constexpr std::uint64_t kMaxNodes = 4'000'000;
+
+struct PlistDeleter {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+std::optional<Value> fromPlist(plist_t node, int depth);
+
+std::optional<Value> arrayFromPlist(plist_t node, int depth) {
+  Array array;
+  const std::uint32_t count = plist_array_get_size(node);
+  array.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    auto item = fromPlist(plist_array_get_item(node, i), depth + 1);
+    if (!item) return std::nullopt;
+    array.push_back(std::move(*item));
+  }
+  return Value(std::move(array));
+}
+
+std::optional<Value> dictionaryFromPlist(plist_t node, int depth) {
+  Dictionary dictionary;
+  plist_dict_iter iterator = nullptr;
+  plist_dict_new_iter(node, &iterator);
+  if (iterator == nullptr) return std::nullopt;
+  std::optional<Value> result;
+  bool failed = false;
+  for (;;) {
+    char* key = nullptr;
+    plist_t item = nullptr;
+    plist_dict_next_item(node, iterator, &key, &item);
+    if (item == nullptr) {
+      std::free(key);
+      break;
+    }
+    std::string keyText = key ? key : "";
+    std::free(key);
+    auto value = fromPlist(item, depth + 1);
+    if (!value) {
+      failed = true;
+      break;
+    }
+    dictionary.set(std::move(keyText), std::move(*value));
+  }
+  std::free(iterator);
+  if (failed) return std::nullopt;
+  return Value(std::move(dictionary));
+}
+
+Date dateFromPlist(plist_t node) {
+  std::int32_t seconds = 0;
+  std::int32_t micros = 0;
+  plist_get_date_val(node, &seconds, &micros);
+  // Before the reference date the library answers the fraction's magnitude.
+  double total = seconds < 0 ? double(seconds) - std::abs(micros) / 1e6 : double(seconds) + micros / 1e6;
+  auto sinceUnix = std::chrono::duration<double>(total + double(kReferenceDateUnixSeconds));
+  return Date(std::chrono::duration_cast<Date::duration>(sinceUnix));
+}
+
+std::optional<Value> fromPlist(plist_t node, int depth) {
+  if (node == nullptr || depth > kMaxDepth) return std::nullopt;
+  switch (plist_get_node_type(node)) {
+    case PLIST_BOOLEAN: {
+      std::uint8_t b = 0;
+      plist_get_bool_val(node, &b);
+      return Value(b != 0);
+    }
+    case PLIST_UINT: {
+      // The library keeps every integer in 64 bits; signed ones come back
+      // in two's complement.
+      std::uint64_t u = 0;
+      plist_get_uint_val(node, &u);
+      return Value(static_cast<std::int64_t>(u));
+    }
+    case PLIST_UID: {
+      std::uint64_t u = 0;
+      plist_get_uid_val(node, &u);
+      return Value(static_cast<std::int64_t>(u));
+    }
+    case PLIST_REAL: {
+      double d = 0;
+      plist_get_real_val(node, &d);
+      return Value(d);
+    }
+    case PLIST_STRING: {
+      std::uint64_t length = 0;
+      const char* text = plist_get_string_ptr(node, &length);
+      return Value(std::string(text ? text : "", text ? length : 0));
+    }
+    case PLIST_KEY: {
+      char* text = nullptr;
+      plist_get_key_val(node, &text);
+      Value value(std::string(text ? text : ""));
+      std::free(text);
+      return value;
+    }
+    case PLIST_DATA: {
+      std::uint64_t length = 0;
+      const char* bytes = plist_get_data_ptr(node, &length);
+      if (bytes == nullptr) return Value(Data());
+      const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes);
+      return Value(Data(begin, begin + length));
+    }
+    case PLIST_DATE:
+      return Value(dateFromPlist(node));
+    case PLIST_ARRAY:
+      return arrayFromPlist(node, depth);
+    case PLIST_DICT:
+      return dictionaryFromPlist(node, depth);
+    default:
+      return std::nullopt;
+  }
+}
+
+plist_t dateToPlist(const Date& date) {
+  // Whole seconds, rounded down: the XML form keeps no fraction.
+  double seconds =
+      std::chrono::duration<double>(date.time_since_epoch()).count() - double(kReferenceDateUnixSeconds);
+  seconds = std::floor(seconds);
+  constexpr double lowest = double(std::numeric_limits<std::int32_t>::min());
+  constexpr double highest = double(std::numeric_limits<std::int32_t>::max());
+  if (!(seconds >= lowest && seconds <= highest)) {
+    log("Property list: date out of range, clamped");
+    seconds = seconds < lowest || std::isnan(seconds) ? lowest : highest;
+  }
+  return plist_new_date(static_cast<std::int32_t>(seconds), 0);
+}
+
+PlistPtr toPlist(const Value& value, int depth) {
+  if (depth > kMaxDepth) return nullptr;
+  switch (value.type()) {
+    case Value::Type::Null:
+      return nullptr;
+    case Value::Type::Bool:
+      return PlistPtr(plist_new_bool(*value.toBool() ? 1 : 0));
+    case Value::Type::Integer:
+      return PlistPtr(plist_new_uint(static_cast<std::uint64_t>(*value.toInt())));
+    case Value::Type::Real:
+      return PlistPtr(plist_new_real(*value.toDouble()));
+    case Value::Type::String:
+      return PlistPtr(plist_new_string(value.asString()->c_str()));
+    case Value::Type::Data: {
+      const Data& data = *value.asData();
+      return PlistPtr(plist_new_data(reinterpret_cast<const char*>(data.data()), data.size()));
+    }
+    case Value::Type::Date:
+      return PlistPtr(dateToPlist(*value.asDate()));
+    case Value::Type::Array: {
+      PlistPtr array(plist_new_array());
+      for (const Value& item : *value.asArray()) {
+        PlistPtr node = toPlist(item, depth + 1);
+        if (!node) return nullptr;
+        plist_array_append_item(array.get(), node.release());
+      }
+      return array;
+    }
+    case Value::Type::Dictionary: {
+      PlistPtr dictionary(plist_new_dict());
+      for (const auto& [key, item] : *value.asDictionary()) {
+        if (item.isNull()) continue;
+        PlistPtr node = toPlist(item, depth + 1);
+        if (!node) return nullptr;
+        plist_dict_set_item(dictionary.get(), key.c_str(), node.release());
+      }
+      return dictionary;
+    }
+  }
+  return nullptr;
+}
+
+bool startsWith(const Data& bytes, std::string_view prefix) {
+  return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
+}
+
+}  // namespace
+
+std::optional<Value> readPropertyListData(const Data& bytes) {
+  if (bytes.empty()) {
+    log("Property list: empty data");
+    return std::nullopt;
+  }
+  if (bytes.size() > kMaxPropertyListBytes) {
+    log("Property list: {} bytes is too large", bytes.size());
+    return std::nullopt;
+  }
+  plist_t root = nullptr;
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  const PropertyListLimits limits{kMaxDepth, kMaxNodes};
+  if (startsWith(bytes, "bplist00")) {
+    std::string problem;
+    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &problem)) {
+      log("Property list: malformed binary property list ({})", problem);
+      return std::nullopt;
+    }
+    plist_from_bin(text, length, &root);
+  } else {
+    if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
+      log("Property list: XML nested too deeply or too many elements");
+      return std::nullopt;
+    }
+    plist_from_xml(text, length, &root);
+  }
+  PlistPtr owner(root);
+  if (root == nullptr) {
+    log("Property list: not a well-formed property list");
+    return std::nullopt;
+  }
+  if (plist_get_node_type(root) != PLIST_DICT) {
+    log("Property list: the root is not a dictionary");
+    return std::nullopt;
+  }
+  auto value = fromPlist(root, 0);
+  if (!value) log("Property list: unreadable contents");
+  return value;
+}
+
+std::optional<Value> readPropertyList(const std::string& path) {
+  auto bytes = readFile(path, kMaxPropertyListBytes);
+  if (!bytes) {
+    log("Property list: cannot read {}", path);
+    return std::nullopt;
+  }
+  auto value = readPropertyListData(*bytes);
+  if (!value) log("Property list: {} is not a readable dictionary", path);
+  return value;
+}
+
+std::optional<Data> propertyListXML(const Value& value) {
+  PlistPtr root = toPlist(value, 0);
+  if (!root) {
+    log("Property list: value cannot be written ({})", value.isNull() ? "null" : "null or too deep inside");
+    return std::nullopt;
+  }
+  char* xml = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(root.get(), &xml, &length);
+  if (xml == nullptr) return std::nullopt;
+  Data bytes(reinterpret_cast<const std::uint8_t*>(xml), reinterpret_cast<const std::uint8_t*>(xml) + length);
+  plist_to_xml_free(xml);
+  return bytes;
+}
+
+bool writePropertyList(const std::string& path, const Value& value) {
+  auto bytes = propertyListXML(value);
+  if (!bytes) return false;
+  if (!writeFileAtomically(path, *bytes)) {
+    log("Property list: cannot write {}", path);
+    return false;
+  }
+  return true;
+}
+
+Value singlePrecisionReal(double x) {
+  // Out-of-range values become infinities, as a float store would make them.
+  if (std::isfinite(x) && std::abs(x) > double(std::numeric_limits<float>::max())) {
+    return Value(std::copysign(std::numeric_limits<double>::infinity(), x));
+  }
+  return Value(double(static_cast<float>(x)));
+}
+
+}  // namespace foundation

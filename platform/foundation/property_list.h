@@ -1,0 +1,33 @@
+#pragma once
+// Property-list files (XML or binary) read into and written from Value.
+// Reading answers nullopt, with a log line, for anything that is not a
+// well-formed property list whose root is a dictionary.
+
+#include <optional>
+#include <string>
+
+#include "platform/foundation/value.h"
+
+namespace foundation {
+
+// Largest property-list file read; bigger files read as none.
+inline constexpr std::size_t kMaxPropertyListBytes = 64u << 20;
+
+// Reads an XML or binary property list whose root is a dictionary.
+std::optional<Value> readPropertyList(const std::string& path);
+std::optional<Value> readPropertyListData(const Data& bytes);
+
+// The XML form of value. Null entries of dictionaries are left out; a null
+// anywhere else cannot be written and answers nullopt. Dates are written to
+// the second, as the XML form holds no fractions.
+std::optional<Data> propertyListXML(const Value& value);
+
+// Writes value as an XML property list, atomically (an old file survives a
+// failed write).
+bool writePropertyList(const std::string& path, const Value& value);
+
+// A real narrowed to single precision, for keys stored as 32-bit floats: the
+// stored double is exactly double(float(x)).
+Value singlePrecisionReal(double x);
+
+}  // namespace foundation

@@ -1,0 +1,179 @@
+#include "platform/foundation/property_list_limits.h"
+
+#include <cstring>
+#include <vector>
+
+namespace foundation {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 8;
+constexpr std::size_t kTrailerSize = 32;
+
+std::uint64_t readBigEndian(const std::uint8_t* p, std::size_t width) {
+  std::uint64_t value = 0;
+  for (std::size_t i = 0; i < width; ++i) value = (value << 8) | p[i];
+  return value;
+}
+
+struct BinaryList {
+  const std::uint8_t* bytes;
+  std::size_t size;
+  std::size_t objectsEnd;  // the offset table starts here
+  std::size_t offsetSize;
+  std::size_t refSize;
+  std::uint64_t objectCount;
+  std::uint64_t tableOffset;
+
+  std::uint64_t objectOffset(std::uint64_t index) const {
+    return readBigEndian(bytes + tableOffset + index * offsetSize, offsetSize);
+  }
+};
+
+// The references of the container at offset, as [first, first + count * width);
+// false when the object is malformed. Non-containers answer count 0.
+bool containerReferences(const BinaryList& list, std::uint64_t offset, std::uint64_t* refsStart,
+                         std::uint64_t* refCount) {
+  *refCount = 0;
+  if (offset < kHeaderSize || offset >= list.objectsEnd) return false;
+  const std::uint8_t marker = list.bytes[offset];
+  const std::uint8_t kind = marker >> 4;
+  if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
+  std::uint64_t count = marker & 0x0f;
+  std::uint64_t position = offset + 1;
+  if (count == 0x0f) {
+    if (position >= list.objectsEnd) return false;
+    const std::uint8_t intMarker = list.bytes[position];
+    if ((intMarker >> 4) != 0x1) return false;
+    const std::size_t width = std::size_t(1) << (intMarker & 0x0f);
+    if (width > 8 || position + 1 + width > list.objectsEnd) return false;
+    count = readBigEndian(list.bytes + position + 1, width);
+    position += 1 + width;
+  }
+  const std::uint64_t refs = kind == 0xD ? count * 2 : count;
+  if (kind == 0xD && count > (std::uint64_t(1) << 62)) return false;
+  if (refs > (list.objectsEnd - position) / list.refSize) return false;
+  *refsStart = position;
+  *refCount = refs;
+  return true;
+}
+
+}  // namespace
+
+bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
+                                    const PropertyListLimits& limits, std::string* problem) {
+  auto fail = [&](const char* why) {
+    if (problem) *problem = why;
+    return false;
+  };
+  if (size < kHeaderSize + kTrailerSize || std::memcmp(bytes, "bplist00", kHeaderSize) != 0) {
+    return fail("too short or not a binary property list");
+  }
+  const std::uint8_t* trailer = bytes + size - kTrailerSize;
+  BinaryList list{
+      bytes, size, 0, trailer[6], trailer[7], readBigEndian(trailer + 8, 8), readBigEndian(trailer + 24, 8)};
+  const std::uint64_t topObject = readBigEndian(trailer + 16, 8);
+  if (list.offsetSize < 1 || list.offsetSize > 8 || list.refSize < 1 || list.refSize > 8) {
+    return fail("bad integer sizes in the trailer");
+  }
+  const std::uint64_t tableLimit = size - kTrailerSize;
+  if (list.objectCount == 0 || topObject >= list.objectCount || list.tableOffset < kHeaderSize ||
+      list.tableOffset > tableLimit || list.objectCount > (tableLimit - list.tableOffset) / list.offsetSize) {
+    return fail("bad object count, top object or offset table");
+  }
+  list.objectsEnd = std::size_t(list.tableOffset);
+  if (list.objectCount > list.objectsEnd) return fail("more objects than bytes");
+  if (list.objectCount > limits.maxNodes) return fail("too many objects");
+
+  // Depth-first walk from the top object, each object once: depth and the
+  // expanded node count are computed bottom-up, a reference back to an
+  // object still being walked is a cycle.
+  enum : std::uint8_t { kUnseen, kActive, kDone };
+  std::vector<std::uint8_t> state(std::size_t(list.objectCount), kUnseen);
+  std::vector<std::uint32_t> depth(std::size_t(list.objectCount), 0);
+  std::vector<std::uint64_t> nodes(std::size_t(list.objectCount), 0);  // capped by maxNodes
+  struct Frame {
+    std::uint64_t object;
+    std::uint64_t refsStart;
+    std::uint64_t refCount;
+    std::uint64_t next;
+  };
+  std::vector<Frame> stack;
+  auto enter = [&](std::uint64_t object) -> bool {
+    std::uint64_t refsStart = 0;
+    std::uint64_t refCount = 0;
+    if (!containerReferences(list, list.objectOffset(object), &refsStart, &refCount)) return false;
+    state[object] = kActive;
+    depth[object] = 1;
+    nodes[object] = 1;
+    stack.push_back({object, refsStart, refCount, 0});
+    return true;
+  };
+  if (!enter(topObject)) return fail("malformed object");
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.next == frame.refCount) {
+      const std::uint64_t finished = frame.object;
+      state[finished] = kDone;
+      stack.pop_back();
+      if (!stack.empty()) {
+        const std::uint64_t parent = stack.back().object;
+        depth[parent] = std::max(depth[parent], depth[finished] + 1);
+        nodes[parent] += nodes[finished];
+        if (nodes[parent] > limits.maxNodes) return fail("too many objects once shared ones are expanded");
+      }
+      continue;
+    }
+    const std::uint64_t child =
+        readBigEndian(list.bytes + frame.refsStart + frame.next * list.refSize, list.refSize);
+    ++frame.next;
+    if (child >= list.objectCount) return fail("reference out of range");
+    if (state[child] == kActive) return fail("reference cycle");
+    if (state[child] == kDone) {
+      depth[frame.object] = std::max(depth[frame.object], depth[child] + 1);
+      nodes[frame.object] += nodes[child];
+      if (nodes[frame.object] > limits.maxNodes)
+        return fail("too many objects once shared ones are expanded");
+      continue;
+    }
+    if (stack.size() >= std::size_t(limits.maxDepth)) return fail("nested too deeply");
+    if (!enter(child)) return fail("malformed object");
+  }
+  if (depth[topObject] > std::uint32_t(limits.maxDepth)) return fail("nested too deeply");
+  return true;
+}
+
+bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
+                                 const PropertyListLimits& limits) {
+  int level = 0;
+  std::uint64_t elements = 0;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (bytes[i] != '<') continue;
+    std::size_t j = i + 1;
+    const bool closing = j < size && bytes[j] == '/';
+    if (closing) ++j;
+    // Every value and key is one element; keys double the node count at most.
+    if (!closing && ++elements > 2 * limits.maxNodes + 16) return false;
+    auto nameIs = [&](const char* name) {
+      const std::size_t length = std::strlen(name);
+      if (j + length > size || std::memcmp(bytes + j, name, length) != 0) return false;
+      // The name must end here: "<array>", "<array/>", "<dict >".
+      return j + length == size || bytes[j + length] == '>' || bytes[j + length] == '/' ||
+             bytes[j + length] == ' ' || bytes[j + length] == '\t' || bytes[j + length] == '\n' ||
+             bytes[j + length] == '\r';
+    };
+    if (!nameIs("array") && !nameIs("dict")) continue;
+    if (closing) {
+      --level;
+      continue;
+    }
+    // An empty element "<array/>" does not nest.
+    std::size_t end = j;
+    while (end < size && bytes[end] != '>') ++end;
+    if (end < size && bytes[end - 1] == '/') continue;
+    if (++level > limits.maxDepth) return false;
+  }
+  return true;
+}
+
+}  // namespace foundation

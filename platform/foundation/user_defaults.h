@@ -1,0 +1,55 @@
+#pragma once
+// The user's settings: a property-list dictionary kept in
+// $XDG_CONFIG_HOME/velumar/velumar.plist (default ~/.config/velumar/), read at
+// first use and written by synchronize(). Every getter answers nullopt when
+// the key is missing, so a stored false/0/"" is told apart from no value.
+// Thread-safe.
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/value.h"
+
+namespace foundation {
+
+class UserDefaults {
+ public:
+  // The process's defaults.
+  static UserDefaults& standard();
+  // The default file location under the configuration folder.
+  static std::string standardPath();
+
+  // Defaults kept in the property list at path (read at first use).
+  explicit UserDefaults(std::string path);
+
+  std::optional<Value> object(const std::string& key) const;
+  // Numbers coerce as Value's do (bool, integer or real for any of them).
+  std::optional<bool> boolForKey(const std::string& key) const;
+  std::optional<std::int64_t> integerForKey(const std::string& key) const;
+  std::optional<double> doubleForKey(const std::string& key) const;
+  std::optional<std::string> stringForKey(const std::string& key) const;
+  std::optional<Data> dataForKey(const std::string& key) const;
+
+  // Stores value (a null value removes the key).
+  void set(const std::string& key, Value value);
+  void remove(const std::string& key);
+
+  // Writes the settings atomically when anything changed since the last
+  // write; creates the folder when missing. False when the write failed.
+  bool synchronize();
+
+  const std::string& path() const { return path_; }
+
+ private:
+  void loadLocked() const;
+
+  std::string path_;
+  mutable std::mutex mutex_;
+  mutable bool loaded_ = false;
+  mutable Dictionary values_;
+  bool dirty_ = false;
+};
+
+}  // namespace foundation

@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+#include <plist/plist.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "support/test_support.h"
+
+using namespace foundation;
+
+namespace {
+
+Data bytesOf(std::string_view text) {
+  return Data(text.begin(), text.end());
+}
+
+Date dateFromUnix(std::int64_t seconds) {
+  return Date(std::chrono::seconds(seconds));
+}
+
+// Binary form of value made by the library directly, to check our reader
+// against data we did not write.
+Data binaryOf(plist_t root) {
+  char* bytes = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(root, &bytes, &length);
+  Data data(bytes, bytes + length);
+  plist_to_bin_free(bytes);
+  plist_free(root);
+  return data;
+}
+
+}  // namespace
+
+TEST(PropertyList, EveryTypeRoundTripsThroughXML) {
+  const Value cases[] = {
+      Value(true),
+      Value(false),
+      Value(0),
+      Value(-1),
+      Value(std::numeric_limits<std::int64_t>::min()),
+      Value(std::numeric_limits<std::int64_t>::max()),
+      Value(std::int64_t(1) << 40),
+      Value(4294967295LL),
+      Value(0.1),
+      Value(-1.0e300),
+      Value(5e-324),
+      Value(std::numeric_limits<double>::infinity()),
+      Value(-std::numeric_limits<double>::infinity()),
+      singlePrecisionReal(0.1),
+      Value(""),
+      Value("Grüße, 日本語 & <tags> \"quoted\""),
+      Value(Data{0, 1, 2, 255, 128}),
+      Value(Data{}),
+      Value(dateFromUnix(0)),
+      Value(dateFromUnix(978307200 - 86400 * 365)),  // before the reference date
+      Value(dateFromUnix(1700000000)),
+      Value(Array{1, "two", Array{3.5}, Dictionary{{"x", false}}}),
+      Value(Array{}),
+      Value(Dictionary{}),
+  };
+  for (const Value& value : cases) {
+    Value root(Dictionary{{"value", value}});
+    auto xml = propertyListXML(root);
+    ASSERT_TRUE(xml) << value.debugString();
+    auto back = readPropertyListData(*xml);
+    ASSERT_TRUE(back) << value.debugString();
+    const Value* read = back->get("value");
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(*read, value) << value.debugString() << " came back as " << read->debugString();
+    EXPECT_EQ(read->type(), value.type()) << value.debugString();
+  }
+}
+
+TEST(PropertyList, NestedDictionaryKeepsKeyOrderThroughAFile) {
+  testsupport::TempDir dir;
+  Dictionary inner{{"z", 1}, {"a", Array{Dictionary{{"deep", "yes"}}}}};
+  Dictionary root{{"b/with/slashes", inner}, {"a:colon", -3}, {"m", singlePrecisionReal(1.1)}};
+  const std::string path = dir.file("nested.plist");
+  ASSERT_TRUE(writePropertyList(path, Value(root)));
+  auto back = readPropertyList(path);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back, Value(root));
+  std::vector<std::string> keys;
+  for (const auto& entry : *back->asDictionary()) keys.push_back(entry.first);
+  EXPECT_EQ(keys, (std::vector<std::string>{"b/with/slashes", "a:colon", "m"}));
+  const auto* innerBack = back->get("b/with/slashes")->asDictionary();
+  ASSERT_NE(innerBack, nullptr);
+  EXPECT_EQ(innerBack->entries().front().first, "z");
+  EXPECT_EQ(back->get({"b/with/slashes", "a"})->asArray()->at(0).get("deep")->stringOr(""), "yes");
+}
+
+TEST(PropertyList, SinglePrecisionRealIsTheFloatValue) {
+  for (double x : {0.1, 1.0 / 3.0, -2.75, 123456789.123, 1e-40}) {
+    Value v = singlePrecisionReal(x);
+    ASSERT_TRUE(v.isReal());
+    EXPECT_EQ(*v.toDouble(), double(float(x))) << x;
+  }
+  EXPECT_EQ(*singlePrecisionReal(1e300).toDouble(), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(*singlePrecisionReal(-1e300).toDouble(), -std::numeric_limits<double>::infinity());
+  EXPECT_TRUE(std::isnan(*singlePrecisionReal(std::nan("")).toDouble()));
+}
+
+TEST(PropertyList, DatesAreKeptToTheSecond) {
+  Date withFraction = dateFromUnix(1700000000) + std::chrono::milliseconds(750);
+  auto back = readPropertyListData(*propertyListXML(Value(Dictionary{{"d", withFraction}})));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back->get("d")->asDate(), dateFromUnix(1700000000));
+  // Before the reference date the whole second below is kept, too.
+  Date early = dateFromUnix(978307200 - 5) + std::chrono::milliseconds(250);
+  back = readPropertyListData(*propertyListXML(Value(Dictionary{{"d", early}})));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(*back->get("d")->asDate(), dateFromUnix(978307200 - 5));
+}
+
+TEST(PropertyList, ReadsBinaryIncludingNegativeNumbersAndFractionalDates) {
+  plist_t root = plist_new_dict();
+  plist_dict_set_item(root, "neg", plist_new_uint(std::uint64_t(-1)));
+  plist_dict_set_item(root, "min", plist_new_uint(std::uint64_t(std::numeric_limits<std::int64_t>::min())));
+  plist_dict_set_item(root, "big", plist_new_uint(std::uint64_t(1) << 62));
+  plist_dict_set_item(root, "text", plist_new_string("ünïcödé"));
+  plist_dict_set_item(root, "late", plist_new_date(100, 500000));
+  plist_dict_set_item(root, "early", plist_new_date(-10, 500000));  // -9.5 s
+  auto back = readPropertyListData(binaryOf(root));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->get("neg")->toInt(), -1);
+  EXPECT_EQ(back->get("min")->toInt(), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(back->get("big")->toInt(), std::int64_t(1) << 62);
+  EXPECT_EQ(back->get("text")->stringOr(""), "ünïcödé");
+  const Date reference = dateFromUnix(978307200);
+  EXPECT_EQ(*back->get("late")->asDate(), reference + std::chrono::milliseconds(100500));
+  EXPECT_EQ(*back->get("early")->asDate(), reference - std::chrono::milliseconds(9500));
+}
+
+TEST(PropertyList, NullsInDictionariesAreLeftOutElsewhereRefused) {
+  auto xml = propertyListXML(Value(Dictionary{{"kept", 1}, {"gone", Value()}}));
+  ASSERT_TRUE(xml);
+  auto back = readPropertyListData(*xml);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->asDictionary()->size(), 1u);
+  EXPECT_FALSE(propertyListXML(Value()));
+  EXPECT_FALSE(propertyListXML(Value(Dictionary{{"list", Array{1, Value()}}})));
+}
+
+TEST(PropertyList, MalformedInputReadsAsNone) {
+  const std::string goodXML =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist "
+      "version=\"1.0\"><dict><key>a</key><integer>1</integer>"
+      "<key>b</key><array><string>x</string></array></dict></plist>";
+  ASSERT_TRUE(readPropertyListData(bytesOf(goodXML)));
+
+  plist_t root = plist_new_dict();
+  plist_dict_set_item(root, "a", plist_new_string("some text"));
+  plist_t list = plist_new_array();
+  for (int i = 0; i < 20; ++i) plist_array_append_item(list, plist_new_uint(std::uint64_t(i)));
+  plist_dict_set_item(root, "list", list);
+  const Data goodBinary = binaryOf(root);
+  ASSERT_TRUE(readPropertyListData(goodBinary));
+
+  std::vector<std::pair<std::string, Data>> cases = {
+      {"empty", {}},
+      {"text", bytesOf("hello, world")},
+      {"truncated xml", bytesOf(goodXML.substr(0, goodXML.size() / 2))},
+      {"garbled xml", bytesOf("<plist><dict><key>a</key><integer>1</dict></array></plist>")},
+      {"unterminated tag", bytesOf("<plist><dict><key>a")},
+      {"array root", bytesOf("<plist><array><integer>1</integer></array></plist>")},
+      {"string root", bytesOf("<plist><string>x</string></plist>")},
+      {"magic only", bytesOf("bplist00")},
+      {"binary truncated", Data(goodBinary.begin(), goodBinary.begin() + goodBinary.size() / 2)},
+      {"binary without trailer", Data(goodBinary.begin(), goodBinary.end() - 16)},
+  };
+  // Binary variants with a corrupted trailer: the trailer's last 32 bytes
+  // hold sizes, the object count, the root object and the table offset.
+  auto patchTrailer = [&](std::string name, std::size_t fieldFromEnd, std::size_t width, std::uint8_t fill) {
+    Data bad = goodBinary;
+    for (std::size_t i = 0; i < width; ++i) bad[bad.size() - fieldFromEnd + i] = fill;
+    cases.emplace_back(std::move(name), std::move(bad));
+  };
+  patchTrailer("huge object count", 24, 8, 0xff);
+  patchTrailer("huge root index", 16, 8, 0x7f);
+  patchTrailer("huge table offset", 8, 8, 0x7f);
+  patchTrailer("zero offset size", 26, 1, 0);
+  patchTrailer("huge reference size", 25, 1, 0xff);
+  // Every byte of the object area flipped in turn must never crash.
+  for (std::size_t i = 8; i < goodBinary.size() - 32; ++i) {
+    Data bad = goodBinary;
+    bad[i] ^= 0xff;
+    auto result = readPropertyListData(bad);  // may or may not parse; must not crash
+    (void)result;
+  }
+  for (const auto& [name, bytes] : cases) {
+    EXPECT_FALSE(readPropertyListData(bytes)) << name;
+  }
+}
+
+TEST(PropertyList, OddValuesNeverCrash) {
+  // These may parse or not; reading them must be safe either way.
+  const char* snippets[] = {
+      "<plist><dict><key>d</key><date>garbage</date></dict></plist>",
+      "<plist><dict><key>d</key><data>!!!not base64===</data></dict></plist>",
+      "<plist><dict><key>i</key><integer>99999999999999999999999</integer></dict></plist>",
+      "<plist><dict><key>i</key><integer></integer><key>r</key><real>x</real></dict></plist>",
+      "<plist><dict><key>k</key></dict></plist>",
+      "<plist><dict><string>no key</string></dict></plist>",
+      "<plist><dict><key>a</key><string>&#0;&#xFFFFFFFF;&bogus;</string></dict></plist>",
+      "<plist><dict><key>a</key><![CDATA[x]]></dict></plist>",
+      "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><plist><dict><key>a</key><string>&a;</string></dict></plist>",
+  };
+  for (const char* snippet : snippets) {
+    auto result = readPropertyListData(bytesOf(snippet));
+    if (result) {
+      EXPECT_TRUE(result->isDictionary()) << snippet;
+    }
+  }
+}
+
+TEST(PropertyList, DeepNestingIsRefusedWithoutCrashing) {
+  std::string xml = "<plist><dict><key>a</key>";
+  for (int i = 0; i < 5000; ++i) xml += "<array>";
+  for (int i = 0; i < 5000; ++i) xml += "</array>";
+  xml += "</dict></plist>";
+  EXPECT_FALSE(readPropertyListData(bytesOf(xml)));
+}
+
+TEST(PropertyList, FilesThatAreMissingEmptyOrNotPropertyListsReadAsNone) {
+  testsupport::TempDir dir;
+  EXPECT_FALSE(readPropertyList(dir.file("missing.plist")));
+  ASSERT_TRUE(writeFileAtomically(dir.file("empty.plist"), {}));
+  EXPECT_FALSE(readPropertyList(dir.file("empty.plist")));
+  EXPECT_FALSE(readPropertyList(dir.path().string()));  // a folder
+  ASSERT_TRUE(writeFileAtomically(dir.file("array.plist"), *propertyListXML(Value(Array{1, 2}))));
+  EXPECT_FALSE(readPropertyList(dir.file("array.plist")));
+}

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "platform/foundation/files.h"
+#include "platform/foundation/property_list.h"
+#include "platform/foundation/user_defaults.h"
+#include "support/test_support.h"
+
+using namespace foundation;
+
+TEST(UserDefaults, MissingIsDistinctFromStoredFalsyValues) {
+  testsupport::TempDir dir;
+  UserDefaults defaults(dir.file("velumar.plist"));
+  EXPECT_FALSE(defaults.object("flag"));
+  EXPECT_FALSE(defaults.boolForKey("flag"));
+  EXPECT_FALSE(defaults.integerForKey("count"));
+  EXPECT_FALSE(defaults.doubleForKey("ratio"));
+  EXPECT_FALSE(defaults.stringForKey("name"));
+  EXPECT_FALSE(defaults.dataForKey("bookmark"));
+
+  defaults.set("flag", false);
+  defaults.set("count", 0);
+  defaults.set("ratio", 0.0);
+  defaults.set("name", "");
+  defaults.set("bookmark", Data{});
+  EXPECT_EQ(defaults.boolForKey("flag"), false);
+  EXPECT_EQ(defaults.integerForKey("count"), 0);
+  EXPECT_EQ(defaults.doubleForKey("ratio"), 0.0);
+  EXPECT_EQ(defaults.stringForKey("name"), "");
+  EXPECT_EQ(defaults.dataForKey("bookmark"), Data{});
+}
+
+TEST(UserDefaults, GettersCoerceNumbersButNotOtherTypes) {
+  testsupport::TempDir dir;
+  UserDefaults defaults(dir.file("velumar.plist"));
+  defaults.set("real", 2.9);
+  defaults.set("bool", true);
+  defaults.set("text", "12");
+  EXPECT_EQ(defaults.integerForKey("real"), 2);
+  EXPECT_EQ(defaults.boolForKey("real"), true);
+  EXPECT_EQ(defaults.doubleForKey("bool"), 1.0);
+  EXPECT_FALSE(defaults.integerForKey("text"));
+  EXPECT_FALSE(defaults.stringForKey("real"));
+  EXPECT_FALSE(defaults.dataForKey("text"));
+}
+
+TEST(UserDefaults, SynchronizePersistsAndRemoveForgets) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("config/velumar/velumar.plist");  // folders made on demand
+  {
+    UserDefaults defaults(path);
+    defaults.set("NSWindow Frame converter", "10 10 500 400");
+    defaults.set("preset/last:selected", -5);
+    defaults.set("gone", 1);
+    defaults.set("nested", Dictionary{{"list", Array{1, "a"}}});
+    defaults.remove("gone");
+    ASSERT_TRUE(defaults.synchronize());
+  }
+  UserDefaults reread(path);
+  EXPECT_EQ(reread.stringForKey("NSWindow Frame converter"), "10 10 500 400");
+  EXPECT_EQ(reread.integerForKey("preset/last:selected"), -5);
+  EXPECT_FALSE(reread.object("gone"));
+  EXPECT_EQ(reread.object("nested"), Value(Dictionary{{"list", Array{1, "a"}}}));
+  reread.set("preset/last:selected", Value());  // null removes
+  EXPECT_FALSE(reread.object("preset/last:selected"));
+}
+
+TEST(UserDefaults, UnreadableFileStartsEmptyAndFailedWriteIsReported) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("velumar.plist");
+  ASSERT_TRUE(writeFileAtomically(path, Data{'<', 'p', 'l'}));
+  UserDefaults defaults(path);
+  EXPECT_FALSE(defaults.object("anything"));
+
+  ASSERT_TRUE(writeFileAtomically(dir.file("file"), Data{'x'}));
+  UserDefaults unwritable(dir.file("file") + "/velumar.plist");
+  unwritable.set("key", 1);
+  EXPECT_FALSE(unwritable.synchronize());
+  EXPECT_EQ(unwritable.integerForKey("key"), 1);
+}
+
+TEST(UserDefaults, StandardLivesUnderTheConfigurationFolder) {
+  const std::string path = UserDefaults::standardPath();
+  EXPECT_TRUE(path.ends_with("/velumar/velumar.plist")) << path;
+}
+
+TEST(UserDefaults, ConcurrentUseIsSafe) {
+  testsupport::TempDir dir;
+  UserDefaults defaults(dir.file("velumar.plist"));
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        defaults.set("key" + std::to_string(t), i);
+        (void)defaults.integerForKey("key" + std::to_string((t + 1) % 4));
+        if (i % 50 == 0) defaults.synchronize();
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  ASSERT_TRUE(defaults.synchronize());
+  auto stored = readPropertyList(defaults.path());
+  ASSERT_TRUE(stored);
+  for (int t = 0; t < 4; ++t) EXPECT_EQ(stored->get("key" + std::to_string(t))->toInt(), 199);
+}
