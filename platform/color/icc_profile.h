@@ -2,6 +2,7 @@
 // ICC colour profiles over lcms2. A profile is immutable and shared; the
 // lcms handle lives as long as the last reference.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,22 +18,28 @@ enum class Model : int { Unknown = -1, Gray = 0, RGB = 1, CMYK = 2, Lab = 3 };
 // 'abst', 'link', 'nmcl'), as the four-character signature.
 using Signature = std::uint32_t;
 
+// The signature spelled by four characters, e.g. fourCC("prtr").
+constexpr Signature fourCC(const char (&code)[5]) {
+  return (Signature(std::uint8_t(code[0])) << 24) | (Signature(std::uint8_t(code[1])) << 16) |
+         (Signature(std::uint8_t(code[2])) << 8) | Signature(std::uint8_t(code[3]));
+}
+
 class IccProfile;
 using ProfileRef = std::shared_ptr<const IccProfile>;
 
 // The built-in profiles, each made once and shared.
 enum class NamedProfile {
-  SRGB,         // IEC 61966-2.1
-  GenericRGB,   // P22 primaries, D65 white, gamma 1.8
-  AdobeRGB1998, // an Adobe RGB (1998)-compatible space
-  GenericGray,  // gamma 1.8 gray
-  GrayGamma22,  // gray, gamma 2.2
-  LinearRGB,    // sRGB primaries, linear
-  GenericCMYK,  // SWOP-coated CMYK
+  SRGB,          // IEC 61966-2.1
+  GenericRGB,    // P22 primaries, D65 white, gamma 1.8
+  AdobeRGB1998,  // an Adobe RGB (1998)-compatible space
+  GenericGray,   // gamma 1.8 gray
+  GrayGamma22,   // gray, gamma 2.2
+  LinearRGB,     // linear curves, built-in colorants
+  GenericCMYK,   // SWOP-coated CMYK
 };
 
 class IccProfile {
-public:
+ public:
   // nullptr when the file or bytes are not a usable ICC profile.
   static ProfileRef fromFile(const std::string& path);
   static ProfileRef fromData(const std::vector<std::uint8_t>& bytes);
@@ -58,10 +65,13 @@ public:
   // The lcms2 handle (cmsHPROFILE), for the transform cache.
   void* handle() const { return handle_; }
 
-  // Same serialised bytes.
-  bool sameAs(const IccProfile& other) const { return data_ == other.data_; }
+  // Hash of data(), for caches keyed by profile contents.
+  std::size_t dataHash() const { return dataHash_; }
 
-private:
+  // Same serialised bytes.
+  bool sameAs(const IccProfile& other) const { return dataHash_ == other.dataHash_ && data_ == other.data_; }
+
+ private:
   IccProfile() = default;
   friend struct IccProfileFactory;
 
@@ -72,6 +82,7 @@ private:
   std::string description_;
   std::string path_;
   std::vector<std::uint8_t> data_;
+  std::size_t dataHash_ = 0;
 };
 
 }  // namespace color

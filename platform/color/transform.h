@@ -1,7 +1,13 @@
 #pragma once
 // Colour transforms between ICC profiles over pixel buffers, cached per
 // (source profile, source layout, destination profile, destination layout,
-// intent). Alpha is carried through unchanged.
+// intent, black-point compensation). Alpha is carried through unchanged
+// (converted to the destination's sample type); a destination with alpha
+// and a source without gets opaque alpha. Premultiplied colour is
+// unpremultiplied before and premultiplied after the conversion. Float
+// samples are 0..1 for gray, RGB and CMYK (Lab as lcms2 has it: L 0..100)
+// and are not clamped where the profiles allow it. A transform may be used
+// from several threads at once.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,8 +35,10 @@ struct BufferLayout {
   bool operator==(const BufferLayout&) const = default;
 };
 
+class MatrixShaperPath;
+
 class Transform {
-public:
+ public:
   // nullptr when lcms2 cannot build the transform (e.g. channel counts that
   // do not match the profiles).
   static std::shared_ptr<const Transform> get(const ProfileRef& source, const BufferLayout& sourceLayout,
@@ -49,15 +57,27 @@ public:
   const BufferLayout& sourceLayout() const { return sourceLayout_; }
   const BufferLayout& destinationLayout() const { return destinationLayout_; }
 
-  Transform(void* handle, BufferLayout source, BufferLayout destination)
-      : handle_(handle), sourceLayout_(source), destinationLayout_(destination) {}
+  // Takes ownership of handle, an lcms2 transform built for these layouts
+  // with the alpha or padding component as an extra channel lcms2 skips.
+  Transform(void* handle, BufferLayout source, BufferLayout destination);
   Transform(const Transform&) = delete;
   Transform& operator=(const Transform&) = delete;
 
-private:
+ private:
+  void convertChunk(const std::uint8_t* source, std::uint8_t* destination, int pixels) const;
+
+  friend struct TransformFactory;
+
   void* handle_;  // cmsHTRANSFORM
+  // Exact tables between RGB matrix/shaper profiles, used instead of handle_.
+  std::shared_ptr<const MatrixShaperPath> exact_;
+  // handle_ works on 16-bit samples where the layouts have float ones.
+  bool floatViaSixteenBit_ = false;
   BufferLayout sourceLayout_;
   BufferLayout destinationLayout_;
+  // Whether a row needs work besides the lcms2 call.
+  bool sourceNeedsStaging_ = false;  // premultiplied or float CMYK input
+  bool destinationNeedsAlpha_ = false;
 };
 
 }  // namespace color

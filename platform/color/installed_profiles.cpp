@@ -1,0 +1,95 @@
+#include "platform/color/installed_profiles.h"
+
+#include <lcms2.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+#include <set>
+
+#include "platform/color/icc_profile_factory.h"
+
+namespace color {
+namespace {
+
+constexpr std::uintmax_t kMaxProfileBytes = 64u << 20;
+
+bool hasProfileExtension(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return char(std::tolower(c)); });
+  return extension == ".icc" || extension == ".icm";
+}
+
+std::vector<std::filesystem::path> profileFilesBelow(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) return files;
+  auto options = std::filesystem::directory_options::skip_permission_denied;
+  for (std::filesystem::recursive_directory_iterator it(folder, options, error), end; !error && it != end;
+       it.increment(error)) {
+    std::error_code statError;
+    if (it->is_regular_file(statError) && hasProfileExtension(it->path()) &&
+        it->file_size(statError) <= kMaxProfileBytes && !statError)
+      files.push_back(it->path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+bool readEntry(const std::filesystem::path& file, InstalledProfile& entry) {
+  cmsHPROFILE handle = cmsOpenProfileFromFile(file.c_str(), "r");
+  if (!handle) return false;
+  entry.path = file.string();
+  entry.deviceClass = Signature(cmsGetDeviceClass(handle));
+  entry.dataColorSpace = Signature(cmsGetColorSpace(handle));
+  entry.description = readDescription(handle);
+  if (entry.description.empty()) entry.description = file.filename().string();
+  cmsCloseProfile(handle);
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> installedProfileFolders() {
+  std::vector<std::filesystem::path> folders = {"/usr/share/color/icc", "/usr/local/share/color/icc"};
+  if (const char* home = std::getenv("HOME"); home && *home) {
+    folders.push_back(std::filesystem::path(home) / ".local/share/color/icc");
+    folders.push_back(std::filesystem::path(home) / ".color/icc");
+  }
+  return folders;
+}
+
+std::vector<InstalledProfile> scanProfileFolders(const std::vector<std::filesystem::path>& folders) {
+  installLcmsErrorHandler();
+  std::vector<InstalledProfile> profiles;
+  std::set<std::filesystem::path> seen;
+  for (const auto& folder : folders) {
+    for (const auto& file : profileFilesBelow(folder)) {
+      std::error_code error;
+      std::filesystem::path canonical = std::filesystem::weakly_canonical(file, error);
+      if (!seen.insert(error ? file : canonical).second) continue;
+      InstalledProfile entry;
+      if (readEntry(file, entry)) profiles.push_back(std::move(entry));
+    }
+  }
+  return profiles;
+}
+
+std::vector<InstalledProfile> installedProfiles() {
+  static std::mutex mutex;
+  static std::vector<std::filesystem::path> cachedFolders;
+  static std::vector<InstalledProfile> cached;
+  static bool scanned = false;
+  std::vector<std::filesystem::path> folders = installedProfileFolders();
+  std::lock_guard lock(mutex);
+  if (!scanned || folders != cachedFolders) {
+    cached = scanProfileFolders(folders);
+    cachedFolders = std::move(folders);
+    scanned = true;
+  }
+  return cached;
+}
+
+}  // namespace color

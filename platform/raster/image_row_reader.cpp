@@ -1,0 +1,55 @@
+#include "platform/raster/image_row_reader.h"
+
+#include <algorithm>
+
+#include "platform/raster/pixel_layout.h"
+
+namespace raster {
+
+ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetFormat,
+                               const ColorSpace* targetSpace, const float* fillColor)
+    : image_(image),
+      sourceChannels_(workingChannels(image.format())),
+      targetChannels_(workingChannels(targetFormat)),
+      sourceIsMask_(image.format().alpha == AlphaInfo::Only),
+      targetIsMask_(targetFormat.alpha == AlphaInfo::Only) {
+  if (fillColor) std::copy_n(fillColor, targetChannels_, fill_);
+  if (!sourceIsMask_ && !targetIsMask_) {
+    conversion_ = ColorConversion::between(image.colorSpace().get(), targetSpace);
+    if (!conversion_ && sourceChannels_ != targetChannels_) {
+      conversion_ =
+          std::make_shared<const ColorConversion>(sourceChannels_ - 1, targetChannels_ - 1, nullptr);
+    }
+  }
+}
+
+ImageRowReader::Scratch ImageRowReader::makeScratch(std::int64_t maxPixels) const {
+  Scratch s;
+  s.raw.resize(std::size_t(maxPixels * sourceChannels_));
+  if (conversion_) s.conversion.resize(std::size_t(maxPixels * sourceChannels_));
+  return s;
+}
+
+void ImageRowReader::read(std::int64_t y, std::int64_t x0, std::int64_t x1, float* out,
+                          Scratch& scratch) const {
+  const std::int64_t n = x1 - x0;
+  const PixelFormat& format = image_.format();
+  const std::uint8_t* row = image_.row(y) + std::size_t(x0) * std::size_t(format.bytesPerPixel());
+  if (!sourceIsMask_ && !targetIsMask_ && !conversion_) {
+    loadRow(row, format, n, out);
+    return;
+  }
+  float* raw = scratch.raw.data();
+  loadRow(row, format, n, raw);
+  const int sc = sourceChannels_, tc = targetChannels_;
+  if (targetIsMask_) {
+    for (std::int64_t i = 0; i < n; ++i) out[i] = raw[i * sc + sc - 1];
+  } else if (sourceIsMask_) {
+    for (std::int64_t i = 0; i < n; ++i)
+      for (int c = 0; c < tc; ++c) out[i * tc + c] = fill_[c] * raw[i];
+  } else {
+    conversion_->convertRow(raw, out, n, scratch.conversion.data());
+  }
+}
+
+}  // namespace raster

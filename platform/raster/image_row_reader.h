@@ -1,0 +1,41 @@
+#pragma once
+// Reads rows of an Image into the working form of a target format and
+// colour space: converted colour, or the fill colour through an alpha-only
+// image, or alpha alone for an alpha-only target.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/raster/color_conversion.h"
+#include "platform/raster/image.h"
+
+namespace raster {
+
+class ImageRowReader {
+ public:
+  // fillColor: working-form colour used for alpha-only images (target
+  // channels floats).
+  ImageRowReader(const Image& image, const PixelFormat& targetFormat, const ColorSpace* targetSpace,
+                 const float* fillColor);
+
+  int channels() const { return targetChannels_; }
+  // Per-task scratch memory, made once per row task.
+  struct Scratch {
+    std::vector<float> raw, converted, conversion;
+  };
+  Scratch makeScratch(std::int64_t maxPixels) const;
+  // Pixels [x0, x1) of row y (top-down) into out ((x1 - x0) · channels()).
+  void read(std::int64_t y, std::int64_t x0, std::int64_t x1, float* out, Scratch& scratch) const;
+
+ private:
+  const Image& image_;
+  int sourceChannels_;
+  int targetChannels_;
+  bool sourceIsMask_;
+  bool targetIsMask_;
+  std::shared_ptr<const ColorConversion> conversion_;
+  float fill_[5] = {0, 0, 0, 0, 1};
+};
+
+}  // namespace raster

@@ -1,0 +1,169 @@
+#include "platform/raster/pixel_layout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace raster {
+
+namespace {
+
+template <typename T>
+inline float readSample(const std::uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof(T));
+  if constexpr (sizeof(T) == 1) return float(v) * (1.0f / 255.0f);
+  if constexpr (sizeof(T) == 2) return float(v) * (1.0f / 65535.0f);
+  return float(v);
+}
+
+template <typename T>
+inline void writeSample(std::uint8_t* p, float value) {
+  if constexpr (sizeof(T) == 4) {
+    T v = value;
+    std::memcpy(p, &v, sizeof(T));
+  } else {
+    constexpr float maxValue = sizeof(T) == 1 ? 255.0f : 65535.0f;
+    float scaled = value * maxValue + 0.5f;
+    scaled = scaled > 0.0f ? (scaled < maxValue ? scaled : maxValue) : 0.0f;  // NaN → 0
+    T v = T(scaled);
+    std::memcpy(p, &v, sizeof(T));
+  }
+}
+
+template <typename T>
+void loadTyped(const std::uint8_t* src, const PixelFormat& f, std::int64_t count, float* out) {
+  const int bytes = int(sizeof(T));
+  if (f.alpha == AlphaInfo::Only) {
+    for (std::int64_t i = 0; i < count; ++i) out[i] = readSample<T>(src + i * bytes);
+    return;
+  }
+  const int nc = f.colorComponents;
+  const int stored = f.componentsPerPixel();
+  const bool extraFirst = f.alphaFirst();
+  const int colorOffset = (f.alpha != AlphaInfo::None && extraFirst) ? 1 : 0;
+  const int alphaIndex = extraFirst ? 0 : nc;
+  const bool hasAlpha = f.hasAlpha();
+  const bool straight = f.alpha == AlphaInfo::Last || f.alpha == AlphaInfo::First;
+  const std::size_t pixelBytes = std::size_t(stored) * bytes;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::uint8_t* p = src + std::size_t(i) * pixelBytes;
+    float* o = out + i * (nc + 1);
+    float a = hasAlpha ? readSample<T>(p + alphaIndex * bytes) : 1.0f;
+    for (int c = 0; c < nc; ++c) {
+      float v = readSample<T>(p + (colorOffset + c) * bytes);
+      o[c] = straight ? v * a : v;
+    }
+    o[nc] = a;
+  }
+}
+
+template <typename T>
+void storeTyped(const float* in, const PixelFormat& f, std::int64_t count, std::uint8_t* dst) {
+  const int bytes = int(sizeof(T));
+  if (f.alpha == AlphaInfo::Only) {
+    for (std::int64_t i = 0; i < count; ++i) writeSample<T>(dst + i * bytes, in[i]);
+    return;
+  }
+  const int nc = f.colorComponents;
+  const int stored = f.componentsPerPixel();
+  const bool extraFirst = f.alphaFirst();
+  const int colorOffset = (f.alpha != AlphaInfo::None && extraFirst) ? 1 : 0;
+  const int extraIndex = extraFirst ? 0 : nc;
+  const bool hasAlpha = f.hasAlpha();
+  const bool padding = f.hasPadding();
+  const bool straight = f.alpha == AlphaInfo::Last || f.alpha == AlphaInfo::First;
+  const std::size_t pixelBytes = std::size_t(stored) * bytes;
+  for (std::int64_t i = 0; i < count; ++i) {
+    std::uint8_t* p = dst + std::size_t(i) * pixelBytes;
+    const float* v = in + i * (nc + 1);
+    float a = v[nc];
+    float inverse = 1.0f;
+    if (straight) inverse = a > 0.0f ? 1.0f / a : 0.0f;
+    for (int c = 0; c < nc; ++c) writeSample<T>(p + (colorOffset + c) * bytes, v[c] * inverse);
+    if (hasAlpha) writeSample<T>(p + extraIndex * bytes, a);
+    if (padding) writeSample<T>(p + extraIndex * bytes, 1.0f);
+  }
+}
+
+void load5(const std::uint8_t* src, std::int64_t count, float* out) {
+  for (std::int64_t i = 0; i < count; ++i) {
+    std::uint16_t v;
+    std::memcpy(&v, src + i * 2, 2);
+    out[i * 4 + 0] = float((v >> 10) & 31) * (1.0f / 31.0f);
+    out[i * 4 + 1] = float((v >> 5) & 31) * (1.0f / 31.0f);
+    out[i * 4 + 2] = float(v & 31) * (1.0f / 31.0f);
+    out[i * 4 + 3] = 1.0f;
+  }
+}
+
+void store5(const float* in, std::int64_t count, std::uint8_t* dst) {
+  auto quantise = [](float value) {
+    float scaled = value * 31.0f + 0.5f;
+    scaled = scaled > 0.0f ? (scaled < 31.0f ? scaled : 31.0f) : 0.0f;
+    return std::uint16_t(scaled);
+  };
+  for (std::int64_t i = 0; i < count; ++i) {
+    const float* v = in + i * 4;
+    std::uint16_t packed = std::uint16_t((quantise(v[0]) << 10) | (quantise(v[1]) << 5) | quantise(v[2]));
+    std::memcpy(dst + i * 2, &packed, 2);
+  }
+}
+
+}  // namespace
+
+bool isValidImageFormat(const PixelFormat& f) {
+  if (f.alpha == AlphaInfo::Only)
+    return f.bitsPerComponent == 8 || f.bitsPerComponent == 16 || f.bitsPerComponent == 32;
+  if (f.colorComponents != 1 && f.colorComponents != 3 && f.colorComponents != 4) return false;
+  if (f.bitsPerComponent == 5) return f.colorComponents == 3 && f.alpha == AlphaInfo::NoneSkipFirst;
+  return f.bitsPerComponent == 8 || f.bitsPerComponent == 16 || f.bitsPerComponent == 32;
+}
+
+void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t count, float* out) {
+  if (format.bitsPerComponent == 8 && format.colorComponents == 3 &&
+      (format.alpha == AlphaInfo::PremultipliedLast || format.alpha == AlphaInfo::NoneSkipLast)) {
+    // The most common layout: a straight scale.
+    const bool opaque = format.alpha == AlphaInfo::NoneSkipLast;
+    for (std::int64_t i = 0; i < count * 4; i += 4) {
+      out[i] = float(source[i]) * (1.0f / 255.0f);
+      out[i + 1] = float(source[i + 1]) * (1.0f / 255.0f);
+      out[i + 2] = float(source[i + 2]) * (1.0f / 255.0f);
+      out[i + 3] = opaque ? 1.0f : float(source[i + 3]) * (1.0f / 255.0f);
+    }
+    return;
+  }
+  switch (format.bitsPerComponent) {
+    case 5:
+      load5(source, count, out);
+      break;
+    case 8:
+      loadTyped<std::uint8_t>(source, format, count, out);
+      break;
+    case 16:
+      loadTyped<std::uint16_t>(source, format, count, out);
+      break;
+    default:
+      loadTyped<float>(source, format, count, out);
+      break;
+  }
+}
+
+void storeRow(const float* in, const PixelFormat& format, std::int64_t count, std::uint8_t* destination) {
+  switch (format.bitsPerComponent) {
+    case 5:
+      store5(in, count, destination);
+      break;
+    case 8:
+      storeTyped<std::uint8_t>(in, format, count, destination);
+      break;
+    case 16:
+      storeTyped<std::uint16_t>(in, format, count, destination);
+      break;
+    default:
+      storeTyped<float>(in, format, count, destination);
+      break;
+  }
+}
+
+}  // namespace raster
