@@ -1,0 +1,45 @@
+#include "filters/cifiltering.h"
+
+namespace velumar {
+
+CIFiltering::CIFiltering() {
+  initialValuesForFilterInfo(&filterInfo0_);
+  initialValuesForFilterInfo(&filterInfo1_);
+  initialValuesForFilterInfo(&filterInfo2_);
+}
+
+void CIFiltering::initialValuesForFilterInfo(FilterInfo* info) {
+  if (info) *info = FilterInfo{};
+}
+
+FilterInfo CIFiltering::filterInfo0() const {
+  std::lock_guard lock(slotsMutex_);
+  return filterInfo0_;
+}
+
+void CIFiltering::setFilterInfo0(const FilterInfo& info) {
+  std::lock_guard lock(slotsMutex_);
+  filterInfo0_ = info;
+}
+
+FilterInfo CIFiltering::filterInfo1() const {
+  std::lock_guard lock(slotsMutex_);
+  return filterInfo1_;
+}
+
+void CIFiltering::setFilterInfo1(const FilterInfo& info) {
+  std::lock_guard lock(slotsMutex_);
+  filterInfo1_ = info;
+}
+
+FilterInfo CIFiltering::filterInfo2() const {
+  std::lock_guard lock(slotsMutex_);
+  return filterInfo2_;
+}
+
+void CIFiltering::setFilterInfo2(const FilterInfo& info) {
+  std::lock_guard lock(slotsMutex_);
+  filterInfo2_ = info;
+}
+
+}  // namespace velumar

@@ -1,0 +1,171 @@
+#pragma once
+// CIFiltering: the filter engine. It holds the three filter slots'
+// parameters, a filter-graph context bound to the bitmap context being
+// rendered, and the pending image: the deferred chain of filter steps that
+// one explicit draw renders back into the bitmap context.
+//
+// Bitmap contexts are passed as pointers (a missing context is answered by
+// doing nothing); images of the graph are ci::ImageRef, bitmaps
+// raster::ImageRef.
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "filters/face_options.h"
+#include "filters/filter_info.h"
+#include "platform/ci/context.h"
+#include "platform/ci/filter.h"
+#include "platform/ci/image.h"
+#include "platform/raster/bitmap_context.h"
+#include "platform/raster/geometry.h"
+
+namespace velumar {
+
+class CIFiltering {
+ public:
+  CIFiltering();
+  CIFiltering(const CIFiltering&) = delete;
+  CIFiltering& operator=(const CIFiltering&) = delete;
+
+  // --- Slots and settings (whole records, copied under a lock) ---
+  FilterInfo filterInfo0() const;
+  void setFilterInfo0(const FilterInfo& info);
+  FilterInfo filterInfo1() const;
+  void setFilterInfo1(const FilterInfo& info);
+  FilterInfo filterInfo2() const;
+  void setFilterInfo2(const FilterInfo& info);
+  bool filterUsesGPUForRendering() const { return filterUsesGPUForRendering_.load(); }
+  void setFilterUsesGPUForRendering(bool uses) { filterUsesGPUForRendering_.store(uses); }
+
+  // --- Per-draw state ---
+  const ci::ContextRef& ciContext() const { return ciContext_; }
+  void setCiContext(ci::ContextRef context) { ciContext_ = std::move(context); }
+  const ci::ImageRef& ciImage() const { return ciImage_; }
+  void setCiImage(ci::ImageRef image) { ciImage_ = std::move(image); }
+  // Face rectangles of the last detection; nullopt when none was made.
+  const std::optional<std::vector<raster::Rect>>& facesRectArray() const { return facesRectArray_; }
+  void setFacesRectArray(std::optional<std::vector<raster::Rect>> faces) {
+    facesRectArray_ = std::move(faces);
+  }
+
+  // Overwrites every field of info with the defaults.
+  static void initialValuesForFilterInfo(FilterInfo* info);
+
+  // --- Context ---
+  void createNewCIContextWithCGContext(raster::BitmapContext* context, bool createRGBContext);
+  // Makes a context by the same rule without storing it; still clears the
+  // pending image and the face rectangles.
+  ci::ContextRef ciContextWithCGContext(raster::BitmapContext* context, bool createRGBContext);
+  void resetCIContext();
+
+  // --- Chain ---
+  void applyCIFilter(const ci::FilterRef& filter, raster::BitmapContext* context);
+  void applyCIFilterFiniteExtent(const ci::FilterRef& filter, raster::BitmapContext* context);
+  ci::ImageRef ciImageWithFilter(const ci::FilterRef& filter, const ci::ImageRef& image);
+  void drawCIImageWithCGContext(raster::BitmapContext* context, bool clearContext);
+
+  // --- Immediate draws (the pending image is not used) ---
+  void drawResizedCIImageWithSizeControlInCGContext(raster::BitmapContext* context, const ci::ImageRef& image,
+                                                    const ci::FilterRef& filter);
+  void drawResizedCIImageWithSizeControlInCGContext(raster::BitmapContext* context,
+                                                    const raster::ImageRef& image,
+                                                    const ci::FilterRef& filter);
+  void drawResizedCIImageInCGContext(raster::BitmapContext* context, const ci::ImageRef& image,
+                                     const ci::FilterRef& filter);
+  void drawResizedCIImageInCGContext(raster::BitmapContext* context, const raster::ImageRef& image,
+                                     const ci::FilterRef& filter);
+
+  // --- Geometric transforms: image variants (nullptr for a missing or
+  // empty input) and context variants (draw at once; nothing for a missing
+  // or empty source or without a context) ---
+  ci::ImageRef lanczosScaleFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void lanczosScaleFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                  const raster::ImageRef& source);
+  ci::ImageRef cropFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize, double originX,
+                                     double originY, bool resizeBeforeCrop);
+  void cropFilterWithDestinationCGContext(raster::BitmapContext* context, const raster::ImageRef& source,
+                                          double originX, double originY, bool resizeBeforeCrop);
+  ci::ImageRef stretchCropFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize,
+                                            double stretchValue, double cropValue);
+  void stretchCropFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                 const raster::ImageRef& source, double stretchValue,
+                                                 double cropValue);
+  ci::ImageRef flipHorizontallyFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void flipHorizontallyFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                      const raster::ImageRef& source);
+  ci::ImageRef flipVerticallyFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void flipVerticallyFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                    const raster::ImageRef& source);
+  ci::ImageRef rotate90DEGFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void rotate90DEGFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                 const raster::ImageRef& source);
+  ci::ImageRef rotate90DEGFlippedFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void rotate90DEGFlippedFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                        const raster::ImageRef& source);
+  ci::ImageRef rotate270DEGFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void rotate270DEGFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                  const raster::ImageRef& source);
+  ci::ImageRef rotate270DEGFlippedFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void rotate270DEGFlippedFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                         const raster::ImageRef& source);
+  ci::ImageRef rotate180DEGFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize);
+  void rotate180DEGFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                  const raster::ImageRef& source);
+  // toSize is not used by the free rotations' image variants.
+  ci::ImageRef rotateFreeFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize,
+                                           double unrotatedWidth, double unrotatedHeight, double angle);
+  void rotateFreeFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                const raster::ImageRef& source, double unrotatedWidth,
+                                                double unrotatedHeight, double angle);
+  ci::ImageRef cropAndRotateFilterWithCIImage(const ci::ImageRef& image, raster::Size toSize, double originX,
+                                              double originY, bool resizeBeforeCrop, double unrotatedWidth,
+                                              double unrotatedHeight, raster::Size cropSize, double angle);
+  void cropAndRotateFilterWithDestinationCGContext(raster::BitmapContext* context,
+                                                   const raster::ImageRef& source, double originX,
+                                                   double originY, bool resizeBeforeCrop,
+                                                   double unrotatedWidth, double unrotatedHeight,
+                                                   raster::Size cropSize, double angle);
+
+  // --- Stages built elsewhere; until then they leave the image unchanged ---
+  ci::ImageRef scaleDepthImage(const ci::ImageRef& depthImage, const raster::ImageRef& originalImage);
+  ci::ImageRef tinyPlanetFilterWithCIImage(const ci::ImageRef& image, double scale, double planetFactor,
+                                           double angle, double fusion, bool invert);
+  void concat3FiltersWithCGContext(raster::BitmapContext* context, std::int64_t filterType0,
+                                   std::int64_t filterType1, std::int64_t filterType2);
+  void LUTFilterWithCGContext(raster::BitmapContext* context, const ci::FilterRef& lutFilter,
+                              double intensity);
+  void toneCurveFilterWithCGContext(raster::BitmapContext* context, const ci::FilterRef& toneCurveFilter,
+                                    const ci::FilterRef& redFilter, const ci::FilterRef& greenFilter,
+                                    const ci::FilterRef& blueFilter);
+  void depthFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& originalImage,
+                                const ci::ImageRef& depthImage, double slope, double width, double focalPoint,
+                                double intensity, double blurBackground, double blackBackground,
+                                bool invertDepth);
+  // nullopt for no verdict; false when the image is rejected.
+  std::optional<bool> autoAdjustFilterWithContext(raster::BitmapContext* context, const FaceOptions& options);
+  void compositeFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& unfilteredImage,
+                                    const ci::ImageRef& compositeImage, double opacity, double sizeFactor,
+                                    raster::Point origin, std::int64_t modeType, std::int64_t compositeType);
+  void framingFacesWithContext(raster::BitmapContext* context,
+                               const std::optional<std::vector<raster::Rect>>& faces);
+
+ private:
+  // The pending image, else a snapshot of the context; nullptr when neither.
+  ci::ImageRef chainInput(raster::BitmapContext* context) const;
+  ci::ContextRef makeContext(raster::BitmapContext* context, bool createRGBContext) const;
+  // Draws the filter's output of image in own-size (fill = false) or fill mode.
+  void drawFilterOutput(raster::BitmapContext* context, const ci::ImageRef& image,
+                        const ci::FilterRef& filter, bool fill);
+
+  mutable std::mutex slotsMutex_;
+  FilterInfo filterInfo0_, filterInfo1_, filterInfo2_;
+  std::atomic<bool> filterUsesGPUForRendering_{true};
+  ci::ContextRef ciContext_;
+  ci::ImageRef ciImage_;
+  std::optional<std::vector<raster::Rect>> facesRectArray_;
+};
+
+}  // namespace velumar

@@ -1,0 +1,136 @@
+#include "platform/ci/context.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "platform/ci/renderer.h"
+#include "platform/ci/working_space.h"
+#include "platform/foundation/log.h"
+#include "platform/foundation/parallel.h"
+
+namespace ci {
+
+namespace {
+
+bool drawable(const raster::Rect& rect) {
+  return !rect.isEmpty() && !isInfinite(rect) && std::isfinite(rect.minX()) && std::isfinite(rect.minY());
+}
+
+// image's fromRect stretched over inRect, cut to inRect.
+ImageRef placed(const ImageRef& image, const raster::Rect& inRect, const raster::Rect& fromRect) {
+  const raster::Rect from = fromRect.standardized(), in = inRect.standardized();
+  const double sx = in.width() / from.width(), sy = in.height() / from.height();
+  raster::AffineTransform map{sx, 0, 0, sy, in.minX() - from.minX() * sx, in.minY() - from.minY() * sy};
+  ImageRef moved = image->cropped(from);
+  moved = moved ? moved->transformed(map) : nullptr;
+  return moved ? moved->cropped(in) : nullptr;
+}
+
+raster::ImageRef floatImage(std::int64_t width, std::int64_t height, std::vector<std::uint8_t> bytes) {
+  return raster::Image::make(width, height, raster::PixelFormat::rgbaFloat(), workingColorSpace(),
+                             std::move(bytes));
+}
+
+// Premultiplied floats to premultiplied 8- or 16-bit components.
+template <typename T>
+std::vector<std::uint8_t> quantized(const std::vector<std::uint8_t>& floats, double maximum) {
+  const std::size_t n = floats.size() / sizeof(float);
+  std::vector<std::uint8_t> bytes(n * sizeof(T));
+  const float* in = reinterpret_cast<const float*>(floats.data());
+  T* out = reinterpret_cast<T*>(bytes.data());
+  foundation::parallelForRange(
+      0, std::int64_t(n / 4),
+      [&](std::int64_t begin, std::int64_t end) {
+        for (std::size_t i = std::size_t(begin) * 4; i < std::size_t(end) * 4; i += 4) {
+          float a = std::clamp(in[i + 3], 0.0f, 1.0f);
+          for (int c = 0; c < 3; ++c) out[i + c] = T(std::lround(std::clamp(in[i + c], 0.0f, a) * maximum));
+          out[i + 3] = T(std::lround(a * maximum));
+        }
+      },
+      4096);
+  return bytes;
+}
+
+// Uninitialised floats, or nullptr (logged) when memory cannot be had.
+std::shared_ptr<float[]> floatBuffer(std::size_t count) {
+  try {
+    return std::shared_ptr<float[]>(new float[count]);
+  } catch (const std::bad_alloc&) {
+    foundation::log("ci: no memory for {} floats of rendering", count);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+ContextRef Context::withBitmapContext(raster::BitmapContext& target, Options options) {
+  return ContextRef(new Context(target, options));
+}
+
+void Context::drawImage(const ImageRef& image, const raster::Rect& inRect, const raster::Rect& fromRect) {
+  if (!image || !drawable(inRect) || !drawable(fromRect)) return;
+  const raster::Rect from = fromRect.standardized(), in = inRect.standardized();
+  PixelRegion region = pixelsCentredIn(in);
+  if (target_->ctm().isIdentity()) region = region.intersection(pixelsTouching(target_->clipBoundingBox()));
+  if (region.isEmpty()) return;
+  // A move by whole pixels renders the image's own pixels at an offset
+  // rather than through a copying node.
+  std::int64_t dx = 0, dy = 0;
+  ImageRef graph;
+  const double moveX = in.minX() - from.minX(), moveY = in.minY() - from.minY();
+  if (in.width() == from.width() && in.height() == from.height() && moveX == std::round(moveX) &&
+      moveY == std::round(moveY)) {
+    dx = std::int64_t(moveX), dy = std::int64_t(moveY);
+    graph = image->cropped(from);
+  } else {
+    graph = placed(image, in, from);
+  }
+  if (!graph) return;
+  const std::int64_t bandHeight =
+      std::min(region.height, std::max(kMinimumBandHeight, kBandFloats / (region.width * 4)));
+  const std::size_t floatsPerRow = std::size_t(region.width) * 4;
+  // One band buffer for the whole draw; every pixel of it is rendered, so
+  // it needs no clearing.
+  std::shared_ptr<float[]> band = floatBuffer(std::size_t(bandHeight) * floatsPerRow);
+  if (!band) return;
+  // Bands from the top down, each drawn as one image.
+  for (std::int64_t top = region.maxY(); top > region.y; top -= bandHeight) {
+    std::int64_t bottom = std::max(region.y, top - bandHeight);
+    PixelRegion rows{region.x, bottom, region.width, top - bottom};
+    renderRegion(graph, PixelRegion{rows.x - dx, rows.y - dy, rows.width, rows.height}, band.get(),
+                 floatsPerRow);
+    raster::ImageRef pixels = raster::Image::wrap(
+        rows.width, rows.height, raster::PixelFormat::rgbaFloat(), workingColorSpace(), band,
+        reinterpret_cast<const std::uint8_t*>(band.get()), floatsPerRow * sizeof(float));
+    if (!pixels) return;
+    target_->drawImage(pixels, rectOf(rows));
+    // Should the context have kept the image, the next band gets new memory.
+    if (pixels.use_count() > 1 && !(band = floatBuffer(std::size_t(bandHeight) * floatsPerRow))) return;
+  }
+}
+
+raster::ImageRef Context::createImage(const ImageRef& image, const raster::Rect& rect) const {
+  if (!image || !drawable(rect)) return nullptr;
+  PixelRegion region = pixelsTouching(rect.standardized());
+  if (region.isEmpty() || region.width > kFarPixel / region.height) return nullptr;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes.resize(std::size_t(region.area()) * 4 * sizeof(float));
+  } catch (const std::bad_alloc&) {
+    foundation::log("ci: no memory to render a {}x{} image", region.width, region.height);
+    return nullptr;
+  }
+  renderRegion(image, region, reinterpret_cast<float*>(bytes.data()), std::size_t(region.width) * 4);
+  const int bits = target_->format().bitsPerComponent;
+  if (bits == 32) return floatImage(region.width, region.height, std::move(bytes));
+  if (bits == 16) {
+    return raster::Image::make(region.width, region.height, {16, 3, raster::AlphaInfo::PremultipliedLast},
+                               workingColorSpace(), quantized<std::uint16_t>(bytes, 65535.0));
+  }
+  return raster::Image::make(region.width, region.height, raster::PixelFormat::rgba8(), workingColorSpace(),
+                             quantized<std::uint8_t>(bytes, 255.0));
+}
+
+}  // namespace ci

@@ -1,0 +1,139 @@
+#include "platform/ci/renderer.h"
+
+#include <cstring>
+
+#include "platform/foundation/parallel.h"
+#include "platform/raster/row_order.h"
+
+namespace ci {
+
+RenderPlan::RenderPlan(const ImageRef& root) {
+  if (!root) return;
+  std::unordered_map<const Image*, std::size_t> postIndex;
+  std::vector<const Image*> postOrder;
+  visit(root.get(), postIndex, postOrder);
+  // Reversed post-order: every consumer comes before its inputs.
+  nodes_.assign(postOrder.rbegin(), postOrder.rend());
+  std::unordered_map<const Image*, std::size_t> position;
+  for (std::size_t i = 0; i < nodes_.size(); ++i) position[nodes_[i]] = i;
+  inputs_.resize(nodes_.size());
+  consumers_.assign(nodes_.size(), 0);
+  for (std::size_t i = 0; i < nodes_.size(); ++i) {
+    for (const ImageRef& input : nodes_[i]->inputs()) {
+      std::size_t j = position.at(input.get());
+      inputs_[i].push_back(j);
+      ++consumers_[j];
+    }
+  }
+}
+
+void RenderPlan::visit(const Image* node, std::unordered_map<const Image*, std::size_t>& index,
+                       std::vector<const Image*>& postOrder) {
+  if (index.contains(node)) return;
+  index[node] = SIZE_MAX;  // in progress; graphs of immutable nodes have no cycles
+  for (const ImageRef& input : node->inputs()) visit(input.get(), index, postOrder);
+  index[node] = postOrder.size();
+  postOrder.push_back(node);
+}
+
+namespace {
+
+// Node buffers of one tile render, reused by the next tile on the same
+// thread. A stack of them serves renders nested on one thread (a node that
+// renders a graph of its own, or a tile task picked up while waiting).
+constexpr std::size_t kReusableFloats = std::size_t(4) << 20;  // 16 MB
+
+struct TileScratch {
+  std::vector<TileBuffer> buffers;
+};
+
+class ScratchLease {
+ public:
+  ScratchLease() {
+    if (stack().size() <= depth()) stack().push_back(std::make_unique<TileScratch>());
+    scratch_ = stack()[depth()++].get();
+  }
+  ~ScratchLease() { --depth(); }
+  ScratchLease(const ScratchLease&) = delete;
+  ScratchLease& operator=(const ScratchLease&) = delete;
+  TileScratch& operator*() const { return *scratch_; }
+
+ private:
+  static std::vector<std::unique_ptr<TileScratch>>& stack() {
+    thread_local std::vector<std::unique_ptr<TileScratch>> scratches;
+    return scratches;
+  }
+  static std::size_t& depth() {
+    thread_local std::size_t d = 0;
+    return d;
+  }
+  TileScratch* scratch_;
+};
+
+}  // namespace
+
+void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
+  const std::size_t n = nodes_.size();
+  if (n == 0 || tile.isEmpty()) {
+    out.reset(tile);
+    return;
+  }
+  std::vector<PixelRegion> regions(n);
+  regions[0] = tile;
+  std::vector<PixelRegion> asked;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (regions[i].isEmpty() || inputs_[i].empty()) continue;
+    nodes_[i]->inputRegions(regions[i], asked);
+    for (std::size_t k = 0; k < inputs_[i].size() && k < asked.size(); ++k) {
+      std::size_t j = inputs_[i][k];
+      regions[j] = regions[j].unionWith(asked[k]);
+    }
+  }
+  ScratchLease lease;
+  std::vector<TileBuffer>& buffers = (*lease).buffers;
+  if (buffers.size() < n) buffers.resize(n);
+  std::vector<int> remaining = consumers_;
+  std::vector<const TileBuffer*> inputs;
+  for (std::size_t i = n; i-- > 0;) {
+    TileBuffer& target = i == 0 ? out : buffers[i];
+    target.reset(regions[i]);
+    if (!regions[i].isEmpty()) {
+      inputs.clear();
+      for (std::size_t j : inputs_[i]) inputs.push_back(&buffers[j]);
+      nodes_[i]->render(inputs, target);
+    }
+    for (std::size_t j : inputs_[i]) {
+      if (--remaining[j] == 0) buffers[j].release(buffers[j].capacityInFloats() <= kReusableFloats);
+    }
+  }
+}
+
+void renderRegion(const ImageRef& image, const PixelRegion& region, float* topDownPixels,
+                  std::size_t floatsPerRow, std::int64_t tileSize) {
+  if (region.isEmpty() || !topDownPixels) return;
+  const std::size_t rowBytes = std::size_t(region.width) * 4 * sizeof(float);
+  if (!image) {
+    for (std::int64_t r = 0; r < region.height; ++r)
+      std::memset(topDownPixels + std::size_t(r) * floatsPerRow, 0, rowBytes);
+    return;
+  }
+  RenderPlan plan(image);
+  tileSize = std::max<std::int64_t>(16, tileSize);
+  const std::int64_t columns = (region.width + tileSize - 1) / tileSize;
+  const std::int64_t rows = (region.height + tileSize - 1) / tileSize;
+  foundation::parallelFor(0, columns * rows, [&](std::int64_t t) {
+    std::int64_t cx = t % columns, cy = t / columns;
+    PixelRegion tile{region.x + cx * tileSize, region.y + cy * tileSize, 0, 0};
+    tile.width = std::min(tileSize, region.maxX() - tile.x);
+    tile.height = std::min(tileSize, region.maxY() - tile.y);
+    TileBuffer buffer;
+    plan.renderTile(tile, buffer);
+    for (std::int64_t y = tile.y; y < tile.maxY(); ++y) {
+      std::int64_t topDown = raster::topDownRow(y - region.y, region.height);
+      std::memcpy(topDownPixels + std::size_t(topDown) * floatsPerRow + std::size_t(tile.x - region.x) * 4,
+                  buffer.row(y), std::size_t(tile.width) * 4 * sizeof(float));
+    }
+  });
+}
+
+}  // namespace ci

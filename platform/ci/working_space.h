@@ -1,0 +1,22 @@
+#pragma once
+// The graph's working space (generic RGB, premultiplied float RGBA) and the
+// conversion of bitmap rows into it.
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/raster/color_space.h"
+#include "platform/raster/image.h"
+
+namespace ci {
+
+const raster::ColorSpaceRef& workingColorSpace();
+
+// Converts count pixels of one memory row of a bitmap into premultiplied
+// working-space floats (4 per pixel).
+using RowConverter = std::function<void(const std::uint8_t* source, float* out, std::int64_t count)>;
+
+// Empty when the bitmap's format or colour cannot be converted.
+RowConverter rowConverterToWorkingSpace(const raster::Image& bitmap);
+
+}  // namespace ci
