@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -57,6 +58,10 @@ private:
   std::string type_;
   std::int64_t pixelLimit_ = kDefaultPixelLimit;
   std::unique_ptr<Decoder> decoder_;
+  // The file's metadata dictionaries, merged into every image's properties.
+  foundation::Value metadata_;
+  // Decoders keep parse state: one call at a time.
+  mutable std::mutex mutex_;
 };
 
 }  // namespace imageio

@@ -21,4 +21,14 @@ bool readMetadata(const std::string& path, foundation::Value& properties);
 // encoder has just written. True when there was nothing to write.
 bool writeMetadata(const std::string& path, const std::string& type, const std::vector<Frame>& frames);
 
+// The Exif block (TIFF-structured, without the "Exif\0\0" prefix) that
+// writeMetadata would store for these properties, for encoders that embed
+// Exif themselves (HEIF). Empty when there is nothing to store.
+foundation::Data exifBlockForProperties(const foundation::Value& properties);
+
+// The key under which readMetadata keeps the raw blocks: a dictionary with
+// "Exif" (TIFF-structured Exif), "XMP" (the packet) and "IPTC" (IIM
+// datasets), each as data, present when the file has that block.
+inline constexpr const char* kRawMetadataKey = "{RawMetadata}";
+
 }  // namespace imageio

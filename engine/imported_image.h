@@ -1,0 +1,524 @@
+#pragma once
+// The conversion engine: one object per converter window. It holds the
+// working copy of the settings, the filter engine, the presets, the per-file
+// state of the conversion under way and the state of the live preview, and
+// offers file-type detection, the size checks and small bitmap helpers.
+//
+// Record, point and size properties are copied whole under the engine's
+// property lock; the other properties are touched by one thread at a time.
+// Draws hold renderMutex() so the preview (main thread) and a session (its
+// queue) never render through one engine at the same time.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/file_type_codes.h"
+#include "engine/file_type_detection.h"
+#include "engine/image_info.h"
+#include "engine/image_modify_info.h"
+#include "engine/text_font.h"
+#include "filters/face_options.h"
+#include "platform/ci/context.h"
+#include "platform/ci/filter.h"
+#include "platform/ci/image.h"
+#include "platform/foundation/value.h"
+#include "platform/imageio/image_source.h"
+#include "platform/raster/attributed_text.h"
+#include "platform/raster/bitmap_context.h"
+#include "platform/raster/bitmap_image_rep.h"
+#include "platform/raster/geometry.h"
+#include "platform/raster/image_set.h"
+
+namespace velumar {
+
+class CIFiltering;
+class Profile;
+class RWPSDWriter;
+
+using BitmapRepRef = raster::BitmapImageRepRef;
+using BitmapRepList = std::vector<BitmapRepRef>;
+
+// The page-size scan of PDF input.
+struct PdfInfo {
+  std::shared_ptr<const void> xObjects;  // the page's XObject dictionary, when scanned
+  std::int64_t pdfWidth = 0;
+  std::int64_t pdfHeight = 0;
+};
+
+class ImportedImage {
+ public:
+  ImportedImage();
+  ~ImportedImage();
+  ImportedImage(const ImportedImage&) = delete;
+  ImportedImage& operator=(const ImportedImage&) = delete;
+
+  // ---- Atomic properties -------------------------------------------------
+  ImageModifyInfo imageModifyInfo() const;
+  void setImageModifyInfo(const ImageModifyInfo& info);
+  std::optional<std::vector<std::string>> actFileTags() const;
+  void setActFileTags(std::optional<std::vector<std::string>> tags);
+  raster::Point compositeImageOrigin() const;
+  void setCompositeImageOrigin(raster::Point origin);
+  ci::FilterRef lutFilter() const;
+  void setLutFilter(const ci::FilterRef& filter);
+  ci::FilterRef toneCurveFilter() const;
+  void setToneCurveFilter(const ci::FilterRef& filter);
+  ci::FilterRef redCurveFilter() const;
+  void setRedCurveFilter(const ci::FilterRef& filter);
+  ci::FilterRef greenCurveFilter() const;
+  void setGreenCurveFilter(const ci::FilterRef& filter);
+  ci::FilterRef blueCurveFilter() const;
+  void setBlueCurveFilter(const ci::FilterRef& filter);
+  raster::Size imagePreviewOriginalSize() const;
+  void setImagePreviewOriginalSize(raster::Size size);
+  raster::Size imagePreviewSize() const;
+  void setImagePreviewSize(raster::Size size);
+  raster::Size cropOriginalSize() const;
+  void setCropOriginalSize(raster::Size size);
+
+  // The lock every draw holds for its whole duration.
+  std::mutex& renderMutex() { return renderMutex_; }
+
+  // ---- Plain properties --------------------------------------------------
+  // The filter engine, created with the engine and never replaced.
+  std::shared_ptr<CIFiltering> ciPhotoFilters;
+  std::int64_t indexMaxPixels = 0;  // representation with most pixels
+  std::vector<std::shared_ptr<ImageInfo>> presetsArray;
+  std::vector<std::shared_ptr<ImageInfo>> systemPresetsArray;
+  std::int64_t openWithApplicationType = 0;
+  std::vector<std::string> urlsArray;  // files written by the current request
+  bool updateCropSizeForPreview = false;
+  foundation::Dictionary openWithAppID;  // {"AppDisplayName", "AppFullPath"}
+  // Open With submenu entries by menu-item tag.
+  std::map<std::int64_t, foundation::Dictionary> appIDInfoArray;
+  ci::ContextRef previewCIContext;
+  std::vector<std::shared_ptr<Profile>> profiles;
+  std::vector<std::shared_ptr<Profile>> profilesRGB;
+  std::vector<std::shared_ptr<Profile>> profilesGray;
+  std::vector<std::shared_ptr<Profile>> profilesCMYK;
+  std::int64_t filteredColorSpace = 0;  // colorSpace of the last successful conversion
+  std::optional<foundation::Array> imageMetadataArray;
+  foundation::Array psdInfoArray;  // one dictionary per layer of PSD input
+  TextFont textFont = TextFont::systemFont(kDefaultWatermarkFontSize);
+  raster::TextAttributes textAttributes;
+  std::string watermarkDrawString;
+  std::string watermarkDrawDate;
+  std::optional<foundation::Date> watermarkMetadataDate;
+  std::shared_ptr<raster::ImageSet> watermarkImage;
+  double compositeImageOpacity = 1.0;
+  double compositeImageSize = 1.0;
+  ci::ImageRef compositeCIInputImage;
+  double lutIntensity = 1.0;
+  double imagePreviewOriginalDpi = 0;
+  ci::ImageRef exportedDepthImage;
+
+  // ---- Text ----------------------------------------------------------------
+  // Empty watermark text, the system font of 144 points and attributes
+  // holding only that font.
+  void resetTextAttributes();
+
+  // ---- Bitmap helpers ----------------------------------------------------------
+  // A cleared 8-bit RGBA representation (premultiplied alpha last, 4 bytes
+  // a pixel) in sRGB; with doSetSize its size in points becomes the pixel
+  // size times dpiScaling. nullptr when it cannot be made.
+  static BitmapRepRef createNewBmpImageRep(std::int64_t pixelWidth, std::int64_t pixelHeight,
+                                           double dpiScaling, bool doSetSize);
+  // The same without alpha: three samples padded to 4 bytes a pixel.
+  static BitmapRepRef createNewBmpImageRepNoAlpha(std::int64_t pixelWidth, std::int64_t pixelHeight,
+                                                  double dpiScaling, bool doSetSize);
+  // rep drawn with high interpolation into a new RGBA representation of
+  // size points and (ceiling of the width, ceiling of the height) pixels,
+  // the ceilings taken in single precision. nullptr without rep or when no
+  // representation or context can be made.
+  static BitmapRepRef drawInBmpContextFromBmpRep(const BitmapRepRef& rep, raster::Size size);
+
+  // ---- File-type detection ---------------------------------------------------
+  // The detected type of the file at path, or nothing when it is no image
+  // that a decoder reads.
+  std::optional<FileTypeDetection> verifyFileTypeFromURL(const std::string& path) const;
+  // A type identifier from the file's own extension; nothing when the file
+  // cannot be examined or the extension names no type.
+  static std::optional<std::string> isImageFile(const std::string& path);
+  // The type identifier the file's contents name; nothing when none.
+  static std::optional<std::string> imageFileUTI(const std::string& path);
+  // Whether the platform's image reader can read the file.
+  static bool pasteboardImageTestWithURL(const std::string& path);
+  // Loader kinds from the file's own extension (may be empty) and the
+  // detection result; comparisons ignore case.
+  static LoaderKind verifyPDFAndExtensionFromExt(std::string_view ext, const FileTypeDetection& types);
+  static LoaderKind verifyEPSAndExtensionFromExt(std::string_view ext, const FileTypeDetection& types);
+  static LoaderKind verifyAIAndExtensionFromExt(std::string_view ext, const FileTypeDetection& types);
+  static LoaderKind verifyPSDAndExtensionFromExt(std::string_view ext, const FileTypeDetection& types);
+
+  // ---- Size checks and settings verification ---------------------------------
+  // Once per file: adjusts info to the output (colour models, largest
+  // representation only, GIF to GIF) and forces the pipeline where a setting
+  // needs it.
+  void verifyConditionsForImageInfo(ImageModifyInfo& info, const std::optional<FileTypeDetection>& types,
+                                    const BitmapRepList* psdReps) const;
+  // Icon outputs: large sources are left to the icon writer's own scaling.
+  void verifyIconsetSizeForImageInfo(ImageModifyInfo& info, raster::Size pixelSize) const;
+  // PSD outputs hold RGB only.
+  void verifyPSDOriginalColorSpaceForBmpRep(const BitmapRepRef& rep, ImageModifyInfo& info,
+                                            const BitmapRepList* psdReps) const;
+  // The target size from the size settings, before the fitting rules;
+  // originalDpiFactor is the source's points per pixel.
+  static raster::Size verifyResizeSizeFromPixelSize(raster::Size pixelSize, double originalDpiFactor,
+                                                    ImageModifyInfo info);
+  // Applies crops, rotations, the fitting rules, the output's size rules
+  // and the 10000-pixel limit to size, in place.
+  void verifyPixelAvailabilityForSize(raster::Size& size, raster::Size pixelSize, ImageModifyInfo& info);
+  // The pixel size of the representation with most pixels (the first of
+  // equals; entries without pixels never win); sets indexMaxPixels to its
+  // position. (0, 0) and index 0 when there is none.
+  raster::Size verifyImagePixelSize(const BitmapRepList& reps);
+  // Sets indexMaxPixels to the result's largest representation (0 when none
+  // has pixels), optionally never choosing ignoredIndex.
+  void verifyImagePixelSizeForResultedImage(const raster::ImageSet& image);
+  void verifyImagePixelSizeForResultedImage(const raster::ImageSet& image, std::int64_t ignoredIndex);
+  // The value converted between units (0 factor, 1 pixels, 2 inches,
+  // 3 centimetres, 4 millimetres, 5 points); -1 when it cannot be.
+  static double convertFormat(std::int64_t fromUnit, std::int64_t toUnit, double value, double dpi);
+
+  // ---- Render pipeline (imported_image_render*.cpp) ---------------------------
+  // The bitmap context a representation is drawn into: bitmapInfo holds the
+  // alpha layout in its low five bits (raster::AlphaInfo values) and 0x100
+  // for float components.
+  struct BitmapContextSetup {
+    bool isValid = true;
+    bool useGenericRGB = false;
+    std::uint64_t bitsPerComponent = 8;
+    std::uint32_t bitmapInfo = 0;
+  };
+  static constexpr std::uint32_t kBitmapInfoAlphaMask = 0x1F;
+  static constexpr std::uint32_t kBitmapInfoFloatComponents = 0x100;
+
+  // Draws rep at size (points; the pixel size is each side rounded up in
+  // single precision) through the transform, filter, lookup-table, curve,
+  // depth, face, composite, border and watermark stages. Answers rep itself,
+  // drawn in place, when its layout already fits, else a new representation;
+  // either way sized size. nullptr when the representation cannot be drawn
+  // or the automatic adjustment rejects the image.
+  BitmapRepRef drawInCGContextFromBmpRep(const BitmapRepRef& rep, const ci::ImageRef& depthImage,
+                                         raster::Size size, ImageModifyInfo info);
+  static BitmapContextSetup setupCGContextForValues(const BitmapRepRef& rep, const ImageModifyInfo& info);
+  // Whether the scale type's transform runs through the filter graph.
+  static bool needsCIContextTransformForImageInfo(const ImageModifyInfo& info);
+  // Whether any stage needs the filter engine's context.
+  static bool needsCIContextForImageInfo(const ImageModifyInfo& info);
+  // Draws source transformed for scaleType into context (through the
+  // filter engine's context, which must exist for the filter-graph types).
+  // The plain stretch types draw only when drawImageInContext is set.
+  void applyImageTransformToCGImage(const raster::ImageRef& source, raster::BitmapContext* context,
+                                    std::int64_t scaleType, raster::Size pixelSize, double cropOriginX,
+                                    double cropOriginY, double stretchValue, double cropValue,
+                                    bool scaleBeforeCrop, double unrotatedWidth, double unrotatedHeight,
+                                    raster::Size cropSize, double rotationAngle, bool drawImageInContext);
+  // The same transform as a graph image; nullptr for a missing image.
+  ci::ImageRef applyImageTransformToCIImage(const ci::ImageRef& image, std::int64_t scaleType,
+                                            raster::Size pixelSize, double cropOriginX, double cropOriginY,
+                                            double stretchValue, double cropValue, bool scaleBeforeCrop,
+                                            double unrotatedWidth, double unrotatedHeight,
+                                            raster::Size cropSize, double rotationAngle,
+                                            bool drawImageInContext);
+  // image moved so that its extent starts at (0, 0); nullptr for nullptr.
+  static ci::ImageRef translateToZeroOriginCIImage(const ci::ImageRef& image);
+  static FaceOptions updateFacesOptionsWithInfo(const ImageModifyInfo& info);
+  // Fills the four border strips (sizes are fractions of half the side)
+  // with color at borderOpacity; overlapping corners are covered once.
+  static void addBorderWithCGContext(raster::BitmapContext* context, bool preserveBorderRatio,
+                                     double topMargin, double bottomMargin, double leftMargin,
+                                     double rightMargin, double borderOpacity, const raster::Color& color);
+
+  // ---- Stages of later issues (imported_image_stage_stubs.cpp) -----------------
+  // Watermarks: draws the text, date and image watermarks into context.
+  void drawTextAndImageWithContext(raster::BitmapContext* context, ImageModifyInfo info);
+
+  // ---- Colour-model draws (imported_image_color_model.cpp, imported_image_alpha_merge.cpp)
+  // Colour-model conversion of a representation; with resizeImage it is
+  // drawn at redrawTo pixels. nullptr when nothing could be produced.
+  BitmapRepRef convertColorSpaceForBitmapRep(const BitmapRepRef& rep, std::int64_t colorSpaceModel,
+                                             std::int64_t colorSpaceType, bool preserveCMYKAlpha,
+                                             bool resizeImage, raster::Size redrawTo, ImageModifyInfo info);
+  // Draws of CMYK and gray representations keeping their alpha.
+  BitmapRepRef drawInCGContextCMYKWithAlphaFromRep(const BitmapRepRef& rep, raster::Size size,
+                                                   ImageModifyInfo info);
+  BitmapRepRef drawInCGContextGrayWithAlphaFromRep(const BitmapRepRef& rep, raster::Size size,
+                                                   std::int64_t convertTo, ImageModifyInfo info);
+
+  // ---- Colour-model conversion (imported_image_color_model.cpp,
+  // imported_image_alpha_merge.cpp, imported_image_conversion_redraw.cpp) -------
+  // Whether rep takes the gray-with-alpha or CMYK-with-alpha route: nothing
+  // when it does not; otherwise the result (rep itself when kept, the drawn
+  // representation, or nullptr when the draw produced nothing).
+  std::optional<BitmapRepRef> verifyGrayAndCMYKAlphaConditionsForBitmapRep(
+      const BitmapRepRef& rep, std::int64_t colorModel, std::int64_t colorSpaceType, bool resizeImage,
+      raster::Size redrawTo, ImageModifyInfo info);
+  // Whether rep is already in the installed profile of the code (8 + index
+  // into profiles), compared by colour-space name.
+  bool sameColorSpaceForColorSpace(std::int64_t colorSpaceType, const BitmapRepRef& rep) const;
+  // rep's own gray (CMYK) space when it has one, else generic gray (CMYK).
+  static raster::ColorSpaceRef assignGrayColorSpaceForBmpRep(const BitmapRepRef& rep);
+  static raster::ColorSpaceRef assignCMYKColorSpaceForBmpRep(const BitmapRepRef& rep);
+  // Output bits per component (8, 16 or 32 float) from imageDepth, or from
+  // the source's bits per sample when imageDepth is 0 or unknown.
+  static int sampleDepthForBitmapRep(const BitmapRepRef& rep, const ImageModifyInfo& info);
+  // The colour conversion's render on a prepared context of the target
+  // size: transform, filter slots, faces, composite, border and watermarks.
+  // Answers the context's picture, or nullptr when the automatic adjustment
+  // rejects the image. The caller holds renderMutex().
+  raster::ImageRef redrawForColorConversion(raster::BitmapContext* context, const raster::ImageRef& source,
+                                            const ImageModifyInfo& info);
+  // Merges of the colour pass and the alpha pass into gray + alpha (CMYK +
+  // alpha), one pixel after the other over size (truncated to integers).
+  // Alpha sits in a 1-byte alpha-only pixel at 8 bits and in the A of an
+  // RGBA pixel at 16 and 32 bits; colour is clamped to at most its alpha so
+  // the premultiplied result stays valid.
+  static void updateBytes8IntegerFromGray(const std::uint8_t* gray, const std::uint8_t* alpha,
+                                          std::uint8_t* grayAlpha, raster::Size size);
+  static void updateBytes16IntegerFromGray(const std::uint8_t* gray, const std::uint8_t* alpha,
+                                           std::uint8_t* grayAlpha, raster::Size size);
+  static void updateBytes32FloatFromGray(const std::uint8_t* gray, const std::uint8_t* alpha,
+                                         std::uint8_t* grayAlpha, raster::Size size);
+  static void updateBytes8IntegerFromCMYK(const std::uint8_t* cmyk, const std::uint8_t* alpha,
+                                          std::uint8_t* cmykAlpha, raster::Size size);
+  static void updateBytes16IntegerFromCMYK(const std::uint8_t* cmyk, const std::uint8_t* alpha,
+                                           std::uint8_t* cmykAlpha, raster::Size size);
+  static void updateBytes32FloatFromCMYK(const std::uint8_t* cmyk, const std::uint8_t* alpha,
+                                         std::uint8_t* cmykAlpha, raster::Size size);
+
+  // ---- Conversion driver (imported_image_driver*.cpp) -------------------------
+  // Converts the file at path into one image in memory: detection, the
+  // keep-original-type rule, loading, the size checks and one result
+  // representation per source representation. originalFileType (when given)
+  // receives the detected type code whenever detection succeeds. Works on a
+  // copy of modifyInfo. nullptr when the file cannot be converted.
+  std::shared_ptr<raster::ImageSet> resizePixelSizeForURL(const std::string& path, ImageModifyInfo modifyInfo,
+                                                          std::int64_t* originalFileType,
+                                                          const ci::ImageRef& depthImage);
+  // The keep-original-type rule on info, in place, from the detection result
+  // (or nothing) and a type code (-1 when the detection result decides).
+  static void verifyKeepOriginalFileTypeForImageInfo(ImageModifyInfo& info,
+                                                     const std::optional<FileTypeDetection>& types,
+                                                     std::int64_t originalFileType);
+  // Whether at least one entry is a representation.
+  static bool verifyBitmapRepsForImageReps(const BitmapRepList& reps);
+  // A layered source's appended composite never counts as the largest
+  // representation of a PSD output.
+  void verifyIndexForPSDFlattenedRepWithOriginalExt(LoaderKind loaderKind, const ImageModifyInfo& info,
+                                                    const raster::ImageSet& image);
+
+  // ---- PSD output (imported_image_psd_output.cpp) ---------------------------
+  // The canvas of a layered PSD source in pixels, (0, 0) when unknown; with
+  // the source's composite appended, layer offsets scale by the composite's
+  // rendered size over this canvas.
+  raster::Size psdCanvasSize;
+  // A layered writer of the bitmap's pixel size and dpi, with its profile.
+  std::unique_ptr<RWPSDWriter> createPSDWriterForBmpRep(const BitmapRepRef& rep) const;
+  // A layered writer for every representation of image: the size of the
+  // source's canvas (its appended composite) when there is one, else the
+  // largest width and height over the representations; 72 dpi.
+  std::unique_ptr<RWPSDWriter> createPSDWriterForImage(const raster::ImageSet& image,
+                                                       const BitmapRepRef& maxRep) const;
+  // The largest pixel width and the largest pixel height over all representations.
+  static raster::Size verifyPSDMaxContentRectForImage(const raster::ImageSet& image);
+  // Chooses the writer's embedded profile from the bitmap's colour space or
+  // the installed profile the conversion used.
+  void setupProfileForImageRep(const BitmapRepRef& rep, RWPSDWriter& writer) const;
+  void verifyGenericProfileForPSDWriter(RWPSDWriter& writer, const BitmapRepRef& rep) const;
+  // The bitmap as one layer "Layer 0".
+  static void drawPSDSingleLayerWithPSDWriter(RWPSDWriter& writer, const BitmapRepRef& rep);
+  // Every representation as a layer, bottom-most first, with the names,
+  // opacities, offsets, blend modes and groups of psdInfoArray.
+  void drawPSDLayersWithPSDWriter(RWPSDWriter& writer, const raster::ImageSet& image) const;
+  // The four-character key of a blend code; "norm" for unknown codes.
+  static std::string stringForBlendMode(std::uint32_t code);
+  // Moves every representation of image into array and forgets the
+  // source's metadata and layer records.
+  void transferBitmapRepsFromImage(raster::ImageSet& image, BitmapRepList& array);
+
+  // ---- Input loaders (imported_image_loaders*.cpp) --------------------------
+  // Each answers new bitmap representations, or nothing when the file cannot
+  // be read that way.
+  // One bitmap per page, every page drawn at page 1's size raised to the
+  // pixel size of its largest embedded image (at most 10000 pixels a side,
+  // keeping the aspect ratio); each in points is page 1's size.
+  std::optional<BitmapRepList> setPdfBmpImageRepWithURL(const std::string& path);
+  // The pixel size to draw a PDF at: the page rectangle's size truncated,
+  // raised to the largest "Width" and "Height" of page 1's image XObjects.
+  raster::Size verifyPDFSizeForURL(const std::string& path, raster::Rect pdfRect);
+  // verifyPDFSizeForURL brought back to the page's aspect ratio and capped
+  // at 10000 pixels a side; (0, 0) when no usable size results.
+  raster::Size PDFSizeWithURL(const std::string& path, raster::Size size);
+  // The bounding box at one pixel per point (at most 10000 pixels a side,
+  // keeping the aspect ratio); in points the box's size.
+  std::optional<BitmapRepList> setEpsBmpImageRepWithURL(const std::string& path) const;
+  // The first representation at one pixel per point, when its size is above
+  // 0 and at most 10000 points a side.
+  std::optional<BitmapRepList> setAIImageWithURL(const std::string& path) const;
+  // One bitmap per leaf layer with pixels, top-most first; psdInfoArray gets
+  // one layer record per bitmap and psdCanvasSize the document's size. Both
+  // are cleared first.
+  std::optional<BitmapRepList> setPSDImageWithURL(const std::string& path);
+  // One bitmap per frame that decodes, its size in points its pixel size.
+  std::optional<BitmapRepList> bitmapRepsGIFFromURL(const std::string& path) const;
+  // Every representation the platform's reader finds whose size is above 0
+  // and at most 10000 points a side, as a bitmap of that size in points.
+  std::optional<BitmapRepList> setGenericImageWithURL(const std::string& path) const;
+  // The position of the first representation with the most pixels; 0 for an
+  // empty list.
+  static std::int64_t verifyGenericImagePixelSizeForRepsArray(const BitmapRepList& reps);
+
+  // ---- Metadata and image dates (imported_image_metadata.cpp) ---------------
+  using MetadataSource = std::shared_ptr<imageio::ImageSource>;
+  // Drops earlier metadata and opens a source on the file; when it opens,
+  // imageMetadataArray starts empty. nullptr when it does not.
+  MetadataSource prepareMetadataArrayForURL(const std::string& path);
+  // Appends the properties of source image repIndex (image 0 when the source
+  // has fewer images; an empty dictionary without source or properties).
+  // Nothing when imageMetadataArray is not kept.
+  void updateMetadataDictionaryForSource(const MetadataSource& source, std::int64_t repIndex);
+  // Appends the file-level properties when the array has entries, then lets
+  // go of the source.
+  void releaseMetadataSource(MetadataSource source);
+  // imageMetadataArray becomes nothing.
+  void releasePropertiesAndMetadata();
+  // watermarkDrawDate becomes "" and watermarkMetadataDate the image's date:
+  // EXIF DateTimeOriginal, else DateTimeDigitized, else the file's creation
+  // date. source may be nullptr; one is opened on path then.
+  void updateImageDateWithURL(const std::string& path, const MetadataSource& source);
+  // "yyyy:MM:dd HH:mm:ss" in the local time zone, whatever the locale.
+  static std::optional<foundation::Date> dateFromString(std::string_view text);
+  // The file's creation date; nothing when it cannot be read.
+  static std::optional<foundation::Date> dateFromFileManager(const std::string& path);
+  // The image's date as "yyyy - MM - dd", today's when it has none.
+  static std::string stringDateWithURL(const std::string& path);
+  // Today as "yyyy - MM - dd".
+  static std::string genericDateString();
+
+  // ---- Output writers (imported_image_writer*.cpp) ----------------------------
+  // Every writer answers whether it wrote its file(s), appends each file it
+  // wrote to urlsArray and lets go of imageMetadataArray once it has used it.
+  // Files are written to a temporary file and renamed into place, so a failed
+  // write leaves no file behind and an older file as it was. Float images
+  // are written without NaN or infinite components.
+
+  // Writes image as conversionType (ConversionType codes) to path: the
+  // representation at indexMaxPixels (reset to 0 when out of range), or for
+  // JPEG, PNG and PSD of several representations one file each. With
+  // preserveMetadata and metadata to keep the file carries it; otherwise, or
+  // when that write fails, it is written without. Codes 7, 8 and unknown
+  // codes write nothing. Face crops are saved first.
+  bool saveImage(const raster::ImageSet& image, std::int64_t conversionType, const std::string& path,
+                 std::int64_t originalFileType, double jpegCompression, std::int64_t doTiffCompress,
+                 bool preserveMetadata, bool iOSIconsetOw, bool addCorners, bool addShadow);
+  // One image of type (an image-destination type identifier) with the
+  // metadata record at index of imageMetadataArray (an empty one beyond it),
+  // the representation's resolution and depth, orientation 1, and the JPEG
+  // quality or TIFF compression. Without metadata only a JPEG with an
+  // exported depth image is written. releaseMetadataAndUpdateTags releases
+  // the metadata afterwards and tags the file.
+  bool createCGImageAndSaveMetadataFromBitmapRep(const BitmapRepRef& rep, std::int64_t index,
+                                                 const std::string& type, const std::string& path,
+                                                 double jpegCompressionFactor, std::int64_t doTIFFCompression,
+                                                 bool releaseMetadataAndUpdateTags);
+  // Every representation to a file of its own (type JPEG or PNG): path,
+  // then its free names (photo 2.jpg, ...). false when any file failed; the
+  // files written stay. No tags.
+  bool saveMultipleFilesFromImage(const raster::ImageSet& image, const std::string& type,
+                                  bool preserveMetadata, const std::string& initialFilePath,
+                                  double jpegCompression, double tiffCompression);
+  // path when nothing exists there, else the first free "name N.ext" from 2.
+  static std::string createFileNameWithPath(const std::string& path);
+  // Compression: 5 (LZW) for setting 1, 32773 (PackBits) for 2, else 1.
+  static void setTIFFCompressionForDictionary(foundation::Dictionary& dictionary, std::int64_t compression);
+  // ResolutionUnit 2 (inches) and both resolutions.
+  static void setTIFFResolutionForDictionary(foundation::Dictionary& dictionary, double resolution);
+  // All representations as the pages of one TIFF. An info array holds one
+  // array per source file: its per-representation records, then its file
+  // record. With preserveMetadata and an info array the pages carry their
+  // records; otherwise, or when that fails, they are written without.
+  bool saveATiffVersionFromImage(const raster::ImageSet& image, const std::string& path,
+                                 std::int64_t doCompression, double factor, bool preserveMetadata,
+                                 const std::optional<foundation::Array>& imageInfoArray);
+  bool createCGImageTIFFMultipleRepsAndSaveMetadataFromImage(const raster::ImageSet& image,
+                                                             const std::string& path,
+                                                             std::int64_t doTIFFCompression,
+                                                             const foundation::Array& dictionaryArray);
+  // All representations as the frames of one GIF with their source records
+  // and the file's GIF properties; otherwise, or when that fails, only the
+  // representation at indexMaxPixels without metadata.
+  bool saveAGifVersionFromImage(const raster::ImageSet& image, const std::string& path, bool preserveMetadata,
+                                const std::optional<foundation::Array>& imageInfoArray);
+  bool createCGImageGIFMultipleRepsAndSaveMetadataFromImage(const raster::ImageSet& image,
+                                                            const std::string& path,
+                                                            const foundation::Array& dictionaryArray);
+  // One PDF page per representation at its physical size.
+  bool createPDFMultipleRepsAndSaveMetadataFromImage(const raster::ImageSet& image, bool preserveMetadata,
+                                                     const std::string& path);
+  // One TIFF holding rep at 144 dpi and a half-size copy at 72 dpi, drawn
+  // with settingsForHalfSizePage(info); the metadata record at index (else
+  // at indexMaxPixels) when info.preserveMetadata and metadata exist. rep's
+  // size in points becomes half its pixel size.
+  bool saveImageReps2xTIFFFromBitmapRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,
+                                        ImageModifyInfo info);
+  // The settings the half-size page of a 2x TIFF is drawn with: a plain
+  // Lanczos scale of the already processed picture, every effect off.
+  static ImageModifyInfo settingsForHalfSizePage(ImageModifyInfo info);
+  // HEIF without source metadata, with the exported depth image when there
+  // is one. releaseMetadataAndUpdateTags as above.
+  bool saveHEIFFromBitmapRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,
+                             bool releaseMetadataAndUpdateTags);
+  bool writeHEIFImageWithCGImage(const raster::ImageRef& image, const std::string& path);
+  // exportedDepthImage at half scale, moved to the origin, as the disparity
+  // map a destination stores with its image; nothing without one or when it
+  // cannot be rendered.
+  std::optional<imageio::DepthData> exportDepthImageToDestination() const;
+  // A flattened one-image PSD with the representation's resolution and
+  // depth, without source metadata.
+  bool createCGImagePSDFromBitmapRep(const BitmapRepRef& rep, const std::string& path, bool updateTags);
+  // Gives the file actFileTags when there are some; failures are ignored.
+  void updateTagsForFileName(const std::string& path) const;
+
+  // Writers of later issues that the dispatcher calls: face crops beside
+  // the output, icon sets, and PSD files (imported_image_writer_stubs.cpp
+  // until they land: they write nothing and answer false).
+  void saveCropFaceRepsToFile(const std::string& path);
+  bool saveIcnsFromImageRep(const BitmapRepRef& rep, const std::string& path, bool addRoundedCorners,
+                            bool addShadow);
+  bool saveXcodeIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
+                                    bool addRoundedCorners, bool addShadow);
+  bool saveIOSIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
+                                  bool addRoundedCorners, bool addShadow);
+  bool saveXcode2XSetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
+                                  bool addRoundedCorners, bool addShadow);
+  bool savePSDOneLayerForBmpRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,
+                                bool preserveMetadata, bool clearMetadataAndUpdateTags);
+  bool saveMultiplePSDFilesFromImage(const raster::ImageSet& image, bool preserveMetadata,
+                                     const std::string& initialFilePath);
+
+ private:
+  mutable std::mutex propertyLock_;
+  ImageModifyInfo imageModifyInfo_;
+  std::optional<std::vector<std::string>> actFileTags_;
+  raster::Point compositeImageOrigin_{50, 50};
+  std::weak_ptr<ci::Filter> lutFilter_;
+  std::weak_ptr<ci::Filter> toneCurveFilter_;
+  std::weak_ptr<ci::Filter> redCurveFilter_;
+  std::weak_ptr<ci::Filter> greenCurveFilter_;
+  std::weak_ptr<ci::Filter> blueCurveFilter_;
+  raster::Size imagePreviewOriginalSize_;
+  raster::Size imagePreviewSize_;
+  raster::Size cropOriginalSize_;
+
+  PdfInfo pdfInfo_;
+  std::mutex renderMutex_;
+};
+
+}  // namespace velumar

@@ -1,0 +1,97 @@
+// The render of the colour-model conversions: the stages a conversion into
+// a chosen colour space applies (no tiny planet, lookup table, tone curves
+// or depth effects), and the output depth rule they share.
+
+#include "engine/finite_float_pixels.h"
+#include "engine/imported_image.h"
+#include "filters/cifiltering.h"
+#include "platform/foundation/log.h"
+
+namespace velumar {
+
+int ImportedImage::sampleDepthForBitmapRep(const BitmapRepRef& rep, const ImageModifyInfo& info) {
+  int sample = 0;
+  switch (info.imageDepth) {
+    case 1:
+      sample = 8;
+      break;
+    case 2:
+      sample = 16;
+      break;
+    case 3:
+      sample = 32;
+      break;
+    default:
+      sample = rep ? rep->bitsPerSample() : 8;
+      break;
+  }
+  switch (sample) {
+    case 10:
+    case 12:
+    case 14:
+    case 16:
+      return 16;
+    case 24:
+    case 32:
+      return 32;
+    default:
+      return 8;
+  }
+}
+
+raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* context,
+                                                         const raster::ImageRef& source,
+                                                         const ImageModifyInfo& info) {
+  if (!context || !source) return nullptr;
+  CIFiltering& filters = *ciPhotoFilters;
+  if (needsCIContextForImageInfo(info)) filters.createNewCIContextWithCGContext(context, true);
+
+  const raster::Size pixelSize{double(context->width()), double(context->height())};
+  applyImageTransformToCGImage(source, context, info.resizeScaleType, pixelSize, info.cropCenterX,
+                               info.cropCenterY, info.stretchAndCropStretch, info.stretchAndCropCrop,
+                               info.resizeBeforeCrop, info.unrotatedWidth, info.unrotatedHeight,
+                               info.cropAndRotateCropSize, info.rotationAngle, true);
+
+  raster::ImageRef unfiltered;
+  if (info.compositeMode != 0 && info.compositeModeType == 0) unfiltered = context->makeImage();
+
+  filters.concat3FiltersWithCGContext(context, info.filterType0, info.filterType1, info.filterType2);
+
+  const std::optional<bool> accepted =
+      filters.autoAdjustFilterWithContext(context, updateFacesOptionsWithInfo(info));
+  if (accepted.has_value() && !*accepted) {
+    filters.resetCIContext();
+    return nullptr;
+  }
+
+  if (info.compositeMode != 0)
+    filters.compositeFilterWithCGContext(context, unfiltered, compositeCIInputImage, compositeImageOpacity,
+                                         compositeImageSize, compositeImageOrigin(), info.compositeModeType,
+                                         info.compositeMode);
+  filters.drawCIImageWithCGContext(context, info.compositeMode != 0);
+  filters.framingFacesWithContext(context, filters.facesRectArray());
+  filters.resetCIContext();
+  unfiltered.reset();
+
+  if (info.addBorder && (info.topBorderSize > 0 || info.bottomBorderSize > 0 || info.leftBorderSize > 0 ||
+                         info.rightBorderSize > 0)) {
+    addBorderWithCGContext(context, info.preserveBorderRatio, info.topBorderSize, info.bottomBorderSize,
+                           info.leftBorderSize, info.rightBorderSize, info.borderOpacity,
+                           raster::Color::calibratedRGB(info.borderColorR, info.borderColorG,
+                                                        info.borderColorB, info.borderColorA));
+  }
+  drawTextAndImageWithContext(context, info);
+
+  // Filters in float can leave NaN or infinite components; writers and the
+  // merges need finite ones.
+  if (context->format().isFloat()) {
+    const std::size_t floatsPerRow =
+        std::size_t(context->width()) * std::size_t(context->format().componentsPerPixel());
+    const std::int64_t replaced = replaceNonFiniteFloats(context->mutableData(), context->height(),
+                                                         context->bytesPerRow(), floatsPerRow);
+    if (replaced > 0) foundation::log("colour conversion: {} non-finite float components replaced", replaced);
+  }
+  return context->makeImage();
+}
+
+}  // namespace velumar

@@ -1,0 +1,214 @@
+// The conversion driver: one input file to one image in memory, one result
+// representation per source representation that is converted.
+
+#include <cmath>
+#include <filesystem>
+
+#include "engine/finite_float_pixels.h"
+#include "engine/image_rep_reader.h"
+#include "engine/imported_image.h"
+
+namespace velumar {
+
+namespace {
+
+constexpr const char* kHasFlattenedImageKey = "Has Flattened Image";
+
+std::string ownExtension(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
+  return extension;
+}
+
+bool isLayeredOutput(std::int64_t conversionType) {
+  return conversionType == ConversionType::PSD || conversionType == ConversionType::PSDLayered;
+}
+
+bool loadsPSDLayers(std::int64_t conversionType) {
+  return conversionType == ConversionType::TIFF || isLayeredOutput(conversionType);
+}
+
+// The geometry fields the size checks rewrite per representation.
+void restoreGeometry(ImageModifyInfo& working, const ImageModifyInfo& caller) {
+  working.resizeScaleType = caller.resizeScaleType;
+  working.cropCenterX = caller.cropCenterX;
+  working.cropCenterY = caller.cropCenterY;
+  working.unrotatedWidth = caller.unrotatedWidth;
+  working.unrotatedHeight = caller.unrotatedHeight;
+  working.cropAndRotateCropSize = caller.cropAndRotateCropSize;
+}
+
+bool isModel(const BitmapRepRef& rep, raster::ColorModel model) {
+  return rep->colorSpace() && rep->colorSpace()->model() == model;
+}
+
+// Float results never carry NaN or infinities (they pass through the
+// driver from sources and from every draw).
+void keepFloatPixelsFinite(const BitmapRepRef& rep) {
+  if (!rep->pixelFormat().isFloat()) return;
+  raster::ImageRef clean = finiteFloatImage(rep->image());
+  if (clean != rep->image()) rep->setImage(std::move(clean));
+}
+
+}  // namespace
+
+std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std::string& path,
+                                                                       ImageModifyInfo modifyInfo,
+                                                                       std::int64_t* originalFileType,
+                                                                       const ci::ImageRef& depthImage) {
+  const std::optional<FileTypeDetection> types = verifyFileTypeFromURL(path);
+  if (!types) return nullptr;
+  if (originalFileType) *originalFileType = types->fileType;
+
+  const ImageModifyInfo& caller = modifyInfo;
+  ImageModifyInfo info = modifyInfo;
+  filteredColorSpace = 0;
+  verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
+
+  // The loader by the file's own extension and its detected type.
+  const std::string extension = ownExtension(path);
+  LoaderKind loaderKind = LoaderKind::None;
+  std::optional<BitmapRepList> documentReps;
+  if (verifyPDFAndExtensionFromExt(extension, *types) != LoaderKind::None) {
+    loaderKind = LoaderKind::PDF;
+    documentReps = setPdfBmpImageRepWithURL(path);
+  } else if (verifyEPSAndExtensionFromExt(extension, *types) != LoaderKind::None) {
+    loaderKind = LoaderKind::EPS;
+    documentReps = setEpsBmpImageRepWithURL(path);
+  } else if (verifyAIAndExtensionFromExt(extension, *types) != LoaderKind::None) {
+    loaderKind = LoaderKind::AI;
+    documentReps = setAIImageWithURL(path);
+  } else if (verifyPSDAndExtensionFromExt(extension, *types) != LoaderKind::None) {
+    loaderKind = LoaderKind::PSD;
+  }
+
+  // Layers of a PSD, for outputs that can keep them; the composite joins
+  // them for PSD outputs.
+  std::optional<BitmapRepList> psdReps;
+  if (loaderKind == LoaderKind::PSD && loadsPSDLayers(info.conversionType)) {
+    std::optional<BitmapRepList> layers = setPSDImageWithURL(path);
+    if (layers && layers->size() == 1) {
+      psdInfoArray.clear();
+    } else if (layers && layers->size() > 1) {
+      psdReps = std::move(layers);
+      if (isLayeredOutput(info.conversionType)) {
+        std::optional<BitmapRepList> composite = bitmapImageRepsWithContentsOfURL(path);
+        if (composite && !composite->empty() && composite->front()) {
+          psdReps->push_back(composite->front());
+          foundation::Dictionary flattened;
+          flattened.set(kHasFlattenedImageKey, foundation::Value(true));
+          psdInfoArray.emplace_back(std::move(flattened));
+        }
+      }
+    }
+  }
+
+  info.originalFileType = types->fileType;
+  verifyConditionsForImageInfo(info, types, psdReps ? &*psdReps : nullptr);
+
+  std::optional<BitmapRepList> reps;
+  if (loaderKind != LoaderKind::None && loaderKind != LoaderKind::PSD && documentReps) {
+    reps = std::move(documentReps);
+  } else if (psdReps) {
+    reps = psdReps;
+  } else if (info.isSourceDestinationGIF) {
+    reps = bitmapRepsGIFFromURL(path);
+    if (!reps) reps = bitmapImageRepsWithContentsOfURL(path);
+    // Frames keep their timing, which lives in the metadata.
+    if (reps && reps->size() > 1) info.preserveMetadata = true;
+  } else {
+    reps = bitmapImageRepsWithContentsOfURL(path);
+  }
+  if (!reps || !verifyBitmapRepsForImageReps(*reps)) {
+    if (std::optional<BitmapRepList> generic = setGenericImageWithURL(path)) reps = std::move(generic);
+  }
+  if (!reps) return nullptr;
+
+  const raster::Size largest = verifyImagePixelSize(*reps);
+  if (!(largest.width > 0 && largest.height > 0)) return nullptr;
+  auto result = std::make_shared<raster::ImageSet>(largest);
+
+  MetadataSource metadataSource;
+  if (info.preserveMetadata) metadataSource = prepareMetadataArrayForURL(path);
+  if (info.addWatermarkDate) updateImageDateWithURL(path, metadataSource);
+
+  const BitmapRepList* psdList = psdReps ? &*psdReps : nullptr;
+  for (std::size_t index = 0; index < reps->size(); ++index) {
+    const BitmapRepRef& rep = (*reps)[index];
+    restoreGeometry(info, caller);
+    if (!rep || !rep->image()) continue;
+    if (reps->size() >= 2 && info.resizeAndConvertOnlyMaxRep && std::int64_t(index) != indexMaxPixels)
+      continue;
+    verifyPSDOriginalColorSpaceForBmpRep(rep, info, psdList);
+    const std::int64_t width = rep->pixelsWide(), height = rep->pixelsHigh();
+    if (width == 0 || height == 0) continue;
+    const raster::Size pixelSize{double(width), double(height)};
+    verifyIconsetSizeForImageInfo(info, pixelSize);
+    // Points per pixel of the source; a representation without a size in
+    // points counts as 72 dpi.
+    double pointsPerPixel = rep->size().width / double(width);
+    if (!(pointsPerPixel > 0 && std::isfinite(pointsPerPixel))) pointsPerPixel = 1.0;
+
+    BitmapRepRef produced;
+    raster::Size target = pixelSize;
+    if (info.onlySetDpi || !info.doImageResize) {
+      produced = info.colorSpace == 0
+                     ? rep
+                     : convertColorSpaceForBitmapRep(rep, info.colorSpaceModel, info.colorSpace,
+                                                     info.preserveCMYKAlpha, false, pixelSize, info);
+    } else {
+      if (info.setFromFixedSize) {
+        target = {info.fixedSizeW != 0 ? info.fixedSizeW : pixelSize.width,
+                  info.fixedSizeH != 0 ? info.fixedSizeH : pixelSize.height};
+      } else {
+        target = verifyResizeSizeFromPixelSize(pixelSize, pointsPerPixel, info);
+      }
+      verifyPixelAvailabilityForSize(target, pixelSize, info);
+      if (info.colorSpace != 0) {
+        produced = convertColorSpaceForBitmapRep(rep, info.colorSpaceModel, info.colorSpace,
+                                                 info.preserveCMYKAlpha, true, target, info);
+      } else if (isModel(rep, raster::ColorModel::CMYK) && rep->hasAlpha() && info.preserveCMYKAlpha) {
+        produced = drawInCGContextCMYKWithAlphaFromRep(rep, target, info);
+      } else if (isModel(rep, raster::ColorModel::Gray) && rep->hasAlpha()) {
+        produced = drawInCGContextGrayWithAlphaFromRep(rep, target, 0, info);
+      } else {
+        produced = drawInCGContextFromBmpRep(rep, depthImage, target, info);
+      }
+    }
+    if (!produced) continue;
+
+    const double scale = (info.modifyImageDpi && info.dpi > 0) ? 72.0 / info.dpi : pointsPerPixel;
+    produced->setSize({target.width * scale, target.height * scale});
+    keepFloatPixelsFinite(produced);
+    result->addRepresentation(produced);
+    if (info.preserveMetadata) updateMetadataDictionaryForSource(metadataSource, std::int64_t(index));
+  }
+
+  if (info.preserveMetadata)
+    releaseMetadataSource(std::move(metadataSource));
+  else
+    releasePropertiesAndMetadata();
+
+  if (result->isEmpty()) return nullptr;
+  verifyImagePixelSizeForResultedImage(*result);
+  verifyIndexForPSDFlattenedRepWithOriginalExt(loaderKind, info, *result);
+
+  if (indexMaxPixels < 0 || std::size_t(indexMaxPixels) >= result->representations().size())
+    indexMaxPixels = 0;
+  const BitmapRepRef& maxRep = result->representations()[std::size_t(indexMaxPixels)];
+  result->setSize({double(maxRep->pixelsWide()), double(maxRep->pixelsHigh())});
+  filteredColorSpace = info.colorSpace;
+  return result;
+}
+
+void ImportedImage::verifyIndexForPSDFlattenedRepWithOriginalExt(LoaderKind loaderKind,
+                                                                 const ImageModifyInfo& info,
+                                                                 const raster::ImageSet& image) {
+  if (loaderKind != LoaderKind::PSD || !isLayeredOutput(info.conversionType) || psdInfoArray.empty()) return;
+  const foundation::Value& last = psdInfoArray.back();
+  if (!last.get(kHasFlattenedImageKey)) return;
+  const std::int64_t lastIndex = std::int64_t(image.representations().size()) - 1;
+  if (lastIndex > 0 && indexMaxPixels == lastIndex) verifyImagePixelSizeForResultedImage(image, lastIndex);
+}
+
+}  // namespace velumar

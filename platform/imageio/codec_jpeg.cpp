@@ -1,0 +1,394 @@
+// JPEG through libjpeg-turbo: gray, RGB and CMYK (Adobe-inverted CMYK read
+// correctly), embedded ICC profiles, JFIF density, DCT-scaled reduced
+// decodes.
+
+#include <cstdio>
+// clang-format off
+#include <jpeglib.h>
+#include <jerror.h>
+// clang-format on
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/foundation/log.h"
+#include "platform/foundation/parallel.h"
+#include "platform/imageio/codec_support.h"
+#include "platform/imageio/orientation.h"
+#include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/raster_codecs.h"
+
+namespace imageio {
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return:
+// it jumps back to the setjmp of the call that started the work.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  bool truncated = false;
+  char message[JMSG_LENGTH_MAX] = {};
+};
+
+void onError(j_common_ptr cinfo) {
+  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, manager->message);
+  std::longjmp(manager->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level) {
+  // Warnings only matter when data ran out: the decoder then fills the rest
+  // of the image with gray, which we refuse.
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
+    reinterpret_cast<ErrorManager*>(cinfo->err)->truncated = true;
+  }
+}
+
+void installErrorManager(ErrorManager& manager) {
+  jpeg_std_error(&manager.pub);
+  manager.pub.error_exit = onError;
+  manager.pub.emit_message = onMessage;
+}
+
+struct HeaderInfo {
+  std::int64_t width = 0, height = 0;
+  int components = 0;  // 1 gray, 3 RGB, 4 CMYK as decoded
+  bool adobeInverted = false;
+  bool progressive = false;
+  int densityUnit = 0, xDensity = 0, yDensity = 0;
+  int jfifMajor = 0, jfifMinor = 0;
+  bool hasJfif = false;
+  int orientation = 0;
+};
+
+// Reads the markers and frame header. icc receives the embedded profile.
+bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& info, std::vector<std::uint8_t>& icc,
+                std::string& error) {
+  jpeg_decompress_struct cinfo;
+  ErrorManager manager;
+  cinfo.err = &manager.pub;
+  installErrorManager(manager);
+  if (setjmp(manager.jump)) {
+    error = manager.message;
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
+  jpeg_read_header(&cinfo, TRUE);
+  info.width = cinfo.image_width;
+  info.height = cinfo.image_height;
+  switch (cinfo.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+      info.components = 1;
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      info.components = 4;
+      break;
+    default:
+      info.components = 3;
+      break;
+  }
+  info.adobeInverted = info.components == 4 && cinfo.saw_Adobe_marker;
+  info.progressive = cinfo.progressive_mode;
+  info.hasJfif = cinfo.saw_JFIF_marker;
+  info.densityUnit = cinfo.density_unit;
+  info.xDensity = cinfo.X_density;
+  info.yDensity = cinfo.Y_density;
+  info.jfifMajor = cinfo.JFIF_major_version;
+  info.jfifMinor = cinfo.JFIF_minor_version;
+  for (jpeg_saved_marker_ptr marker = cinfo.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker == JPEG_APP0 + 1 && marker->data_length > 6 &&
+        std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+      info.orientation = exifOrientation(marker->data, marker->data_length);
+      break;
+    }
+  }
+  JOCTET* profile = nullptr;
+  unsigned int profileSize = 0;
+  if (jpeg_read_icc_profile(&cinfo, &profile, &profileSize) && profile != nullptr) {
+    icc.assign(profile, profile + profileSize);
+  }
+  std::free(profile);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+// The smallest n/8 scale whose longer side still reaches maxSide.
+int scaleNumeratorFor(std::int64_t longSide, std::int64_t maxSide) {
+  if (maxSide <= 0) return 8;
+  for (int n = 1; n < 8; ++n) {
+    if ((longSide * n + 7) / 8 >= maxSide) return n;
+  }
+  return 8;
+}
+
+struct DecodeResult {
+  std::int64_t width = 0, height = 0;
+};
+
+bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& info, int scaleNumerator,
+                  std::int64_t pixelLimit, std::vector<std::uint8_t>& pixels, std::size_t& rowBytes,
+                  DecodeResult& result, std::string& error) {
+  jpeg_decompress_struct cinfo;
+  ErrorManager manager;
+  cinfo.err = &manager.pub;
+  installErrorManager(manager);
+  if (setjmp(manager.jump)) {
+    error = manager.message;
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space =
+      info.components == 1 ? JCS_GRAYSCALE : (info.components == 4 ? JCS_CMYK : JCS_EXT_RGBX);
+  cinfo.scale_num = static_cast<unsigned int>(scaleNumerator);
+  cinfo.scale_denom = 8;
+  jpeg_calc_output_dimensions(&cinfo);
+  const int outComponents = info.components == 3 ? 4 : info.components;
+  if (cinfo.output_components != outComponents) {
+    error = "unexpected component count";
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  rowBytes = checkedBytesPerRow(cinfo.output_width, cinfo.output_height,
+                                decodedFormat(8, info.components, false), pixelLimit);
+  if (rowBytes == 0) {
+    error = "image too large";
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  pixels.resize(rowBytes * cinfo.output_height);
+  jpeg_start_decompress(&cinfo);
+  JSAMPROW rows[16];
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const JDIMENSION first = cinfo.output_scanline;
+    const JDIMENSION batch = std::min<JDIMENSION>(16, cinfo.output_height - first);
+    for (JDIMENSION i = 0; i < batch; ++i) rows[i] = pixels.data() + std::size_t(first + i) * rowBytes;
+    if (jpeg_read_scanlines(&cinfo, rows, batch) == 0) break;
+    if (manager.truncated) break;
+  }
+  if (manager.truncated || cinfo.output_scanline < cinfo.output_height) {
+    error = "premature end of data";
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+  }
+  result.width = cinfo.output_width;
+  result.height = cinfo.output_height;
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+class JpegDecoder final : public Decoder {
+ public:
+  JpegDecoder(std::string path, std::vector<std::uint8_t> bytes, HeaderInfo info,
+              std::vector<std::uint8_t> icc, std::int64_t pixelLimit)
+      : path_(std::move(path)),
+        bytes_(std::move(bytes)),
+        info_(info),
+        icc_(std::move(icc)),
+        pixelLimit_(pixelLimit) {}
+
+  std::size_t count() const override { return 1; }
+
+  foundation::Value properties(std::size_t /*index*/) override {
+    foundation::Dictionary d = basicProperties(info_.width, info_.height, 8, info_.components, false,
+                                               icc_.empty() ? nullptr : &icc_);
+    if (info_.densityUnit == 1 || info_.densityUnit == 2) {
+      const double factor = info_.densityUnit == 2 ? 2.54 : 1.0;
+      if (info_.xDensity > 0 && info_.yDensity > 0)
+        setDpi(d, info_.xDensity * factor, info_.yDensity * factor);
+    }
+    if (info_.orientation != 0) d.set("Orientation", info_.orientation);
+    foundation::Dictionary jfif;
+    if (info_.hasJfif) {
+      jfif.set("JFIFVersion", foundation::Array{info_.jfifMajor, info_.jfifMinor});
+      jfif.set("DensityUnit", info_.densityUnit);
+      jfif.set("XDensity", info_.xDensity);
+      jfif.set("YDensity", info_.yDensity);
+    }
+    jfif.set("IsProgressive", info_.progressive);
+    d.set("{JFIF}", std::move(jfif));
+    return foundation::Value(std::move(d));
+  }
+
+  raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
+    if (index != 0) return nullptr;
+    const int numerator = scaleNumeratorFor(std::max(info_.width, info_.height), options.maxPixelSize);
+    std::vector<std::uint8_t> pixels;
+    std::size_t rowBytes = 0;
+    DecodeResult result;
+    std::string error;
+    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, pixelLimit_, pixels, rowBytes, result,
+                      error)) {
+      foundation::log("jpeg: {}: {}", path_, error);
+      return nullptr;
+    }
+    if (info_.adobeInverted) {
+      for (auto& v : pixels) v = std::uint8_t(255 - v);
+    }
+    return raster::Image::make(result.width, result.height, decodedFormat(8, info_.components, false),
+                               colorSpaceFor(info_.components, &icc_), std::move(pixels), rowBytes);
+  }
+
+ private:
+  std::string path_;
+  std::vector<std::uint8_t> bytes_;
+  HeaderInfo info_;
+  std::vector<std::uint8_t> icc_;
+  std::int64_t pixelLimit_;
+};
+
+bool sniffJpeg(const std::uint8_t* bytes, std::size_t size) {
+  return size >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
+std::unique_ptr<Decoder> openJpeg(const std::string& path, std::int64_t pixelLimit) {
+  auto bytes = readFileBytes(path);
+  if (!bytes) return nullptr;
+  if (!sniffJpeg(bytes->data(), bytes->size())) {
+    foundation::log("jpeg: {} is not a JPEG file", path);
+    return nullptr;
+  }
+  HeaderInfo info;
+  std::vector<std::uint8_t> icc;
+  std::string error;
+  if (!readHeader(bytes->data(), bytes->size(), info, icc, error)) {
+    foundation::log("jpeg: {}: {}", path, error);
+    return nullptr;
+  }
+  if (info.width <= 0 || info.height <= 0 || info.width > pixelLimit / info.height) {
+    foundation::log("jpeg: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
+    return nullptr;
+  }
+  return std::make_unique<JpegDecoder>(path, std::move(*bytes), info, std::move(icc), pixelLimit);
+}
+
+struct EncodeSettings {
+  int components = 3;
+  int quality = 80;
+  bool density = false;
+  int xDensity = 72, yDensity = 72;
+};
+
+// Compresses image into a malloc'd buffer (owned by the caller afterwards).
+bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
+                  const std::vector<std::uint8_t>& icc, std::vector<std::uint8_t>& rows,
+                  unsigned char*& buffer, unsigned long& bufferSize, std::string& error) {
+  jpeg_compress_struct cinfo;
+  ErrorManager manager;
+  cinfo.err = &manager.pub;
+  installErrorManager(manager);
+  if (setjmp(manager.jump)) {
+    error = manager.message;
+    jpeg_destroy_compress(&cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_mem_dest(&cinfo, &buffer, &bufferSize);
+  cinfo.image_width = JDIMENSION(image.width());
+  cinfo.image_height = JDIMENSION(image.height());
+  cinfo.input_components = settings.components;
+  cinfo.in_color_space =
+      settings.components == 1 ? JCS_GRAYSCALE : (settings.components == 4 ? JCS_CMYK : JCS_EXT_RGB);
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, settings.quality, TRUE);
+  cinfo.optimize_coding = TRUE;
+  if (settings.components == 3 && settings.quality >= 90) {
+    // Full-resolution chroma at high quality.
+    cinfo.comp_info[0].h_samp_factor = 1;
+    cinfo.comp_info[0].v_samp_factor = 1;
+  }
+  if (settings.density) {
+    cinfo.density_unit = 1;
+    cinfo.X_density = UINT16(settings.xDensity);
+    cinfo.Y_density = UINT16(settings.yDensity);
+  }
+  jpeg_start_compress(&cinfo, TRUE);
+  if (!icc.empty()) jpeg_write_icc_profile(&cinfo, icc.data(), static_cast<unsigned int>(icc.size()));
+
+  const std::size_t rowBytes = std::size_t(image.width()) * std::size_t(settings.components);
+  constexpr std::int64_t kBatch = 64;
+  rows.resize(rowBytes * kBatch);
+  JSAMPROW pointers[kBatch];
+  for (std::int64_t first = 0; first < image.height(); first += kBatch) {
+    const std::int64_t count = std::min<std::int64_t>(kBatch, image.height() - first);
+    foundation::parallelForRange(
+        0, count,
+        [&](std::int64_t begin, std::int64_t end) {
+          for (std::int64_t i = begin; i < end; ++i) {
+            std::uint8_t* out = rows.data() + std::size_t(i) * rowBytes;
+            exportRow(image, first + i, {8, false}, out);
+            // Adobe CMYK JPEGs store inverted ink values.
+            if (settings.components == 4) {
+              for (std::size_t k = 0; k < rowBytes; ++k) out[k] = std::uint8_t(255 - out[k]);
+            }
+          }
+        },
+        8);
+    for (std::int64_t i = 0; i < count; ++i) pointers[i] = rows.data() + std::size_t(i) * rowBytes;
+    jpeg_write_scanlines(&cinfo, pointers, JDIMENSION(count));
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}
+
+bool writeJpeg(const std::string& path, const std::vector<Frame>& frames, const foundation::Value& /*file*/) {
+  if (frames.empty() || !frames.front().image) return false;
+  const raster::Image& image = *frames.front().image;
+  if (image.width() > JPEG_MAX_DIMENSION || image.height() > JPEG_MAX_DIMENSION) {
+    foundation::log("jpeg: {} x {} is too large for JPEG", image.width(), image.height());
+    return false;
+  }
+  const foundation::Value& props = frames.front().properties;
+  EncodeSettings settings;
+  settings.components = exportedColorComponents(image);
+  double quality = 0.8;
+  if (const auto* q = props.get("LossyCompressionQuality"); q != nullptr && q->toDouble())
+    quality = *q->toDouble();
+  settings.quality = std::clamp(int(std::lround(std::clamp(quality, 0.0, 1.0) * 100.0)), 1, 100);
+  if (auto resolution = frameResolution(props)) {
+    settings.density = true;
+    settings.xDensity = std::clamp(int(std::lround(resolution->x)), 1, 65535);
+    settings.yDensity = std::clamp(int(std::lround(resolution->y)), 1, 65535);
+  }
+  const std::vector<std::uint8_t> icc = iccOf(image);
+  std::vector<std::uint8_t> rows;
+  unsigned char* buffer = nullptr;
+  unsigned long bufferSize = 0;
+  std::string error;
+  const bool encoded = encodePixels(image, settings, icc, rows, buffer, bufferSize, error);
+  bool ok = false;
+  if (encoded) {
+    ok = writeFileBytes(path, buffer, bufferSize);
+  } else {
+    foundation::log("jpeg: encoding {} failed: {}", path, error);
+  }
+  std::free(buffer);
+  return ok;
+}
+
+}  // namespace
+
+Codec jpegCodec() {
+  Codec codec;
+  codec.type = "public.jpeg";
+  codec.extensions = {"jpg", "jpeg", "jpe", "jfif"};
+  codec.sniff = sniffJpeg;
+  codec.open = openJpeg;
+  codec.write = writeJpeg;
+  return codec;
+}
+
+}  // namespace imageio

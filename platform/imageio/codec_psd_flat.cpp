@@ -1,0 +1,121 @@
+// Flat PSD: reads the composite of any PSD/PSB file (layers are the PSD
+// subsystem's business) and writes one-image files without a layer section.
+
+#include <cstring>
+
+#include "platform/foundation/log.h"
+#include "platform/foundation/parallel.h"
+#include "platform/imageio/codec_support.h"
+#include "platform/imageio/document_codecs.h"
+#include "platform/imageio/mapped_file.h"
+#include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/psd_flat_format.h"
+
+namespace imageio {
+
+namespace {
+
+class FlatPsdDecoder final : public Decoder {
+ public:
+  FlatPsdDecoder(std::shared_ptr<const MappedFile> file, psd::FlatInfo info, std::int64_t pixelLimit)
+      : file_(std::move(file)), info_(std::move(info)), pixelLimit_(pixelLimit) {}
+
+  std::size_t count() const override { return 1; }
+
+  foundation::Value properties(std::size_t index) override {
+    if (index != 0) return foundation::Value(foundation::Dictionary{});
+    foundation::Dictionary d = basicProperties(info_.width, info_.height, info_.outputDepth,
+                                               info_.colorComponents, info_.hasAlpha, &info_.icc);
+    if (info_.dpiX && info_.dpiY) setDpi(d, *info_.dpiX, *info_.dpiY);
+    return foundation::Value(std::move(d));
+  }
+
+  raster::ImageRef decode(std::size_t index, const DecodeOptions&) override {
+    if (index != 0) return nullptr;
+    const raster::PixelFormat format =
+        decodedFormat(info_.outputDepth, info_.colorComponents, info_.hasAlpha);
+    const std::size_t bytesPerRow = checkedBytesPerRow(info_.width, info_.height, format, pixelLimit_);
+    if (bytesPerRow == 0) {
+      foundation::log("psd: {}x{} exceeds the pixel limit", info_.width, info_.height);
+      return nullptr;
+    }
+    std::vector<std::uint8_t> pixels(bytesPerRow * std::size_t(info_.height));
+    if (format.hasPadding()) std::memset(pixels.data(), 0xff, pixels.size());
+    if (!psd::decodeComposite(file_->data(), file_->size(), info_, pixelLimit_, pixels.data(), bytesPerRow,
+                              format.componentsPerPixel()))
+      return nullptr;
+    return raster::Image::make(info_.width, info_.height, format,
+                               colorSpaceFor(info_.colorComponents, &info_.icc), std::move(pixels),
+                               bytesPerRow);
+  }
+
+ private:
+  std::shared_ptr<const MappedFile> file_;
+  psd::FlatInfo info_;
+  std::int64_t pixelLimit_;
+};
+
+bool sniffPsd(const std::uint8_t* bytes, std::size_t size) {
+  return size >= 6 && std::memcmp(bytes, "8BPS", 4) == 0 && bytes[4] == 0 && (bytes[5] == 1 || bytes[5] == 2);
+}
+
+std::unique_ptr<Decoder> openPsd(const std::string& path, std::int64_t pixelLimit) {
+  auto file = MappedFile::open(path);
+  if (!file) return nullptr;
+  auto info = psd::parseFlat(file->data(), file->size());
+  if (!info) {
+    foundation::log("psd: cannot read {}", path);
+    return nullptr;
+  }
+  return std::make_unique<FlatPsdDecoder>(std::move(file), std::move(*info), pixelLimit);
+}
+
+bool writePsd(const std::string& path, const std::vector<Frame>& frames, const foundation::Value&) {
+  if (frames.empty() || !frames.front().image) return false;
+  if (frames.size() > 1)
+    foundation::log("psd: a flat file holds one image; writing the first of {}", frames.size());
+  const raster::Image& image = *frames.front().image;
+  const int bits = image.format().bitsPerComponent == 16 ? 16 : image.format().isFloat() ? 32 : 8;
+  const RowRequest request{bits, image.format().hasAlpha()};
+
+  psd::FlatImage flat;
+  flat.width = image.width();
+  flat.height = image.height();
+  flat.colorComponents = exportedColorComponents(image);
+  flat.hasAlpha = request.alpha;
+  flat.depth = bits;
+  flat.bytesPerRow = std::size_t(flat.width) * std::size_t(flat.colorComponents + (flat.hasAlpha ? 1 : 0)) *
+                     std::size_t(bits / 8);
+  if (auto resolution = frameResolution(frames.front().properties)) {
+    flat.dpiX = resolution->x;
+    flat.dpiY = resolution->y;
+  }
+  flat.icc = iccOf(image);
+
+  std::vector<std::uint8_t> samples(flat.bytesPerRow * std::size_t(flat.height));
+  foundation::parallelForRange(
+      0, flat.height,
+      [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t y = begin; y < end; ++y)
+          exportRow(image, y, request, samples.data() + std::size_t(y) * flat.bytesPerRow);
+      },
+      16);
+  flat.samples = samples.data();
+  const std::vector<std::uint8_t> bytes = psd::encodeFlat(flat);
+  if (bytes.empty()) return false;
+  return writeFileBytes(path, bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+Codec flatPsdCodec() {
+  Codec codec;
+  codec.type = "com.adobe.photoshop-image";
+  codec.extensions = {"psd"};
+  codec.sniff = sniffPsd;
+  codec.open = openPsd;
+  codec.write = writePsd;
+  return codec;
+}
+
+}  // namespace imageio

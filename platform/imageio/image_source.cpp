@@ -1,0 +1,147 @@
+#include "platform/imageio/image_source.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+#include "platform/foundation/log.h"
+#include "platform/imageio/codec.h"
+#include "platform/imageio/codec_support.h"
+#include "platform/imageio/metadata.h"
+#include "platform/imageio/orientation.h"
+#include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/type_detection.h"
+
+namespace imageio {
+
+namespace {
+
+// Adds what `extra` has and `base` lacks; dictionaries present in both are
+// merged the same way, so the decoder's own values win.
+void mergeInto(foundation::Dictionary& base, const foundation::Dictionary& extra) {
+  for (const auto& [key, value] : extra) {
+    foundation::Value* existing = base.find(key);
+    if (existing == nullptr) {
+      base.set(key, value);
+    } else if (existing->isDictionary() && value.isDictionary()) {
+      mergeInto(*existing->asDictionary(), *value.asDictionary());
+    }
+  }
+}
+
+std::unique_ptr<Decoder> openWith(const Codec* codec, const std::string& path, std::int64_t pixelLimit) {
+  if (codec == nullptr || codec->open == nullptr) return nullptr;
+  try {
+    return codec->open(path, pixelLimit);
+  } catch (const std::bad_alloc&) {
+    foundation::log("imageio: out of memory opening {}", path);
+    return nullptr;
+  }
+}
+
+}  // namespace
+
+std::shared_ptr<ImageSource> ImageSource::open(const std::string& path, std::int64_t pixelLimit) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+  if (pixelLimit <= 0) pixelLimit = kDefaultPixelLimit;
+
+  // The contents decide first (a PNG named .jpg is still a PNG); the
+  // type the name suggests is tried when the bytes are not recognised.
+  const std::string byContents = typeFromContents(path);
+  const std::string byName = typeOfFile(path);
+  std::string type;
+  std::unique_ptr<Decoder> decoder;
+  std::vector<std::string> candidates = {byContents};
+  if (byName != byContents) candidates.push_back(byName);
+  for (const std::string& candidate : candidates) {
+    if (candidate.empty()) continue;
+    decoder = openWith(codecForType(candidate), path, pixelLimit);
+    if (decoder) {
+      type = codecForType(candidate)->type;
+      break;
+    }
+  }
+  if (!decoder || decoder->count() == 0) {
+    foundation::log("imageio: no decoder reads {}", path);
+    return nullptr;
+  }
+
+  std::shared_ptr<ImageSource> source(new ImageSource());
+  source->path_ = path;
+  source->type_ = type;
+  source->pixelLimit_ = pixelLimit;
+  source->decoder_ = std::move(decoder);
+  source->metadata_ = foundation::Value(foundation::Dictionary{});
+  readMetadata(path, source->metadata_);
+  return source;
+}
+
+ImageSource::~ImageSource() = default;
+
+std::size_t ImageSource::count() const {
+  std::lock_guard lock(mutex_);
+  return decoder_->count();
+}
+
+foundation::Value ImageSource::properties(std::size_t index) const {
+  std::lock_guard lock(mutex_);
+  if (index >= decoder_->count()) return foundation::Value(foundation::Dictionary{});
+  foundation::Value props = decoder_->properties(index);
+  if (!props.isDictionary()) props = foundation::Value(foundation::Dictionary{});
+  if (const auto* extra = metadata_.asDictionary()) mergeInto(*props.asDictionary(), *extra);
+  return props;
+}
+
+foundation::Value ImageSource::fileProperties() const {
+  std::lock_guard lock(mutex_);
+  foundation::Value props = decoder_->fileProperties();
+  if (!props.isDictionary()) props = foundation::Value(foundation::Dictionary{});
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path_, error);
+  if (!error) props.asDictionary()->set("FileSize", std::int64_t(size));
+  return props;
+}
+
+raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions& options) const {
+  if (index >= count()) return nullptr;
+  const int orientation = options.applyOrientation ? frameOrientation(properties(index)) : 1;
+  raster::ImageRef image;
+  try {
+    std::lock_guard lock(mutex_);
+    image = decoder_->decode(index, options);
+  } catch (const std::bad_alloc&) {
+    foundation::log("imageio: out of memory decoding {}", path_);
+    return nullptr;
+  }
+  if (!image) {
+    foundation::log("imageio: cannot decode image {} of {}", index, path_);
+    return nullptr;
+  }
+  if (options.maxPixelSize > 0 && std::max(image->width(), image->height()) > options.maxPixelSize) {
+    const double scale = double(options.maxPixelSize) / double(std::max(image->width(), image->height()));
+    const auto w = std::max<std::int64_t>(1, std::llround(double(image->width()) * scale));
+    const auto h = std::max<std::int64_t>(1, std::llround(double(image->height()) * scale));
+    try {
+      image = shrinkImage(image, w, h);
+    } catch (const std::bad_alloc&) {
+      image = nullptr;
+    }
+    if (!image) return nullptr;
+  }
+  try {
+    return applyOrientation(image, orientation);
+  } catch (const std::bad_alloc&) {
+    foundation::log("imageio: out of memory turning {} upright", path_);
+    return nullptr;
+  }
+}
+
+std::optional<DepthData> ImageSource::depthData() const {
+  std::lock_guard lock(mutex_);
+  return decoder_->depthData();
+}
+
+}  // namespace imageio

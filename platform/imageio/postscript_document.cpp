@@ -1,0 +1,153 @@
+#include "platform/imageio/postscript_document.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/foundation/log.h"
+#include "platform/imageio/bounded_process.h"
+#include "platform/imageio/mapped_file.h"
+#include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/png_memory.h"
+
+namespace imageio {
+
+namespace {
+
+constexpr std::size_t kCommentWindow = 256 * 1024;
+
+// The PostScript part of a file: DOS EPS binaries carry it at an offset.
+std::pair<const char*, std::size_t> postScriptSection(const MappedFile& file) {
+  const std::uint8_t* data = file.data();
+  const std::size_t size = file.size();
+  if (size >= 30 && data[0] == 0xc5 && data[1] == 0xd0 && data[2] == 0xd3 && data[3] == 0xc6) {
+    auto le32 = [&](std::size_t at) {
+      return std::uint32_t(data[at]) | std::uint32_t(data[at + 1]) << 8 | std::uint32_t(data[at + 2]) << 16 |
+             std::uint32_t(data[at + 3]) << 24;
+    };
+    const std::size_t start = le32(4), length = le32(8);
+    if (start <= size && length <= size - start) return {reinterpret_cast<const char*>(data + start), length};
+    return {nullptr, 0};
+  }
+  return {reinterpret_cast<const char*>(data), size};
+}
+
+// The value of the last "key" comment line in text (4 numbers), if any.
+std::optional<PostScriptBox> findBox(const char* text, std::size_t size, const char* key, bool* atend) {
+  const std::size_t keyLength = std::strlen(key);
+  std::optional<PostScriptBox> found;
+  for (std::size_t at = 0; at + keyLength <= size; ++at) {
+    if ((at != 0 && text[at - 1] != '\n' && text[at - 1] != '\r') ||
+        std::memcmp(text + at, key, keyLength) != 0)
+      continue;
+    std::size_t end = at + keyLength;
+    while (end < size && end - at < 200 && text[end] != '\n' && text[end] != '\r') ++end;
+    const std::string line(text + at + keyLength, end - at - keyLength);
+    if (line.find("(atend)") != std::string::npos) {
+      if (atend) *atend = true;
+      continue;
+    }
+    PostScriptBox box;
+    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &box.x0, &box.y0, &box.x1, &box.y1) == 4 &&
+        std::isfinite(box.x0 + box.y0 + box.x1 + box.y1) && box.width() > 0 && box.height() > 0 &&
+        box.width() < 1e6 && box.height() < 1e6) {
+      found = box;
+      if (!atend || !*atend) return found;  // the header's box wins unless it deferred to the trailer
+    }
+  }
+  return found;
+}
+
+std::string number(double value) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%.6f", value);
+  return text;
+}
+
+}  // namespace
+
+std::optional<PostScriptBox> boundingBoxFromComments(const std::string& path) {
+  auto file = MappedFile::open(path);
+  if (!file) return std::nullopt;
+  auto [text, size] = postScriptSection(*file);
+  if (text == nullptr || size < 4) return std::nullopt;
+  for (const char* key : {"%%HiResBoundingBox:", "%%BoundingBox:"}) {
+    bool atend = false;
+    auto box = findBox(text, std::min(size, kCommentWindow), key, &atend);
+    if (box && !atend) return box;
+    if (atend && size > kCommentWindow) {
+      const std::size_t tail = std::min(size, kCommentWindow);
+      box = findBox(text + size - tail, tail, key, nullptr);
+    }
+    if (box) return box;
+  }
+  return std::nullopt;
+}
+
+std::optional<PostScriptBox> postScriptBoundingBox(const std::string& path) {
+  if (auto box = boundingBoxFromComments(path)) return box;
+  // Let Ghostscript measure the first page.
+  BoundedResult result = runBounded({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dFirstPage=1",
+                                     "-dLastPage=1", "-sDEVICE=bbox", "-sstdout=%stderr", "-f", path},
+                                    kPostScriptTimeout, 1 << 20);
+  const std::string& text = result.errors;
+  auto box = findBox(text.c_str(), text.size(), "%%HiResBoundingBox:", nullptr);
+  if (!box) box = findBox(text.c_str(), text.size(), "%%BoundingBox:", nullptr);
+  if (!box) foundation::log("postscript: no bounding box for {}", path);
+  return box;
+}
+
+raster::ImageRef renderPostScript(const std::string& path, const PostScriptBox& box, std::int64_t width,
+                                  std::int64_t height, std::int64_t pixelLimit) {
+  if (width < 1 || height < 1 || width > 100000 || height > 100000 || width * height > pixelLimit ||
+      !(box.width() > 0) || !(box.height() > 0)) {
+    foundation::log("postscript: cannot render {} at {}x{}", path, width, height);
+    return nullptr;
+  }
+  const double xres = double(width) * 72.0 / box.width();
+  const double yres = double(height) * 72.0 / box.height();
+  // The page is exactly the box at the resolution; the program is moved so
+  // that the box's corner lands on the page's origin. The closing showpage
+  // prints EPS files that never call it; only the first page is kept.
+  const std::string setup = number(-box.x0) + " " + number(-box.y0) + " translate";
+  BoundedResult result = runBounded({"gs",
+                                     "-q",
+                                     "-dSAFER",
+                                     "-dBATCH",
+                                     "-dNOPAUSE",
+                                     "-dFirstPage=1",
+                                     "-dLastPage=1",
+                                     "-sDEVICE=pngalpha",
+                                     "-dTextAlphaBits=4",
+                                     "-dGraphicsAlphaBits=4",
+                                     "-r" + number(xres) + "x" + number(yres),
+                                     "-g" + std::to_string(width) + "x" + std::to_string(height),
+                                     "-dFIXEDMEDIA",
+                                     "-sstdout=%stderr",
+                                     "-sOutputFile=-",
+                                     "-c",
+                                     setup,
+                                     "-f",
+                                     path,
+                                     "-c",
+                                     "showpage"},
+                                    kPostScriptTimeout, std::size_t(width * height) * 5 + (1 << 20));
+  if (result.exitCode != 0 || result.output.empty()) {
+    foundation::log("postscript: Ghostscript could not render {}: {}", path, result.errors);
+    return nullptr;
+  }
+  auto png = decodePngRgba(result.output.data(), result.output.size(), pixelLimit);
+  if (!png) return nullptr;
+  // Ghostscript rounds the page size; keep exactly what was asked for.
+  const std::size_t bytesPerRow = std::size_t(width) * 4;
+  std::vector<std::uint8_t> pixels(bytesPerRow * std::size_t(height), 0);
+  const std::int64_t rows = std::min(height, png->height), columns = std::min(width, png->width);
+  for (std::int64_t y = 0; y < rows; ++y)
+    std::memcpy(pixels.data() + std::size_t(y) * bytesPerRow,
+                png->rgba.data() + std::size_t(y * png->width * 4), std::size_t(columns) * 4);
+  return raster::Image::make(width, height, decodedFormat(8, 3, true), raster::ColorSpace::sRGB(),
+                             std::move(pixels), bytesPerRow);
+}
+
+}  // namespace imageio

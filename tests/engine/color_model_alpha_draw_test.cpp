@@ -1,0 +1,171 @@
+// Gray and CMYK results that keep transparency: both passes drawn and
+// merged, with the alpha of the transformed source.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "color_model_test_images.h"
+#include "engine/imported_image.h"
+
+namespace velumar {
+namespace {
+
+using colormodeltest::componentsAt;
+using colormodeltest::halfTransparentRep;
+
+struct LayoutCase {
+  const char* name;
+  bool cmyk;
+  std::uint64_t imageDepth;
+  int bits;
+};
+
+class ColorModelAlphaLayout : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(ColorModelAlphaLayout, MergedImageIsPremultipliedAlphaLast) {
+  const LayoutCase& c = GetParam();
+  ImportedImage engine;
+  ImageModifyInfo info;
+  info.imageDepth = c.imageDepth;
+  const auto source = halfTransparentRep(3, true);
+  const raster::Size size{8, 4};
+  const BitmapRepRef result = c.cmyk ? engine.drawInCGContextCMYKWithAlphaFromRep(source, size, info)
+                                     : engine.drawInCGContextGrayWithAlphaFromRep(source, size, 0, info);
+  ASSERT_TRUE(result) << c.name;
+  const int colors = c.cmyk ? 4 : 1;
+  EXPECT_EQ(result->pixelFormat(),
+            (raster::PixelFormat{c.bits, colors, raster::AlphaInfo::PremultipliedLast}))
+      << c.name;
+  EXPECT_EQ(result->bytesPerRow(), std::size_t(8 * (colors + 1) * c.bits / 8)) << c.name;
+  EXPECT_EQ(result->colorSpace(),
+            c.cmyk ? raster::ColorSpace::genericCMYK() : raster::ColorSpace::genericGray());
+
+  // Left: opaque picture. Right: transparent, colour 0 (premultiplied).
+  const auto left = componentsAt(*result->image(), 1, 1);
+  EXPECT_NEAR(left.back(), 1.0, 1e-6) << c.name;
+  const auto right = componentsAt(*result->image(), 6, 1);
+  for (double v : right) EXPECT_EQ(v, 0.0) << c.name;
+  if (c.cmyk) {
+    EXPECT_GT(left[0] + left[1] + left[2] + left[3], 0.8) << c.name;  // mid-gray takes ink
+  } else {
+    EXPECT_GT(left[0], 0.3) << c.name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Depths, ColorModelAlphaLayout,
+    ::testing::Values(LayoutCase{"gray 8", false, 1, 8}, LayoutCase{"gray 16", false, 2, 16},
+                      LayoutCase{"gray float", false, 3, 32}, LayoutCase{"cmyk 8", true, 1, 8},
+                      LayoutCase{"cmyk 16", true, 2, 16}, LayoutCase{"cmyk float", true, 3, 32}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      for (char& ch : name)
+        if (ch == ' ') ch = '_';
+      return name;
+    });
+
+TEST(ColorModelAlphaDraw, PixelSizeRoundsUpAndSizeStaysAsAsked) {
+  ImportedImage engine;
+  const auto result =
+      engine.drawInCGContextGrayWithAlphaFromRep(halfTransparentRep(3, true), {100.2, 50.0}, 7, {});
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->pixelsWide(), 101);
+  EXPECT_EQ(result->pixelsHigh(), 50);
+  EXPECT_DOUBLE_EQ(result->size().width, 100.2);
+  EXPECT_DOUBLE_EQ(result->size().height, 50.0);
+}
+
+TEST(ColorModelAlphaDraw, ZeroSizeGivesNothing) {
+  ImportedImage engine;
+  EXPECT_FALSE(engine.drawInCGContextGrayWithAlphaFromRep(halfTransparentRep(3, true), {0, 10}, 6, {}));
+  EXPECT_FALSE(engine.drawInCGContextCMYKWithAlphaFromRep(halfTransparentRep(3, true), {10, 0}, {}));
+  EXPECT_FALSE(engine.drawInCGContextCMYKWithAlphaFromRep(nullptr, {10, 10}, {}));
+}
+
+struct GraySpaceCase {
+  const char* name;
+  int sourceComponents;
+  raster::ColorSpaceRef sourceSpace;
+  std::int64_t convertTo;
+  raster::ColorSpaceRef expected;
+};
+
+TEST(ColorModelAlphaDraw, GraySpaceFollowsConvertTo) {
+  const auto gamma = colormodeltest::grayGamma22();
+  const auto generic = raster::ColorSpace::genericGray();
+  const GraySpaceCase cases[] = {
+      {"RGB code gives gamma 2.2", 3, nullptr, 3, gamma},
+      {"negative code gives gamma 2.2", 3, nullptr, -4, gamma},
+      {"6 is generic gray", 1, gamma, 6, generic},
+      {"0 on RGB is generic gray", 3, nullptr, 0, generic},
+      {"0 on gray keeps its space", 1, gamma, 0, gamma},
+      {"profile past the end: own gray space", 1, gamma, 12, gamma},
+      {"profile past the end on RGB: generic", 3, nullptr, 12, generic},
+  };
+  for (const GraySpaceCase& c : cases) {
+    ImportedImage engine;
+    const auto result = engine.drawInCGContextGrayWithAlphaFromRep(
+        halfTransparentRep(c.sourceComponents, true, c.sourceSpace), {8, 4}, c.convertTo, {});
+    ASSERT_TRUE(result) << c.name;
+    EXPECT_EQ(result->colorSpace()->name(), c.expected->name()) << c.name;
+  }
+}
+
+// A source without alpha still gets an alpha channel: full where the turned
+// picture covers the pixel, none in the corners the turn leaves.
+TEST(ColorModelAlphaDraw, FreeRotationCornersStayTransparent) {
+  const auto source = halfTransparentRep(3, false, nullptr, 40, 40);
+  ImageModifyInfo info;
+  info.resizeScaleType = 15;
+  info.rotationAngle = 45;
+  info.unrotatedWidth = 40;
+  info.unrotatedHeight = 40;
+  const double side = 40 * std::sqrt(2.0);
+  for (std::uint64_t depth : {1u, 2u, 3u}) {
+    info.imageDepth = depth;
+    ImportedImage engine;
+    for (bool cmyk : {false, true}) {
+      const auto result = cmyk ? engine.drawInCGContextCMYKWithAlphaFromRep(source, {side, side}, info)
+                               : engine.drawInCGContextGrayWithAlphaFromRep(source, {side, side}, 6, info);
+      ASSERT_TRUE(result) << "depth " << depth << (cmyk ? " cmyk" : " gray");
+      const raster::Image& image = *result->image();
+      const std::int64_t last = image.width() - 1;
+      for (auto [x, y] : {std::pair<std::int64_t, std::int64_t>{0, 0}, {last, 0}, {0, last}, {last, last}}) {
+        const auto corner = componentsAt(image, x, y);
+        EXPECT_EQ(corner.back(), 0.0)
+            << "depth " << depth << (cmyk ? " cmyk" : " gray") << " at " << x << "," << y;
+        for (double v : corner) EXPECT_EQ(v, 0.0);
+      }
+      EXPECT_NEAR(componentsAt(image, last / 2, last / 2).back(), 1.0, 1e-3) << "depth " << depth;
+    }
+  }
+}
+
+// Colour stages paint everywhere; the transparency of the source wins.
+TEST(ColorModelAlphaDraw, BorderOverTransparencyStaysInvisible) {
+  ImageModifyInfo info;
+  info.addBorder = true;
+  info.topBorderSize = info.bottomBorderSize = info.leftBorderSize = info.rightBorderSize = 0.5;
+  info.borderOpacity = 1.0;
+  info.borderColorR = info.borderColorG = info.borderColorB = info.borderColorA = 1.0;
+  ImportedImage engine;
+  const auto source = halfTransparentRep(3, true, nullptr, 16, 16);
+  const auto gray = engine.drawInCGContextGrayWithAlphaFromRep(source, {16, 16}, 6, info);
+  ASSERT_TRUE(gray);
+  const auto covered = componentsAt(*gray->image(), 0, 8);
+  EXPECT_NEAR(covered[0], 1.0, 0.02);  // white border over the opaque half
+  EXPECT_EQ(covered[1], 1.0);
+  const auto uncovered = componentsAt(*gray->image(), 15, 8);
+  EXPECT_EQ(uncovered, (std::vector<double>{0.0, 0.0}));
+
+  // A black border puts ink everywhere in the colour pass.
+  info.borderColorR = info.borderColorG = info.borderColorB = 0.0;
+  const auto cmyk = engine.drawInCGContextCMYKWithAlphaFromRep(source, {16, 16}, info);
+  ASSERT_TRUE(cmyk);
+  EXPECT_GT(componentsAt(*cmyk->image(), 0, 8)[3], 0.5);
+  EXPECT_EQ(componentsAt(*cmyk->image(), 15, 8), (std::vector<double>(5, 0.0)));
+}
+
+}  // namespace
+}  // namespace velumar

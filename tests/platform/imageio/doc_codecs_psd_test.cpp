@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "doc_codecs_support.h"
+#include "platform/imageio/png_memory.h"
+#include "platform/imageio/psd_flat_format.h"
+#include "support/test_support.h"
+
+using namespace doctest;
+
+namespace {
+
+const imageio::Codec& psdCodec() {
+  const imageio::Codec* codec = imageio::codecForType("com.adobe.photoshop-image");
+  EXPECT_NE(codec, nullptr);
+  return *codec;
+}
+
+foundation::Value dpiProperties(double dpi) {
+  return foundation::Value(foundation::Dictionary{{"DPIWidth", dpi}, {"DPIHeight", dpi}});
+}
+
+}  // namespace
+
+TEST(DocCodecsPsd, WrittenFilesReadBackExactly) {
+  struct Case {
+    const char* name;
+    int components;
+    int bits;
+    bool alpha;
+    const char* model;
+  };
+  const Case cases[] = {
+      {"gray 8", 1, 8, false, "Gray"},    {"gray 16 alpha", 1, 16, true, "Gray"},
+      {"rgb 8 alpha", 3, 8, true, "RGB"}, {"rgb 16", 3, 16, false, "RGB"},
+      {"cmyk 8", 4, 8, false, "CMYK"},    {"cmyk 16 alpha", 4, 16, true, "CMYK"},
+      {"rgb float", 3, 32, false, "RGB"},
+  };
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto image = makeImage(67, 41, c.components, c.bits, c.alpha);
+    ASSERT_TRUE(image);
+    const std::string path = dir.file("out.psd");
+    ASSERT_TRUE(psdCodec().write(path, {imageio::Frame{image, dpiProperties(300), std::nullopt}}, {}));
+
+    auto decoder = psdCodec().open(path, imageio::kDefaultPixelLimit);
+    ASSERT_TRUE(decoder);
+    ASSERT_EQ(decoder->count(), 1u);
+    const foundation::Value props = decoder->properties(0);
+    EXPECT_EQ(at(props, {"PixelWidth"}).intOr(0), 67);
+    EXPECT_EQ(at(props, {"PixelHeight"}).intOr(0), 41);
+    EXPECT_EQ(at(props, {"Depth"}).intOr(0), c.bits);
+    EXPECT_EQ(at(props, {"ColorModel"}).stringOr(""), c.model);
+    EXPECT_EQ(at(props, {"HasAlpha"}).boolOr(!c.alpha), c.alpha);
+    EXPECT_NEAR(at(props, {"DPIWidth"}).doubleOr(0), 300.0, 0.01);
+
+    auto decoded = decoder->decode(0, {});
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(decoded->format().bitsPerComponent, c.bits);
+    EXPECT_EQ(decoded->colorSpace()->model(), image->colorSpace()->model());
+    EXPECT_EQ(exportedPixels(*decoded, c.bits, c.alpha), exportedPixels(*image, c.bits, c.alpha));
+    // The profile travels in the ICC resource.
+    ASSERT_TRUE(decoded->colorSpace()->profile());
+    EXPECT_TRUE(decoded->colorSpace()->profile()->sameAs(*image->colorSpace()->profile()));
+  }
+}
+
+TEST(DocCodecsPsd, FileHasNoLayerSection) {
+  auto image = makeImage(4, 2, 4, 8, false);
+  const auto samples = exportedPixels(*image, 8, false);
+  imageio::psd::FlatImage flat;
+  flat.width = 4;
+  flat.height = 2;
+  flat.colorComponents = 4;
+  flat.samples = samples.data();
+  flat.bytesPerRow = 16;
+  const auto bytes = imageio::psd::encodeFlat(flat);
+  auto info = imageio::psd::parseFlat(bytes.data(), bytes.size());
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->mode, imageio::psd::Mode::CMYK);
+  EXPECT_FALSE(info->hasAlpha);
+  // Header 26, colour data 4, resources 4 + 28 (resolution only), layer
+  // section length 4 holding 0.
+  const std::size_t layerLengthAt = 26 + 4 + 4 + 28;
+  ASSERT_GT(bytes.size(), layerLengthAt + 4);
+  EXPECT_EQ(
+      bytes[layerLengthAt] | bytes[layerLengthAt + 1] | bytes[layerLengthAt + 2] | bytes[layerLengthAt + 3],
+      0);
+  EXPECT_EQ(info->imageDataOffset, layerLengthAt + 4);
+}
+
+// Rows whose packed size does not fit PSD's 16-bit RLE counts are stored
+// raw; sides above 30000 pixels make a large-document (PSB) file.
+TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
+  struct Case {
+    const char* name;
+    std::int64_t width, height;
+    int components, bits;
+    bool big;
+    std::uint16_t compression;
+  };
+  const Case cases[] = {{"float rows", 20000, 3, 1, 32, false, 0}, {"psb", 30001, 2, 1, 8, true, 1}};
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto image = makeImage(c.width, c.height, c.components, c.bits, false);
+    const std::string path = dir.file("wide.psd");
+    ASSERT_TRUE(psdCodec().write(path, {imageio::Frame{image, dpiProperties(72), std::nullopt}}, {}));
+    const auto bytes = readAll(path);
+    auto info = imageio::psd::parseFlat(bytes.data(), bytes.size());
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->bigDocument, c.big);
+    EXPECT_EQ(bytes[info->imageDataOffset] << 8 | bytes[info->imageDataOffset + 1], c.compression);
+    auto decoder = psdCodec().open(path, imageio::kDefaultPixelLimit);
+    ASSERT_TRUE(decoder);
+    auto decoded = decoder->decode(0, {});
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(exportedPixels(*decoded, c.bits, false), exportedPixels(*image, c.bits, false));
+  }
+}
+
+TEST(DocCodecsPsd, PackBitsRoundTrips) {
+  std::mt19937 random(7);
+  for (int length : {0, 1, 2, 3, 127, 128, 129, 130, 1000, 70000}) {
+    for (int pattern = 0; pattern < 3; ++pattern) {
+      std::vector<std::uint8_t> data(static_cast<std::size_t>(length));
+      for (auto& b : data)
+        b = pattern == 0 ? 9 : pattern == 1 ? std::uint8_t(random()) : std::uint8_t(random() % 2);
+      const auto packed = imageio::psd::packBits(data.data(), data.size());
+      std::vector<std::uint8_t> back(data.size());
+      EXPECT_TRUE(imageio::psd::unpackBits(packed.data(), packed.size(), back.data(), back.size()));
+      EXPECT_EQ(back, data) << length << " " << pattern;
+    }
+  }
+}
+
+// Files made by ImageMagick: RLE and ZIP composites, 8 and 16 bits, RGB,
+// gray and CMYK, compared with the same picture as PNG.
+TEST(DocCodecsPsd, ReadsFilesMadeByImageMagick) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("source.png");
+  auto made =
+      testsupport::runCommand({"/usr/bin/convert", "-size", "90x60", "gradient:red-blue", "(", "-size",
+                               "90x60", "gradient:white-black", "-rotate", "90", "-resize", "90x60!", ")",
+                               "-compose", "CopyOpacity", "-composite", "-depth", "8", source});
+  if (made.exitCode != 0) GTEST_SKIP() << "ImageMagick unavailable: " << made.output;
+  const auto png = readAll(source);
+  auto reference = imageio::decodePngRgba(png.data(), png.size(), 1 << 24);
+  ASSERT_TRUE(reference);
+
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;
+    const char* model;
+    int depth;
+    bool compareRgba;
+  };
+  const Case cases[] = {
+      {"rle 8", {"-depth", "8", "-compress", "RLE"}, "RGB", 8, true},
+      {"zip 8", {"-depth", "8", "-compress", "Zip"}, "RGB", 8, true},
+      {"rle 16", {"-depth", "16", "-compress", "RLE"}, "RGB", 16, true},
+      {"zip 16", {"-depth", "16", "-compress", "Zip"}, "RGB", 16, true},
+      {"gray", {"-colorspace", "Gray", "-alpha", "off", "-depth", "8"}, "Gray", 8, false},
+      {"cmyk", {"-alpha", "off", "-colorspace", "CMYK", "-depth", "8"}, "CMYK", 8, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.file(std::string("magick-") + std::to_string(&c - cases) + ".psd");
+    std::vector<std::string> argv = {"/usr/bin/convert", source};
+    argv.insert(argv.end(), c.options.begin(), c.options.end());
+    argv.push_back(path);
+    auto result = testsupport::runCommand(argv);
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+
+    auto decoder = psdCodec().open(path, imageio::kDefaultPixelLimit);
+    ASSERT_TRUE(decoder);
+    const auto props = decoder->properties(0);
+    EXPECT_EQ(at(props, {"ColorModel"}).stringOr(""), c.model);
+    EXPECT_EQ(at(props, {"Depth"}).intOr(0), c.depth);
+    auto image = decoder->decode(0, {});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 90);
+    EXPECT_EQ(image->height(), 60);
+    if (c.compareRgba) {
+      EXPECT_LE(maxDifference(exportedPixels(*image, 8, true), reference->rgba), 1);
+    } else {
+      // Gray and CMYK: the top-left is red (dark gray, or mostly magenta and
+      // yellow ink), the bottom-left blue.
+      const auto pixels = exportedPixels(*image, 8, false);
+      if (std::string(c.model) == "Gray") {
+        EXPECT_LT(pixels[0], 128);
+      } else {
+        EXPECT_GT(pixels[1], 200);  // magenta
+        EXPECT_GT(pixels[2], 200);  // yellow
+        EXPECT_LT(pixels[0], 60);   // little cyan
+      }
+    }
+  }
+}
+
+TEST(DocCodecsPsd, MalformedFilesFailCleanly) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("good.psd");
+  auto image = makeImage(23, 17, 3, 8, true);
+  ASSERT_TRUE(psdCodec().write(path, {imageio::Frame{image, dpiProperties(72), std::nullopt}}, {}));
+  mutationSweep(psdCodec(), readAll(path), dir.file("bad.psd"));
+
+  // A header claiming a huge image with a tiny body: refused before any
+  // large allocation.
+  std::vector<std::uint8_t> hostile = {'8', 'B', 'P', 'S',  0,    1, 0, 0,    0,    0, 0, 0, 0,
+                                       3,   0,   0,   0x4e, 0x20, 0, 0, 0x4e, 0x20, 0, 8, 0, 3};
+  for (int i = 0; i < 3; ++i) hostile.insert(hostile.end(), {0, 0, 0, 0});
+  hostile.insert(hostile.end(), {0, 1, 0, 1, 0, 1});
+  writeAll(dir.file("hostile.psd"), hostile);
+  for (std::int64_t limit : {imageio::kDefaultPixelLimit, std::int64_t(1000)}) {
+    auto decoder = psdCodec().open(dir.file("hostile.psd"), limit);
+    if (decoder) {
+      EXPECT_FALSE(decoder->decode(0, {}));
+    }
+  }
+}
