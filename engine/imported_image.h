@@ -319,6 +319,9 @@ class ImportedImage {
   // the source's composite appended, layer offsets scale by the composite's
   // rendered size over this canvas.
   raster::Size psdCanvasSize;
+  // The driver's result representations that psdInfoArray describes; the
+  // records never apply to another image (a batch collection, a later file).
+  std::vector<std::weak_ptr<raster::BitmapImageRep>> psdInfoRepresentations;
   // A layered writer of the bitmap's pixel size and dpi, with its profile.
   std::unique_ptr<RWPSDWriter> createPSDWriterForBmpRep(const BitmapRepRef& rep) const;
   // A layered writer for every representation of image: the size of the
@@ -498,8 +501,13 @@ class ImportedImage {
                                   bool addRoundedCorners, bool addShadow);
   bool saveXcode2XSetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                   bool addRoundedCorners, bool addShadow);
+  // PSD output (imported_image_psd_files.cpp). One flattened image through
+  // the image destination, with the source's metadata when asked and kept.
   bool savePSDOneLayerForBmpRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,
                                 bool preserveMetadata, bool clearMetadataAndUpdateTags);
+  // Every representation to a flattened file of its own: the path, then
+  // "name 2.psd", "name 3.psd", ...; false when any file failed (the written
+  // ones stay). No tags.
   bool saveMultiplePSDFilesFromImage(const raster::ImageSet& image, bool preserveMetadata,
                                      const std::string& initialFilePath);
 

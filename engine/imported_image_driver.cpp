@@ -1,6 +1,7 @@
 // The conversion driver: one input file to one image in memory, one result
 // representation per source representation that is converted.
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -38,6 +39,19 @@ void restoreGeometry(ImageModifyInfo& working, const ImageModifyInfo& caller) {
   working.cropAndRotateCropSize = caller.cropAndRotateCropSize;
 }
 
+// Scale types whose target is the source scaled as a whole; for these the
+// layers of a PSD source are sized by the one factor of their canvas.
+bool scalesWithCanvas(std::int64_t scaleType) {
+  return (scaleType >= 0 && scaleType <= 5) || scaleType == 8 || scaleType == 9 || scaleType == 12;
+}
+
+// A target side in whole pixels, rounded up in single precision as the
+// render pipeline makes its bitmaps.
+double renderedSide(double side) {
+  const float whole = std::ceil(float(side));
+  return whole >= 1.0f ? double(whole) : 1.0;
+}
+
 bool isModel(const BitmapRepRef& rep, raster::ColorModel model) {
   return rep->colorSpace() && rep->colorSpace()->model() == model;
 }
@@ -56,6 +70,17 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
                                                                        ImageModifyInfo modifyInfo,
                                                                        std::int64_t* originalFileType,
                                                                        const ci::ImageRef& depthImage) {
+  // Layer records belong to the file converted now; a file that is no
+  // layered PSD has none.
+  psdInfoArray.clear();
+  psdCanvasSize = {0, 0};
+  psdInfoRepresentations.clear();
+  auto noResult = [this]() -> std::shared_ptr<raster::ImageSet> {
+    psdInfoArray.clear();
+    psdCanvasSize = {0, 0};
+    return nullptr;
+  };
+
   const std::optional<FileTypeDetection> types = verifyFileTypeFromURL(path);
   if (!types) return nullptr;
   if (originalFileType) *originalFileType = types->fileType;
@@ -107,10 +132,12 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
   verifyConditionsForImageInfo(info, types, psdReps ? &*psdReps : nullptr);
 
   std::optional<BitmapRepList> reps;
+  bool readsPSDLayers = false;
   if (loaderKind != LoaderKind::None && loaderKind != LoaderKind::PSD && documentReps) {
     reps = std::move(documentReps);
   } else if (psdReps) {
     reps = psdReps;
+    readsPSDLayers = true;
   } else if (info.isSourceDestinationGIF) {
     reps = bitmapRepsGIFFromURL(path);
     if (!reps) reps = bitmapImageRepsWithContentsOfURL(path);
@@ -120,12 +147,15 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     reps = bitmapImageRepsWithContentsOfURL(path);
   }
   if (!reps || !verifyBitmapRepsForImageReps(*reps)) {
-    if (std::optional<BitmapRepList> generic = setGenericImageWithURL(path)) reps = std::move(generic);
+    if (std::optional<BitmapRepList> generic = setGenericImageWithURL(path)) {
+      reps = std::move(generic);
+      readsPSDLayers = false;
+    }
   }
-  if (!reps) return nullptr;
+  if (!reps) return noResult();
 
   const raster::Size largest = verifyImagePixelSize(*reps);
-  if (!(largest.width > 0 && largest.height > 0)) return nullptr;
+  if (!(largest.width > 0 && largest.height > 0)) return noResult();
   auto result = std::make_shared<raster::ImageSet>(largest);
 
   MetadataSource metadataSource;
@@ -133,6 +163,21 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
   if (info.addWatermarkDate) updateImageDateWithURL(path, metadataSource);
 
   const BitmapRepList* psdList = psdReps ? &*psdReps : nullptr;
+  // The layers of a PSD source rebuilt as PSD are resized with their
+  // canvas: every layer and its offset by the canvas's one factor, so they
+  // stay aligned. Sizes in points use the composite's resolution when it
+  // was appended.
+  const bool convertsPSDLayers = readsPSDLayers && isLayeredOutput(info.conversionType) &&
+                                 psdCanvasSize.width >= 1 && psdCanvasSize.height >= 1;
+  // Which source representations gave a result, to keep the layer records
+  // aligned with the result.
+  std::vector<bool> converted(reps->size(), false);
+  double canvasPointsPerPixel = 1.0;
+  if (convertsPSDLayers && !psdInfoArray.empty() && psdInfoArray.back().get(kHasFlattenedImageKey) &&
+      psdList->back() && psdList->back()->pixelsWide() > 0) {
+    const double composite = psdList->back()->size().width / double(psdList->back()->pixelsWide());
+    if (composite > 0 && std::isfinite(composite)) canvasPointsPerPixel = composite;
+  }
   for (std::size_t index = 0; index < reps->size(); ++index) {
     const BitmapRepRef& rep = (*reps)[index];
     restoreGeometry(info, caller);
@@ -157,13 +202,23 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
                      : convertColorSpaceForBitmapRep(rep, info.colorSpaceModel, info.colorSpace,
                                                      info.preserveCMYKAlpha, false, pixelSize, info);
     } else {
-      if (info.setFromFixedSize) {
-        target = {info.fixedSizeW != 0 ? info.fixedSizeW : pixelSize.width,
-                  info.fixedSizeH != 0 ? info.fixedSizeH : pixelSize.height};
+      auto resizeTarget = [&](raster::Size source, double sourcePointsPerPixel) {
+        raster::Size size = info.setFromFixedSize
+                                ? raster::Size{info.fixedSizeW != 0 ? info.fixedSizeW : source.width,
+                                               info.fixedSizeH != 0 ? info.fixedSizeH : source.height}
+                                : verifyResizeSizeFromPixelSize(source, sourcePointsPerPixel, info);
+        verifyPixelAvailabilityForSize(size, source, info);
+        return size;
+      };
+      if (convertsPSDLayers && scalesWithCanvas(info.resizeScaleType)) {
+        const raster::Size canvasTarget = resizeTarget(psdCanvasSize, canvasPointsPerPixel);
+        const double factorX = renderedSide(canvasTarget.width) / psdCanvasSize.width;
+        const double factorY = renderedSide(canvasTarget.height) / psdCanvasSize.height;
+        target = {std::max(1.0, std::round(pixelSize.width * factorX)),
+                  std::max(1.0, std::round(pixelSize.height * factorY))};
       } else {
-        target = verifyResizeSizeFromPixelSize(pixelSize, pointsPerPixel, info);
+        target = resizeTarget(pixelSize, pointsPerPixel);
       }
-      verifyPixelAvailabilityForSize(target, pixelSize, info);
       if (info.colorSpace != 0) {
         produced = convertColorSpaceForBitmapRep(rep, info.colorSpaceModel, info.colorSpace,
                                                  info.preserveCMYKAlpha, true, target, info);
@@ -176,6 +231,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
       }
     }
     if (!produced) continue;
+    converted[index] = true;
 
     const double scale = (info.modifyImageDpi && info.dpi > 0) ? 72.0 / info.dpi : pointsPerPixel;
     produced->setSize({target.width * scale, target.height * scale});
@@ -184,12 +240,21 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     if (info.preserveMetadata) updateMetadataDictionaryForSource(metadataSource, std::int64_t(index));
   }
 
+  // A layer left out takes its record with it.
+  if (readsPSDLayers && psdInfoArray.size() == converted.size()) {
+    foundation::Array records;
+    for (std::size_t index = 0; index < converted.size(); ++index) {
+      if (converted[index]) records.push_back(std::move(psdInfoArray[index]));
+    }
+    psdInfoArray = std::move(records);
+  }
+
   if (info.preserveMetadata)
     releaseMetadataSource(std::move(metadataSource));
   else
     releasePropertiesAndMetadata();
 
-  if (result->isEmpty()) return nullptr;
+  if (result->isEmpty()) return noResult();
   verifyImagePixelSizeForResultedImage(*result);
   verifyIndexForPSDFlattenedRepWithOriginalExt(loaderKind, info, *result);
 
@@ -198,6 +263,8 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
   const BitmapRepRef& maxRep = result->representations()[std::size_t(indexMaxPixels)];
   result->setSize({double(maxRep->pixelsWide()), double(maxRep->pixelsHigh())});
   filteredColorSpace = info.colorSpace;
+  if (!psdInfoArray.empty())
+    psdInfoRepresentations.assign(result->representations().begin(), result->representations().end());
   return result;
 }
 

@@ -7,6 +7,7 @@
 
 #include "engine/imported_image.h"
 #include "engine/profile.h"
+#include "platform/foundation/log.h"
 #include "psd/kd_psd_byte_order.h"
 #include "psd/rw_psd_blend_modes.h"
 #include "psd/rw_psd_writer.h"
@@ -16,6 +17,29 @@ namespace velumar {
 namespace {
 
 using foundation::Value;
+
+// psdInfoArray when it describes image: one record per representation and,
+// when the driver made the records, for these very representations. Records
+// left from another image (a later file, a batch collection) are not used.
+const foundation::Array& layerRecordsFor(const ImportedImage& engine, const raster::ImageSet& image) {
+  static const foundation::Array none;
+  const foundation::Array& records = engine.psdInfoArray;
+  const auto& reps = image.representations();
+  if (records.empty()) return none;
+  bool describesImage = records.size() == reps.size();
+  const auto& owners = engine.psdInfoRepresentations;
+  if (describesImage && !owners.empty()) {
+    describesImage = owners.size() == reps.size();
+    for (std::size_t i = 0; describesImage && i < reps.size(); ++i)
+      describesImage = owners[i].lock() == reps[i];
+  }
+  if (!describesImage) {
+    foundation::log("psd output: {} layer records do not describe this image of {} representations; not used",
+                    records.size(), reps.size());
+    return none;
+  }
+  return records;
+}
 
 bool hasFlattenedImageMarker(const foundation::Array& infoArray) {
   if (infoArray.empty()) return false;
@@ -125,9 +149,10 @@ std::unique_ptr<RWPSDWriter> ImportedImage::createPSDWriterForImage(const raster
   const auto& reps = image.representations();
   // A layered source's canvas is its composite, rendered like its layers;
   // the largest layer may be smaller (or larger) than the canvas.
-  if (hasFlattenedImageMarker(psdInfoArray) && reps.size() == psdInfoArray.size() && reps.back()) {
+  const foundation::Array& records = layerRecordsFor(*this, image);
+  if (hasFlattenedImageMarker(records) && reps.back()) {
     size = {double(reps.back()->pixelsWide()), double(reps.back()->pixelsHigh())};
-  } else if (!psdInfoArray.empty() && psdCanvasSize.width >= 1 && psdCanvasSize.height >= 1) {
+  } else if (!records.empty() && psdCanvasSize.width >= 1 && psdCanvasSize.height >= 1) {
     size = {std::floor(psdCanvasSize.width), std::floor(psdCanvasSize.height)};
   }
   if ((size.width == 0 || size.height == 0) && maxRep)
@@ -190,7 +215,8 @@ void ImportedImage::drawPSDSingleLayerWithPSDWriter(RWPSDWriter& writer, const B
 void ImportedImage::drawPSDLayersWithPSDWriter(RWPSDWriter& writer, const raster::ImageSet& image) const {
   const auto& reps = image.representations();
   if (reps.empty()) return;
-  const bool hasComposite = hasFlattenedImageMarker(psdInfoArray);
+  const foundation::Array& records = layerRecordsFor(*this, image);
+  const bool hasComposite = hasFlattenedImageMarker(records);
   const std::size_t layerCount = hasComposite ? reps.size() - 1 : reps.size();
   const bool drawIntoComposite = !hasComposite;
 
@@ -201,6 +227,12 @@ void ImportedImage::drawPSDLayersWithPSDWriter(RWPSDWriter& writer, const raster
     scaleX = double(reps.back()->pixelsWide()) / psdCanvasSize.width;
     scaleY = double(reps.back()->pixelsHigh()) / psdCanvasSize.height;
   }
+  // The document is the source's canvas as rendered (its composite), not
+  // the largest layer a writer of one bitmap was sized by.
+  if (hasComposite && reps.back()) {
+    const raster::Size canvas{double(reps.back()->pixelsWide()), double(reps.back()->pixelsHigh())};
+    if (writer.documentSize() != canvas) writer.setDocumentSize(canvas);
+  }
 
   GroupPathTracker groups;
   std::int64_t number = 0;
@@ -210,8 +242,8 @@ void ImportedImage::drawPSDLayersWithPSDWriter(RWPSDWriter& writer, const raster
     std::string blendMode(kRWPSDBlendModeNormal);
     raster::Point offset{0, 0};
     std::vector<RWPSDGroupInfo> path;
-    if (i < psdInfoArray.size() && psdInfoArray[i].isDictionary()) {
-      const Value& record = psdInfoArray[i];
+    if (i < records.size() && records[i].isDictionary()) {
+      const Value& record = records[i];
       if (const Value* value = record.get("Opacity")) opacity = opacityFraction(value);
       if (const Value* value = record.get("Layer Name"); value && value->asString())
         name = *value->asString();
@@ -249,6 +281,7 @@ void ImportedImage::transferBitmapRepsFromImage(raster::ImageSet& image, BitmapR
   }
   releasePropertiesAndMetadata();
   psdInfoArray.clear();
+  psdInfoRepresentations.clear();
 }
 
 }  // namespace velumar

@@ -28,6 +28,17 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
                               const std::string& path, std::int64_t originalFileType, double jpegCompression,
                               std::int64_t doTiffCompress, bool preserveMetadata, bool iOSIconsetOw,
                               bool addCorners, bool addShadow) {
+  // Layer records describe one source only: whichever way this write ends,
+  // they never reach the next file.
+  struct ForgetLayerRecords {
+    ImportedImage& engine;
+    ~ForgetLayerRecords() {
+      engine.psdInfoArray.clear();
+      engine.psdCanvasSize = {0, 0};
+      engine.psdInfoRepresentations.clear();
+    }
+  } forgetLayerRecords{*this};
+
   const auto& reps = image.representations();
   if (indexMaxPixels < 0 || std::size_t(indexMaxPixels) >= reps.size()) indexMaxPixels = 0;
   const BitmapRepRef rep = reps.empty() ? nullptr : reps[std::size_t(indexMaxPixels)];
@@ -143,7 +154,6 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
     urlsArray.push_back(path);
   }
   releasePropertiesAndMetadata();
-  psdInfoArray.clear();
   return written;
 }
 

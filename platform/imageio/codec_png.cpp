@@ -120,6 +120,16 @@ void readInfo(png_structp png, png_infop info, HeaderInfo& header, std::vector<s
 #endif
 }
 
+// Camera files often embed sRGB profiles that libpng knows to be slightly
+// off. They are still the right profile for the pixels, so neither reading
+// nor writing may fail on them.
+void tolerateKnownProfiles(png_structp png) {
+#ifdef PNG_SKIP_sRGB_CHECK_PROFILE
+  png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
+#endif
+  png_set_benign_errors(png, 1);
+}
+
 bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
                 std::vector<std::uint8_t>& icc, std::string& error) {
   IoContext context;
@@ -134,6 +144,7 @@ bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
     return false;
   }
   png_set_read_fn(png, &context, readBytes);
+  tolerateKnownProfiles(png);
   readInfo(png, info, header, &icc);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
@@ -153,6 +164,7 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, std::vector<std::u
     return false;
   }
   png_set_read_fn(png, &context, readBytes);
+  tolerateKnownProfiles(png);
   HeaderInfo header;
   readInfo(png, info, header, nullptr);
   if (header.colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -285,6 +297,7 @@ bool encodePixels(const std::vector<std::uint8_t>& idat, std::int64_t width, std
     return false;
   }
   png_set_write_fn(png, &context, writeBytes, flushNothing);
+  tolerateKnownProfiles(png);
   const int colorType = settings.color == 1
                             ? (settings.alpha ? PNG_COLOR_TYPE_GRAY_ALPHA : PNG_COLOR_TYPE_GRAY)
                             : (settings.alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB);

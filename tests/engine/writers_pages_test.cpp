@@ -227,10 +227,7 @@ TEST(WriterPSD, LayeredAndSingleLayerDocuments) {
     bool written;
   } cases[] = {{"layers.psd", ConversionType::PSDLayered, FileType::PNG, 2, true},
                {"single.psd", ConversionType::PSD, FileType::PNG, 1, true},
-               {"from-psd.psd", ConversionType::PSD, FileType::PSD, 2, true},
-               // One file per representation is not built yet; the largest
-               // representation never stands in for the first file.
-               {"pages.psd", ConversionType::PSD, FileType::PDF, 2, false}};
+               {"from-psd.psd", ConversionType::PSD, FileType::PSD, 2, true}};
   for (const Case& c : cases) {
     ImportedImage engine;
     engine.psdInfoArray = Array{Value(Dictionary{{"Layer Name", Value("Top")}})};

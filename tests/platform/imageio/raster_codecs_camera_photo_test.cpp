@@ -125,4 +125,31 @@ TEST(CameraPhoto, LosslessCopiesKeepPixelsAndExif) {
   }
 }
 
+// Some wallpapers embed an sRGB profile that libpng lists as slightly wrong;
+// converting them to PNG must still work and keep the profile.
+TEST(CameraPhoto, ProfilesLibpngDistrustsStillWriteToPng) {
+  const fs::path root = testsupport::fetchDebianPackageFiles("plasma-workspace-wallpapers");
+  if (root.empty()) GTEST_SKIP() << "plasma-workspace-wallpapers could not be fetched";
+  int checked = 0;
+  for (const char* name : {"Kite", "OneStandsOut", "Path"}) {
+    const fs::path photo = root / "usr/share/wallpapers" / name / "contents/images/1280x1024.jpg";
+    if (!fs::exists(photo)) continue;
+    auto source = imageio::ImageSource::open(photo.string());
+    ASSERT_TRUE(source) << name;
+    auto image = source->createImage(0);
+    ASSERT_TRUE(image) << name;
+    testsupport::TempDir dir;
+    const std::string path = dir.file("copy.png");
+    ASSERT_TRUE(rastertest::writeImage(path, "public.png", image, source->properties(0))) << name;
+    auto copy = imageio::ImageSource::open(path);
+    ASSERT_TRUE(copy) << name;
+    auto decoded = copy->createImage(0);
+    ASSERT_TRUE(decoded) << name;
+    EXPECT_EQ(decoded->colorSpace()->name(), image->colorSpace()->name()) << name;
+    EXPECT_EQ(samplesOf(*decoded, 8, false), samplesOf(*image, 8, false)) << name;
+    ++checked;
+  }
+  if (checked == 0) GTEST_SKIP() << "the wallpapers with such profiles are not in this package version";
+}
+
 }  // namespace
