@@ -1,9 +1,9 @@
 #include "psd/psd_loader.h"
 
 #include <algorithm>
-#include <atomic>
 
 #include "platform/color/icc_profile.h"
+#include "platform/imageio/psd_matte.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "psd/kd_psd_byte_order.h"
@@ -63,65 +63,21 @@ std::vector<std::uint8_t> trimmedProfile(const std::vector<std::uint8_t>& stored
   return stored;
 }
 
-// Whether every pixel is consistent with colour matted against white,
-// stored = c x a + (1 - a) >= 1 - a in every colour channel, and at least
-// one pixel is translucent. Writers that store straight colour (ImageMagick
-// does) show it in their darker translucent or transparent pixels; their
-// composites are left as they are.
-bool isMattedAgainstWhite(const KDPSDBitmap& bitmap) {
-  std::atomic<bool> straight{false};
-  std::atomic<bool> anyTranslucent{false};
-  foundation::parallelForRange(
-      0, bitmap.height,
-      [&](std::int64_t begin, std::int64_t end) {
-        bool sawTranslucent = false;
-        for (std::int64_t y = begin; y < end && !straight.load(std::memory_order_relaxed); ++y) {
-          const std::uint8_t* src = bitmap.row(std::int32_t(y));
-          for (std::size_t x = 0; x < bitmap.bytesPerRow(); x += 4) {
-            const int matte = 255 - src[x + 3];
-            if (matte == 0) continue;
-            sawTranslucent = true;
-            // One level of slack for writers that round the matte differently.
-            const int least = matte - 1;
-            if (src[x] < least || src[x + 1] < least || src[x + 2] < least) {
-              straight.store(true, std::memory_order_relaxed);
-              return;
-            }
-          }
-        }
-        if (sawTranslucent) anyTranslucent.store(true, std::memory_order_relaxed);
-      },
-      64);
-  return anyTranslucent.load() && !straight.load();
-}
-
 // The stored composite as a premultiplied image. A composite with
-// transparency is normally matted against white: stored = c x a + (1 - a)
-// for straight colour c. Taking the white back out gives premultiplied
-// colour directly, stored - (1 - a) clamped to [0, a]; opaque pixels stay.
+// transparency is normally matted against white; the matte is taken back
+// out only when every translucent pixel is consistent with one, since some
+// writers store straight colour there.
 raster::ImageRef imageFromComposite(const KDPSDBitmap& bitmap, const raster::ColorSpaceRef& space) {
   if (bitmap.width <= 0 || bitmap.height <= 0 || bitmap.channels != 4) return nullptr;
-  if (!isMattedAgainstWhite(bitmap)) return imageFromBitmap(bitmap, space);
-  std::vector<std::uint8_t> pixels(bitmap.pixels.size());
-  const std::size_t rowBytes = bitmap.bytesPerRow();
-  foundation::parallelForRange(
-      0, bitmap.height,
-      [&](std::int64_t begin, std::int64_t end) {
-        for (std::int64_t y = begin; y < end; ++y) {
-          const std::uint8_t* src = bitmap.row(std::int32_t(y));
-          std::uint8_t* dst = pixels.data() + std::size_t(y) * rowBytes;
-          for (std::size_t x = 0; x < rowBytes; x += 4) {
-            const int a = src[x + 3];
-            const int matte = 255 - a;
-            for (std::size_t c = 0; c < 3; ++c)
-              dst[x + c] = std::uint8_t(std::clamp(src[x + c] - matte, 0, a));
-            dst[x + 3] = std::uint8_t(a);
-          }
-        }
-      },
-      64);
+  imageio::psd::MatteLayout layout;
+  layout.width = bitmap.width;
+  layout.height = bitmap.height;
+  layout.bytesPerRow = bitmap.bytesPerRow();
+  if (!imageio::psd::isMattedAgainstWhite(bitmap.pixels.data(), layout)) return imageFromBitmap(bitmap, space);
+  std::vector<std::uint8_t> pixels = bitmap.pixels;
+  imageio::psd::removeWhiteMatte(pixels.data(), layout);
   return raster::Image::make(bitmap.width, bitmap.height, raster::PixelFormat::rgba8(), space,
-                             std::move(pixels), rowBytes);
+                             std::move(pixels), layout.bytesPerRow);
 }
 
 }  // namespace

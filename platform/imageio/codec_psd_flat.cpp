@@ -10,6 +10,7 @@
 #include "platform/imageio/mapped_file.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/psd_flat_format.h"
+#include "platform/imageio/psd_matte.h"
 
 namespace imageio {
 
@@ -44,7 +45,20 @@ class FlatPsdDecoder final : public Decoder {
     if (!psd::decodeComposite(file_->data(), file_->size(), info_, pixelLimit_, pixels.data(), bytesPerRow,
                               format.componentsPerPixel()))
       return nullptr;
-    return raster::Image::make(info_.width, info_.height, format,
+    raster::PixelFormat outFormat = format;
+    // RGB composites with transparency normally hold colour matted against
+    // white; taken out, that leaves premultiplied colour without loss.
+    // Composites of writers that store straight colour are kept as stored.
+    if (info_.mode == psd::Mode::RGB && info_.hasAlpha) {
+      const psd::MatteLayout layout{info_.width,           info_.height,
+                                    bytesPerRow,           format.componentsPerPixel(),
+                                    info_.colorComponents, info_.outputDepth};
+      if (psd::isMattedAgainstWhite(pixels.data(), layout)) {
+        psd::removeWhiteMatte(pixels.data(), layout);
+        outFormat = decodedFormat(info_.outputDepth, info_.colorComponents, true, true);
+      }
+    }
+    return raster::Image::make(info_.width, info_.height, outFormat,
                                colorSpaceFor(info_.colorComponents, &info_.icc), std::move(pixels),
                                bytesPerRow);
   }
@@ -76,7 +90,10 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
     foundation::log("psd: a flat file holds one image; writing the first of {}", frames.size());
   const raster::Image& image = *frames.front().image;
   const int bits = image.format().bitsPerComponent == 16 ? 16 : image.format().isFloat() ? 32 : 8;
-  const RowRequest request{bits, image.format().hasAlpha()};
+  // Colour with transparency goes into an RGB composite matted against
+  // white; premultiplied colour is taken as it is, which saves a rounding.
+  const bool matte = image.format().hasAlpha() && exportedColorComponents(image) == 3;
+  const RowRequest request{bits, image.format().hasAlpha(), matte && image.format().isPremultiplied()};
 
   psd::FlatImage flat;
   flat.width = image.width();
@@ -100,6 +117,11 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
           exportRow(image, y, request, samples.data() + std::size_t(y) * flat.bytesPerRow);
       },
       16);
+  if (matte) {
+    const psd::MatteLayout layout{
+        flat.width, flat.height, flat.bytesPerRow, flat.colorComponents + 1, flat.colorComponents, bits};
+    psd::applyWhiteMatte(samples.data(), layout, request.keepPremultiplied);
+  }
   flat.samples = samples.data();
   const std::vector<std::uint8_t> bytes = psd::encodeFlat(flat);
   if (bytes.empty()) return false;

@@ -46,14 +46,16 @@ std::optional<FlatInfo> parseFlat(const std::uint8_t* data, std::size_t size);
 
 // Decodes the composite into out: rows bytesPerRow apart, samplesPerPixel
 // samples per pixel (at least colorComponents + alpha), colour then alpha.
-// CMYK comes out with 0 as no ink. False (logged) on corrupt or truncated
+// CMYK comes out with 0 as no ink. Colour is as stored: RGB with alpha is
+// usually matted against white (psd_matte.h). False (logged) on corrupt or truncated
 // data or when width * height exceeds pixelLimit.
 bool decodeComposite(const std::uint8_t* data, std::size_t size, const FlatInfo& info,
                      std::int64_t pixelLimit, std::uint8_t* out, std::size_t bytesPerRow,
                      int samplesPerPixel);
 
-// What the writer takes: interleaved straight samples (colour, then alpha
-// when hasAlpha), 8-bit, native 16-bit or native float, rows top-down.
+// What the writer takes: interleaved samples as the composite stores them
+// (colour, then alpha when hasAlpha; RGB with alpha matted against white by
+// the caller), 8-bit, native 16-bit or native float, rows top-down.
 struct FlatImage {
   std::int64_t width = 0, height = 0;
   int colorComponents = 3;  // 1, 3 or 4 (CMYK with 0 as no ink)

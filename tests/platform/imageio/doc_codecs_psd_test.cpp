@@ -60,7 +60,16 @@ TEST(DocCodecsPsd, WrittenFilesReadBackExactly) {
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->format().bitsPerComponent, c.bits);
     EXPECT_EQ(decoded->colorSpace()->model(), image->colorSpace()->model());
-    EXPECT_EQ(exportedPixels(*decoded, c.bits, c.alpha), exportedPixels(*image, c.bits, c.alpha));
+    if (c.components == 3 && c.alpha) {
+      // Translucent RGB is stored matted against white: exact in
+      // premultiplied terms, straight colour within the rounding of a
+      // division by alpha (at least a quarter here).
+      EXPECT_LE(
+          maxDifference(exportedPixels(*decoded, c.bits, c.alpha), exportedPixels(*image, c.bits, c.alpha)),
+          2);
+    } else {
+      EXPECT_EQ(exportedPixels(*decoded, c.bits, c.alpha), exportedPixels(*image, c.bits, c.alpha));
+    }
     // The profile travels in the ICC resource.
     ASSERT_TRUE(decoded->colorSpace()->profile());
     EXPECT_TRUE(decoded->colorSpace()->profile()->sameAs(*image->colorSpace()->profile()));
