@@ -22,6 +22,16 @@ color::BufferLayout layoutOf(int channels, color::SampleType type) {
 // A smooth gradient with some texture, so that no one colour dominates.
 std::vector<std::uint8_t> sourcePixels(const color::BufferLayout& layout) {
   std::vector<std::uint8_t> bytes(std::size_t(kWidth * kHeight) * std::size_t(layout.bytesPerPixel()));
+  if (layout.type == color::SampleType::Float32) {
+    // Floats in 0..1 (opaque where there is alpha).
+    auto* samples = reinterpret_cast<float*>(bytes.data());
+    const std::size_t stride = std::size_t(layout.samplesPerPixel());
+    for (std::size_t i = 0; i < bytes.size() / 4; ++i)
+      samples[i] = layout.hasAlpha && i % stride == stride - 1
+                       ? 1.0f
+                       : float((i * 7 + (i / 18000) * 3 + (i >> 9)) & 0xff) / 255.0f;
+    return bytes;
+  }
   for (std::size_t i = 0; i < bytes.size(); ++i)
     bytes[i] = std::uint8_t((i * 7 + (i / 18000) * 3 + (i >> 9)) & 0xff);
   return bytes;
@@ -63,6 +73,32 @@ void RGB16ToAdobeRGB16(benchmark::State& state) {
                color::NamedProfile::AdobeRGB1998, layoutOf(3, color::SampleType::UInt16));
 }
 
+// The filter graph's conversions: 8-bit sRGB sources into the generic RGB
+// working space (float), and working-space floats out into sRGB float (the
+// drawing layer's form) and 8-bit.
+void SRGB8ToGenericFloat(benchmark::State& state) {
+  color::BufferLayout in = layoutOf(3, color::SampleType::UInt8);
+  in.hasAlpha = true;
+  convertImage(state, color::NamedProfile::SRGB, in, color::NamedProfile::GenericRGB,
+               layoutOf(3, color::SampleType::Float32));
+}
+
+void GenericFloatToSRGBFloat(benchmark::State& state) {
+  color::BufferLayout layout = layoutOf(3, color::SampleType::Float32);
+  layout.hasAlpha = true;
+  convertImage(state, color::NamedProfile::GenericRGB, layout, color::NamedProfile::SRGB, layout);
+}
+
+void GenericFloatToSRGB8(benchmark::State& state) {
+  color::BufferLayout in = layoutOf(3, color::SampleType::Float32),
+                      out = layoutOf(3, color::SampleType::UInt8);
+  in.hasAlpha = out.hasAlpha = true;
+  convertImage(state, color::NamedProfile::GenericRGB, in, color::NamedProfile::SRGB, out);
+}
+
+BENCHMARK(SRGB8ToGenericFloat)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GenericFloatToSRGBFloat)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(GenericFloatToSRGB8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB8ToCMYK8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB8ToGray16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB16ToAdobeRGB16)->Unit(benchmark::kMillisecond)->UseRealTime();

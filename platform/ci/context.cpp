@@ -9,6 +9,7 @@
 #include "platform/ci/working_space.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/raster/color_conversion.h"
 
 namespace ci {
 
@@ -51,6 +52,28 @@ std::vector<std::uint8_t> quantized(const std::vector<std::uint8_t>& floats, dou
       },
       4096);
   return bytes;
+}
+
+// Working-space floats converted in place into space (an RGB space with a
+// profile), so that quantising them keeps colours outside the working
+// space's gamut.
+void convertFromWorkingSpace(std::vector<std::uint8_t>& floats, const raster::ColorSpace& space,
+                             std::int64_t width, std::int64_t height) {
+  auto conversion = raster::ColorConversion::between(workingColorSpace().get(), &space);
+  if (!conversion) return;
+  float* pixels = reinterpret_cast<float*>(floats.data());
+  const std::size_t rowFloats = std::size_t(width) * 4;
+  foundation::parallelForRange(
+      0, height,
+      [&](std::int64_t begin, std::int64_t end) {
+        std::vector<float> row(rowFloats), scratch(rowFloats);
+        for (std::int64_t y = begin; y < end; ++y) {
+          float* line = pixels + std::size_t(y) * rowFloats;
+          std::copy_n(line, rowFloats, row.data());
+          conversion->convertRow(row.data(), line, width, scratch.data());
+        }
+      },
+      std::max<std::int64_t>(1, 4096 / width));
 }
 
 // Uninitialised floats, or nullptr (logged) when memory cannot be had.
@@ -125,11 +148,19 @@ raster::ImageRef Context::createImage(const ImageRef& image, const raster::Rect&
   renderRegion(image, region, reinterpret_cast<float*>(bytes.data()), std::size_t(region.width) * 4);
   const int bits = target_->format().bitsPerComponent;
   if (bits == 32) return floatImage(region.width, region.height, std::move(bytes));
+  // Integer components clamp: they hold the context's own RGB space, whose
+  // gamut the working space need not contain.
+  raster::ColorSpaceRef space = workingColorSpace();
+  const raster::ColorSpaceRef& own = target_->colorSpace();
+  if (own && own->model() == raster::ColorModel::RGB && own->profile()) {
+    convertFromWorkingSpace(bytes, *own, region.width, region.height);
+    space = own;
+  }
   if (bits == 16) {
     return raster::Image::make(region.width, region.height, {16, 3, raster::AlphaInfo::PremultipliedLast},
-                               workingColorSpace(), quantized<std::uint16_t>(bytes, 65535.0));
+                               space, quantized<std::uint16_t>(bytes, 65535.0));
   }
-  return raster::Image::make(region.width, region.height, raster::PixelFormat::rgba8(), workingColorSpace(),
+  return raster::Image::make(region.width, region.height, raster::PixelFormat::rgba8(), space,
                              quantized<std::uint8_t>(bytes, 255.0));
 }
 

@@ -37,8 +37,11 @@ class Context {
   // context, with the context's blend mode. Empty or infinite rectangles
   // draw nothing.
   void drawImage(const ImageRef& image, const raster::Rect& inRect, const raster::Rect& fromRect);
-  // The pixels of rect as a new premultiplied RGBA image in the working
-  // space, with the bitmap context's depth (8, 16 or float components).
+  // The pixels of rect as a new premultiplied RGBA image with the bitmap
+  // context's depth (8, 16 or float components): float ones in the working
+  // space, integer ones in the context's colour space when that is RGB (so
+  // that no colour the context can hold is clamped away), else in the
+  // working space.
   // nullptr for an empty or infinite rectangle or a missing image.
   raster::ImageRef createImage(const ImageRef& image, const raster::Rect& rect) const;
   // Nothing is cached between draws; kept for callers that ask.

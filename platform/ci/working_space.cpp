@@ -113,39 +113,28 @@ color::BufferLayout bufferLayoutOf(const raster::PixelFormat& format) {
   return layout;
 }
 
-// Colour through an ICC transform into straight float RGB, then alpha.
+// Colour through an ICC transform straight into premultiplied float RGBA
+// (the transform carries alpha, or makes it opaque).
 RowConverter transformConverter(const raster::Image& bitmap) {
   const raster::PixelFormat& format = bitmap.format();
-  bool fiveBit = format.bitsPerComponent == 5;
+  const bool fiveBit = format.bitsPerComponent == 5;
   color::BufferLayout sourceLayout =
       fiveBit ? color::BufferLayout{3, color::SampleType::UInt8, false, false, false, false}
               : bufferLayoutOf(format);
-  color::BufferLayout rgbLayout{3, color::SampleType::Float32, false, false, false, false};
+  color::BufferLayout workingLayout{3, color::SampleType::Float32, true, false, true, false};
   auto transform = color::Transform::get(bitmap.colorSpace()->profile(), sourceLayout,
-                                         workingColorSpace()->profile(), rgbLayout);
+                                         workingColorSpace()->profile(), workingLayout);
   if (!transform) return {};
-  Layout layout = layoutOf(format);
-  ComponentReader read{format.bitsPerComponent};
-  return [transform, layout, read, fiveBit](const std::uint8_t* source, float* out, std::int64_t count) {
-    thread_local std::vector<float> rgb;
+  if (!fiveBit) {
+    return [transform](const std::uint8_t* source, float* out, std::int64_t count) {
+      transform->convertRow(source, out, count);
+    };
+  }
+  return [transform](const std::uint8_t* source, float* out, std::int64_t count) {
     thread_local std::vector<std::uint8_t> expanded;
-    rgb.resize(std::size_t(count) * 3);
-    const std::uint8_t* input = source;
-    if (fiveBit) {
-      expanded.resize(std::size_t(count) * 3);
-      expandFiveBit(source, expanded.data(), count);
-      input = expanded.data();
-    }
-    transform->convertRow(input, rgb.data(), count);
-    for (std::int64_t i = 0; i < count; ++i) {
-      float a = layout.alphaIndex >= 0 && !fiveBit
-                    ? read(source + i * layout.bytesPerPixel, layout.alphaIndex)
-                    : 1.0f;
-      out[i * 4] = rgb[std::size_t(i) * 3] * a;
-      out[i * 4 + 1] = rgb[std::size_t(i) * 3 + 1] * a;
-      out[i * 4 + 2] = rgb[std::size_t(i) * 3 + 2] * a;
-      out[i * 4 + 3] = a;
-    }
+    expanded.resize(std::size_t(count) * 3);
+    expandFiveBit(source, expanded.data(), count);
+    transform->convertRow(expanded.data(), out, count);
   };
 }
 
@@ -163,7 +152,8 @@ RowConverter rowConverterToWorkingSpace(const raster::Image& bitmap) {
   if (!space || !space->profile()) return {};
   const raster::ColorSpaceRef& working = workingColorSpace();
   if (space->model() == raster::ColorModel::RGB && working &&
-      (space.get() == working.get() || space->sameNameAs(*working))) {
+      (space.get() == working.get() || space->sameNameAs(*working) ||
+       space->profile()->sameAs(*working->profile()))) {
     return directConverter(format);
   }
   return transformConverter(bitmap);

@@ -1,6 +1,7 @@
 #include "platform/color/matrix_shaper_path.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -32,23 +33,110 @@ bool invert(const Matrix& m, Matrix& inverse) {
   return true;
 }
 
-bool readCurves(cmsHPROFILE profile, std::array<const cmsToneCurve*, 3>& curves) {
+bool isGray(const IccProfile& profile) {
+  return profile.model() == Model::Gray;
+}
+
+// Device to D50 XYZ: the colorants as columns, or for gray the white in the
+// first column (gray is luminance).
+bool toXYZMatrix(const IccProfile& profile, Matrix& m) {
+  if (!isGray(profile)) return colorantMatrix(static_cast<cmsHPROFILE>(profile.handle()), m);
+  const cmsCIEXYZ* white = cmsD50_XYZ();
+  m = {white->X, 0, 0, white->Y, 0, 0, white->Z, 0, 0};
+  return true;
+}
+
+// D50 XYZ to device: the inverted colorants, or for gray the luminance.
+bool fromXYZMatrix(const IccProfile& profile, Matrix& m) {
+  if (isGray(profile)) {
+    m = {0, 1, 0, 0, 0, 0, 0, 0, 0};
+    return true;
+  }
+  Matrix colorants;
+  return colorantMatrix(static_cast<cmsHPROFILE>(profile.handle()), colorants) && invert(colorants, m);
+}
+
+// The channels' curves (gray: its one curve thrice), which must start at 0.
+bool readCurves(const IccProfile& profile, std::array<const cmsToneCurve*, 3>& curves) {
   const cmsTagSignature tags[3] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
   for (int c = 0; c < 3; ++c) {
-    curves[c] = static_cast<const cmsToneCurve*>(cmsReadTag(profile, tags[c]));
+    curves[c] = static_cast<const cmsToneCurve*>(
+        cmsReadTag(static_cast<cmsHPROFILE>(profile.handle()), isGray(profile) ? cmsSigGrayTRCTag : tags[c]));
     if (!curves[c] || std::abs(cmsEvalToneCurveFloat(curves[c], 0.0f)) > 1e-6f) return false;
   }
   return true;
 }
 
+// A tone curve over the whole real line: odd below 0; past 1 by its formula,
+// or along the slope of its last stretch when it is sampled (lcms2 clamps
+// sampled curves to 0..1 and sends gamma curves' negative inputs to 0).
+float evaluateExtended(const cmsToneCurve* curve, bool isFormula, float x) {
+  if (std::isnan(x)) return 0.0f;
+  const float magnitude = std::abs(x);
+  float value;
+  if (magnitude <= 1.0f || isFormula) {
+    value = cmsEvalToneCurveFloat(curve, magnitude);
+  } else {
+    constexpr float kStep = 1.0f / 256.0f;
+    const float top = cmsEvalToneCurveFloat(curve, 1.0f);
+    const float slope = (top - cmsEvalToneCurveFloat(curve, 1.0f - kStep)) / kStep;
+    value = top + (magnitude - 1.0f) * slope;
+  }
+  return x < 0.0f ? -value : value;
+}
+
+bool isFormula(const cmsToneCurve* curve) {
+  return cmsGetToneCurveParametricType(curve) != 0;
+}
+
 template <typename T>
-float loadSample(const std::uint8_t* bytes, int index) {
+T loadSample(const std::uint8_t* bytes, int index) {
   T value;
   std::memcpy(&value, bytes + std::size_t(index) * sizeof(T), sizeof(T));
-  return float(value);
+  return value;
+}
+
+template <typename T>
+void storeSample(std::uint8_t* bytes, int index, T value) {
+  std::memcpy(bytes + std::size_t(index) * sizeof(T), &value, sizeof(T));
+}
+
+using Table = MatrixShaperPath::OctaveTable;
+// Float values from here to 1 are linearised from the 16-bit table.
+constexpr float kUniformFrom = 1.0f / 256.0f;
+constexpr std::uint32_t kLowestBits = std::uint32_t(127 - Table::kOctaves) << 23;
+constexpr int kFractionBits = 23 - Table::kSegmentBits;
+constexpr std::uint32_t kFractionMask = (1u << kFractionBits) - 1;
+constexpr std::size_t kTableSize = (std::size_t(Table::kOctaves) << Table::kSegmentBits) + 2;
+
+// Channels whose tables are equal read the first such channel's.
+void share(const std::array<Table, 3>& tables, std::array<const Table*, 3>& readers) {
+  for (int c = 0; c < 3; ++c) {
+    readers[c] = &tables[c];
+    for (int earlier = 0; earlier < c; ++earlier)
+      if (tables[earlier] == tables[c]) {
+        readers[c] = readers[earlier];
+        break;
+      }
+  }
 }
 
 }  // namespace
+
+template <typename Curve>
+void MatrixShaperPath::OctaveTable::fill(Curve&& curve) {
+  values_.resize(kTableSize);
+  for (std::size_t i = 0; i < kTableSize; ++i)
+    values_[i] = curve(std::bit_cast<float>(kLowestBits + (std::uint32_t(i) << kFractionBits)));
+}
+
+[[gnu::always_inline]] inline float MatrixShaperPath::OctaveTable::operator()(float x) const {
+  const std::uint32_t offset = std::bit_cast<std::uint32_t>(x) - kLowestBits;
+  const std::uint32_t index = offset >> kFractionBits;
+  const float fraction = float(offset & kFractionMask) * (1.0f / float(1u << kFractionBits));
+  const float* at = values_.data() + index;
+  return at[0] + (at[1] - at[0]) * fraction;
+}
 
 std::unique_ptr<MatrixShaperPath> MatrixShaperPath::make(const IccProfile& source,
                                                          const BufferLayout& sourceLayout,
@@ -58,18 +146,20 @@ std::unique_ptr<MatrixShaperPath> MatrixShaperPath::make(const IccProfile& sourc
   // 8-bit to 8-bit stays with lcms2, whose own matrix/shaper path is exact.
   bool bothEightBit = sourceLayout.type == SampleType::UInt8 && destinationLayout.type == SampleType::UInt8;
   if (intent == Intent::AbsoluteColorimetric || bothEightBit) return nullptr;
-  auto in = static_cast<cmsHPROFILE>(source.handle());
-  auto out = static_cast<cmsHPROFILE>(destination.handle());
-  if (source.model() != Model::RGB || destination.model() != Model::RGB || !cmsIsMatrixShaper(in) ||
-      !cmsIsMatrixShaper(out))
-    return nullptr;
-  Matrix toXYZ, fromXYZ, destinationToXYZ;
+  auto usable = [](const IccProfile& profile) {
+    return (profile.model() == Model::RGB || profile.model() == Model::Gray) &&
+           cmsIsMatrixShaper(static_cast<cmsHPROFILE>(profile.handle()));
+  };
+  if (!usable(source) || !usable(destination)) return nullptr;
+  Matrix toXYZ, fromXYZ;
   std::array<const cmsToneCurve*, 3> inCurves, outCurves;
-  if (!colorantMatrix(in, toXYZ) || !colorantMatrix(out, destinationToXYZ) ||
-      !invert(destinationToXYZ, fromXYZ) || !readCurves(in, inCurves) || !readCurves(out, outCurves))
+  if (!toXYZMatrix(source, toXYZ) || !fromXYZMatrix(destination, fromXYZ) || !readCurves(source, inCurves) ||
+      !readCurves(destination, outCurves))
     return nullptr;
 
   auto path = std::unique_ptr<MatrixShaperPath>(new MatrixShaperPath());
+  path->inChannels_ = source.channels();
+  path->outChannels_ = destination.channels();
   for (int row = 0; row < 3; ++row)
     for (int column = 0; column < 3; ++column) {
       double sum = 0;
@@ -80,16 +170,17 @@ std::unique_ptr<MatrixShaperPath> MatrixShaperPath::make(const IccProfile& sourc
     path->curves_[c] = cmsDupToneCurve(inCurves[c]);
     path->inverseCurves_[c] = cmsReverseToneCurve(outCurves[c]);
     if (!path->curves_[c] || !path->inverseCurves_[c]) return nullptr;
+    path->curveIsFormula_[c] = isFormula(path->curves_[c]);
+    path->inverseIsFormula_[c] = isFormula(path->inverseCurves_[c]);
     auto& linear = path->linearOf16Bit_[c];
     linear.resize(65536);
     for (int v = 0; v < 65536; ++v) linear[v] = cmsEvalToneCurveFloat(inCurves[c], float(v) / 65535.0f);
-    auto& encoded = path->encodedOfRoot_[c];
-    encoded.resize(kInverseSteps + 1);
-    for (int i = 0; i <= kInverseSteps; ++i) {
-      double root = double(i) / kInverseSteps;
-      encoded[i] = cmsEvalToneCurveFloat(path->inverseCurves_[c], float(root * root));
-    }
+    for (int v = 0; v < 256; ++v) path->linearOf8Bit_[c][v] = linear[std::size_t(v) * 257];
+    path->linearTables_[c].fill([&](float x) { return path->extendedCurve(c, x); });
+    path->encodedTables_[c].fill([&](float x) { return path->extendedInverseCurve(c, x); });
   }
+  share(path->linearTables_, path->linearOfEncoded_);
+  share(path->encodedTables_, path->encodedOfLinear_);
   return path;
 }
 
@@ -100,61 +191,108 @@ MatrixShaperPath::~MatrixShaperPath() {
     if (curve) cmsFreeToneCurve(curve);
 }
 
-float MatrixShaperPath::toLinear(int channel, float encoded) const {
-  if (!(encoded >= 0.0f && encoded <= 1.0f)) return cmsEvalToneCurveFloat(curves_[channel], encoded);
-  float position = encoded * 65535.0f;
-  int index = std::min(int(position), 65534);
-  float fraction = position - float(index);
-  const float* table = linearOf16Bit_[channel].data();
-  return table[index] + (table[index + 1] - table[index]) * fraction;
+[[gnu::noinline]] float MatrixShaperPath::extendedCurve(int channel, float encoded) const {
+  return evaluateExtended(curves_[channel], curveIsFormula_[channel], encoded);
 }
 
-float MatrixShaperPath::fromLinear(int channel, float linear) const {
-  if (!(linear >= 0.0f && linear <= 1.0f)) return cmsEvalToneCurveFloat(inverseCurves_[channel], linear);
-  float position = std::sqrt(linear) * float(kInverseSteps);
-  int index = std::min(int(position), kInverseSteps - 1);
-  float fraction = position - float(index);
-  const float* table = encodedOfRoot_[channel].data();
-  return table[index] + (table[index + 1] - table[index]) * fraction;
+[[gnu::noinline]] float MatrixShaperPath::extendedInverseCurve(int channel, float linear) const {
+  return evaluateExtended(inverseCurves_[channel], inverseIsFormula_[channel], linear);
+}
+
+[[gnu::always_inline]] inline float MatrixShaperPath::toLinear(int channel, float encoded) const {
+  const float magnitude = std::abs(encoded);
+  if (magnitude >= kUniformFrom && magnitude <= 1.0f) {
+    // Bright values from the 16-bit table, finer there than the octaves:
+    // their errors would show in the dark components a matrix mixes them
+    // into.
+    const float position = magnitude * 65535.0f;
+    const int index = std::min(int(position), 65534);
+    const float* table = linearOf16Bit_[channel].data() + index;
+    return std::copysign(table[0] + (table[1] - table[0]) * (position - float(index)), encoded);
+  }
+  if (magnitude >= OctaveTable::kLowest && magnitude <= 1.0f)
+    return std::copysign((*linearOfEncoded_[channel])(magnitude), encoded);
+  if (magnitude == 0.0f) return encoded;
+  return extendedCurve(channel, encoded);
+}
+
+[[gnu::always_inline]] inline float MatrixShaperPath::fromLinear(int channel, float linear) const {
+  const float magnitude = std::abs(linear);
+  if (magnitude >= OctaveTable::kLowest && magnitude <= 1.0f)
+    return std::copysign((*encodedOfLinear_[channel])(magnitude), linear);
+  if (magnitude == 0.0f) return linear;
+  return extendedInverseCurve(channel, linear);
+}
+
+[[gnu::always_inline]] inline float MatrixShaperPath::fromLinearClamped(int channel, float linear) const {
+  // Below the table's first octave the curve rounds to 0 at 16 bits.
+  if (!(linear >= OctaveTable::kLowest)) return 0.0f;
+  if (linear >= 1.0f) return (*encodedOfLinear_[channel])(1.0f);
+  return (*encodedOfLinear_[channel])(linear);
+}
+
+template <typename In, typename Out>
+void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, int inFirst,
+                                    std::uint8_t* destination, int outStride, int outFirst,
+                                    int pixels) const {
+  const float* m = matrix_.data();
+  for (int p = 0; p < pixels; ++p) {
+    float linear[3] = {0, 0, 0};
+    const int from = p * inStride + inFirst;
+    for (int c = 0; c < inChannels_; ++c) {
+      const In value = loadSample<In>(source, from + c);
+      if constexpr (std::is_same_v<In, float>) {
+        linear[c] = toLinear(c, value);
+      } else if constexpr (std::is_same_v<In, std::uint16_t>) {
+        linear[c] = linearOf16Bit_[c][value];
+      } else {
+        linear[c] = linearOf8Bit_[c][value];
+      }
+    }
+    const int to = p * outStride + outFirst;
+    for (int c = 0; c < outChannels_; ++c) {
+      const float mixed = m[c * 3] * linear[0] + m[c * 3 + 1] * linear[1] + m[c * 3 + 2] * linear[2];
+      if constexpr (std::is_same_v<Out, float>) {
+        storeSample<float>(destination, to + c, fromLinear(c, mixed));
+      } else {
+        constexpr float kMax = std::is_same_v<Out, std::uint16_t> ? 65535.0f : 255.0f;
+        const float value = std::min(fromLinearClamped(c, mixed), 1.0f);
+        storeSample<Out>(destination, to + c, Out(value * kMax + 0.5f));
+      }
+    }
+  }
 }
 
 void MatrixShaperPath::convert(const std::uint8_t* source, const BufferLayout& sourceLayout,
                                std::uint8_t* destination, const BufferLayout& destinationLayout,
                                int pixels) const {
-  const SampleType inType = sourceLayout.type, outType = destinationLayout.type;
   const int inStride = sourceLayout.samplesPerPixel(), outStride = destinationLayout.samplesPerPixel();
   const int inFirst = (sourceLayout.hasAlpha || sourceLayout.padding) && sourceLayout.alphaFirst ? 1 : 0;
   const int outFirst =
       (destinationLayout.hasAlpha || destinationLayout.padding) && destinationLayout.alphaFirst ? 1 : 0;
-  const float* m = matrix_.data();
-  for (int p = 0; p < pixels; ++p) {
-    float linear[3];
-    for (int c = 0; c < 3; ++c) {
-      int at = p * inStride + inFirst + c;
-      if (inType == SampleType::Float32) {
-        linear[c] = toLinear(c, loadSample<float>(source, at));
-      } else if (inType == SampleType::UInt16) {
-        linear[c] = linearOf16Bit_[c][std::size_t(loadSample<std::uint16_t>(source, at))];
-      } else {
-        linear[c] = linearOf16Bit_[c][std::size_t(source[at]) * 257];
-      }
+  auto withOutput = [&]<typename In>() {
+    switch (destinationLayout.type) {
+      case SampleType::UInt8:
+        convertTyped<In, std::uint8_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        break;
+      case SampleType::UInt16:
+        convertTyped<In, std::uint16_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        break;
+      case SampleType::Float32:
+        convertTyped<In, float>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        break;
     }
-    for (int c = 0; c < 3; ++c) {
-      float mixed = m[c * 3] * linear[0] + m[c * 3 + 1] * linear[1] + m[c * 3 + 2] * linear[2];
-      int at = p * outStride + outFirst + c;
-      if (outType == SampleType::Float32) {
-        float value = fromLinear(c, mixed);
-        std::memcpy(destination + std::size_t(at) * 4, &value, 4);
-      } else {
-        float value = std::clamp(fromLinear(c, std::clamp(mixed, 0.0f, 1.0f)), 0.0f, 1.0f);
-        if (outType == SampleType::UInt16) {
-          auto sample = std::uint16_t(value * 65535.0f + 0.5f);
-          std::memcpy(destination + std::size_t(at) * 2, &sample, 2);
-        } else {
-          destination[at] = std::uint8_t(value * 255.0f + 0.5f);
-        }
-      }
-    }
+  };
+  switch (sourceLayout.type) {
+    case SampleType::UInt8:
+      withOutput.template operator()<std::uint8_t>();
+      break;
+    case SampleType::UInt16:
+      withOutput.template operator()<std::uint16_t>();
+      break;
+    case SampleType::Float32:
+      withOutput.template operator()<float>();
+      break;
   }
 }
 

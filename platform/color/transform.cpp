@@ -123,8 +123,8 @@ BufferLayout sixteenBitFor(BufferLayout layout) {
 std::shared_ptr<const Transform> build(const ProfileRef& source, const BufferLayout& sourceLayout,
                                        const ProfileRef& destination, const BufferLayout& destinationLayout,
                                        Intent intent, bool blackPoint) {
-  // Between RGB matrix/shaper profiles with 16-bit or float samples: exact
-  // tables.
+  // Between RGB or gray matrix/shaper profiles with 16-bit or float
+  // samples: exact, unbounded tables.
   if (auto exact = MatrixShaperPath::make(*source, sourceLayout, *destination, destinationLayout, intent))
     return TransformFactory::withExactPath(std::move(exact), sourceLayout, destinationLayout);
   // lcms2 evaluates float transforms through lookup-table profiles pixel by

@@ -6,8 +6,9 @@
 // and a source without gets opaque alpha. Premultiplied colour is
 // unpremultiplied before and premultiplied after the conversion. Float
 // samples are 0..1 for gray, RGB and CMYK (Lab as lcms2 has it: L 0..100)
-// and are not clamped where the profiles allow it. A transform may be used
-// from several threads at once.
+// and are not clamped where the profiles allow it: between RGB or gray
+// matrix/shaper profiles curves are odd below 0 and continue past 1. A
+// transform may be used from several threads at once.
 
 #include <cstddef>
 #include <cstdint>

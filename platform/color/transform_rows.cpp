@@ -74,8 +74,9 @@ void unpremultiply(std::uint8_t* bytes, const BufferLayout& layout, int pixels, 
   auto* samples = reinterpret_cast<T*>(bytes);
   Offsets at = offsetsOf(layout);
   for (int i = 0; i < pixels; ++i) {
-    T* colour = samples + i * at.stride + at.colour;
     float a = alpha[i];
+    if (a == 1.0f) continue;
+    T* colour = samples + i * at.stride + at.colour;
     float factor = a > 0.0f ? 1.0f / a : 0.0f;
     for (int c = 0; c < layout.colorChannels; ++c) {
       if constexpr (std::is_same_v<T, float>) {

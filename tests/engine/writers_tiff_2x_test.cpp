@@ -78,7 +78,10 @@ TEST(Writer2xTIFF, EffectsAreNotAppliedTwice) {
   ASSERT_TRUE(plain);
   ASSERT_EQ(plain->width(), 40);
   ASSERT_EQ(plain->height(), 30);
-  expectNear(pixelAt(plain, 8, 6), {255, 0, 0, 255}, 40, "plain top left is red");
+  // Pure sRGB red lies outside the filter graph's working gamut; it stays red.
+  expectNear(pixelAt(plain, 8, 6), {255, 0, 0, 255}, 1, "plain top left is red");
+  expectNear(pixelAt(plain, 32, 6), {0, 255, 0, 255}, 1, "plain top right is green");
+  expectNear(pixelAt(plain, 8, 24), {0, 0, 255, 255}, 1, "plain bottom left is blue");
   expectNear(pixelAt(plain, 32, 24), {255, 255, 255, 255}, 3, "plain bottom right is white");
   for (const Case& c : cases) {
     ImageModifyInfo info;
