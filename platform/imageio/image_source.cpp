@@ -74,8 +74,6 @@ std::shared_ptr<ImageSource> ImageSource::open(const std::string& path, std::int
   source->type_ = type;
   source->pixelLimit_ = pixelLimit;
   source->decoder_ = std::move(decoder);
-  source->metadata_ = foundation::Value(foundation::Dictionary{});
-  readMetadata(path, source->metadata_);
   return source;
 }
 
@@ -86,12 +84,28 @@ std::size_t ImageSource::count() const {
   return decoder_->count();
 }
 
+// Callers hold mutex_. The metadata is parsed on first use: opening a file
+// only to learn whether it is readable never pays for it.
+const foundation::Value& ImageSource::metadata() const {
+  if (!metadataRead_) {
+    metadata_ = foundation::Value(foundation::Dictionary{});
+    try {
+      readMetadata(path_, metadata_);
+    } catch (const std::bad_alloc&) {
+      foundation::log("imageio: out of memory reading the metadata of {}", path_);
+      metadata_ = foundation::Value(foundation::Dictionary{});
+    }
+    metadataRead_ = true;
+  }
+  return metadata_;
+}
+
 foundation::Value ImageSource::properties(std::size_t index) const {
   std::lock_guard lock(mutex_);
   if (index >= decoder_->count()) return foundation::Value(foundation::Dictionary{});
   foundation::Value props = decoder_->properties(index);
   if (!props.isDictionary()) props = foundation::Value(foundation::Dictionary{});
-  if (const auto* extra = metadata_.asDictionary()) mergeInto(*props.asDictionary(), *extra);
+  if (const auto* extra = metadata().asDictionary()) mergeInto(*props.asDictionary(), *extra);
   return props;
 }
 

@@ -58,8 +58,11 @@ private:
   std::string type_;
   std::int64_t pixelLimit_ = kDefaultPixelLimit;
   std::unique_ptr<Decoder> decoder_;
-  // The file's metadata dictionaries, merged into every image's properties.
-  foundation::Value metadata_;
+  // The file's metadata dictionaries, merged into every image's properties;
+  // read on the first properties() call.
+  const foundation::Value& metadata() const;
+  mutable foundation::Value metadata_;
+  mutable bool metadataRead_ = false;
   // Decoders keep parse state: one call at a time.
   mutable std::mutex mutex_;
 };

@@ -2,6 +2,7 @@
 // clip into a surface, transparency layers and shadows.
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "platform/foundation/log.h"
@@ -86,9 +87,22 @@ CoverageMaskRef shadowMask(const ContextLayer& layer, const ShadowState& shadow,
 
 }  // namespace
 
+namespace {
+
+// True when blending the row source over the destination gives the source
+// itself: every pixel fully covered, at full strength, and either Copy or a
+// fully opaque source under Normal (s + d·(1 − 1) = s).
+bool replacesDestination(const RowSource* source, const CoverageMask* shape, const CoverageMask* clip,
+                         BlendMode mode, float alpha, bool sourceOpaque) {
+  if (source == nullptr || shape != nullptr || clip != nullptr || alpha != 1.0f) return false;
+  return mode == BlendMode::Copy || (mode == BlendMode::Normal && sourceOpaque);
+}
+
+}  // namespace
+
 void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* shape,
                    const CoverageMask* clip, const float* constantSource, const RowSource* source,
-                   BlendMode mode, float alpha) {
+                   BlendMode mode, float alpha, bool sourceOpaque) {
   area = area.intersection(target.bounds());
   if (shape) area = area.intersection(shape->bounds);
   if (clip) area = area.intersection(clip->bounds);
@@ -97,12 +111,30 @@ void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* 
   const int channels = workingChannels(format);
   const int colors = workingColors(format);
   const std::int64_t n = area.width();
+  // Every buffer below is written in full before it is read.
+  auto buffer = [](std::int64_t count) {
+    return std::make_unique_for_overwrite<float[]>(std::size_t(std::max<std::int64_t>(count, 1)));
+  };
+  if (replacesDestination(source, shape, clip, mode, alpha, sourceOpaque)) {
+    // The destination is not read: source rows are stored straight into it.
+    foundation::parallelForRange(
+        area.y0, area.y1,
+        [&](std::int64_t begin, std::int64_t end) {
+          const std::unique_ptr<float[]> src = buffer(n * channels);
+          for (std::int64_t y = begin; y < end; ++y) {
+            (*source)(y, area.x0, area.x1, src.get());
+            storeRow(src.get(), format, n, target.pixel(area.x0, y));
+          }
+        },
+        rowGrain(n));
+    return;
+  }
   foundation::parallelForRange(
       area.y0, area.y1,
       [&](std::int64_t begin, std::int64_t end) {
-        std::vector<float> dst(std::size_t(n * channels));
-        std::vector<float> src(source ? std::size_t(n * channels) : 0);
-        std::vector<float> coverage((shape || clip) ? std::size_t(n) : 0);
+        const std::unique_ptr<float[]> dst = buffer(n * channels);
+        const std::unique_ptr<float[]> src = source ? buffer(n * channels) : nullptr;
+        const std::unique_ptr<float[]> coverage = (shape || clip) ? buffer(n) : nullptr;
         for (std::int64_t y = begin; y < end; ++y) {
           if (shape || clip) {
             const std::uint8_t* s = shape ? shape->row(y) + (area.x0 - shape->bounds.x0) : nullptr;
@@ -118,11 +150,10 @@ void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* 
             if (!any) continue;
           }
           std::uint8_t* row = target.pixel(area.x0, y);
-          loadRow(row, format, n, dst.data());
-          if (source) (*source)(y, area.x0, area.x1, src.data());
-          blendRow(mode, colors, dst.data(), source ? src.data() : nullptr, constantSource,
-                   coverage.empty() ? nullptr : coverage.data(), alpha, n);
-          storeRow(dst.data(), format, n, row);
+          loadRow(row, format, n, dst.get());
+          if (source) (*source)(y, area.x0, area.x1, src.get());
+          blendRow(mode, colors, dst.get(), src.get(), constantSource, coverage.get(), alpha, n);
+          storeRow(dst.get(), format, n, row);
         }
       },
       rowGrain(n));

@@ -7,6 +7,7 @@
 // Catmull-Rom (medium and high) or bilinear (low).
 
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "platform/foundation/log.h"
@@ -22,6 +23,22 @@ namespace {
 
 constexpr std::int64_t kBandRows = 256;
 
+// Rows of a prefilter task: enough source pixels that the per-task set-up
+// (scratch buffers, scheduling) stays small next to the work, and never
+// fewer than kMinTaskRows.
+constexpr std::int64_t kMinTaskRows = 4;
+constexpr std::int64_t kTaskSourcePixels = 1 << 15;
+
+std::int64_t prefilterGrain(std::int64_t sourceColumns, int rowsPerOutput) {
+  const std::int64_t perRow = std::max<std::int64_t>(1, sourceColumns * rowsPerOutput);
+  return std::max(kMinTaskRows, kTaskSourcePixels / perRow);
+}
+
+// A buffer of floats for one task, not zero-filled.
+std::unique_ptr<float[]> taskBuffer(std::int64_t count) {
+  return std::make_unique_for_overwrite<float[]>(std::size_t(std::max<std::int64_t>(count, 1)));
+}
+
 struct DrawTarget {
   Surface surface;
   const CoverageMask* clip = nullptr;
@@ -31,9 +48,9 @@ struct DrawTarget {
 
 // Box-averages source rows [r·ky, (r+1)·ky) ∩ image, columns of prefiltered
 // pixels [p0, p1), into out ((p1 - p0) · channels).
-void boxRow(const ImageRowReader& reader, ImageRowReader::Scratch& scratch, std::vector<float>& line,
-            std::int64_t r, std::int64_t p0, std::int64_t p1, int kx, int ky, std::int64_t width,
-            std::int64_t height, float* out) {
+void boxRow(const ImageRowReader& reader, ImageRowReader::Scratch& scratch, float* line, std::int64_t r,
+            std::int64_t p0, std::int64_t p1, int kx, int ky, std::int64_t width, std::int64_t height,
+            float* out) {
   const int ch = reader.channels();
   const std::int64_t x0 = p0 * kx, x1 = std::min(p1 * kx, width);
   const std::int64_t y0 = r * ky, y1 = std::min((r + 1) * ky, height);
@@ -43,8 +60,8 @@ void boxRow(const ImageRowReader& reader, ImageRowReader::Scratch& scratch, std:
   }
   std::fill(out, out + (p1 - p0) * ch, 0.0f);
   for (std::int64_t y = y0; y < y1; ++y) {
-    reader.read(y, x0, x1, line.data(), scratch);
-    const float* in = line.data();
+    reader.read(y, x0, x1, line, scratch);
+    const float* in = line;
     float* o = out;
     // Walk source columns in blocks of kx, adding each block into one output.
     for (std::int64_t x = x0; x < x1; o += ch) {
@@ -105,6 +122,12 @@ float spanCoverage(std::int64_t i, double lo, double hi, bool antialias) {
   return float(std::clamp(std::min(hi, double(i + 1)) - std::max(lo, double(i)), 0.0, 1.0));
 }
 
+// Whether every pixel of image is opaque: its format has no alpha (and it
+// is not an alpha-only mask drawn with the fill colour).
+bool isOpaqueImage(const Image& image) {
+  return !image.format().hasAlpha();
+}
+
 void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const Image& image,
                      const AffineTransform& imageToDevice, const ImageRowReader& reader,
                      InterpolationQuality quality, bool antialias) {
@@ -147,7 +170,10 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
   const std::int64_t boxWidth = p1 - p0;
   const std::int64_t sourceColumns = std::min(p1 * kx, W) - p0 * kx;
 
-  std::vector<float> intermediate;
+  // Horizontally filtered rows of one band; every row a band uses is written
+  // before the vertical pass reads it.
+  std::unique_ptr<float[]> intermediate;
+  std::size_t intermediateSize = 0;
   for (std::int64_t band0 = area.y0; band0 < area.y1; band0 += kBandRows) {
     const std::int64_t band1 = std::min(area.y1, band0 + kBandRows);
     std::int64_t r0 = Hp, r1 = -1;
@@ -156,47 +182,55 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
       r0 = std::min(r0, v.first[k]);
       r1 = std::max(r1, v.first[k] + v.taps[k] - 1);
     }
-    try {
-      intermediate.resize(std::size_t(r1 - r0 + 1) * std::size_t(outWidth) * std::size_t(ch));
-    } catch (const std::bad_alloc&) {
-      foundation::log("raster: no memory to resample a {}x{} image", W, H);
-      return;
+    const std::size_t needed = std::size_t(r1 - r0 + 1) * std::size_t(outWidth) * std::size_t(ch);
+    if (needed > intermediateSize) {
+      try {
+        intermediate = std::make_unique_for_overwrite<float[]>(needed);
+      } catch (const std::bad_alloc&) {
+        foundation::log("raster: no memory to resample a {}x{} image", W, H);
+        return;
+      }
+      intermediateSize = needed;
     }
     // Horizontal pass over the prefiltered rows this band needs.
     foundation::parallelForRange(
         r0, r1 + 1,
         [&](std::int64_t begin, std::int64_t end) {
           ImageRowReader::Scratch scratch = reader.makeScratch(sourceColumns);
-          std::vector<float> line(std::size_t(sourceColumns * ch));
-          std::vector<float> boxed(std::size_t(boxWidth * ch));
+          const std::unique_ptr<float[]> line = taskBuffer(sourceColumns * ch);
+          const std::unique_ptr<float[]> boxed = taskBuffer(boxWidth * ch);
           for (std::int64_t r = begin; r < end; ++r) {
-            boxRow(reader, scratch, line, r, p0, p1, kx, ky, W, H, boxed.data());
-            float* out = intermediate.data() + std::size_t(r - r0) * std::size_t(outWidth * ch);
+            boxRow(reader, scratch, line.get(), r, p0, p1, kx, ky, W, H, boxed.get());
+            float* out = intermediate.get() + std::size_t(r - r0) * std::size_t(outWidth * ch);
             if (ch == 4) {
-              horizontalPass<4>(h, boxed.data(), p0, outWidth, out);
+              horizontalPass<4>(h, boxed.get(), p0, outWidth, out);
             } else {
-              horizontalPass<0>(h, boxed.data(), p0, outWidth, out, ch);
+              horizontalPass<0>(h, boxed.get(), p0, outWidth, out, ch);
             }
           }
         },
-        std::max<std::int64_t>(1, 4096 / std::max<std::int64_t>(1, outWidth)));
-    // Vertical pass row by row as the compositor asks for them.
+        prefilterGrain(sourceColumns, ky));
+    // Vertical pass row by row as the compositor asks for them. An opaque
+    // image stays exactly opaque: the filter weights sum to 1 only up to
+    // rounding.
+    const bool opaque = isOpaqueImage(image);
     RowSource source = [&](std::int64_t y, std::int64_t x0, std::int64_t x1, float* out) {
       std::size_t k = std::size_t(y - area.y0);
       const float* w = v.weights.data() + k * std::size_t(v.maxTaps);
       const std::int64_t n = (x1 - x0) * ch;
       std::fill(out, out + n, 0.0f);
       for (int t = 0; t < v.taps[k]; ++t) {
-        const float* in = intermediate.data() +
-                          std::size_t(v.first[k] + t - r0) * std::size_t(outWidth * ch) +
+        const float* in = intermediate.get() + std::size_t(v.first[k] + t - r0) * std::size_t(outWidth * ch) +
                           std::size_t((x0 - area.x0) * ch);
         const float weight = w[t];
         for (std::int64_t i = 0; i < n; ++i) out[i] += weight * in[i];
       }
+      if (opaque)
+        for (std::int64_t i = ch - 1; i < n; i += ch) out[i] = 1.0f;
     };
     PixelBounds band{area.x0, band0, area.x1, band1};
-    compositeRows(target.surface, band, edges.get(), target.clip, nullptr, &source, target.mode,
-                  target.alpha);
+    compositeRows(target.surface, band, edges.get(), target.clip, nullptr, &source, target.mode, target.alpha,
+                  opaque);
   }
 }
 
@@ -242,12 +276,12 @@ void drawTransformed(const DrawTarget& target, const PixelBounds& limit, const I
       v0, v1,
       [&](std::int64_t begin, std::int64_t end) {
         ImageRowReader::Scratch scratch = reader.makeScratch(sourceColumns);
-        std::vector<float> line(std::size_t(sourceColumns * ch));
+        const std::unique_ptr<float[]> line = taskBuffer(sourceColumns * ch);
         for (std::int64_t r = begin; r < end; ++r)
-          boxRow(reader, scratch, line, r, u0, u1, ku, kv, W, H,
+          boxRow(reader, scratch, line.get(), r, u0, u1, ku, kv, W, H,
                  prefiltered.data() + std::size_t((r - v0) * pw * ch));
       },
-      std::max<std::int64_t>(1, 4096 / std::max<std::int64_t>(1, pw)));
+      prefilterGrain(sourceColumns, kv));
 
   const bool nearest = plan.kernel == ResamplingKernel::Nearest;
   const bool cubic = plan.kernel == ResamplingKernel::CatmullRom || plan.kernel == ResamplingKernel::Lanczos3;

@@ -68,10 +68,11 @@ struct ContextLayer {
 using RowSource = std::function<void(std::int64_t y, std::int64_t x0, std::int64_t x1, float* out)>;
 
 // Blends a source (constant working-form colour, or a row source) weighted by
-// shape × clip coverage into area of target. Row-parallel.
+// shape × clip coverage into area of target. Row-parallel. sourceOpaque
+// promises that every pixel the row source gives has alpha exactly 1.
 void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* shape,
                    const CoverageMask* clip, const float* constantSource, const RowSource* source,
-                   BlendMode mode, float alpha);
+                   BlendMode mode, float alpha, bool sourceOpaque = false);
 
 // Working-form colour (premultiplied) of a context format from components
 // in the context's space and alpha.

@@ -25,8 +25,9 @@ ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetForm
 
 ImageRowReader::Scratch ImageRowReader::makeScratch(std::int64_t maxPixels) const {
   Scratch s;
-  s.raw.resize(std::size_t(maxPixels * sourceChannels_));
-  if (conversion_) s.conversion.resize(std::size_t(maxPixels * sourceChannels_));
+  const std::size_t size = std::size_t(std::max<std::int64_t>(maxPixels, 1) * sourceChannels_);
+  s.raw = std::make_unique_for_overwrite<float[]>(size);
+  if (conversion_) s.conversion = std::make_unique_for_overwrite<float[]>(size);
   return s;
 }
 
@@ -39,7 +40,7 @@ void ImageRowReader::read(std::int64_t y, std::int64_t x0, std::int64_t x1, floa
     loadRow(row, format, n, out);
     return;
   }
-  float* raw = scratch.raw.data();
+  float* raw = scratch.raw.get();
   loadRow(row, format, n, raw);
   const int sc = sourceChannels_, tc = targetChannels_;
   if (targetIsMask_) {
@@ -48,7 +49,7 @@ void ImageRowReader::read(std::int64_t y, std::int64_t x0, std::int64_t x1, floa
     for (std::int64_t i = 0; i < n; ++i)
       for (int c = 0; c < tc; ++c) out[i * tc + c] = fill_[c] * raw[i];
   } else {
-    conversion_->convertRow(raw, out, n, scratch.conversion.data());
+    conversion_->convertRow(raw, out, n, scratch.conversion.get());
   }
 }
 

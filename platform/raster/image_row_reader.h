@@ -20,9 +20,10 @@ class ImageRowReader {
                  const float* fillColor);
 
   int channels() const { return targetChannels_; }
-  // Per-task scratch memory, made once per row task.
+  // Per-task scratch memory, made once per row task. Left uninitialised:
+  // every element is written before it is read.
   struct Scratch {
-    std::vector<float> raw, converted, conversion;
+    std::unique_ptr<float[]> raw, conversion;
   };
   Scratch makeScratch(std::int64_t maxPixels) const;
   // Pixels [x0, x1) of row y (top-down) into out ((x1 - x0) · channels()).
