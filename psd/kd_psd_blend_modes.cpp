@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/raster/nonseparable_color.h"
 #include "psd/kd_psd_byte_order.h"
 
 namespace velumar {
@@ -99,47 +100,11 @@ struct Divide {
   }
 };
 
-// Non-separable modes work on the whole colour, with these luminosity weights.
-inline float lum(const float* c) {
-  return 0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2];
-}
-
-inline void clipColor(float* c) {
-  const float l = lum(c);
-  const float n = std::min({c[0], c[1], c[2]});
-  const float x = std::max({c[0], c[1], c[2]});
-  for (int i = 0; i < 3; ++i) {
-    if (n < 0.0f && l - n > 0.0f) c[i] = l + (c[i] - l) * l / (l - n);
-    if (x > 1.0f && x - l > 0.0f) c[i] = l + (c[i] - l) * (1.0f - l) / (x - l);
-  }
-}
-
-inline void setLum(float* c, float l) {
-  const float d = l - lum(c);
-  for (int i = 0; i < 3; ++i) c[i] += d;
-  clipColor(c);
-}
-
-inline float sat(const float* c) {
-  return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]});
-}
-
-inline void setSat(float* c, float s) {
-  int maxI = 0, minI = 0;
-  for (int i = 1; i < 3; ++i) {
-    if (c[i] > c[maxI]) maxI = i;
-    if (c[i] < c[minI]) minI = i;
-  }
-  if (maxI == minI) {
-    c[0] = c[1] = c[2] = 0.0f;
-    return;
-  }
-  const int midI = 3 - maxI - minI;
-  const float range = c[maxI] - c[minI];
-  c[midI] = (c[midI] - c[minI]) * s / range;
-  c[maxI] = s;
-  c[minI] = 0.0f;
-}
+// Non-separable modes work on the whole colour.
+using raster::nonseparable::lum;
+using raster::nonseparable::sat;
+using raster::nonseparable::setLum;
+using raster::nonseparable::setSat;
 
 enum class Whole { Hue, Saturation, Color, Luminosity, DarkerColor, LighterColor };
 

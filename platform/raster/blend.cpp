@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/raster/nonseparable_color.h"
+
 namespace raster {
 
 namespace {
@@ -73,47 +75,10 @@ inline float separable(BlendMode mode, float cb, float cs) {
   }
 }
 
-inline float lum(const float* c) {
-  return 0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2];
-}
-
-inline void clipColor(float* c) {
-  float l = lum(c);
-  float n = std::min({c[0], c[1], c[2]}), x = std::max({c[0], c[1], c[2]});
-  if (n < 0.0f && l - n > 0.0f) {
-    for (int i = 0; i < 3; ++i) c[i] = l + (c[i] - l) * l / (l - n);
-  }
-  if (x > 1.0f && x - l > 0.0f) {
-    for (int i = 0; i < 3; ++i) c[i] = l + (c[i] - l) * (1.0f - l) / (x - l);
-  }
-}
-
-inline void setLum(float* c, float l) {
-  float delta = l - lum(c);
-  for (int i = 0; i < 3; ++i) c[i] += delta;
-  clipColor(c);
-}
-
-inline float sat(const float* c) {
-  return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]});
-}
-
-inline void setSat(float* c, float s) {
-  int maxI = 0, minI = 0;
-  for (int i = 1; i < 3; ++i) {
-    if (c[i] > c[maxI]) maxI = i;
-    if (c[i] < c[minI]) minI = i;
-  }
-  if (maxI == minI) {
-    c[0] = c[1] = c[2] = 0.0f;
-    return;
-  }
-  int midI = 3 - maxI - minI;
-  float range = c[maxI] - c[minI];
-  c[midI] = (c[midI] - c[minI]) * s / range;
-  c[maxI] = s;
-  c[minI] = 0.0f;
-}
+using nonseparable::lum;
+using nonseparable::sat;
+using nonseparable::setLum;
+using nonseparable::setSat;
 
 // B(cb, cs) of the non-separable modes on unpremultiplied RGB.
 inline void nonSeparable(BlendMode mode, const float* cb, const float* cs, float* out) {
