@@ -565,6 +565,22 @@ int compressionOf(const foundation::Value& properties) {
   }
 }
 
+// The page's own descriptive text tags from its {TIFF} dictionary. The
+// metadata writer later overlays the first page only, so later pages keep
+// theirs only through these.
+void writeTextTags(TIFF* tif, const foundation::Value& properties) {
+  const std::pair<ttag_t, const char*> textTags[] = {
+      {TIFFTAG_MAKE, "Make"},         {TIFFTAG_MODEL, "Model"},
+      {TIFFTAG_SOFTWARE, "Software"}, {TIFFTAG_DATETIME, "DateTime"},
+      {TIFFTAG_ARTIST, "Artist"},     {TIFFTAG_IMAGEDESCRIPTION, "ImageDescription"}};
+  for (const auto& [tag, key] : textTags) {
+    const foundation::Value* value = properties.get({"{TIFF}", key});
+    const std::string* text = value != nullptr ? value->asString() : nullptr;
+    if (text == nullptr || text->empty() || text->find('\0') != std::string::npos) continue;
+    TIFFSetField(tif, tag, text->c_str());
+  }
+}
+
 bool writePage(TIFF* tif, const Frame& frame, std::size_t pageIndex, std::size_t pageCount) {
   const raster::Image& image = *frame.image;
   const raster::PixelFormat& source = image.format();
@@ -595,6 +611,7 @@ bool writePage(TIFF* tif, const Frame& frame, std::size_t pageIndex, std::size_t
   TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
   const std::vector<std::uint8_t> icc = iccOf(image);
   if (!icc.empty()) TIFFSetField(tif, TIFFTAG_ICCPROFILE, std::uint32_t(icc.size()), icc.data());
+  writeTextTags(tif, frame.properties);
   if (pageCount > 1) {
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
     TIFFSetField(tif, TIFFTAG_PAGENUMBER, std::uint16_t(pageIndex), std::uint16_t(pageCount));

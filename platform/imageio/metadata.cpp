@@ -5,10 +5,12 @@
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string_view>
 
 #include "platform/foundation/log.h"
+#include "platform/imageio/image_source.h"
 
 namespace imageio {
 
@@ -348,11 +350,10 @@ bool readMetadata(const std::string& path, Value& properties) {
   return found;
 }
 
-bool writeMetadata(const std::string& path, const std::string& type, const std::vector<Frame>& frames) {
-  if (frames.empty() || !takesMetadata(type)) return true;
-  initializeExiv2();
-  MetadataPlan plan = planFor(frames.front().properties);
-  if (plan.empty() && plan.erasedExif.empty()) return true;
+namespace {
+
+// Overlays plan onto the metadata of the file at path, in place.
+bool applyPlan(const std::string& path, const MetadataPlan& plan) {
   try {
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
     if (!image.get()) return false;
@@ -381,6 +382,46 @@ bool writeMetadata(const std::string& path, const std::string& type, const std::
     foundation::log("metadata: cannot write metadata into {}: {}", path, e.what());
     return false;
   }
+}
+
+// exiv2 edits the first directory of a TIFF only, and when it has to
+// rewrite the file it keeps at most four directories: later pages would be
+// lost. A multi-page TIFF is therefore edited in a copy that replaces the
+// file only when every page survived. Otherwise the file stays as the
+// encoder wrote it: each page already carries its own text tags, resolution
+// and orientation, and only the first page's remaining metadata is left out.
+bool applyPlanToPages(const std::string& path, const MetadataPlan& plan, std::size_t pages) {
+  const std::string copy = path + ".metadata";
+  std::error_code error;
+  std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, error);
+  if (error) {
+    foundation::log("metadata: cannot copy {}: {}", path, error.message());
+    return false;
+  }
+  const bool written = applyPlan(copy, plan);
+  const auto edited = written ? ImageSource::open(copy) : nullptr;
+  if (edited && edited->count() == pages) {
+    std::filesystem::rename(copy, path, error);
+    if (!error) return true;
+    foundation::log("metadata: cannot replace {}: {}", path, error.message());
+  } else if (written) {
+    foundation::log("metadata: {} keeps its {} pages without the first page's metadata", path, pages);
+  }
+  std::filesystem::remove(copy, error);
+  return written;
+}
+
+}  // namespace
+
+bool writeMetadata(const std::string& path, const std::string& type, const std::vector<Frame>& frames) {
+  if (frames.empty() || !takesMetadata(type)) return true;
+  initializeExiv2();
+  // Only the first frame's metadata goes into the file's metadata blocks;
+  // the TIFF encoder writes the text tags of every page itself.
+  MetadataPlan plan = planFor(frames.front().properties);
+  if (plan.empty() && plan.erasedExif.empty()) return true;
+  if (type == "public.tiff" && frames.size() > 1) return applyPlanToPages(path, plan, frames.size());
+  return applyPlan(path, plan);
 }
 
 Data exifBlockForProperties(const Value& properties) {

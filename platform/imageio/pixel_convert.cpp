@@ -221,6 +221,19 @@ void convertFrom5Bit(const std::uint16_t* in, std::int64_t width, bool wantAlpha
   }
 }
 
+// Keeps premultiplied output valid associated alpha: each colour sample at
+// most its alpha (float samples are already clamped to [0, 1], NaN to 0).
+// Resampling overshoot can leave colour slightly above alpha.
+template <typename Out>
+void limitColorToAlpha(Out* out, std::int64_t width, int colorCount) {
+  const int components = colorCount + 1;
+  for (std::int64_t x = 0; x < width; ++x) {
+    Out* o = out + x * components;
+    const Out a = o[colorCount];
+    for (int c = 0; c < colorCount; ++c) o[c] = std::min(o[c], a);
+  }
+}
+
 template <typename Out>
 void exportRowTo(const raster::Image& image, std::int64_t y, bool wantAlpha, bool keepPremultiplied,
                  Out* out) {
@@ -232,29 +245,33 @@ void exportRowTo(const raster::Image& image, std::int64_t y, bool wantAlpha, boo
     return;
   }
   SourceLayout l = layoutOf(f);
+  const bool limitToAlpha = keepPremultiplied && l.premultiplied && l.alphaIndex >= 0 && wantAlpha;
   if (keepPremultiplied) l.premultiplied = false;
   const bool straightOrOpaque = !l.premultiplied;
   if (f.bitsPerComponent == 8) {
     const auto* in = row;
+    bool shuffled = false;
     if constexpr (std::is_same_v<Out, std::uint8_t>) {
       if (straightOrOpaque) {
         shuffleRow<std::uint8_t>(in, width, l, wantAlpha, 255, out);
-        return;
+        shuffled = true;
       }
     }
-    convertRow<std::uint8_t, Out>(in, width, l, wantAlpha, out);
+    if (!shuffled) convertRow<std::uint8_t, Out>(in, width, l, wantAlpha, out);
   } else if (f.bitsPerComponent == 16) {
     const auto* in = reinterpret_cast<const std::uint16_t*>(row);
+    bool shuffled = false;
     if constexpr (std::is_same_v<Out, std::uint16_t>) {
       if (straightOrOpaque) {
         shuffleRow<std::uint16_t>(in, width, l, wantAlpha, 65535, out);
-        return;
+        shuffled = true;
       }
     }
-    convertRow<std::uint16_t, Out>(in, width, l, wantAlpha, out);
+    if (!shuffled) convertRow<std::uint16_t, Out>(in, width, l, wantAlpha, out);
   } else {
     convertRow<float, Out>(reinterpret_cast<const float*>(row), width, l, wantAlpha, out);
   }
+  if (limitToAlpha) limitColorToAlpha(out, width, l.colorCount);
 }
 
 }  // namespace

@@ -45,14 +45,15 @@ void packRow(const std::uint8_t* in, std::int64_t width, int sampleBytes, int co
 struct RowRequest {
   int bits = 8;                    // 8, 16 (native order) or 32 (float)
   bool alpha = false;              // append alpha after colour
-  bool keepPremultiplied = false;  // premultiplied colour stays so
+  bool keepPremultiplied = false;  // premultiplied colour stays so, at most alpha
 };
 
 // Converts row y of image into interleaved samples: the image's colour
 // components, then alpha when requested (opaque when the image has none).
 // Unless keepPremultiplied, premultiplied colour is divided out, values
-// are clamped to [0, 1] and colour is 0 where alpha is 0. Alpha-only images
-// read as gray.
+// are clamped to [0, 1] and colour is 0 where alpha is 0. Premultiplied
+// colour kept so is limited to its alpha, keeping it valid associated alpha.
+// Alpha-only images read as gray.
 void exportRow(const raster::Image& image, std::int64_t y, const RowRequest& request, std::uint8_t* out);
 
 // Colour components an encoder sees for image (1, 3 or 4).
