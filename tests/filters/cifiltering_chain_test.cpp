@@ -55,16 +55,11 @@ TEST(Chain, StepsChainWithoutRenderingUntilTheDraw) {
   f.engine.drawCIImageWithCGContext(f.context.get(), false);
   EXPECT_EQ(f.engine.ciImage(), nullptr);
   EXPECT_EQ(pixelAt(*f.context, 2, 1), (filtertest::Rgba8{255, 255, 200, 255}));
-}
 
-TEST(Chain, StepAfterADrawStartsFromTheDrawnPixels) {
-  Fixture f;
-  f.engine.createNewCIContextWithCGContext(f.context.get(), true);
-  f.engine.applyCIFilter(redFilter(1.0), f.context.get());
+  // A step after a draw starts from the drawn pixels.
+  f.engine.applyCIFilter(redFilter(0.0), f.context.get());
   f.engine.drawCIImageWithCGContext(f.context.get(), false);
-  f.engine.applyCIFilter(redIntoGreen(), f.context.get());
-  f.engine.drawCIImageWithCGContext(f.context.get(), false);
-  EXPECT_EQ(pixelAt(*f.context, 0, 0)[1], 255);
+  EXPECT_TRUE(filtertest::near(pixelAt(*f.context, 0, 0), {0, 255, 200, 255}));
 }
 
 TEST(Chain, ContextCreationDiscardsThePendingImage) {
@@ -76,11 +71,8 @@ TEST(Chain, ContextCreationDiscardsThePendingImage) {
   EXPECT_EQ(f.engine.ciImage(), nullptr);
   EXPECT_FALSE(f.engine.facesRectArray().has_value());
   EXPECT_TRUE(f.engine.ciContext());
-}
 
-TEST(Chain, ReturningVariantLeavesTheContextButClearsThePendingImage) {
-  Fixture f;
-  f.engine.createNewCIContextWithCGContext(f.context.get(), true);
+  // The returning variant leaves the stored context but clears the pending image.
   ci::ContextRef stored = f.engine.ciContext();
   f.engine.applyCIFilter(redFilter(1.0), f.context.get());
   ci::ContextRef returned = f.engine.ciContextWithCGContext(f.context.get(), true);

@@ -37,10 +37,8 @@ const FormatCase kFormats[] = {
     {"RGB 32f skip last", {32, 3, AlphaInfo::NoneSkipLast}, raster::ColorSpace::sRGB, 1e-3},
     {"RGB 5 skip first", {5, 3, AlphaInfo::NoneSkipFirst}, raster::ColorSpace::sRGB, 1.5 / 31},
     {"gray 8", {8, 1, AlphaInfo::None}, raster::ColorSpace::genericGray, 2.5 / 255},
-    {"gray 16", {16, 1, AlphaInfo::None}, raster::ColorSpace::genericGray, 1.0 / 255},
     {"gray 32f", {32, 1, AlphaInfo::None}, raster::ColorSpace::genericGray, 1e-3},
     {"CMYK 8", {8, 4, AlphaInfo::None}, raster::ColorSpace::genericCMYK, 0.08},
-    {"CMYK 16", {16, 4, AlphaInfo::None}, raster::ColorSpace::genericCMYK, 0.08},
     {"CMYK 32f", {32, 4, AlphaInfo::None}, raster::ColorSpace::genericCMYK, 0.08},
     {"alpha only", {8, 0, AlphaInfo::Only}, noSpace, 1.5 / 255},
 };

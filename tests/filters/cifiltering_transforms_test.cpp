@@ -293,18 +293,6 @@ TEST(Transforms, CropAndRotateCropsThenTurns) {
   EXPECT_TRUE(near(pixelAt(*target, 1, 2), positionColor(1, 2)));
 }
 
-TEST(Transforms, FlippingTwiceGivesTheInputBack) {
-  velumar::CIFiltering engine;
-  ci::ImageRef image = ci::Image::withBitmap(filtertest::positionBitmap(3, 2));
-  ci::ImageRef twice = engine.flipHorizontallyFilterWithCIImage(
-      engine.flipHorizontallyFilterWithCIImage(image, {3, 2}), {3, 2});
-  ASSERT_TRUE(twice);
-  EXPECT_EQ(twice->extent(), image->extent());
-  auto a = drawn(twice), b = drawn(image);
-  EXPECT_EQ(std::vector<std::uint8_t>(a->data(), a->data() + 24),
-            std::vector<std::uint8_t>(b->data(), b->data() + 24));
-}
-
 TEST(Transforms, EmptyInputsGiveNoImageAndDrawNothing) {
   velumar::CIFiltering engine;
   ci::ImageRef empty = ci::Image::constantColor(ci::Color::white())->cropped(raster::Rect(0, 0, 0, 5));
@@ -323,14 +311,10 @@ TEST(Transforms, EmptyInputsGiveNoImageAndDrawNothing) {
   for (const auto& c : kTurns) (engine.*c.context)(context.get(), nullptr);
   engine.rotateFreeFilterWithDestinationCGContext(context.get(), nullptr, 3, 2, 10);
   engine.lanczosScaleFilterWithDestinationCGContext(context.get(), nullptr);
-  for (std::size_t i = 0; i < 24; ++i) EXPECT_EQ(context->data()[i], 0);
-}
-
-TEST(Transforms, ContextVariantsDrawNothingWithoutAFilterContext) {
-  velumar::CIFiltering engine;
-  auto context = filtertest::rgbaContext(3, 2);
-  engine.rotate180DEGFilterWithDestinationCGContext(context.get(), filtertest::positionBitmap(3, 2));
-  engine.lanczosScaleFilterWithDestinationCGContext(context.get(), filtertest::positionBitmap(3, 2));
+  // Without a filter context the context variants draw nothing either.
+  velumar::CIFiltering bare;
+  bare.rotate180DEGFilterWithDestinationCGContext(context.get(), filtertest::positionBitmap(3, 2));
+  bare.lanczosScaleFilterWithDestinationCGContext(context.get(), filtertest::positionBitmap(3, 2));
   for (std::size_t i = 0; i < 24; ++i) EXPECT_EQ(context->data()[i], 0);
 }
 

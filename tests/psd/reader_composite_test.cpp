@@ -103,33 +103,13 @@ TEST(ReaderComposite, StraightCompositeOfImageMagickIsLeftAlone) {
   testsupport::TempDir dir;
   const std::string path = dir.file("magick.psd");
   // ImageMagick stores the composite's colour unmatted.
+  // clang-format off
   const auto made = testsupport::runCommand({"/usr/bin/convert",
-                                             "-size",
-                                             "8x6",
-                                             "xc:rgba(200,100,50,0.5)",
-                                             "(",
-                                             "-size",
-                                             "8x6",
-                                             "xc:rgba(200,100,50,0.5)",
-                                             "-set",
-                                             "label",
-                                             "Half",
-                                             ")",
-                                             "(",
-                                             "-size",
-                                             "4x4",
-                                             "xc:#10e020",
-                                             "-set",
-                                             "label",
-                                             "Green",
-                                             "-repage",
-                                             "+2+1",
-                                             ")",
-                                             "-depth",
-                                             "8",
-                                             "-type",
-                                             "TrueColorAlpha",
-                                             path});
+      "-size", "8x6", "xc:rgba(200,100,50,0.5)",
+      "(", "-size", "8x6", "xc:rgba(200,100,50,0.5)", "-set", "label", "Half", ")",
+      "(", "-size", "4x4", "xc:#10e020", "-set", "label", "Green", "-repage", "+2+1", ")",
+      "-depth", "8", "-type", "TrueColorAlpha", path});
+  // clang-format on
   if (made.exitCode != 0) GTEST_SKIP() << "ImageMagick could not write the PSD: " << made.output;
   auto loaded = loadLayeredPSD(path);
   ASSERT_TRUE(loaded && loaded->composite);
@@ -141,7 +121,6 @@ TEST(ReaderComposite, StraightCompositeOfImageMagickIsLeftAlone) {
 }
 
 TEST(ReaderComposite, OpaqueCompositeIsUnchanged) {
-  testsupport::TempDir dir;
   auto loaded = loadLayeredPSD((testsupport::testDataDir() / "psd" / "layers_zip.psd").string());
   ASSERT_TRUE(loaded && loaded->composite);
   // The ImageMagick fixture's composite is the opaque #fedcba background.

@@ -157,13 +157,6 @@ TEST(ReaderCompositing, BlendOverClearBackdropShowsTheSource) {
   EXPECT_FALSE(isKnownPSDBlendMode(fourCharCode("pass")));
 }
 
-TEST(ReaderCompositing, MultiplyLayerInTheDocument) {
-  Document d = backdropAndTop();
-  d.layers[1].blendKey = "mul ";
-  const KDPSDBitmap flat = flatten(d);
-  EXPECT_EQ(at(flat, 3, 4), (std::vector<int>{98, 29, 0, 255}));
-}
-
 TEST(ReaderCompositing, GroupBlendOpacityAndPassThrough) {
   // Background, and above it a group holding one multiply layer.
   struct Case {
@@ -174,7 +167,7 @@ TEST(ReaderCompositing, GroupBlendOpacityAndPassThrough) {
   const Case cases[] = {
       // Isolated: the multiply sees only the group's clear canvas.
       {"norm", 255, {250, 50, 0, 255}},
-      // Pass-through: the multiply reaches the background.
+      // Pass-through: the multiply reaches the background, as if ungrouped.
       {"pass", 255, {98, 29, 0, 255}},
       {"pass", 128, {99, 90, 100, 255}},
       {"norm", 0, {100, 150, 200, 255}},

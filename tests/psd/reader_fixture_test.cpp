@@ -51,13 +51,7 @@ TEST(ReaderFixtures, PackBitsLayers) {
   EXPECT_EQ(at(*layers[0]->image, 0, 0), (std::vector<int>{0x10, 0xE0, 0x20, 255}));
   ASSERT_TRUE(psd->compositeLayer->image);
   EXPECT_EQ(at(*psd->compositeLayer->image, 0, 0)[0], 0xFE);
-
-  const KDPSDBitmap flat = compositeImage(*psd);
-  EXPECT_EQ(at(flat, 0, 0), (std::vector<int>{0x33, 0x66, 0x99, 255}));
-  EXPECT_EQ(at(flat, 11, 7), (std::vector<int>{0x10, 0xE0, 0x20, 255}));
-  const std::vector<int> mixed = at(flat, 5, 4);
-  EXPECT_NEAR(mixed[0], (255 + 0x33) / 2, 2);
-  EXPECT_NEAR(mixed[2], 0x99 / 2, 2);
+  // Its flattening is compared with ImageMagick's below.
 }
 
 TEST(ReaderFixtures, ZipLayersAndUtf8Names) {

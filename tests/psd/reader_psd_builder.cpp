@@ -37,14 +37,14 @@ void putUnicode(Bytes& out, const std::u16string& text, bool zeroTerminated) {
 }
 
 Channel rawChannel(std::int16_t id, const Bytes& plane) {
-  Channel c{id, {}, std::nullopt};
+  Channel c{id, {}};
   put16(c.bytes, 0);
   c.bytes.insert(c.bytes.end(), plane.begin(), plane.end());
   return c;
 }
 
 Channel rleChannel(std::int16_t id, const Bytes& plane, int width, int height) {
-  Channel c{id, {}, std::nullopt};
+  Channel c{id, {}};
   put16(c.bytes, 1);
   std::vector<Bytes> rows(static_cast<std::size_t>(height));
   for (int y = 0; y < height; ++y) {
@@ -72,7 +72,7 @@ Channel zipChannel(std::int16_t id, const Bytes& plane, int width, int height, b
 }
 
 Channel encodedChannel(std::int16_t id, std::uint16_t compression, const Bytes& payload) {
-  Channel c{id, {}, std::nullopt};
+  Channel c{id, {}};
   put16(c.bytes, compression);
   c.bytes.insert(c.bytes.end(), payload.begin(), payload.end());
   return c;
@@ -153,8 +153,7 @@ Layer groupStart(const std::string& name, std::uint32_t type) {
 }
 
 Layer groupEnd() {
-  Layer layer = groupStart("</Layer group>", 3);
-  return layer;
+  return groupStart("</Layer group>", 3);
 }
 
 namespace {
@@ -167,7 +166,7 @@ void putLayerRecord(Bytes& out, const Layer& layer) {
   put16(out, std::uint32_t(layer.channels.size()));
   for (const Channel& c : layer.channels) {
     put16(out, std::uint16_t(c.id));
-    put32(out, c.statedLength.value_or(std::uint32_t(c.bytes.size())));
+    put32(out, std::uint32_t(c.bytes.size()));
   }
   putKey(out, layer.blendSignature);
   putKey(out, layer.blendKey);
@@ -243,7 +242,6 @@ Bytes build(const Document& d) {
     put32(section, std::uint32_t(info.size()));
     section.insert(section.end(), info.begin(), info.end());
   }
-  section.insert(section.end(), d.globalMask.begin(), d.globalMask.end());
   put32(out, std::uint32_t(section.size()));
   out.insert(out.end(), section.begin(), section.end());
 
@@ -251,7 +249,7 @@ Bytes build(const Document& d) {
     out.insert(out.end(), d.compositeData->begin(), d.compositeData->end());
   } else {
     put16(out, 0);
-    out.insert(out.end(), std::size_t(d.channels) * d.width * d.height, d.compositeFill);
+    out.insert(out.end(), std::size_t(d.channels) * d.width * d.height, 0x40);
   }
   return out;
 }

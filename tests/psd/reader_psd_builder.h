@@ -21,7 +21,6 @@ void putUnicode(Bytes& out, const std::u16string& text, bool zeroTerminated = fa
 struct Channel {
   std::int16_t id = 0;
   Bytes bytes;  // compression field and data
-  std::optional<std::uint32_t> statedLength;
 };
 Channel rawChannel(std::int16_t id, const Bytes& plane);
 Channel rleChannel(std::int16_t id, const Bytes& plane, int width, int height);
@@ -76,9 +75,7 @@ struct Document {
   std::vector<Resource> resources;
   std::vector<Layer> layers;
   std::optional<std::int16_t> storedCount;
-  Bytes globalMask;  // bytes after the layer info (global mask and more)
-  // Composite: raw planes filled with compositeFill unless compositeData.
-  std::uint8_t compositeFill = 0x40;
+  // Composite: raw planes filled with 0x40 unless compositeData.
   std::optional<Bytes> compositeData;  // compression field and data
 };
 

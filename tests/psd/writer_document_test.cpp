@@ -52,14 +52,11 @@ TEST(WriterDocument, ResourcesHoldResolutionAndLayerState) {
   EXPECT_EQ(f.resources[0].data, (Bytes{0, 0x48, 0, 0, 0, 1, 0, 1, 0, 0x48, 0, 0, 0, 1, 0, 1}));
   EXPECT_EQ(f.resources[1].id, 1024);
   EXPECT_EQ(f.resources[1].data, (Bytes{0, 0}));
-}
 
-TEST(WriterDocument, ResolutionPerCentimetreIsStoredPerInch) {
-  RWPSDWriter writer({2, 2}, 28.35f, 2);
-  EXPECT_NEAR(writer.documentResolution().hResolution, 72.009, 0.001);
-  writer.addLayerWithCGImage(writertest::solidImage(2, 2, {}), "A");
-  const ParsedFile f = parsed(writer.createPSDData());
-  const Bytes& r = f.resources[0].data;
+  // Per centimetre: stored per inch with the unit kept.
+  RWPSDWriter metric({2, 2}, 28.35f, 2);
+  metric.addLayerWithCGImage(writertest::solidImage(2, 2, {}), "A");
+  const Bytes r = parsed(metric.createPSDData()).resources[0].data;
   const std::uint32_t fixed = std::uint32_t(r[0]) << 24 | r[1] << 16 | r[2] << 8 | r[3];
   EXPECT_NEAR(fixed / 65536.0, 72.009, 0.001);
   EXPECT_EQ(r[5], 2);  // unit
@@ -190,10 +187,8 @@ TEST(WriterGroups, ClosingWithoutAnOpenGroupIsError3) {
   EXPECT_EQ(error.code, 3);
   EXPECT_EQ(error.description, "There is no opened layer to close");
   EXPECT_EQ(writer.layers().size(), 2u);
-}
 
-TEST(WriterGroups, NestedGroupsCloseInnermostFirst) {
-  RWPSDWriter writer({4, 4});
+  // Nested groups close innermost first.
   auto outer = writer.openGroupLayerWithName("Outer", 1.0f, true);
   auto inner = writer.openGroupLayerWithName("Inner", 0.5f, false);
   EXPECT_EQ(writer.closeCurrentGroupLayer()->groupOpeningLayer(), inner);
@@ -309,12 +304,6 @@ TEST(WriterComposite, LayersAreConvertedIntoTheDocumentProfile) {
   EXPECT_NEAR(compositePixel(f, 0, 0).r, r, 1);
   EXPECT_NEAR(compositePixel(f, 0, 0).g, g, 1);
 }
-
-}  // namespace
-}  // namespace velumar
-
-namespace velumar {
-namespace {
 
 TEST(WriterRobustness, OddGeometryNeverCrashesAndGivesAReadableFileOrNothing) {
   const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();

@@ -53,12 +53,8 @@ void parseExtra(ParsedLayer& layer) {
   expect(c.u32() == 0, "layer mask length not 0");
   expect(c.u32() == 0, "blending ranges length not 0");
   const std::size_t nameStart = c.at;
-  layer.legacyNameLength = c.u8();
-  Bytes text = c.take(layer.legacyNameLength);
-  layer.legacyName.assign(text.begin(), text.end());
+  c.take(c.u8());
   while ((c.at - nameStart) % 4) c.u8();
-  layer.legacyNameField.assign(layer.extra.begin() + std::ptrdiff_t(nameStart),
-                               layer.extra.begin() + std::ptrdiff_t(c.at));
   while (c.at < layer.extra.size()) {
     expect(c.key() == "8BIM", "block signature");
     const std::string key = c.key();
@@ -69,7 +65,6 @@ void parseExtra(ParsedLayer& layer) {
       const std::uint32_t count = block.u32();
       expect(length == 4 + 2 * count, "luni length");
       for (std::uint32_t i = 0; i < count; ++i) layer.unicodeName.push_back(char16_t(block.u16()));
-      layer.hasUnicodeName = true;
     } else if (key == "lsct") {
       layer.lsctLength = length;
       layer.sectionType = block.u32();
@@ -112,8 +107,8 @@ std::optional<ParsedFile> parsePSD(const Bytes& file, std::string* why) {
     f.channels = c.u16();
     f.height = c.u32();
     f.width = c.u32();
-    f.depth = c.u16();
-    f.mode = c.u16();
+    expect(c.u16() == 8, "depth");
+    expect(c.u16() == 3, "RGB mode");
     expect(c.u32() == 0, "colour mode data");
     f.resourceSectionLength = c.u32();
     const std::size_t resourcesEnd = c.at + f.resourceSectionLength;
@@ -122,9 +117,9 @@ std::optional<ParsedFile> parsePSD(const Bytes& file, std::string* why) {
       ParsedResource r;
       r.id = c.u16();
       expect(c.u16() == 0, "resource name");
-      r.statedLength = c.u32();
-      r.data = c.take(r.statedLength);
-      if (r.statedLength % 2) {
+      const std::uint32_t length = c.u32();
+      r.data = c.take(length);
+      if (length % 2) {
         expect(c.u8() == 0, "resource padding");
         r.padded = true;
       }
@@ -155,8 +150,8 @@ std::optional<ParsedFile> parsePSD(const Bytes& file, std::string* why) {
       expect(c.key() == "8BIM", "blend signature");
       layer.blendKey = c.key();
       layer.opacity = c.u8();
-      layer.clipping = c.u8();
-      layer.flags = c.u8();
+      expect(c.u8() == 0, "clipping");
+      c.u8();  // flags
       expect(c.u8() == 0, "filler");
       layer.extra = c.take(c.u32());
       parseExtra(layer);
@@ -173,9 +168,10 @@ std::optional<ParsedFile> parsePSD(const Bytes& file, std::string* why) {
           ch.plane = d.take(rows * columns);
         } else {
           expect(compression == 1, "channel compression");
-          for (std::size_t r = 0; r < rows; ++r) ch.rowCounts.push_back(d.u16());
+          std::vector<std::uint16_t> rowCounts;
+          for (std::size_t r = 0; r < rows; ++r) rowCounts.push_back(d.u16());
           for (std::size_t r = 0; r < rows; ++r) {
-            Bytes packed = d.take(ch.rowCounts[r]);
+            Bytes packed = d.take(rowCounts[r]);
             auto row = unpackBits(packed.data(), packed.size(), columns);
             expect(row.has_value(), "channel row does not decode to the record's width");
             ch.plane.insert(ch.plane.end(), row->begin(), row->end());
@@ -188,8 +184,7 @@ std::optional<ParsedFile> parsePSD(const Bytes& file, std::string* why) {
     expect(c.at == infoEnd, "layer info length");
     expect(c.at == sectionEnd, "layer section length (no global mask expected)");
 
-    f.compositeCompression = c.u16();
-    expect(f.compositeCompression == 1, "composite compression");
+    expect(c.u16() == 1, "composite compression");
     const std::size_t planes = f.channels;
     for (std::size_t i = 0; i < planes * f.height; ++i) f.compositeRowCounts.push_back(c.u16());
     for (std::size_t p = 0; p < planes; ++p) {

@@ -17,20 +17,15 @@ struct ParsedChannel {
   std::uint32_t length = 0;
   Bytes data;   // compression field included
   Bytes plane;  // decoded samples, rows x columns of the record
-  std::vector<std::uint16_t> rowCounts;
 };
 
 struct ParsedLayer {
   std::int32_t top = 0, left = 0, bottom = 0, right = 0;
   std::vector<ParsedChannel> channels;
   std::string blendKey;
-  std::uint8_t opacity = 0, clipping = 0, flags = 0;
+  std::uint8_t opacity = 0;
   Bytes extra;
-  std::uint8_t legacyNameLength = 0;
-  Bytes legacyNameField;  // length byte, text and padding
-  std::string legacyName;
   std::u16string unicodeName;
-  bool hasUnicodeName = false;
   std::optional<std::uint32_t> sectionType;
   std::string sectionBlendKey;
   std::uint32_t lsctLength = 0;
@@ -39,20 +34,17 @@ struct ParsedLayer {
 struct ParsedResource {
   std::uint16_t id = 0;
   Bytes data;  // without the padding byte
-  std::uint32_t statedLength = 0;
   bool padded = false;
 };
 
 struct ParsedFile {
   std::uint16_t channels = 0;
   std::uint32_t width = 0, height = 0;
-  std::uint16_t depth = 0, mode = 0;
   std::uint32_t resourceSectionLength = 0;
   std::vector<ParsedResource> resources;
   std::uint32_t layerSectionLength = 0, layerInfoLength = 0;
   std::int16_t layerCount = 0;
   std::vector<ParsedLayer> layers;  // file order: bottom first
-  std::uint16_t compositeCompression = 0;
   std::vector<std::uint16_t> compositeRowCounts;
   std::vector<Bytes> compositePlanes;  // per channel, width x height
 };

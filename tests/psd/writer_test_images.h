@@ -16,8 +16,7 @@ struct RGBA {
 
 // A straight-alpha RGBA8 image in sRGB whose pixel (x, y), y from the top,
 // is pixel(x, y).
-inline raster::ImageRef makeImage(int width, int height, const std::function<RGBA(int, int)>& pixel,
-                                  raster::ColorSpaceRef space = raster::ColorSpace::sRGB()) {
+inline raster::ImageRef makeImage(int width, int height, const std::function<RGBA(int, int)>& pixel) {
   std::vector<std::uint8_t> bytes(std::size_t(width) * std::size_t(height) * 4);
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -26,14 +25,12 @@ inline raster::ImageRef makeImage(int width, int height, const std::function<RGB
       o[0] = p.r, o[1] = p.g, o[2] = p.b, o[3] = p.a;
     }
   }
-  return raster::Image::make(width, height, {8, 3, raster::AlphaInfo::Last}, std::move(space),
+  return raster::Image::make(width, height, {8, 3, raster::AlphaInfo::Last}, raster::ColorSpace::sRGB(),
                              std::move(bytes));
 }
 
-inline raster::ImageRef solidImage(int width, int height, RGBA color,
-                                   raster::ColorSpaceRef space = raster::ColorSpace::sRGB()) {
-  return makeImage(
-      width, height, [color](int, int) { return color; }, std::move(space));
+inline raster::ImageRef solidImage(int width, int height, RGBA color) {
+  return makeImage(width, height, [color](int, int) { return color; });
 }
 
 }  // namespace writertest

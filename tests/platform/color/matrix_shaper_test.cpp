@@ -185,12 +185,6 @@ TEST(MatrixShaperPath, MixedDepthsMatchTheExactPipeline) {
     EXPECT_NEAR(narrowOurs[i], eight[i], 1) << "round trip " << i;
 }
 
-}  // namespace
-}  // namespace color
-
-namespace color {
-namespace {
-
 BufferLayout floats(int channels) {
   BufferLayout layout;
   layout.colorChannels = channels;

@@ -22,9 +22,7 @@ class PixelBuffer {
   PixelBuffer(BufferLayout layout, std::size_t pixels)
       : layout_(layout), bytes_(pixels * std::size_t(layout.bytesPerPixel())) {}
 
-  const BufferLayout& layout() const { return layout_; }
   std::uint8_t* data() { return bytes_.data(); }
-  const std::uint8_t* data() const { return bytes_.data(); }
   std::size_t pixels() const { return bytes_.size() / std::size_t(layout_.bytesPerPixel()); }
 
   void set(std::size_t index, const Pixel& pixel) {

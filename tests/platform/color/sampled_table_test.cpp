@@ -42,9 +42,6 @@ TEST(SampledTable, ThroughCMYKClipsSaturatedBlue) {
   ASSERT_EQ(table.size(), n * n * n * 3);
   std::size_t blue = indexOf(0, 0, n - 1, n);
   EXPECT_GT(table[blue], 2000) << "pure blue is out of the printable gamut";
-  bool allBlack = true;
-  for (auto v : table) allBlack = allBlack && v == 0;
-  EXPECT_FALSE(allBlack);
 }
 
 TEST(SampledTable, RefusesBadArguments) {
