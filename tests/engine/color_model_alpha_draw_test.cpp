@@ -5,14 +5,14 @@
 
 #include <cmath>
 
-#include "color_model_test_images.h"
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 
 namespace velumar {
 namespace {
 
-using colormodeltest::componentsAt;
-using colormodeltest::halfTransparentRep;
+using testimages::componentsAt;
+using testimages::halfTransparentRep;
 
 struct LayoutCase {
   const char* name;
@@ -65,19 +65,14 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST(ColorModelAlphaDraw, PixelSizeRoundsUpAndSizeStaysAsAsked) {
+TEST(ColorModelAlphaDraw, PixelSizeRoundsUpAndZeroSizeGivesNothing) {
   ImportedImage engine;
   const auto result =
       engine.drawInCGContextGrayWithAlphaFromRep(halfTransparentRep(3, true), {100.2, 50.0}, 7, {});
   ASSERT_TRUE(result);
   EXPECT_EQ(result->pixelsWide(), 101);
   EXPECT_EQ(result->pixelsHigh(), 50);
-  EXPECT_DOUBLE_EQ(result->size().width, 100.2);
-  EXPECT_DOUBLE_EQ(result->size().height, 50.0);
-}
-
-TEST(ColorModelAlphaDraw, ZeroSizeGivesNothing) {
-  ImportedImage engine;
+  EXPECT_EQ(result->size(), (raster::Size{100.2, 50.0}));
   EXPECT_FALSE(engine.drawInCGContextGrayWithAlphaFromRep(halfTransparentRep(3, true), {0, 10}, 6, {}));
   EXPECT_FALSE(engine.drawInCGContextCMYKWithAlphaFromRep(halfTransparentRep(3, true), {10, 0}, {}));
   EXPECT_FALSE(engine.drawInCGContextCMYKWithAlphaFromRep(nullptr, {10, 10}, {}));
@@ -92,7 +87,7 @@ struct GraySpaceCase {
 };
 
 TEST(ColorModelAlphaDraw, GraySpaceFollowsConvertTo) {
-  const auto gamma = colormodeltest::grayGamma22();
+  const auto gamma = testimages::grayGamma22();
   const auto generic = raster::ColorSpace::genericGray();
   const GraySpaceCase cases[] = {
       {"RGB code gives gamma 2.2", 3, nullptr, 3, gamma},

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "color_model_test_images.h"
 #include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
-#include "platform/imageio/image_destination.h"
+#include "engine_test_images.h"
+#include "loaders_fixtures.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/pixel_convert.h"
 #include "support/test_support.h"
@@ -18,7 +18,7 @@
 namespace velumar {
 namespace {
 
-using colormodeltest::componentsAt;
+using testimages::componentsAt;
 
 // 32 x 16 sRGB: the left half opaque orange, the right half transparent,
 // column 15 half transparent.
@@ -34,10 +34,7 @@ raster::ImageRef orangeOnTransparency() {
 }
 
 bool writeImage(const std::string& path, const std::string& type, const raster::ImageRef& image) {
-  auto destination = imageio::ImageDestination::create(path, type, 1);
-  if (!destination) return false;
-  destination->addImage(image, foundation::Value(foundation::Dictionary{}));
-  return destination->finalize();
+  return loaders_testing::writeFrames(path, type, {{image}});
 }
 
 std::string propertyString(const foundation::Value& properties, std::string_view key) {
@@ -187,10 +184,8 @@ TEST(ColorModelWriters, UnpremultiplyClampsAndZeroesTransparentColour) {
   EXPECT_EQ(row, (std::vector<std::uint8_t>{255, 100, 0, 0, 128, 100}));
 
   const std::vector<float> cmykAlpha{0.9f, 0.1f, 0.0f, 0.2f, 0.5f, 0.4f, 0.3f, 0.2f, 0.1f, 0.0f};
-  std::vector<std::uint8_t> bytes(cmykAlpha.size() * sizeof(float));
-  std::memcpy(bytes.data(), cmykAlpha.data(), bytes.size());
-  const auto cmyk = raster::Image::make(2, 1, {32, 4, raster::AlphaInfo::PremultipliedLast},
-                                        raster::ColorSpace::genericCMYK(), bytes);
+  const auto cmyk = testimages::floatImage(cmykAlpha, 2, 1, {32, 4, raster::AlphaInfo::PremultipliedLast},
+                                           raster::ColorSpace::genericCMYK());
   ASSERT_TRUE(cmyk);
   std::vector<float> out(10);
   imageio::exportRow(*cmyk, 0, {32, true}, reinterpret_cast<std::uint8_t*>(out.data()));

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 #include "engine/color_space_menu.h"
 #include "engine/imported_image.h"
-#include "support/test_support.h"
+#include "engine_test_images.h"
 
 namespace velumar {
 namespace {
@@ -27,20 +25,13 @@ TEST(ColorModelMenu, NamedItemsAndInvalidPositions) {
   }
 }
 
-std::shared_ptr<Profile> profileFile(color::NamedProfile which, const testsupport::TempDir& dir,
-                                     const std::string& name) {
-  const color::ProfileRef named = color::IccProfile::named(which);
-  if (!named) return nullptr;
-  std::ofstream(dir.file(name), std::ios::binary)
-      .write(reinterpret_cast<const char*>(named->data().data()), std::streamsize(named->data().size()));
-  return Profile::profileWithPath(dir.file(name));
-}
+using testimages::installedProfileCopy;
 
 TEST(ColorModelMenu, ProfileItemsGoByTheirTitle) {
   testsupport::TempDir dir;
-  const auto rgb = profileFile(color::NamedProfile::AdobeRGB1998, dir, "rgb.icc");
-  const auto gray = profileFile(color::NamedProfile::GrayGamma22, dir, "gray.icc");
-  const auto cmyk = profileFile(color::NamedProfile::GenericCMYK, dir, "cmyk.icc");
+  const auto rgb = installedProfileCopy(color::NamedProfile::AdobeRGB1998, dir, "rgb.icc");
+  const auto gray = installedProfileCopy(color::NamedProfile::GrayGamma22, dir, "gray.icc");
+  const auto cmyk = installedProfileCopy(color::NamedProfile::GenericCMYK, dir, "cmyk.icc");
   ASSERT_TRUE(rgb && gray && cmyk);
   ImportedImage engine;
   engine.profiles = {gray, cmyk, rgb};

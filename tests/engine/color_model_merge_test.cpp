@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "color_model_test_images.h"
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 
 namespace velumar {
 namespace {
@@ -57,13 +57,8 @@ TEST(ColorModelMerge, Cmyk16IsTenBytesAPixel) {
   const std::vector<std::uint16_t> cmyk{100, 200, 300, 400, 500, 600, 700, 800};
   const std::vector<std::uint16_t> rgba{0, 0, 0, 65535, 1, 2, 3, 60000};
   std::vector<std::uint8_t> merged(20, 0xEE);
-  const std::vector<std::uint8_t> alphaBytes = bytesOf(rgba);
-  ImportedImage::updateBytes16IntegerFromCMYK(bytesOf(cmyk).data(), alphaBytes.data(), merged.data(), {2, 1});
-  const std::vector<std::uint8_t> cmykBytes = bytesOf(cmyk);
-  // Pixel 1 starts at byte 10: its C, M, Y, K, then bytes 6 and 7 of RGBA pixel 1.
-  EXPECT_EQ(0, std::memcmp(merged.data() + 10, cmykBytes.data() + 8, 8));
-  EXPECT_EQ(merged[18], alphaBytes[8 + 6]);
-  EXPECT_EQ(merged[19], alphaBytes[8 + 7]);
+  ImportedImage::updateBytes16IntegerFromCMYK(bytesOf(cmyk).data(), bytesOf(rgba).data(), merged.data(),
+                                              {2, 1});
   EXPECT_EQ(valuesOf<std::uint16_t>(merged),
             (std::vector<std::uint16_t>{100, 200, 300, 400, 65535, 500, 600, 700, 800, 60000}));
 }
@@ -154,8 +149,8 @@ INSTANTIATE_TEST_SUITE_P(Rule, ColorModelSampleDepth,
                                            DepthCase{16, 3, 32}, DepthCase{16, 7, 16}, DepthCase{32, 4, 32}));
 
 TEST(ColorModelAssign, OwnSpaceOfTheModelElseGeneric) {
-  using colormodeltest::halfTransparentRep;
-  const auto gamma = colormodeltest::grayGamma22();
+  using testimages::halfTransparentRep;
+  const auto gamma = testimages::grayGamma22();
   EXPECT_EQ(ImportedImage::assignGrayColorSpaceForBmpRep(halfTransparentRep(1, false, gamma)), gamma);
   EXPECT_EQ(ImportedImage::assignGrayColorSpaceForBmpRep(halfTransparentRep(3, false)),
             raster::ColorSpace::genericGray());

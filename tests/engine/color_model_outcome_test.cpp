@@ -4,14 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
-#include "color_model_test_images.h"
 #include "engine/color_space_menu.h"
 #include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "engine/profile.h"
+#include "engine_test_images.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -32,7 +29,7 @@ enum class Source {
 };
 
 BitmapRepRef sourceRep(Source source) {
-  using colormodeltest::halfTransparentRep;
+  using testimages::halfTransparentRep;
   switch (source) {
     case Source::Srgb:
       return halfTransparentRep(3, false);
@@ -45,9 +42,9 @@ BitmapRepRef sourceRep(Source source) {
     case Source::GrayAlpha:
       return halfTransparentRep(1, true);
     case Source::Gamma22:
-      return halfTransparentRep(1, false, colormodeltest::grayGamma22());
+      return halfTransparentRep(1, false, testimages::grayGamma22());
     case Source::Gamma22Alpha:
-      return halfTransparentRep(1, true, colormodeltest::grayGamma22());
+      return halfTransparentRep(1, true, testimages::grayGamma22());
     case Source::Cmyk:
       return halfTransparentRep(4, false);
     case Source::CmykAlpha:
@@ -65,11 +62,11 @@ std::string nameOf(Space space) {
     case Space::GenericRgb:
       return raster::ColorSpace::genericRGB()->name();
     case Space::Adobe:
-      return colormodeltest::adobeRGB()->name();
+      return testimages::adobeRGB()->name();
     case Space::GenericGray:
       return raster::ColorSpace::genericGray()->name();
     case Space::Gamma22:
-      return colormodeltest::grayGamma22()->name();
+      return testimages::grayGamma22()->name();
     case Space::GenericCmyk:
       return raster::ColorSpace::genericCMYK()->name();
   }
@@ -233,7 +230,7 @@ TEST(ColorModelConversion, FlattensOntoWhite) {
   const auto source = sourceRep(Source::GenericRgbAlpha);
   const auto result = engine.convertColorSpaceForBitmapRep(source, 1, 3, false, false, source->size(), info);
   ASSERT_TRUE(result);
-  const auto transparent = colormodeltest::componentsAt(*result->image(), 7, 0);
+  const auto transparent = testimages::componentsAt(*result->image(), 7, 0);
   EXPECT_EQ(transparent[0], 1.0);
   EXPECT_EQ(transparent[1], 1.0);
   EXPECT_EQ(transparent[2], 1.0);
@@ -247,22 +244,13 @@ TEST(ColorModelConversion, UnsupportedModelsAndSizesGiveNothing) {
   EXPECT_FALSE(engine.convertColorSpaceForBitmapRep(nullptr, 1, 1, false, false, {4, 4}, {}));
 }
 
-// An installed profile made from a named one's data, in a file of its own.
-std::shared_ptr<Profile> installedCopyOf(color::NamedProfile which, const testsupport::TempDir& dir,
-                                         const std::string& file) {
-  const color::ProfileRef named = color::IccProfile::named(which);
-  if (!named) return nullptr;
-  const std::string path = dir.file(file);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(named->data().data()), std::streamsize(named->data().size()));
-  return Profile::profileWithPath(path);
-}
-
 TEST(ColorModelConversion, InstalledProfiles) {
   testsupport::TempDir dir;
-  const auto grayProfile = installedCopyOf(color::NamedProfile::GrayGamma22, dir, "gray.icc");
-  const auto cmykProfile = installedCopyOf(color::NamedProfile::GenericCMYK, dir, "cmyk.icc");
-  const auto rgbProfile = installedCopyOf(color::NamedProfile::AdobeRGB1998, dir, "rgb.icc");
+  const auto grayProfile =
+      testimages::installedProfileCopy(color::NamedProfile::GrayGamma22, dir, "gray.icc");
+  const auto cmykProfile =
+      testimages::installedProfileCopy(color::NamedProfile::GenericCMYK, dir, "cmyk.icc");
+  const auto rgbProfile = testimages::installedProfileCopy(color::NamedProfile::AdobeRGB1998, dir, "rgb.icc");
   ASSERT_TRUE(grayProfile && cmykProfile && rgbProfile);
   ImportedImage engine;
   engine.profiles = {grayProfile, cmykProfile, rgbProfile};

@@ -5,12 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <optional>
 
 #include "driver_test_files.h"
 #include "engine/imported_image.h"
-#include "render_test_images.h"
+#include "engine_test_images.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -22,8 +21,10 @@ using drivertest::writeImages;
 struct InputCase {
   const char* name;
   // Writes the input; "" when the tools are missing.
-  std::function<std::string(const testsupport::TempDir&)> makeInput;
-  std::function<void(ImageModifyInfo&)> settings;
+  std::string (*makeInput)(const testsupport::TempDir&);
+  std::int64_t output;  // conversion type; -1 keeps the default
+  double factor;        // resize factor; 0: none
+  raster::Size fixed;   // resize to pixels; empty: none
   std::int64_t fileType;
   // Pixel sizes of the result's representations, in order.
   std::vector<raster::Size> sizes;
@@ -41,26 +42,23 @@ std::string png16(const testsupport::TempDir& dir) {
       {quadrantImage(60, 40, raster::PixelFormat{16, 3, raster::AlphaInfo::PremultipliedLast})});
 }
 
-std::string threePageTiff(const testsupport::TempDir& dir) {
+// Three pages or frames (the largest last for TIFF), two PDF pages.
+std::string tiff3(const testsupport::TempDir& dir) {
   return writeImages(dir, "pages.tif", "public.tiff",
                      {quadrantImage(60, 40), quadrantImage(30, 20), quadrantImage(90, 60)});
 }
 
-std::string threeFrameGif(const testsupport::TempDir& dir) {
+std::string gif3(const testsupport::TempDir& dir) {
   return writeImages(dir, "anim.gif", "com.compuserve.gif",
                      {quadrantImage(24, 16), quadrantImage(24, 16), quadrantImage(24, 16)});
 }
 
-std::string twoPagePDF(const testsupport::TempDir& dir) {
+std::string pdf2(const testsupport::TempDir& dir) {
   return writeImages(dir, "pages.pdf", "com.adobe.pdf", {quadrantImage(60, 40), quadrantImage(60, 40)});
 }
 
 std::string layeredPSD(const testsupport::TempDir&) {
   return (testsupport::testDataDir() / "psd" / "layers_rle.psd").string();
-}
-
-void output(ImageModifyInfo& info, std::int64_t conversionType) {
-  info.conversionType = conversionType;
 }
 
 class DriverInput : public ::testing::TestWithParam<InputCase> {};
@@ -72,7 +70,14 @@ TEST_P(DriverInput, ConvertsToTheExpectedRepresentations) {
   if (path.empty()) GTEST_SKIP() << "input not written";
   ImportedImage engine;
   ImageModifyInfo info;
-  c.settings(info);
+  if (c.output >= 0) info.conversionType = c.output;
+  info.doImageResize = c.factor > 0 || c.fixed.width > 0;
+  info.rFactorW = info.rFactorH = c.factor > 0 ? c.factor : 1.0;
+  if (c.fixed.width > 0) {
+    info.resizeConversionType = 1;
+    info.fixedSizeW = c.fixed.width;
+    info.fixedSizeH = c.fixed.height;
+  }
   std::int64_t fileType = -1;
   auto image = engine.resizePixelSizeForURL(path, info, &fileType, nullptr);
   ASSERT_TRUE(image) << c.name;
@@ -90,81 +95,24 @@ TEST_P(DriverInput, ConvertsToTheExpectedRepresentations) {
   // The image is as large as its largest representation.
   const auto& largest = reps[std::size_t(engine.indexMaxPixels)];
   EXPECT_EQ(image->size(), (raster::Size{double(largest->pixelsWide()), double(largest->pixelsHigh())}));
-  EXPECT_EQ(rendertest::cornerColours(reps[0]->image(), 1), "RGBW") << c.name;
+  EXPECT_EQ(testimages::cornerColours(reps[0]->image(), 1), "RGBW") << c.name;
 }
+
+constexpr std::int64_t kPNG = ConversionType::PNG, kTIFF = ConversionType::TIFF, kGIF = ConversionType::GIF;
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, DriverInput,
-    ::testing::Values(InputCase{"jpeg_halved",
-                                jpeg,
-                                [](ImageModifyInfo& i) {
-                                  i.doImageResize = true;
-                                  i.rFactorW = i.rFactorH = 0.5;
-                                },
-                                FileType::JPEG,
-                                {{30, 20}},
-                                8,
-                                false},
-                      InputCase{"png16_kept",
-                                png16,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::PNG); },
-                                FileType::PNG,
-                                {{60, 40}},
-                                16,
-                                true},
-                      InputCase{"png16_resized_keeps_depth_and_alpha",
-                                png16,
-                                [](ImageModifyInfo& i) {
-                                  output(i, ConversionType::PNG);
-                                  i.doImageResize = true;
-                                  i.resizeConversionType = 1;
-                                  i.fixedSizeW = 30;
-                                  i.fixedSizeH = 20;
-                                },
-                                FileType::PNG,
-                                {{30, 20}},
-                                16,
-                                true},
-                      InputCase{"tiff_pages_to_tiff",
-                                threePageTiff,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::TIFF); },
-                                FileType::TIFF,
-                                {{60, 40}, {30, 20}, {90, 60}}},
-                      InputCase{"tiff_pages_to_bmp_only_largest",
-                                threePageTiff,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::BMP); },
-                                FileType::TIFF,
-                                {{90, 60}}},
-                      InputCase{"tiff_pages_halved",
-                                threePageTiff,
-                                [](ImageModifyInfo& i) {
-                                  output(i, ConversionType::TIFF);
-                                  i.doImageResize = true;
-                                  i.rFactorW = i.rFactorH = 0.5;
-                                },
-                                FileType::TIFF,
-                                {{30, 20}, {15, 10}, {45, 30}}},
-                      InputCase{"pdf_pages",
-                                twoPagePDF,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::PNG); },
-                                FileType::PDF,
-                                {{60, 40}, {60, 40}},
-                                8,
-                                std::nullopt},
-                      InputCase{"gif_frames_to_gif",
-                                threeFrameGif,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::GIF); },
-                                FileType::GIF,
-                                {{24, 16}, {24, 16}, {24, 16}},
-                                8,
-                                std::nullopt},
-                      InputCase{"gif_to_png_first_frame",
-                                threeFrameGif,
-                                [](ImageModifyInfo& i) { output(i, ConversionType::PNG); },
-                                FileType::GIF,
-                                {{24, 16}},
-                                8,
-                                std::nullopt}),
+    ::testing::Values(
+        InputCase{"jpeg_halved", jpeg, -1, 0.5, {}, FileType::JPEG, {{30, 20}}, 8, false},
+        InputCase{"png16_kept", png16, kPNG, 0, {}, FileType::PNG, {{60, 40}}, 16, true},
+        InputCase{"png16_resized", png16, kPNG, 0, {30, 20}, FileType::PNG, {{30, 20}}, 16},
+        InputCase{"tiff_to_tiff", tiff3, kTIFF, 0, {}, FileType::TIFF, {{60, 40}, {30, 20}, {90, 60}}},
+        InputCase{"tiff_to_bmp_largest", tiff3, ConversionType::BMP, 0, {}, FileType::TIFF, {{90, 60}}},
+        InputCase{"tiff_halved", tiff3, kTIFF, 0.5, {}, FileType::TIFF, {{30, 20}, {15, 10}, {45, 30}}},
+        InputCase{"pdf_pages", pdf2, kPNG, 0, {}, FileType::PDF, {{60, 40}, {60, 40}}, 8, std::nullopt},
+        InputCase{
+            "gif_to_gif", gif3, kGIF, 0, {}, FileType::GIF, {{24, 16}, {24, 16}, {24, 16}}, 8, std::nullopt},
+        InputCase{"gif_to_png_first", gif3, kPNG, 0, {}, FileType::GIF, {{24, 16}}, 8, std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DriverIcons, IconFileGivesEverySizeOrOnlyTheLargestForIconOutput) {
@@ -192,7 +140,7 @@ TEST(DriverIcons, IconFileGivesEverySizeOrOnlyTheLargestForIconOutput) {
 
 TEST(DriverGIF, AnimatedGIFToGIFKeepsItsMetadataEvenWhenNotAskedFor) {
   testsupport::TempDir dir;
-  const std::string path = threeFrameGif(dir);
+  const std::string path = gif3(dir);
   ASSERT_FALSE(path.empty());
   ImportedImage engine;
   ImageModifyInfo info;

@@ -10,9 +10,9 @@
 
 #include "driver_test_files.h"
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 #include "platform/imageio/image_destination.h"
 #include "platform/imageio/image_source.h"
-#include "render_test_images.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -161,38 +161,17 @@ TEST(DriverRecord, CropsOfEveryPageStartFromTheCallersValues) {
   for (const auto& rep : image->representations()) {
     EXPECT_EQ(rep->pixelsWide(), 20);
     // A centred crop shows all four quadrants.
-    EXPECT_EQ(rendertest::cornerColours(rep->image(), 1), "RGBW");
+    EXPECT_EQ(testimages::cornerColours(rep->image(), 1), "RGBW");
   }
 }
 
 // A float TIFF whose pixels hold NaN and infinities.
 std::string nonFiniteFloatTiff(const testsupport::TempDir& dir) {
-  const std::int64_t width = 8, height = 6;
-  std::vector<float> values(std::size_t(width * height) * 4, 0.25f);
-  for (std::size_t i = 3; i < values.size(); i += 4) values[i] = 1.0f;
-  values[0] = std::numeric_limits<float>::quiet_NaN();
-  values[6] = std::numeric_limits<float>::infinity();
-  values[9] = -std::numeric_limits<float>::infinity();
-  std::vector<std::uint8_t> bytes(values.size() * sizeof(float));
-  std::memcpy(bytes.data(), values.data(), bytes.size());
-  auto image =
-      raster::Image::make(width, height, raster::PixelFormat{32, 3, raster::AlphaInfo::PremultipliedLast},
-                          raster::ColorSpace::genericRGB(), std::move(bytes));
+  auto image = testimages::nonFiniteFloatImage(8, 6);
   return image ? drivertest::writeImages(dir, "float.tif", "public.tiff", {image}) : "";
 }
 
-std::int64_t nonFiniteCount(const raster::ImageRef& image) {
-  std::int64_t count = 0;
-  const std::size_t floats = std::size_t(image->width()) * std::size_t(image->format().componentsPerPixel());
-  for (std::int64_t y = 0; y < image->height(); ++y) {
-    for (std::size_t i = 0; i < floats; ++i) {
-      float v;
-      std::memcpy(&v, image->row(y) + i * sizeof(float), sizeof(float));
-      if (!std::isfinite(v)) ++count;
-    }
-  }
-  return count;
-}
+using testimages::nonFiniteCount;
 
 TEST(DriverFloat, FloatOutputNeverHoldsNaNOrInfinity) {
   testsupport::TempDir dir;
@@ -225,53 +204,46 @@ TEST(DriverFloat, FloatOutputNeverHoldsNaNOrInfinity) {
   }
 }
 
+// A file named fileName: missing (text null), holding text, or, when type
+// is given, the first 30% of a picture written as that type.
 struct BadInput {
   const char* name;
-  std::function<std::string(const testsupport::TempDir&)> make;
+  const char* fileName;
+  const char* text = nullptr;
+  const char* type = nullptr;
 };
 
 class DriverBadInput : public ::testing::TestWithParam<BadInput> {};
 
-std::string writeText(const testsupport::TempDir& dir, const std::string& name, const std::string& text) {
-  std::ofstream(dir.file(name), std::ios::binary) << text;
-  return dir.file(name);
-}
-
-std::string truncated(const testsupport::TempDir& dir, const std::string& type, const std::string& name) {
-  const std::string whole =
-      drivertest::writeImages(dir, "whole." + name, type, {drivertest::quadrantImage(64, 48)});
-  if (whole.empty()) return "";
-  return drivertest::truncatedCopy(dir, whole, "cut." + name, 0.3);
-}
-
 TEST_P(DriverBadInput, GivesNothing) {
+  const BadInput& c = GetParam();
   testsupport::TempDir dir;
-  const std::string path = GetParam().make(dir);
+  std::string path = dir.file(c.fileName);
+  if (c.type) {
+    const std::string whole = drivertest::writeImages(dir, std::string("whole-") + c.fileName, c.type,
+                                                      {drivertest::quadrantImage(64, 48)});
+    path = whole.empty() ? "" : drivertest::truncatedCopy(dir, whole, c.fileName, 0.3);
+  } else if (c.text) {
+    std::ofstream(path, std::ios::binary) << c.text;
+  }
   ASSERT_FALSE(path.empty());
   ImportedImage engine;
   ImageModifyInfo info;
   info.doImageResize = true;
   info.rFactorW = info.rFactorH = 0.5;
-  EXPECT_FALSE(engine.resizePixelSizeForURL(path, info, nullptr, nullptr)) << GetParam().name;
+  EXPECT_FALSE(engine.resizePixelSizeForURL(path, info, nullptr, nullptr)) << c.name;
   EXPECT_EQ(engine.filteredColorSpace, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Unreadable, DriverBadInput,
-    ::testing::Values(
-        BadInput{"missing", [](const testsupport::TempDir& d) { return d.file("nothing.jpg"); }},
-        BadInput{"empty", [](const testsupport::TempDir& d) { return writeText(d, "empty.png", ""); }},
-        BadInput{"text", [](const testsupport::TempDir& d) { return writeText(d, "notes.txt", "hi"); }},
-        BadInput{"text_named_jpeg",
-                 [](const testsupport::TempDir& d) { return writeText(d, "fake.jpg", "not a JPEG"); }},
-        BadInput{"truncated_jpeg",
-                 [](const testsupport::TempDir& d) { return truncated(d, "public.jpeg", "jpg"); }},
-        BadInput{"truncated_png",
-                 [](const testsupport::TempDir& d) { return truncated(d, "public.png", "png"); }},
-        BadInput{"truncated_tiff",
-                 [](const testsupport::TempDir& d) { return truncated(d, "public.tiff", "tif"); }},
-        BadInput{"truncated_gif",
-                 [](const testsupport::TempDir& d) { return truncated(d, "com.compuserve.gif", "gif"); }}),
+    ::testing::Values(BadInput{"missing", "nothing.jpg"}, BadInput{"empty", "empty.png", ""},
+                      BadInput{"text", "notes.txt", "hi"},
+                      BadInput{"text_named_jpeg", "fake.jpg", "not a JPEG"},
+                      BadInput{"truncated_jpeg", "cut.jpg", nullptr, "public.jpeg"},
+                      BadInput{"truncated_png", "cut.png", nullptr, "public.png"},
+                      BadInput{"truncated_tiff", "cut.tif", nullptr, "public.tiff"},
+                      BadInput{"truncated_gif", "cut.gif", nullptr, "com.compuserve.gif"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,8 +5,8 @@
 
 #include "driver_test_files.h"
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 #include "platform/imageio/image_destination.h"
-#include "render_test_images.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -47,7 +47,7 @@ TEST_P(DriverScaleType, GivesThePixelSizeAndOrientation) {
   EXPECT_NEAR(rep->size().width, c.expected.width, 1e-9);
   EXPECT_NEAR(rep->size().height, c.expected.height, 1e-9);
   if (*c.corners) {
-    EXPECT_EQ(rendertest::cornerColours(rep->image(), 1), c.corners) << "scale type " << c.scaleType;
+    EXPECT_EQ(testimages::cornerColours(rep->image(), 1), c.corners) << "scale type " << c.scaleType;
   }
 }
 

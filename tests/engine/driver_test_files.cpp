@@ -2,9 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
+#include "engine_test_images.h"
 #include "platform/imageio/image_destination.h"
-#include "render_test_images.h"
 
 namespace velumar::drivertest {
 
@@ -26,7 +27,7 @@ std::string writeImages(const testsupport::TempDir& dir, const std::string& name
 }
 
 raster::ImageRef quadrantImage(std::int64_t width, std::int64_t height, raster::PixelFormat format) {
-  BitmapRepRef rep = rendertest::quadrantRep(width, height, format);
+  BitmapRepRef rep = testimages::quadrantRep(width, height, format);
   return rep ? rep->image() : nullptr;
 }
 
@@ -45,41 +46,15 @@ std::string layeredPSDWithSmallLayers(const testsupport::TempDir& dir, int width
   if (!std::filesystem::exists("/usr/bin/convert")) return "";
   const std::string path = dir.file("small_layers.psd");
   const std::string canvas = std::to_string(width) + "x" + std::to_string(height);
-  auto result = testsupport::runCommand({"/usr/bin/convert",
-                                         "-size",
-                                         canvas,
-                                         "xc:#fedcba",
-                                         "(",
-                                         "-size",
-                                         "8x6",
-                                         "xc:#ff0000",
-                                         "-set",
-                                         "label",
-                                         "Red",
-                                         "-repage",
-                                         "+2+2",
-                                         ")",
-                                         "(",
-                                         "-size",
-                                         "4x4",
-                                         "xc:#00ff00",
-                                         "-set",
-                                         "label",
-                                         "Green",
-                                         "-repage",
-                                         "+10+6",
-                                         ")",
-                                         "-depth",
-                                         "8",
-                                         "-type",
-                                         "TrueColorAlpha",
-                                         path});
+  std::vector<std::string> argv{"/usr/bin/convert", "-size", canvas};
+  std::istringstream words(
+      "xc:#fedcba ( -size 8x6 xc:#ff0000 -set label Red -repage +2+2 ) "
+      "( -size 4x4 xc:#00ff00 -set label Green -repage +10+6 ) -depth 8 -type TrueColorAlpha");
+  for (std::string word; words >> word;) argv.push_back(word);
+  argv.push_back(path);
+  auto result = testsupport::runCommand(argv);
   return result.exitCode == 0 ? path : "";
 }
-
-}  // namespace velumar::drivertest
-
-namespace velumar::drivertest {
 
 std::string singleLayerPSD(const testsupport::TempDir& dir) {
   if (!std::filesystem::exists("/usr/bin/convert")) return "";

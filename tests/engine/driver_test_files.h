@@ -15,7 +15,7 @@ namespace velumar::drivertest {
 std::string writeImages(const testsupport::TempDir& dir, const std::string& name, const std::string& type,
                         const std::vector<raster::ImageRef>& images);
 
-// A quadrant picture (see render_test_images.h) in the given format.
+// A quadrant picture (see engine_test_images.h) in the given format.
 raster::ImageRef quadrantImage(std::int64_t width, std::int64_t height,
                                raster::PixelFormat format = raster::PixelFormat::rgba8());
 

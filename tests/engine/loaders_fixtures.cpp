@@ -9,18 +9,6 @@
 
 namespace velumar::loaders_testing {
 
-raster::ImageRef solidImage(std::int64_t width, std::int64_t height, std::array<std::uint8_t, 3> rgb) {
-  std::vector<std::uint8_t> pixels(std::size_t(width * height) * 4);
-  for (std::size_t i = 0; i < pixels.size(); i += 4) {
-    pixels[i] = rgb[0];
-    pixels[i + 1] = rgb[1];
-    pixels[i + 2] = rgb[2];
-    pixels[i + 3] = 255;
-  }
-  return raster::Image::make(width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(),
-                             std::move(pixels));
-}
-
 bool writeFrames(const std::string& path, const std::string& type, const std::vector<FrameSpec>& frames) {
   auto destination = imageio::ImageDestination::create(path, type, frames.size());
   if (!destination) return false;

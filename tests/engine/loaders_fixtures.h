@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 #include "platform/raster/image.h"
 
 namespace velumar::loaders_testing {
 
-// An opaque sRGB image of one colour.
-raster::ImageRef solidImage(std::int64_t width, std::int64_t height, std::array<std::uint8_t, 3> rgb);
+using testimages::solidImage;
 
 struct FrameSpec {
   raster::ImageRef image;

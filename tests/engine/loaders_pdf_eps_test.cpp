@@ -103,28 +103,22 @@ TEST_P(PdfLoader, RendersEveryPageAtTheSizeOfPageOne) {
             (raster::Size{double(c.pixels->width), double(c.pixels->height)}));
 }
 
+using Px = DocumentPixelSize;
+
 INSTANTIATE_TEST_SUITE_P(
     Pages, PdfLoader,
     ::testing::Values(
-        PdfCase{"vector pages at 72 dpi", {{612, 792}, {612, 792}}, DocumentPixelSize{612, 792}, {612, 792}},
+        PdfCase{"vector pages at 72 dpi", {{612, 792}, {612, 792}}, Px{612, 792}, {612, 792}},
+        PdfCase{"300 dpi page image", {{612, 792, 2550, 3300, true}}, Px{2550, 3300}, {612, 792}},
         PdfCase{
-            "300 dpi page image", {{612, 792, 2550, 3300, true}}, DocumentPixelSize{2550, 3300}, {612, 792}},
-        PdfCase{"square image on a letter page",
-                {{612, 792, 2000, 2000, true}, {612, 792}},
-                DocumentPixelSize{2000, 2589},
-                {612, 792}},
-        PdfCase{"other pages stretched into page one",
+            "square image on letter", {{612, 792, 2000, 2000, true}, {612, 792}}, Px{2000, 2589}, {612, 792}},
+        PdfCase{"others stretched into page one",
                 {{300, 200, 600, 400, true}, {100, 400}, {50, 50}},
-                DocumentPixelSize{600, 400},
+                Px{600, 400},
                 {300, 200}},
-        PdfCase{"only page one is scanned",
-                {{200, 100}, {200, 100, 4000, 2000, true}},
-                DocumentPixelSize{200, 100},
-                {200, 100}},
-        PdfCase{"huge declared image is capped",
-                {{100, 10, 200000, 20000, false}},
-                DocumentPixelSize{10000, 1000},
-                {100, 10}},
+        PdfCase{
+            "only page one is scanned", {{200, 100}, {200, 100, 4000, 2000, true}}, Px{200, 100}, {200, 100}},
+        PdfCase{"huge declared image capped", {{100, 10, 200000, 20000, false}}, Px{10000, 1000}, {100, 10}},
         PdfCase{"a page too thin to draw", {{100000, 1}}, std::nullopt, {}}),
     testing_names::ByNameMember{});
 

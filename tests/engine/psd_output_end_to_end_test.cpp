@@ -10,10 +10,10 @@
 
 #include "driver_test_files.h"
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 #include "platform/imageio/image_source.h"
 #include "psd/kd_psd.h"
 #include "psd/psd_loader.h"
-#include "render_test_images.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -126,7 +126,7 @@ TEST_F(PSDOutputEndToEnd, AJPEGBecomesOneLayerFile) {
   ASSERT_TRUE(decoded);
   EXPECT_EQ(decoded->width(), 64);
   EXPECT_EQ(decoded->height(), 48);
-  EXPECT_EQ(rendertest::cornerColours(decoded, 2), "RGBW");
+  EXPECT_EQ(testimages::cornerColours(decoded, 2), "RGBW");
   EXPECT_EQ(engine.urlsArray, std::vector<std::string>{path});
   if (!hasPsdTools()) GTEST_SKIP() << "psd-tools missing";
   const std::string listing = psdToolsListing(path);
@@ -139,10 +139,6 @@ TEST_F(PSDOutputEndToEnd, ALayeredPSDIsRebuiltWithItsGroups) {
   auto image = convert(source, output(ConversionType::PSD));
   ASSERT_TRUE(image);
   ASSERT_EQ(fileType, FileType::PSD);
-  for (const auto& rep : image->representations())
-    std::cerr << "DEBUG rep " << rep->pixelsWide() << "x" << rep->pixelsHigh() << "\n";
-  for (const auto& r : engine.psdInfoArray)
-    std::cerr << "DEBUG rec " << (r.get("Layer Name") ? r.get("Layer Name")->stringOr("") : "-") << "\n";
   const std::string path = dir.file("rebuilt.psd");
   ASSERT_TRUE(save(*image, ConversionType::PSD, path, fileType));
   EXPECT_TRUE(engine.psdInfoArray.empty());
@@ -163,7 +159,6 @@ TEST_F(PSDOutputEndToEnd, ALayeredPSDIsRebuiltWithItsGroups) {
 
   if (!hasPsdTools()) GTEST_SKIP() << "psd-tools missing";
   const std::string listing = psdToolsListing(path);
-  std::cerr << "DEBUG " << listing;
   EXPECT_EQ(listing.rfind("24x16\n", 0), 0u) << listing;
   EXPECT_NE(listing.find("group|Group one|"), std::string::npos) << listing;
   EXPECT_NE(listing.find("|Inner A|3,2|8x6|"), std::string::npos) << listing;

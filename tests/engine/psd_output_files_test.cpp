@@ -19,15 +19,10 @@ namespace {
 using foundation::Array;
 using foundation::Dictionary;
 using foundation::Value;
+using writers_test::filesIn;
 using writers_test::imageOf;
 using writers_test::pixelAt;
 using writers_test::quadrantRep;
-
-std::size_t filesIn(const std::string& folder) {
-  std::size_t count = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++count;
-  return count;
-}
 
 // Width x height of a flat file as the platform reads it; "" when unreadable.
 std::string sizeOf(const std::string& path) {

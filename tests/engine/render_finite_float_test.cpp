@@ -7,17 +7,13 @@
 #include <limits>
 
 #include "engine/finite_float_pixels.h"
+#include "engine_test_images.h"
 #include "platform/raster/color_space.h"
 
 namespace velumar {
 namespace {
 
-raster::ImageRef floatImage(const std::vector<float>& values, std::int64_t width, std::int64_t height,
-                            raster::PixelFormat format) {
-  std::vector<std::uint8_t> bytes(values.size() * sizeof(float));
-  std::memcpy(bytes.data(), values.data(), bytes.size());
-  return raster::Image::make(width, height, format, raster::ColorSpace::genericRGB(), std::move(bytes));
-}
+using testimages::floatImage;
 
 std::vector<float> valuesOf(const raster::ImageRef& image) {
   std::vector<float> values;

@@ -8,14 +8,14 @@
 #include <limits>
 
 #include "engine/imported_image.h"
-#include "render_test_images.h"
+#include "engine_test_images.h"
 
 namespace velumar {
 namespace {
 
 using raster::AlphaInfo;
-using rendertest::cornerColours;
-using rendertest::quadrantRep;
+using testimages::cornerColours;
+using testimages::quadrantRep;
 
 BitmapRepRef solidRep(std::int64_t width, std::int64_t height, const raster::Color& colour,
                       raster::PixelFormat format = raster::PixelFormat::rgba8()) {
@@ -128,7 +128,7 @@ TEST(MainDraw, WithoutAlphaTransparentPixelsBecomeWhite) {
   auto drawn = engine.drawInCGContextFromBmpRep(rep, nullptr, {6, 4}, info);
   ASSERT_TRUE(drawn);
   EXPECT_FALSE(drawn->hasAlpha());
-  auto c = rendertest::rgbaAt(drawn->image(), 3, 2);
+  auto c = testimages::rgbaAt(drawn->image(), 3, 2);
   EXPECT_GT(c.r, 0.99);
   EXPECT_GT(c.g, 0.99);
   EXPECT_GT(c.b, 0.99);
@@ -140,7 +140,7 @@ TEST(MainDraw, WithAlphaTransparencyIsCopiedNotBlended) {
   auto drawn = engine.drawInCGContextFromBmpRep(rep, nullptr, {3, 2}, ImageModifyInfo{});
   ASSERT_TRUE(drawn);
   EXPECT_TRUE(drawn->hasAlpha());
-  EXPECT_LT(rendertest::rgbaAt(drawn->image(), 1, 1).a, 0.01);
+  EXPECT_LT(testimages::rgbaAt(drawn->image(), 1, 1).a, 0.01);
 }
 
 // Scale types and the corners they produce from a 6 x 4 quadrant picture
@@ -208,8 +208,8 @@ TEST_P(DrawBorder, StripsHaveTheirThickness) {
   info.borderColorR = 1, info.borderColorG = 0, info.borderColorB = 0;
   auto drawn = engine.drawInCGContextFromBmpRep(rep, nullptr, {200, 100}, info);
   ASSERT_TRUE(drawn);
-  using rendertest::colourAt;
-  using Q = rendertest::Quadrant;
+  using testimages::colourAt;
+  using Q = testimages::Quadrant;
   const raster::ImageRef& image = drawn->image();
   if (c.leftThickness == 0) {
     EXPECT_EQ(cornerColours(image), "BBBB");
@@ -239,8 +239,8 @@ TEST(MainDraw, TranslucentBorderCoversCornersOnce) {
   info.borderOpacity = 0.5;
   auto drawn = engine.drawInCGContextFromBmpRep(rep, nullptr, {40, 40}, info);
   ASSERT_TRUE(drawn);
-  auto corner = rendertest::rgbaAt(drawn->image(), 0, 0);
-  auto strip = rendertest::rgbaAt(drawn->image(), 0, 20);
+  auto corner = testimages::rgbaAt(drawn->image(), 0, 0);
+  auto strip = testimages::rgbaAt(drawn->image(), 0, 20);
   EXPECT_NEAR(corner.r, strip.r, 0.01);
   EXPECT_NEAR(corner.b, strip.b, 0.01);
   EXPECT_GT(strip.b, 0.2);  // half covered: blue still shows
@@ -273,39 +273,13 @@ TEST(MainDraw, ExportedDepthImageFollowsTheDepthSettings) {
   EXPECT_FALSE(engine.exportedDepthImage);  // asked for depth, none given
 }
 
-// A float picture whose pixels hold NaN and infinities.
-BitmapRepRef nonFiniteFloatRep(std::int64_t width, std::int64_t height) {
-  const raster::PixelFormat format{32, 3, AlphaInfo::PremultipliedLast};
-  std::vector<float> values(std::size_t(width * height) * 4, 0.5f);
-  for (std::size_t i = 0; i < values.size(); i += 4) values[i + 3] = 1.0f;
-  values[0] = std::numeric_limits<float>::quiet_NaN();
-  values[5] = std::numeric_limits<float>::infinity();
-  values[10] = -std::numeric_limits<float>::infinity();
-  values[values.size() - 1] = std::numeric_limits<float>::quiet_NaN();
-  std::vector<std::uint8_t> bytes(values.size() * sizeof(float));
-  std::memcpy(bytes.data(), values.data(), bytes.size());
-  auto image = raster::Image::make(width, height, format, raster::ColorSpace::genericRGB(), std::move(bytes));
-  return raster::BitmapImageRep::withImage(image);
-}
-
-std::int64_t nonFiniteCount(const raster::ImageRef& image) {
-  std::int64_t count = 0;
-  const std::size_t floats = std::size_t(image->width()) * std::size_t(image->format().componentsPerPixel());
-  for (std::int64_t y = 0; y < image->height(); ++y) {
-    for (std::size_t i = 0; i < floats; ++i) {
-      float v;
-      std::memcpy(&v, image->row(y) + i * sizeof(float), sizeof(float));
-      if (!std::isfinite(v)) ++count;
-    }
-  }
-  return count;
-}
+using testimages::nonFiniteCount;
 
 TEST(MainDraw, FloatOutputHoldsOnlyFiniteValues) {
   const raster::Size targets[] = {{4, 4}, {8, 8}, {3, 2}};  // in place, enlarged, reduced
   for (raster::Size target : targets) {
     ImportedImage engine;
-    auto rep = nonFiniteFloatRep(4, 4);
+    auto rep = raster::BitmapImageRep::withImage(testimages::nonFiniteFloatImage(4, 4));
     ASSERT_TRUE(rep);
     ASSERT_GT(nonFiniteCount(rep->image()), 0);
     auto drawn = engine.drawInCGContextFromBmpRep(rep, nullptr, target, ImageModifyInfo{});

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/imported_image.h"
-#include "render_test_images.h"
+#include "engine_test_images.h"
 
 namespace velumar {
 namespace {
@@ -27,7 +27,7 @@ class ContextSetup : public ::testing::TestWithParam<SetupCase> {};
 
 TEST_P(ContextSetup, ChoosesDepthAndAlphaLayout) {
   const SetupCase& c = GetParam();
-  auto rep = rendertest::quadrantRep(4, 4, c.format);
+  auto rep = testimages::quadrantRep(4, 4, c.format);
   ASSERT_TRUE(rep) << c.name;
   ImageModifyInfo info;
   info.imageDepth = c.imageDepth;

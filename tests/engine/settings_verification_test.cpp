@@ -163,22 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
         ForceCase{"lookup table", [](ImageModifyInfo& i) { i.addLUT = true; }, true},
         ForceCase{"green curve", [](ImageModifyInfo& i) { i.addToneCurveGreen = true; }, true},
         ForceCase{"depth blur",
-                  [](ImageModifyInfo& i) {
-                    i.wantsMixWithDepthData = true;
-                    i.depthBlurBackground = 0.1;
-                  },
+                  [](ImageModifyInfo& i) { i.wantsMixWithDepthData = true, i.depthBlurBackground = 0.1; },
                   true},
         ForceCase{"depth black",
-                  [](ImageModifyInfo& i) {
-                    i.wantsMixWithDepthData = true;
-                    i.depthBlackBackground = 1;
-                  },
+                  [](ImageModifyInfo& i) { i.wantsMixWithDepthData = true, i.depthBlackBackground = 1; },
                   true},
         ForceCase{"depth export",
-                  [](ImageModifyInfo& i) {
-                    i.wantsMixWithDepthData = true;
-                    i.wantsDepthExport = true;
-                  },
+                  [](ImageModifyInfo& i) { i.wantsMixWithDepthData = true, i.wantsDepthExport = true; },
                   true},
         ForceCase{"depth alone", [](ImageModifyInfo& i) { i.wantsMixWithDepthData = true; }, false},
         ForceCase{"depth blur without depth", [](ImageModifyInfo& i) { i.depthBlurBackground = 1; }, false},
@@ -186,11 +177,7 @@ INSTANTIATE_TEST_SUITE_P(
         ForceCase{"turn flipped", [](ImageModifyInfo& i) { i.resizeScaleType = 14; }, true},
         ForceCase{"stretch and crop", [](ImageModifyInfo& i) { i.resizeScaleType = 7; }, false},
         ForceCase{"free rotation by 0", [](ImageModifyInfo& i) { i.resizeScaleType = 15; }, false},
-        ForceCase{"free rotation",
-                  [](ImageModifyInfo& i) {
-                    i.resizeScaleType = 15;
-                    i.rotationAngle = 1;
-                  },
+        ForceCase{"free rotation", [](ImageModifyInfo& i) { i.resizeScaleType = 15, i.rotationAngle = 1; },
                   true},
         ForceCase{"auto adjust", [](ImageModifyInfo& i) { i.optionAutoAdjust = true; }, true},
         ForceCase{"faces", [](ImageModifyInfo& i) { i.optionFeatures = true; }, true},
@@ -202,40 +189,18 @@ INSTANTIATE_TEST_SUITE_P(
         ForceCase{"composite", [](ImageModifyInfo& i) { i.compositeMode = 2; }, true},
         ForceCase{"depth 8-bit", [](ImageModifyInfo& i) { i.imageDepth = 1; }, true},
         ForceCase{"without alpha", [](ImageModifyInfo& i) { i.imageTransparency = 1; }, true},
-        ForceCase{"border",
-                  [](ImageModifyInfo& i) {
-                    i.addBorder = true;
-                    i.leftBorderSize = 0.5;
-                  },
-                  true},
+        ForceCase{"border", [](ImageModifyInfo& i) { i.addBorder = true, i.leftBorderSize = 0.5; }, true},
         ForceCase{"border of size 0", [](ImageModifyInfo& i) { i.addBorder = true; }, false},
         ForceCase{"border sizes without border", [](ImageModifyInfo& i) { i.topBorderSize = 4; }, false},
         ForceCase{"crop and rotate moved",
-                  [](ImageModifyInfo& i) {
-                    i.resizeScaleType = 16;
-                    i.cropCenterY = 0.4;
-                  },
-                  true},
+                  [](ImageModifyInfo& i) { i.resizeScaleType = 16, i.cropCenterY = 0.4; }, true},
         ForceCase{"crop and rotate turned",
-                  [](ImageModifyInfo& i) {
-                    i.resizeScaleType = 16;
-                    i.rotationAngle = -3;
-                  },
-                  true},
+                  [](ImageModifyInfo& i) { i.resizeScaleType = 16, i.rotationAngle = -3; }, true},
         ForceCase{"crop and rotate centred", [](ImageModifyInfo& i) { i.resizeScaleType = 16; }, false},
-        ForceCase{"crop moved",
-                  [](ImageModifyInfo& i) {
-                    i.resizeScaleType = 6;
-                    i.cropCenterX = 0.7;
-                  },
-                  true},
+        ForceCase{"crop moved", [](ImageModifyInfo& i) { i.resizeScaleType = 6, i.cropCenterX = 0.7; }, true},
         ForceCase{"crop centred", [](ImageModifyInfo& i) { i.resizeScaleType = 6; }, false},
         ForceCase{"crop with an angle",
-                  [](ImageModifyInfo& i) {
-                    i.resizeScaleType = 6;
-                    i.rotationAngle = 9;
-                  },
-                  false}),
+                  [](ImageModifyInfo& i) { i.resizeScaleType = 6, i.rotationAngle = 9; }, false}),
     testing_names::ByNameMember());
 
 TEST(ForcePipeline, KeepsTheSizesOfAnImageAlreadyResized) {

@@ -44,8 +44,6 @@ TEST_P(ResizeSizeTest, ComputesTheSidesInPixels) {
   info.modifyImageDpi = c.modifyDpi;
   info.dpi = c.dpi;
   Size s = ImportedImage::verifyResizeSizeFromPixelSize({1000, 500}, c.pointsPerPixel, info);
-  EXPECT_DOUBLE_EQ(s.width, c.expected.width) << c.name;
-  EXPECT_DOUBLE_EQ(s.height, c.expected.height) << c.name;
   // Exact, not just close: the single-precision unit constants show.
   EXPECT_EQ(s.width, c.expected.width) << c.name;
   EXPECT_EQ(s.height, c.expected.height) << c.name;
@@ -184,6 +182,9 @@ struct CropCase {
   friend void PrintTo(const CropCase& c, std::ostream* os) { *os << c.name; }
 };
 
+// 800 x 600 turned by 45 degrees spans this on each side.
+const double kTurned = 1400 * M_SQRT1_2;
+
 class CropTest : public testing::TestWithParam<CropCase> {};
 
 TEST_P(CropTest, PlacesAndClipsTheCrop) {
@@ -207,48 +208,16 @@ INSTANTIATE_TEST_SUITE_P(
     Crops, CropTest,
     testing::Values(
         CropCase{"centred crop", 6, 0.5, 0.5, 0, {400, 300}, {1000, 800}, 300, 250, {400, 300}, 6},
-        CropCase{
-            "crop clipped at the right", 6, 0.9, 0.5, 0, {400, 300}, {1000, 800}, 700, 250, {300, 300}, 6},
+        CropCase{"clipped at the right", 6, 0.9, 0.5, 0, {400, 300}, {1000, 800}, 700, 250, {300, 300}, 6},
         CropCase{"crop clipped at the origin", 6, 0.0, 0.0, 0, {400, 300}, {1000, 800}, 0, 0, {200, 150}, 6},
         CropCase{"halves round away from zero", 6, 0.5, 0.5, 0, {50, 50}, {101, 101}, 26, 26, {50, 50}, 6},
-        CropCase{
-            "crop wholly outside is the whole image", 6, 3, 3, 0, {50, 50}, {100, 100}, 0, 0, {100, 100}, 0},
-        CropCase{"crop of the whole image is no transform",
-                 6,
-                 0.5,
-                 0.5,
-                 0,
-                 {100, 100},
-                 {100, 100},
-                 0,
-                 0,
-                 {100, 100},
-                 0},
+        CropCase{"wholly outside: everything", 6, 3, 3, 0, {50, 50}, {100, 100}, 0, 0, {100, 100}, 0},
+        CropCase{"whole-image crop is none", 6, 0.5, 0.5, 0, {100, 100}, {100, 100}, 0, 0, {100, 100}, 0},
         CropCase{"crop larger than the image", 6, 0.5, 0.5, 0, {300, 300}, {100, 100}, 0, 0, {100, 100}, 0},
         CropCase{"crop and rotate by 0", 16, 0.5, 0.5, 0, {400, 200}, {800, 600}, 200, 200, {400, 200}, 16},
         CropCase{"crop and rotate by 90", 16, 0.5, 0.5, 90, {400, 200}, {800, 600}, 200, 200, {200, 400}, 16},
-        CropCase{"crop and rotate of the whole image",
-                 16,
-                 0.5,
-                 0.5,
-                 0,
-                 {800, 600},
-                 {800, 600},
-                 0,
-                 0,
-                 {800, 600},
-                 0},
-        CropCase{"crop and rotate outside",
-                 16,
-                 -2,
-                 0.5,
-                 45,
-                 {100, 100},
-                 {800, 600},
-                 0,
-                 0,
-                 {800 * M_SQRT1_2 + 600 * M_SQRT1_2, 800 * M_SQRT1_2 + 600 * M_SQRT1_2},
-                 16}),
+        CropCase{"whole-image crop and rotate", 16, 0.5, 0.5, 0, {800, 600}, {800, 600}, 0, 0, {800, 600}, 0},
+        CropCase{"rotated outside", 16, -2, 0.5, 45, {100, 100}, {800, 600}, 0, 0, {kTurned, kTurned}, 16}),
     testing_names::ByNameMember());
 
 TEST(Crop, CropAndRotateRecordsTheUnrotatedSizes) {

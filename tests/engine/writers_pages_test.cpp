@@ -217,35 +217,5 @@ TEST(WriterPDFPages, OnePagePerRepresentationAtItsPhysicalSize) {
   EXPECT_EQ(source->count(), 2u);
 }
 
-TEST(WriterPSD, LayeredAndSingleLayerDocuments) {
-  testsupport::TempDir dir;
-  struct Case {
-    std::string name;
-    std::int64_t code;
-    std::int64_t sourceType;
-    std::size_t reps;
-    bool written;
-  } cases[] = {{"layers.psd", ConversionType::PSDLayered, FileType::PNG, 2, true},
-               {"single.psd", ConversionType::PSD, FileType::PNG, 1, true},
-               {"from-psd.psd", ConversionType::PSD, FileType::PSD, 2, true}};
-  for (const Case& c : cases) {
-    ImportedImage engine;
-    engine.psdInfoArray = Array{Value(Dictionary{{"Layer Name", Value("Top")}})};
-    std::vector<BitmapRepRef> reps{quadrantRep(40, 20), quadrantRep(20, 40)};
-    reps.resize(c.reps);
-    const std::string path = dir.file(c.name);
-    EXPECT_EQ(engine.saveImage(imageOf(reps), c.code, path, c.sourceType, 1, 0, false, false, false, false),
-              c.written)
-        << c.name;
-    EXPECT_EQ(std::filesystem::exists(path), c.written) << c.name;
-    EXPECT_TRUE(engine.psdInfoArray.empty());
-    if (!c.written) continue;
-    EXPECT_EQ(engine.urlsArray, std::vector<std::string>{path});
-    auto source = imageio::ImageSource::open(path);
-    ASSERT_TRUE(source) << c.name;
-    EXPECT_EQ(source->type(), "com.adobe.photoshop-image");
-  }
-}
-
 }  // namespace
 }  // namespace velumar

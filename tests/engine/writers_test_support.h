@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/imported_image.h"
+#include "engine_test_images.h"
 #include "platform/foundation/value.h"
 #include "platform/imageio/image_source.h"
 #include "support/test_support.h"
@@ -21,39 +22,14 @@ using foundation::Array;
 using foundation::Dictionary;
 using foundation::Value;
 
-// Four opaque quadrants (memory rows top-down): red top-left, green
-// top-right, blue bottom-left, white bottom-right; size in points = pixels.
-inline BitmapRepRef quadrantRep(std::int64_t width, std::int64_t height) {
-  std::vector<std::uint8_t> pixels(std::size_t(width * height) * 4);
-  for (std::int64_t y = 0; y < height; ++y) {
-    for (std::int64_t x = 0; x < width; ++x) {
-      const bool right = x >= width / 2, bottom = y >= height / 2;
-      std::array<std::uint8_t, 4> c = !bottom ? (right ? std::array<std::uint8_t, 4>{0, 255, 0, 255}
-                                                       : std::array<std::uint8_t, 4>{255, 0, 0, 255})
-                                              : (right ? std::array<std::uint8_t, 4>{255, 255, 255, 255}
-                                                       : std::array<std::uint8_t, 4>{0, 0, 255, 255});
-      std::copy(c.begin(), c.end(), pixels.begin() + (y * width + x) * 4);
-    }
-  }
-  return raster::BitmapImageRep::withImage(raster::Image::make(
-      width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(), std::move(pixels)));
-}
+using testimages::pixelAt;
+using testimages::quadrantRep;
 
 inline raster::ImageSet imageOf(std::vector<BitmapRepRef> reps) {
   raster::ImageSet image;
   for (auto& rep : reps) image.addRepresentation(rep);
   if (!image.isEmpty()) image.setSize(image.representations().front()->size());
   return image;
-}
-
-// An RGBA 8-bit pixel of an image read back, converted to 8-bit RGBA by
-// drawing it (x from the left, y from the top).
-inline std::array<int, 4> pixelAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y) {
-  auto context = raster::BitmapContext::create(image->width(), image->height(), raster::PixelFormat::rgba8(),
-                                               raster::ColorSpace::sRGB());
-  context->drawImage(image, raster::Rect(0, 0, double(image->width()), double(image->height())));
-  const std::uint8_t* p = context->data() + std::size_t(y) * context->bytesPerRow() + std::size_t(x) * 4;
-  return {p[0], p[1], p[2], p[3]};
 }
 
 inline void expectNear(std::array<int, 4> actual, std::array<int, 4> expected, int tolerance,
