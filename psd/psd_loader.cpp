@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "platform/color/icc_profile.h"
-#include "platform/imageio/psd_matte.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/psd_matte.h"
 #include "psd/kd_psd_byte_order.h"
 
 namespace velumar {
@@ -73,7 +73,8 @@ raster::ImageRef imageFromComposite(const KDPSDBitmap& bitmap, const raster::Col
   layout.width = bitmap.width;
   layout.height = bitmap.height;
   layout.bytesPerRow = bitmap.bytesPerRow();
-  if (!imageio::psd::isMattedAgainstWhite(bitmap.pixels.data(), layout)) return imageFromBitmap(bitmap, space);
+  if (!imageio::psd::isMattedAgainstWhite(bitmap.pixels.data(), layout))
+    return imageFromBitmap(bitmap, space);
   std::vector<std::uint8_t> pixels = bitmap.pixels;
   imageio::psd::removeWhiteMatte(pixels.data(), layout);
   return raster::Image::make(bitmap.width, bitmap.height, raster::PixelFormat::rgba8(), space,

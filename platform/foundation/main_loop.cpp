@@ -10,15 +10,21 @@ namespace {
 std::atomic<MainLoop*> gLoop{nullptr};
 }
 
-void MainLoop::install(MainLoop* loop) { gLoop.store(loop); }
-MainLoop* MainLoop::installed() { return gLoop.load(); }
+void MainLoop::install(MainLoop* loop) {
+  gLoop.store(loop);
+}
+MainLoop* MainLoop::installed() {
+  return gLoop.load();
+}
 
 bool MainLoop::isMainThread() {
   MainLoop* loop = gLoop.load();
   return loop == nullptr || loop->onLoopThread();
 }
 
-void MainLoop::post(Task task) { postAfter(0, std::move(task)); }
+void MainLoop::post(Task task) {
+  postAfter(0, std::move(task));
+}
 
 void MainLoop::postAfter(double seconds, Task task) {
   MainLoop* loop = gLoop.load();
@@ -50,7 +56,9 @@ void MainLoop::runSync(const Task& task) {
 
 PlainMainLoop::PlainMainLoop() : owner_(std::this_thread::get_id()) {}
 
-bool PlainMainLoop::onLoopThread() const { return std::this_thread::get_id() == owner_; }
+bool PlainMainLoop::onLoopThread() const {
+  return std::this_thread::get_id() == owner_;
+}
 
 void PlainMainLoop::enqueue(Task task, std::chrono::steady_clock::time_point when) {
   {
@@ -83,9 +91,9 @@ int PlainMainLoop::runPending() {
 }
 
 bool PlainMainLoop::runUntil(const std::function<bool()>& done, double timeoutSeconds) {
-  auto deadline = std::chrono::steady_clock::now() +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(timeoutSeconds));
+  auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                             std::chrono::duration<double>(timeoutSeconds));
   {
     std::lock_guard lock(mutex_);
     quit_ = false;

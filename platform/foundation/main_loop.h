@@ -14,7 +14,7 @@
 namespace foundation {
 
 class MainLoop {
-public:
+ public:
   using Task = std::function<void()>;
   virtual ~MainLoop() = default;
 
@@ -33,7 +33,7 @@ public:
   // has run it. With no loop installed, runs inline.
   static void runSync(const Task& task);
 
-protected:
+ protected:
   virtual bool onLoopThread() const = 0;
   virtual void enqueue(Task task, std::chrono::steady_clock::time_point when) = 0;
 };
@@ -41,7 +41,7 @@ protected:
 // A plain loop owned by the thread that creates it. Tasks run only while
 // that thread calls one of the run functions.
 class PlainMainLoop : public MainLoop {
-public:
+ public:
   PlainMainLoop();
 
   // Runs every task that is due now; returns how many ran.
@@ -51,11 +51,11 @@ public:
   bool runUntil(const std::function<bool()>& done, double timeoutSeconds);
   void quit();
 
-protected:
+ protected:
   bool onLoopThread() const override;
   void enqueue(Task task, std::chrono::steady_clock::time_point when) override;
 
-private:
+ private:
   struct Timed {
     std::chrono::steady_clock::time_point when;
     std::uint64_t order;

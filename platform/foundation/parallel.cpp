@@ -24,6 +24,8 @@ void parallelFor(std::int64_t first, std::int64_t last, const std::function<void
   });
 }
 
-int hardwareConcurrency() { return tbb::info::default_concurrency(); }
+int hardwareConcurrency() {
+  return tbb::info::default_concurrency();
+}
 
 }  // namespace foundation

@@ -57,17 +57,23 @@ bool Dictionary::operator==(const Dictionary& other) const {
 
 std::optional<double> Value::toDouble() const {
   switch (type()) {
-    case Type::Bool: return std::get<bool>(v_) ? 1.0 : 0.0;
-    case Type::Integer: return double(std::get<std::int64_t>(v_));
-    case Type::Real: return std::get<double>(v_);
-    default: return std::nullopt;
+    case Type::Bool:
+      return std::get<bool>(v_) ? 1.0 : 0.0;
+    case Type::Integer:
+      return double(std::get<std::int64_t>(v_));
+    case Type::Real:
+      return std::get<double>(v_);
+    default:
+      return std::nullopt;
   }
 }
 
 std::optional<std::int64_t> Value::toInt() const {
   switch (type()) {
-    case Type::Bool: return std::get<bool>(v_) ? 1 : 0;
-    case Type::Integer: return std::get<std::int64_t>(v_);
+    case Type::Bool:
+      return std::get<bool>(v_) ? 1 : 0;
+    case Type::Integer:
+      return std::get<std::int64_t>(v_);
     case Type::Real: {
       double d = std::get<double>(v_);
       if (!(d == d)) return std::int64_t(0);
@@ -75,16 +81,21 @@ std::optional<std::int64_t> Value::toInt() const {
       if (d <= -9.2e18) return INT64_MIN;
       return std::int64_t(d);
     }
-    default: return std::nullopt;
+    default:
+      return std::nullopt;
   }
 }
 
 std::optional<bool> Value::toBool() const {
   switch (type()) {
-    case Type::Bool: return std::get<bool>(v_);
-    case Type::Integer: return std::get<std::int64_t>(v_) != 0;
-    case Type::Real: return std::get<double>(v_) != 0.0;
-    default: return std::nullopt;
+    case Type::Bool:
+      return std::get<bool>(v_);
+    case Type::Integer:
+      return std::get<std::int64_t>(v_) != 0;
+    case Type::Real:
+      return std::get<double>(v_) != 0.0;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -129,20 +140,29 @@ const Value* Value::get(std::initializer_list<std::string_view> path) const {
 bool Value::operator==(const Value& other) const {
   if (type() != other.type()) return false;
   switch (type()) {
-    case Type::Array: return *asArray() == *other.asArray();
-    case Type::Dictionary: return *asDictionary() == *other.asDictionary();
-    default: return v_ == other.v_;
+    case Type::Array:
+      return *asArray() == *other.asArray();
+    case Type::Dictionary:
+      return *asDictionary() == *other.asDictionary();
+    default:
+      return v_ == other.v_;
   }
 }
 
 std::string Value::debugString() const {
   switch (type()) {
-    case Type::Null: return "null";
-    case Type::Bool: return std::get<bool>(v_) ? "true" : "false";
-    case Type::Integer: return fmt::format("{}", std::get<std::int64_t>(v_));
-    case Type::Real: return fmt::format("{}", std::get<double>(v_));
-    case Type::String: return fmt::format("\"{}\"", std::get<std::string>(v_));
-    case Type::Data: return fmt::format("<{} bytes>", asData()->size());
+    case Type::Null:
+      return "null";
+    case Type::Bool:
+      return std::get<bool>(v_) ? "true" : "false";
+    case Type::Integer:
+      return fmt::format("{}", std::get<std::int64_t>(v_));
+    case Type::Real:
+      return fmt::format("{}", std::get<double>(v_));
+    case Type::String:
+      return fmt::format("\"{}\"", std::get<std::string>(v_));
+    case Type::Data:
+      return fmt::format("<{} bytes>", asData()->size());
     case Type::Date:
       return fmt::format("{:%Y-%m-%dT%H:%M:%SZ}",
                          std::chrono::time_point_cast<std::chrono::seconds>(std::get<foundation::Date>(v_)));

@@ -25,7 +25,7 @@ using Array = std::vector<Value>;
 // An insertion-ordered dictionary with string keys. Lookups are linear, which
 // is fast for the small dictionaries property lists hold.
 class Dictionary {
-public:
+ public:
   using Entry = std::pair<std::string, Value>;
 
   Dictionary() = default;
@@ -48,12 +48,12 @@ public:
 
   bool operator==(const Dictionary& other) const;
 
-private:
+ private:
   std::vector<Entry> entries_;
 };
 
 class Value {
-public:
+ public:
   enum class Type { Null, Bool, Integer, Real, String, Data, Date, Array, Dictionary };
 
   Value() = default;
@@ -119,7 +119,7 @@ public:
   // A short human-readable rendering for logs and test failures.
   std::string debugString() const;
 
-private:
+ private:
   // Arrays and dictionaries are shared and copied on write, so copying a
   // large property dictionary is cheap.
   using Storage = std::variant<std::monostate, bool, std::int64_t, double, std::string, foundation::Data,

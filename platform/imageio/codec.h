@@ -19,7 +19,7 @@ namespace imageio {
 
 // One opened file.
 class Decoder {
-public:
+ public:
   virtual ~Decoder() = default;
   virtual std::size_t count() const = 0;
   virtual foundation::Value properties(std::size_t index) = 0;

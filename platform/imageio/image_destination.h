@@ -28,7 +28,7 @@ struct Frame {
 };
 
 class ImageDestination {
-public:
+ public:
   // nullptr when no encoder writes the type (e.g. "public.jpeg").
   // expectedCount is how many images will be added.
   static std::unique_ptr<ImageDestination> create(const std::string& path, const std::string& type,
@@ -46,7 +46,7 @@ public:
   const std::string& path() const { return path_; }
   const std::string& type() const { return type_; }
 
-private:
+ private:
   ImageDestination() = default;
   std::string path_;
   std::string type_;

@@ -30,7 +30,7 @@ struct DecodeOptions {
 class Decoder;
 
 class ImageSource {
-public:
+ public:
   // nullptr when no decoder reads the file. pixelLimit bounds every decode.
   static std::shared_ptr<ImageSource> open(const std::string& path,
                                            std::int64_t pixelLimit = kDefaultPixelLimit);
@@ -52,7 +52,7 @@ public:
   // The disparity/depth map of image 0, when the file has one.
   std::optional<DepthData> depthData() const;
 
-private:
+ private:
   ImageSource() = default;
   std::string path_;
   std::string type_;

@@ -24,7 +24,7 @@ class ColorSpace;
 using ColorSpaceRef = std::shared_ptr<const ColorSpace>;
 
 class ColorSpace {
-public:
+ public:
   // nullptr when the profile is null or of an unusable model.
   static ColorSpaceRef withProfile(color::ProfileRef profile);
   static ColorSpaceRef named(color::NamedProfile which);
@@ -44,7 +44,7 @@ public:
   ColorSpace(ColorModel model, color::ProfileRef profile, std::string name)
       : model_(model), profile_(std::move(profile)), name_(std::move(name)) {}
 
-private:
+ private:
   ColorModel model_;
   color::ProfileRef profile_;
   std::string name_;

@@ -17,7 +17,7 @@ class Image;
 using ImageRef = std::shared_ptr<const Image>;
 
 class Image {
-public:
+ public:
   // Takes the pixels; rows are bytesPerRow apart (at least width *
   // bytesPerPixel). nullptr when the sizes are inconsistent, the buffer is
   // too small, or the format does not fit the colour space's model.
@@ -41,7 +41,7 @@ public:
   // (nullptr when the models differ).
   ImageRef retagged(ColorSpaceRef space) const;
 
-private:
+ private:
   Image() = default;
   std::int64_t width_ = 0, height_ = 0;
   PixelFormat format_;

@@ -8,7 +8,9 @@
 
 namespace raster::nonseparable {
 
-inline float lum(const float* c) { return 0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2]; }
+inline float lum(const float* c) {
+  return 0.3f * c[0] + 0.59f * c[1] + 0.11f * c[2];
+}
 
 inline void clipColor(float* c) {
   const float l = lum(c);
@@ -28,7 +30,9 @@ inline void setLum(float* c, float l) {
   clipColor(c);
 }
 
-inline float sat(const float* c) { return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]}); }
+inline float sat(const float* c) {
+  return std::max({c[0], c[1], c[2]}) - std::min({c[0], c[1], c[2]});
+}
 
 inline void setSat(float* c, float s) {
   int maxI = 0, minI = 0;

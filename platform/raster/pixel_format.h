@@ -10,11 +10,11 @@ enum class AlphaInfo : int {
   None = 0,
   PremultipliedLast,
   PremultipliedFirst,
-  Last,             // straight (non-premultiplied) alpha after colour
-  First,            // straight alpha before colour
-  NoneSkipLast,     // a padding component after colour
-  NoneSkipFirst,    // a padding component before colour
-  Only,             // alpha only, no colour
+  Last,           // straight (non-premultiplied) alpha after colour
+  First,          // straight alpha before colour
+  NoneSkipLast,   // a padding component after colour
+  NoneSkipFirst,  // a padding component before colour
+  Only,           // alpha only, no colour
 };
 
 // Components are stored in the machine's native order for 16-bit and float
