@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 
 namespace velumar {
@@ -84,6 +85,15 @@ raster::ImageRef finiteFloatImage(const raster::ImageRef& image) {
   raster::ImageRef clean = raster::Image::make(image->width(), image->height(), image->format(),
                                                image->colorSpace(), std::move(pixels), bytesPerRow);
   return clean ? clean : image;
+}
+
+void keepContextPixelsFinite(raster::BitmapContext& context, const char* stage) {
+  if (!context.format().isFloat()) return;
+  const std::size_t floatsPerRow =
+      std::size_t(context.width()) * std::size_t(context.format().componentsPerPixel());
+  const std::int64_t replaced =
+      replaceNonFiniteFloats(context.mutableData(), context.height(), context.bytesPerRow(), floatsPerRow);
+  if (replaced > 0) foundation::log("{}: {} non-finite float components replaced", stage, replaced);
 }
 
 }  // namespace velumar

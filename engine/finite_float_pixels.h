@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/raster/bitmap_context.h"
 #include "platform/raster/image.h"
 
 namespace velumar {
@@ -15,6 +16,10 @@ namespace velumar {
 // hold floatsPerRow floats each. Answers how many were replaced.
 std::int64_t replaceNonFiniteFloats(std::uint8_t* pixels, std::int64_t rows, std::size_t bytesPerRow,
                                     std::size_t floatsPerRow);
+
+// Cleans a float context in place before its image is taken (no-op for
+// other formats); logs how many components were replaced, naming the stage.
+void keepContextPixelsFinite(raster::BitmapContext& context, const char* stage);
 
 // image itself when it is not float or all its components are finite, else
 // a cleaned copy (nullptr only for nullptr).

@@ -5,7 +5,6 @@
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
-#include "platform/foundation/log.h"
 
 namespace velumar {
 
@@ -84,13 +83,7 @@ raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* 
 
   // Filters in float can leave NaN or infinite components; writers and the
   // merges need finite ones.
-  if (context->format().isFloat()) {
-    const std::size_t floatsPerRow =
-        std::size_t(context->width()) * std::size_t(context->format().componentsPerPixel());
-    const std::int64_t replaced = replaceNonFiniteFloats(context->mutableData(), context->height(),
-                                                         context->bytesPerRow(), floatsPerRow);
-    if (replaced > 0) foundation::log("colour conversion: {} non-finite float components replaced", replaced);
-  }
+  keepContextPixelsFinite(*context, "colour conversion");
   return context->makeImage();
 }
 

@@ -6,7 +6,6 @@
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
-#include "platform/foundation/log.h"
 
 namespace velumar {
 
@@ -43,15 +42,6 @@ bool fitsInPlace(const raster::BitmapImageRep& rep, const ImportedImage::BitmapC
       ImportedImage::kBitmapInfoAlphaMask | ImportedImage::kBitmapInfoFloatComponents;
   if (((bitmapInfoOf(rep.pixelFormat()) ^ setup.bitmapInfo) & layoutBits) != 0) return false;
   return std::uint64_t(rep.bitsPerSample()) == setup.bitsPerComponent;
-}
-
-void keepFloatPixelsFinite(raster::BitmapContext& context) {
-  if (!context.format().isFloat()) return;
-  const std::size_t floatsPerRow =
-      std::size_t(context.width()) * std::size_t(context.format().componentsPerPixel());
-  const std::int64_t replaced =
-      replaceNonFiniteFloats(context.mutableData(), context.height(), context.bytesPerRow(), floatsPerRow);
-  if (replaced > 0) foundation::log("render: {} non-finite float components replaced", replaced);
 }
 
 }  // namespace
@@ -180,7 +170,7 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   }
   drawTextAndImageWithContext(cg, info);
 
-  keepFloatPixelsFinite(*cg);
+  keepContextPixelsFinite(*cg, "render");
   raster::ImageRef drawn = cg->makeImage();
   context.reset();
   if (!drawn) {
