@@ -235,6 +235,13 @@ class ImportedImage {
   static void addBorderWithCGContext(raster::BitmapContext* context, bool preserveBorderRatio,
                                      double topMargin, double bottomMargin, double leftMargin,
                                      double rightMargin, double borderOpacity, const raster::Color& color);
+  // The settings' composite over the pending image (unfiltered is the
+  // image before the filter slots, for composite type 0).
+  void compositeWithContext(raster::BitmapContext* context, const raster::ImageRef& unfiltered,
+                            const ImageModifyInfo& info);
+  // The settings' border, then the text, date and image watermarks: the
+  // last stages of every draw.
+  void addBorderAndWatermarksWithContext(raster::BitmapContext* context, const ImageModifyInfo& info);
 
   // ---- Stages of later issues (imported_image_stage_stubs.cpp) -----------------
   // Watermarks: draws the text, date and image watermarks into context.

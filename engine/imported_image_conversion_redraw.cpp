@@ -63,23 +63,13 @@ raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* 
     return nullptr;
   }
 
-  if (info.compositeMode != 0)
-    filters.compositeFilterWithCGContext(context, unfiltered, compositeCIInputImage, compositeImageOpacity,
-                                         compositeImageSize, compositeImageOrigin(), info.compositeModeType,
-                                         info.compositeMode);
+  compositeWithContext(context, unfiltered, info);
   filters.drawCIImageWithCGContext(context, info.compositeMode != 0);
   filters.framingFacesWithContext(context, filters.facesRectArray());
   filters.resetCIContext();
   unfiltered.reset();
 
-  if (info.addBorder && (info.topBorderSize > 0 || info.bottomBorderSize > 0 || info.leftBorderSize > 0 ||
-                         info.rightBorderSize > 0)) {
-    addBorderWithCGContext(context, info.preserveBorderRatio, info.topBorderSize, info.bottomBorderSize,
-                           info.leftBorderSize, info.rightBorderSize, info.borderOpacity,
-                           raster::Color::calibratedRGB(info.borderColorR, info.borderColorG,
-                                                        info.borderColorB, info.borderColorA));
-  }
-  drawTextAndImageWithContext(context, info);
+  addBorderAndWatermarksWithContext(context, info);
 
   // Filters in float can leave NaN or infinite components; writers and the
   // merges need finite ones.

@@ -150,10 +150,7 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
     return nullptr;
   }
 
-  if (info.compositeMode != 0)
-    filters.compositeFilterWithCGContext(cg, unfiltered, compositeCIInputImage, compositeImageOpacity,
-                                         compositeImageSize, compositeImageOrigin(), info.compositeModeType,
-                                         info.compositeMode);
+  compositeWithContext(cg, unfiltered, info);
   if (info.wantsMixWithDepthData && !info.wantsDepthBeforeCompositing) applyDepth();
 
   filters.drawCIImageWithCGContext(cg, info.compositeMode != 0);
@@ -161,14 +158,7 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   filters.resetCIContext();
   unfiltered.reset();
 
-  if (info.addBorder && (info.topBorderSize > 0 || info.bottomBorderSize > 0 || info.leftBorderSize > 0 ||
-                         info.rightBorderSize > 0)) {
-    addBorderWithCGContext(cg, info.preserveBorderRatio, info.topBorderSize, info.bottomBorderSize,
-                           info.leftBorderSize, info.rightBorderSize, info.borderOpacity,
-                           raster::Color::calibratedRGB(info.borderColorR, info.borderColorG,
-                                                        info.borderColorB, info.borderColorA));
-  }
-  drawTextAndImageWithContext(cg, info);
+  addBorderAndWatermarksWithContext(cg, info);
 
   keepContextPixelsFinite(*cg, "render");
   raster::ImageRef drawn = cg->makeImage();

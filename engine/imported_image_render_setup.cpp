@@ -6,6 +6,8 @@
 
 #include "engine/imported_image.h"
 
+#include "filters/cifiltering.h"
+
 namespace velumar {
 
 namespace {
@@ -187,6 +189,26 @@ void ImportedImage::addBorderWithCGContext(raster::BitmapContext* context, bool 
   context->fillRects({raster::Rect(0, 0, left, height), raster::Rect(0, height - top, width, top),
                       raster::Rect(width - right, 0, right, height), raster::Rect(0, 0, width, bottom)});
   context->restoreGState();
+}
+
+void ImportedImage::compositeWithContext(raster::BitmapContext* context, const raster::ImageRef& unfiltered,
+                                         const ImageModifyInfo& info) {
+  if (info.compositeMode == 0) return;
+  ciPhotoFilters->compositeFilterWithCGContext(
+      context, unfiltered, compositeCIInputImage, compositeImageOpacity, compositeImageSize,
+      compositeImageOrigin(), info.compositeModeType, info.compositeMode);
+}
+
+void ImportedImage::addBorderAndWatermarksWithContext(raster::BitmapContext* context,
+                                                      const ImageModifyInfo& info) {
+  if (info.addBorder && (info.topBorderSize > 0 || info.bottomBorderSize > 0 || info.leftBorderSize > 0 ||
+                         info.rightBorderSize > 0)) {
+    addBorderWithCGContext(context, info.preserveBorderRatio, info.topBorderSize, info.bottomBorderSize,
+                           info.leftBorderSize, info.rightBorderSize, info.borderOpacity,
+                           raster::Color::calibratedRGB(info.borderColorR, info.borderColorG,
+                                                        info.borderColorB, info.borderColorA));
+  }
+  drawTextAndImageWithContext(context, info);
 }
 
 }  // namespace velumar
