@@ -125,6 +125,7 @@ INSTANTIATE_TEST_SUITE_P(
         FitCase{"longer side, landscape", 5, 0, {500, 9999}, {1000, 500}, {500, 250}, 5},
         FitCase{"longer side, portrait", 5, 0, {123, 500}, {500, 1000}, {250, 500}, 5},
         FitCase{"longer side may enlarge", 5, 0, {2000, 1}, {1000, 500}, {2000, 1000}, 5},
+        FitCase{"longer side of a square source is its width", 5, 0, {300, 200}, {1000, 1000}, {300, 300}, 5},
         FitCase{"turn by 90 swaps", 10, 0, {800, 600}, {800, 600}, {600, 800}, 10},
         FitCase{"turn by 270 swaps", 11, 0, {800, 600}, {800, 600}, {600, 800}, 11},
         FitCase{"turn by 180 keeps", 12, 0, {800, 600}, {800, 600}, {800, 600}, 12},
