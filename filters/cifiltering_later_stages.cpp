@@ -15,9 +15,6 @@ ci::ImageRef CIFiltering::tinyPlanetFilterWithCIImage(const ci::ImageRef& image,
   return image;
 }
 
-void CIFiltering::concat3FiltersWithCGContext(raster::BitmapContext*, std::int64_t, std::int64_t,
-                                              std::int64_t) {}
-
 void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
 
 void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,
