@@ -25,5 +25,8 @@ const BuiltinFilterTable& builtinFilters();
 void addGeometryFilters(BuiltinFilterTable& table);
 void addColorFilters(BuiltinFilterTable& table);
 void addCompositingFilters(BuiltinFilterTable& table);
+void addBlendFilters(BuiltinFilterTable& table);
+void addGeneratorFilters(BuiltinFilterTable& table);
+void addBlurFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

@@ -46,6 +46,9 @@ const BuiltinFilterTable& builtinFilters() {
     addGeometryFilters(t);
     addColorFilters(t);
     addCompositingFilters(t);
+    addBlendFilters(t);
+    addGeneratorFilters(t);
+    addBlurFilters(t);
     return t;
   }();
   return table;
