@@ -30,5 +30,8 @@ void addTemperatureFilters(BuiltinFilterTable& table);
 void addHighlightShadowFilters(BuiltinFilterTable& table);
 void addColorLookFilters(BuiltinFilterTable& table);
 void addPhotoEffectFilters(BuiltinFilterTable& table);
+void addBlendFilters(BuiltinFilterTable& table);
+void addGeneratorFilters(BuiltinFilterTable& table);
+void addBlurFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

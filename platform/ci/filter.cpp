@@ -51,6 +51,9 @@ const BuiltinFilterTable& builtinFilters() {
     addHighlightShadowFilters(t);
     addColorLookFilters(t);
     addPhotoEffectFilters(t);
+    addBlendFilters(t);
+    addGeneratorFilters(t);
+    addBlurFilters(t);
     return t;
   }();
   return table;
