@@ -31,16 +31,8 @@ class RecordingControls : public PresetControlsTarget {
 class PresetCatalogueTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome_ = old;
-    setenv("XDG_DATA_HOME", home_.path().c_str(), 1);
     presets_test::writeBuiltInFixtures(builtIns());
     engine_ = presets_test::engineWithInstalledProfiles();
-  }
-  void TearDown() override {
-    if (oldDataHome_)
-      setenv("XDG_DATA_HOME", oldDataHome_->c_str(), 1);
-    else
-      unsetenv("XDG_DATA_HOME");
   }
 
   std::string builtIns() const { return home_.file("builtin"); }
@@ -70,7 +62,7 @@ class PresetCatalogueTest : public ::testing::Test {
   }
 
   testsupport::TempDir home_;
-  std::optional<std::string> oldDataHome_;
+  presets_test::ScopedDataHome dataHome_{home_.path().string()};
   std::unique_ptr<ImportedImage> engine_;
   ConverterState state_;
   RecordingControls controls_;

@@ -1,5 +1,6 @@
 #include "presets/presets_test_support.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "engine/profile.h"
@@ -17,6 +18,18 @@ std::unique_ptr<velumar::ImportedImage> engineWithInstalledProfiles() {
   engine->profilesGray = Profile::arrayOfAllProfilesWithSpace(color::fourCC("GRAY"));
   engine->profilesCMYK = Profile::arrayOfAllProfilesWithSpace(color::fourCC("CMYK"));
   return engine;
+}
+
+ScopedDataHome::ScopedDataHome(const std::string& folder) {
+  if (const char* value = std::getenv("XDG_DATA_HOME")) previous_ = value;
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+}
+
+ScopedDataHome::~ScopedDataHome() {
+  if (previous_)
+    setenv("XDG_DATA_HOME", previous_->c_str(), 1);
+  else
+    unsetenv("XDG_DATA_HOME");
 }
 
 bool writePreset(const std::string& path, const foundation::Dictionary& dictionary) {

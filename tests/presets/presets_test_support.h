@@ -3,6 +3,7 @@
 // and preset files written through our own writer.
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/image_info.h"
@@ -14,6 +15,19 @@ namespace presets_test {
 // An engine whose profile lists hold the installed profiles, as the
 // converter sets them up.
 std::unique_ptr<velumar::ImportedImage> engineWithInstalledProfiles();
+
+// Points XDG_DATA_HOME at folder while it lives, so the application-support
+// folders land there.
+class ScopedDataHome {
+ public:
+  explicit ScopedDataHome(const std::string& folder);
+  ~ScopedDataHome();
+  ScopedDataHome(const ScopedDataHome&) = delete;
+  ScopedDataHome& operator=(const ScopedDataHome&) = delete;
+
+ private:
+  std::optional<std::string> previous_;
+};
 
 // Writes dictionary as an XML property list at path; false on failure.
 bool writePreset(const std::string& path, const foundation::Dictionary& dictionary);
