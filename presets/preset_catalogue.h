@@ -16,8 +16,8 @@
 #include "engine/image_info.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/value.h"
-#include "presets/converter_state_stand_in.h"
 #include "presets/preset_menus.h"
+#include "session/converter_state.h"
 
 namespace velumar {
 

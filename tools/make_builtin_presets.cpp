@@ -11,6 +11,7 @@
 #include "platform/foundation/property_list.h"
 #include "presets/preset_catalogue.h"
 #include "presets/preset_file.h"
+#include "session/rename_info.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ std::shared_ptr<ImageInfo> sharedValues() {
   auto preset = std::make_shared<ImageInfo>();
   preset->canDeletePreset = false;
   preset->presetSavingMethod = -2;
-  preset->presetSavingPath = "Click to select...";
+  preset->presetSavingPath = velumar::kOutputFolderPlaceholder;
   preset->filterValues = foundation::Array(velumar::kFilterValueCount, foundation::Value(""));
   for (auto* curve : {&preset->toneCurvePoints, &preset->toneCurvePointsRed, &preset->toneCurvePointsGreen,
                       &preset->toneCurvePointsBlue})
