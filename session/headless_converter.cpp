@@ -56,7 +56,9 @@ void HeadlessConverter::removePresetsButtonFromViewMultipleFiles(bool multipleFi
   record(multipleFiles ? "removePresetsButton multiple" : "removePresetsButton single");
 }
 
-void HeadlessConverter::addPresetsButtonFromView() { record("addPresetsButton"); }
+void HeadlessConverter::addPresetsButtonFromView() {
+  record("addPresetsButton");
+}
 
 void HeadlessConverter::startProgressBar() {
   state_.progressBar.start(true);
@@ -77,9 +79,15 @@ void HeadlessConverter::openImageViewWithImage(const std::shared_ptr<const raste
   if (image && state_.openPreviewFromThread) record("livePreview");
 }
 
-void HeadlessConverter::activateAppWindow() { record("activateAppWindow"); }
-void HeadlessConverter::verifyVisibleWindows() { record("verifyVisibleWindows"); }
-void HeadlessConverter::restoreVisibleWindows() { record("restoreVisibleWindows"); }
+void HeadlessConverter::activateAppWindow() {
+  record("activateAppWindow");
+}
+void HeadlessConverter::verifyVisibleWindows() {
+  record("verifyVisibleWindows");
+}
+void HeadlessConverter::restoreVisibleWindows() {
+  record("restoreVisibleWindows");
+}
 
 void HeadlessConverter::closeAllPopoversOnlyAlpha(bool onlyAlpha) {
   record(onlyAlpha ? "closeAllPopovers onlyAlpha" : "closeAllPopovers");
@@ -98,6 +106,32 @@ std::optional<std::string> HeadlessConverter::chooseDestinationFolder(const Fold
   return answer;
 }
 
-void HeadlessConverter::hideApplication() { record("hideApplication"); }
+void HeadlessConverter::hideApplication() {
+  record("hideApplication");
+}
+
+}  // namespace velumar
+
+namespace velumar {
+
+void HeadlessConverter::setPreviewFiles(std::optional<std::string> shown, std::vector<std::string> listed) {
+  std::lock_guard guard(lock_);
+  previewShown_ = std::move(shown);
+  previewListed_ = std::move(listed);
+}
+
+void HeadlessConverter::setPreviewCanAcceptImages(bool accept) {
+  record(accept ? "previewAcceptsImages" : "previewRefusesImages");
+}
+
+std::optional<std::string> HeadlessConverter::previewShownFile() {
+  std::lock_guard guard(lock_);
+  return previewShown_;
+}
+
+std::vector<std::string> HeadlessConverter::previewListedFiles() {
+  std::lock_guard guard(lock_);
+  return previewListed_;
+}
 
 }  // namespace velumar

@@ -26,6 +26,9 @@ class HeadlessConverter : public ProcessingView {
   // no scripted answer left the chooser is cancelled.
   void scriptFolderChoice(std::optional<std::string> answer);
 
+  // What the preview shows and lists.
+  void setPreviewFiles(std::optional<std::string> shown, std::vector<std::string> listed);
+
   // The steps recorded so far, and forgetting them.
   std::vector<std::string> steps() const;
   void clearSteps();
@@ -49,6 +52,9 @@ class HeadlessConverter : public ProcessingView {
   void showAlertSheet(const std::string& message, const std::string& informativeText) override;
   std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) override;
   void hideApplication() override;
+  void setPreviewCanAcceptImages(bool accept) override;
+  std::optional<std::string> previewShownFile() override;
+  std::vector<std::string> previewListedFiles() override;
 
  protected:
   void record(const std::string& step);
@@ -61,6 +67,8 @@ class HeadlessConverter : public ProcessingView {
   RenameInfo renameInfo_;
   std::deque<std::optional<std::string>> folderChoices_;
   std::vector<std::string> steps_;
+  std::optional<std::string> previewShown_;
+  std::vector<std::string> previewListed_;
 };
 
 }  // namespace velumar

@@ -15,7 +15,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool isSet(const std::string& text, const char* placeholder) { return !text.empty() && text != placeholder; }
+bool isSet(const std::string& text, const char* placeholder) {
+  return !text.empty() && text != placeholder;
+}
 
 // Base and extension of a name; a leading dot belongs to the base.
 std::pair<std::string, std::string> splitExtension(const std::string& fileName) {
@@ -31,8 +33,9 @@ std::string withExtension(const std::string& stem, const std::string& extension)
 }  // namespace
 
 std::optional<std::string> verifyPathExtension(std::int64_t conversionCode) {
-  static constexpr std::array<const char*, 15> kExtensions = {
-      "jpg", "png", "bmp", "tiff", "pdf", "icns", "gif", "tiff", "tiff", "png", "png", "png", "psd", "psd", "heif"};
+  static constexpr std::array<const char*, 15> kExtensions = {"jpg",  "png", "bmp",  "tiff", "pdf",
+                                                              "icns", "gif", "tiff", "tiff", "png",
+                                                              "png",  "png", "psd",  "psd",  "heif"};
   if (conversionCode < 0 || conversionCode >= std::int64_t(kExtensions.size())) return std::nullopt;
   return kExtensions[std::size_t(conversionCode)];
 }
@@ -57,7 +60,8 @@ std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const Re
                                            const std::function<std::string()>& dateText) {
   const auto [base, extension] = splitExtension(fileName);
   std::optional<std::string> newName;
-  if (renameInfo.nameTextFieldEnabled && isSet(values.nameString, kNamePlaceholder)) newName = values.nameString;
+  if (renameInfo.nameTextFieldEnabled && isSet(values.nameString, kNamePlaceholder))
+    newName = values.nameString;
   std::optional<std::string> prefixed;
   if (renameInfo.prefixTextFieldEnabled && isSet(values.prefixString, kPrefixPlaceholder))
     prefixed = values.prefixString + newName.value_or(base);
@@ -67,7 +71,8 @@ std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const Re
   const std::string stem = suffixed.value_or(prefixed.value_or(newName.value_or(base)));
   std::string result = withExtension(stem, extension);
 
-  if (renameInfo.numberPopUpIndex >= 1 && renameInfo.initialNumberTextFieldEnabled && values.initialNumber >= 0) {
+  if (renameInfo.numberPopUpIndex >= 1 && renameInfo.initialNumberTextFieldEnabled &&
+      values.initialNumber >= 0) {
     const std::int64_t zeros = renameInfo.zerosTextFieldEnabled ? values.zerosNumber : 0;
     if (renameInfo.numberPopUpIndex == 1)
       result = verifyLeadingZerosForString(result, number, true, zeros);
@@ -90,14 +95,16 @@ std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const Re
 }
 
 std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const RenameInfo& renameInfo,
-                                           const SessionInfo& session, const std::optional<std::string>& datePath) {
+                                           const SessionInfo& session,
+                                           const std::optional<std::string>& datePath) {
   std::optional<std::string> source = datePath;
   if (!source) {
     if (std::optional<SourceFile> processed = session.processedURL()) source = processed->path;
   }
-  return modifyImagePrefixNameAndSuffix(fileName, renameInfo, session.renameValues(), session.numberCount, [&] {
-    return source ? ImportedImage::stringDateWithURL(*source) : ImportedImage::genericDateString();
-  });
+  return modifyImagePrefixNameAndSuffix(
+      fileName, renameInfo, session.renameValues(), session.numberCount, [&] {
+        return source ? ImportedImage::stringDateWithURL(*source) : ImportedImage::genericDateString();
+      });
 }
 
 std::string singleComponentFileName(const std::string& name, const std::string& fallback) {
@@ -109,6 +116,13 @@ std::string singleComponentFileName(const std::string& name, const std::string& 
   }
   if (cleaned.empty() || cleaned == "." || cleaned == "..") return fallback;
   return cleaned;
+}
+
+std::string renamedFileName(const std::string& ownName, const SessionInfo& session,
+                            const std::optional<std::string>& datePath) {
+  const std::string renamed =
+      modifyImagePrefixNameAndSuffix(ownName, session.renameInfo(), session, datePath);
+  return singleComponentFileName(renamed, singleComponentFileName(ownName, "untitled"));
 }
 
 std::string updateStringForExample(ProcessingView& view, const std::string& fileName) {

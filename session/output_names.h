@@ -46,6 +46,11 @@ std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const Re
 // dropped; a name left empty, "." or ".." becomes fallback.
 std::string singleComponentFileName(const std::string& name, const std::string& fallback);
 
+// ownName through the session's rename rule, made one path component; a
+// name left unusable falls back to ownName.
+std::string renamedFileName(const std::string& ownName, const SessionInfo& session,
+                            const std::optional<std::string>& datePath = std::nullopt);
+
 // The example output name for fileName: the selected format's extension,
 // the controls' rename switches and values, the initial number and today.
 // Main thread.

@@ -61,8 +61,7 @@ std::string ProcessingSession::createPathFileForSession(const SessionInfo& sessi
 
   const std::string ownName = conversionCode >= 0 ? updateFileNameForURL(source.path, conversionCode)
                                                   : fs::path(source.path).filename().string();
-  const std::string renamed = modifyImagePrefixNameAndSuffix(ownName, session.renameInfo(), session);
-  const std::string name = singleComponentFileName(renamed, singleComponentFileName(ownName, "untitled"));
+  const std::string name = renamedFileName(ownName, session);
 
   const std::string outputFolder = session.parentDirectory().value_or("");
   if (source.parentPath && session.maintainHierarchy) {
@@ -72,6 +71,8 @@ std::string ProcessingSession::createPathFileForSession(const SessionInfo& sessi
   return joinPath(outputFolder, name);
 }
 
-std::string ProcessingSession::verifyPathName(const std::string& path) { return foundation::freeName(path); }
+std::string ProcessingSession::verifyPathName(const std::string& path) {
+  return foundation::freeName(path);
+}
 
 }  // namespace velumar

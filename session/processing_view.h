@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/image_modify_info.h"
 #include "platform/raster/image_set.h"
@@ -57,6 +58,13 @@ class ProcessingView {
   // Asks for a destination folder; nothing when the user cancels.
   virtual std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) = 0;
   virtual void hideApplication() = 0;
+
+  // ---- The preview window, as far as a session uses it ----------------------
+  // Whether the preview takes new images (not while a session runs).
+  virtual void setPreviewCanAcceptImages(bool accept) = 0;
+  // The file the preview shows now, and the files of its list in order.
+  virtual std::optional<std::string> previewShownFile() = 0;
+  virtual std::vector<std::string> previewListedFiles() = 0;
 };
 
 }  // namespace velumar

@@ -6,7 +6,9 @@
 
 namespace velumar {
 
-void runOnMainQueueSync(const std::function<void()>& work) { foundation::MainLoop::runSync(work); }
+void runOnMainQueueSync(const std::function<void()>& work) {
+  foundation::MainLoop::runSync(work);
+}
 
 namespace {
 template <typename T>
@@ -30,11 +32,15 @@ void SessionInfo::setCurrentSession(std::shared_ptr<ProcessingSession> session) 
   std::lock_guard guard(lock_);
   previous = std::exchange(currentSession_, std::move(session));
 }
-std::optional<SourceFile> SessionInfo::processedURL() const { return lockedRead(lock_, processedURL_); }
+std::optional<SourceFile> SessionInfo::processedURL() const {
+  return lockedRead(lock_, processedURL_);
+}
 void SessionInfo::setProcessedURL(std::optional<SourceFile> source) {
   lockedWrite(lock_, processedURL_, std::move(source));
 }
-std::optional<std::string> SessionInfo::parentDirectory() const { return lockedRead(lock_, parentDirectory_); }
+std::optional<std::string> SessionInfo::parentDirectory() const {
+  return lockedRead(lock_, parentDirectory_);
+}
 void SessionInfo::setParentDirectory(std::optional<std::string> path) {
   lockedWrite(lock_, parentDirectory_, std::move(path));
 }
@@ -50,11 +56,23 @@ std::shared_ptr<ProcessingView> SessionInfo::processingView() const {
 void SessionInfo::setProcessingView(const std::shared_ptr<ProcessingView>& view) {
   lockedWrite(lock_, processingView_, std::weak_ptr<ProcessingView>(view));
 }
-RenameInfo SessionInfo::renameInfo() const { return lockedRead(lock_, renameInfo_); }
-void SessionInfo::setRenameInfo(const RenameInfo& info) { lockedWrite(lock_, renameInfo_, info); }
-RenameValues SessionInfo::renameValues() const { return lockedRead(lock_, renameValues_); }
-void SessionInfo::setRenameValues(const RenameValues& values) { lockedWrite(lock_, renameValues_, values); }
-ImageModifyInfo SessionInfo::presetInfo() const { return lockedRead(lock_, presetInfo_); }
-void SessionInfo::setPresetInfo(const ImageModifyInfo& info) { lockedWrite(lock_, presetInfo_, info); }
+RenameInfo SessionInfo::renameInfo() const {
+  return lockedRead(lock_, renameInfo_);
+}
+void SessionInfo::setRenameInfo(const RenameInfo& info) {
+  lockedWrite(lock_, renameInfo_, info);
+}
+RenameValues SessionInfo::renameValues() const {
+  return lockedRead(lock_, renameValues_);
+}
+void SessionInfo::setRenameValues(const RenameValues& values) {
+  lockedWrite(lock_, renameValues_, values);
+}
+ImageModifyInfo SessionInfo::presetInfo() const {
+  return lockedRead(lock_, presetInfo_);
+}
+void SessionInfo::setPresetInfo(const ImageModifyInfo& info) {
+  lockedWrite(lock_, presetInfo_, info);
+}
 
 }  // namespace velumar

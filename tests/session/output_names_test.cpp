@@ -49,10 +49,18 @@ TEST(RenameRule, Table) {
       {"placeholders mean none", "photo.jpg", allSwitches(0, 0), none, 7, "photo.jpg"},
       {"empty texts mean none", "photo.jpg", allSwitches(0, 0), empty, 7, "photo.jpg"},
       {"switches off", "photo.jpg", off, RenameValues{"N", "P", "S", 1, 3}, 7, "photo.jpg"},
-      {"name placeholder with prefix", "photo.jpg", allSwitches(0, 0), {kNamePlaceholder, "A", "", 1, 0}, 1,
+      {"name placeholder with prefix",
+       "photo.jpg",
+       allSwitches(0, 0),
+       {kNamePlaceholder, "A", "", 1, 0},
+       1,
        "Aphoto.jpg"},
       {"new name", "photo.jpg", allSwitches(0, 0), {"Holiday", "", "", -1, -1}, 0, "Holiday.jpg"},
-      {"new name, prefix and suffix", "photo.jpg", allSwitches(0, 0), {"Trip", "a-", "-z", -1, -1}, 0,
+      {"new name, prefix and suffix",
+       "photo.jpg",
+       allSwitches(0, 0),
+       {"Trip", "a-", "-z", -1, -1},
+       0,
        "a-Trip-z.jpg"},
       {"number before the name", "name.jpg", allSwitches(1, 0), {"", "", "", 1, 3}, 12, "012name.jpg"},
       {"number after the name", "name.jpg", allSwitches(2, 0), {"", "", "", 1, 3}, 12, "name012.jpg"},
@@ -60,9 +68,17 @@ TEST(RenameRule, Table) {
       {"padding 1", "name.jpg", allSwitches(2, 0), {"", "", "", 1, 1}, 12, "name12.jpg"},
       {"padding 9", "name.jpg", allSwitches(2, 0), {"", "", "", 1, 9}, 12, "name000000012.jpg"},
       {"padding 10", "name.jpg", allSwitches(2, 0), {"", "", "", 1, 10}, 12, "name12.jpg"},
-      {"zeros field disabled", "name.jpg", {true, true, true, 2, true, false, 0}, {"", "", "", 1, 3}, 12,
+      {"zeros field disabled",
+       "name.jpg",
+       {true, true, true, 2, true, false, 0},
+       {"", "", "", 1, 3},
+       12,
        "name12.jpg"},
-      {"number field disabled", "name.jpg", {true, true, true, 2, false, true, 0}, {"", "", "", 1, 3}, 12,
+      {"number field disabled",
+       "name.jpg",
+       {true, true, true, 2, false, true, 0},
+       {"", "", "", 1, 3},
+       12,
        "name.jpg"},
       {"numbering off", "name.jpg", allSwitches(2, 0), {"", "", "", -1, 3}, 12, "name.jpg"},
       {"date before", "a.jpg", allSwitches(0, 1), none, 0, "2024 - 05 - 01_a.jpg"},
@@ -102,8 +118,8 @@ TEST(RenameRule, ExampleUsesInitialNumberAndToday) {
 std::string writeDatedPhoto(const testsupport::TempDir& dir, const std::string& name) {
   const std::string path = dir.file(name);
   EXPECT_EQ(testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:red", path}).exitCode, 0);
-  EXPECT_EQ(testsupport::runCommand({"exiftool", "-q", "-overwrite_original",
-                                     "-DateTimeOriginal=2024:05:01 10:00:00", path})
+  EXPECT_EQ(testsupport::runCommand(
+                {"exiftool", "-q", "-overwrite_original", "-DateTimeOriginal=2024:05:01 10:00:00", path})
                 .exitCode,
             0);
   return path;

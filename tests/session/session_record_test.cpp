@@ -72,7 +72,7 @@ TEST(ProgressModel, ClampsAndSendsOnlyChanges) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   PBOscilator model;
   model.start(true);
-  const Case cases[] = {{0.5, 0.5, true}, {0.5, 0.5, false}, {1.25, 1.0, true}, {1.5, 1.0, false},
+  const Case cases[] = {{0.5, 0.5, true},  {0.5, 0.5, false}, {1.25, 1.0, true}, {1.5, 1.0, false},
                         {-0.5, 0.0, true}, {0.3, 0.3, true},  {nan, 0.0, true},  {nan, 0.0, false}};
   for (const Case& c : cases) {
     model.value = c.value;
