@@ -175,7 +175,11 @@ void ImportedImage::verifyConditionsForImageInfo(ImageModifyInfo& info,
       info.resizeAndConvertOnlyMaxRep = extension == "icns";
       break;
     default:
-      if (ct >= ConversionType::HEIF) info.resizeAndConvertOnlyMaxRep = true;
+      if (ct >= ConversionType::HEIF) {
+        // HEIF holds gray and RGB only.
+        if (ct == ConversionType::HEIF && info.colorSpaceModel == kCMYKModel) convertToRGB(info);
+        info.resizeAndConvertOnlyMaxRep = true;
+      }
       break;
   }
 

@@ -1,0 +1,57 @@
+// What other programs find in our files beyond colour: the frames and
+// timing of an animated GIF without metadata kept, and a PDF named by a
+// relative path.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "driver_test_files.h"
+#include "engine/file_type_codes.h"
+#include "engine_test_images.h"
+#include "output_readers.h"
+
+namespace velumar {
+namespace {
+
+std::string toolOutput(const std::vector<std::string>& argv) {
+  const auto result = testsupport::runCommand(argv);
+  return result.exitCode == 0 ? result.output : std::string();
+}
+
+TEST(OutputFiles, AnimatedGIFKeepsItsFramesAndTimingWithoutMetadata) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("anim.gif"), output = dir.file("out.gif");
+  ASSERT_TRUE(outputcheck::magick({"-size", "8x8", "-delay", "20", "xc:red", "-delay", "50", "xc:lime",
+                                   "-delay", "70", "xc:blue", "-loop", "3", source}));
+  for (bool keep : {false, true}) {
+    ImageModifyInfo settings;
+    settings.conversionType = ConversionType::GIF;
+    settings.preserveMetadata = keep;
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << keep;
+    EXPECT_EQ(toolOutput({"identify", "-format", "%T ", output}), "20 50 70 ") << keep;
+    EXPECT_EQ(toolOutput({"gm", "identify", "-format", "%T,", output}), "20,50,70,\n") << keep;
+    EXPECT_EQ(toolOutput({"exiftool", "-s3", "-AnimationIterations", output}),
+              toolOutput({"exiftool", "-s3", "-AnimationIterations", source}))
+        << keep;
+  }
+}
+
+TEST(OutputFiles, PDFGivenByARelativePathConverts) {
+  testsupport::TempDir dir;
+  const std::string absolute = dir.file("page.pdf"), output = dir.file("page.png");
+  ASSERT_FALSE(
+      drivertest::writeImages(dir, "page.pdf", "com.adobe.pdf", {testimages::solidImage(30, 20, {255, 0, 0})})
+          .empty());
+  const std::string relative = std::filesystem::relative(absolute).string();
+  ASSERT_FALSE(std::filesystem::path(relative).is_absolute());
+  ImageModifyInfo settings;
+  settings.conversionType = ConversionType::PNG;
+  ASSERT_TRUE(outputcheck::convertFile(relative, settings, output));
+  const outputcheck::Pixels seen = outputcheck::readWith(outputcheck::Reader::GraphicsMagick, output);
+  ASSERT_FALSE(seen.empty());
+  EXPECT_LE(outputcheck::channelDistance(seen.at(seen.width / 2, seen.height / 2), {255, 0, 0, 255}), 2);
+}
+
+}  // namespace
+}  // namespace velumar
