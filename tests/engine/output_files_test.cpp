@@ -1,6 +1,6 @@
 // What other programs find in our files beyond colour: the frames and
-// timing of an animated GIF without metadata kept, and a PDF named by a
-// relative path.
+// timing of an animated GIF without metadata kept, a PDF named by a
+// relative path, and fitted sizes the same in every format.
 
 #include <gtest/gtest.h>
 
@@ -51,6 +51,32 @@ TEST(OutputFiles, PDFGivenByARelativePathConverts) {
   const outputcheck::Pixels seen = outputcheck::readWith(outputcheck::Reader::GraphicsMagick, output);
   ASSERT_FALSE(seen.empty());
   EXPECT_LE(outputcheck::channelDistance(seen.at(seen.width / 2, seen.height / 2), {255, 0, 0, 255}), 2);
+}
+
+TEST(OutputFiles, EveryFormatRoundsAFittedSizeAlike) {
+  testsupport::TempDir dir;
+  const std::string source =
+      drivertest::writeImages(dir, "wide.png", "public.png", {drivertest::quadrantImage(300, 200)});
+  ASSERT_FALSE(source.empty());
+  struct Output {
+    std::int64_t type;
+    const char* extension;
+    const char* pages;  // as identify lists them
+  };
+  for (const Output& o :
+       {Output{ConversionType::PNG, "png", "160x107,"}, Output{ConversionType::JPEG, "jpg", "160x107,"},
+        Output{ConversionType::TIFF, "tiff", "160x107,"},
+        Output{ConversionType::TIFF2x, "tiff", "160x107,80x54,"}}) {
+    ImageModifyInfo settings;
+    settings.conversionType = o.type;
+    settings.doImageResize = true;
+    settings.resizeConversionType = 1;
+    settings.resizeScaleType = 4;  // fit inside
+    settings.fixedSizeW = settings.fixedSizeH = 160;
+    const std::string output = dir.file("fitted-" + std::to_string(o.type) + "." + o.extension);
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << o.type;
+    EXPECT_EQ(toolOutput({"identify", "-format", "%wx%h,", output}), o.pages) << o.type;
+  }
 }
 
 }  // namespace

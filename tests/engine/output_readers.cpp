@@ -128,6 +128,12 @@ bool convertFile(const std::string& source, const ImageModifyInfo& settings, con
       records = foundation::Array{foundation::Value(*engine.imageMetadataArray)};
     return engine.saveAGifVersionFromImage(*image, output, true, records);
   }
+  if (info.conversionType == ConversionType::TIFF2x) {
+    const auto& reps = image->representations();
+    const std::size_t index =
+        std::size_t(engine.indexMaxPixels) < reps.size() ? std::size_t(engine.indexMaxPixels) : 0;
+    return engine.saveImageReps2xTIFFFromBitmapRep(reps[index], std::int64_t(index), output, info);
+  }
   return engine.saveImage(*image, info.conversionType, output, fileType, info.jpegCompressionFactor,
                           info.doTiffCompression, info.preserveMetadata, true, false, false);
 }

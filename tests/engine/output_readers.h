@@ -35,8 +35,8 @@ int channelDistance(const std::array<int, 4>& a, const std::array<int, 4>& b);
 bool magick(const std::vector<std::string>& arguments);
 
 // Converts source into output as the batch session does: the driver, then
-// the writer for the output type (every frame of a GIF to GIF). False when
-// either step fails.
+// the writer for the output type (every frame of a GIF to GIF, both pages
+// of a 2x TIFF). False when either step fails.
 bool convertFile(const std::string& source, const ImageModifyInfo& settings, const std::string& output);
 
 // The sRGB profile the colour-managed readings aim at.
