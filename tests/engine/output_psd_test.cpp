@@ -12,6 +12,7 @@
 #include "output_readers.h"
 #include "platform/imageio/codec_support.h"
 #include "psd/kd_psd.h"
+#include "psd/kd_psd_byte_order.h"
 #include "psd/rw_psd_writer.h"
 
 namespace velumar {
@@ -158,6 +159,51 @@ TEST(OutputPSD, GrayCompositesLoseTheirWhiteMatte) {
     ASSERT_FALSE(seen.empty()) << outputcheck::nameOf(reader);
     EXPECT_LE(outputcheck::channelDistance(seen.at(2, 2), {128, 128, 128, 128}), 2)
         << outputcheck::nameOf(reader);
+  }
+}
+
+// A PSD saved without a real merged image: red over blue in the middle,
+// a white placeholder composite and the version-info resource saying so.
+std::vector<std::uint8_t> psdWithoutMergedImage() {
+  RWPSDWriter writer(raster::Size{16, 16});
+  writer.addLayerWithCGImage(testimages::solidImage(8, 8, {0, 0, 255}), "blue", 1.0f, {4, 4}, "norm", false);
+  writer.addLayerWithCGImage(testimages::solidImage(6, 6, {255, 0, 0}), "red", 1.0f, {5, 5}, "norm", false);
+  raster::BitmapContext* composite = writer.flattenedContext();
+  if (!composite) return {};
+  composite->setFillColor(raster::Color::rgb(1, 1, 1));
+  composite->fillRect(raster::Rect(0, 0, 16, 16));
+  std::vector<std::uint8_t> file = writer.createPSDData();
+  // Version 1, no real merged data, empty writer and reader names, file
+  // version 1; the resource block after the section's length.
+  const std::vector<std::uint8_t> block = {'8', 'B', 'I', 'M', 0x04, 0x21, 0, 0, 0, 0, 0, 17, 0, 0, 0,
+                                           1,   0,   0,   0,   0,    0,    0, 0, 0, 0, 0, 0,  0, 1, 0};
+  const std::size_t colourModeData = 26;
+  if (file.size() < colourModeData + 8) return {};
+  const std::size_t resources = colourModeData + 4 + readBigEndian32(file.data() + colourModeData);
+  const std::uint32_t length = readBigEndian32(file.data() + resources) + std::uint32_t(block.size());
+  for (int i = 0; i < 4; ++i) file[resources + std::size_t(i)] = std::uint8_t(length >> (24 - 8 * i));
+  file.insert(file.begin() + std::ptrdiff_t(resources + 4), block.begin(), block.end());
+  return file;
+}
+
+TEST(OutputPSD, WithoutARealMergedImageTheLayersAreFlattened) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("unmerged.psd");
+  const std::vector<std::uint8_t> bytes = psdWithoutMergedImage();
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_TRUE(imageio::writeFileBytes(source, bytes.data(), bytes.size()));
+  for (std::int64_t type : {ConversionType::PNG, ConversionType::PSDLayered}) {
+    ImageModifyInfo settings;
+    settings.conversionType = type;
+    const std::string output = dir.file(type == ConversionType::PNG ? "out.png" : "out.psd");
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << type;
+    for (Reader reader : {Reader::ImageMagick, Reader::Vips}) {
+      const outputcheck::Pixels seen = outputcheck::readWith(reader, output);
+      ASSERT_EQ(seen.width, 16) << outputcheck::nameOf(reader) << " " << type;
+      EXPECT_LE(outputcheck::channelDistance(seen.at(8, 8), {255, 0, 0, 255}), 2)
+          << outputcheck::nameOf(reader) << " " << type;
+      EXPECT_LE(seen.at(1, 1)[3], 2) << outputcheck::nameOf(reader) << " " << type;
+    }
   }
 }
 
