@@ -71,6 +71,7 @@ const ColourCase kCases[] = {
      "heic",
      {Reader::ImageMagick, Reader::Vips},
      12},
+    {"CMYK PSD to BMP", "cmyk.psd", kCMYKSource, profileToSRGB(kCMYK), ConversionType::BMP, "bmp", kRaw, 6},
     {"CMYK TIFF to PNG",
      "cmyk.tif",
      kCMYKSource,
@@ -140,7 +141,7 @@ TEST_P(OutputColours, OtherReadersSeeTheSourcesColours) {
   const std::string source = dir.file(c.source), reference = dir.file("reference.png");
   std::vector<std::string> make = c.make;
   make.push_back(source);
-  std::vector<std::string> toReference = {source};
+  std::vector<std::string> toReference = {source + "[0]"};
   toReference.insert(toReference.end(), c.toSRGB.begin(), c.toSRGB.end());
   toReference.push_back(reference);
   ASSERT_TRUE(outputcheck::magick(make) && outputcheck::magick(toReference));
