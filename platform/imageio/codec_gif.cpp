@@ -12,6 +12,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
 
@@ -414,7 +415,9 @@ bool writeGif(const std::string& path, const std::vector<Frame>& frames,
   }
 
   for (const Frame& frame : frames) {
-    const raster::Image& image = *frame.image;
+    const raster::ImageRef held = imageForFormat(frame.image, FormatColors::UntaggedGrayOrRGB);
+    if (!held) return fail("converting a frame to sRGB");
+    const raster::Image& image = *held;
     const int w = int(image.width()), h = int(image.height());
     std::vector<std::uint8_t> rgba(std::size_t(w) * std::size_t(h) * 4);
     foundation::parallelForRange(
@@ -426,20 +429,14 @@ bool writeGif(const std::string& path, const std::vector<Frame>& frames,
             if (exportedColorComponents(image) == 3) {
               exportRow(image, y, {8, true}, out);
             } else {
-              // Gray spread to RGB; CMYK by the naive ink formula (the
-              // engine converts colour before writing GIF).
-              const int components = exportedColorComponents(image) + 1;
-              row.resize(std::size_t(w) * std::size_t(components));
+              // Gray (on the sRGB curve) spread to RGB.
+              row.resize(std::size_t(w) * 2);
               exportRow(image, y, {8, true}, row.data());
               for (int x = 0; x < w; ++x) {
-                const std::uint8_t* p = &row[std::size_t(x * components)];
+                const std::uint8_t* p = &row[std::size_t(x) * 2];
                 std::uint8_t* o = out + std::size_t(x) * 4;
-                if (components == 2) {
-                  o[0] = o[1] = o[2] = p[0];
-                } else {
-                  for (int c = 0; c < 3; ++c) o[c] = std::uint8_t((255 - p[c]) * (255 - p[3]) / 255);
-                }
-                o[3] = p[components - 1];
+                o[0] = o[1] = o[2] = p[0];
+                o[3] = p[1];
               }
             }
           }

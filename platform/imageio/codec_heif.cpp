@@ -13,6 +13,7 @@
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/document_codecs.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/heif_depth.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/pixel_convert.h"
@@ -290,7 +291,10 @@ bool writeHeif(const std::string& path, const std::vector<Frame>& frames, const 
   std::vector<HandlePtr> handles;
   for (const Frame& frame : frames) {
     if (!frame.image) return false;
-    HandlePtr handle = encodeFrame(context.get(), frame);
+    Frame held = frame;
+    held.image = imageForFormat(frame.image, FormatColors::ProfiledRGB);
+    if (!held.image) return false;
+    HandlePtr handle = encodeFrame(context.get(), held);
     if (!handle) return false;
     handles.push_back(std::move(handle));
   }

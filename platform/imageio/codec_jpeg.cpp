@@ -17,6 +17,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
@@ -346,7 +347,10 @@ bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
 
 bool writeJpeg(const std::string& path, const std::vector<Frame>& frames, const foundation::Value& /*file*/) {
   if (frames.empty() || !frames.front().image) return false;
-  const raster::Image& image = *frames.front().image;
+  // JPEG holds no alpha: what is transparent shows white, as when flattened.
+  const raster::ImageRef flat = flattenedOnWhite(frames.front().image);
+  if (!flat) return false;
+  const raster::Image& image = *flat;
   if (image.width() > JPEG_MAX_DIMENSION || image.height() > JPEG_MAX_DIMENSION) {
     foundation::log("jpeg: {} x {} is too large for JPEG", image.width(), image.height());
     return false;

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/codec_support.h"
 #include "platform/imageio/pixel_convert.h"
 
 namespace imageio {
@@ -110,7 +111,8 @@ std::unique_ptr<PdfDocument> PdfDocument::open(const std::string& path) {
   std::unique_ptr<PdfDocument> result(new PdfDocument());
   result->impl_ = std::make_unique<Impl>();
   result->impl_->document = std::move(document);
-  result->impl_->path = path;
+  // The drawing side opens the file by URI, which must be absolute.
+  result->impl_->path = absolutePath(path);
   return result;
 }
 

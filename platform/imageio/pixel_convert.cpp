@@ -31,7 +31,7 @@ raster::ColorSpaceRef colorSpaceFor(int colorComponents, const std::vector<std::
   }
   switch (colorComponents) {
     case 1:
-      return raster::ColorSpace::genericGray();
+      return raster::ColorSpace::untaggedGray();
     case 4:
       return raster::ColorSpace::genericCMYK();
     default:
