@@ -128,8 +128,7 @@ std::optional<PostScriptBox> postScriptBoundingBox(const std::string& path) {
 
 raster::ImageRef renderPostScript(const std::string& path, const PostScriptBox& box, std::int64_t width,
                                   std::int64_t height, std::int64_t pixelLimit) {
-  if (width < 1 || height < 1 || width > 100000 || height > 100000 || width * height > pixelLimit ||
-      !(box.width() > 0) || !(box.height() > 0)) {
+  if (!withinImageLimits(width, height, 4, pixelLimit) || !(box.width() > 0) || !(box.height() > 0)) {
     foundation::log("postscript: cannot render {} at {}x{}", path, width, height);
     return nullptr;
   }
