@@ -354,7 +354,7 @@ std::unique_ptr<Decoder> openBmp(const std::string& path, std::int64_t pixelLimi
     foundation::log("bmp: {}: {}", path, error);
     return nullptr;
   }
-  if (info.width > pixelLimit / info.height) {
+  if (!withinImageLimits(info.width, info.height, kLargestPixelBytes, pixelLimit)) {
     foundation::log("bmp: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
     return nullptr;
   }

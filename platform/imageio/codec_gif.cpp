@@ -107,6 +107,12 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
   std::vector<std::uint8_t> globalPalette;
   paletteOf(gif->SColorMap, globalPalette);
 
+  // A declared canvas is checked before any frame is read.
+  if ((parsed.width > 0 || parsed.height > 0) &&
+      !withinImageLimits(parsed.width, parsed.height, 4, pixelLimit)) {
+    foundation::log("gif: {}: canvas {} x {} exceeds the limit", path, parsed.width, parsed.height);
+    return false;
+  }
   GifFrame pending;  // carries the graphic control of the next image
   std::int64_t storedPixels = 0;
   bool complete = false;
@@ -156,7 +162,8 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
     frame.width = gif->Image.Width;
     frame.height = gif->Image.Height;
     const std::int64_t area = std::int64_t(frame.width) * frame.height;
-    if (frame.width <= 0 || frame.height <= 0 || area > pixelLimit || storedPixels + area > 2 * pixelLimit) {
+    if (!withinImageLimits(frame.width, frame.height, 1, pixelLimit) ||
+        storedPixels + area > 2 * pixelLimit) {
       foundation::log("gif: {}: frame {} x {} exceeds the limit", path, frame.width, frame.height);
       break;
     }
@@ -175,7 +182,7 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
     parsed.width = parsed.frames.front().left + parsed.frames.front().width;
     parsed.height = parsed.frames.front().top + parsed.frames.front().height;
   }
-  if (std::int64_t(parsed.width) * parsed.height > pixelLimit) {
+  if (!withinImageLimits(parsed.width, parsed.height, 4, pixelLimit)) {
     foundation::log("gif: {}: canvas {} x {} exceeds the limit", path, parsed.width, parsed.height);
     return false;
   }

@@ -268,7 +268,8 @@ std::unique_ptr<Decoder> openJpeg(const std::string& path, std::int64_t pixelLim
     foundation::log("jpeg: {}: {}", path, error);
     return nullptr;
   }
-  if (info.width <= 0 || info.height <= 0 || info.width > pixelLimit / info.height) {
+  if (!withinImageLimits(info.width, info.height, decodedFormat(8, info.components, false).bytesPerPixel(),
+                         pixelLimit)) {
     foundation::log("jpeg: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
     return nullptr;
   }

@@ -268,7 +268,10 @@ std::unique_ptr<Decoder> openPng(const std::string& path, std::int64_t pixelLimi
     foundation::log("png: {}: {}", path, error);
     return nullptr;
   }
-  if (header.width <= 0 || header.height <= 0 || header.width > pixelLimit / header.height) {
+  if (!withinImageLimits(
+          header.width, header.height,
+          decodedFormat(header.decodedBits(), header.colorComponents(), header.alpha()).bytesPerPixel(),
+          pixelLimit)) {
     foundation::log("png: {}: {} x {} pixels exceed the limit", path, header.width, header.height);
     return nullptr;
   }

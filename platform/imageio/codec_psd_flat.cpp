@@ -87,6 +87,10 @@ std::unique_ptr<Decoder> openPsd(const std::string& path, std::int64_t pixelLimi
     foundation::log("psd: cannot read {}", path);
     return nullptr;
   }
+  if (!withinImageLimits(info->width, info->height, kLargestPixelBytes, pixelLimit)) {
+    foundation::log("psd: {}: {} x {} pixels exceed the limit", path, info->width, info->height);
+    return nullptr;
+  }
   return std::make_unique<FlatPsdDecoder>(std::move(file), std::move(*info), pixelLimit);
 }
 

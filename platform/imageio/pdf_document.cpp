@@ -161,8 +161,7 @@ foundation::Dictionary PdfDocument::info() const {
 
 raster::ImageRef PdfDocument::render(std::size_t index, std::int64_t width, std::int64_t height,
                                      std::int64_t pixelLimit) const {
-  if (width < 1 || height < 1 || width > 0x7fff'ffff / 4 || height > 0x7fff'ffff ||
-      width * height > pixelLimit) {
+  if (!withinImageLimits(width, height, 4, pixelLimit)) {
     foundation::log("pdf: cannot render a page at {}x{}", width, height);
     return nullptr;
   }
