@@ -15,12 +15,6 @@ ci::ImageRef CIFiltering::tinyPlanetFilterWithCIImage(const ci::ImageRef& image,
   return image;
 }
 
-void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
-
-void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,
-                                               const ci::FilterRef&, const ci::FilterRef&,
-                                               const ci::FilterRef&) {}
-
 void CIFiltering::depthFilterWithCGContext(raster::BitmapContext*, const raster::ImageRef&,
                                            const ci::ImageRef&, double, double, double, double, double,
                                            double, bool) {}

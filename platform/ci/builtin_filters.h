@@ -30,5 +30,7 @@ void addTemperatureFilters(BuiltinFilterTable& table);
 void addHighlightShadowFilters(BuiltinFilterTable& table);
 void addColorLookFilters(BuiltinFilterTable& table);
 void addPhotoEffectFilters(BuiltinFilterTable& table);
+void addColorCubeFilters(BuiltinFilterTable& table);
+void addToneCurveFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

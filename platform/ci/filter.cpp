@@ -51,6 +51,8 @@ const BuiltinFilterTable& builtinFilters() {
     addHighlightShadowFilters(t);
     addColorLookFilters(t);
     addPhotoEffectFilters(t);
+    addColorCubeFilters(t);
+    addToneCurveFilters(t);
     return t;
   }();
   return table;
