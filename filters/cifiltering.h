@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -183,6 +184,17 @@ class CIFiltering {
   // Lookup images and adaptive histogram equalisation.
   void lookupFilterWithCGContext(raster::BitmapContext* context, FilterInfo info,
                                  const std::string& imageName);
+  // A colour-cube filter for a lookup image of the bundle, from the cache
+  // or converted (replacing the cache's one entry); nullptr when the image
+  // is missing or malformed.
+  ci::FilterRef setupColorFilterForImageName(const std::string& imageName);
+  struct LookupEntry {
+    std::string name;
+    std::shared_ptr<const ci::Data> cube;
+  };
+  // At most one entry; a batch empties it when it ends.
+  const std::vector<LookupEntry>& lookups() const { return lookups_; }
+  void clearLookups() { lookups_.clear(); }
   void CLAHEFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
 
   // Spatial filters and composed effects.
@@ -240,6 +252,7 @@ class CIFiltering {
   ci::ContextRef ciContext_;
   ci::ImageRef ciImage_;
   std::optional<std::vector<raster::Rect>> facesRectArray_;
+  std::vector<LookupEntry> lookups_;
 };
 
 }  // namespace velumar

@@ -29,9 +29,9 @@ Data identityCube2() {
 
 ImageRef colorCube(const Filter& f) {
   ImageRef in = f.image(kInputImageKey);
-  const FilterValue data = f.valueForKey("inputCubeData");
-  if (!in || !data.data()) return nullptr;
-  auto cube = ColorCube::fromData(f.number("inputCubeDimension", 2), *data.data());
+  std::shared_ptr<const Data> data = f.valueForKey("inputCubeData").sharedData();
+  if (!in || !data) return nullptr;
+  auto cube = ColorCube::fromData(f.number("inputCubeDimension", 2), std::move(data));
   if (!cube) return nullptr;
   std::shared_ptr<const ColorCube> shared = std::move(cube);
   return colorkernel::straightColor(in, [shared](const float* p, float* o) {
@@ -42,15 +42,16 @@ ImageRef colorCube(const Filter& f) {
 
 }  // namespace
 
-std::unique_ptr<ColorCube> ColorCube::fromData(double dimension, const Data& bytes) {
-  if (!(dimension >= 2 && dimension <= 256) || dimension != std::floor(dimension)) return nullptr;
+std::unique_ptr<ColorCube> ColorCube::fromData(double dimension, std::shared_ptr<const Data> bytes) {
+  if (!bytes || !(dimension >= 2 && dimension <= 256) || dimension != std::floor(dimension)) return nullptr;
   const std::size_t n = std::size_t(dimension);
-  if (bytes.size() != n * n * n * 4 * sizeof(float)) return nullptr;
+  if (bytes->size() != n * n * n * 4 * sizeof(float)) return nullptr;
   auto cube = std::unique_ptr<ColorCube>(new ColorCube);
   cube->n_ = int(n);
-  cube->entries_.resize(n * n * n * 4);
-  std::memcpy(cube->entries_.data(), bytes.data(), bytes.size());
-  for (float& v : cube->entries_) v = colorkernel::finite(v);
+  // Vector storage is aligned for any scalar type. Non-finite entries are
+  // caught by the kernel's finite output.
+  cube->entries_ = reinterpret_cast<const float*>(bytes->data());
+  cube->bytes_ = std::move(bytes);
   return cube;
 }
 
@@ -65,8 +66,8 @@ void ColorCube::lookup(const float* rgb, float* out) const {
     weight[c] = v - float(i);
   }
   const std::size_t strideG = std::size_t(n_) * 4, strideB = strideG * std::size_t(n_);
-  const float* p = entries_.data() + std::size_t(base[0]) * 4 + std::size_t(base[1]) * strideG +
-                   std::size_t(base[2]) * strideB;
+  const float* p =
+      entries_ + std::size_t(base[0]) * 4 + std::size_t(base[1]) * strideG + std::size_t(base[2]) * strideB;
   const float wr = weight[0], wg = weight[1], wb = weight[2];
   for (int k = 0; k < 4; ++k) {
     const float c00 = p[k] + (p[4 + k] - p[k]) * wr;

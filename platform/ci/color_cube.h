@@ -13,7 +13,8 @@ class ColorCube {
  public:
   // nullptr unless dimension is a whole number from 2 to 256 and bytes
   // hold exactly dimension³ entries of four floats.
-  static std::unique_ptr<ColorCube> fromData(double dimension, const Data& bytes);
+  // The bytes are shared, not copied.
+  static std::unique_ptr<ColorCube> fromData(double dimension, std::shared_ptr<const Data> bytes);
   int dimension() const { return n_; }
   // The entry for rgb (clamped to 0..1) into out (4 floats).
   void lookup(const float* rgb, float* out) const;
@@ -21,7 +22,8 @@ class ColorCube {
  private:
   ColorCube() = default;
   int n_ = 0;
-  std::vector<float> entries_;
+  std::shared_ptr<const Data> bytes_;
+  const float* entries_ = nullptr;
 };
 
 }  // namespace ci
