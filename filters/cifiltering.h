@@ -21,6 +21,7 @@
 #include "platform/ci/context.h"
 #include "platform/ci/filter.h"
 #include "platform/ci/image.h"
+#include "platform/color/icc_profile.h"
 #include "platform/raster/bitmap_context.h"
 #include "platform/raster/geometry.h"
 
@@ -217,6 +218,17 @@ class CIFiltering {
   void noiseFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
   void oldPhotoFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
 
+  // --- Output-profile cube (the preview's view through a profile) ---
+  // nullptr clears the cube filter; a profile whose cube cannot be made
+  // leaves no current profile.
+  void setProfile(color::ProfileRef profile);
+  const color::ProfileRef& currentProfile() const { return currentProfile_; }
+  const ci::FilterRef& currentColorSpaceFilter() const { return currentColorSpaceFilter_; }
+  // Samples the current profile's soft proof at gridPoints³ points (2 to
+  // 256) into the cube filter; false when no cube could be made.
+  bool setColorCubeFilterDataForGridPoints(std::int64_t gridPoints);
+  void colorSpaceFilterWithCGContext(raster::BitmapContext* context);
+
   // --- Stages built elsewhere; until then they leave the image unchanged ---
   ci::ImageRef scaleDepthImage(const ci::ImageRef& depthImage, const raster::ImageRef& originalImage);
   ci::ImageRef tinyPlanetFilterWithCIImage(const ci::ImageRef& image, double scale, double planetFactor,
@@ -253,6 +265,8 @@ class CIFiltering {
   ci::ImageRef ciImage_;
   std::optional<std::vector<raster::Rect>> facesRectArray_;
   std::vector<LookupEntry> lookups_;
+  color::ProfileRef currentProfile_;
+  ci::FilterRef currentColorSpaceFilter_;
 };
 
 }  // namespace velumar
