@@ -3,12 +3,23 @@
 #include <mutex>
 
 #include "filters/custom_color_filters.h"
+#include "filters/tone_curve_filters.h"
 
 namespace velumar {
 
+namespace {
+
+// One line per family of the application's filters.
+void registerAll() {
+  registerCustomColorFilters();
+  registerToneCurveFilters();
+}
+
+}  // namespace
+
 void registerApplicationFilters() {
   static std::once_flag once;
-  std::call_once(once, [] { registerCustomColorFilters(); });
+  std::call_once(once, registerAll);
 }
 
 }  // namespace velumar

@@ -33,5 +33,7 @@ void addPhotoEffectFilters(BuiltinFilterTable& table);
 void addBlendFilters(BuiltinFilterTable& table);
 void addGeneratorFilters(BuiltinFilterTable& table);
 void addBlurFilters(BuiltinFilterTable& table);
+void addColorCubeFilters(BuiltinFilterTable& table);
+void addToneCurveFilters(BuiltinFilterTable& table);
 
 }  // namespace ci
