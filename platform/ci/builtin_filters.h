@@ -28,5 +28,6 @@ void addCompositingFilters(BuiltinFilterTable& table);
 void addBlendFilters(BuiltinFilterTable& table);
 void addGeneratorFilters(BuiltinFilterTable& table);
 void addBlurFilters(BuiltinFilterTable& table);
+void addNeighbourhoodFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

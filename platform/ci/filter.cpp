@@ -49,6 +49,7 @@ const BuiltinFilterTable& builtinFilters() {
     addBlendFilters(t);
     addGeneratorFilters(t);
     addBlurFilters(t);
+    addNeighbourhoodFilters(t);
     return t;
   }();
   return table;
