@@ -6,8 +6,6 @@
 
 namespace velumar {
 
-void CIFiltering::concat3FiltersWithCGContext(raster::BitmapContext*, std::int64_t, std::int64_t,
-                                              std::int64_t) {}
 
 void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
 

@@ -46,6 +46,11 @@ const BuiltinFilterTable& builtinFilters() {
     addGeometryFilters(t);
     addColorFilters(t);
     addCompositingFilters(t);
+    addColorAdjustmentFilters(t);
+    addTemperatureFilters(t);
+    addHighlightShadowFilters(t);
+    addColorLookFilters(t);
+    addPhotoEffectFilters(t);
     addBlendFilters(t);
     addGeneratorFilters(t);
     addBlurFilters(t);
