@@ -3,12 +3,16 @@
 #include <mutex>
 
 #include "filters/custom_color_filters.h"
+#include "filters/tiny_planet_filter.h"
 
 namespace velumar {
 
 void registerApplicationFilters() {
   static std::once_flag once;
-  std::call_once(once, [] { registerCustomColorFilters(); });
+  std::call_once(once, [] {
+    registerCustomColorFilters();
+    TinyPlanet::registerFilter();
+  });
 }
 
 }  // namespace velumar

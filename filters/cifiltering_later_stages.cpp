@@ -6,7 +6,6 @@
 
 namespace velumar {
 
-
 void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
 
 void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/ci/filter_attributes.h"
 #include "platform/ci/image.h"
 
 namespace velumar {
@@ -72,12 +73,13 @@ ci::ImageRef fusedEdges(const ci::ImageRef& input, double fusion) {
 }  // namespace
 
 void TinyPlanet::registerFilter() {
-  foundation::Dictionary attributes;
-  attributes.set("CIAttributeFilterDisplayName", foundation::Value(kName));
-  attributes.set("CIAttributeFilterCategories",
-                 foundation::Value(foundation::Array{foundation::Value("CICategoryColorAdjustment"),
-                                                     foundation::Value("CICategoryVideo"),
-                                                     foundation::Value("CICategoryStillImage")}));
+  // The published attributes, with the display name and categories.
+  foundation::Dictionary attributes = customAttributes();
+  attributes.set(ci::kAttributeFilterDisplayName, foundation::Value(kName));
+  attributes.set(ci::kAttributeFilterCategories,
+                 foundation::Value(foundation::Array{foundation::Value(ci::kCategoryColorAdjustment),
+                                                     foundation::Value(ci::kCategoryVideo),
+                                                     foundation::Value(ci::kCategoryStillImage)}));
   ci::registerFilterName(kName, filterWithName, std::move(attributes));
 }
 
@@ -87,21 +89,17 @@ ci::FilterRef TinyPlanet::filterWithName(const std::string&) {
 
 foundation::Dictionary TinyPlanet::customAttributes() {
   auto scalar = [](double min, double max, double defaultValue, double identity) {
-    foundation::Dictionary d;
-    d.set("CIAttributeMin", min);
-    d.set("CIAttributeMax", max);
-    d.set("CIAttributeSliderMin", min);
-    d.set("CIAttributeSliderMax", max);
-    d.set("CIAttributeDefault", defaultValue);
-    d.set("CIAttributeIdentity", identity);
-    d.set("CIAttributeType", "CIAttributeTypeScalar");
-    return d;
+    return foundation::Dictionary{{ci::kAttributeMin, foundation::Value(min)},
+                                  {ci::kAttributeMax, foundation::Value(max)},
+                                  {ci::kAttributeSliderMin, foundation::Value(min)},
+                                  {ci::kAttributeSliderMax, foundation::Value(max)},
+                                  {ci::kAttributeDefault, foundation::Value(defaultValue)},
+                                  {ci::kAttributeIdentity, foundation::Value(identity)},
+                                  {ci::kAttributeType, foundation::Value(ci::kAttributeTypeScalar)}};
   };
-  foundation::Dictionary attributes;
-  attributes.set("inputScale", scalar(0.01, 1.0, 0.45, 1.0));
-  attributes.set("inputPlanetFactor", scalar(0.1, 10.0, 4.7, 1.0));
-  attributes.set("CIAttributeFilterName", kName);
-  return attributes;
+  return foundation::Dictionary{{"inputScale", foundation::Value(scalar(0.01, 1.0, 0.45, 1.0))},
+                                {"inputPlanetFactor", foundation::Value(scalar(0.1, 10.0, 4.7, 1.0))},
+                                {ci::kAttributeFilterName, foundation::Value(kName)}};
 }
 
 ci::ImageRef TinyPlanet::outputImage() const {
