@@ -35,5 +35,6 @@ void addGeneratorFilters(BuiltinFilterTable& table);
 void addBlurFilters(BuiltinFilterTable& table);
 void addColorCubeFilters(BuiltinFilterTable& table);
 void addToneCurveFilters(BuiltinFilterTable& table);
+void addNeighbourhoodFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

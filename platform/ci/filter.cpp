@@ -56,6 +56,7 @@ const BuiltinFilterTable& builtinFilters() {
     addBlurFilters(t);
     addColorCubeFilters(t);
     addToneCurveFilters(t);
+    addNeighbourhoodFilters(t);
     return t;
   }();
   return table;
