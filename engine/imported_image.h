@@ -243,8 +243,15 @@ class ImportedImage {
   // last stages of every draw.
   void addBorderAndWatermarksWithContext(raster::BitmapContext* context, const ImageModifyInfo& info);
 
-  // ---- Stages of later issues (imported_image_stage_stubs.cpp) -----------------
-  // Watermarks: draws the text, date and image watermarks into context.
+  // ---- Watermarks (imported_image_watermarks.cpp) ------------------------------
+  // Draws the picture watermark, then the text or date watermark, into
+  // context: sizes scale by min(width / 1600, height / 1200), origins are
+  // percent of the width and height from the lower left, angles turn
+  // clockwise. Opacities are clamped to 0..1; a picture with no area, a size
+  // factor that is not positive, a non-finite origin or an empty text skip
+  // their mark, a non-finite angle turns nothing. With the date, the image's
+  // date (when there is one) is formatted in dateStyle 1..4 (no text for
+  // other styles) into watermarkDrawDate, which is the text.
   void drawTextAndImageWithContext(raster::BitmapContext* context, ImageModifyInfo info);
 
   // ---- Colour-model draws (imported_image_color_model.cpp, imported_image_alpha_merge.cpp)
@@ -511,18 +518,45 @@ class ImportedImage {
   // Gives the file actFileTags when there are some; failures are ignored.
   void updateTagsForFileName(const std::string& path) const;
 
-  // Writers of later issues that the dispatcher calls: face crops beside
-  // the output, icon sets, and PSD files (imported_image_writer_stubs.cpp
-  // until they land: they write nothing and answer false).
+  // Face crops beside the output.
   void saveCropFaceRepsToFile(const std::string& path);
+
+  // ---- Icon sets (imported_image_icon_sets.cpp) -------------------------------
+  // Every icon is 8-bit RGBA sRGB at 72 dpi, scaled from one master drawn
+  // once from rep: 1024 × 1024 with rep fitted and centred (transparent
+  // margins), or rep's own size for the @2x folder; with the icon look
+  // (rounded corners, shadow) when asked. A file written completely is
+  // added to urlsArray; for the folders only when every file was written.
+  // An ICNS file of ten entries, 1024 px at 144 dpi down to 16 at 72.
   bool saveIcnsFromImageRep(const BitmapRepRef& rep, const std::string& path, bool addRoundedCorners,
                             bool addShadow);
+  // Folders beside path named after its base name ("photo_Xcode Iconset",
+  // "photo_iOS Icons", "photo_Xcode @2X"): without overwrite the first free
+  // "name N"; with it an existing folder is reused. false without writing
+  // anything when the folder cannot be made; else every file is tried and
+  // false when any failed (the written ones stay). The @2x folder holds
+  // "photo@2x.png" and the half-size "photo.png" (sides truncated; a side of
+  // 0 pixels makes that file fail).
   bool saveXcodeIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                     bool addRoundedCorners, bool addShadow);
   bool saveIOSIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                   bool addRoundedCorners, bool addShadow);
   bool saveXcode2XSetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                   bool addRoundedCorners, bool addShadow);
+  // path when nothing exists there, else the first free "path N" from 2.
+  static std::string verifyIOSPathName(const std::string& path);
+  // The master draw: destination cleared, then source scaled into rect with
+  // the icon look (its measures scale by rect's size × dpiFactor / 1024).
+  static void drawInRoundedBmpRep(const BitmapRepRef& destination, const BitmapRepRef& source,
+                                  raster::Rect rect, double dpiFactor, bool addRoundedRect, bool addShadow);
+  // source scaled into rect over destination's pixels, high quality.
+  static void drawInBmpRep(const BitmapRepRef& destination, const BitmapRepRef& source, raster::Rect rect);
+  // source's aspect ratio fitted into target's size / scaling, times
+  // scaling, centred in it (target's origin is ignored); the two ratios are
+  // compared in single precision.
+  static raster::Rect calcRectFromRect(raster::Rect source, raster::Rect target, double scaling);
+  // DPIWidth and DPIHeight.
+  static foundation::Dictionary createDictionaryWithDpiW(double dpiWidth, double dpiHeight);
   // PSD output (imported_image_psd_files.cpp). One flattened image through
   // the image destination, with the source's metadata when asked and kept.
   bool savePSDOneLayerForBmpRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,
