@@ -19,6 +19,7 @@
 #include "platform/ci/context.h"
 #include "platform/ci/filter.h"
 #include "platform/ci/image.h"
+#include "platform/color/icc_profile.h"
 #include "platform/raster/bitmap_context.h"
 #include "platform/raster/geometry.h"
 
@@ -151,6 +152,11 @@ class CIFiltering {
                                     raster::Point origin, std::int64_t modeType, std::int64_t compositeType);
   void framingFacesWithContext(raster::BitmapContext* context,
                                const std::optional<std::vector<raster::Rect>>& faces);
+  // The output profile the preview shows through its colour cube; none
+  // until one is set.
+  color::ProfileRef currentProfile() const;
+  // The output profile's colour cube applied to the pending image.
+  void colorSpaceFilterWithCGContext(raster::BitmapContext* context);
 
  private:
   // The pending image, else a snapshot of the context; nullptr when neither.

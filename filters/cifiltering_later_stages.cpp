@@ -39,4 +39,10 @@ void CIFiltering::compositeFilterWithCGContext(raster::BitmapContext*, const ras
 void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
                                           const std::optional<std::vector<raster::Rect>>&) {}
 
+color::ProfileRef CIFiltering::currentProfile() const {
+  return nullptr;
+}
+
+void CIFiltering::colorSpaceFilterWithCGContext(raster::BitmapContext*) {}
+
 }  // namespace velumar
