@@ -12,6 +12,7 @@ find_package(GTest)
 find_package(benchmark QUIET)
 
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
+pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 pkg_check_modules(CAIRO REQUIRED IMPORTED_TARGET cairo)
 pkg_check_modules(PANGOCAIRO REQUIRED IMPORTED_TARGET pangocairo pangoft2)

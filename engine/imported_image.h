@@ -479,6 +479,21 @@ class ImportedImage {
   // Today as "yyyy - MM - dd".
   static std::string genericDateString();
 
+  // ---- Opening results (imported_image_open_with.cpp) -------------------------
+  // Hands the files to the target of the open-with code: 1 the default
+  // application of the first file, 2 an image viewer, 3 and 4 photo
+  // managers, 5 the mail program with the files attached, 6 to 8 image
+  // editors, 14 the application at openWithAppID's "AppFullPath". Each file
+  // goes once, in list order. Answers whether the desktop accepted the
+  // request; urls is empty afterwards on every path.
+  bool openURLs(std::vector<std::string>& urls, std::int64_t code);
+  // Whether the code's target is available (for code 1: whether JPEG images
+  // have a default application other than this one).
+  bool canOpenWithApplicationType(std::int64_t code) const;
+  // The desktop-file id of the installed application of that name; empty
+  // when none is installed.
+  static std::string bundleIdentifierForApplicationName(std::string_view name);
+
   // ---- Output writers (imported_image_writer*.cpp) ----------------------------
   // Every writer answers whether it wrote its file(s), appends each file it
   // wrote to urlsArray and lets go of imageMetadataArray once it has used it.

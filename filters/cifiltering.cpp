@@ -1,8 +1,11 @@
 #include "filters/cifiltering.h"
 
+#include "filters/application_filters.h"
+
 namespace velumar {
 
 CIFiltering::CIFiltering() {
+  registerApplicationFilters();
   initialValuesForFilterInfo(&filterInfo0_);
   initialValuesForFilterInfo(&filterInfo1_);
   initialValuesForFilterInfo(&filterInfo2_);

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "filters/face_options.h"
@@ -130,17 +131,94 @@ class CIFiltering {
                                                    double unrotatedWidth, double unrotatedHeight,
                                                    raster::Size cropSize, double angle);
 
+  // --- Filter catalogue: the three-slot chain and its dispatch ---
+  // Runs slots 0, 1, 2 in order with a copy of each slot's record; type 0
+  // skips a slot. Nothing is drawn.
+  void concat3FiltersWithCGContext(raster::BitmapContext* context, std::int64_t filterType0,
+                                   std::int64_t filterType1, std::int64_t filterType2);
+  // Types 3 to 10 are the photo effects; every other type goes on to
+  // ciFilterWithCGContext.
+  void photoEffectWithCGContext(raster::BitmapContext* context, std::int64_t filterType, FilterInfo info);
+  // The catalogue operation of a type from 13 to 111; other types do nothing.
+  void ciFilterWithCGContext(raster::BitmapContext* context, std::int64_t filterType, FilterInfo info);
+  // The lookup image a catalogue type uses ("lookupBase0.png", "lookup0.png",
+  // ...); empty for types without one.
+  static std::string lookupImageName(std::int64_t filterType);
+
+  // Colour and tone adjustments.
+  void sbcFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void blackWhiteFilterWithCGContext(raster::BitmapContext* context);
+  void lowSaturationFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void highSaturationFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void lowContrastFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void highContrastFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void lowExposureFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void highExposureFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void gammaFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void hueAdjustFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void highShadowsFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void highHighlightsFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void vibranceFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void sepiaFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void warmTemperatureFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void coldTemperatureFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void colorInvertFilterWithCGContext(raster::BitmapContext* context);
+  void hslFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void hsvFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void labFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void hsvContrastFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void colorMatrixFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void shadowHighlightFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void levelSaturationFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void levelExposureFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+
+  // Colour looks.
+  void crossPolynomialFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void whitePointAdjustFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void colorMonochromeFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void falseColorFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void maximumComponentFilterWithCGContext(raster::BitmapContext* context);
+  void minimumComponentFilterWithCGContext(raster::BitmapContext* context);
+  void colorAllFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+
+  // Lookup images and adaptive histogram equalisation.
+  void lookupFilterWithCGContext(raster::BitmapContext* context, FilterInfo info,
+                                 const std::string& imageName);
+  void CLAHEFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+
+  // Spatial filters and composed effects.
+  void hdrFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void straightenFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void straightenHorizontallyFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void straightenVerticallyFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void sharpenLuminanceFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void unsharpMaskFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void boxBlurFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void gaussianBlurFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void zoomBlurWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void noiseReductionFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void edgesFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void crystallizeFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void gloomFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void pixellateFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void vignetteFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void tiltShiftFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void noiseFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+  void oldPhotoFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+
   // --- Stages built elsewhere; until then they leave the image unchanged ---
   ci::ImageRef scaleDepthImage(const ci::ImageRef& depthImage, const raster::ImageRef& originalImage);
   ci::ImageRef tinyPlanetFilterWithCIImage(const ci::ImageRef& image, double scale, double planetFactor,
                                            double angle, double fusion, bool invert);
-  void concat3FiltersWithCGContext(raster::BitmapContext* context, std::int64_t filterType0,
-                                   std::int64_t filterType1, std::int64_t filterType2);
   void LUTFilterWithCGContext(raster::BitmapContext* context, const ci::FilterRef& lutFilter,
                               double intensity);
   void toneCurveFilterWithCGContext(raster::BitmapContext* context, const ci::FilterRef& toneCurveFilter,
                                     const ci::FilterRef& redFilter, const ci::FilterRef& greenFilter,
                                     const ci::FilterRef& blueFilter);
+  // 1 inside a band of depths around focalPoint, 0 outside, with ramps of
+  // the given slope; nullptr for a slope that is not a positive number.
+  ci::ImageRef combinedMaskForDepthImage(const ci::ImageRef& depthImage, double slope, double width,
+                                         double focalPoint);
   void depthFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& originalImage,
                                 const ci::ImageRef& depthImage, double slope, double width, double focalPoint,
                                 double intensity, double blurBackground, double blackBackground,

@@ -25,5 +25,13 @@ const BuiltinFilterTable& builtinFilters();
 void addGeometryFilters(BuiltinFilterTable& table);
 void addColorFilters(BuiltinFilterTable& table);
 void addCompositingFilters(BuiltinFilterTable& table);
+void addColorAdjustmentFilters(BuiltinFilterTable& table);
+void addTemperatureFilters(BuiltinFilterTable& table);
+void addHighlightShadowFilters(BuiltinFilterTable& table);
+void addColorLookFilters(BuiltinFilterTable& table);
+void addPhotoEffectFilters(BuiltinFilterTable& table);
+void addBlendFilters(BuiltinFilterTable& table);
+void addGeneratorFilters(BuiltinFilterTable& table);
+void addBlurFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/ci/builtin_filters.h"
+#include "platform/ci/color_kernel.h"
 
 namespace ci {
 
@@ -50,8 +51,8 @@ void addColorFilters(BuiltinFilterTable& table) {
               const float* p = row.inputs[0];
               for (std::int64_t i = 0; i < row.count * 4; i += 4) {
                 for (int r = 0; r < 4; ++r) {
-                  row.output[i + r] =
-                      m[r][0] * p[i] + m[r][1] * p[i + 1] + m[r][2] * p[i + 2] + m[r][3] * p[i + 3] + bias[r];
+                  row.output[i + r] = colorkernel::finite(m[r][0] * p[i] + m[r][1] * p[i + 1] +
+                                                          m[r][2] * p[i + 2] + m[r][3] * p[i + 3] + bias[r]);
                 }
               }
             },

@@ -46,6 +46,14 @@ const BuiltinFilterTable& builtinFilters() {
     addGeometryFilters(t);
     addColorFilters(t);
     addCompositingFilters(t);
+    addColorAdjustmentFilters(t);
+    addTemperatureFilters(t);
+    addHighlightShadowFilters(t);
+    addColorLookFilters(t);
+    addPhotoEffectFilters(t);
+    addBlendFilters(t);
+    addGeneratorFilters(t);
+    addBlurFilters(t);
     return t;
   }();
   return table;

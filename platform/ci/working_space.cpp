@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/color/transform.h"
@@ -143,6 +144,19 @@ RowConverter transformConverter(const raster::Image& bitmap) {
 const raster::ColorSpaceRef& workingColorSpace() {
   static const raster::ColorSpaceRef space = raster::ColorSpace::genericRGB();
   return space;
+}
+
+const color::MatrixShaper& workingMatrixShaper() {
+  static const color::MatrixShaper shaper = [] {
+    const raster::ColorSpaceRef& space = workingColorSpace();
+    std::optional<color::MatrixShaper> found;
+    if (space && space->profile()) found = color::matrixShaperOf(*space->profile());
+    // The generic RGB profile is always made in memory; the fallback is
+    // its P22 matrix adapted to D50 with gamma 1.8.
+    return found.value_or(
+        color::MatrixShaper{{0.4679, 0.3251, 0.1712, 0.2527, 0.6838, 0.0635, 0.0220, 0.1423, 0.6604}, 1.8});
+  }();
+  return shaper;
 }
 
 RowConverter rowConverterToWorkingSpace(const raster::Image& bitmap) {

@@ -5,12 +5,17 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/color/matrix_shaper.h"
 #include "platform/raster/color_space.h"
 #include "platform/raster/image.h"
 
 namespace ci {
 
 const raster::ColorSpaceRef& workingColorSpace();
+
+// The working space's matrix to XYZ (D50) and its gamma, for filters that
+// work in linear light or a CIE space.
+const color::MatrixShaper& workingMatrixShaper();
 
 // Converts count pixels of one memory row of a bitmap into premultiplied
 // working-space floats (4 per pixel).
