@@ -249,6 +249,11 @@ TEST(Preview, ShowsWhatTheMainDrawMakesOfTheFullImage) {
   double sum = 0;
   for (std::size_t i = 0; i < ours.rgba.size(); ++i) sum += std::abs(ours.rgba[i] - reference.rgba[i]);
   EXPECT_LE(sum / double(ours.rgba.size()), 2.0);
+  // The stages did change the picture.
+  const Pixels8 unfiltered = pixels8(copy->image());
+  double change = 0;
+  for (std::size_t i = 0; i < ours.rgba.size(); ++i) change += std::abs(ours.rgba[i] - unfiltered.rgba[i]);
+  EXPECT_GT(change / double(ours.rgba.size()), 10.0);
 }
 
 TEST(Preview, EverySourceModelGivesAnEightBitRGBAPreview) {
