@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/icon_set_files.h"
 #include "engine/imported_image.h"
 #include "imagemagick_compare.h"
 #include "platform/imageio/image_destination.h"
@@ -44,17 +45,9 @@ bool writePNG(const raster::ImageRef& image, const std::string& path) {
 
 // The 20 iOS sizes written by ImageMagick from one 1024 master.
 std::vector<std::string> iconSetOperations(const fs::path& folder) {
-  const std::vector<std::pair<const char*, int>> files = {
-      {"ios_512x512@2x.png", 1024}, {"ios_512x512.png", 512},  {"ios_83.5x83.5@2x.png", 167},
-      {"ios_76x76@2x.png", 152},    {"ios_76x76.png", 76},     {"ios_72x72@2x.png", 144},
-      {"ios_72x72.png", 72},        {"ios_60x60@2x.png", 120}, {"ios_60x60.png", 60},
-      {"ios_57x57@2x.png", 114},    {"ios_57x57.png", 57},     {"ios_50x50@2x.png", 100},
-      {"ios_50x50.png", 50},        {"ios_40x40@2x.png", 80},  {"ios_40x40.png", 40},
-      {"ios_29x29@2x.png", 58},     {"ios_29x29.png", 29},     {"ios_60x60@3x.png", 180},
-      {"ios_40x40@3x.png", 120},    {"ios_29x29@3x.png", 87}};
   std::vector<std::string> operations = {"-resize", "1024x1024", "-background", "none",   "-gravity",
                                          "center",  "-extent",   "1024x1024",   "-write", "mpr:master"};
-  for (const auto& [name, pixels] : files) {
+  for (const auto& [name, pixels] : velumar::kIOSFiles) {
     const std::string size = std::to_string(pixels) + "x" + std::to_string(pixels);
     operations.insert(operations.end(), {"(", "mpr:master", "-resize", size, "-write",
                                          (folder / name).string(), "+delete", ")"});
