@@ -65,14 +65,19 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   if (width == 0 || height == 0) return nullptr;
   const bool inPlace = contextRep && width == pixelCountForSide(contextSize.width) &&
                        height == pixelCountForSide(contextSize.height) && contextRep->pixelsWide() == width &&
-                       contextRep->pixelsHigh() == height;
+                       contextRep->pixelsHigh() == height &&
+                       contextRep->pixelFormat() == raster::PixelFormat::rgba8() && contextRep->colorSpace();
   const raster::ColorSpaceRef space = previewSpaceFor(*rep);
 
   std::lock_guard drawing(renderMutex_);
   CIFiltering& filters = *ciPhotoFilters;
+  // In place the previous preview is drawn over afresh, never shown
+  // through: its representation gets the new pixels, a cleared buffer of
+  // its own layout (a copy of the old pixels would only be cleared).
   std::unique_ptr<raster::BitmapContext> context =
-      inPlace ? contextRep->makeContext()
-              : raster::BitmapContext::create(width, height, raster::PixelFormat::rgba8(), space);
+      inPlace
+          ? raster::BitmapContext::create(width, height, contextRep->pixelFormat(), contextRep->colorSpace())
+          : raster::BitmapContext::create(width, height, raster::PixelFormat::rgba8(), space);
   if (!context) return nullptr;
   raster::BitmapContext* cg = context.get();
   const raster::Rect bounds(0, 0, double(width), double(height));
@@ -81,8 +86,6 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   const bool iconLook = info.roundedCornersICNS || info.shadowICNS;
 
   cg->saveGState();
-  // The previous preview is drawn over afresh, never shown through.
-  if (inPlace) cg->clearRect(bounds);
   cg->setInterpolationQuality(raster::InterpolationQuality::High);
   cg->setShouldAntialias(true);
   const bool useFilters = needsCIContextForImageInfo(info) || filters.currentProfile() != nullptr;

@@ -102,6 +102,17 @@ TEST(Preview, DrawsInPlaceWhileTheSizeStays) {
   EXPECT_EQ(repOf(third)->pixelsWide(), 100);
   EXPECT_EQ(firstRep->image(), second->representations().front()->image());
   EXPECT_EQ(firstRep->pixelsWide(), 200);
+
+  // A context image of the same size in another layout is left alone too.
+  info.rFactorW = info.rFactorH = 0.5;
+  const auto gray = imageOf(
+      testimages::quadrantRep(200, 150, {8, 1, raster::AlphaInfo::None}, raster::ColorSpace::genericGray()));
+  const raster::ImageRef grayPixels = repOf(gray)->image();
+  const auto fourth = engine.resizePixelSizeForImage(source, gray, nullptr, 72, info);
+  ASSERT_TRUE(fourth);
+  EXPECT_NE(fourth, gray);
+  EXPECT_EQ(repOf(gray)->image(), grayPixels);
+  EXPECT_EQ(repOf(fourth)->pixelFormat(), raster::PixelFormat::rgba8());
 }
 
 TEST(Preview, IconLookShadowAndCorners) {
