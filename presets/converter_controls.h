@@ -159,7 +159,7 @@ struct ConverterControls {
       cropCenterYTextField, dpiTextField, fileURLTextField, imageTransformAngleTextField,
       initialNumberTextField, jpegQualityTextField, leftBorderTextField, nameTextField, prefixTextField,
       presetTextField, resizeHTextField, resizeWTextField, resultLabelString, rightBorderTextField,
-      suffixTextField, topBorderTextField, watermarkTextField, zerosTextField;
+      suffixTextField, topBorderTextField, watermarkTextField, zerosTextField, infoGlobalTextField;
 
   Slider angleImageSlider, angleTextSlider, borderOpacitySlider, compositeOpacitySlider,
       compositePercentSlider, depthBlackBackgroundSlider, depthBlurBackgroundSlider, depthFocalPointSlider,

@@ -19,6 +19,7 @@
 #include "presets/converter_window_services.h"
 #include "presets/preset_catalogue.h"
 #include "session/converter_state.h"
+#include "session/processing_view.h"
 #include "session/rename_info.h"
 
 namespace velumar {
@@ -103,6 +104,32 @@ class ConverterForm : public PresetControlsTarget {
   void setInitialNumberFrom();
   void setZerosFrom();
   void updateExampleLabel();
+
+  // ---- Save and rename option controls -----------------------------------
+  // The saving-method group; the clicked box has already toggled itself.
+  enum class SavingButton { AskEachTime, StoreDirectory, AsImage };
+  void selectSavingMethodFrom(SavingButton sender);
+  // The file-option check boxes store their state in the converter.
+  void searchSubFoldersFrom();
+  void setOverwriteFrom();
+  void setMaintainHierarchyFrom();
+  void setRenameIgnoreFrom();
+  void setPreserveMetadataFrom();
+  // A rename check box enables its field.
+  void setCheckPrefixFrom();
+  void setCheckNameFrom();
+  void setCheckSuffixFrom();
+  void setFilanemeDateFrom();
+  // The original-size check box; it turns itself off again under Lanczos
+  // scaling.
+  void setFixedSizeFrom();
+  // nullopt: nothing; else the field and the stored folder take the path.
+  void updateFileURLTextFieldWithURL(const std::optional<std::string>& folder);
+  // With the stored-folder method, asks chooser for a folder; the choice
+  // arrives on the main thread after this returns. Nothing on cancel.
+  void updateFileURLFrom(ProcessingView* chooser);
+  // The first-use text of the information field.
+  void setParagraphStyleFor();
   // The six rename actions in their order, so the converter's rename state
   // follows the fields.
   void commitRenameFields();

@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
+#include "platform/foundation/main_loop.h"
 #include "platform/foundation/property_list.h"
 #include "presets/converter_form.h"
 #include "presets/headless_window_services.h"
 #include "presets/preset_file.h"
 #include "presets/preset_loader.h"
 #include "presets/presets_test_support.h"
+#include "session/headless_converter.h"
 #include "session/rename_info.h"
 #include "support/test_support.h"
 
@@ -63,6 +66,26 @@ ImageModifyInfo carried(ImageModifyInfo r, const ImageModifyInfo& other, bool fi
     r.addNameDate = other.addNameDate;
   }
   return r;
+}
+
+// The preset keys whose record fields differ, for readable failures.
+std::string differences(const ImageModifyInfo& a, const ImageModifyInfo& b) {
+  std::string out;
+  for (const PresetKey& row : presetKeyTable()) {
+    std::visit(
+        [&](const auto& target) {
+          using T = std::decay_t<decltype(target)>;
+          if constexpr (std::is_same_v<T, PresetPointAxis>) {
+            if (!(a.*(target.point) == b.*(target.point))) out += std::string(row.key) + "; ";
+          } else if constexpr (!std::is_same_v<T, PresetSpecialKey>) {
+            if constexpr (std::is_same_v<typename PresetMemberOf<T>::Class, ImageModifyInfo>) {
+              if (!(a.*target == b.*target)) out += std::string(row.key) + "; ";
+            }
+          }
+        },
+        row.target);
+  }
+  return out;
 }
 
 std::shared_ptr<ImageInfo> loadCommitted(const ImportedImage& engine, std::string_view name) {
@@ -544,4 +567,236 @@ TEST(ConverterForm, ImageCopiesLoadIntoTheWellsAndAMissingOneLeavesNothingBehind
   EXPECT_FALSE(f.engine->compositeCIInputImage);
   EXPECT_FALSE(f.c().watermarkImageView.hasFullSizeImage());
   EXPECT_FALSE(f.c().watermarkImageView.originalImageHasAlpha);
+}
+
+TEST(ConverterForm, SavingMethodGroupKeepsOneButtonSelected) {
+  using B = ConverterForm::SavingButton;
+  Form f;
+  ConverterControls& c = f.c();
+  // Clicking the selected button: it toggled itself off, and comes back.
+  c.saveAskEachTimeCheck.set(false);
+  f.form.selectSavingMethodFrom(B::AskEachTime);
+  EXPECT_TRUE(c.saveAskEachTimeCheck.isOn());
+  EXPECT_EQ(f.state.saveWithStoredFileURL, 0);
+
+  c.fileURLTextField.text = "/home/user/Out";
+  c.saveStoreDirectoryCheck.set(true);
+  f.form.selectSavingMethodFrom(B::StoreDirectory);
+  EXPECT_EQ(f.state.saveWithStoredFileURL, 1);
+  EXPECT_FALSE(c.saveAskEachTimeCheck.isOn());
+  EXPECT_TRUE(c.fileURLTextField.enabled);
+  EXPECT_TRUE(c.popOverSaveToButton.enabled);
+  EXPECT_EQ(c.fileURLTextField.text, "/home/user/Out");
+
+  // The image button acts as ask-each-time and does not stay on.
+  c.saveAsImageCheck.set(true);
+  f.form.selectSavingMethodFrom(B::AsImage);
+  EXPECT_EQ(f.state.saveWithStoredFileURL, 0);
+  EXPECT_TRUE(c.saveAskEachTimeCheck.isOn());
+  EXPECT_FALSE(c.saveAsImageCheck.isOn());
+  EXPECT_FALSE(c.saveStoreDirectoryCheck.isOn());
+  EXPECT_FALSE(c.fileURLTextField.enabled);
+  EXPECT_EQ(c.popOverSaveToButton.alpha, 0.5);
+}
+
+TEST(ConverterForm, OriginalSizeAndRenameControls) {
+  Form f;
+  ConverterControls& c = f.c();
+  c.resizeScalePopUp.select(1);  // Lanczos: original size turns itself off
+  c.fixedSizeCheck.set(true);
+  f.form.setFixedSizeFrom();
+  EXPECT_FALSE(c.fixedSizeCheck.isOn());
+  EXPECT_EQ(c.resizeWTextField.text, "100%");
+
+  c.resizeScalePopUp.select(0);
+  c.fixedSizeCheck.set(true);
+  f.form.setFixedSizeFrom();
+  EXPECT_EQ(c.resizeWTextField.text, "Original");
+  EXPECT_EQ(c.resizeFormatsPopUp.selectedIndex, 1);
+  EXPECT_FALSE(c.aspectRatioCheck.enabled);
+  EXPECT_EQ(f.state.lastSelectedFormat, 1);
+
+  c.addSuffixCheck.set(true);
+  f.form.setCheckSuffixFrom();
+  EXPECT_TRUE(c.suffixTextField.enabled);
+  c.suffixTextField.text = "";
+  f.form.setSuffixStringFrom();
+  EXPECT_EQ(c.suffixTextField.text, kSuffixPlaceholder);
+  EXPECT_EQ(f.state.suffixString, "");
+  c.prefixTextField.text = "a/b/";
+  f.form.setPrefixStringFrom();
+  EXPECT_EQ(f.state.prefixString, "a b ");
+
+  f.form.setParagraphStyleFor();
+  EXPECT_EQ(c.infoGlobalTextField.text,
+            "First use configuration:\nUse preferences to set a global shortcut.");
+}
+
+TEST(ConverterForm, ChoosingTheOutputFolderArrivesOnTheMainThread) {
+  auto* loop = dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+  ASSERT_NE(loop, nullptr);
+  testsupport::TempDir folder;
+  Form f;
+  HeadlessConverter chooser;
+  f.form.updateFileURLFrom(&chooser);  // ask each time: nothing is asked
+  EXPECT_TRUE(chooser.steps().empty());
+
+  f.state.saveWithStoredFileURL = 1;
+  chooser.scriptFolderChoice(folder.path().string());
+  f.form.updateFileURLFrom(&chooser);
+  const std::string expected = fs::canonical(folder.path()).string();
+  EXPECT_TRUE(loop->runUntil([&] { return f.state.fileURLForSaving == expected; }, 10));
+  EXPECT_EQ(f.c().fileURLTextField.text, expected);
+
+  chooser.scriptFolderChoice(std::nullopt);  // cancelled: nothing changes
+  f.form.updateFileURLFrom(&chooser);
+  loop->runUntil([] { return false; }, 0.2);
+  EXPECT_EQ(f.state.fileURLForSaving, expected);
+}
+
+// Random presets whose values are in range and whose gated values are set
+// only where their gate is open: applying then reading gives them back.
+TEST(ConverterForm, RandomInRangePresetsApplyAndReadBackUnchanged) {
+  std::mt19937 random(20261207);
+  auto pick = [&](int first, int last) { return std::uniform_int_distribution<int>(first, last)(random); };
+  auto coin = [&] { return pick(0, 1) == 1; };
+  auto unit = [&] { return double(float(pick(0, 1000) / 1000.0)); };
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    ImageModifyInfo r = fresh();
+    const std::int64_t code = pick(0, 14);
+    r.conversionType = code;
+    r.convert2XImagesInTIFF = code == 7;
+    r.convertMultipleImagesInTIFF = code == 8;
+    r.roundedCornersICNS = isIconOutput(code) && coin();
+    r.shadowICNS = isIconOutput(code) && coin();
+    r.keepOriginalFileTypeIfPossible = coin();
+    r.preserveCMYKAlpha = coin();
+    r.doTiffCompression = pick(0, 2);
+    r.jpegCompressionFactor = double(float(pick(0, 100) / 100.0));
+    r.resizeScaleType = pick(0, 16);
+    switch (pick(0, 3)) {
+      case 0:  // original size
+        r.setFromFixedSize = true;
+        r.resizeConversionType = 1;
+        r.fixedSizeW = pick(0, 5000);
+        r.fixedSizeH = pick(0, 5000);
+        r.aspectRatio = false;
+        break;
+      case 1:  // pixels, inches, centimetres, millimetres, points
+        r.resizeConversionType = pick(1, 5);
+        r.fixedSizeW = r.resizeConversionType == 1 ? pick(0, 5000) : double(float(pick(0, 50000) / 100.0));
+        r.fixedSizeH = r.resizeConversionType == 1 ? pick(0, 5000) : double(float(pick(0, 50000) / 100.0));
+        r.aspectRatio = false;
+        break;
+      default:  // percent
+        r.resizeConversionType = 0;
+        r.rFactorW = double(float(pick(10, 400) / 100.0));
+        r.rFactorH = double(float(pick(10, 400) / 100.0));
+        r.aspectRatio = r.resizeScaleType == 1 || coin();
+        if (r.aspectRatio) r.rFactorH = r.rFactorW;
+        break;
+    }
+    r.doImageResize = r.resizeConversionType == 0 ? !(r.rFactorW == 1 && r.rFactorH == 1)
+                                                  : r.fixedSizeW != 0 || r.fixedSizeH != 0;
+    if (r.resizeConversionType == 0 && !r.doImageResize) r.rFactorW = r.rFactorH = 1;
+    r.dpi = double(float(pick(360, 10000) / 10.0));
+    r.modifyImageDpi = coin();
+    const int colours[] = {0, 1, 2, 3, 6, 7};
+    r.colorSpace = isIconOutput(code) ? 0 : colours[pick(0, 5)];
+    r.filterType0 = pick(0, 111);
+    r.filterType1 = pick(0, 111);
+    r.filterType2 = pick(0, 111);
+    r.optionAutoAdjust = coin();
+    r.optionEnhance = r.optionAutoAdjust && coin();
+    r.optionRedEye = r.optionAutoAdjust && coin();
+    r.optionFeatures = coin();
+    r.optionFeaturesIsolateFaces = r.optionFeatures && coin();
+    for (bool ImageModifyInfo::*effect :
+         {&ImageModifyInfo::optionFeaturesAutoAdjustFaces, &ImageModifyInfo::optionFeaturesBiggerBoundsFaces,
+          &ImageModifyInfo::optionFeaturesBlurFaces, &ImageModifyInfo::optionFeaturesPixelateFaces,
+          &ImageModifyInfo::optionFeaturesFrameFaces, &ImageModifyInfo::optionFeaturesVignetteFaces,
+          &ImageModifyInfo::optionFeaturesBlurBackgroundFaces, &ImageModifyInfo::optionFeaturesSaveCropFaces})
+      r.*effect = r.optionFeaturesIsolateFaces && coin();
+    r.optionFeaturesEyeBlink = r.optionFeatures && coin();
+    r.compositeMode = pick(0, 32);
+    r.compositeModeType = pick(0, 1);
+    r.compositeOrigin = {double(pick(0, 100)), double(pick(0, 100))};
+    r.compositeOpacity = unit();
+    r.compositeSizePercent = unit();
+    r.addWatermarkText = coin();
+    if (r.addWatermarkText) {
+      r.textAngle = pick(0, 359);
+      r.textObliqueness = unit();
+      r.textOpacity = unit();
+      r.textOrigin = {double(pick(0, 100)), double(pick(0, 100))};
+      r.addWatermarkDate = coin();
+      r.dateStyle = r.addWatermarkDate ? std::uint64_t(pick(1, 4)) : 1;
+    }
+    r.addWatermarkImage = coin();
+    if (r.addWatermarkImage) {
+      r.imageAngle = pick(0, 359);
+      r.imageSizePercent = unit();
+      r.imageOpacity = unit();
+      r.imageOrigin = {double(pick(0, 100)), double(pick(0, 100))};
+    }
+    const bool depthMenus = code == 1 || code == 3 || code == 7 || code == 8;
+    r.imageDepth = depthMenus ? std::uint64_t(pick(0, code == 1 ? 2 : 3)) : 0;
+    r.imageTransparency = depthMenus ? std::uint64_t(pick(0, 2)) : 0;
+    if (r.resizeScaleType == 6 || r.resizeScaleType == 16) {
+      r.cropCenterX = pick(0, 100) / 100.0;
+      r.cropCenterY = pick(0, 100) / 100.0;
+    }
+    if (r.resizeScaleType == 7) {
+      r.stretchAndCropStretch = unit();
+      r.stretchAndCropCrop = unit();
+    }
+    if (r.resizeScaleType == 15 || r.resizeScaleType == 16) r.rotationAngle = pick(0, 359);
+    r.addBorder = coin();
+    if (r.addBorder) {
+      r.preserveBorderRatio = coin();
+      for (double ImageModifyInfo::*size :
+           {&ImageModifyInfo::topBorderSize, &ImageModifyInfo::bottomBorderSize,
+            &ImageModifyInfo::leftBorderSize, &ImageModifyInfo::rightBorderSize})
+        r.*size = double(float(pick(0, 50) / 100.0));
+      r.borderOpacity = unit();
+      r.borderColorR = unit();
+      r.borderColorG = unit();
+      r.borderColorB = unit();
+      r.borderColorA = unit();
+    }
+    r.wantsMixWithDepthData = coin();
+    r.wantsDepthBeforeCompositing = coin();
+    r.wantsDepthExport = coin();
+    r.depthInvert = coin();
+    r.depthFocalPoint = unit();
+    r.depthSlope = double(float(unit() * 8));
+    r.depthWidth = unit();
+    r.depthBlurBackground = unit();
+    r.depthBlackBackground = unit();
+    r.wantsTinyPlanet = coin();
+    r.tinyPlanetInvert = coin();
+    r.tinyPlanetScale = unit();
+    r.tinyPlanetFactor = double(float(unit() * 3));
+    r.tinyPlanetAngle = pick(0, 360);
+    r.tinyPlanetFusion = unit();
+    r.lutIntensity = unit();
+    r.addToneCurve = coin();
+    r.addToneCurveRed = coin();
+    r.addToneCurveGreen = coin();
+    r.addToneCurveBlue = coin();
+    r.preserveMetadata = coin();
+    r.searchSubFolders = pick(0, 1);
+    r.openWith = pick(0, 6);
+    r.addNameDate = pick(0, 3);
+
+    Form f;
+    f.state.loadFileOptionsFromPreset = true;
+    auto preset = std::make_shared<ImageInfo>();
+    preset->setImageModifyInfo(r);
+    preset->presetSavingMethod = 0;
+    ASSERT_TRUE(f.apply(preset));
+    const ImageModifyInfo got = f.form.readCurrentPresetValues();
+    ASSERT_EQ(carried(got, r, true), r) << differences(carried(got, r, true), r);
+  }
 }
