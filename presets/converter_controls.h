@@ -170,7 +170,7 @@ struct ConverterControls {
 
   std::vector<ApplicationMenuItem> openWithApplications;  // submenu of openWithPopUp item 14
   ColorWell borderColorWell;
-  ToggleButton popOverCompositeOptionsButton, popOverSaveToButton;
+  ToggleButton popOverCompositeOptionsButton, popOverSaveToButton, savePresetButton, deleteButton;
   bool compositeOptionsPopoverShown = false;
   bool saveToPopoverShown = false;
 

@@ -30,6 +30,10 @@ class ConverterForm : public PresetControlsTarget {
 
   ConverterControls controls;
 
+  ConverterState& state() { return state_; }
+  ImportedImage& engine() { return engine_; }
+  ConverterWindowServices& services() { return services_; }
+
   // The converter's own lookup-table and tone-curve filters; the engine
   // holds them only while they are switched on.
   ci::FilterRef lutFilter;
@@ -130,6 +134,9 @@ class ConverterForm : public PresetControlsTarget {
   void updateFileURLFrom(ProcessingView* chooser);
   // The first-use text of the information field.
   void setParagraphStyleFor();
+  // Every option field re-parsed, clamped and rewritten, in the order a
+  // read of the controls needs.
+  void normalizeOptionFields();
   // The six rename actions in their order, so the converter's rename state
   // follows the fields.
   void commitRenameFields();

@@ -40,6 +40,8 @@ class ConverterWindowServices {
   virtual void refreshLivePreview() = 0;
   // The example output name for "filename.jpg" under the current settings.
   virtual std::string exampleName() = 0;
+  // A modal question with the buttons "Ok" and "Cancel"; true for "Ok".
+  virtual bool confirm(const std::string& message, const std::string& informativeText) = 0;
   // The image of a file for a drop well; nullptr when it cannot be loaded.
   virtual std::shared_ptr<raster::ImageSet> loadImage(const std::string& path) = 0;
 };

@@ -54,6 +54,14 @@ std::string HeadlessWindowServices::exampleName() {
   return example;
 }
 
+bool HeadlessWindowServices::confirm(const std::string& message, const std::string& informativeText) {
+  steps.push_back("confirm " + message + " " + informativeText);
+  if (confirmations.empty()) return false;
+  const bool answer = confirmations.front();
+  confirmations.erase(confirmations.begin());
+  return answer;
+}
+
 std::shared_ptr<raster::ImageSet> HeadlessWindowServices::loadImage(const std::string& path) {
   const auto source = imageio::ImageSource::open(path);
   const raster::ImageRef image = source && source->count() > 0 ? source->createImage(0) : nullptr;

@@ -14,6 +14,8 @@ class HeadlessWindowServices : public ConverterWindowServices {
  public:
   std::vector<std::string> steps;
   std::string example = "filename.jpg";
+  // Answers of the next confirmations, in order; none left means "Cancel".
+  std::vector<bool> confirmations;
 
   void updateFilterValuesForPreset(ConverterControls& controls, const ImageInfo& preset) override;
   void changeFilterToExampleImageFrom(ConverterControls& controls) override;
@@ -23,6 +25,7 @@ class HeadlessWindowServices : public ConverterWindowServices {
   void updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) override;
   void refreshLivePreview() override;
   std::string exampleName() override;
+  bool confirm(const std::string& message, const std::string& informativeText) override;
   std::shared_ptr<raster::ImageSet> loadImage(const std::string& path) override;
 };
 

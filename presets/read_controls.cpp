@@ -48,14 +48,8 @@ void ConverterForm::readSize(ImageModifyInfo& r) {
   }
 }
 
-ImageModifyInfo ConverterForm::readCurrentPresetValues() {
+void ConverterForm::normalizeOptionFields() {
   ConverterControls& c = controls;
-  // Unset fields hold a new preset's values, not whatever a record held.
-  ImageModifyInfo r = ImageInfo().imageModifyInfo();
-  std::int64_t code = 0;
-  for (std::size_t i = 0; i < c.buttonsArray.size(); ++i)
-    if (c.buttonsArray[i].on) code = std::int64_t(i);
-
   readJpegCompressionFrom(From::Field);
   readResizeFactorWithSender(c.resizeWTextField);
   readResizeFactorWithSender(c.resizeHTextField);
@@ -69,6 +63,17 @@ ImageModifyInfo ConverterForm::readCurrentPresetValues() {
   readCropCenterWithSender(c.cropCenterXTextField);
   readCropCenterWithSender(c.cropCenterYTextField);
   readImageTransformAngleWithSender(From::Field);
+}
+
+ImageModifyInfo ConverterForm::readCurrentPresetValues() {
+  ConverterControls& c = controls;
+  // Unset fields hold a new preset's values, not whatever a record held.
+  ImageModifyInfo r = ImageInfo().imageModifyInfo();
+  std::int64_t code = 0;
+  for (std::size_t i = 0; i < c.buttonsArray.size(); ++i)
+    if (c.buttonsArray[i].on) code = std::int64_t(i);
+
+  normalizeOptionFields();
 
   r.convert2XImagesInTIFF = code == 7;
   r.convertMultipleImagesInTIFF = code == 8;

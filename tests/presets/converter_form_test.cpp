@@ -68,26 +68,6 @@ ImageModifyInfo carried(ImageModifyInfo r, const ImageModifyInfo& other, bool fi
   return r;
 }
 
-// The preset keys whose record fields differ, for readable failures.
-std::string differences(const ImageModifyInfo& a, const ImageModifyInfo& b) {
-  std::string out;
-  for (const PresetKey& row : presetKeyTable()) {
-    std::visit(
-        [&](const auto& target) {
-          using T = std::decay_t<decltype(target)>;
-          if constexpr (std::is_same_v<T, PresetPointAxis>) {
-            if (!(a.*(target.point) == b.*(target.point))) out += std::string(row.key) + "; ";
-          } else if constexpr (!std::is_same_v<T, PresetSpecialKey>) {
-            if constexpr (std::is_same_v<typename PresetMemberOf<T>::Class, ImageModifyInfo>) {
-              if (!(a.*target == b.*target)) out += std::string(row.key) + "; ";
-            }
-          }
-        },
-        row.target);
-  }
-  return out;
-}
-
 std::shared_ptr<ImageInfo> loadCommitted(const ImportedImage& engine, std::string_view name) {
   const fs::path path = fs::path(VELUMAR_SOURCE_DIR) / "resources" / "presets" / name;
   const auto dictionary = foundation::readPropertyList(path.string());
@@ -797,6 +777,6 @@ TEST(ConverterForm, RandomInRangePresetsApplyAndReadBackUnchanged) {
     preset->presetSavingMethod = 0;
     ASSERT_TRUE(f.apply(preset));
     const ImageModifyInfo got = f.form.readCurrentPresetValues();
-    ASSERT_EQ(carried(got, r, true), r) << differences(carried(got, r, true), r);
+    ASSERT_EQ(carried(got, r, true), r) << presets_test::differences(carried(got, r, true), r);
   }
 }
