@@ -4,12 +4,15 @@
 
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/main_loop.h"
 #include "platform/foundation/property_list.h"
 #include "platform/imageio/image_source.h"
 #include "presets/preset_catalogue.h"
 #include "presets/preset_file.h"
 #include "presets/preset_loader.h"
 #include "presets/presets_test_support.h"
+#include "session/conversion_request.h"
+#include "session/headless_converter.h"
 #include "support/test_support.h"
 
 using namespace velumar;
@@ -175,4 +178,40 @@ TEST(BuiltInPresets, EachConvertsARealPhoto) {
       EXPECT_NEAR(properties.get("DPIWidth") ? properties.get("DPIWidth")->doubleOr(0) : 0, c.dpi, 0.5);
     }
   }
+}
+
+// The multi-layer PSD preset through a whole batch: one file whose layers
+// are the photos, read back by psd-tools.
+TEST(BuiltInPresets, LayeredPSDPresetMakesOneFileOfLayers) {
+  const fs::path root = testsupport::fetchDebianPackageFiles("python3-skimage");
+  std::vector<fs::path> photos;
+  for (const fs::path& file : testsupport::findFiles(root, {"png"}))
+    if (file.filename() == "coffee.png" || file.filename() == "chelsea.png") photos.push_back(file);
+  if (photos.size() != 2) GTEST_SKIP() << "needs two photos of python3-skimage";
+  const auto preset = builtIn(14);
+  ASSERT_TRUE(preset);
+  ASSERT_EQ(preset->imageModifyInfo().conversionType, 13);
+
+  testsupport::TempDir output;
+  auto view = std::make_shared<HeadlessConverter>(preset->imageModifyInfo());
+  view->state().saveWithStoredFileURL = 1;
+  view->state().fileURLForSaving = output.path().string();
+  ConversionRequest request;
+  for (const fs::path& photo : photos) request.sources.push_back({photo.string(), std::nullopt});
+  request.ignoreBookmark = request.ignoreAlerts = true;
+  request.setupMode = 0;
+  request.asyncQueue = false;
+  ASSERT_TRUE(processNewImageAfterDragging(view, request));
+  auto* loop = dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+  ASSERT_NE(loop, nullptr);
+  loop->runPending();
+
+  const auto written = testsupport::findFiles(output.path(), {"psd"});
+  ASSERT_EQ(written.size(), 1u);
+  const auto layers = testsupport::runCommand(
+      {"/usr/bin/python3", "-c",
+       "import sys; from psd_tools import PSDImage; print(len(list(PSDImage.open(sys.argv[1]))))",
+       written.front().string()});
+  ASSERT_EQ(layers.exitCode, 0) << layers.output;
+  EXPECT_EQ(layers.output.substr(0, 1), "2");
 }
