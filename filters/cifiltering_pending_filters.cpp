@@ -5,7 +5,6 @@
 
 namespace velumar {
 
-void CIFiltering::CLAHEFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
 void CIFiltering::hdrFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
 void CIFiltering::straightenFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
 void CIFiltering::straightenHorizontallyFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
