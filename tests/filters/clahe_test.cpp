@@ -185,6 +185,58 @@ TEST(ClaheStep, BinsOfFiveHundredSeventySixMeanOneHundredTwentyEight) {
   EXPECT_EQ(std::memcmp(viaEngine->data(), direct->data(), std::size_t(32 * 32 * 16)), 0);
 }
 
+// The whole algorithm transcribed into numpy (clahe_reference.py), run on
+// gray 16-bit images at the working size: equal to the integer.
+TEST(ClaheReference, EqualsAnIntegerTranscriptionToTheLastBit) {
+  struct Case {
+    std::int64_t width, height;
+    std::uint32_t divs, bins;
+    double limit;
+  };
+  testsupport::TempDir dir;
+  for (const Case& c : {Case{64, 48, 4, 256, 3}, Case{64, 64, 4, 20, 2.5}, Case{64, 60, 4, 256, 0},
+                        Case{96, 72, 6, 100, 4}}) {
+    auto context = raster::BitmapContext::create(
+        c.width, c.height, {16, 3, raster::AlphaInfo::PremultipliedLast}, raster::ColorSpace::genericRGB());
+    std::vector<std::uint16_t> gray;
+    for (std::int64_t y = 0; y < c.height; ++y) {
+      auto* row =
+          reinterpret_cast<std::uint16_t*>(context->mutableData() + std::size_t(y) * context->bytesPerRow());
+      for (std::int64_t x = 0; x < c.width; ++x) {
+        const double v = 0.5 + 0.3 * std::sin(double(x) * 0.21) * std::cos(double(y) * 0.13) +
+                         0.1 * double(x) / double(c.width);
+        const auto level = std::uint16_t(v * 60000);
+        row[x * 4] = row[x * 4 + 1] = row[x * 4 + 2] = level, row[x * 4 + 3] = 65535;
+        gray.push_back(level);
+      }
+    }
+    std::ofstream(dir.file("in.raw"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(gray.data()), std::streamsize(gray.size() * 2));
+    CLAHE clahe;
+    ASSERT_TRUE(clahe.CLAdaptEqualize(*context, c.divs, c.divs, c.bins, c.limit, 0));
+    ASSERT_EQ(
+        testsupport::runCommand(
+            {"/usr/bin/python3", std::string(VELUMAR_SOURCE_DIR) + "/tests/filters/clahe_reference.py",
+             dir.file("in.raw"), std::to_string(c.width), std::to_string(c.height), std::to_string(c.divs),
+             std::to_string(c.bins), std::to_string(c.limit), dir.file("out.raw")})
+            .exitCode,
+        0);
+    std::vector<std::uint16_t> expected(gray.size());
+    std::ifstream(dir.file("out.raw"), std::ios::binary)
+        .read(reinterpret_cast<char*>(expected.data()), std::streamsize(expected.size() * 2));
+    int mismatches = 0;
+    for (std::int64_t y = 0; y < c.height; ++y) {
+      const auto* row =
+          reinterpret_cast<const std::uint16_t*>(context->data() + std::size_t(y) * context->bytesPerRow());
+      for (std::int64_t x = 0; x < c.width; ++x) {
+        if (row[x * 4] != expected[std::size_t(y * c.width + x)] || row[x * 4 + 1] != row[x * 4])
+          ++mismatches;
+      }
+    }
+    EXPECT_EQ(mismatches, 0) << c.width << "x" << c.height << " at " << c.divs;
+  }
+}
+
 TEST(ClaheReference, MoonAgreesWithScikitImage) {
   testsupport::TempDir dir;
   std::ofstream(dir.file("moon.py"))
@@ -247,6 +299,39 @@ TEST(ClaheHostile, SettingsAndSizesNeverCrash) {
             for (int c = 0; c < 4; ++c) ASSERT_TRUE(std::isfinite(pixel(*context, x, y)[c]));
       }
   }
+}
+
+TEST(ClaheStep, AGrayContextMapsLikeTheSameImageInRGB) {
+  auto gray = raster::BitmapContext::create(64, 48, {16, 1, raster::AlphaInfo::None},
+                                            raster::ColorSpace::genericGray());
+  auto rgb = raster::BitmapContext::create(64, 48, {16, 3, raster::AlphaInfo::PremultipliedLast},
+                                           raster::ColorSpace::genericRGB());
+  ASSERT_TRUE(gray && rgb);
+  for (std::int64_t y = 0; y < 48; ++y) {
+    auto* g = reinterpret_cast<std::uint16_t*>(gray->mutableData() + std::size_t(y) * gray->bytesPerRow());
+    for (std::int64_t x = 0; x < 64; ++x) g[x] = std::uint16_t(20000 + 600 * ((x * 7 + y * 3) % 50));
+  }
+  rgb->setBlendMode(raster::BlendMode::Copy);
+  rgb->drawImage(gray->makeImage(), raster::Rect(0, 0, 64, 48));
+  CLAHE clahe;
+  ASSERT_TRUE(clahe.CLAdaptEqualize(*gray, 4, 4, 256, 3, 0));
+  ASSERT_TRUE(clahe.CLAdaptEqualize(*rgb, 4, 4, 256, 3, 0));
+  // The RGB result seen in gray.
+  auto back = raster::BitmapContext::create(64, 48, {16, 1, raster::AlphaInfo::None},
+                                            raster::ColorSpace::genericGray());
+  back->setBlendMode(raster::BlendMode::Copy);
+  back->drawImage(rgb->makeImage(), raster::Rect(0, 0, 64, 48));
+  int worst = 0;
+  for (std::int64_t y = 0; y < 48; ++y) {
+    const auto* a =
+        reinterpret_cast<const std::uint16_t*>(gray->data() + std::size_t(y) * gray->bytesPerRow());
+    const auto* b =
+        reinterpret_cast<const std::uint16_t*>(back->data() + std::size_t(y) * back->bytesPerRow());
+    for (std::int64_t x = 0; x < 64; ++x) worst = std::max(worst, std::abs(int(a[x]) - int(b[x])));
+  }
+  EXPECT_LE(worst, 2);  // 16-bit rounding through the colour conversions
+  const auto* first = reinterpret_cast<const std::uint16_t*>(gray->data());
+  EXPECT_NE(first[0], 20000);  // and the equalisation did change the image
 }
 
 TEST(ClaheStep, SixteenBitFloatGrayAndCMYKContextsKeepTheirSize) {
