@@ -19,10 +19,17 @@ endfunction()
 
 # velumar_tests(<label> [DEPS <targets...>])
 #   One GoogleTest executable per folder of tests/, every .cpp in the calling
-#   folder, registered with CTest under <label> so `ctest -L <label>` runs it.
+#   folder and its subfolders without a CMakeLists.txt of their own,
+#   registered with CTest under <label> so `ctest -L <label>` runs it.
 function(velumar_tests label)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  # Subfolders with their own CMakeLists.txt build their own executable.
+  file(GLOB_RECURSE nested CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
+  foreach(list_file ${nested})
+    get_filename_component(nested_dir ${list_file} DIRECTORY)
+    list(FILTER sources EXCLUDE REGEX "^${nested_dir}/")
+  endforeach()
   if(NOT sources)
     return()
   endif()

@@ -34,6 +34,8 @@ class ImageInfo {
 
   // Plain properties, touched by one thread at a time.
   std::string imageInfoName = "Preset";
+  // The file the preset was loaded from; empty for a preset made in memory.
+  std::string presetFilePath;
   bool canDeletePreset = true;
   bool overwriteFiles = false;
   bool maintainHierarchy = true;

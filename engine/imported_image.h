@@ -242,9 +242,76 @@ class ImportedImage {
   // The settings' border, then the text, date and image watermarks: the
   // last stages of every draw.
   void addBorderAndWatermarksWithContext(raster::BitmapContext* context, const ImageModifyInfo& info);
+  // The settings' border alone.
+  static void addBorderWithInfo(raster::BitmapContext* context, const ImageModifyInfo& info);
+  // Stages shared by the main draw and the preview. image transformed like
+  // the picture (through the graph) and moved to the origin.
+  ci::ImageRef transformedGraphImage(const ci::ImageRef& image, raster::Size pixelSize,
+                                     const ImageModifyInfo& info);
+  // The depth image scaled to the source and transformed; nullptr without
+  // the depth effect.
+  ci::ImageRef transformedDepthImageForInfo(const ci::ImageRef& depthImage, const raster::ImageRef& source,
+                                            raster::Size pixelSize, const ImageModifyInfo& info);
+  // The tiny planet of source drawn through the filter engine's context.
+  void drawTinyPlanetWithInfo(const raster::ImageRef& source, raster::Size pixelSize,
+                              const ImageModifyInfo& info);
+  // The filter slots, lookup table, tone curves and the depth effect before
+  // compositing; answers the snapshot taken before them when the composite
+  // or the depth effect needs it.
+  raster::ImageRef applyFilterStagesWithContext(raster::BitmapContext* cg, const ci::ImageRef& depth,
+                                                const ImageModifyInfo& info);
+  void applyDepthWithContext(raster::BitmapContext* cg, const raster::ImageRef& unfiltered,
+                             const ci::ImageRef& depth, const ImageModifyInfo& info);
 
-  // ---- Stages of later issues (imported_image_stage_stubs.cpp) -----------------
-  // Watermarks: draws the text, date and image watermarks into context.
+  // ---- Preview (imported_image_preview*.cpp) -----------------------------------
+  // The most pixels a preview has.
+  static constexpr double kPreviewPixelCap = 3145728;
+  // The preview of image's first representation with a copy of info: the
+  // settings rescaled so that the downsampled copy shows what the full-size
+  // image (imagePreviewOriginalSize) would give, without watermarks, face
+  // crops, the eye-blink veto or alpha output, at most kPreviewPixelCap
+  // pixels, with the icon look and the output profile. While the size stays,
+  // contextImage's first representation is drawn in place and contextImage
+  // itself is answered. Sets imagePreviewSize. nullptr when nothing can be
+  // drawn. Safe on any thread; holds renderMutex() while drawing.
+  std::shared_ptr<raster::ImageSet> resizePixelSizeForImage(
+      const std::shared_ptr<raster::ImageSet>& image, const std::shared_ptr<raster::ImageSet>& contextImage,
+      const ci::ImageRef& depthImage, double imageDpi, ImageModifyInfo info);
+  // The preview's draw of rep at size: contextRep when it has the target's
+  // pixel size (drawn in place), else a new 8-bit RGBA representation in
+  // rep's RGB space (sRGB for sources of other models). nullptr when no
+  // context can be had.
+  BitmapRepRef drawInCGContextFromBmpRep(const BitmapRepRef& rep, const BitmapRepRef& contextRep,
+                                         const ci::ImageRef& depthImage, raster::Size contextSize,
+                                         raster::Size size, ImageModifyInfo info);
+  // Whether the settings change the pixels of an image at all.
+  static bool verifyResizeConditionsForImageInfo(const ImageModifyInfo& info);
+  // imagePreviewSize = the output size info gives for the full-size image
+  // (imagePreviewOriginalSize at imagePreviewOriginalDpi), each side rounded
+  // up in single precision.
+  void simulateOriginalSizeWithInfo(ImageModifyInfo info);
+  // Forgets previewCIContext. Filter contexts are made fresh for every
+  // render, so previewCIContext never outlives the bitmap it draws into.
+  void clearCGPreviewContext();
+  // The settings a preview of a sourcePixelSize copy is drawn with: sizes
+  // rescaled against imagePreviewOriginalSize, the preview's overrides and
+  // the output checks for PNG.
+  ImageModifyInfo previewSettingsForInfo(ImageModifyInfo info, raster::Size sourcePixelSize) const;
+  // The preview's target size for the settings, capped at kPreviewPixelCap
+  // (unrotatedWidth and unrotatedHeight shrink alike); nothing when no
+  // finite size above 0 results.
+  std::optional<raster::Size> previewTargetSize(ImageModifyInfo& info, raster::Size sourcePixelSize,
+                                                double imageDpi);
+
+  // ---- Watermarks (imported_image_watermarks.cpp) ------------------------------
+  // Draws the picture watermark, then the text or date watermark, into
+  // context: sizes scale by min(width / 1600, height / 1200), origins are
+  // percent of the width and height from the lower left, angles turn
+  // clockwise. Opacities are clamped to 0..1; a picture with no area, a size
+  // factor that is not positive, a non-finite origin or an empty text skip
+  // their mark, a non-finite angle turns nothing. With the date, the image's
+  // date (when there is one) is formatted in dateStyle 1..4 (no text for
+  // other styles) into watermarkDrawDate, which is the text.
   void drawTextAndImageWithContext(raster::BitmapContext* context, ImageModifyInfo info);
 
   // ---- Colour-model draws (imported_image_color_model.cpp, imported_image_alpha_merge.cpp)
@@ -412,6 +479,21 @@ class ImportedImage {
   // Today as "yyyy - MM - dd".
   static std::string genericDateString();
 
+  // ---- Opening results (imported_image_open_with.cpp) -------------------------
+  // Hands the files to the target of the open-with code: 1 the default
+  // application of the first file, 2 an image viewer, 3 and 4 photo
+  // managers, 5 the mail program with the files attached, 6 to 8 image
+  // editors, 14 the application at openWithAppID's "AppFullPath". Each file
+  // goes once, in list order. Answers whether the desktop accepted the
+  // request; urls is empty afterwards on every path.
+  bool openURLs(std::vector<std::string>& urls, std::int64_t code);
+  // Whether the code's target is available (for code 1: whether JPEG images
+  // have a default application other than this one).
+  bool canOpenWithApplicationType(std::int64_t code) const;
+  // The desktop-file id of the installed application of that name; empty
+  // when none is installed.
+  static std::string bundleIdentifierForApplicationName(std::string_view name);
+
   // ---- Output writers (imported_image_writer*.cpp) ----------------------------
   // Every writer answers whether it wrote its file(s), appends each file it
   // wrote to urlsArray and lets go of imageMetadataArray once it has used it.
@@ -496,18 +578,45 @@ class ImportedImage {
   // Gives the file actFileTags when there are some; failures are ignored.
   void updateTagsForFileName(const std::string& path) const;
 
-  // Writers of later issues that the dispatcher calls: face crops beside
-  // the output, icon sets, and PSD files (imported_image_writer_stubs.cpp
-  // until they land: they write nothing and answer false).
+  // Face crops beside the output.
   void saveCropFaceRepsToFile(const std::string& path);
+
+  // ---- Icon sets (imported_image_icon_sets.cpp) -------------------------------
+  // Every icon is 8-bit RGBA sRGB at 72 dpi, scaled from one master drawn
+  // once from rep: 1024 × 1024 with rep fitted and centred (transparent
+  // margins), or rep's own size for the @2x folder; with the icon look
+  // (rounded corners, shadow) when asked. A file written completely is
+  // added to urlsArray; for the folders only when every file was written.
+  // An ICNS file of ten entries, 1024 px at 144 dpi down to 16 at 72.
   bool saveIcnsFromImageRep(const BitmapRepRef& rep, const std::string& path, bool addRoundedCorners,
                             bool addShadow);
+  // Folders beside path named after its base name ("photo_Xcode Iconset",
+  // "photo_iOS Icons", "photo_Xcode @2X"): without overwrite the first free
+  // "name N"; with it an existing folder is reused. false without writing
+  // anything when the folder cannot be made; else every file is tried and
+  // false when any failed (the written ones stay). The @2x folder holds
+  // "photo@2x.png" and the half-size "photo.png" (sides truncated; a side of
+  // 0 pixels makes that file fail).
   bool saveXcodeIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                     bool addRoundedCorners, bool addShadow);
   bool saveIOSIconsetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                   bool addRoundedCorners, bool addShadow);
   bool saveXcode2XSetFromImageRep(const BitmapRepRef& rep, const std::string& path, bool overwrite,
                                   bool addRoundedCorners, bool addShadow);
+  // path when nothing exists there, else the first free "path N" from 2.
+  static std::string verifyIOSPathName(const std::string& path);
+  // The master draw: destination cleared, then source scaled into rect with
+  // the icon look (its measures scale by rect's size × dpiFactor / 1024).
+  static void drawInRoundedBmpRep(const BitmapRepRef& destination, const BitmapRepRef& source,
+                                  raster::Rect rect, double dpiFactor, bool addRoundedRect, bool addShadow);
+  // source scaled into rect over destination's pixels, high quality.
+  static void drawInBmpRep(const BitmapRepRef& destination, const BitmapRepRef& source, raster::Rect rect);
+  // source's aspect ratio fitted into target's size / scaling, times
+  // scaling, centred in it (target's origin is ignored); the two ratios are
+  // compared in single precision.
+  static raster::Rect calcRectFromRect(raster::Rect source, raster::Rect target, double scaling);
+  // DPIWidth and DPIHeight.
+  static foundation::Dictionary createDictionaryWithDpiW(double dpiWidth, double dpiHeight);
   // PSD output (imported_image_psd_files.cpp). One flattened image through
   // the image destination, with the source's metadata when asked and kept.
   bool savePSDOneLayerForBmpRep(const BitmapRepRef& rep, std::int64_t index, const std::string& path,

@@ -4,6 +4,7 @@
 
 #include "filters/custom_color_filters.h"
 #include "filters/tone_curve_filters.h"
+#include "filters/tiny_planet_filter.h"
 
 namespace velumar {
 
@@ -13,6 +14,7 @@ namespace {
 void registerAll() {
   registerCustomColorFilters();
   registerToneCurveFilters();
+  TinyPlanet::registerFilter();
 }
 
 }  // namespace

@@ -238,6 +238,10 @@ class CIFiltering {
   void toneCurveFilterWithCGContext(raster::BitmapContext* context, const ci::FilterRef& toneCurveFilter,
                                     const ci::FilterRef& redFilter, const ci::FilterRef& greenFilter,
                                     const ci::FilterRef& blueFilter);
+  // 1 inside a band of depths around focalPoint, 0 outside, with ramps of
+  // the given slope; nullptr for a slope that is not a positive number.
+  ci::ImageRef combinedMaskForDepthImage(const ci::ImageRef& depthImage, double slope, double width,
+                                         double focalPoint);
   void depthFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& originalImage,
                                 const ci::ImageRef& depthImage, double slope, double width, double focalPoint,
                                 double intensity, double blurBackground, double blackBackground,

@@ -6,26 +6,9 @@
 
 namespace velumar {
 
-ci::ImageRef CIFiltering::scaleDepthImage(const ci::ImageRef& depthImage, const raster::ImageRef&) {
-  return depthImage;
-}
-
-ci::ImageRef CIFiltering::tinyPlanetFilterWithCIImage(const ci::ImageRef& image, double, double, double,
-                                                      double, bool) {
-  return image;
-}
-
-void CIFiltering::depthFilterWithCGContext(raster::BitmapContext*, const raster::ImageRef&,
-                                           const ci::ImageRef&, double, double, double, double, double,
-                                           double, bool) {}
-
 std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapContext*, const FaceOptions&) {
   return std::nullopt;
 }
-
-void CIFiltering::compositeFilterWithCGContext(raster::BitmapContext*, const raster::ImageRef&,
-                                               const ci::ImageRef&, double, double, raster::Point,
-                                               std::int64_t, std::int64_t) {}
 
 void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
                                           const std::optional<std::vector<raster::Rect>>&) {}

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/raster/nonseparable_color.h"
+#include "platform/raster/separable_blend.h"
 #include "psd/kd_psd_byte_order.h"
 
 namespace velumar {
@@ -13,21 +14,9 @@ inline float clamp01(float v) {
   return std::clamp(v, 0.0f, 1.0f);
 }
 
-inline float colorBurn(float b, float s) {
-  if (b >= 1.0f) return 1.0f;
-  if (s <= 0.0f) return 0.0f;
-  return 1.0f - std::min(1.0f, (1.0f - b) / s);
-}
-
-inline float colorDodge(float b, float s) {
-  if (b <= 0.0f) return 0.0f;
-  if (s >= 1.0f) return 1.0f;
-  return std::min(1.0f, b / (1.0f - s));
-}
-
-inline float hardLight(float b, float s) {
-  return s <= 0.5f ? 2.0f * b * s : 1.0f - 2.0f * (1.0f - s) * (1.0f - b);
-}
+using raster::separable::colorBurn;
+using raster::separable::colorDodge;
+using raster::separable::hardLight;
 
 struct Normal {
   float operator()(float, float s) const { return s; }
@@ -42,7 +31,7 @@ struct ColorBurn {
   float operator()(float b, float s) const { return colorBurn(b, s); }
 };
 struct LinearBurn {
-  float operator()(float b, float s) const { return std::max(0.0f, b + s - 1.0f); }
+  float operator()(float b, float s) const { return raster::separable::linearBurn(b, s); }
 };
 struct Lighten {
   float operator()(float b, float s) const { return std::max(b, s); }
@@ -54,7 +43,7 @@ struct ColorDodge {
   float operator()(float b, float s) const { return colorDodge(b, s); }
 };
 struct LinearDodge {
-  float operator()(float b, float s) const { return std::min(1.0f, b + s); }
+  float operator()(float b, float s) const { return raster::separable::linearDodge(b, s); }
 };
 struct Overlay {
   float operator()(float b, float s) const { return hardLight(s, b); }
@@ -77,9 +66,7 @@ struct LinearLight {
   float operator()(float b, float s) const { return clamp01(b + 2.0f * s - 1.0f); }
 };
 struct PinLight {
-  float operator()(float b, float s) const {
-    return s <= 0.5f ? std::min(b, 2.0f * s) : std::max(b, 2.0f * s - 1.0f);
-  }
+  float operator()(float b, float s) const { return raster::separable::pinLight(b, s); }
 };
 struct HardMix {
   float operator()(float b, float s) const { return b + s >= 1.0f ? 1.0f : 0.0f; }
@@ -91,13 +78,10 @@ struct Exclusion {
   float operator()(float b, float s) const { return b + s - 2.0f * b * s; }
 };
 struct Subtract {
-  float operator()(float b, float s) const { return std::max(0.0f, b - s); }
+  float operator()(float b, float s) const { return raster::separable::subtract(b, s); }
 };
 struct Divide {
-  float operator()(float b, float s) const {
-    if (s <= 0.0f) return b <= 0.0f ? 0.0f : 1.0f;
-    return std::min(1.0f, b / s);
-  }
+  float operator()(float b, float s) const { return raster::separable::divide(b, s); }
 };
 
 // Non-separable modes work on the whole colour.

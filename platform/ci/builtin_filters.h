@@ -30,7 +30,11 @@ void addTemperatureFilters(BuiltinFilterTable& table);
 void addHighlightShadowFilters(BuiltinFilterTable& table);
 void addColorLookFilters(BuiltinFilterTable& table);
 void addPhotoEffectFilters(BuiltinFilterTable& table);
+void addBlendFilters(BuiltinFilterTable& table);
+void addGeneratorFilters(BuiltinFilterTable& table);
+void addBlurFilters(BuiltinFilterTable& table);
 void addColorCubeFilters(BuiltinFilterTable& table);
 void addToneCurveFilters(BuiltinFilterTable& table);
+void addNeighbourhoodFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

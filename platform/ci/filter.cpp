@@ -51,8 +51,12 @@ const BuiltinFilterTable& builtinFilters() {
     addHighlightShadowFilters(t);
     addColorLookFilters(t);
     addPhotoEffectFilters(t);
+    addBlendFilters(t);
+    addGeneratorFilters(t);
+    addBlurFilters(t);
     addColorCubeFilters(t);
     addToneCurveFilters(t);
+    addNeighbourhoodFilters(t);
     return t;
   }();
   return table;

@@ -125,6 +125,11 @@ ImageRef clamp(const ImageRef& input) {
   return std::make_shared<ClampNode>(input);
 }
 
+ImageRef clampSource(const ImageRef& image) {
+  const auto* clamp = dynamic_cast<const ClampNode*>(image.get());
+  return clamp ? clamp->inputs()[0] : nullptr;
+}
+
 ImageRef permute(const ImageRef& input, int m00, int m01, int m10, int m11) {
   if (!input) return nullptr;
   if (m00 == 1 && m11 == 1 && m01 == 0 && m10 == 0) return input;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ci/image_extent.h"
 #include "platform/ci/image_nodes.h"
 
 namespace ci {
@@ -72,7 +73,8 @@ class KernelNode final : public Image {
 class ConvolutionNode final : public Image {
  public:
   ConvolutionNode(const ImageRef& input, std::vector<float> horizontal, std::vector<float> vertical)
-      : Image(grown(input->extent(), horizontal.size() / 2, vertical.size() / 2), {input}),
+      : Image(extentGrown(input->extent(), double(horizontal.size() / 2), double(vertical.size() / 2)),
+              {input}),
         horizontal_(std::move(horizontal)),
         vertical_(std::move(vertical)) {}
 
@@ -117,11 +119,6 @@ class ConvolutionNode final : public Image {
   }
 
  private:
-  static raster::Rect grown(const raster::Rect& e, std::size_t rx, std::size_t ry) {
-    if (isInfinite(e)) return infiniteRect();
-    return raster::Rect(e.minX() - double(rx), e.minY() - double(ry), e.width() + 2.0 * double(rx),
-                        e.height() + 2.0 * double(ry));
-  }
   std::vector<float> horizontal_, vertical_;
 };
 
@@ -194,14 +191,6 @@ class SamplingNode final : public Image {
   RegionOfInterestFunction roi_;
 };
 
-raster::Rect unionOf(const raster::Rect& a, const raster::Rect& b) {
-  if (a.isEmpty()) return b;
-  if (b.isEmpty()) return a;
-  if (isInfinite(a) || isInfinite(b)) return infiniteRect();
-  double x0 = std::min(a.minX(), b.minX()), y0 = std::min(a.minY(), b.minY());
-  return raster::Rect(x0, y0, std::max(a.maxX(), b.maxX()) - x0, std::max(a.maxY(), b.maxY()) - y0);
-}
-
 }  // namespace
 
 ImageRef Image::kernel(std::vector<ImageRef> inputs, const raster::Rect& extent, KernelFunction function,
@@ -243,7 +232,7 @@ namespace nodes {
 
 ImageRef sourceOver(const ImageRef& foreground, const ImageRef& background) {
   if (!foreground || !background) return nullptr;
-  return Image::kernel({foreground, background}, unionOf(foreground->extent(), background->extent()),
+  return Image::kernel({foreground, background}, extentUnion(foreground->extent(), background->extent()),
                        [](const KernelRow& row) {
                          const float* s = row.inputs[0];
                          const float* d = row.inputs[1];

@@ -10,6 +10,13 @@ namespace ci::nodes {
 
 ImageRef crop(const ImageRef& input, const raster::Rect& rect);
 ImageRef clamp(const ImageRef& input);
+// The finite image whose edges a clamp node repeats; nullptr for any
+// other node.
+ImageRef clampSource(const ImageRef& image);
+// The whole of a finite input rendered once, at the first render that
+// needs it, and served from memory after that; nullptr for an infinite or
+// empty input, or one too large to hold.
+ImageRef cached(const ImageRef& input);
 // Exact signed permutation of the axes about the origin: the point (x, y)
 // goes to (m00·x + m01·y, m10·x + m11·y), each m ∈ {-1, 0, 1}.
 ImageRef permute(const ImageRef& input, int m00, int m01, int m10, int m11);

@@ -72,6 +72,10 @@ class ScratchLease {
 
 }  // namespace
 
+void RenderPlan::prepare() const {
+  for (std::size_t i = nodes_.size(); i-- > 0;) nodes_[i]->prepare();
+}
+
 void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
   const std::size_t n = nodes_.size();
   if (n == 0 || tile.isEmpty()) {
@@ -118,6 +122,7 @@ void renderRegion(const ImageRef& image, const PixelRegion& region, float* topDo
     return;
   }
   RenderPlan plan(image);
+  plan.prepare();
   tileSize = std::max<std::int64_t>(16, tileSize);
   const std::int64_t columns = (region.width + tileSize - 1) / tileSize;
   const std::int64_t rows = (region.height + tileSize - 1) / tileSize;

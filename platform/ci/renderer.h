@@ -20,6 +20,8 @@ class RenderPlan {
   // Renders one region of the root into out (resized to the region).
   void renderTile(const PixelRegion& tile, TileBuffer& out) const;
   std::size_t nodeCount() const { return nodes_.size(); }
+  // Lets every node prepare itself, inputs first (see Image::prepare).
+  void prepare() const;
 
  private:
   void visit(const Image* node, std::unordered_map<const Image*, std::size_t>& index,

@@ -192,6 +192,30 @@ PlistPtr toPlist(const Value& value, int depth) {
   return nullptr;
 }
 
+// The library's tree of value, or nullptr with a log line when value holds
+// something a property list cannot.
+PlistPtr writableRoot(const Value& value) {
+  PlistPtr root = toPlist(value, 0);
+  if (!root)
+    log("Property list: value cannot be written ({})", value.isNull() ? "null" : "null or too deep inside");
+  return root;
+}
+
+// value in one of the library's encodings.
+std::optional<Data> serialized(const Value& value, void (*encode)(plist_t, char**, std::uint32_t*),
+                               void (*release)(char*)) {
+  PlistPtr root = writableRoot(value);
+  if (!root) return std::nullopt;
+  char* encoded = nullptr;
+  std::uint32_t length = 0;
+  encode(root.get(), &encoded, &length);
+  if (encoded == nullptr) return std::nullopt;
+  const auto* begin = reinterpret_cast<const std::uint8_t*>(encoded);
+  Data bytes(begin, begin + length);
+  release(encoded);
+  return bytes;
+}
+
 bool startsWith(const Data& bytes, std::string_view prefix) {
   return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
@@ -251,18 +275,11 @@ std::optional<Value> readPropertyList(const std::string& path) {
 }
 
 std::optional<Data> propertyListXML(const Value& value) {
-  PlistPtr root = toPlist(value, 0);
-  if (!root) {
-    log("Property list: value cannot be written ({})", value.isNull() ? "null" : "null or too deep inside");
-    return std::nullopt;
-  }
-  char* xml = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(root.get(), &xml, &length);
-  if (xml == nullptr) return std::nullopt;
-  Data bytes(reinterpret_cast<const std::uint8_t*>(xml), reinterpret_cast<const std::uint8_t*>(xml) + length);
-  plist_to_xml_free(xml);
-  return bytes;
+  return serialized(value, plist_to_xml, plist_to_xml_free);
+}
+
+std::optional<Data> propertyListBinary(const Value& value) {
+  return serialized(value, plist_to_bin, plist_to_bin_free);
 }
 
 bool writePropertyList(const std::string& path, const Value& value) {

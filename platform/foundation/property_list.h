@@ -22,6 +22,10 @@ std::optional<Value> readPropertyListData(const Data& bytes);
 // the second, as the XML form holds no fractions.
 std::optional<Data> propertyListXML(const Value& value);
 
+// The binary form of value, under the same rules as the XML form; for
+// property lists stored inside other property lists as data.
+std::optional<Data> propertyListBinary(const Value& value);
+
 // Writes value as an XML property list, atomically (an old file survives a
 // failed write).
 bool writePropertyList(const std::string& path, const Value& value);

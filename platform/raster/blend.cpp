@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/raster/nonseparable_color.h"
+#include "platform/raster/separable_blend.h"
 
 namespace raster {
 
@@ -32,9 +33,7 @@ void forEachPixel(int colors, float* dst, const float* src, const float* constan
   }
 }
 
-inline float hardLight(float cb, float cs) {
-  return cs <= 0.5f ? cb * 2.0f * cs : cb + (2.0f * cs - 1.0f) - cb * (2.0f * cs - 1.0f);
-}
+using separable::hardLight;
 
 inline float softLight(float cb, float cs) {
   if (cs <= 0.5f) return cb - (1.0f - 2.0f * cs) * cb * (1.0f - cb);
@@ -42,7 +41,7 @@ inline float softLight(float cb, float cs) {
   return cb + (2.0f * cs - 1.0f) * (dcb - cb);
 }
 
-inline float separable(BlendMode mode, float cb, float cs) {
+inline float separableBlend(BlendMode mode, float cb, float cs) {
   switch (mode) {
     case BlendMode::Multiply:
       return cb * cs;
@@ -55,13 +54,9 @@ inline float separable(BlendMode mode, float cb, float cs) {
     case BlendMode::Lighten:
       return std::max(cb, cs);
     case BlendMode::ColorDodge:
-      if (cb <= 0.0f) return 0.0f;
-      if (cs >= 1.0f) return 1.0f;
-      return std::min(1.0f, cb / (1.0f - cs));
+      return separable::colorDodge(cb, cs);
     case BlendMode::ColorBurn:
-      if (cb >= 1.0f) return 1.0f;
-      if (cs <= 0.0f) return 0.0f;
-      return 1.0f - std::min(1.0f, (1.0f - cb) / cs);
+      return separable::colorBurn(cb, cs);
     case BlendMode::HardLight:
       return hardLight(cb, cs);
     case BlendMode::SoftLight:
@@ -70,6 +65,16 @@ inline float separable(BlendMode mode, float cb, float cs) {
       return std::abs(cb - cs);
     case BlendMode::Exclusion:
       return cb + cs - 2.0f * cb * cs;
+    case BlendMode::LinearBurn:
+      return separable::linearBurn(cb, cs);
+    case BlendMode::LinearDodge:
+      return separable::linearDodge(cb, cs);
+    case BlendMode::PinLight:
+      return separable::pinLight(cb, cs);
+    case BlendMode::Subtract:
+      return separable::subtract(cb, cs);
+    case BlendMode::Divide:
+      return separable::divide(cb, cs);
     default:
       return cs;
   }
@@ -105,7 +110,8 @@ inline void nonSeparable(BlendMode mode, const float* cb, const float* cs, float
 }
 
 bool isSeparableBlend(BlendMode mode) {
-  return mode >= BlendMode::Multiply && mode <= BlendMode::Exclusion;
+  return (mode >= BlendMode::Multiply && mode <= BlendMode::Exclusion) ||
+         (mode >= BlendMode::LinearBurn && mode <= BlendMode::Divide);
 }
 bool isNonSeparableBlend(BlendMode mode) {
   return mode >= BlendMode::Hue && mode <= BlendMode::Luminosity;
@@ -214,8 +220,8 @@ void blendRow(BlendMode mode, int colors, float* dst, const float* src, const fl
       float sa = s[n], da = d[n];
       float is = sa > 0.0f ? 1.0f / sa : 0.0f, id = da > 0.0f ? 1.0f / da : 0.0f;
       for (int c = 0; c < n; ++c) {
-        float b = subtractive ? 1.0f - separable(mode, 1.0f - d[c] * id, 1.0f - s[c] * is)
-                              : separable(mode, d[c] * id, s[c] * is);
+        float b = subtractive ? 1.0f - separableBlend(mode, 1.0f - d[c] * id, 1.0f - s[c] * is)
+                              : separableBlend(mode, d[c] * id, s[c] * is);
         r[c] = (1.0f - da) * s[c] + (1.0f - sa) * d[c] + sa * da * b;
       }
       r[n] = sa + da - sa * da;

@@ -38,6 +38,12 @@ enum class BlendMode {
   XOR,
   PlusDarker,
   PlusLighter,
+  // Separable modes beyond the platform's drawing set.
+  LinearBurn,
+  LinearDodge,
+  PinLight,
+  Subtract,  // backdrop − source
+  Divide,    // backdrop ÷ source
 };
 
 enum class InterpolationQuality { Default, None, Low, Medium, High };

@@ -68,16 +68,26 @@ BitmapRepRef halfTransparentRep(int colorComponents, bool alpha, raster::ColorSp
       raster::Image::make(width, height, format, space, std::move(pixels)));
 }
 
-std::array<int, 4> pixelAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y) {
-  if (!image) return {-1, -1, -1, -1};
+Pixels8 pixels8(const raster::ImageRef& image) {
+  if (!image) return {};
   auto context = raster::BitmapContext::create(image->width(), image->height(),
                                                raster::PixelFormat{8, 3, raster::AlphaInfo::Last},
                                                raster::ColorSpace::sRGB());
-  if (!context) return {-1, -1, -1, -1};
+  if (!context) return {};
   context->setBlendMode(raster::BlendMode::Copy);
   context->drawImage(image, raster::Rect(0, 0, double(image->width()), double(image->height())));
-  const std::uint8_t* p = context->data() + std::size_t(y) * context->bytesPerRow() + std::size_t(x) * 4;
-  return {p[0], p[1], p[2], p[3]};
+  Pixels8 pixels{image->width(), image->height(), {}};
+  pixels.rgba.resize(std::size_t(image->width()) * std::size_t(image->height()) * 4);
+  for (std::int64_t y = 0; y < image->height(); ++y)
+    std::memcpy(pixels.rgba.data() + std::size_t(y) * std::size_t(image->width()) * 4,
+                context->data() + std::size_t(y) * context->bytesPerRow(), std::size_t(image->width()) * 4);
+  return pixels;
+}
+
+std::array<int, 4> pixelAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y) {
+  const Pixels8 pixels = pixels8(image);
+  if (pixels.rgba.empty()) return {-1, -1, -1, -1};
+  return pixels.at(x, y);
 }
 
 Rgba rgbaAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y) {

@@ -41,6 +41,18 @@ struct Rgba {
 Rgba rgbaAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y);
 std::array<int, 4> pixelAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y);
 
+// Every pixel as straight 8-bit sRGB RGBA, rows top-down, from one redraw
+// (empty for a missing image).
+struct Pixels8 {
+  std::int64_t width = 0, height = 0;
+  std::vector<std::uint8_t> rgba;
+  std::array<int, 4> at(std::int64_t x, std::int64_t y) const {
+    const std::uint8_t* p = rgba.data() + (std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4;
+    return {p[0], p[1], p[2], p[3]};
+  }
+};
+Pixels8 pixels8(const raster::ImageRef& image);
+
 // The colour class of pixel (x, y), counted from the top-left.
 Quadrant colourAt(const raster::ImageRef& image, std::int64_t x, std::int64_t y);
 

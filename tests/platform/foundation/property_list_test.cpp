@@ -36,7 +36,7 @@ Data binaryOf(plist_t root) {
 
 }  // namespace
 
-TEST(PropertyList, EveryTypeRoundTripsThroughXML) {
+TEST(PropertyList, EveryTypeRoundTripsThroughXMLAndBinary) {
   const Value cases[] = {
       Value(true),
       Value(false),
@@ -63,16 +63,18 @@ TEST(PropertyList, EveryTypeRoundTripsThroughXML) {
       Value(Array{}),
       Value(Dictionary{}),
   };
-  for (const Value& value : cases) {
-    Value root(Dictionary{{"value", value}});
-    auto xml = propertyListXML(root);
-    ASSERT_TRUE(xml) << value.debugString();
-    auto back = readPropertyListData(*xml);
-    ASSERT_TRUE(back) << value.debugString();
-    const Value* read = back->get("value");
-    ASSERT_NE(read, nullptr);
-    EXPECT_EQ(*read, value) << value.debugString() << " came back as " << read->debugString();
-    EXPECT_EQ(read->type(), value.type()) << value.debugString();
+  for (auto write : {propertyListXML, propertyListBinary}) {
+    for (const Value& value : cases) {
+      Value root(Dictionary{{"value", value}});
+      auto bytes = write(root);
+      ASSERT_TRUE(bytes) << value.debugString();
+      auto back = readPropertyListData(*bytes);
+      ASSERT_TRUE(back) << value.debugString();
+      const Value* read = back->get("value");
+      ASSERT_NE(read, nullptr);
+      EXPECT_EQ(*read, value) << value.debugString() << " came back as " << read->debugString();
+      EXPECT_EQ(read->type(), value.type()) << value.debugString();
+    }
   }
 }
 

@@ -1,0 +1,103 @@
+// Opening written files in other applications. The open-with codes name
+// applications of another desktop; here each names desktop-file ids tried
+// in order, the mail program through xdg-email, or the user's own choice.
+
+#include <set>
+
+#include "engine/imported_image.h"
+#include "platform/desktop/applications.h"
+
+namespace velumar {
+namespace {
+
+constexpr std::int64_t kOpenWithDefaultApplication = 1;
+constexpr std::int64_t kOpenWithMail = 5;
+constexpr std::int64_t kOpenWithChosenApplication = 14;
+constexpr std::string_view kOwnDesktopId = "velumar.desktop";
+// The type the Open With menu asks about for code 1, before any file exists.
+constexpr const char* kExampleContentType = "image/jpeg";
+
+// Applications a code names, most wanted first; empty for codes without one.
+std::vector<std::string_view> applicationNamesForCode(std::int64_t code) {
+  switch (code) {
+    case 2:
+      return {"eog", "loupe", "gwenview", "ristretto", "eom", "viewnior"};
+    case 3:
+      return {"shotwell", "digikam"};
+    case 4:
+      return {"digikam", "shotwell"};
+    case 6:
+      return {"gimp"};
+    case 7:
+      return {"darktable", "rawtherapee"};
+    case 8:
+      return {"krita", "pinta"};
+    default:
+      return {};
+  }
+}
+
+desktop::Application defaultApplicationOtherThanOurs(const std::string& contentType) {
+  auto application = desktop::defaultApplicationForContentType(contentType);
+  if (!application || application.id() == kOwnDesktopId) return {};
+  return application;
+}
+
+desktop::Application chosenApplication(const foundation::Dictionary& appID) {
+  const foundation::Value* value = appID.find("AppFullPath");
+  const std::string path = value ? value->stringOr("") : "";
+  if (path.empty()) return {};
+  if (path.ends_with(".desktop")) return desktop::applicationFromDesktopFile(path);
+  return desktop::applicationFromExecutable(path);
+}
+
+// The application of every code but 1 and 5.
+desktop::Application namedApplicationForCode(std::int64_t code, const foundation::Dictionary& appID) {
+  if (code == kOpenWithChosenApplication) return chosenApplication(appID);
+  for (std::string_view name : applicationNamesForCode(code))
+    if (auto application = desktop::installedApplicationNamed(name)) return application;
+  return {};
+}
+
+// Each path once, at its first position.
+std::vector<std::string> firstOccurrences(const std::vector<std::string>& paths) {
+  std::vector<std::string> unique;
+  std::set<std::string_view> seen;
+  for (const auto& path : paths)
+    if (seen.insert(path).second) unique.push_back(path);
+  return unique;
+}
+
+bool mailFiles(const std::vector<std::string>& paths) {
+  std::vector<std::string> arguments{"xdg-email"};
+  for (const auto& path : paths) {
+    arguments.push_back("--attach");
+    arguments.push_back(path);
+  }
+  return desktop::spawnProgram(arguments);
+}
+
+}  // namespace
+
+bool ImportedImage::openURLs(std::vector<std::string>& urls, std::int64_t code) {
+  const std::vector<std::string> files = firstOccurrences(urls);
+  urls.clear();
+  if (files.empty()) return false;
+  if (code == kOpenWithMail) return mailFiles(files);
+  const auto application = code == kOpenWithDefaultApplication
+                               ? defaultApplicationOtherThanOurs(desktop::contentTypeForFile(files.front()))
+                               : namedApplicationForCode(code, openWithAppID);
+  return application && application.launch(files);
+}
+
+bool ImportedImage::canOpenWithApplicationType(std::int64_t code) const {
+  if (code == kOpenWithDefaultApplication) return bool(defaultApplicationOtherThanOurs(kExampleContentType));
+  if (code == kOpenWithMail) return desktop::isProgramOnPath("xdg-email");
+  return bool(namedApplicationForCode(code, openWithAppID));
+}
+
+std::string ImportedImage::bundleIdentifierForApplicationName(std::string_view name) {
+  return desktop::installedApplicationNamed(name).id();
+}
+
+}  // namespace velumar

@@ -1,0 +1,192 @@
+// Applications over GIO. GIO objects live in RAII holders; file lists are
+// handed to GIO as GFile objects so names reach the application byte for byte.
+
+#include "platform/desktop/applications.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+
+#include "platform/foundation/log.h"
+
+namespace desktop {
+namespace {
+
+struct GFree {
+  void operator()(gpointer memory) const { g_free(memory); }
+};
+using OwnedString = std::unique_ptr<gchar, GFree>;
+
+struct GErrorHolder {
+  GError* error = nullptr;
+  ~GErrorHolder() {
+    if (error) g_error_free(error);
+  }
+  std::string message() const { return error ? error->message : "unknown error"; }
+};
+
+// Owns a list of GFile objects for one launch.
+class FileList {
+ public:
+  explicit FileList(const std::vector<std::string>& paths) {
+    for (const auto& path : paths) list_ = g_list_prepend(list_, g_file_new_for_path(path.c_str()));
+    list_ = g_list_reverse(list_);
+  }
+  ~FileList() { g_list_free_full(list_, g_object_unref); }
+  FileList(const FileList&) = delete;
+  FileList& operator=(const FileList&) = delete;
+  GList* get() const { return list_; }
+
+ private:
+  GList* list_ = nullptr;
+};
+
+GAppInfo* appInfo(const std::shared_ptr<void>& info) {
+  return static_cast<GAppInfo*>(info.get());
+}
+
+std::string lowercase(std::string_view text) {
+  std::string result(text);
+  std::transform(result.begin(), result.end(), result.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return result;
+}
+
+bool isExecutableFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+}  // namespace
+
+Application Application::adopt(void* info) {
+  Application application;
+  if (info) application.info_ = std::shared_ptr<void>(info, [](void* object) { g_object_unref(object); });
+  return application;
+}
+
+std::string Application::id() const {
+  if (!info_) return {};
+  const char* id = g_app_info_get_id(appInfo(info_));
+  return id ? id : "";
+}
+
+std::string Application::displayName() const {
+  if (!info_) return {};
+  const char* name = g_app_info_get_display_name(appInfo(info_));
+  return name ? name : "";
+}
+
+bool Application::launch(const std::vector<std::string>& paths) const {
+  if (!info_) return false;
+  FileList files(paths);
+  GErrorHolder error;
+  if (!g_app_info_launch(appInfo(info_), files.get(), nullptr, &error.error)) {
+    foundation::log("desktop: cannot launch {}: {}", displayName(), error.message());
+    return false;
+  }
+  return true;
+}
+
+std::string contentTypeForFile(const std::string& path) {
+  // The first bytes settle types the name leaves open; a short read is fine.
+  char head[4096];
+  std::size_t length = 0;
+  std::ifstream stream(path, std::ios::binary);
+  if (stream) {
+    stream.read(head, sizeof head);
+    length = static_cast<std::size_t>(stream.gcount());
+  }
+  OwnedString type(g_content_type_guess(
+      path.c_str(), length ? reinterpret_cast<const guchar*>(head) : nullptr, length, nullptr));
+  if (!type) return {};
+  OwnedString mime(g_content_type_get_mime_type(type.get()));
+  return mime ? std::string(mime.get()) : std::string(type.get());
+}
+
+Application defaultApplicationForContentType(const std::string& contentType) {
+  if (contentType.empty()) return {};
+  return Application::adopt(g_app_info_get_default_for_type(contentType.c_str(), FALSE));
+}
+
+std::vector<Application> installedApplications() {
+  std::vector<Application> applications;
+  GList* all = g_app_info_get_all();
+  for (GList* item = all; item; item = item->next) applications.push_back(Application::adopt(item->data));
+  g_list_free(all);  // the references now belong to the Application objects
+  return applications;
+}
+
+bool desktopIdNamesApplication(std::string_view desktopId, std::string_view name) {
+  constexpr std::string_view kSuffix = ".desktop";
+  if (name.empty() || desktopId.size() <= kSuffix.size() ||
+      lowercase(desktopId.substr(desktopId.size() - kSuffix.size())) != kSuffix)
+    return false;
+  std::string_view stem = desktopId.substr(0, desktopId.size() - kSuffix.size());
+  const auto dot = stem.rfind('.');
+  if (dot != std::string_view::npos) stem = stem.substr(dot + 1);
+  return lowercase(stem) == lowercase(name);
+}
+
+Application installedApplicationNamed(std::string_view name) {
+  for (auto& application : installedApplications())
+    if (desktopIdNamesApplication(application.id(), name)) return application;
+  return {};
+}
+
+Application applicationFromDesktopFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return Application::adopt(g_desktop_app_info_new_from_filename(path.c_str()));
+}
+
+Application applicationFromExecutable(const std::string& path) {
+  if (!isExecutableFile(path)) return {};
+  // An in-memory desktop entry rather than g_app_info_create_from_commandline,
+  // whose "%f" would start one process per file. The Exec value is quoted for
+  // GIO's shell-like parser, with "%" doubled so a percent sign in the path
+  // is not read as a field code.
+  OwnedString quoted(g_shell_quote(path.c_str()));
+  std::string exec;
+  for (const char* c = quoted.get(); *c; ++c) {
+    exec += *c;
+    if (*c == '%') exec += '%';
+  }
+  exec += " %F";
+  OwnedString name(g_filename_display_basename(path.c_str()));
+  std::unique_ptr<GKeyFile, void (*)(GKeyFile*)> entry(g_key_file_new(), g_key_file_unref);
+  g_key_file_set_string(entry.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_TYPE,
+                        G_KEY_FILE_DESKTOP_TYPE_APPLICATION);
+  g_key_file_set_string(entry.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_NAME, name.get());
+  g_key_file_set_string(entry.get(), G_KEY_FILE_DESKTOP_GROUP, G_KEY_FILE_DESKTOP_KEY_EXEC, exec.c_str());
+  GDesktopAppInfo* created = g_desktop_app_info_new_from_keyfile(entry.get());
+  if (!created) foundation::log("desktop: cannot use {} as an application", path);
+  return Application::adopt(created);
+}
+
+bool isProgramOnPath(const std::string& name) {
+  OwnedString found(g_find_program_in_path(name.c_str()));
+  return found != nullptr;
+}
+
+bool spawnProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return false;
+  std::vector<gchar*> arguments;
+  for (const auto& argument : argv) arguments.push_back(const_cast<gchar*>(argument.c_str()));
+  arguments.push_back(nullptr);
+  GErrorHolder error;
+  // Without G_SPAWN_DO_NOT_REAP_CHILD GLib reaps the child itself.
+  if (!g_spawn_async(nullptr, arguments.data(), nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr,
+                     &error.error)) {
+    foundation::log("desktop: cannot start {}: {}", argv.front(), error.message());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace desktop

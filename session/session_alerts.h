@@ -1,0 +1,10 @@
+#pragma once
+// The texts of the alerts a session shows.
+
+namespace velumar {
+
+inline constexpr const char* kAlertCouldntWriteFiles = "Couldn't write file(s)";
+inline constexpr const char* kAlertCannotWriteFolder = "Cannot write to destination folder.";
+inline constexpr const char* kAlertFormatNotSupported = "File format not supported.";
+
+}  // namespace velumar
