@@ -28,10 +28,14 @@ namespace fs = std::filesystem;
 
 inline constexpr std::int64_t kWidth = 6000, kHeight = 4000;
 
-// The photo, or nullptr when no wallpaper package could be fetched.
+// The photo, or nullptr (with a message) when no wallpaper package could be
+// fetched.
 inline raster::ImageRef benchmarkPhoto() {
   const std::vector<enginebench::Photo> photos = enginebench::fetchWallpaperPhotos(1);
-  if (photos.empty()) return nullptr;
+  if (photos.empty()) {
+    std::fprintf(stderr, "no wallpaper photo could be fetched\n");
+    return nullptr;
+  }
   const auto source = imageio::ImageSource::open(photos.front().path.string());
   raster::ImageRef decoded = source ? source->createImage(0) : nullptr;
   auto context = raster::BitmapContext::create(kWidth, kHeight, raster::PixelFormat::rgba8(),

@@ -5,7 +5,6 @@
 
 namespace velumar {
 
-void CIFiltering::lookupFilterWithCGContext(raster::BitmapContext*, FilterInfo, const std::string&) {}
 void CIFiltering::CLAHEFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
 
 }  // namespace velumar
