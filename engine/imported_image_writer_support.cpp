@@ -4,6 +4,7 @@
 
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/log.h"
 #include "platform/imageio/image_destination.h"
 
 namespace velumar::writers {
@@ -79,6 +80,16 @@ bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, co
     destination->addImage(std::move(image), Value(std::move(properties)));
   }
   return destination->finalize();
+}
+
+bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path) {
+  auto destination = rep ? imageio::ImageDestination::create(path, kTypePNG, 1) : nullptr;
+  if (destination) {
+    destination->addImage(rep->image(), Value(Dictionary{}));
+    if (destination->finalize()) return true;
+  }
+  foundation::log("png: cannot write {}", path);
+  return false;
 }
 
 }  // namespace velumar::writers

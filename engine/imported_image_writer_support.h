@@ -60,4 +60,9 @@ void prepareTIFFPageRecord(foundation::Dictionary& record, const raster::BitmapI
 bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, const std::string& type,
                           const std::string& path, const foundation::Dictionary& extra);
 
+// The representation as a PNG with an empty property dictionary (no
+// metadata, no resolution), written atomically; false (with a log line) on
+// failure.
+bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path);
+
 }  // namespace velumar::writers

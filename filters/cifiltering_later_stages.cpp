@@ -6,7 +6,6 @@
 
 namespace velumar {
 
-
 void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
 
 void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,
@@ -16,9 +15,6 @@ void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci:
 std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapContext*, const FaceOptions&) {
   return std::nullopt;
 }
-
-void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
-                                          const std::optional<std::vector<raster::Rect>>&) {}
 
 color::ProfileRef CIFiltering::currentProfile() const {
   return nullptr;
