@@ -12,6 +12,10 @@
 #include "platform/raster/bitmap_image_rep.h"
 #include "platform/raster/image.h"
 
+namespace velumar {
+class RWPSDWriter;
+}
+
 namespace velumar::writers {
 
 inline constexpr const char* kTypeJPEG = "public.jpeg";
@@ -64,5 +68,12 @@ bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, co
 // metadata, no resolution), written atomically; false (with a log line) on
 // failure.
 bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path);
+
+// A layered document's bytes written atomically to path; false for no
+// writer or a document without visible layers (empty data).
+bool writePSDDocument(RWPSDWriter* writer, const std::string& path);
+
+// Whether any pixel of image is less than opaque (at 8 bits).
+bool hasTransparency(const raster::Image& image);
 
 }  // namespace velumar::writers
