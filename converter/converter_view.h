@@ -1,0 +1,117 @@
+#pragma once
+// The view that fills the converter window: the drop zone, the fifteen
+// output-format buttons and the option tabs. Drops become one conversion
+// request (or an import into the preview). It is the session's
+// ProcessingView; steps that belong to windows not built yet are recorded
+// and do nothing.
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "session/conversion_request.h"
+#include "session/processing_view.h"
+
+class QMimeData;
+class QStackedWidget;
+
+namespace ui {
+class CustomButton;
+}
+
+namespace velumar {
+
+class DropZoneWidget;
+
+class ConverterView : public QWidget, public ProcessingView {
+  Q_OBJECT
+
+ public:
+  static constexpr std::size_t kFormatCount = 15;
+  using RequestHandler = std::function<void(const ConversionRequest&)>;
+  // Imports files into the preview list; answers whether it listed any.
+  using PreviewImporter =
+      std::function<bool(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath)>;
+
+  explicit ConverterView(QWidget* parent = nullptr);
+  ~ConverterView() override;
+
+  // The view as the session holds it: expires when the view is destroyed.
+  std::weak_ptr<ProcessingView> processingView() const { return self_; }
+
+  // Where a drop's request goes (the batch loop), and the preview import.
+  void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
+  void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
+  bool dragAndDropBehaviorImportToPreview = false;
+
+  // ---- Drop zone -------------------------------------------------------------
+  // The drop of a drag carrying mime; fromInsideApp when it was dragged out
+  // of one of this application's windows.
+  bool performDragOperation(const QMimeData& mime, bool fromInsideApp);
+  void drawDragAndDrop();
+  void drawNoDragAndDrop();
+  bool drawForDragAndDrop() const { return state_.drawForDragAndDrop; }
+  // A request made by a drop waits 0.1 seconds before it is handed on.
+  bool isRequestPending() const { return requestPending_; }
+  // The alert for a drop that carried nothing convertible, 0.1 s later.
+  void notifyCantProcessImageAfterDragging();
+
+  // ---- Output formats ------------------------------------------------------------
+  void setButtonFormatFrom(std::size_t code);
+  ui::CustomButton* formatButton(std::size_t code) const { return buttonsArray_[code]; }
+  // The three tab buttons: "Basic", "Modify", "File options".
+  ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
+  int currentTab() const;
+
+  // ---- ProcessingView ------------------------------------------------------------
+  ConverterState& state() override { return state_; }
+  std::shared_ptr<ImportedImage> importedImage() override { return engine_; }
+  ImageModifyInfo readCurrentPresetValues() override;
+  RenameInfo setupRenameInfo() override;
+  void removePresetsButtonFromViewMultipleFiles(bool multipleFiles) override;
+  void addPresetsButtonFromView() override;
+  void startProgressBar() override;
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override;
+  void stopProgressBar() override;
+  void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override;
+  void activateAppWindow() override;
+  void verifyVisibleWindows() override;
+  void restoreVisibleWindows() override;
+  void closeAllPopoversOnlyAlpha(bool onlyAlpha) override;
+  void showAlertSheet(const std::string& message, const std::string& informativeText) override;
+  std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) override;
+  void hideApplication() override;
+  void setPreviewCanAcceptImages(bool accept) override;
+  std::optional<std::string> previewShownFile() override;
+  std::vector<std::string> previewListedFiles() override;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildLayout();
+  QWidget* buildFormatButtons();
+  QWidget* buildTabs();
+  void showTab(int index);
+  void deliverRequest(ConversionRequest request);
+
+  std::shared_ptr<ProcessingView> self_;
+  ConverterState state_;
+  std::shared_ptr<ImportedImage> engine_;
+  RequestHandler requestHandler_;
+  PreviewImporter previewImporter_;
+  bool requestPending_ = false;
+
+  DropZoneWidget* dropZone_ = nullptr;
+  std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
+  std::array<ui::CustomButton*, 3> tabButtons_{};
+  QStackedWidget* tabs_ = nullptr;
+};
+
+}  // namespace velumar
