@@ -8,6 +8,7 @@
 #include "engine/finite_float_pixels.h"
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
+#include "psd/psd_merged_image.h"
 
 namespace velumar {
 
@@ -27,6 +28,19 @@ bool isLayeredOutput(std::int64_t conversionType) {
 
 bool loadsPSDLayers(std::int64_t conversionType) {
   return conversionType == ConversionType::TIFF || isLayeredOutput(conversionType);
+}
+
+// A PSD's composite: the stored one, or for a file saved without a real
+// merged image (a white placeholder) its layers flattened, when the layered
+// reader takes them.
+std::optional<BitmapRepList> psdCompositeReps(const std::string& path) {
+  if (!storesRealMergedImage(path)) {
+    if (raster::ImageRef flattened = flattenedLayers(path)) {
+      if (BitmapRepRef rep = raster::BitmapImageRep::withImage(std::move(flattened)))
+        return BitmapRepList{rep};
+    }
+  }
+  return bitmapImageRepsWithContentsOfURL(path);
 }
 
 // The geometry fields the size checks rewrite per representation.
@@ -117,7 +131,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     } else if (layers && layers->size() > 1) {
       psdReps = std::move(layers);
       if (isLayeredOutput(info.conversionType)) {
-        std::optional<BitmapRepList> composite = bitmapImageRepsWithContentsOfURL(path);
+        std::optional<BitmapRepList> composite = psdCompositeReps(path);
         if (composite && !composite->empty() && composite->front()) {
           psdReps->push_back(composite->front());
           foundation::Dictionary flattened;
@@ -143,6 +157,8 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     if (!reps) reps = bitmapImageRepsWithContentsOfURL(path);
     // Frames keep their timing, which lives in the metadata.
     if (reps && reps->size() > 1) info.preserveMetadata = true;
+  } else if (loaderKind == LoaderKind::PSD) {
+    reps = psdCompositeReps(path);
   } else {
     reps = bitmapImageRepsWithContentsOfURL(path);
   }

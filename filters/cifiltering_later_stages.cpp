@@ -6,18 +6,17 @@
 
 namespace velumar {
 
-
-void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
-
-void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,
-                                               const ci::FilterRef&, const ci::FilterRef&,
-                                               const ci::FilterRef&) {}
-
 std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapContext*, const FaceOptions&) {
   return std::nullopt;
 }
 
 void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
                                           const std::optional<std::vector<raster::Rect>>&) {}
+
+color::ProfileRef CIFiltering::currentProfile() const {
+  return nullptr;
+}
+
+void CIFiltering::colorSpaceFilterWithCGContext(raster::BitmapContext*) {}
 
 }  // namespace velumar

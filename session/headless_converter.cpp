@@ -35,6 +35,12 @@ std::vector<std::string> HeadlessConverter::steps() const {
 void HeadlessConverter::clearSteps() {
   std::lock_guard guard(lock_);
   steps_.clear();
+  barValues_.clear();
+}
+
+std::vector<double> HeadlessConverter::barValues() const {
+  std::lock_guard guard(lock_);
+  return barValues_;
 }
 
 void HeadlessConverter::record(const std::string& step) {
@@ -53,30 +59,51 @@ RenameInfo HeadlessConverter::setupRenameInfo() {
 }
 
 void HeadlessConverter::removePresetsButtonFromViewMultipleFiles(bool multipleFiles) {
+  if (multipleFiles)
+    display_.removePresetsButtonAndAddProcessButtons(state_);
+  else
+    display_.removePresetsButton(state_);
   record(multipleFiles ? "removePresetsButton multiple" : "removePresetsButton single");
 }
 
 void HeadlessConverter::addPresetsButtonFromView() {
+  display_.addPresetsButton(state_);
   record("addPresetsButton");
 }
 
 void HeadlessConverter::startProgressBar() {
-  state_.progressBar.start(true);
+  display_.startProgressBar(state_);
   record("startProgressBar");
 }
 
 void HeadlessConverter::updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) {
-  state_.progressBar.updatePBOscilatorStatus();
+  display_.updateProgressBar(state_, current, total);
+  {
+    std::lock_guard guard(lock_);
+    barValues_.push_back(state_.progressBar.barValue());
+  }
   record(fmt::format("counter {} / {}", current, total));
 }
 
 void HeadlessConverter::stopProgressBar() {
-  state_.progressBar.start(false);
+  display_.stopProgressBar(state_);
   record("stopProgressBar");
 }
 
+void HeadlessConverter::showFilesCount(std::int64_t current, std::int64_t total) {
+  display_.setFilesCount(current, total);
+  record("filesCount " + display_.filesCountText);
+}
+
+void HeadlessConverter::closeImageView() {
+  display_.imagePopoverShown = false;
+  record("closeImageView");
+}
+
 void HeadlessConverter::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) {
-  if (image && state_.openPreviewFromThread) record("livePreview");
+  if (!image || !state_.openPreviewFromThread) return;
+  display_.imagePopoverShown = true;
+  record("livePreview");
 }
 
 void HeadlessConverter::activateAppWindow() {
@@ -110,14 +137,26 @@ void HeadlessConverter::hideApplication() {
   record("hideApplication");
 }
 
-}  // namespace velumar
-
-namespace velumar {
-
 void HeadlessConverter::setPreviewFiles(std::optional<std::string> shown, std::vector<std::string> listed) {
   std::lock_guard guard(lock_);
   previewShown_ = std::move(shown);
   previewListed_ = std::move(listed);
+}
+
+void HeadlessConverter::setApplicationHidden(bool hidden, bool windowVisible) {
+  std::lock_guard guard(lock_);
+  applicationHidden_ = hidden;
+  windowVisible_ = windowVisible;
+}
+
+bool HeadlessConverter::isApplicationHidden() {
+  std::lock_guard guard(lock_);
+  return applicationHidden_;
+}
+
+bool HeadlessConverter::isConverterWindowVisible() {
+  std::lock_guard guard(lock_);
+  return windowVisible_;
 }
 
 void HeadlessConverter::setPreviewCanAcceptImages(bool accept) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "session/processing_display.h"
 #include "session/processing_view.h"
 
 namespace velumar {
@@ -29,8 +30,15 @@ class HeadlessConverter : public ProcessingView {
   // What the preview shows and lists.
   void setPreviewFiles(std::optional<std::string> shown, std::vector<std::string> listed);
 
+  // Whether the application counts as hidden and the window as visible.
+  void setApplicationHidden(bool hidden, bool windowVisible);
+  // The display model the display operations drive (main thread).
+  ProcessingDisplay& display() { return display_; }
+
   // The steps recorded so far, and forgetting them.
   std::vector<std::string> steps() const;
+  // The progress bar's value at each counter update.
+  std::vector<double> barValues() const;
   void clearSteps();
 
   ConverterState& state() override { return state_; }
@@ -43,8 +51,10 @@ class HeadlessConverter : public ProcessingView {
   void startProgressBar() override;
   void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override;
   void stopProgressBar() override;
+  void showFilesCount(std::int64_t current, std::int64_t total) override;
 
   void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override;
+  void closeImageView() override;
   void activateAppWindow() override;
   void verifyVisibleWindows() override;
   void restoreVisibleWindows() override;
@@ -52,6 +62,8 @@ class HeadlessConverter : public ProcessingView {
   void showAlertSheet(const std::string& message, const std::string& informativeText) override;
   std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) override;
   void hideApplication() override;
+  bool isApplicationHidden() override;
+  bool isConverterWindowVisible() override;
   void setPreviewCanAcceptImages(bool accept) override;
   std::optional<std::string> previewShownFile() override;
   std::vector<std::string> previewListedFiles() override;
@@ -61,14 +73,18 @@ class HeadlessConverter : public ProcessingView {
 
  private:
   ConverterState state_;
+  ProcessingDisplay display_;
   std::shared_ptr<ImportedImage> engine_;
   mutable std::mutex lock_;
   ImageModifyInfo settings_;
   RenameInfo renameInfo_;
   std::deque<std::optional<std::string>> folderChoices_;
   std::vector<std::string> steps_;
+  std::vector<double> barValues_;
   std::optional<std::string> previewShown_;
   std::vector<std::string> previewListed_;
+  bool applicationHidden_ = false;
+  bool windowVisible_ = true;
 };
 
 }  // namespace velumar

@@ -6,6 +6,7 @@
 // write never replaces either.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,6 +21,7 @@
 namespace velumar {
 
 class ImportedImage;
+class SandboxFolderAccess;
 class SessionInfo;
 
 using ImageCollection = std::vector<std::shared_ptr<raster::ImageSet>>;
@@ -30,10 +32,35 @@ struct PreviewOverwriteMatch {
   std::set<std::size_t> listPositions;  // positions in the preview's list
 };
 
-class ProcessingSession {
+// A file of a batch that failed, and why.
+struct FailedFile {
+  std::string name;
+  bool writeFailed = false;  // else its conversion failed
+};
+
+class ProcessingSession : public std::enable_shared_from_this<ProcessingSession> {
  public:
   // Conversion code -1 keeps the source's own extension.
   static constexpr std::int64_t kKeepSourceExtension = -1;
+
+  // Seconds on a steady clock; the live preview's throttle reads it.
+  std::function<double()> clock;
+
+  ProcessingSession();
+
+  // ---- The batch loop (processing_session_loop.cpp) ---------------------------
+  // Main thread. Runs the loop with access to the output folder on a new
+  // queue (synchronously for ignoreBookmark without asyncQueue). When access
+  // is refused the session ends at once with code 0 and, unless alerts are
+  // ignored, the "Cannot write to destination folder." sheet. Answers
+  // whether the loop was started or has run.
+  bool startSession(const std::shared_ptr<SessionInfo>& session);
+  // Converts and writes every source in order, then ends the session.
+  void processImagesForSession(const std::shared_ptr<SessionInfo>& session,
+                               const std::shared_ptr<SandboxFolderAccess>& access);
+  // The one sheet listing the files that failed in a batch that finished:
+  // "k of N files failed:", up to ten "name: cause" lines, "and r more.".
+  static std::string partialFailureText(const std::vector<FailedFile>& failures, std::uint64_t fileCount);
 
   // ---- Output paths (processing_session_paths.cpp) ----------------------------
   // The full output path of the session's processed file: the code's

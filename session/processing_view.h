@@ -44,10 +44,14 @@ class ProcessingView {
   virtual void startProgressBar() = 0;
   virtual void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) = 0;
   virtual void stopProgressBar() = 0;
+  // The files counter shows "current / total" (a request shows "1 / N").
+  virtual void showFilesCount(std::int64_t current, std::int64_t total) = 0;
 
   // ---- Window steps of a run -------------------------------------------------
   // Shows a converted image while the live-preview option is on.
   virtual void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) = 0;
+  // Empties the image popover's view.
+  virtual void closeImageView() = 0;
   virtual void activateAppWindow() = 0;
   // Records which side panels are visible / brings the recorded ones back.
   virtual void verifyVisibleWindows() = 0;
@@ -58,6 +62,8 @@ class ProcessingView {
   // Asks for a destination folder; nothing when the user cancels.
   virtual std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) = 0;
   virtual void hideApplication() = 0;
+  virtual bool isApplicationHidden() = 0;
+  virtual bool isConverterWindowVisible() = 0;
 
   // ---- The preview window, as far as a session uses it ----------------------
   // Whether the preview takes new images (not while a session runs).

@@ -143,6 +143,30 @@ TEST(SessionWriters, MultiPageTiffGoesIntoTheOutputFolderWithoutTags) {
   for (const auto& image : collection) EXPECT_TRUE(image->isEmpty());
 }
 
+TEST(SessionWriters, CollectedOutputTakesNameAndDateFromTheFirstSource) {
+  SessionKit kit;
+  std::vector<std::string> sources;
+  for (const auto& [name, date] :
+       {std::pair{"first.jpg", "2024:05:01 10:00:00"}, {"last.jpg", "2023:01:02 10:00:00"}}) {
+    sources.push_back(kit.makeInput(name, {"-size", "8x8", "xc:red"}));
+    ASSERT_EQ(testsupport::runCommand({"exiftool", "-q", "-overwrite_original",
+                                       std::string("-DateTimeOriginal=") + date, sources.back()})
+                  .exitCode,
+              0);
+  }
+  kit.setSources(sources);
+  kit.session->setRenameInfo(RenameInfo{false, false, false, 0, false, false, 2});
+  ImageModifyInfo info;
+  info.conversionType = 8;
+  info.convertMultipleImagesInTIFF = true;
+  ImageCollection collection;
+  for (const std::string& source : sources) collection.push_back(kit.convert(source, info));
+  // The loop has moved on to the last source by now.
+  EXPECT_EQ(kit.session->processedURL()->path, sources.back());
+  EXPECT_TRUE(kit.processing->saveTIFFMultipleRepsWithRepArray(collection, std::nullopt, info, *kit.session));
+  EXPECT_EQ(kit.outputFiles(), std::vector<std::string>{"first_2024 - 05 - 01.tiff"});
+}
+
 TEST(SessionWriters, EmptyCollectionsWriteNothing) {
   SessionKit kit;
   kit.setSources({kit.input + "/a.png"});

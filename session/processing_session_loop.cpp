@@ -1,0 +1,264 @@
+// The batch loop: converts the sources in order on the session's queue,
+// chooses the writers, counts failures, drives the progress display and the
+// live preview, honours cancel, writes the collected outputs and ends the
+// session with one completion or one failure report.
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
+#include <fmt/format.h>
+
+#include "engine/depth_image_service.h"
+#include "engine/imported_image.h"
+#include "session/output_names.h"
+#include "session/processing_session.h"
+#include "session/processing_view.h"
+#include "session/sandbox_folder_access.h"
+#include "session/session_alerts.h"
+#include "session/session_info.h"
+
+namespace velumar {
+
+namespace {
+
+constexpr std::int64_t kCodeLayeredPSD = 13;
+constexpr double kLivePreviewInterval = 1.0;
+constexpr std::size_t kMostFailuresListed = 10;
+constexpr const char* kHasFlattenedImageKey = "Has Flattened Image";
+
+double steadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// A preview image of its own for the main thread: new representations
+// around the same immutable pixels, so the worker may later move
+// representations out of the converted image.
+std::shared_ptr<const raster::ImageSet> previewCopy(const raster::ImageSet& image) {
+  auto copy = std::make_shared<raster::ImageSet>(image.size());
+  for (const raster::BitmapImageRepRef& rep : image.representations()) {
+    raster::BitmapImageRepRef own = raster::BitmapImageRep::withImage(rep->image());
+    if (!own) continue;
+    own->setSize(rep->size());
+    copy->addRepresentation(own);
+  }
+  return copy;
+}
+
+std::string fileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+}  // namespace
+
+ProcessingSession::ProcessingSession() : clock(steadySeconds) {}
+
+std::string ProcessingSession::partialFailureText(const std::vector<FailedFile>& failures,
+                                                  std::uint64_t fileCount) {
+  std::string text = fmt::format("{} of {} files failed:", failures.size(), fileCount);
+  const std::size_t listed = std::min(failures.size(), kMostFailuresListed);
+  for (std::size_t i = 0; i < listed; ++i)
+    text += fmt::format("\n{}: {}", failures[i].name,
+                        failures[i].writeFailed ? kAlertCannotWriteFolder : kAlertFormatNotSupported);
+  if (failures.size() > listed) text += fmt::format("\nand {} more.", failures.size() - listed);
+  return text;
+}
+
+bool ProcessingSession::startSession(const std::shared_ptr<SessionInfo>& session) {
+  const std::shared_ptr<ProcessingView> view = session->processingView();
+  const std::shared_ptr<SandboxFolderAccess> access = SandboxFolderAccess::fileAccess();
+  const std::shared_ptr<ProcessingSession> self = shared_from_this();
+  const bool started = access->accessFilePath(
+      session->parentDirectory(), [self, session, access] { self->processImagesForSession(session, access); },
+      session->ignoreBookmark, false, session->asyncQueue, view.get());
+  if (!started) {
+    if (view) view->activateAppWindow();
+    session->completitionCode = kCompletionFailed;
+    completeImageProcessingAndUpdatePreview(*session);
+    if (view && !session->ignoreAlerts)
+      view->showAlertSheet(kAlertCouldntWriteFiles, kAlertCannotWriteFolder);
+  }
+  return started;
+}
+
+void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInfo>& session,
+                                                const std::shared_ptr<SandboxFolderAccess>& access) {
+  const std::shared_ptr<ProcessingView> view = session->processingView();
+  const std::shared_ptr<ImportedImage> engine = session->processedImage();
+  if (!session->parentDirectory() && access) session->setParentDirectory(access->filePathFromOpenFile());
+
+  // The converter went away, or the output folder vanished: nothing to do.
+  if (!view || !engine || !verifyParentDirectory(session->parentDirectory())) {
+    runOnMainQueueSync([&] {
+      if (view && engine && !session->ignoreAlerts) {
+        alertSaveFailedWithSession(*session, -1);
+      } else {
+        session->completitionCode = kCompletionFailed;
+        completeImageProcessingAndUpdatePreview(*session);
+      }
+    });
+    return;
+  }
+
+  const std::uint64_t fileCount = session->urlsCount;
+  const bool severalFiles = fileCount >= 2;
+  PBOscilator& progress = view->state().progressBar;
+  // A cancel left over from an earlier batch never reaches this one.
+  progress.cancelProgress = false;
+  runOnMainQueueSync([&] {
+    if (severalFiles) view->startProgressBar();
+    view->removePresetsButtonFromViewMultipleFiles(severalFiles);
+  });
+
+  ImageModifyInfo working = session->presetInfo();
+  working.convertMultipleImagesInPSD = severalFiles && working.conversionType == kCodeLayeredPSD;
+  if (working.convertMultipleImagesInPSD) working.preserveMetadata = false;
+  engine->exportedDepthImage = nullptr;
+
+  const bool copyOnly = session->renameIgnoreProcessing;
+  const double count = double(fileCount);
+  std::int64_t done = 0, writeFailures = 0, conversionFailures = 0;
+  bool previewShown = false;  // since the option was last switched on
+  double lastPreviewTime = 0;
+  ImageCollection tiffCollection, psdCollection;
+  std::optional<foundation::Array> tiffInfoCollection;
+  std::vector<FailedFile> failures;
+  auto showProgress = [&](double fraction) {
+    if (!severalFiles) return;
+    ++done;
+    progress.value = double(done) / fraction;
+    runOnMainQueueSync([&] {
+      view->updateProgressBarWithCurrentImageCount(std::min<std::int64_t>(done + 1, std::int64_t(fileCount)),
+                                                   std::int64_t(fileCount));
+    });
+  };
+
+  for (const SourceFile& source : session->urlsArray) {
+    engine->setActFileTags(std::nullopt);
+    engine->indexMaxPixels = 0;
+    session->setProcessedURL(source);
+
+    if (copyOnly) {
+      if (saveCopyImageWithSessionInfo(*session)) {
+        session->updateNumberCount();
+      } else {
+        ++writeFailures;
+        failures.push_back({fileName(source.path), true});
+      }
+      showProgress(count);
+    } else {
+      ci::ImageRef depth = working.wantsMixWithDepthData ? getDepthImageWithURL(source.path) : nullptr;
+      std::int64_t fileType = 0;
+      std::shared_ptr<raster::ImageSet> image =
+          engine->resizePixelSizeForURL(source.path, working, &fileType, depth);
+      working.originalFileType = fileType;
+      // With the eye-blink option a missing image is a skipped photo.
+      if (!image && !working.optionFeaturesEyeBlink) {
+        ++conversionFailures;
+        failures.push_back({fileName(source.path), false});
+      }
+
+      if (image && view->state().openPreviewFromThread) {
+        if (!previewShown || clock() - lastPreviewTime >= kLivePreviewInterval) {
+          const std::shared_ptr<const raster::ImageSet> preview = previewCopy(*image);
+          runOnMainQueueSync([&] { view->openImageViewWithImage(preview); });
+          lastPreviewTime = clock();
+          previewShown = true;
+        }
+      } else if (image) {
+        previewShown = false;
+      }
+
+      auto countWrite = [&](bool written) {
+        if (written) {
+          session->updateNumberCount();
+        } else {
+          ++writeFailures;
+          failures.push_back({fileName(source.path), true});
+        }
+      };
+      double denominator = count;
+      if (working.convert2XImagesInTIFF) {
+        if (image) countWrite(save2XTIFFImage(*image, working, *session));
+      } else if (working.convertMultipleImagesInTIFF) {
+        if (image) {
+          tiffCollection.push_back(image);
+          if (working.preserveMetadata) {
+            if (!tiffInfoCollection) tiffInfoCollection.emplace();
+            foundation::Array records;
+            if (engine->imageMetadataArray) records = *engine->imageMetadataArray;
+            tiffInfoCollection->emplace_back(std::move(records));
+          }
+        }
+        denominator = 1.5 * count;
+      } else if (working.convertMultipleImagesInPSD) {
+        if (image) {
+          if (!engine->psdInfoArray.empty() && engine->psdInfoArray.back().get(kHasFlattenedImageKey) &&
+              !image->isEmpty())
+            image->removeRepresentation(image->representations().back());
+          psdCollection.push_back(image);
+        }
+        denominator = 1.5 * count;
+      } else if (image) {
+        countWrite(saveImage(*image, working, fileType, *session));
+      }
+
+      engine->indexMaxPixels = 0;
+      engine->psdInfoArray.clear();
+      showProgress(denominator);
+      engine->exportedDepthImage = nullptr;
+    }
+
+    if (progress.cancelProgress) {
+      writeFailures = conversionFailures = 0;
+      break;
+    }
+  }
+
+  // Copy-only batches collect nothing, so they write no collected output.
+  const bool cancelled = progress.cancelProgress;
+  if (!copyOnly && working.convertMultipleImagesInTIFF && !cancelled) {
+    const bool written =
+        saveTIFFMultipleRepsWithRepArray(tiffCollection, tiffInfoCollection, working, *session);
+    if (severalFiles) progress.value = 1.0;
+    if (!written) conversionFailures = -1;
+  }
+  if (!copyOnly && working.convertMultipleImagesInPSD && !cancelled) {
+    const bool written = savePSDMultipleRepsWithRepArray(psdCollection, *session);
+    if (severalFiles) progress.value = 1.0;
+    if (!written) conversionFailures = -1;
+  }
+  tiffCollection.clear();
+  psdCollection.clear();
+
+  runOnMainQueueSync([&] {
+    if (severalFiles) {
+      view->updateProgressBarWithCurrentImageCount(std::int64_t(fileCount), std::int64_t(fileCount));
+      view->stopProgressBar();
+    }
+    view->addPresetsButtonFromView();
+  });
+  engine->exportedDepthImage = nullptr;
+
+  // Failed when a collected output failed or every file failed, in any mix
+  // of ways; a batch whose every conversion failed says so.
+  const std::int64_t total = std::int64_t(fileCount);
+  const bool failed = conversionFailures == -1 || writeFailures + conversionFailures >= total;
+  runOnMainQueueSync([&] {
+    if (!failed) {
+      if (session->openWithHide) view->hideApplication();
+      session->completitionCode = session->tempPath ? kCompletionTemporaryFolder : kCompletionOutputFolder;
+      completeImageProcessingAndUpdatePreview(*session);
+      if (!failures.empty() && !session->ignoreAlerts)
+        view->showAlertSheet(kAlertCouldntWriteFiles, partialFailureText(failures, fileCount));
+    } else if (!session->ignoreAlerts) {
+      alertSaveFailedWithSession(*session, conversionFailures == total && total > 0 ? total : -1);
+    } else {
+      view->activateAppWindow();
+      session->completitionCode = kCompletionFailed;
+      completeImageProcessingAndUpdatePreview(*session);
+    }
+  });
+}
+
+}  // namespace velumar

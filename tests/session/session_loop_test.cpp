@@ -1,0 +1,412 @@
+// Whole batches through the request, headless: end decisions, recorded
+// display steps, running numbers, cancel, the live preview and the
+// temporary-folder request.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/foundation/main_loop.h"
+#include "session/conversion_request.h"
+#include "session/session_alerts.h"
+#include "session_test_kit.h"
+
+namespace velumar {
+namespace {
+
+namespace fs = std::filesystem;
+using sessiontest::SessionKit;
+
+constexpr const char* kWriteFailed = "Couldn't write file(s) | Cannot write to destination folder.";
+constexpr const char* kFormatFailed = "Couldn't write file(s) | File format not supported.";
+
+foundation::PlainMainLoop& mainLoop() {
+  return *dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+}
+
+// Inputs: "good" pictures, "bad" text files named .jpg, and "blocked"
+// pictures whose output path holds a non-empty folder (a write failure even
+// as root, with overwrite on).
+struct Batch : SessionKit {
+  std::vector<SourceFile> sources;
+
+  Batch() {
+    ImageModifyInfo info;
+    info.conversionType = 1;
+    view->setSettings(info);
+    view->state().saveWithStoredFileURL = 1;
+    view->state().fileURLForSaving = output;
+    view->state().overwriteFiles = true;
+  }
+  void add(const std::string& kind, const std::string& stem) {
+    if (kind == "bad") {
+      const std::string path = input + "/" + stem + ".jpg";
+      std::ofstream(path) << "not an image";
+      sources.push_back({path, std::nullopt});
+      return;
+    }
+    sources.push_back({makeInput(stem + ".png", {"-size", "8x6", "xc:red"}), std::nullopt});
+    if (kind == "blocked") {
+      fs::create_directories(output + "/" + stem + ".png/inside");
+    }
+  }
+  void addAll(const std::vector<std::string>& kinds) {
+    for (std::size_t i = 0; i < kinds.size(); ++i) add(kinds[i], kinds[i] + std::to_string(i));
+  }
+  // Runs the request and pumps the main loop until the session has ended.
+  std::shared_ptr<SessionInfo> run(ConversionRequest request = {}) {
+    request.sources = sources;
+    std::shared_ptr<SessionInfo> record = processNewImageAfterDragging(view, request);
+    EXPECT_TRUE(record);
+    if (!record) return record;
+    EXPECT_TRUE(mainLoop().runUntil([&] { return !record->currentSession(); }, 120));
+    mainLoop().runPending();
+    return record;
+  }
+  std::vector<std::string> alerts() const {
+    std::vector<std::string> found;
+    for (const std::string& step : view->steps())
+      if (step.rfind("alert ", 0) == 0) found.push_back(step.substr(6));
+    return found;
+  }
+};
+
+TEST(SessionLoop, EndDecisionTable) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> kinds;
+    std::int64_t conversionType;
+    bool eyeBlink, copyOnly, ignoreAlerts;
+    std::int64_t code;
+    std::vector<std::string> alerts;
+    std::size_t outputs;
+  };
+  const Case cases[] = {
+      {"one good", {"good"}, 1, false, false, false, 1, {}, 1},
+      {"one bad", {"bad"}, 1, false, false, false, 0, {kFormatFailed}, 0},
+      {"one blocked", {"blocked"}, 1, false, false, false, 0, {kWriteFailed}, 0},
+      {"partial failure listed",
+       {"good", "bad", "good"},
+       1,
+       false,
+       false,
+       false,
+       1,
+       {"Couldn't write file(s) | 1 of 3 files failed:\nbad1.jpg: File format not supported."},
+       2},
+      {"partial failure, alerts ignored", {"good", "bad"}, 1, false, false, true, 1, {}, 1},
+      {"mixed total failure", {"bad", "blocked"}, 1, false, false, false, 0, {kWriteFailed}, 0},
+      {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kFormatFailed}, 0},
+      {"eye-blink skips are no failures", {"bad", "bad"}, 1, true, false, false, 1, {}, 0},
+      {"failure with alerts ignored", {"bad", "bad"}, 1, false, false, true, 0, {}, 0},
+      {"multi-page TIFF", {"good", "good"}, 8, false, false, false, 1, {}, 1},
+      {"multi-page TIFF of nothing", {"bad", "bad"}, 8, false, false, false, 0, {kWriteFailed}, 0},
+      {"copy-only with a collecting code", {"good", "good"}, 8, false, true, false, 1, {}, 2},
+      {"no files", {}, 1, false, false, false, 0, {kWriteFailed}, 0},
+  };
+  for (const Case& c : cases) {
+    Batch batch;
+    batch.addAll(c.kinds);
+    ImageModifyInfo info;
+    info.conversionType = c.conversionType;
+    info.convertMultipleImagesInTIFF = c.conversionType == 8;
+    info.optionFeaturesEyeBlink = c.eyeBlink;
+    batch.view->setSettings(info);
+    batch.view->state().renameIgnoreProcessing = c.copyOnly;
+    ConversionRequest request;
+    request.ignoreAlerts = c.ignoreAlerts;
+    const auto record = batch.run(request);
+    ASSERT_TRUE(record) << c.label;
+    EXPECT_EQ(record->completitionCode, c.code) << c.label;
+    EXPECT_EQ(batch.alerts(), c.alerts) << c.label;
+    std::size_t outputs = 0;
+    for (const std::string& file : batch.outputFiles())
+      if (file.find("/inside") == std::string::npos) ++outputs;
+    EXPECT_EQ(outputs, c.outputs) << c.label;
+    EXPECT_FALSE(batch.view->state().isProcessingImages) << c.label;
+  }
+}
+
+TEST(SessionLoop, LongFailureListIsCut) {
+  Batch batch;
+  std::vector<std::string> kinds(11, "bad");
+  kinds.push_back("good");
+  batch.addAll(kinds);
+  batch.run();
+  const std::vector<std::string> alerts = batch.alerts();
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].substr(0, alerts[0].find('\n')), "Couldn't write file(s) | 11 of 12 files failed:");
+  EXPECT_EQ(std::count(alerts[0].begin(), alerts[0].end(), '\n'), 11);
+  EXPECT_TRUE(alerts[0].ends_with("\nbad9.jpg: File format not supported.\nand 1 more."));
+}
+
+std::vector<std::string> withoutSetupSteps(const std::vector<std::string>& steps) {
+  std::vector<std::string> kept;
+  for (const std::string& step : steps)
+    if (step != "previewRefusesImages" && step != "verifyVisibleWindows" && step != "closeAllPopovers" &&
+        step != "closeImageView")
+      kept.push_back(step);
+  return kept;
+}
+
+TEST(SessionLoop, DisplaySequences) {
+  {
+    Batch batch;
+    batch.addAll({"good"});
+    batch.run();
+    EXPECT_EQ(withoutSetupSteps(batch.view->steps()),
+              (std::vector<std::string>{"filesCount 1 / 1", "removePresetsButton single", "addPresetsButton",
+                                        "previewAcceptsImages", "restoreVisibleWindows"}));
+    EXPECT_FALSE(batch.view->display().sheetShown);
+  }
+  {
+    Batch batch;
+    batch.addAll({"good", "good", "good", "good", "good"});
+    batch.run();
+    EXPECT_EQ(withoutSetupSteps(batch.view->steps()),
+              (std::vector<std::string>{
+                  "filesCount 1 / 5", "startProgressBar", "removePresetsButton multiple", "counter 2 / 5",
+                  "counter 3 / 5", "counter 4 / 5", "counter 5 / 5", "counter 5 / 5", "counter 5 / 5",
+                  "stopProgressBar", "addPresetsButton", "previewAcceptsImages", "restoreVisibleWindows"}));
+    EXPECT_EQ(batch.view->barValues(), (std::vector<double>{0.2, 0.4, 0.6, 0.8, 1.0, 1.0}));
+  }
+  {
+    Batch batch;
+    batch.addAll({"good", "good", "good"});
+    ImageModifyInfo info;
+    info.conversionType = 8;
+    info.convertMultipleImagesInTIFF = true;
+    batch.view->setSettings(info);
+    batch.run();
+    const std::vector<double> bar = batch.view->barValues();
+    ASSERT_EQ(bar.size(), 4u);
+    EXPECT_DOUBLE_EQ(bar[2], 2.0 / 3.0);
+    EXPECT_DOUBLE_EQ(bar[3], 1.0);
+  }
+}
+
+TEST(SessionLoop, RunningNumbersSkipAFailedFile) {
+  Batch batch;
+  batch.addAll({"good", "bad", "good"});
+  batch.view->setRenameInfo(RenameInfo{false, false, false, 2, true, false, 0});
+  batch.view->state().initialNumber = 5;
+  batch.run();
+  EXPECT_EQ(batch.outputFiles(), (std::vector<std::string>{"good05.png", "good26.png"}));
+}
+
+// Presses cancel when the counter moves past file 2.
+class CancellingConverter : public HeadlessConverter {
+ public:
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    if (current == 3) state().progressBar.cancelProgress = true;
+  }
+};
+
+TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
+  for (const std::int64_t conversionType : {std::int64_t(1), std::int64_t(8)}) {
+    Batch batch;
+    batch.view = std::make_shared<CancellingConverter>();
+    batch.view->state().saveWithStoredFileURL = 1;
+    batch.view->state().fileURLForSaving = batch.output;
+    batch.addAll({"good", "good", "good", "good", "good"});
+    ImageModifyInfo info;
+    info.conversionType = conversionType;
+    info.convertMultipleImagesInTIFF = conversionType == 8;
+    batch.view->setSettings(info);
+    const auto record = batch.run();
+    EXPECT_EQ(record->completitionCode, 1);
+    EXPECT_TRUE(batch.alerts().empty());
+    EXPECT_EQ(batch.outputFiles().size(), conversionType == 8 ? 0u : 2u);
+
+    // The next one-file session of a bad file reports its failure.
+    batch.sources.clear();
+    batch.view->clearSteps();
+    info.conversionType = 1;
+    info.convertMultipleImagesInTIFF = false;
+    batch.view->setSettings(info);
+    batch.add("bad", "next");
+    const auto next = batch.run();
+    EXPECT_EQ(next->completitionCode, 0);
+    EXPECT_EQ(batch.alerts(), std::vector<std::string>{kFormatFailed});
+  }
+}
+
+// Switches the live preview on as a user would once the run shows, and
+// moves the injected clock 0.4 s per file.
+class PreviewWatchingConverter : public HeadlessConverter {
+ public:
+  double now = 0;
+  std::vector<std::shared_ptr<const raster::ImageSet>> shown;
+  void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override {
+    HeadlessConverter::openImageViewWithImage(image);
+    shown.push_back(image);
+  }
+  void removePresetsButtonFromViewMultipleFiles(bool multipleFiles) override {
+    HeadlessConverter::removePresetsButtonFromViewMultipleFiles(multipleFiles);
+    state().openPreviewFromThread = true;
+  }
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    now += 0.4;
+  }
+};
+
+TEST(SessionLoop, LivePreviewAtMostOncePerSecond) {
+  SessionKit kit;
+  auto view = std::make_shared<PreviewWatchingConverter>();
+  kit.session->setProcessingView(view);
+  kit.session->setProcessedImage(view->importedImage());
+  std::vector<std::string> paths;
+  for (int i = 0; i < 6; ++i)
+    paths.push_back(kit.makeInput("p" + std::to_string(i) + ".png", {"-size", "4x4", "xc:red"}));
+  kit.setSources(paths);
+  ImageModifyInfo info;
+  info.conversionType = 1;
+  kit.session->setPresetInfo(info);
+  kit.session->asyncQueue = true;
+  kit.processing->clock = [&] { return view->now; };
+  ASSERT_TRUE(kit.processing->startSession(kit.session));
+  ASSERT_TRUE(mainLoop().runUntil([&] { return !kit.session->currentSession(); }, 120));
+  // Files at 0.0, 0.4, 0.8, 1.2, 1.6, 2.0 s: shown at 0.0, 1.2 (and not 2.0,
+  // 0.8 s after 1.2).
+  const std::vector<std::string> steps = view->steps();
+  EXPECT_EQ(std::count(steps.begin(), steps.end(), "livePreview"), 2);
+}
+
+TEST(SessionLoop, LivePreviewKeepsItsPicturesWhileTheBatchCollects) {
+  Batch batch;
+  auto view = std::make_shared<PreviewWatchingConverter>();
+  view->state().saveWithStoredFileURL = 1;
+  view->state().fileURLForSaving = batch.output;
+  batch.view = view;
+  batch.addAll({"good", "good"});
+  ImageModifyInfo info;
+  info.conversionType = 8;
+  info.convertMultipleImagesInTIFF = true;
+  view->setSettings(info);
+  batch.run();
+  // The first file's preview and the collected file's preview: both still
+  // hold their pixels after the collected images gave theirs away.
+  ASSERT_EQ(view->shown.size(), 2u);
+  for (const auto& image : view->shown) EXPECT_EQ(image->representations().size(), 1u);
+  EXPECT_EQ(batch.outputFiles(), std::vector<std::string>{"good0.tiff"});
+}
+
+TEST(ConversionRequest, SynchronousTemporaryFolderRequest) {
+  testsupport::TempDir home;
+  const char* previous = std::getenv("XDG_DATA_HOME");
+  const std::string saved = previous ? previous : "";
+  ::setenv("XDG_DATA_HOME", home.path().c_str(), 1);
+  {
+    Batch batch;
+    batch.addAll({"good"});
+    fs::create_directories(tempDataDirectory() + "/old/deeper");
+    std::ofstream(tempDataDirectory() + "/leftover.txt") << "x";
+    fs::create_symlink(batch.input, tempDataDirectory() + "/link");
+    ConversionRequest request{{}, true, true, 0, tempDataDirectory(), false};
+    request.sources = batch.sources;
+    const auto record = processNewImageAfterDragging(batch.view, request);
+    ASSERT_TRUE(record);
+    // The whole session ran before the call returned.
+    EXPECT_EQ(record->completitionCode, -1);
+    EXPECT_FALSE(record->currentSession());
+    const std::string written = tempDataDirectory() + "/good0.png";
+    EXPECT_EQ(batch.engine->urlsArray, std::vector<std::string>{written});
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_FALSE(fs::exists(tempDataDirectory() + "/leftover.txt"));
+    EXPECT_FALSE(fs::exists(tempDataDirectory() + "/old"));
+    EXPECT_FALSE(fs::exists(tempDataDirectory() + "/link", *std::make_unique<std::error_code>()));
+    EXPECT_TRUE(fs::exists(batch.sources[0].path));  // the link's target stays
+
+    // Any other folder is refused: code 0, never started, nothing emptied.
+    request.tempPath = batch.input;
+    const auto refused = processNewImageAfterDragging(batch.view, request);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->completitionCode, 0);
+    EXPECT_TRUE(fs::exists(batch.sources[0].path));
+    EXPECT_FALSE(batch.view->state().isProcessingImages);
+    EXPECT_FALSE(clearTemDirectoryForPath(tempDataDirectory() + "/.."));
+  }
+  if (previous)
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ConversionRequest, PostedRequestsRunLaterAndAskForAFolder) {
+  Batch batch;
+  batch.addAll({"good"});
+  batch.view->state().fileURLForSaving = kOutputFolderPlaceholder;
+  batch.view->scriptFolderChoice(batch.output);
+  ConversionRequest request;
+  request.sources = batch.sources;
+  const auto start = std::chrono::steady_clock::now();
+  postConversionRequest(batch.view, request);
+  mainLoop().runPending();
+  EXPECT_TRUE(batch.view->steps().empty());
+  ASSERT_TRUE(mainLoop().runUntil(
+      [&] {
+        const auto steps = batch.view->steps();
+        return std::find(steps.begin(), steps.end(), "restoreVisibleWindows") != steps.end();
+      },
+      60));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+  const auto steps = batch.view->steps();
+  EXPECT_NE(std::find(steps.begin(), steps.end(),
+                      "chooseFolder Destination Folder | Select destination folder. | Choose"),
+            steps.end());
+  EXPECT_EQ(batch.outputFiles(), std::vector<std::string>{"good0.png"});
+}
+
+TEST(ConversionRequest, RefusedWhileProcessingAndFolderChecks) {
+  Batch batch;
+  batch.addAll({"good"});
+  batch.view->state().isProcessingImages = true;
+  EXPECT_FALSE(processNewImageAfterDragging(batch.view, {}));
+  EXPECT_TRUE(batch.view->steps().empty());
+
+  ConverterState state;
+  state.saveWithStoredFileURL = 1;
+  state.fileURLForSaving = batch.output;
+  EXPECT_EQ(setupParentDirectoryWithInfo(state, {}, 1), batch.output);
+  state.fileURLForSaving = kOutputFolderPlaceholder;
+  EXPECT_EQ(setupParentDirectoryWithInfo(state, {}, 1), std::nullopt);
+  state.fileURLForSaving = batch.output + "/deleted";
+  EXPECT_EQ(setupParentDirectoryWithInfo(state, {}, 1), std::nullopt);
+  state.fileURLForSaving = batch.output;
+  state.saveWithStoredFileURL = 0;
+  EXPECT_EQ(setupParentDirectoryWithInfo(state, {}, 1), std::nullopt);
+}
+
+TEST(ConversionRequest, OutputFolderVanishedBeforeTheLoop) {
+  SessionKit kit;
+  kit.setSources({kit.makeInput("a.png", {"-size", "4x4", "xc:red"})});
+  kit.session->setParentDirectory(kit.output + "/gone");
+  kit.session->ignoreBookmark = true;
+  kit.session->asyncQueue = false;
+  EXPECT_TRUE(kit.processing->startSession(kit.session));
+  EXPECT_EQ(kit.session->completitionCode, 0);
+  EXPECT_EQ(kit.view->steps().back(), std::string("alert ") + kWriteFailed);
+}
+
+TEST(ConversionRequest, HideAfterOpenWithAndRenderForPrinting) {
+  Batch batch;
+  ConverterState& state = batch.view->state();
+  state.openWithHide = true;
+  state.isFromOpenWith = true;
+  EXPECT_TRUE(verifyHideAppAfterOpenWith(*batch.view));
+  EXPECT_FALSE(state.isFromOpenWith);
+  EXPECT_FALSE(verifyHideAppAfterOpenWith(*batch.view));
+
+  batch.addAll({"good", "bad"});
+  EXPECT_EQ(processNewImageForURL(*batch.view, batch.sources[0].path).size(), 1u);
+  EXPECT_TRUE(processNewImageForURL(*batch.view, batch.sources[1].path).empty());
+  const std::string psd = (testsupport::testDataDir() / "psd" / "layers_rle.psd").string();
+  EXPECT_FALSE(processNewImageForURL(*batch.view, psd).empty());
+  EXPECT_FALSE(batch.engine->imageMetadataArray);
+}
+
+}  // namespace
+}  // namespace velumar
