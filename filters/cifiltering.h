@@ -253,11 +253,6 @@ class CIFiltering {
                                     raster::Point origin, std::int64_t modeType, std::int64_t compositeType);
   void framingFacesWithContext(raster::BitmapContext* context,
                                const std::optional<std::vector<raster::Rect>>& faces);
-  // The output profile the preview shows through its colour cube; none
-  // until one is set.
-  color::ProfileRef currentProfile() const;
-  // The output profile's colour cube applied to the pending image.
-  void colorSpaceFilterWithCGContext(raster::BitmapContext* context);
 
  private:
   // The pending image, else a snapshot of the context; nullptr when neither.

@@ -13,10 +13,4 @@ std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapConte
 void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
                                           const std::optional<std::vector<raster::Rect>>&) {}
 
-color::ProfileRef CIFiltering::currentProfile() const {
-  return nullptr;
-}
-
-void CIFiltering::colorSpaceFilterWithCGContext(raster::BitmapContext*) {}
-
 }  // namespace velumar
