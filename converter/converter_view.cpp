@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "converter/drop_zone_widget.h"
+#include "converter/format_selection.h"
 #include "engine/imported_image.h"
 #include "platform/ui/custom_button.h"
 
@@ -28,7 +29,8 @@ bool hasOneWordTitle(std::size_t code) {
 ConverterView::ConverterView(QWidget* parent)
     : QWidget(parent),
       self_(static_cast<ProcessingView*>(this), [](ProcessingView*) {}),
-      engine_(std::make_shared<ImportedImage>()) {
+      engine_(std::make_shared<ImportedImage>()),
+      form_(std::make_unique<ConverterForm>(state_, *engine_, *this)) {
   // The view's flags at creation.
   state_.maintainHierarchy = true;
   state_.removeURLCachesWhenDone = true;
@@ -36,6 +38,19 @@ ConverterView::ConverterView(QWidget* parent)
   state_.drawTextString = true;
   setAcceptDrops(true);
   buildLayout();
+  applyDefaultPreset();
+}
+
+bool ConverterView::applyPreset(std::size_t position) {
+  const bool applied = form_->setPopOverViewFromPreset(position);
+  refreshControls();
+  return applied;
+}
+
+bool ConverterView::applyDefaultPreset() {
+  const bool applied = form_->setDefaultPreset();
+  refreshControls();
+  return applied;
 }
 
 // self_ owns nothing; resetting it expires the session's weak links.
@@ -66,6 +81,7 @@ QWidget* ConverterView::buildFormatButtons() {
     }
     button->setMinimumWidth(100);
     connect(button, &QAbstractButton::clicked, this, [this, code] { setButtonFormatFrom(code); });
+    binder_.toggle(button, form_->controls.buttonsArray[code]);
     buttonsArray_[code] = button;
     grid->addWidget(button, int(code / 5), int(code % 5));
   }
@@ -86,7 +102,7 @@ QWidget* ConverterView::buildTabs() {
     connect(button, &QAbstractButton::clicked, this, [this, index] { showTab(index); });
     tabButtons_[std::size_t(index)] = button;
     bar->addWidget(button);
-    auto* page = new QWidget(tabs_);
+    QWidget* page = index == 0 ? buildBasicPage() : index == 1 ? buildModifyPage() : buildFileOptionsPage();
     page->setObjectName(QString::fromUtf8(titles[index]));
     tabs_->addWidget(page);
   }
@@ -107,9 +123,8 @@ int ConverterView::currentTab() const {
 }
 
 void ConverterView::setButtonFormatFrom(std::size_t code) {
-  if (code >= kFormatCount) code = 0;
-  for (std::size_t i = 0; i < kFormatCount; ++i) buttonsArray_[i]->setChecked(i == code);
-  state_.globalConversionFormat = std::int64_t(code);
+  if (velumar::setButtonFormatFrom(*form_, state_, std::int64_t(code))) refreshLivePreview();
+  refreshControls();
 }
 
 }  // namespace velumar

@@ -3,7 +3,8 @@
 // output-format buttons and the option tabs. Drops become one conversion
 // request (or an import into the preview). It is the session's
 // ProcessingView; steps that belong to windows not built yet are recorded
-// and do nothing.
+// and do nothing. Its option widgets show the controls model (form()) and
+// write the user's edits into it.
 
 #include <QWidget>
 #include <array>
@@ -13,6 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "converter/control_binder.h"
+#include "presets/converter_form.h"
+#include "presets/converter_window_services.h"
+#include "presets/headless_window_services.h"
 #include "session/conversion_request.h"
 #include "session/processing_view.h"
 
@@ -27,7 +32,7 @@ namespace velumar {
 
 class DropZoneWidget;
 
-class ConverterView : public QWidget, public ProcessingView {
+class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
 
  public:
@@ -43,7 +48,8 @@ class ConverterView : public QWidget, public ProcessingView {
   // The view as the session holds it: expires when the view is destroyed.
   std::weak_ptr<ProcessingView> processingView() const { return self_; }
 
-  // Where a drop's request goes (the batch loop), and the preview import.
+  // Where a drop's request goes (the batch loop unless set otherwise), and
+  // the preview import.
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
   bool dragAndDropBehaviorImportToPreview = false;
@@ -59,6 +65,14 @@ class ConverterView : public QWidget, public ProcessingView {
   bool isRequestPending() const { return requestPending_; }
   // The alert for a drop that carried nothing convertible, 0.1 s later.
   void notifyCantProcessImageAfterDragging();
+
+  // ---- Controls model ------------------------------------------------------------
+  ConverterForm& form() { return *form_; }
+  // Shows the model in every widget (after a preset was applied to it).
+  void refreshControls() const { binder_.refresh(); }
+  // Applies a preset of the catalogue, or the default preset, and shows it.
+  bool applyPreset(std::size_t position);
+  bool applyDefaultPreset();
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);
@@ -77,7 +91,9 @@ class ConverterView : public QWidget, public ProcessingView {
   void startProgressBar() override;
   void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override;
   void stopProgressBar() override;
+  void showFilesCount(std::int64_t current, std::int64_t total) override;
   void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override;
+  void closeImageView() override;
   void activateAppWindow() override;
   void verifyVisibleWindows() override;
   void restoreVisibleWindows() override;
@@ -85,9 +101,26 @@ class ConverterView : public QWidget, public ProcessingView {
   void showAlertSheet(const std::string& message, const std::string& informativeText) override;
   std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) override;
   void hideApplication() override;
+  bool isApplicationHidden() override;
+  bool isConverterWindowVisible() override;
   void setPreviewCanAcceptImages(bool accept) override;
   std::optional<std::string> previewShownFile() override;
   std::vector<std::string> previewListedFiles() override;
+
+  // ---- ConverterWindowServices ----------------------------------------------------
+  // The filter slots, Open With applications, watermark preview, font panel
+  // and live preview are built later; until then their steps are those of
+  // the headless services.
+  void updateFilterValuesForPreset(ConverterControls& controls, const ImageInfo& preset) override;
+  void changeFilterToExampleImageFrom(ConverterControls& controls) override;
+  void addArrayValuesToFilterValuesAndUpdateUndo(ConverterControls& controls, bool undo) override;
+  void updateApplicationsForOpenWithMenu() override;
+  void updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) override;
+  void updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) override;
+  void refreshLivePreview() override;
+  std::string exampleName() override;
+  bool confirm(const std::string& message, const std::string& informativeText) override;
+  std::shared_ptr<raster::ImageSet> loadImage(const std::string& path) override;
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -98,6 +131,9 @@ class ConverterView : public QWidget, public ProcessingView {
   void buildLayout();
   QWidget* buildFormatButtons();
   QWidget* buildTabs();
+  QWidget* buildBasicPage();
+  QWidget* buildModifyPage();
+  QWidget* buildFileOptionsPage();
   void showTab(int index);
   void deliverRequest(ConversionRequest request);
 
@@ -107,6 +143,9 @@ class ConverterView : public QWidget, public ProcessingView {
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
   bool requestPending_ = false;
+  HeadlessWindowServices laterServices_;
+  std::unique_ptr<ConverterForm> form_;
+  ControlBinder binder_;
 
   DropZoneWidget* dropZone_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};

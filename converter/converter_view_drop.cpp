@@ -8,7 +8,6 @@
 #include "converter/drop_zone_widget.h"
 #include "converter/uri_list.h"
 #include "engine/imported_image.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 #include "session/folder_scan.h"
 
@@ -58,7 +57,7 @@ void ConverterView::dropEvent(QDropEvent* event) {
 
 void ConverterView::notifyCantProcessImageAfterDragging() {
   foundation::MainLoop::postAfter(kRequestDelay, [weak = processingView()] {
-    if (auto view = weak.lock()) view->showAlertSheet("Couldn't open file", "Format not supported.");
+    if (auto view = weak.lock()) velumar::notifyCantProcessImageAfterDragging(*view);
   });
 }
 
@@ -121,8 +120,7 @@ void ConverterView::deliverRequest(ConversionRequest request) {
     requestHandler_(request);
     return;
   }
-  foundation::log("Converter: no batch loop takes the request of {} file(s)", request.sources.size());
-  drawNoDragAndDrop();
+  processNewImageAfterDragging(self_, request);
 }
 
 }  // namespace velumar

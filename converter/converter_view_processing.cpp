@@ -12,13 +12,14 @@
 namespace velumar {
 
 ImageModifyInfo ConverterView::readCurrentPresetValues() {
-  ImageModifyInfo info;
-  info.conversionType = state_.globalConversionFormat;
+  // The read normalises the option fields; the widgets show the result.
+  ImageModifyInfo info = form_->readCurrentPresetValues();
+  refreshControls();
   return info;
 }
 
 RenameInfo ConverterView::setupRenameInfo() {
-  return RenameInfo{};
+  return form_->setupRenameInfo();
 }
 
 void ConverterView::removePresetsButtonFromViewMultipleFiles(bool multipleFiles) {
@@ -34,7 +35,11 @@ void ConverterView::startProgressBar() {
   state_.progressBar.start(true);
 }
 
-void ConverterView::updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) {
+void ConverterView::updateProgressBarWithCurrentImageCount(std::int64_t, std::int64_t) {
+  state_.progressBar.updatePBOscilatorStatus();
+}
+
+void ConverterView::showFilesCount(std::int64_t current, std::int64_t total) {
   dropZone_->setText(QStringLiteral("%1 / %2").arg(current).arg(total));
 }
 
@@ -46,6 +51,8 @@ void ConverterView::stopProgressBar() {
 void ConverterView::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>&) {
   foundation::log("Converter: image view not built yet");
 }
+
+void ConverterView::closeImageView() {}
 
 void ConverterView::activateAppWindow() {
   QWidget* top = window();
@@ -88,6 +95,14 @@ std::optional<std::string> ConverterView::chooseDestinationFolder(const FolderCh
 
 void ConverterView::hideApplication() {
   window()->showMinimized();
+}
+
+bool ConverterView::isApplicationHidden() {
+  return window()->isMinimized() || !window()->isVisible();
+}
+
+bool ConverterView::isConverterWindowVisible() {
+  return window()->isVisible() && !window()->isMinimized();
 }
 
 void ConverterView::setPreviewCanAcceptImages(bool) {}
