@@ -35,6 +35,8 @@ class ControlBinder {
   void popUp(ui::PopUpMenuButton* widget, PopUp& model, Action action = {});
   void toggle(QAbstractButton* widget, ToggleButton& model, Action action = {});
   void label(QLabel* widget, const TextField& model);
+  // Any other way of showing the model, run with the others in order.
+  void shows(std::function<void()> refresher) { refreshers_.push_back(std::move(refresher)); }
 
   // Shows the model in every bound widget.
   void refresh() const;

@@ -114,6 +114,16 @@ QWidget* ConverterView::buildTabs() {
 }
 
 void ConverterView::showTab(int index) {
+  using P = PopoverId;
+  if (index == 0) {
+    closePopovers({P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth,
+                   P::TinyPlanet, P::LUT});
+  } else if (index == 1) {
+    closePopovers({P::SaveTo});
+  } else {
+    closePopovers(
+        {P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
+  }
   tabs_->setCurrentIndex(index);
   for (std::size_t i = 0; i < tabButtons_.size(); ++i) tabButtons_[i]->setChecked(int(i) == index);
 }

@@ -26,7 +26,8 @@ class QStackedWidget;
 
 namespace ui {
 class CustomButton;
-}
+class Popover;
+}  // namespace ui
 
 namespace velumar {
 
@@ -80,6 +81,16 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // The three tab buttons: "Basic", "Modify", "File options".
   ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
   int currentTab() const;
+  // Switches the option tabs as their buttons do, closing the popovers
+  // that belong to the pages left.
+  void showTab(int index);
+
+  // ---- Popovers --------------------------------------------------------------------
+  enum class PopoverId { SaveTo, FaceOptions, CompositeOptions, TransformOptions, Depth, TinyPlanet, LUT };
+  static constexpr std::size_t kPopoverCount = 7;
+  ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
+  // The floating curves panel, a tool window of its own.
+  ui::Popover* curvesPanel() const { return curvesPanel_; }
 
   // ---- ProcessingView ------------------------------------------------------------
   ConverterState& state() override { return state_; }
@@ -134,7 +145,9 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   QWidget* buildBasicPage();
   QWidget* buildModifyPage();
   QWidget* buildFileOptionsPage();
-  void showTab(int index);
+  // A toggle button and its popover around content, placed on a page.
+  ui::CustomButton* makePopover(PopoverId id, const char* title, QWidget* content);
+  void closePopovers(std::initializer_list<PopoverId> ids);
   void deliverRequest(ConversionRequest request);
 
   std::shared_ptr<ProcessingView> self_;
@@ -151,6 +164,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
   QStackedWidget* tabs_ = nullptr;
+  std::array<ui::Popover*, kPopoverCount> popovers_{};
+  ui::Popover* curvesPanel_ = nullptr;
 };
 
 }  // namespace velumar

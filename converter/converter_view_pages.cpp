@@ -11,8 +11,10 @@
 
 #include "converter/converter_view.h"
 #include "platform/ui/color_well.h"
+#include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
+#include "platform/ui/popover.h"
 
 namespace velumar {
 
@@ -137,19 +139,47 @@ QWidget* ConverterView::buildModifyPage() {
                 [&f] { f.readImageTransformAngleWithSender(From::Field); });
   form->addRow("Rotation", row({angle, angleField}));
 
+  auto* transform = new QWidget;
+  auto* transformForm = new QFormLayout(transform);
   auto* cropX = newField("cropCenterXTextField");
   auto* cropY = newField("cropCenterYTextField");
   binder_.field(cropX, c.cropCenterXTextField,
                 [&f] { f.readCropCenterWithSender(f.controls.cropCenterXTextField); });
   binder_.field(cropY, c.cropCenterYTextField,
                 [&f] { f.readCropCenterWithSender(f.controls.cropCenterYTextField); });
-  form->addRow("Crop centre", row({cropX, cropY}));
-
+  transformForm->addRow("Crop centre", row({cropX, cropY}));
   auto* stretch = named(new ui::DoubleSlider, "stretchAndCropStretchSlider");
   auto* crop = named(new ui::DoubleSlider, "stretchAndCropCropSlider");
   binder_.slider(stretch, c.stretchAndCropStretchSlider);
   binder_.slider(crop, c.stretchAndCropCropSlider);
-  form->addRow("Stretch / crop", row({stretch, crop}));
+  transformForm->addRow("Stretch", stretch);
+  transformForm->addRow("Crop", crop);
+
+  // The popovers of this page; the contents of all but the transform
+  // options belong to the filter and effect controls.
+  using P = PopoverId;
+  auto* buttons = new QGridLayout;
+  const std::tuple<P, const char*, QWidget*> popovers[] = {
+      {P::TransformOptions, "Options", transform},   {P::FaceOptions, "Face Detector", new QWidget},
+      {P::CompositeOptions, "Options", new QWidget}, {P::Depth, "Depth Map", new QWidget},
+      {P::TinyPlanet, "Tiny Planet", new QWidget},   {P::LUT, "LUT", new QWidget},
+  };
+  int at = 0;
+  for (const auto& [id, title, content] : popovers) {
+    ui::CustomButton* button = makePopover(id, title, content);
+    button->setObjectName(QStringLiteral("popoverButton%1").arg(int(id)));
+    buttons->addWidget(button, at / 4, at % 4);
+    ++at;
+  }
+  curvesPanel_ = new ui::Popover(new QWidget, this);
+  curvesPanel_->setWindowFlags(Qt::Tool);
+  curvesPanel_->setWindowTitle(QStringLiteral("Curves"));
+  curvesPanel_->setObjectName(QStringLiteral("panelCurves"));
+  auto* curves = named(new ui::CustomButton("Curves"), "popoverCurvesButton");
+  curves->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+  curvesPanel_->attachToButton(curves);
+  buttons->addWidget(curves, at / 4, at % 4);
+  form->addRow(buttons);
 
   auto* border = named(new QCheckBox("Border"), "addBorderCheck");
   binder_.check(border, c.addBorderCheck, [&f] { f.changeBorderOptions(f.controls.addBorderCheck.isOn()); });
@@ -192,17 +222,29 @@ QWidget* ConverterView::buildFileOptionsPage() {
   binder_.check(storeDirectory, c.saveStoreDirectoryCheck,
                 [&f] { f.selectSavingMethodFrom(Saving::StoreDirectory); });
   binder_.check(asImage, c.saveAsImageCheck, [&f] { f.selectSavingMethodFrom(Saving::AsImage); });
+  // The destination folder lives in the save-to popover.
+  auto* saveTo = new QWidget;
+  auto* saveToLayout = new QHBoxLayout(saveTo);
   auto* folder = named(new QLineEdit, "fileURLTextField");
   folder->setReadOnly(true);
+  folder->setMinimumWidth(260);
   binder_.field(folder, c.fileURLTextField);
-  auto* choose = named(new QPushButton("Choose"), "popOverSaveToButton");
-  connect(choose, &QPushButton::clicked, this, [this] {
+  auto* select = named(new QPushButton("Select..."), "selectFolderButton");
+  connect(select, &QPushButton::clicked, this, [this] {
     form_->updateFileURLFrom(this);
     refreshControls();
   });
-  grid->addLayout(row({askEachTime, storeDirectory, asImage}), 0, 0, 1, 3);
-  grid->addWidget(folder, 1, 0, 1, 2);
-  grid->addWidget(choose, 1, 2);
+  saveToLayout->addWidget(folder);
+  saveToLayout->addWidget(select);
+  ui::CustomButton* choose = makePopover(PopoverId::SaveTo, "Choose", saveTo);
+  choose->setObjectName(QStringLiteral("popOverSaveToButton"));
+  binder_.toggle(choose, c.popOverSaveToButton);
+  connect(popover(PopoverId::SaveTo), &ui::Popover::closed, this, [&c] { c.popOverSaveToButton.on = false; });
+  binder_.shows([choose, this] {
+    // A button turned off by the model closes its popover.
+    if (!choose->isChecked() && popover(PopoverId::SaveTo)->isVisible()) popover(PopoverId::SaveTo)->close();
+  });
+  grid->addLayout(row({askEachTime, storeDirectory, asImage, choose}), 0, 0, 1, 3);
 
   const struct {
     const char* title;

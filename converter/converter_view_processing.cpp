@@ -63,7 +63,6 @@ void ConverterView::activateAppWindow() {
 
 void ConverterView::verifyVisibleWindows() {}
 void ConverterView::restoreVisibleWindows() {}
-void ConverterView::closeAllPopoversOnlyAlpha(bool) {}
 
 void ConverterView::showAlertSheet(const std::string& message, const std::string& informativeText) {
   auto* alert = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message),
