@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "converter/converter_view.h"
+#include "converter/resize_controls.h"
 #include "platform/ui/color_well.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
@@ -41,11 +42,6 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
   return layout;
 }
 
-// Methods that crop, stretch and crop, or rotate freely.
-bool cropsOrRotates(std::int64_t method) {
-  return method == 6 || method == 16;
-}
-
 }  // namespace
 
 QWidget* ConverterView::buildBasicPage() {
@@ -60,25 +56,27 @@ QWidget* ConverterView::buildBasicPage() {
   auto* height = newField("resizeHTextField");
   auto* aspect = named(new QCheckBox("Keep aspect ratio"), "aspectRatioCheck");
   auto* original = named(new QCheckBox("Original size"), "fixedSizeCheck");
-  binder_.popUp(method, c.resizeScalePopUp, [&f] {
-    const std::int64_t chosen = f.controls.resizeScalePopUp.selectedIndex;
-    f.cropImageEnable(cropsOrRotates(chosen));
-    f.stretchAndCropSlidersEnable(chosen == 7);
-    f.enableImageTransformAngle(chosen == 15 || chosen == 16);
-  });
-  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] {
-    state_.lastSelectedFormat = f.controls.resizeFormatsPopUp.selectedIndex;
-    f.readResizeFactorWithSender(f.controls.resizeWTextField);
-    f.readResizeFactorWithSender(f.controls.resizeHTextField);
-  });
+  binder_.popUp(method, c.resizeScalePopUp, [this, &f] { resizeScaleMethodFrom(f, state_); });
+  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] { selectResizeFormatFrom(f, state_); });
   binder_.field(width, c.resizeWTextField,
                 [&f] { f.readResizeFactorWithSender(f.controls.resizeWTextField); });
   binder_.field(height, c.resizeHTextField,
                 [&f] { f.readResizeFactorWithSender(f.controls.resizeHTextField); });
-  binder_.check(aspect, c.aspectRatioCheck);
+  binder_.check(aspect, c.aspectRatioCheck, [&f] { modifyAspectRatioFrom(f); });
   binder_.check(original, c.fixedSizeCheck, [&f] { f.setFixedSizeFrom(); });
   form->addRow("Resize", row({method, unit}));
+  auto* left = named(new QPushButton(QString::fromUtf8("⟲")), "rotateLeftButton");
+  auto* right = named(new QPushButton(QString::fromUtf8("⟳")), "rotateRightButton");
+  connect(left, &QPushButton::clicked, this, [this, &f] {
+    rotateLeftFrom(f, state_);
+    refreshControls();
+  });
+  connect(right, &QPushButton::clicked, this, [this, &f] {
+    rotateRightFrom(f, state_);
+    refreshControls();
+  });
   form->addRow("Size", row({width, new QLabel("×"), height, aspect, original}));
+  form->addRow("Turn", row({left, right}));
 
   auto* dpiCheck = named(new QCheckBox("Resolution"), "dpiCheck");
   auto* dpi = newField("dpiTextField");
