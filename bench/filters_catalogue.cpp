@@ -24,19 +24,11 @@ std::vector<std::string> imageMagickOperations() {
 }  // namespace
 
 int main() {
-  const raster::ImageRef photo = imbench::benchmarkPhoto();
-  if (!photo) {
-    std::fprintf(stderr, "no wallpaper photo could be fetched\n");
-    return 1;
-  }
-  const imbench::ImageMagickBench magick(photo);
-  if (!magick.ready()) {
-    std::fprintf(stderr, "ImageMagick could not make the MPC file\n");
-    return 1;
-  }
-  auto context = raster::BitmapContext::create(photo->width(), photo->height(), raster::PixelFormat::rgba8(),
-                                               raster::ColorSpace::sRGB());
-  context->setBlendMode(raster::BlendMode::Copy);
+  std::optional<imbench::Workbench> bench = imbench::prepareWorkbench();
+  if (!bench) return 1;
+  const raster::ImageRef& photo = bench->photo;
+  const imbench::ImageMagickBench& magick = *bench->magick;
+  raster::BitmapContext* context = bench->context.get();
   velumar::CIFiltering engine;
   velumar::FilterInfo sbc, gamma, matrix;
   sbc.saturationLevel = 1.2, sbc.brightnessLevel = 0.05, sbc.contrastLevel = 1.1;
@@ -48,10 +40,10 @@ int main() {
 
   const auto ours = [&] {
     return imbench::secondsOf([&] {
-      engine.createNewCIContextWithCGContext(context.get(), true);
+      engine.createNewCIContextWithCGContext(context, true);
       engine.setCiImage(ci::Image::withBitmap(photo));
-      engine.concat3FiltersWithCGContext(context.get(), 57, 65, 107);
-      engine.drawCIImageWithCGContext(context.get(), false);
+      engine.concat3FiltersWithCGContext(context, 57, 65, 107);
+      engine.drawCIImageWithCGContext(context, false);
       engine.resetCIContext();
       return true;
     });

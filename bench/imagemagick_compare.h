@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,10 +28,14 @@ namespace fs = std::filesystem;
 
 inline constexpr std::int64_t kWidth = 6000, kHeight = 4000;
 
-// The photo, or nullptr when no wallpaper package could be fetched.
+// The photo, or nullptr (with a message) when no wallpaper package could be
+// fetched.
 inline raster::ImageRef benchmarkPhoto() {
   const std::vector<enginebench::Photo> photos = enginebench::fetchWallpaperPhotos(1);
-  if (photos.empty()) return nullptr;
+  if (photos.empty()) {
+    std::fprintf(stderr, "no wallpaper photo could be fetched\n");
+    return nullptr;
+  }
   const auto source = imageio::ImageSource::open(photos.front().path.string());
   raster::ImageRef decoded = source ? source->createImage(0) : nullptr;
   auto context = raster::BitmapContext::create(kWidth, kHeight, raster::PixelFormat::rgba8(),
@@ -96,6 +102,33 @@ class ImageMagickBench {
   fs::path folder_;
   bool ready_ = false;
 };
+
+// The photo, ImageMagick's copy of it and an RGBA8 context of its size
+// for a filter benchmark.
+struct Workbench {
+  raster::ImageRef photo;
+  std::unique_ptr<ImageMagickBench> magick;
+  std::unique_ptr<raster::BitmapContext> context;
+};
+
+// nullopt, with the reason on standard error, when something is missing.
+inline std::optional<Workbench> prepareWorkbench() {
+  Workbench bench;
+  bench.photo = benchmarkPhoto();
+  if (!bench.photo) {
+    std::fprintf(stderr, "no wallpaper photo could be fetched\n");
+    return std::nullopt;
+  }
+  bench.magick = std::make_unique<ImageMagickBench>(bench.photo);
+  bench.context = raster::BitmapContext::create(bench.photo->width(), bench.photo->height(),
+                                                raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB());
+  if (!bench.magick->ready() || !bench.context) {
+    std::fprintf(stderr, "ImageMagick could not make the MPC file\n");
+    return std::nullopt;
+  }
+  bench.context->setBlendMode(raster::BlendMode::Copy);
+  return bench;
+}
 
 // Alternates ours and theirs rounds times; prints every run and the median
 // ratio. Returns that ratio (negative on failure).

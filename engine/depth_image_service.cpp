@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <limits>
 #include <optional>
 
 #include "platform/ci/filter.h"
@@ -49,8 +48,10 @@ std::optional<imageio::DepthData> upright(imageio::DepthData depth, int orientat
 }  // namespace
 
 void normalizePixelBuffer(std::vector<float>& values) {
-  float lowest = std::numeric_limits<float>::infinity();
-  float highest = -std::numeric_limits<float>::infinity();
+  // The range always reaches into 0..1: a map of 2..5 becomes 0.25..1, one
+  // of 0.2..0.6 is stretched to 0..1.
+  float lowest = 1.0f;
+  float highest = 0.0f;
   for (float value : values) {
     if (!std::isfinite(value)) continue;
     lowest = std::min(lowest, value);

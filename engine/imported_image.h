@@ -245,6 +245,66 @@ class ImportedImage {
   // The settings' border, then the text, date and image watermarks: the
   // last stages of every draw.
   void addBorderAndWatermarksWithContext(raster::BitmapContext* context, const ImageModifyInfo& info);
+  // The settings' border alone.
+  static void addBorderWithInfo(raster::BitmapContext* context, const ImageModifyInfo& info);
+  // Stages shared by the main draw and the preview. image transformed like
+  // the picture (through the graph) and moved to the origin.
+  ci::ImageRef transformedGraphImage(const ci::ImageRef& image, raster::Size pixelSize,
+                                     const ImageModifyInfo& info);
+  // The depth image scaled to the source and transformed; nullptr without
+  // the depth effect.
+  ci::ImageRef transformedDepthImageForInfo(const ci::ImageRef& depthImage, const raster::ImageRef& source,
+                                            raster::Size pixelSize, const ImageModifyInfo& info);
+  // The tiny planet of source drawn through the filter engine's context.
+  void drawTinyPlanetWithInfo(const raster::ImageRef& source, raster::Size pixelSize,
+                              const ImageModifyInfo& info);
+  // The filter slots, lookup table, tone curves and the depth effect before
+  // compositing; answers the snapshot taken before them when the composite
+  // or the depth effect needs it.
+  raster::ImageRef applyFilterStagesWithContext(raster::BitmapContext* cg, const ci::ImageRef& depth,
+                                                const ImageModifyInfo& info);
+  void applyDepthWithContext(raster::BitmapContext* cg, const raster::ImageRef& unfiltered,
+                             const ci::ImageRef& depth, const ImageModifyInfo& info);
+
+  // ---- Preview (imported_image_preview*.cpp) -----------------------------------
+  // The most pixels a preview has.
+  static constexpr double kPreviewPixelCap = 3145728;
+  // The preview of image's first representation with a copy of info: the
+  // settings rescaled so that the downsampled copy shows what the full-size
+  // image (imagePreviewOriginalSize) would give, without watermarks, face
+  // crops, the eye-blink veto or alpha output, at most kPreviewPixelCap
+  // pixels, with the icon look and the output profile. While the size stays,
+  // contextImage's first representation is drawn in place and contextImage
+  // itself is answered. Sets imagePreviewSize. nullptr when nothing can be
+  // drawn. Safe on any thread; holds renderMutex() while drawing.
+  std::shared_ptr<raster::ImageSet> resizePixelSizeForImage(
+      const std::shared_ptr<raster::ImageSet>& image, const std::shared_ptr<raster::ImageSet>& contextImage,
+      const ci::ImageRef& depthImage, double imageDpi, ImageModifyInfo info);
+  // The preview's draw of rep at size: contextRep when it has the target's
+  // pixel size (drawn in place), else a new 8-bit RGBA representation in
+  // rep's RGB space (sRGB for sources of other models). nullptr when no
+  // context can be had.
+  BitmapRepRef drawInCGContextFromBmpRep(const BitmapRepRef& rep, const BitmapRepRef& contextRep,
+                                         const ci::ImageRef& depthImage, raster::Size contextSize,
+                                         raster::Size size, ImageModifyInfo info);
+  // Whether the settings change the pixels of an image at all.
+  static bool verifyResizeConditionsForImageInfo(const ImageModifyInfo& info);
+  // imagePreviewSize = the output size info gives for the full-size image
+  // (imagePreviewOriginalSize at imagePreviewOriginalDpi), each side rounded
+  // up in single precision.
+  void simulateOriginalSizeWithInfo(ImageModifyInfo info);
+  // Forgets previewCIContext. Filter contexts are made fresh for every
+  // render, so previewCIContext never outlives the bitmap it draws into.
+  void clearCGPreviewContext();
+  // The settings a preview of a sourcePixelSize copy is drawn with: sizes
+  // rescaled against imagePreviewOriginalSize, the preview's overrides and
+  // the output checks for PNG.
+  ImageModifyInfo previewSettingsForInfo(ImageModifyInfo info, raster::Size sourcePixelSize) const;
+  // The preview's target size for the settings, capped at kPreviewPixelCap
+  // (unrotatedWidth and unrotatedHeight shrink alike); nothing when no
+  // finite size above 0 results.
+  std::optional<raster::Size> previewTargetSize(ImageModifyInfo& info, raster::Size sourcePixelSize,
+                                                double imageDpi);
 
   // ---- Watermarks (imported_image_watermarks.cpp) ------------------------------
   // Draws the picture watermark, then the text or date watermark, into

@@ -89,8 +89,12 @@ std::optional<FileTypeDetection> ImportedImage::verifyFileTypeFromURL(const std:
   if (!fileType && isGenericImageType(identifier)) fileType = FileType::OtherImage;
   if (!fileType) return std::nullopt;
 
-  // A file that claims a type but that no decoder reads cannot be converted.
-  if (!pasteboardImageTestWithURL(path)) {
+  // A file that claims a type but is none cannot be converted. The named
+  // types are told by their first bytes and header, without decoding (nor
+  // running Ghostscript); only the generic case needs a decoder to open it.
+  const bool looksReadable = *fileType == FileType::OtherImage ? pasteboardImageTestWithURL(path)
+                                                               : !imageio::typeFromHeader(path).empty();
+  if (!looksReadable) {
     foundation::log("not a readable image: {}", path);
     return std::nullopt;
   }

@@ -9,6 +9,7 @@
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
+#include "psd/psd_merged_image.h"
 
 namespace velumar {
 
@@ -28,6 +29,19 @@ bool isLayeredOutput(std::int64_t conversionType) {
 
 bool loadsPSDLayers(std::int64_t conversionType) {
   return conversionType == ConversionType::TIFF || isLayeredOutput(conversionType);
+}
+
+// A PSD's composite: the stored one, or for a file saved without a real
+// merged image (a white placeholder) its layers flattened, when the layered
+// reader takes them.
+std::optional<BitmapRepList> psdCompositeReps(const std::string& path) {
+  if (!storesRealMergedImage(path)) {
+    if (raster::ImageRef flattened = flattenedLayers(path)) {
+      if (BitmapRepRef rep = raster::BitmapImageRep::withImage(std::move(flattened)))
+        return BitmapRepList{rep};
+    }
+  }
+  return bitmapImageRepsWithContentsOfURL(path);
 }
 
 // The geometry fields the size checks rewrite per representation.
@@ -118,7 +132,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     } else if (layers && layers->size() > 1) {
       psdReps = std::move(layers);
       if (isLayeredOutput(info.conversionType)) {
-        std::optional<BitmapRepList> composite = bitmapImageRepsWithContentsOfURL(path);
+        std::optional<BitmapRepList> composite = psdCompositeReps(path);
         if (composite && !composite->empty() && composite->front()) {
           psdReps->push_back(composite->front());
           foundation::Dictionary flattened;
@@ -158,6 +172,8 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     if (!reps) reps = bitmapImageRepsWithContentsOfURL(path);
     // Frames keep their timing, which lives in the metadata.
     if (reps && reps->size() > 1) info.preserveMetadata = true;
+  } else if (loaderKind == LoaderKind::PSD) {
+    reps = psdCompositeReps(path);
   } else if (std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path)) {
     // A JPEG drawn at half its size or less decodes at the size needed.
     if (shrinkOnLoad && reading->entries.size() == 1 && !reading->entries[0].isDocument && !depthImage &&

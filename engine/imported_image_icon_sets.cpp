@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "engine/icon_look.h"
+#include "engine/icon_set_files.h"
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/foundation/files.h"
@@ -27,34 +28,6 @@ namespace {
 
 constexpr const char* kTypeICNS = "com.apple.icns";
 constexpr std::int64_t kMasterPixels = 1024;
-
-struct IconFile {
-  const char* name;
-  std::int64_t pixels;
-};
-
-constexpr std::array<IconFile, 10> kXcodeFiles{{
-    {"osx_512x512@2x.png", 1024},
-    {"osx_512x512.png", 512},
-    {"osx_256x256@2x.png", 512},
-    {"osx_256x256.png", 256},
-    {"osx_128x128@2x.png", 256},
-    {"osx_128x128.png", 128},
-    {"osx_32x32@2x.png", 64},
-    {"osx_32x32.png", 32},
-    {"osx_16x16@2x.png", 32},
-    {"osx_16x16.png", 16},
-}};
-
-constexpr std::array<IconFile, 20> kIOSFiles{{
-    {"ios_512x512@2x.png", 1024}, {"ios_512x512.png", 512},  {"ios_83.5x83.5@2x.png", 167},
-    {"ios_76x76@2x.png", 152},    {"ios_76x76.png", 76},     {"ios_72x72@2x.png", 144},
-    {"ios_72x72.png", 72},        {"ios_60x60@2x.png", 120}, {"ios_60x60.png", 60},
-    {"ios_57x57@2x.png", 114},    {"ios_57x57.png", 57},     {"ios_50x50@2x.png", 100},
-    {"ios_50x50.png", 50},        {"ios_40x40@2x.png", 80},  {"ios_40x40.png", 40},
-    {"ios_29x29@2x.png", 58},     {"ios_29x29.png", 29},     {"ios_60x60@3x.png", 180},
-    {"ios_40x40@3x.png", 120},    {"ios_29x29@3x.png", 87},
-}};
 
 // The point sizes of an ICNS file, each written as a 144-dpi @2x image and
 // a 72-dpi one; the 64-pixel image is the 32-point @2x entry.

@@ -5,18 +5,12 @@
 
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
+#include "engine/pixel_count.h"
 #include "filters/cifiltering.h"
 
 namespace velumar {
 
 namespace {
-
-// Each side rounded up in single precision; 0 for sizes no bitmap can have.
-std::int64_t pixelCountForSide(double side) {
-  const float rounded = std::ceil(float(side));
-  if (!(rounded >= 1.0f && rounded < 1e9f)) return 0;
-  return std::int64_t(rounded);
-}
 
 int colorComponentsFor(const raster::ColorSpaceRef& space) {
   return space ? space->components() : 3;
@@ -94,28 +88,11 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   if (needsCIContextForImageInfo(info)) filters.createNewCIContextWithCGContext(cg, true);
 
   const raster::Size pixelSize{double(width), double(height)};
-  auto transformedGraphImage = [&](const ci::ImageRef& image) {
-    return translateToZeroOriginCIImage(applyImageTransformToCIImage(
-        image, info.resizeScaleType, pixelSize, info.cropCenterX, info.cropCenterY,
-        info.stretchAndCropStretch, info.stretchAndCropCrop, false, info.unrotatedWidth, info.unrotatedHeight,
-        info.cropAndRotateCropSize, info.rotationAngle, true));
-  };
-
-  ci::ImageRef depth;
-  if (info.wantsMixWithDepthData) {
-    depth = transformedGraphImage(filters.scaleDepthImage(depthImage, source));
-    exportedDepthImage = info.wantsDepthExport ? depth : nullptr;
-  }
+  const ci::ImageRef depth = transformedDepthImageForInfo(depthImage, source, pixelSize, info);
+  if (info.wantsMixWithDepthData) exportedDepthImage = info.wantsDepthExport ? depth : nullptr;
 
   if (info.wantsTinyPlanet) {
-    ci::ImageRef planet = filters.tinyPlanetFilterWithCIImage(
-        ci::Image::withBitmap(source), info.tinyPlanetScale, info.tinyPlanetFactor, info.tinyPlanetAngle,
-        info.tinyPlanetFusion, info.tinyPlanetInvert);
-    planet = transformedGraphImage(planet);
-    if (planet && filters.ciContext()) {
-      filters.ciContext()->drawImage(planet->cropped(bounds), bounds, bounds);
-      filters.ciContext()->clearCaches();
-    }
+    drawTinyPlanetWithInfo(source, pixelSize, info);
   } else {
     // In place the source is already there for the plain stretch types.
     applyImageTransformToCGImage(source, cg, info.resizeScaleType, pixelSize, info.cropCenterX,
@@ -124,22 +101,7 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
                                  info.cropAndRotateCropSize, info.rotationAngle, !inPlace);
   }
 
-  // The picture before the filters, for the composite and the depth effect.
-  raster::ImageRef unfiltered;
-  if ((info.compositeMode != 0 && info.compositeModeType == 0) || info.wantsMixWithDepthData)
-    unfiltered = cg->makeImage();
-
-  filters.concat3FiltersWithCGContext(cg, info.filterType0, info.filterType1, info.filterType2);
-  if (info.addLUT) filters.LUTFilterWithCGContext(cg, lutFilter(), lutIntensity);
-  if (info.addToneCurve || info.addToneCurveRed || info.addToneCurveGreen || info.addToneCurveBlue)
-    filters.toneCurveFilterWithCGContext(cg, toneCurveFilter(), redCurveFilter(), greenCurveFilter(),
-                                         blueCurveFilter());
-  auto applyDepth = [&] {
-    filters.depthFilterWithCGContext(cg, unfiltered, depth, info.depthSlope, info.depthWidth,
-                                     info.depthFocalPoint, info.depthIntensity, info.depthBlurBackground,
-                                     info.depthBlackBackground, info.depthInvert);
-  };
-  if (info.wantsMixWithDepthData && info.wantsDepthBeforeCompositing) applyDepth();
+  raster::ImageRef unfiltered = applyFilterStagesWithContext(cg, depth, info);
 
   const std::optional<bool> accepted =
       filters.autoAdjustFilterWithContext(cg, updateFacesOptionsWithInfo(info));
@@ -151,7 +113,8 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   }
 
   compositeWithContext(cg, unfiltered, info);
-  if (info.wantsMixWithDepthData && !info.wantsDepthBeforeCompositing) applyDepth();
+  if (info.wantsMixWithDepthData && !info.wantsDepthBeforeCompositing)
+    applyDepthWithContext(cg, unfiltered, depth, info);
 
   filters.drawCIImageWithCGContext(cg, info.compositeMode != 0);
   filters.framingFacesWithContext(cg, filters.facesRectArray());
@@ -176,6 +139,62 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
   if (!result) return nullptr;
   result->setSize(size);
   return result;
+}
+
+ci::ImageRef ImportedImage::transformedGraphImage(const ci::ImageRef& image, raster::Size pixelSize,
+                                                  const ImageModifyInfo& info) {
+  return translateToZeroOriginCIImage(applyImageTransformToCIImage(
+      image, info.resizeScaleType, pixelSize, info.cropCenterX, info.cropCenterY, info.stretchAndCropStretch,
+      info.stretchAndCropCrop, false, info.unrotatedWidth, info.unrotatedHeight, info.cropAndRotateCropSize,
+      info.rotationAngle, true));
+}
+
+ci::ImageRef ImportedImage::transformedDepthImageForInfo(const ci::ImageRef& depthImage,
+                                                         const raster::ImageRef& source,
+                                                         raster::Size pixelSize,
+                                                         const ImageModifyInfo& info) {
+  if (!info.wantsMixWithDepthData) return nullptr;
+  return transformedGraphImage(ciPhotoFilters->scaleDepthImage(depthImage, source), pixelSize, info);
+}
+
+void ImportedImage::drawTinyPlanetWithInfo(const raster::ImageRef& source, raster::Size pixelSize,
+                                           const ImageModifyInfo& info) {
+  CIFiltering& filters = *ciPhotoFilters;
+  ci::ImageRef planet = filters.tinyPlanetFilterWithCIImage(
+      ci::Image::withBitmap(source), info.tinyPlanetScale, info.tinyPlanetFactor, info.tinyPlanetAngle,
+      info.tinyPlanetFusion, info.tinyPlanetInvert);
+  planet = transformedGraphImage(planet, pixelSize, info);
+  const raster::Rect bounds(0, 0, pixelSize.width, pixelSize.height);
+  if (planet && filters.ciContext()) {
+    filters.ciContext()->drawImage(planet->cropped(bounds), bounds, bounds);
+    filters.ciContext()->clearCaches();
+  }
+}
+
+raster::ImageRef ImportedImage::applyFilterStagesWithContext(raster::BitmapContext* cg,
+                                                             const ci::ImageRef& depth,
+                                                             const ImageModifyInfo& info) {
+  CIFiltering& filters = *ciPhotoFilters;
+  // The picture before the filters, for the composite and the depth effect.
+  raster::ImageRef unfiltered;
+  if ((info.compositeMode != 0 && info.compositeModeType == 0) || info.wantsMixWithDepthData)
+    unfiltered = cg->makeImage();
+
+  filters.concat3FiltersWithCGContext(cg, info.filterType0, info.filterType1, info.filterType2);
+  if (info.addLUT) filters.LUTFilterWithCGContext(cg, lutFilter(), lutIntensity);
+  if (info.addToneCurve || info.addToneCurveRed || info.addToneCurveGreen || info.addToneCurveBlue)
+    filters.toneCurveFilterWithCGContext(cg, toneCurveFilter(), redCurveFilter(), greenCurveFilter(),
+                                         blueCurveFilter());
+  if (info.wantsMixWithDepthData && info.wantsDepthBeforeCompositing)
+    applyDepthWithContext(cg, unfiltered, depth, info);
+  return unfiltered;
+}
+
+void ImportedImage::applyDepthWithContext(raster::BitmapContext* cg, const raster::ImageRef& unfiltered,
+                                          const ci::ImageRef& depth, const ImageModifyInfo& info) {
+  ciPhotoFilters->depthFilterWithCGContext(
+      cg, unfiltered, depth, info.depthSlope, info.depthWidth, info.depthFocalPoint, info.depthIntensity,
+      info.depthBlurBackground, info.depthBlackBackground, info.depthInvert);
 }
 
 }  // namespace velumar

@@ -201,6 +201,11 @@ void ImportedImage::compositeWithContext(raster::BitmapContext* context, const r
 
 void ImportedImage::addBorderAndWatermarksWithContext(raster::BitmapContext* context,
                                                       const ImageModifyInfo& info) {
+  addBorderWithInfo(context, info);
+  drawTextAndImageWithContext(context, info);
+}
+
+void ImportedImage::addBorderWithInfo(raster::BitmapContext* context, const ImageModifyInfo& info) {
   if (info.addBorder && (info.topBorderSize > 0 || info.bottomBorderSize > 0 || info.leftBorderSize > 0 ||
                          info.rightBorderSize > 0)) {
     addBorderWithCGContext(context, info.preserveBorderRatio, info.topBorderSize, info.bottomBorderSize,
@@ -208,7 +213,6 @@ void ImportedImage::addBorderAndWatermarksWithContext(raster::BitmapContext* con
                            raster::Color::calibratedRGB(info.borderColorR, info.borderColorG,
                                                         info.borderColorB, info.borderColorA));
   }
-  drawTextAndImageWithContext(context, info);
 }
 
 }  // namespace velumar

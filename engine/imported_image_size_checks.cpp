@@ -175,7 +175,11 @@ void ImportedImage::verifyConditionsForImageInfo(ImageModifyInfo& info,
       info.resizeAndConvertOnlyMaxRep = extension == "icns";
       break;
     default:
-      if (ct >= ConversionType::HEIF) info.resizeAndConvertOnlyMaxRep = true;
+      if (ct >= ConversionType::HEIF) {
+        // HEIF holds gray and RGB only.
+        if (ct == ConversionType::HEIF && info.colorSpaceModel == kCMYKModel) convertToRGB(info);
+        info.resizeAndConvertOnlyMaxRep = true;
+      }
       break;
   }
 
@@ -356,14 +360,9 @@ void ImportedImage::verifyPixelAvailabilityForSize(raster::Size& size, raster::S
     info.resizeBeforeCrop = false;
   } else {
     info.resizeBeforeCrop = false;
-    if (ct == ConversionType::TIFF2x) {
-      // Both sides even, so the 1x half is exact.
-      auto evenSide = [](double side) {
-        double whole = ceilInSinglePrecision(side);
-        return std::fmod(whole, 2.0) != 0 ? whole - 1 : whole;
-      };
-      size = {evenSide(size.width), evenSide(size.height)};
-    } else if (ct == ConversionType::Xcode2xFolder) {
+    // A 2x TIFF's full page is rounded as every other output's size (up,
+    // in the draw); its 1x half rounds up in turn.
+    if (ct == ConversionType::Xcode2xFolder) {
       size = {2 * double(ceilInSinglePrecision(size.width)), 2 * double(ceilInSinglePrecision(size.height))};
       if (info.resizeScaleType == 16 || info.resizeScaleType == 6) {
         info.cropCenterX *= 2;

@@ -11,11 +11,35 @@ namespace velumar {
 using foundation::Dictionary;
 using foundation::Value;
 
+namespace {
+
+// The frame timing and loop count of a record, nothing else: they belong to
+// the animation, not to what the keep-metadata setting removes.
+Value timingOf(const Value& record) {
+  const Value* gif = record.get("{GIF}");
+  if (!gif || !gif->isDictionary()) return Value(Dictionary{});
+  Dictionary timing;
+  for (const char* key : {"DelayTime", "UnclampedDelayTime", "LoopCount"})
+    if (const Value* value = gif->get(key)) timing[key] = *value;
+  return Value(Dictionary{{"{GIF}", Value(std::move(timing))}});
+}
+
+}  // namespace
+
 bool ImportedImage::saveAGifVersionFromImage(const raster::ImageSet& image, const std::string& path,
                                              bool preserveMetadata,
                                              const std::optional<foundation::Array>& imageInfoArray) {
-  if (preserveMetadata && imageInfoArray) {
-    const bool written = createCGImageGIFMultipleRepsAndSaveMetadataFromImage(image, path, *imageInfoArray);
+  // The frames' own records, as the conversion of a GIF source loads them
+  // whatever the keep-metadata setting, reduced to their timing.
+  std::optional<foundation::Array> timing;
+  if (!(preserveMetadata && imageInfoArray) && imageMetadataArray) {
+    foundation::Array records;
+    for (const Value& record : *imageMetadataArray) records.push_back(timingOf(record));
+    timing = foundation::Array{Value(std::move(records))};
+  }
+  const std::optional<foundation::Array>& frameRecords = timing ? timing : imageInfoArray;
+  if ((preserveMetadata || timing) && frameRecords) {
+    const bool written = createCGImageGIFMultipleRepsAndSaveMetadataFromImage(image, path, *frameRecords);
     releasePropertiesAndMetadata();
     if (written) {
       updateTagsForFileName(path);

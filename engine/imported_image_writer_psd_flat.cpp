@@ -1,9 +1,11 @@
-// A flattened one-image PSD through the image destination: the picture
-// with its resolution and depth, no source metadata.
+// A one-image PSD without source metadata: through the image destination
+// with the picture's resolution and depth, or, for a picture with
+// transparency, as one layer through the layered writer.
 
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "psd/rw_psd_writer.h"
 
 namespace velumar {
 
@@ -14,6 +16,18 @@ bool ImportedImage::createCGImagePSDFromBitmapRep(const BitmapRepRef& rep, const
                                                   bool updateTags) {
   raster::ImageRef pixels = writers::imageToWrite(rep);
   if (!pixels) return false;
+  // Transparency goes into one real layer with its transparency channel,
+  // above the composite matted on white: readers that ignore a composite's
+  // alpha still see it. The layered writer holds 8-bit samples, so deeper
+  // images stay flat.
+  if (rep->bitsPerSample() == 8 && writers::hasTransparency(*pixels)) {
+    std::unique_ptr<RWPSDWriter> writer = createPSDWriterForBmpRep(rep);
+    if (writer) drawPSDSingleLayerWithPSDWriter(*writer, rep);
+    if (!writers::writePSDDocument(writer.get(), path)) return false;
+    if (updateTags) updateTagsForFileName(path);
+    urlsArray.push_back(path);
+    return true;
+  }
   auto destination = imageio::ImageDestination::create(path, writers::kTypePSD, 1);
   if (!destination) return false;
   const double resolution = writers::resolutionOf(*rep);

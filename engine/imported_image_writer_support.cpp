@@ -1,10 +1,15 @@
 #include "engine/imported_image_writer_support.h"
 
+#include <atomic>
 #include <cmath>
 
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/files.h"
+#include "platform/foundation/parallel.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/pixel_convert.h"
+#include "psd/rw_psd_writer.h"
 
 namespace velumar::writers {
 
@@ -79,6 +84,33 @@ bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, co
     destination->addImage(std::move(image), Value(std::move(properties)));
   }
   return destination->finalize();
+}
+
+bool writePSDDocument(RWPSDWriter* writer, const std::string& path) {
+  if (!writer) return false;
+  const std::vector<std::uint8_t> data = writer->createPSDData();
+  return !data.empty() && foundation::writeFileAtomically(path, data);
+}
+
+bool hasTransparency(const raster::Image& image) {
+  if (!image.format().hasAlpha()) return false;
+  const int samples = imageio::exportedColorComponents(image) + 1;
+  std::atomic<bool> found{false};
+  foundation::parallelForRange(
+      0, image.height(),
+      [&](std::int64_t begin, std::int64_t end) {
+        std::vector<std::uint8_t> row(std::size_t(image.width()) * std::size_t(samples));
+        for (std::int64_t y = begin; y < end && !found.load(std::memory_order_relaxed); ++y) {
+          imageio::exportRow(image, y, {8, true}, row.data());
+          for (std::size_t a = std::size_t(samples) - 1; a < row.size(); a += std::size_t(samples))
+            if (row[a] != 255) {
+              found.store(true, std::memory_order_relaxed);
+              return;
+            }
+        }
+      },
+      16);
+  return found.load();
 }
 
 }  // namespace velumar::writers

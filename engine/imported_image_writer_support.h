@@ -12,6 +12,10 @@
 #include "platform/raster/bitmap_image_rep.h"
 #include "platform/raster/image.h"
 
+namespace velumar {
+class RWPSDWriter;
+}
+
 namespace velumar::writers {
 
 inline constexpr const char* kTypeJPEG = "public.jpeg";
@@ -59,5 +63,12 @@ void prepareTIFFPageRecord(foundation::Dictionary& record, const raster::BitmapI
 // extra (quality, compression). false when nothing could be written.
 bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, const std::string& type,
                           const std::string& path, const foundation::Dictionary& extra);
+
+// A layered document's bytes written atomically to path; false for no
+// writer or a document without visible layers (empty data).
+bool writePSDDocument(RWPSDWriter* writer, const std::string& path);
+
+// Whether any pixel of image is less than opaque (at 8 bits).
+bool hasTransparency(const raster::Image& image);
 
 }  // namespace velumar::writers

@@ -73,8 +73,9 @@ bool ImportedImage::saveImageReps2xTIFFFromBitmapRep(const BitmapRepRef& rep, st
     releasePropertiesAndMetadata();
     return false;
   }
-  const std::int64_t halfWidth = std::max<std::int64_t>(1, rep->pixelsWide() / 2);
-  const std::int64_t halfHeight = std::max<std::int64_t>(1, rep->pixelsHigh() / 2);
+  // Half of each side, rounded up like every target size.
+  const std::int64_t halfWidth = std::max<std::int64_t>(1, (rep->pixelsWide() + 1) / 2);
+  const std::int64_t halfHeight = std::max<std::int64_t>(1, (rep->pixelsHigh() + 1) / 2);
   rep->setSize({double(rep->pixelsWide()) / 2.0, double(rep->pixelsHigh()) / 2.0});
 
   // Drawn from a second representation of the same pixels, so a draw in

@@ -12,18 +12,6 @@ namespace velumar {
 using foundation::Dictionary;
 using foundation::Value;
 
-namespace {
-
-// The layered document's bytes written to path; false for no writer or a
-// document without visible layers (empty data).
-bool writePSDDocument(RWPSDWriter* writer, const std::string& path) {
-  if (!writer) return false;
-  const std::vector<std::uint8_t> data = writer->createPSDData();
-  return !data.empty() && foundation::writeFileAtomically(path, data);
-}
-
-}  // namespace
-
 bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conversionType,
                               const std::string& path, std::int64_t originalFileType, double jpegCompression,
                               std::int64_t doTiffCompress, bool preserveMetadata, bool iOSIconsetOw,
@@ -135,7 +123,7 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
         writer = createPSDWriterForBmpRep(rep);
         if (writer) drawPSDLayersWithPSDWriter(*writer, image);
       }
-      written = writePSDDocument(writer.get(), path);
+      written = writers::writePSDDocument(writer.get(), path);
       break;
     }
     case ConversionType::PSDLayered: {
@@ -143,7 +131,7 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
         return true;
       std::unique_ptr<RWPSDWriter> writer = createPSDWriterForImage(image, rep);
       if (writer) drawPSDLayersWithPSDWriter(*writer, image);
-      written = writePSDDocument(writer.get(), path);
+      written = writers::writePSDDocument(writer.get(), path);
       break;
     }
     default:  // 2x TIFF and TIFF of several files are the session's; nothing else is known

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/ci/context.h"
 #include "platform/ci/filter.h"
 #include "platform/ci/image.h"
+#include "platform/color/icc_profile.h"
 #include "platform/raster/bitmap_context.h"
 #include "platform/raster/geometry.h"
 
@@ -183,6 +185,17 @@ class CIFiltering {
   // Lookup images and adaptive histogram equalisation.
   void lookupFilterWithCGContext(raster::BitmapContext* context, FilterInfo info,
                                  const std::string& imageName);
+  // A colour-cube filter for a lookup image of the bundle, from the cache
+  // or converted (replacing the cache's one entry); nullptr when the image
+  // is missing or malformed.
+  ci::FilterRef setupColorFilterForImageName(const std::string& imageName);
+  struct LookupEntry {
+    std::string name;
+    std::shared_ptr<const ci::Data> cube;
+  };
+  // At most one entry; a batch empties it when it ends.
+  const std::vector<LookupEntry>& lookups() const { return lookups_; }
+  void clearLookups() { lookups_.clear(); }
   void CLAHEFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
 
   // Spatial filters and composed effects.
@@ -204,6 +217,17 @@ class CIFiltering {
   void tiltShiftFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
   void noiseFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
   void oldPhotoFilterWithCGContext(raster::BitmapContext* context, FilterInfo info);
+
+  // --- Output-profile cube (the preview's view through a profile) ---
+  // nullptr clears the cube filter; a profile whose cube cannot be made
+  // leaves no current profile.
+  void setProfile(color::ProfileRef profile);
+  const color::ProfileRef& currentProfile() const { return currentProfile_; }
+  const ci::FilterRef& currentColorSpaceFilter() const { return currentColorSpaceFilter_; }
+  // Samples the current profile's soft proof at gridPoints³ points (2 to
+  // 256) into the cube filter; false when no cube could be made.
+  bool setColorCubeFilterDataForGridPoints(std::int64_t gridPoints);
+  void colorSpaceFilterWithCGContext(raster::BitmapContext* context);
 
   // --- Stages built elsewhere; until then they leave the image unchanged ---
   ci::ImageRef scaleDepthImage(const ci::ImageRef& depthImage, const raster::ImageRef& originalImage);
@@ -244,6 +268,9 @@ class CIFiltering {
   ci::ContextRef ciContext_;
   ci::ImageRef ciImage_;
   std::optional<std::vector<raster::Rect>> facesRectArray_;
+  std::vector<LookupEntry> lookups_;
+  color::ProfileRef currentProfile_;
+  ci::FilterRef currentColorSpaceFilter_;
 };
 
 }  // namespace velumar

@@ -14,21 +14,6 @@ namespace {
 // Keeps every ramp and bias within single precision.
 constexpr double kLargestDepthParameter = 1e6;
 
-ci::ImageRef clampedRamp(const ci::ImageRef& depth, double gain, double bias) {
-  ci::FilterRef matrix = ci::Filter::withName("CIColorMatrix");
-  ci::FilterRef clamp = ci::Filter::withName("CIColorClamp");
-  if (!matrix || !clamp) return nullptr;
-  matrix->setDefaults();
-  matrix->setValue("inputRVector", ci::Vector{gain, 0, 0, 0});
-  matrix->setValue("inputGVector", ci::Vector{0, gain, 0, 0});
-  matrix->setValue("inputBVector", ci::Vector{0, 0, gain, 0});
-  matrix->setValue("inputBiasVector", ci::Vector{bias, bias, bias, 0});
-  matrix->setValue(ci::kInputImageKey, depth);
-  clamp->setDefaults();
-  clamp->setValue(ci::kInputImageKey, matrix->outputImage());
-  return clamp->outputImage();
-}
-
 ci::ImageRef blendWithMask(const ci::ImageRef& input, const ci::ImageRef& background,
                            const ci::ImageRef& mask) {
   ci::FilterRef blend = ci::Filter::withName("CIBlendWithMask");
@@ -67,14 +52,25 @@ ci::ImageRef CIFiltering::combinedMaskForDepthImage(const ci::ImageRef& depthIma
   width = std::clamp(width, -kLargestDepthParameter, kLargestDepthParameter);
   focalPoint = std::clamp(focalPoint, -kLargestDepthParameter, kLargestDepthParameter);
   const double halfExtent = (2.0 / slope + width) * 0.5;
-  ci::ImageRef rising = clampedRamp(depthImage, slope, (focalPoint - halfExtent) * -slope);
-  ci::ImageRef falling = clampedRamp(depthImage, -slope, (halfExtent + focalPoint) * slope);
-  ci::FilterRef darken = ci::Filter::withName("CIDarkenBlendMode");
-  if (!rising || !falling || !darken) return nullptr;
-  darken->setDefaults();
-  darken->setValue(ci::kInputImageKey, rising);
-  darken->setValue(ci::kInputBackgroundImageKey, falling);
-  return darken->outputImage();
+  // The rising ramp clamp(s·d + b₁), the falling one clamp(−s·d + b₂) and
+  // the smaller of the two, per colour component of the straight depth, in
+  // one pass (the colour-matrix, clamp and darken steps fused).
+  const auto gain = float(slope), rise = float((focalPoint - halfExtent) * -slope),
+             fall = float((halfExtent + focalPoint) * slope);
+  return ci::Image::kernel(
+      {depthImage}, depthImage->extent(),
+      [gain, rise, fall](const ci::KernelRow& row) {
+        const float* d = row.inputs[0];
+        for (std::int64_t i = 0; i < row.count * 4; i += 4) {
+          for (int c = 0; c < 3; ++c) {
+            const float up = std::clamp(gain * d[i + c] + rise, 0.0f, 1.0f);
+            const float down = std::clamp(fall - gain * d[i + c], 0.0f, 1.0f);
+            row.output[i + c] = std::min(up, down);
+          }
+          row.output[i + 3] = d[i + 3];
+        }
+      },
+      true);
 }
 
 void CIFiltering::depthFilterWithCGContext(raster::BitmapContext* context,

@@ -6,13 +6,6 @@
 
 namespace velumar {
 
-
-void CIFiltering::LUTFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&, double) {}
-
-void CIFiltering::toneCurveFilterWithCGContext(raster::BitmapContext*, const ci::FilterRef&,
-                                               const ci::FilterRef&, const ci::FilterRef&,
-                                               const ci::FilterRef&) {}
-
 std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapContext*, const FaceOptions&) {
   return std::nullopt;
 }

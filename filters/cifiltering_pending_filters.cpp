@@ -5,25 +5,6 @@
 
 namespace velumar {
 
-void CIFiltering::lookupFilterWithCGContext(raster::BitmapContext*, FilterInfo, const std::string&) {}
 void CIFiltering::CLAHEFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::hdrFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::straightenFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::straightenHorizontallyFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::straightenVerticallyFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::sharpenLuminanceFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::unsharpMaskFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::boxBlurFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::gaussianBlurFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::zoomBlurWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::noiseReductionFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::edgesFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::crystallizeFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::gloomFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::pixellateFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::vignetteFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::tiltShiftFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::noiseFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
-void CIFiltering::oldPhotoFilterWithCGContext(raster::BitmapContext*, FilterInfo) {}
 
 }  // namespace velumar

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/ci/filter_attributes.h"
 #include "platform/ci/image.h"
 
 namespace velumar {
@@ -72,12 +73,13 @@ ci::ImageRef fusedEdges(const ci::ImageRef& input, double fusion) {
 }  // namespace
 
 void TinyPlanet::registerFilter() {
-  foundation::Dictionary attributes;
-  attributes.set("CIAttributeFilterDisplayName", foundation::Value(kName));
-  attributes.set("CIAttributeFilterCategories",
-                 foundation::Value(foundation::Array{foundation::Value("CICategoryColorAdjustment"),
-                                                     foundation::Value("CICategoryVideo"),
-                                                     foundation::Value("CICategoryStillImage")}));
+  // The published attributes, with the display name and categories.
+  foundation::Dictionary attributes = customAttributes();
+  attributes.set(ci::kAttributeFilterDisplayName, foundation::Value(kName));
+  attributes.set(ci::kAttributeFilterCategories,
+                 foundation::Value(foundation::Array{foundation::Value(ci::kCategoryColorAdjustment),
+                                                     foundation::Value(ci::kCategoryVideo),
+                                                     foundation::Value(ci::kCategoryStillImage)}));
   ci::registerFilterName(kName, filterWithName, std::move(attributes));
 }
 
@@ -87,21 +89,17 @@ ci::FilterRef TinyPlanet::filterWithName(const std::string&) {
 
 foundation::Dictionary TinyPlanet::customAttributes() {
   auto scalar = [](double min, double max, double defaultValue, double identity) {
-    foundation::Dictionary d;
-    d.set("CIAttributeMin", min);
-    d.set("CIAttributeMax", max);
-    d.set("CIAttributeSliderMin", min);
-    d.set("CIAttributeSliderMax", max);
-    d.set("CIAttributeDefault", defaultValue);
-    d.set("CIAttributeIdentity", identity);
-    d.set("CIAttributeType", "CIAttributeTypeScalar");
-    return d;
+    return foundation::Dictionary{{ci::kAttributeMin, foundation::Value(min)},
+                                  {ci::kAttributeMax, foundation::Value(max)},
+                                  {ci::kAttributeSliderMin, foundation::Value(min)},
+                                  {ci::kAttributeSliderMax, foundation::Value(max)},
+                                  {ci::kAttributeDefault, foundation::Value(defaultValue)},
+                                  {ci::kAttributeIdentity, foundation::Value(identity)},
+                                  {ci::kAttributeType, foundation::Value(ci::kAttributeTypeScalar)}};
   };
-  foundation::Dictionary attributes;
-  attributes.set("inputScale", scalar(0.01, 1.0, 0.45, 1.0));
-  attributes.set("inputPlanetFactor", scalar(0.1, 10.0, 4.7, 1.0));
-  attributes.set("CIAttributeFilterName", kName);
-  return attributes;
+  return foundation::Dictionary{{"inputScale", foundation::Value(scalar(0.01, 1.0, 0.45, 1.0))},
+                                {"inputPlanetFactor", foundation::Value(scalar(0.1, 10.0, 4.7, 1.0))},
+                                {ci::kAttributeFilterName, foundation::Value(kName)}};
 }
 
 ci::ImageRef TinyPlanet::outputImage() const {
@@ -132,23 +130,39 @@ ci::ImageRef TinyPlanet::outputImage() const {
   // along the rectangle's edges (and at the centre when it lies inside);
   // every column when the rectangle spans the seam or the centre.
   ci::RegionOfInterestFunction roi = [p](const raster::Rect& r) {
-    double u0 = p.width, u1 = 0, v0 = 1e300, v1 = -1e300;
-    auto include = [&](double x, double y) {
-      double u, v;
-      p.sourcePoint(x, y, u, v);
-      u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
+    double u0 = p.width, u1 = 0, v0 = 1e300, v1 = -1e300, stepU = 0, stepV = 0;
+    // Points along each edge, every two pixels or closer; between two of
+    // them the mapping goes at most about as far as from one to the next,
+    // which the margin adds.
+    const int steps = int(std::clamp(std::max(r.width(), r.height()) / 2, 16.0, 4096.0));
+    auto walk = [&](double x0, double y0, double x1, double y1) {
+      double lastU = 0, lastV = 0;
+      for (int i = 0; i <= steps; ++i) {
+        double u, v;
+        p.sourcePoint(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps, u, v);
+        u0 = std::min(u0, u), u1 = std::max(u1, u), v0 = std::min(v0, v), v1 = std::max(v1, v);
+        if (i > 0) {
+          const double du = std::abs(u - lastU);
+          if (du < p.width / 2) stepU = std::max(stepU, du);  // not across the seam
+          stepV = std::max(stepV, std::abs(v - lastV));
+        }
+        lastU = u, lastV = v;
+      }
     };
-    const int steps = 64;
-    for (int i = 0; i <= steps; ++i) {
-      const double fx = r.minX() + r.width() * i / steps, fy = r.minY() + r.height() * i / steps;
-      include(fx, r.minY()), include(fx, r.maxY()), include(r.minX(), fy), include(r.maxX(), fy);
+    walk(r.minX(), r.minY(), r.maxX(), r.minY());
+    walk(r.maxX(), r.minY(), r.maxX(), r.maxY());
+    walk(r.maxX(), r.maxY(), r.minX(), r.maxY());
+    walk(r.minX(), r.maxY(), r.minX(), r.minY());
+    const double cx = p.width / 2, cy = p.height / 2;
+    const bool centreInside = r.minX() <= cx && cx <= r.maxX() && r.minY() <= cy && cy <= r.maxY();
+    if (centreInside) {
+      double u, v;
+      p.sourcePoint(cx, cy, u, v);
+      v0 = std::min(v0, v), v1 = std::max(v1, v);
     }
-    const bool centreInside = r.minX() <= p.width / 2 && p.width / 2 <= r.maxX() &&
-                              r.minY() <= p.height / 2 && p.height / 2 <= r.maxY();
-    if (centreInside) include(p.width / 2, p.height / 2);
     if (centreInside || u1 - u0 > p.width / 2) u0 = 0, u1 = p.width;
-    const double margin = 2 + std::max(p.width, p.height) / steps;
-    return raster::Rect(u0 - margin, v0 - margin, u1 - u0 + 2 * margin, v1 - v0 + 2 * margin);
+    const double marginU = stepU + 2, marginV = stepV + 2;
+    return raster::Rect(u0 - marginU, v0 - marginV, u1 - u0 + 2 * marginU, v1 - v0 + 2 * marginV);
   };
   ci::ImageRef planet =
       ci::Image::warped(source->clampedToExtent(), raster::Rect(0, 0, e.width(), e.height()), warp, roi);

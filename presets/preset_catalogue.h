@@ -29,10 +29,11 @@ extern const std::array<std::string_view, kBuiltInPresetCount> kBuiltInPresetNam
 class PresetControlsTarget {
  public:
   virtual ~PresetControlsTarget() = default;
-  // Writes the preset at catalogue position into the controls.
-  virtual void setPopOverViewFromPreset(std::size_t position) = 0;
-  // Resets the controls to the default preset.
-  virtual void setDefaultPreset() = 0;
+  // Writes the preset at catalogue position into the controls; false when
+  // refused.
+  virtual bool setPopOverViewFromPreset(std::size_t position) = 0;
+  // Resets the controls to the default preset; false when refused.
+  virtual bool setDefaultPreset() = 0;
 };
 
 class PresetCatalogue {

@@ -14,12 +14,25 @@ namespace {
 using foundation::Dictionary;
 using foundation::Value;
 
+// The groups enclosing the layers being walked, outermost first, each with
+// an id of its own so that a writer rebuilds the same nesting.
+struct GroupPath {
+  foundation::Array groups;
+  std::int64_t lastId = 0;
+};
+
 void extractRecursiveFromGroup(const std::vector<std::shared_ptr<KDPSDLayer>>& layers,
                                std::vector<std::shared_ptr<KDPSDLayer>>& leaves,
-                               std::vector<Dictionary>& groups) {
+                               std::vector<Dictionary>& groups, GroupPath& path) {
   for (const auto& layer : layers) {
     if (!layer) continue;
     if (layer->isGroup) {
+      path.groups.emplace_back(Dictionary{
+          {"Group Name", Value(layer->layerName.value_or("Group"))},
+          {"Group Opacity", Value(unsigned(layer->opacity))},
+          {"Blend Mode", Value(layer->blendMode)},
+          {"Group ID", Value(++path.lastId)},
+      });
       std::int64_t leafCount = 0;
       for (const auto& child : layer->layers) leafCount += (child && !child->isGroup) ? 1 : 0;
       if (leafCount >= 1) {
@@ -31,7 +44,8 @@ void extractRecursiveFromGroup(const std::vector<std::shared_ptr<KDPSDLayer>>& l
             {"Blend Mode", Value(layer->blendMode)},
         });
       }
-      extractRecursiveFromGroup(layer->layers, leaves, groups);
+      extractRecursiveFromGroup(layer->layers, leaves, groups, path);
+      path.groups.pop_back();
       continue;
     }
     if (groups.empty()) {
@@ -45,6 +59,7 @@ void extractRecursiveFromGroup(const std::vector<std::shared_ptr<KDPSDLayer>>& l
           {"Group Opacity", entry["Group Opacity"]},
           {"Blend Mode", entry["Blend Mode"]},
           {"Layer Index", Value(index < count - 1 ? index : std::int64_t(-1))},
+          {"Group Path", Value(path.groups)},
       });
       entry.set("Layer Index", Value(index + 1));
       if (index + 1 == count) groups.pop_back();
@@ -86,7 +101,8 @@ raster::ImageRef imageFromComposite(const KDPSDBitmap& bitmap, const raster::Col
 std::vector<std::shared_ptr<KDPSDLayer>> extractLeafLayers(const KDPSDLayer& baseGroup) {
   std::vector<std::shared_ptr<KDPSDLayer>> leaves;
   std::vector<Dictionary> groups;
-  extractRecursiveFromGroup(baseGroup.layers, leaves, groups);
+  GroupPath path;
+  extractRecursiveFromGroup(baseGroup.layers, leaves, groups, path);
   return leaves;
 }
 

@@ -33,5 +33,8 @@ void addPhotoEffectFilters(BuiltinFilterTable& table);
 void addBlendFilters(BuiltinFilterTable& table);
 void addGeneratorFilters(BuiltinFilterTable& table);
 void addBlurFilters(BuiltinFilterTable& table);
+void addColorCubeFilters(BuiltinFilterTable& table);
+void addToneCurveFilters(BuiltinFilterTable& table);
+void addNeighbourhoodFilters(BuiltinFilterTable& table);
 
 }  // namespace ci

@@ -54,6 +54,9 @@ const BuiltinFilterTable& builtinFilters() {
     addBlendFilters(t);
     addGeneratorFilters(t);
     addBlurFilters(t);
+    addColorCubeFilters(t);
+    addToneCurveFilters(t);
+    addNeighbourhoodFilters(t);
     return t;
   }();
   return table;

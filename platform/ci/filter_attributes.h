@@ -9,6 +9,7 @@ inline constexpr const char* kAttributeFilterDisplayName = "CIAttributeFilterDis
 inline constexpr const char* kAttributeFilterCategories = "CIAttributeFilterCategories";
 inline constexpr const char* kAttributeType = "CIAttributeType";
 inline constexpr const char* kAttributeTypeScalar = "CIAttributeTypeScalar";
+inline constexpr const char* kAttributeTypePosition = "CIAttributeTypePosition";
 inline constexpr const char* kAttributeMin = "CIAttributeMin";
 inline constexpr const char* kAttributeSliderMin = "CIAttributeSliderMin";
 inline constexpr const char* kAttributeMax = "CIAttributeMax";

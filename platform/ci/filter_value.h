@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <variant>
@@ -40,7 +41,9 @@ class FilterValue {
   FilterValue(Vector vector) : v_(std::move(vector)) {}
   FilterValue(const Color& color) : v_(color) {}
   FilterValue(const raster::AffineTransform& transform) : v_(transform) {}
-  FilterValue(Data data) : v_(std::move(data)) {}
+  FilterValue(Data data) : v_(std::make_shared<const Data>(std::move(data))) {}
+  // Shared bytes are kept without a copy.
+  FilterValue(std::shared_ptr<const Data> data) : v_(std::move(data)) {}
   FilterValue(ImageRef image) : v_(std::move(image)) {}
   FilterValue(std::string text) : v_(std::move(text)) {}
 
@@ -49,7 +52,14 @@ class FilterValue {
   std::optional<Vector> vector() const { return get<Vector>(); }
   std::optional<Color> color() const { return get<Color>(); }
   std::optional<raster::AffineTransform> transform() const { return get<raster::AffineTransform>(); }
-  const Data* data() const { return std::get_if<Data>(&v_); }
+  const Data* data() const {
+    const auto* shared = std::get_if<std::shared_ptr<const Data>>(&v_);
+    return shared ? shared->get() : nullptr;
+  }
+  std::shared_ptr<const Data> sharedData() const {
+    const auto* shared = std::get_if<std::shared_ptr<const Data>>(&v_);
+    return shared ? *shared : nullptr;
+  }
   ImageRef image() const {
     const ImageRef* image = std::get_if<ImageRef>(&v_);
     return image ? *image : nullptr;
@@ -62,7 +72,8 @@ class FilterValue {
     const T* value = std::get_if<T>(&v_);
     return value ? std::optional<T>(*value) : std::nullopt;
   }
-  std::variant<std::monostate, double, Vector, Color, raster::AffineTransform, Data, ImageRef, std::string>
+  std::variant<std::monostate, double, Vector, Color, raster::AffineTransform, std::shared_ptr<const Data>,
+               ImageRef, std::string>
       v_;
 };
 

@@ -34,6 +34,7 @@ enum class NamedProfile {
   AdobeRGB1998,  // an Adobe RGB (1998)-compatible space
   GenericGray,   // gamma 1.8 gray
   GrayGamma22,   // gray, gamma 2.2
+  GraySRGB,      // gray with the sRGB tone curve: what untagged gray means
   LinearRGB,     // linear curves, built-in colorants
   GenericCMYK,   // SWOP-coated CMYK
 };

@@ -49,6 +49,17 @@ cmsHPROFILE makeGray(double gamma, const char* description) {
   return profile;
 }
 
+// Gray on the sRGB tone curve, which readers assume for gray without a
+// profile.
+cmsHPROFILE makeGraySRGB() {
+  const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+  cmsToneCurve* curve = cmsBuildParametricToneCurve(nullptr, 4, srgb);
+  cmsHPROFILE profile = curve ? cmsCreateGrayProfile(cmsD50_xyY(), curve) : nullptr;
+  if (curve) cmsFreeToneCurve(curve);
+  if (profile) describe(profile, "Gray sRGB Tone Curve");
+  return profile;
+}
+
 cmsHPROFILE makeSRGB() {
   cmsHPROFILE profile = cmsCreate_sRGBProfile();
   // The description most sRGB files carry, so that colour spaces compared
@@ -163,6 +174,8 @@ ProfileRef makeNamed(NamedProfile which) {
       return wrap(makeGray(1.8, "Generic Gray Profile"));
     case NamedProfile::GrayGamma22:
       return wrap(makeGray(2.2, "Generic Gray Gamma 2.2 Profile"));
+    case NamedProfile::GraySRGB:
+      return wrap(makeGraySRGB());
     case NamedProfile::LinearRGB:
       return wrap(makeLinearRGB());
     case NamedProfile::GenericCMYK:

@@ -30,29 +30,97 @@ struct BinaryList {
   }
 };
 
-// The references of the container at offset, as [first, first + count * width);
-// false when the object is malformed. Non-containers answer count 0.
-bool containerReferences(const BinaryList& list, std::uint64_t offset, std::uint64_t* refsStart,
-                         std::uint64_t* refCount) {
-  *refCount = 0;
-  if (offset < kHeaderSize || offset >= list.objectsEnd) return false;
-  const std::uint8_t marker = list.bytes[offset];
-  const std::uint8_t kind = marker >> 4;
-  if (kind != 0xA && kind != 0xC && kind != 0xD) return true;
-  std::uint64_t count = marker & 0x0f;
-  std::uint64_t position = offset + 1;
+// The length field of the object at offset: the low nibble of the marker,
+// or a following integer object when the nibble is 0xF. *position receives
+// where the payload starts; false when the length runs past the objects.
+bool objectLength(const BinaryList& list, std::uint64_t offset, std::uint64_t* length,
+                  std::uint64_t* position) {
+  std::uint64_t count = list.bytes[offset] & 0x0f;
+  *position = offset + 1;
   if (count == 0x0f) {
-    if (position >= list.objectsEnd) return false;
-    const std::uint8_t intMarker = list.bytes[position];
+    if (*position >= list.objectsEnd) return false;
+    const std::uint8_t intMarker = list.bytes[*position];
     if ((intMarker >> 4) != 0x1) return false;
     const std::size_t width = std::size_t(1) << (intMarker & 0x0f);
-    if (width > 8 || position + 1 + width > list.objectsEnd) return false;
-    count = readBigEndian(list.bytes + position + 1, width);
-    position += 1 + width;
+    if (width > 8 || *position + 1 + width > list.objectsEnd) return false;
+    count = readBigEndian(list.bytes + *position + 1, width);
+    *position += 1 + width;
   }
+  *length = count;
+  return true;
+}
+
+// Whether the scalar at offset has a size the parser accepts and fits
+// before the offset table. Containers are checked by containerReferences.
+bool scalarIsWellFormed(const BinaryList& list, std::uint64_t offset) {
+  const std::uint8_t marker = list.bytes[offset];
+  const std::uint64_t available = list.objectsEnd - offset - 1;
+  switch (marker >> 4) {
+    case 0x0:  // null, false, true, fill
+      return marker == 0x00 || marker == 0x08 || marker == 0x09 || marker == 0x0f;
+    case 0x1: {  // integers of 1, 2, 4, 8 or 16 bytes
+      const std::uint64_t width = std::uint64_t(1) << (marker & 0x0f);
+      return (marker & 0x0f) <= 4 && width <= available;
+    }
+    case 0x2:  // reals of 4 or 8 bytes
+      return ((marker & 0x0f) == 2 && available >= 4) || ((marker & 0x0f) == 3 && available >= 8);
+    case 0x3:  // dates are 8-byte reals
+      return marker == 0x33 && available >= 8;
+    case 0x4:    // data
+    case 0x5:    // ASCII string
+    case 0x6: {  // UTF-16 string
+      std::uint64_t length = 0, position = 0;
+      if (!objectLength(list, offset, &length, &position)) return false;
+      const std::uint64_t unit = (marker >> 4) == 0x6 ? 2 : 1;
+      return length <= (list.objectsEnd - position) / unit;
+    }
+    case 0x8:  // UIDs of 1 to 8 bytes
+      return (marker & 0x0f) < 8 && std::uint64_t((marker & 0x0f) + 1) <= available;
+    default:
+      return false;
+  }
+}
+
+// Whether the object at offset is a string usable as a dictionary key: the
+// parser refuses other kinds and aborts on a key holding a NUL character.
+bool isUsableKey(const BinaryList& list, std::uint64_t offset) {
+  if (offset < kHeaderSize || offset >= list.objectsEnd) return false;
+  const std::uint8_t kind = list.bytes[offset] >> 4;
+  if (kind != 0x5 && kind != 0x6) return false;
+  std::uint64_t length = 0, position = 0;
+  if (!objectLength(list, offset, &length, &position)) return false;
+  const std::uint64_t unit = kind == 0x6 ? 2 : 1;
+  if (length > (list.objectsEnd - position) / unit) return false;
+  const std::uint8_t* text = list.bytes + position;
+  for (std::uint64_t i = 0; i < length; ++i) {
+    if (unit == 1 ? text[i] == 0 : (text[2 * i] == 0 && text[2 * i + 1] == 0)) return false;
+  }
+  return true;
+}
+
+// The references of the container at offset, as [first, first + count * width);
+// false when the object is malformed. Well-formed scalars answer count 0.
+// keyVerdicts remembers per object whether it was found usable as a key
+// (1) or not (2), so a key shared by many dictionaries is read once.
+bool containerReferences(const BinaryList& list, std::uint64_t offset, std::vector<std::uint8_t>& keyVerdicts,
+                         std::uint64_t* refsStart, std::uint64_t* refCount) {
+  *refCount = 0;
+  if (offset < kHeaderSize || offset >= list.objectsEnd) return false;
+  const std::uint8_t kind = list.bytes[offset] >> 4;
+  if (kind != 0xA && kind != 0xC && kind != 0xD) return scalarIsWellFormed(list, offset);
+  std::uint64_t count = 0, position = 0;
+  if (!objectLength(list, offset, &count, &position)) return false;
   const std::uint64_t refs = kind == 0xD ? count * 2 : count;
   if (kind == 0xD && count > (std::uint64_t(1) << 62)) return false;
   if (refs > (list.objectsEnd - position) / list.refSize) return false;
+  // A dictionary's first half are its keys.
+  for (std::uint64_t i = 0; kind == 0xD && i < count; ++i) {
+    const std::uint64_t key = readBigEndian(list.bytes + position + i * list.refSize, list.refSize);
+    if (key >= list.objectCount) return false;
+    std::uint8_t& verdict = keyVerdicts[std::size_t(key)];
+    if (verdict == 0) verdict = isUsableKey(list, list.objectOffset(key)) ? 1 : 2;
+    if (verdict != 1) return false;
+  }
   *refsStart = position;
   *refCount = refs;
   return true;
@@ -92,6 +160,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
   std::vector<std::uint8_t> state(std::size_t(list.objectCount), kUnseen);
   std::vector<std::uint32_t> depth(std::size_t(list.objectCount), 0);
   std::vector<std::uint64_t> nodes(std::size_t(list.objectCount), 0);  // capped by maxNodes
+  std::vector<std::uint8_t> keyVerdicts(std::size_t(list.objectCount), 0);
   struct Frame {
     std::uint64_t object;
     std::uint64_t refsStart;
@@ -102,7 +171,8 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
   auto enter = [&](std::uint64_t object) -> bool {
     std::uint64_t refsStart = 0;
     std::uint64_t refCount = 0;
-    if (!containerReferences(list, list.objectOffset(object), &refsStart, &refCount)) return false;
+    if (!containerReferences(list, list.objectOffset(object), keyVerdicts, &refsStart, &refCount))
+      return false;
     state[object] = kActive;
     depth[object] = 1;
     nodes[object] = 1;

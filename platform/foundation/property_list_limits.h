@@ -2,7 +2,9 @@
 // Structural checks run before a property list is handed to the parser, so
 // that hostile files cannot exhaust the stack or memory: nesting depth and,
 // for the binary form whose objects may be shared, the size of the tree once
-// every shared reference is expanded.
+// every shared reference is expanded. The binary check also refuses what the
+// parser would abort the process on (a dictionary key holding a NUL
+// character) and objects whose sizes it would misread.
 
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +18,9 @@ struct PropertyListLimits {
 };
 
 // True when the binary property list is well-formed at the level of its
-// trailer, offset table and object references, has no reference cycle and
-// stays within limits. Otherwise false with the reason in *problem.
+// trailer, offset table and object references, every reachable object has a
+// valid marker and size, every key is a string without NUL, there is no
+// reference cycle and it stays within limits. Otherwise false with the reason in *problem.
 bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                     const PropertyListLimits& limits, std::string* problem);
 

@@ -41,7 +41,7 @@ constexpr std::size_t kErrorTail = 4096;
 }  // namespace
 
 BoundedResult runBounded(const std::vector<std::string>& argv, double timeoutSeconds,
-                         std::size_t maxOutputBytes) {
+                         std::size_t maxOutputBytes, const ChildSetting& setting) {
   BoundedResult result;
   if (argv.empty()) return result;
   Pipe out, err;
@@ -54,11 +54,28 @@ BoundedResult runBounded(const std::vector<std::string>& argv, double timeoutSec
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out.fds[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err.fds[1], 2);
+  if (!setting.workingDirectory.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, setting.workingDirectory.c_str());
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
+  std::vector<char*> environment;
+  for (const std::string& entry : setting.environment)
+    environment.push_back(const_cast<char*>(entry.c_str()));
+  environment.push_back(nullptr);
+  char** childEnvironment = setting.environment.empty() ? environ : environment.data();
+  // The child starts with default signal handling, whatever this process ignores.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int spawned = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), childEnvironment);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   out.closeWrite();
   err.closeWrite();

@@ -10,6 +10,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
 
@@ -353,7 +354,7 @@ std::unique_ptr<Decoder> openBmp(const std::string& path, std::int64_t pixelLimi
     foundation::log("bmp: {}: {}", path, error);
     return nullptr;
   }
-  if (info.width > pixelLimit / info.height) {
+  if (!withinImageLimits(info.width, info.height, kLargestPixelBytes, pixelLimit)) {
     foundation::log("bmp: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
     return nullptr;
   }
@@ -373,12 +374,10 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 
 bool writeBmp(const std::string& path, const std::vector<Frame>& frames, const foundation::Value& /*file*/) {
   if (frames.empty() || !frames.front().image) return false;
-  const raster::Image& image = *frames.front().image;
+  const raster::ImageRef held = imageForFormat(frames.front().image, FormatColors::UntaggedGrayOrRGB);
+  if (!held) return false;
+  const raster::Image& image = *held;
   const int color = exportedColorComponents(image);
-  if (color == 4) {
-    foundation::log("bmp: CMYK images cannot be written as BMP ({})", path);
-    return false;
-  }
   const bool alpha = image.format().hasAlpha() && image.format().alpha != raster::AlphaInfo::Only;
   const std::int64_t width = image.width(), height = image.height();
   const std::uint32_t headerSize = alpha ? 108 : 40;

@@ -12,6 +12,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
 
@@ -106,6 +107,12 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
   std::vector<std::uint8_t> globalPalette;
   paletteOf(gif->SColorMap, globalPalette);
 
+  // A declared canvas is checked before any frame is read.
+  if ((parsed.width > 0 || parsed.height > 0) &&
+      !withinImageLimits(parsed.width, parsed.height, 4, pixelLimit)) {
+    foundation::log("gif: {}: canvas {} x {} exceeds the limit", path, parsed.width, parsed.height);
+    return false;
+  }
   GifFrame pending;  // carries the graphic control of the next image
   std::int64_t storedPixels = 0;
   bool complete = false;
@@ -155,7 +162,8 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
     frame.width = gif->Image.Width;
     frame.height = gif->Image.Height;
     const std::int64_t area = std::int64_t(frame.width) * frame.height;
-    if (frame.width <= 0 || frame.height <= 0 || area > pixelLimit || storedPixels + area > 2 * pixelLimit) {
+    if (!withinImageLimits(frame.width, frame.height, 1, pixelLimit) ||
+        storedPixels + area > 2 * pixelLimit) {
       foundation::log("gif: {}: frame {} x {} exceeds the limit", path, frame.width, frame.height);
       break;
     }
@@ -174,7 +182,7 @@ bool parseGif(const std::string& path, const std::vector<std::uint8_t>& bytes, s
     parsed.width = parsed.frames.front().left + parsed.frames.front().width;
     parsed.height = parsed.frames.front().top + parsed.frames.front().height;
   }
-  if (std::int64_t(parsed.width) * parsed.height > pixelLimit) {
+  if (!withinImageLimits(parsed.width, parsed.height, 4, pixelLimit)) {
     foundation::log("gif: {}: canvas {} x {} exceeds the limit", path, parsed.width, parsed.height);
     return false;
   }
@@ -414,7 +422,9 @@ bool writeGif(const std::string& path, const std::vector<Frame>& frames,
   }
 
   for (const Frame& frame : frames) {
-    const raster::Image& image = *frame.image;
+    const raster::ImageRef held = imageForFormat(frame.image, FormatColors::UntaggedGrayOrRGB);
+    if (!held) return fail("converting a frame to sRGB");
+    const raster::Image& image = *held;
     const int w = int(image.width()), h = int(image.height());
     std::vector<std::uint8_t> rgba(std::size_t(w) * std::size_t(h) * 4);
     foundation::parallelForRange(
@@ -426,20 +436,14 @@ bool writeGif(const std::string& path, const std::vector<Frame>& frames,
             if (exportedColorComponents(image) == 3) {
               exportRow(image, y, {8, true}, out);
             } else {
-              // Gray spread to RGB; CMYK by the naive ink formula (the
-              // engine converts colour before writing GIF).
-              const int components = exportedColorComponents(image) + 1;
-              row.resize(std::size_t(w) * std::size_t(components));
+              // Gray (on the sRGB curve) spread to RGB.
+              row.resize(std::size_t(w) * 2);
               exportRow(image, y, {8, true}, row.data());
               for (int x = 0; x < w; ++x) {
-                const std::uint8_t* p = &row[std::size_t(x * components)];
+                const std::uint8_t* p = &row[std::size_t(x) * 2];
                 std::uint8_t* o = out + std::size_t(x) * 4;
-                if (components == 2) {
-                  o[0] = o[1] = o[2] = p[0];
-                } else {
-                  for (int c = 0; c < 3; ++c) o[c] = std::uint8_t((255 - p[c]) * (255 - p[3]) / 255);
-                }
-                o[3] = p[components - 1];
+                o[0] = o[1] = o[2] = p[0];
+                o[3] = p[1];
               }
             }
           }

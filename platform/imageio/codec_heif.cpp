@@ -13,6 +13,7 @@
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/document_codecs.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/heif_depth.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/pixel_convert.h"
@@ -184,6 +185,17 @@ std::unique_ptr<Decoder> openHeif(const std::string& path, std::int64_t pixelLim
     auto it = std::find(ids.begin(), ids.end(), primary);
     if (it != ids.end()) std::rotate(ids.begin(), it, it + 1);
   }
+  // Images beyond the limits are left out before anything is decoded.
+  std::erase_if(ids, [&](heif_item_id id) {
+    heif_image_handle* handle = nullptr;
+    if (heif_context_get_image_handle(context.get(), id, &handle).code != heif_error_Ok) return true;
+    const bool within =
+        withinImageLimits(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle),
+                          kLargestPixelBytes, pixelLimit);
+    heif_image_handle_release(handle);
+    if (!within) foundation::log("heif: {}: an image exceeds the limits", path);
+    return !within;
+  });
   if (ids.empty()) return nullptr;
   return std::make_unique<HeifDecoder>(std::move(context), std::move(ids), pixelLimit);
 }
@@ -290,7 +302,10 @@ bool writeHeif(const std::string& path, const std::vector<Frame>& frames, const 
   std::vector<HandlePtr> handles;
   for (const Frame& frame : frames) {
     if (!frame.image) return false;
-    HandlePtr handle = encodeFrame(context.get(), frame);
+    Frame held = frame;
+    held.image = imageForFormat(frame.image, FormatColors::ProfiledRGB);
+    if (!held.image) return false;
+    HandlePtr handle = encodeFrame(context.get(), held);
     if (!handle) return false;
     handles.push_back(std::move(handle));
   }

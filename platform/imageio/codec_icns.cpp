@@ -44,7 +44,7 @@ class IcnsDecoder final : public Decoder {
       height = png->height;
       rgba = std::move(png->rgba);
     } else {
-      if (entry.size * entry.size > pixelLimit_) return nullptr;
+      if (!withinImageLimits(entry.size, entry.size, 4, pixelLimit_)) return nullptr;
       if (!icns::decodeRle(file_->data(), file_->size(), entry, rgba)) return nullptr;
     }
     return raster::Image::make(width, height, decodedFormat(8, 3, true), colorSpaceFor(3, nullptr),

@@ -17,6 +17,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
@@ -267,7 +268,8 @@ std::unique_ptr<Decoder> openJpeg(const std::string& path, std::int64_t pixelLim
     foundation::log("jpeg: {}: {}", path, error);
     return nullptr;
   }
-  if (info.width <= 0 || info.height <= 0 || info.width > pixelLimit / info.height) {
+  if (!withinImageLimits(info.width, info.height, decodedFormat(8, info.components, false).bytesPerPixel(),
+                         pixelLimit)) {
     foundation::log("jpeg: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
     return nullptr;
   }
@@ -346,7 +348,10 @@ bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
 
 bool writeJpeg(const std::string& path, const std::vector<Frame>& frames, const foundation::Value& /*file*/) {
   if (frames.empty() || !frames.front().image) return false;
-  const raster::Image& image = *frames.front().image;
+  // JPEG holds no alpha: what is transparent shows white, as when flattened.
+  const raster::ImageRef flat = flattenedOnWhite(frames.front().image);
+  if (!flat) return false;
+  const raster::Image& image = *flat;
   if (image.width() > JPEG_MAX_DIMENSION || image.height() > JPEG_MAX_DIMENSION) {
     foundation::log("jpeg: {} x {} is too large for JPEG", image.width(), image.height());
     return false;

@@ -9,6 +9,7 @@
 
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/format_colors.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/png_deflate.h"
@@ -267,7 +268,10 @@ std::unique_ptr<Decoder> openPng(const std::string& path, std::int64_t pixelLimi
     foundation::log("png: {}: {}", path, error);
     return nullptr;
   }
-  if (header.width <= 0 || header.height <= 0 || header.width > pixelLimit / header.height) {
+  if (!withinImageLimits(
+          header.width, header.height,
+          decodedFormat(header.decodedBits(), header.colorComponents(), header.alpha()).bytesPerPixel(),
+          pixelLimit)) {
     foundation::log("png: {}: {} x {} pixels exceed the limit", path, header.width, header.height);
     return nullptr;
   }
@@ -323,13 +327,11 @@ bool encodePixels(const std::vector<std::uint8_t>& idat, std::int64_t width, std
 
 bool writePng(const std::string& path, const std::vector<Frame>& frames, const foundation::Value& /*file*/) {
   if (frames.empty() || !frames.front().image) return false;
-  const raster::Image& image = *frames.front().image;
+  const raster::ImageRef held = imageForFormat(frames.front().image, FormatColors::ProfiledGrayOrRGB);
+  if (!held) return false;
+  const raster::Image& image = *held;
   EncodeSettings settings;
   settings.color = exportedColorComponents(image);
-  if (settings.color == 4) {
-    foundation::log("png: CMYK images cannot be written as PNG ({})", path);
-    return false;
-  }
   if (image.width() > 0x7fffffff || image.height() > 0x7fffffff) return false;
   settings.bits = image.format().bitsPerComponent > 8 ? 16 : 8;
   settings.alpha = image.format().hasAlpha() && image.format().alpha != raster::AlphaInfo::Only;

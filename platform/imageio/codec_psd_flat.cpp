@@ -46,13 +46,19 @@ class FlatPsdDecoder final : public Decoder {
                               format.componentsPerPixel()))
       return nullptr;
     raster::PixelFormat outFormat = format;
-    // RGB composites with transparency normally hold colour matted against
+    // Composites with transparency normally hold colour matted against
     // white; taken out, that leaves premultiplied colour without loss.
     // Composites of writers that store straight colour are kept as stored.
-    if (info_.mode == psd::Mode::RGB && info_.hasAlpha) {
-      const psd::MatteLayout layout{info_.width,           info_.height,
-                                    bytesPerRow,           format.componentsPerPixel(),
-                                    info_.colorComponents, info_.outputDepth};
+    const bool mattable =
+        info_.mode == psd::Mode::RGB || info_.mode == psd::Mode::Gray || info_.mode == psd::Mode::CMYK;
+    if (info_.hasAlpha && mattable) {
+      const psd::MatteLayout layout{info_.width,
+                                    info_.height,
+                                    bytesPerRow,
+                                    format.componentsPerPixel(),
+                                    info_.colorComponents,
+                                    info_.outputDepth,
+                                    info_.mode == psd::Mode::CMYK};
       if (psd::isMattedAgainstWhite(pixels.data(), layout)) {
         psd::removeWhiteMatte(pixels.data(), layout);
         outFormat = decodedFormat(info_.outputDepth, info_.colorComponents, true, true);
@@ -81,6 +87,10 @@ std::unique_ptr<Decoder> openPsd(const std::string& path, std::int64_t pixelLimi
     foundation::log("psd: cannot read {}", path);
     return nullptr;
   }
+  if (!withinImageLimits(info->width, info->height, kLargestPixelBytes, pixelLimit)) {
+    foundation::log("psd: {}: {} x {} pixels exceed the limit", path, info->width, info->height);
+    return nullptr;
+  }
   return std::make_unique<FlatPsdDecoder>(std::move(file), std::move(*info), pixelLimit);
 }
 
@@ -90,9 +100,9 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
     foundation::log("psd: a flat file holds one image; writing the first of {}", frames.size());
   const raster::Image& image = *frames.front().image;
   const int bits = image.format().bitsPerComponent == 16 ? 16 : image.format().isFloat() ? 32 : 8;
-  // Colour with transparency goes into an RGB composite matted against
-  // white; premultiplied colour is taken as it is, which saves a rounding.
-  const bool matte = image.format().hasAlpha() && exportedColorComponents(image) == 3;
+  // Colour with transparency goes into a composite matted against white;
+  // premultiplied colour is taken as it is, which saves a rounding.
+  const bool matte = image.format().hasAlpha() && image.format().alpha != raster::AlphaInfo::Only;
   const RowRequest request{bits, image.format().hasAlpha(), matte && image.format().isPremultiplied()};
 
   psd::FlatImage flat;
@@ -119,7 +129,8 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
       16);
   if (matte) {
     const psd::MatteLayout layout{
-        flat.width, flat.height, flat.bytesPerRow, flat.colorComponents + 1, flat.colorComponents, bits};
+        flat.width,           flat.height, flat.bytesPerRow,         flat.colorComponents + 1,
+        flat.colorComponents, bits,        flat.colorComponents == 4};
     psd::applyWhiteMatte(samples.data(), layout, request.keepPremultiplied);
   }
   flat.samples = samples.data();

@@ -1,6 +1,7 @@
 #include "platform/imageio/codec_support.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "platform/color/icc_profile.h"
@@ -64,6 +65,13 @@ std::vector<std::uint8_t> iccOf(const raster::Image& image) {
   const auto& space = image.colorSpace();
   if (!space || !space->profile()) return {};
   return space->profile()->data();
+}
+
+std::string absolutePath(const std::string& path) {
+  if (path.empty()) return path;
+  std::error_code error;
+  std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? path : absolute.string();
 }
 
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path) {

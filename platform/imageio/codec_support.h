@@ -34,6 +34,11 @@ int frameOrientation(const foundation::Value& properties);
 // The ICC profile bytes of the image's colour space; empty when it has none.
 std::vector<std::uint8_t> iccOf(const raster::Image& image);
 
+// path made absolute against the working folder (the libraries and child
+// processes behind the codecs want absolute paths); path itself when that
+// fails.
+std::string absolutePath(const std::string& path);
+
 // The whole file, or nullopt (with a log line) when it cannot be read.
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::string& path);
 

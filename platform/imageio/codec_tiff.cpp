@@ -538,8 +538,7 @@ std::unique_ptr<Decoder> openTiffFile(const std::string& path, std::int64_t pixe
       if (pages.empty()) return nullptr;
       break;
     }
-    if (page.width == 0 || page.height == 0 ||
-        std::int64_t(page.width) > pixelLimit / std::int64_t(page.height)) {
+    if (!withinImageLimits(page.width, page.height, kLargestPixelBytes, pixelLimit)) {
       foundation::log("tiff: {}: page of {} x {} pixels exceeds the limit", path, page.width, page.height);
       if (pages.empty()) return nullptr;
       break;

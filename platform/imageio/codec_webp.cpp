@@ -174,7 +174,7 @@ std::unique_ptr<Decoder> openWebp(const std::string& path, std::int64_t pixelLim
     foundation::log("webp: {}: cannot read the file structure", path);
     return nullptr;
   }
-  if (decoder->width() > pixelLimit / decoder->height()) {
+  if (!withinImageLimits(decoder->width(), decoder->height(), 4, pixelLimit)) {
     foundation::log("webp: {}: {} x {} pixels exceed the limit", path, decoder->width(), decoder->height());
     return nullptr;
   }

@@ -1,16 +1,11 @@
 #include "platform/imageio/image_destination.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <new>
 
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/metadata.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace imageio {
 
@@ -26,38 +21,6 @@ bool carriesMetadata(const Frame& frame) {
     }
   }
   return false;
-}
-
-// A new empty file beside path; empty string when none can be made.
-std::string makeTemporaryBeside(const std::string& path) {
-  const std::filesystem::path target(path);
-  std::filesystem::path folder = target.parent_path();
-  if (folder.empty()) folder = ".";
-  std::string pattern = (folder / ("." + target.filename().string() + ".velumar-XXXXXX")).string();
-  const int fd = mkstemp(pattern.data());
-  if (fd < 0) return {};
-  // mkstemp makes the file private; give it the permissions the old file
-  // had, else those a new file would get.
-  struct stat existing {};
-  mode_t mode = 0;
-  if (stat(path.c_str(), &existing) == 0) {
-    mode = existing.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
-  fchmod(fd, mode);
-  close(fd);
-  return pattern;
-}
-
-bool syncFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  const bool ok = fsync(fd) == 0;
-  close(fd);
-  return ok;
 }
 
 }  // namespace
@@ -107,34 +70,26 @@ bool ImageDestination::finalize() {
   const Codec* codec = codecForType(type_);
   if (codec == nullptr || codec->write == nullptr) return false;
 
-  const std::string temporary = makeTemporaryBeside(path_);
-  if (temporary.empty()) {
-    foundation::log("imageio: cannot create a file beside {}", path_);
-    return false;
-  }
+  // An oversized file must fail this write, not end the process.
+  ignoreFileSizeSignal();
+  const std::unique_ptr<UnnamedFile> file = UnnamedFile::createFor(path_);
+  if (!file) return false;
   bool ok = false;
   try {
-    ok = codec->write(temporary, frames_, fileProperties_);
+    ok = codec->write(file->path(), frames_, fileProperties_);
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory writing {}", path_);
   }
   if (ok) {
     bool anyMetadata = false;
     for (const Frame& frame : frames_) anyMetadata = anyMetadata || carriesMetadata(frame);
-    if (anyMetadata && !writeMetadata(temporary, type_, frames_)) {
+    if (anyMetadata && !writeMetadata(file->path(), type_, frames_)) {
       foundation::log("imageio: metadata could not be written to {}", path_);
       ok = false;
     }
-    ok = ok && syncFile(temporary);
-    if (ok && std::rename(temporary.c_str(), path_.c_str()) != 0) {
-      foundation::log("imageio: cannot move the new file to {}", path_);
-      ok = false;
-    }
+    ok = ok && file->commit(path_);
   }
-  if (!ok) {
-    std::remove(temporary.c_str());
-    foundation::log("imageio: writing {} failed", path_);
-  }
+  if (!ok) foundation::log("imageio: writing {} failed", path_);
   return ok;
 }
 

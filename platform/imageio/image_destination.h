@@ -1,8 +1,8 @@
 #pragma once
 // Writing images: a type, images with their properties, file properties,
-// then finalize. The file is written to a temporary file in the destination
-// folder and renamed into place, so a failed write leaves no partial file
-// and never destroys an existing one.
+// then finalize. The file is written unnamed in the destination folder and
+// given its name only when complete, so a failed or killed write leaves no
+// partial file and never destroys an existing one.
 
 #include <cstddef>
 #include <memory>

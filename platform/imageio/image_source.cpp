@@ -43,7 +43,8 @@ std::unique_ptr<Decoder> openWith(const Codec* codec, const std::string& path, s
 
 }  // namespace
 
-std::shared_ptr<ImageSource> ImageSource::open(const std::string& path, std::int64_t pixelLimit) {
+std::shared_ptr<ImageSource> ImageSource::open(const std::string& givenPath, std::int64_t pixelLimit) {
+  const std::string path = absolutePath(givenPath);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return nullptr;
   if (pixelLimit <= 0) pixelLimit = kDefaultPixelLimit;

@@ -11,6 +11,7 @@
 
 #include "platform/foundation/log.h"
 #include "platform/imageio/image_source.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace imageio {
 
@@ -391,23 +392,24 @@ bool applyPlan(const std::string& path, const MetadataPlan& plan) {
 // encoder wrote it: each page already carries its own text tags, resolution
 // and orientation, and only the first page's remaining metadata is left out.
 bool applyPlanToPages(const std::string& path, const MetadataPlan& plan, std::size_t pages) {
-  const std::string copy = path + ".metadata";
+  const std::unique_ptr<UnnamedFile> copy = UnnamedFile::createScratch();
+  if (!copy) return false;
   std::error_code error;
-  std::filesystem::copy_file(path, copy, std::filesystem::copy_options::overwrite_existing, error);
+  std::filesystem::copy_file(path, copy->path(), std::filesystem::copy_options::overwrite_existing, error);
   if (error) {
     foundation::log("metadata: cannot copy {}: {}", path, error.message());
     return false;
   }
-  const bool written = applyPlan(copy, plan);
-  const auto edited = written ? ImageSource::open(copy) : nullptr;
+  const bool written = applyPlan(copy->path(), plan);
+  const auto edited = written ? ImageSource::open(copy->path()) : nullptr;
   if (edited && edited->count() == pages) {
-    std::filesystem::rename(copy, path, error);
+    std::filesystem::copy_file(copy->path(), path, std::filesystem::copy_options::overwrite_existing, error);
     if (!error) return true;
     foundation::log("metadata: cannot replace {}: {}", path, error.message());
-  } else if (written) {
-    foundation::log("metadata: {} keeps its {} pages without the first page's metadata", path, pages);
+    return false;
   }
-  std::filesystem::remove(copy, error);
+  if (written)
+    foundation::log("metadata: {} keeps its {} pages without the first page's metadata", path, pages);
   return written;
 }
 

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/codec_support.h"
 #include "platform/imageio/pixel_convert.h"
 
 namespace imageio {
@@ -110,7 +111,8 @@ std::unique_ptr<PdfDocument> PdfDocument::open(const std::string& path) {
   std::unique_ptr<PdfDocument> result(new PdfDocument());
   result->impl_ = std::make_unique<Impl>();
   result->impl_->document = std::move(document);
-  result->impl_->path = path;
+  // The drawing side opens the file by URI, which must be absolute.
+  result->impl_->path = absolutePath(path);
   return result;
 }
 
@@ -159,8 +161,7 @@ foundation::Dictionary PdfDocument::info() const {
 
 raster::ImageRef PdfDocument::render(std::size_t index, std::int64_t width, std::int64_t height,
                                      std::int64_t pixelLimit) const {
-  if (width < 1 || height < 1 || width > 0x7fff'ffff / 4 || height > 0x7fff'ffff ||
-      width * height > pixelLimit) {
+  if (!withinImageLimits(width, height, 4, pixelLimit)) {
     foundation::log("pdf: cannot render a page at {}x{}", width, height);
     return nullptr;
   }

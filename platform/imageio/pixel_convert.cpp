@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "platform/foundation/parallel.h"
+#include "platform/raster/pixel_layout.h"
 
 namespace imageio {
 
@@ -31,7 +32,7 @@ raster::ColorSpaceRef colorSpaceFor(int colorComponents, const std::vector<std::
   }
   switch (colorComponents) {
     case 1:
-      return raster::ColorSpace::genericGray();
+      return raster::ColorSpace::untaggedGray();
     case 4:
       return raster::ColorSpace::genericCMYK();
     default:
@@ -50,14 +51,18 @@ const char* colorModelName(int colorComponents) {
   }
 }
 
+bool withinImageLimits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel,
+                       std::int64_t pixelLimit) {
+  if (width <= 0 || height <= 0 || bytesPerPixel <= 0) return false;
+  if (width > raster::kMaxDimension || height > raster::kMaxDimension) return false;
+  if (width > pixelLimit / height) return false;  // both sides are at most 2^20: no overflow
+  return std::uint64_t(width * height) <= raster::kMaxBytes / std::uint64_t(bytesPerPixel);
+}
+
 std::size_t checkedBytesPerRow(std::int64_t width, std::int64_t height, const raster::PixelFormat& format,
                                std::int64_t pixelLimit) {
-  if (width <= 0 || height <= 0) return 0;
-  if (width > pixelLimit || height > pixelLimit || width > pixelLimit / height) return 0;
-  const std::int64_t rowBytes = width * format.bytesPerPixel();
-  // Keep the whole buffer well inside size_t and ptrdiff_t on any platform.
-  if (rowBytes <= 0 || rowBytes > (std::int64_t(1) << 46) / height) return 0;
-  return std::size_t(rowBytes);
+  if (!withinImageLimits(width, height, format.bytesPerPixel(), pixelLimit)) return 0;
+  return std::size_t(width * format.bytesPerPixel());
 }
 
 namespace {

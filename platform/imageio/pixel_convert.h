@@ -24,9 +24,19 @@ raster::ColorSpaceRef colorSpaceFor(int colorComponents, const std::vector<std::
 // "CMYK".
 const char* colorModelName(int colorComponents);
 
+// Whether a width x height image of bytesPerPixel bytes a pixel is within
+// every decoder limit: each side at most raster::kMaxDimension, at most
+// pixelLimit pixels and raster::kMaxBytes bytes (64-bit arithmetic).
+// Decoders check this when they open a file, before any allocation or row
+// loop.
+// The most bytes a decoded pixel takes (four 32-bit floats): the bound used
+// where the decoded format is not known yet.
+inline constexpr std::int64_t kLargestPixelBytes = 16;
+bool withinImageLimits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel,
+                       std::int64_t pixelLimit);
+
 // Rows of a decoded image: bytes per row of decodedFormat, checked in 64
-// bits; 0 when width * height exceeds pixelLimit or the buffer would not be
-// addressable.
+// bits; 0 when the image is not withinImageLimits.
 std::size_t checkedBytesPerRow(std::int64_t width, std::int64_t height, const raster::PixelFormat& format,
                                std::int64_t pixelLimit);
 

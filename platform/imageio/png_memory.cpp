@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include "platform/foundation/log.h"
+#include "platform/imageio/pixel_convert.h"
 
 namespace imageio {
 
@@ -13,7 +14,7 @@ std::optional<PngPixels> decodePngRgba(const std::uint8_t* data, std::size_t siz
     foundation::log("png: {}", image.message);
     return std::nullopt;
   }
-  if (image.width == 0 || image.height == 0 || std::int64_t(image.width) * image.height > pixelLimit) {
+  if (!withinImageLimits(image.width, image.height, 4, pixelLimit)) {
     png_image_free(&image);
     foundation::log("png: {}x{} exceeds the pixel limit", image.width, image.height);
     return std::nullopt;

@@ -1,15 +1,18 @@
 #include "platform/imageio/postscript_document.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/foundation/log.h"
-#include "platform/imageio/bounded_process.h"
+#include "platform/imageio/ghostscript.h"
 #include "platform/imageio/mapped_file.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/png_memory.h"
+#include "platform/imageio/postscript_time_budget.h"
 
 namespace imageio {
 
@@ -59,6 +62,14 @@ std::optional<PostScriptBox> findBox(const char* text, std::size_t size, const c
   return found;
 }
 
+// The file's name as Ghostscript gets it: absolute, since Ghostscript runs
+// in a folder of its own (and a name like "%pipe%..." is never a device).
+std::string absolutePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? std::string() : absolute.string();
+}
+
 std::string number(double value) {
   char text[48];
   std::snprintf(text, sizeof text, "%.6f", value);
@@ -87,22 +98,44 @@ std::optional<PostScriptBox> boundingBoxFromComments(const std::string& path) {
 
 std::optional<PostScriptBox> postScriptBoundingBox(const std::string& path) {
   if (auto box = boundingBoxFromComments(path)) return box;
+  if (auto record = postScriptRunRecord(path)) {
+    if (record->timedOut) {
+      foundation::log("postscript: {} ran out of time before", path);
+      return std::nullopt;
+    }
+    if (record->measuredBox) return record->measuredBox;
+  }
+  const std::string file = absolutePath(path);
+  if (file.empty()) return std::nullopt;
   // Let Ghostscript measure the first page.
-  BoundedResult result = runBounded({"gs", "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dFirstPage=1",
-                                     "-dLastPage=1", "-sDEVICE=bbox", "-sstdout=%stderr", "-f", path},
-                                    kPostScriptTimeout, 1 << 20);
-  const std::string& text = result.errors;
-  auto box = findBox(text.c_str(), text.size(), "%%HiResBoundingBox:", nullptr);
-  if (!box) box = findBox(text.c_str(), text.size(), "%%BoundingBox:", nullptr);
-  if (!box) foundation::log("postscript: no bounding box for {}", path);
-  return box;
+  const auto start = std::chrono::steady_clock::now();
+  BoundedResult result =
+      runGhostscript({"-dFirstPage=1", "-dLastPage=1", "-sDEVICE=bbox", "-sstdout=%stderr", "-f", file},
+                     postScriptTimeLimit(), 1 << 20);
+  PostScriptRunRecord record;
+  record.timedOut = result.timedOut;
+  record.measuringSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (!result.timedOut) {
+    const std::string& text = result.errors;
+    record.measuredBox = findBox(text.c_str(), text.size(), "%%HiResBoundingBox:", nullptr);
+    if (!record.measuredBox)
+      record.measuredBox = findBox(text.c_str(), text.size(), "%%BoundingBox:", nullptr);
+  }
+  rememberPostScriptRun(path, record);
+  if (!record.measuredBox) foundation::log("postscript: no bounding box for {}", path);
+  return record.measuredBox;
 }
 
 raster::ImageRef renderPostScript(const std::string& path, const PostScriptBox& box, std::int64_t width,
                                   std::int64_t height, std::int64_t pixelLimit) {
-  if (width < 1 || height < 1 || width > 100000 || height > 100000 || width * height > pixelLimit ||
-      !(box.width() > 0) || !(box.height() > 0)) {
+  if (!withinImageLimits(width, height, 4, pixelLimit) || !(box.width() > 0) || !(box.height() > 0)) {
     foundation::log("postscript: cannot render {} at {}x{}", path, width, height);
+    return nullptr;
+  }
+  const double timeLeft = postScriptTimeLeft(path);
+  const std::string file = absolutePath(path);
+  if (timeLeft <= 0 || file.empty()) {
+    foundation::log("postscript: {} ran out of time before", path);
     return nullptr;
   }
   const double xres = double(width) * 72.0 / box.width();
@@ -111,28 +144,16 @@ raster::ImageRef renderPostScript(const std::string& path, const PostScriptBox& 
   // that the box's corner lands on the page's origin. The closing showpage
   // prints EPS files that never call it; only the first page is kept.
   const std::string setup = number(-box.x0) + " " + number(-box.y0) + " translate";
-  BoundedResult result = runBounded({"gs",
-                                     "-q",
-                                     "-dSAFER",
-                                     "-dBATCH",
-                                     "-dNOPAUSE",
-                                     "-dFirstPage=1",
-                                     "-dLastPage=1",
-                                     "-sDEVICE=pngalpha",
-                                     "-dTextAlphaBits=4",
-                                     "-dGraphicsAlphaBits=4",
-                                     "-r" + number(xres) + "x" + number(yres),
-                                     "-g" + std::to_string(width) + "x" + std::to_string(height),
-                                     "-dFIXEDMEDIA",
-                                     "-sstdout=%stderr",
-                                     "-sOutputFile=-",
-                                     "-c",
-                                     setup,
-                                     "-f",
-                                     path,
-                                     "-c",
-                                     "showpage"},
-                                    kPostScriptTimeout, std::size_t(width * height) * 5 + (1 << 20));
+  BoundedResult result = runGhostscript(
+      {"-dFirstPage=1", "-dLastPage=1", "-sDEVICE=pngalpha", "-dTextAlphaBits=4", "-dGraphicsAlphaBits=4",
+       "-r" + number(xres) + "x" + number(yres), "-g" + std::to_string(width) + "x" + std::to_string(height),
+       "-dFIXEDMEDIA", "-sstdout=%stderr", "-sOutputFile=-", "-c", setup, "-f", file, "-c", "showpage"},
+      timeLeft, std::size_t(width * height) * 5 + (1 << 20));
+  if (result.timedOut) {
+    PostScriptRunRecord record = postScriptRunRecord(path).value_or(PostScriptRunRecord{});
+    record.timedOut = true;
+    rememberPostScriptRun(path, record);
+  }
   if (result.exitCode != 0 || result.output.empty()) {
     foundation::log("postscript: Ghostscript could not render {}: {}", path, result.errors);
     return nullptr;

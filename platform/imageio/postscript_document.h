@@ -1,8 +1,8 @@
 #pragma once
 // PostScript and EPS files: the bounding box from the file's comments (or
 // from Ghostscript's bbox device when the comments have none), and pages
-// rendered by Ghostscript run as a bounded child process (-dSAFER, no
-// shell, a time limit and an output bound).
+// rendered by Ghostscript run confined (see ghostscript.h), within the
+// file's one time budget (see postscript_time_budget.h).
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +23,8 @@ struct PostScriptBox {
 // non-empty box.
 std::optional<PostScriptBox> boundingBoxFromComments(const std::string& path);
 
-// The comments' box, else the box Ghostscript measures for the first page.
+// The comments' box, else the box Ghostscript measures for the first page
+// (measured once per file).
 std::optional<PostScriptBox> postScriptBoundingBox(const std::string& path);
 
 // The bounding box drawn into exactly width x height pixels, straight RGBA
@@ -31,8 +32,5 @@ std::optional<PostScriptBox> postScriptBoundingBox(const std::string& path);
 // Ghostscript fails, runs out of time or the size exceeds pixelLimit.
 raster::ImageRef renderPostScript(const std::string& path, const PostScriptBox& box, std::int64_t width,
                                   std::int64_t height, std::int64_t pixelLimit);
-
-// Ghostscript's time limit per file, in seconds.
-inline constexpr double kPostScriptTimeout = 60.0;
 
 }  // namespace imageio

@@ -75,7 +75,8 @@ bool isMatted(const std::uint8_t* pixels, const MatteLayout& layout) {
             sawTranslucent = true;
             const auto least = matte - R::slack;
             for (int c = 0; c < layout.colorComponents; ++c) {
-              if (!(typename R::Math(pixel[c]) >= least)) {
+              const auto v = typename R::Math(pixel[c]);
+              if (!((layout.inkColor ? R::full - v : v) >= least)) {
                 straight.store(true, std::memory_order_relaxed);
                 return;
               }
@@ -105,7 +106,7 @@ void removeMatte(std::uint8_t* pixels, const MatteLayout& layout) {
               auto v = typename R::Math(pixel[c]);
               if constexpr (std::is_same_v<Sample, float>)
                 if (!std::isfinite(v)) v = R::full;
-              pixel[c] = Sample(std::clamp(v - matte, typename R::Math(0), a));
+              pixel[c] = Sample(std::clamp(layout.inkColor ? v : v - matte, typename R::Math(0), a));
             }
           }
         }
@@ -136,7 +137,7 @@ void applyMatte(std::uint8_t* pixels, const MatteLayout& layout, bool premultipl
                 // Rounded premultiplication, exact in integers.
                 v = (v * a + R::full / 2) / R::full;
               }
-              pixel[c] = Sample(std::clamp(v, Math(0), a) + matte);
+              pixel[c] = Sample(std::clamp(v, Math(0), a) + (layout.inkColor ? Math(0) : matte));
             }
           }
         }

@@ -16,6 +16,9 @@ struct MatteLayout {
   int samplesPerPixel = 4;  // colour, then alpha at colorComponents
   int colorComponents = 3;
   int depth = 8;  // 8, 16 or 32 (float)
+  // Colour counts ink (CMYK read as ink): white is 0, so colour matted
+  // against white is premultiplied ink and the matte adds nothing.
+  bool inkColor = false;
 };
 
 // Whether at least one pixel is translucent and every translucent pixel is

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -17,17 +18,66 @@ std::string typeForExtension(const std::string& extension) {
   return codec != nullptr ? codec->type : std::string();
 }
 
-std::string typeFromContents(const std::string& path) {
+namespace {
+
+struct Head {
+  std::uint8_t bytes[64] = {};
+  std::size_t size = 0;
+};
+
+Head readHead(const std::string& path) {
+  Head head;
   std::ifstream file(path, std::ios::binary);
-  if (!file) return {};
-  std::uint8_t head[64] = {};
-  file.read(reinterpret_cast<char*>(head), sizeof head);
-  const auto size = std::size_t(file.gcount());
-  if (size == 0) return {};
+  if (!file) return head;
+  file.read(reinterpret_cast<char*>(head.bytes), sizeof head.bytes);
+  head.size = std::size_t(file.gcount());
+  return head;
+}
+
+const Codec* sniffedCodec(const Head& head) {
+  if (head.size == 0) return nullptr;
   for (const Codec& codec : codecs()) {
-    if (codec.sniff != nullptr && codec.sniff(head, size)) return codec.type;
+    if (codec.sniff != nullptr && codec.sniff(head.bytes, head.size)) return &codec;
   }
-  return {};
+  return nullptr;
+}
+
+// Bytes of each format's fixed header: what a file must hold at least to
+// be worth handing to its decoder.
+struct HeaderSize {
+  const char* type;
+  std::size_t bytes;
+};
+constexpr HeaderSize kHeaderSizes[] = {
+    {"public.png", 33},          // signature and the IHDR chunk
+    {"public.jpeg", 4},          // start of image and the next marker
+    {"com.compuserve.gif", 13},  // signature and logical screen descriptor
+    {"com.microsoft.bmp", 26},   // file header and the smallest info header
+    {"public.tiff", 8},          // byte order, version and first directory
+    {"com.adobe.photoshop-image", 26},
+    {"com.apple.icns", 8},
+    {"com.adobe.pdf", 8},
+    {"public.heic", 12},
+    {"org.webmproject.webp", 16},
+};
+
+}  // namespace
+
+std::string typeFromContents(const std::string& path) {
+  const Codec* codec = sniffedCodec(readHead(path));
+  return codec != nullptr ? codec->type : std::string();
+}
+
+std::string typeFromHeader(const std::string& path) {
+  const Head head = readHead(path);
+  const Codec* codec = sniffedCodec(head);
+  if (codec == nullptr) return {};
+  for (const HeaderSize& header : kHeaderSizes) {
+    if (codec->type == header.type && head.size < header.bytes) return {};
+  }
+  if (codec->type == "public.png" && std::memcmp(head.bytes + 12, "IHDR", 4) != 0) return {};
+  if (codec->type == "public.jpeg" && head.bytes[3] < 0xC0) return {};
+  return codec->type;
 }
 
 std::string typeOfFile(const std::string& path) {

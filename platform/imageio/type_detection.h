@@ -15,6 +15,10 @@ std::string typeOfFile(const std::string& path);
 std::string typeForExtension(const std::string& extension);
 // From the first bytes alone; empty when unknown.
 std::string typeFromContents(const std::string& path);
+// From the first bytes, when the format's fixed header is there in full
+// (a PNG needs its IHDR chunk, a GIF its screen descriptor, ...); empty
+// otherwise. Reads at most 64 bytes and decodes nothing.
+std::string typeFromHeader(const std::string& path);
 // The canonical extension of a type ("public.jpeg" -> "jpg"); empty when
 // unknown.
 std::string preferredExtension(const std::string& type);

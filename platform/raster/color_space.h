@@ -32,6 +32,8 @@ class ColorSpace {
   static ColorSpaceRef sRGB() { return named(color::NamedProfile::SRGB); }
   static ColorSpaceRef genericRGB() { return named(color::NamedProfile::GenericRGB); }
   static ColorSpaceRef genericGray() { return named(color::NamedProfile::GenericGray); }
+  // Gray on the sRGB tone curve: the space of gray without a profile.
+  static ColorSpaceRef untaggedGray() { return named(color::NamedProfile::GraySRGB); }
   static ColorSpaceRef genericCMYK() { return named(color::NamedProfile::GenericCMYK); }
 
   ColorModel model() const { return model_; }

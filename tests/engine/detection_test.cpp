@@ -6,6 +6,7 @@
 #include <ostream>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 
 #include "engine/imported_image.h"
@@ -116,6 +117,43 @@ TEST(Detection, MissingEmptyAndTruncatedAreRefused) {
   const std::string bytes((std::istreambuf_iterator<char>(in)), {});
   writeText(cut, bytes.substr(0, 12));
   EXPECT_FALSE(engine.verifyFileTypeFromURL(cut));
+}
+
+TEST(Detection, NamedTypesAreToldByTheirHeaderWithoutDecoding) {
+  testsupport::TempDir dir;
+  ImportedImage engine;
+  // Damaged after the header: the type is still known, the decode fails
+  // later with its own message.
+  const std::string jpeg = dir.file("damaged.jpg");
+  ASSERT_TRUE(writeWithConvert("jpeg", jpeg));
+  std::string bytes;
+  {
+    std::ifstream in(jpeg, std::ios::binary);
+    bytes.assign((std::istreambuf_iterator<char>(in)), {});
+  }
+  writeText(jpeg, bytes.substr(0, 20) + std::string(200, '\x5a'));
+  const std::string png = dir.file("damaged.png");
+  ASSERT_TRUE(writeWithConvert("png", png));
+  {
+    std::ifstream in(png, std::ios::binary);
+    bytes.assign((std::istreambuf_iterator<char>(in)), {});
+  }
+  writeText(png, bytes.substr(0, 33) + std::string(64, '\x5a'));
+  // PostScript that never ends, without a box to read: telling its type
+  // must not run it.
+  const std::string eps = dir.file("endless.eps");
+  writeText(eps, "%!PS-Adobe-3.0 EPSF-3.0\n{} loop\n");
+  const struct {
+    std::string path;
+    std::int64_t type;
+  } cases[] = {{jpeg, FileType::JPEG}, {png, FileType::PNG}, {eps, FileType::EPS}};
+  for (const auto& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto detected = engine.verifyFileTypeFromURL(c.path);
+    ASSERT_TRUE(detected) << c.path;
+    EXPECT_EQ(detected->fileType, c.type) << c.path;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << c.path;
+  }
 }
 
 TEST(Detection, ContentTypeFallbacks) {

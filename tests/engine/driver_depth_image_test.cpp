@@ -22,7 +22,7 @@ struct NormaliseCase {
 
 class DepthNormalisation : public ::testing::TestWithParam<NormaliseCase> {};
 
-TEST_P(DepthNormalisation, MapsTheFiniteRangeOntoZeroToOne) {
+TEST_P(DepthNormalisation, StretchesTheFiniteRangeWidenedToZeroToOne) {
   std::vector<float> values = GetParam().in;
   normalizePixelBuffer(values);
   ASSERT_EQ(values.size(), GetParam().out.size());
@@ -35,7 +35,11 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 INSTANTIATE_TEST_SUITE_P(Maps, DepthNormalisation,
                          ::testing::Values(NormaliseCase{{1, 2, 3}, {0, 0.5f, 1}},
                                            NormaliseCase{{-4, 0, 4}, {0, 0.5f, 1}},
-                                           NormaliseCase{{5, 5, 5}, {0, 0, 0}},  // no range
+                                           NormaliseCase{{0.2f, 0.4f, 0.6f}, {0, 0.5f, 1}},
+                                           // The range always reaches into 0..1.
+                                           NormaliseCase{{2, 3.5f, 5}, {0.25f, 0.625f, 1}},
+                                           NormaliseCase{{5, 5, 5}, {1, 1, 1}},
+                                           NormaliseCase{{0.5f, 0.5f}, {0, 0}},  // no range
                                            NormaliseCase{{kNaN, 1, 3, kInf, -kInf}, {0, 0, 1, 0, 0}},
                                            NormaliseCase{{kNaN}, {0}}, NormaliseCase{{}, {}}));
 

@@ -75,6 +75,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeepCase{"jpeg_input", true, ConversionType::PNG, FileType::JPEG, -1, 0, false, false, true, false},
         KeepCase{"png_input_keeps_depth", true, ConversionType::JPEG, FileType::PNG, -1, 1, false, true, true,
                  false},
+        KeepCase{"heif_output_png_input", true, ConversionType::HEIF, FileType::PNG, -1, 1, false, true, true,
+                 false},
         KeepCase{"tiff_input_from_tiff", true, ConversionType::TIFF, FileType::TIFF, -1, 3, false, true, true,
                  false},
         KeepCase{"bmp_input", true, ConversionType::TIFF, FileType::BMP, -1, 2, false, false, true, false},

@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(Outputs, OutputTableTest,
                              OutputCase{13, "jpg", true, 1, 2, 0, 6, 1, 3, false},
                              OutputCase{12, "icns", true, 1, 2, 0, 6, 1, 3, true},
                              OutputCase{13, "icns", true, 1, 2, 0, 6, 1, 3, true},
-                             OutputCase{14, "jpg", true, 2, 4, 0, 6, 1, 3, true},
+                             OutputCase{14, "jpg", true, 1, 0, 0, 6, 1, 3, true},
                              OutputCase{15, "jpg", true, 2, 4, 0, 6, 1, 3, true},
                              // An icon file to a 2x TIFF or PDF: only its largest size.
                              OutputCase{7, "icns", true, 2, 4, 0, 6, 1, 3, true},

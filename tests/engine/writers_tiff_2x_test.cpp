@@ -22,7 +22,7 @@ TEST(Writer2xTIFF, FullAndHalfSizePages) {
     bool keep;
   } cases[] = {{1000, 800, "500x400", false},
                {1000, 800, "500x400", true},
-               {1001, 801, "500x400", false},
+               {1001, 801, "501x401", false},
                {1, 1, "1x1", false}};
   for (const Case& c : cases) {
     if (c.keep && metadata.imageRecord.isNull()) continue;

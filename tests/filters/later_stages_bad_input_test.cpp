@@ -9,7 +9,6 @@
 #include <cmath>
 #include <limits>
 
-#include "filters/tiny_planet_filter.h"
 #include "platform/raster/pixel_layout.h"
 #include "tests/filters/composite_depth_test_support.h"
 
@@ -81,7 +80,6 @@ const StepCase kSteps[] = {
 };
 
 TEST(LaterStagesBadInput, EveryArgumentAtEveryBadValueOnEveryContext) {
-  velumar::TinyPlanet::registerFilter();
   for (const ContextCase& contextCase : kContexts) {
     raster::ColorSpaceRef space = contextCase.space();
     if (!space) continue;  // no CMYK profile installed

@@ -34,7 +34,6 @@ Pixels landscape() {
 
 ci::ImageRef planet(const ci::ImageRef& image, double scale, double factor, double angle, double fusion,
                     bool invert = false) {
-  velumar::TinyPlanet::registerFilter();
   velumar::CIFiltering filters;
   return filters.tinyPlanetFilterWithCIImage(image, scale, factor, angle, fusion, invert);
 }
@@ -129,25 +128,35 @@ TEST(TinyPlanet, KeepsTheExtentForEverySetting) {
   }
 }
 
-TEST(TinyPlanet, UnknownUntilRegistered) {
-  // A fresh process: nothing in it has registered the filter yet.
+TEST(TinyPlanet, UnknownUntilAnEngineRegistersItWithItsAttributes) {
+  // A fresh process: nothing in it has made an engine yet.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
+        const bool unknownBefore = !ci::Filter::withName("TinyPlanet");
         velumar::CIFiltering filters;
         const ci::ImageRef image = citest::imageOf(8, 8, [](auto, auto) {
           return citest::Pixel{1, 0, 0, 1};
         });
-        const bool unknownBefore = !ci::Filter::withName("TinyPlanet") &&
-                                   !filters.tinyPlanetFilterWithCIImage(image, 1, 1, 0, 0, false);
-        velumar::TinyPlanet::registerFilter();
         const bool knownAfter = ci::Filter::withName("TinyPlanet") &&
                                 filters.tinyPlanetFilterWithCIImage(image, 1, 1, 0, 0, false);
         std::exit(unknownBefore && knownAfter ? 0 : 1);
       },
       testing::ExitedWithCode(0), "");
-  const foundation::Dictionary attributes = velumar::TinyPlanet::customAttributes();
-  EXPECT_EQ(attributes.size(), 3u);
+  velumar::CIFiltering filters;
+  const foundation::Dictionary attributes = ci::filterAttributes("TinyPlanet");
+  const foundation::Value all(attributes);
+  auto number = [&](std::string_view input, std::string_view key) {
+    const foundation::Value* v = all.get({input, key});
+    return v ? v->doubleOr(NAN) : NAN;
+  };
+  EXPECT_EQ(number("inputScale", "CIAttributeMin"), 0.01);
+  EXPECT_EQ(number("inputScale", "CIAttributeDefault"), 0.45);
+  EXPECT_EQ(number("inputPlanetFactor", "CIAttributeMax"), 10.0);
+  EXPECT_EQ(number("inputPlanetFactor", "CIAttributeDefault"), 4.7);
+  ASSERT_TRUE(all.get("CIAttributeFilterDisplayName"));
+  EXPECT_EQ(all.get("CIAttributeFilterDisplayName")->stringOr(""), "TinyPlanet");
+  EXPECT_EQ(velumar::TinyPlanet::customAttributes().size(), 3u);
 }
 
 }  // namespace

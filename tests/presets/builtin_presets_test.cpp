@@ -43,8 +43,8 @@ bool hasType(const foundation::Value& value, PresetKeyType type) {
 
 class NoControls : public PresetControlsTarget {
  public:
-  void setPopOverViewFromPreset(std::size_t) override {}
-  void setDefaultPreset() override {}
+  bool setPopOverViewFromPreset(std::size_t) override { return true; }
+  bool setDefaultPreset() override { return true; }
 };
 
 std::shared_ptr<ImageInfo> builtIn(std::size_t position) {

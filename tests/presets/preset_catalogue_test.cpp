@@ -20,10 +20,14 @@ namespace {
 class RecordingControls : public PresetControlsTarget {
  public:
   std::vector<std::string> calls;
-  void setPopOverViewFromPreset(std::size_t position) override {
+  bool setPopOverViewFromPreset(std::size_t position) override {
     calls.push_back("apply " + std::to_string(position));
+    return true;
   }
-  void setDefaultPreset() override { calls.push_back("default"); }
+  bool setDefaultPreset() override {
+    calls.push_back("default");
+    return true;
+  }
 };
 
 // A catalogue over a fresh application-support folder and a fixture folder

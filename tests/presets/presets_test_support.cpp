@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include <variant>
 #include "engine/profile.h"
 #include "platform/foundation/property_list.h"
 #include "presets/preset_catalogue.h"
@@ -42,6 +43,26 @@ std::shared_ptr<velumar::ImageInfo> presetWithJpegFactor(double factor) {
   record.jpegCompressionFactor = factor;
   preset->setImageModifyInfo(record);
   return preset;
+}
+
+std::string differences(const velumar::ImageModifyInfo& a, const velumar::ImageModifyInfo& b) {
+  using namespace velumar;
+  std::string out;
+  for (const PresetKey& row : presetKeyTable()) {
+    std::visit(
+        [&](const auto& target) {
+          using T = std::decay_t<decltype(target)>;
+          if constexpr (std::is_same_v<T, PresetPointAxis>) {
+            if (!(a.*(target.point) == b.*(target.point))) out += std::string(row.key) + "; ";
+          } else if constexpr (!std::is_same_v<T, PresetSpecialKey>) {
+            if constexpr (std::is_same_v<typename PresetMemberOf<T>::Class, ImageModifyInfo>) {
+              if (!(a.*target == b.*target)) out += std::string(row.key) + "; ";
+            }
+          }
+        },
+        row.target);
+  }
+  return out;
 }
 
 void writeBuiltInFixtures(const std::string& folder) {

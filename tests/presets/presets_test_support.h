@@ -35,6 +35,9 @@ bool writePreset(const std::string& path, const foundation::Dictionary& dictiona
 // A preset named name whose JPEG factor tells it apart.
 std::shared_ptr<velumar::ImageInfo> presetWithJpegFactor(double factor);
 
+// The preset keys whose record fields differ, for readable failures.
+std::string differences(const velumar::ImageModifyInfo& a, const velumar::ImageModifyInfo& b);
+
 // Writes the 16 built-in files into folder, built-in i with JPEG factor
 // (i + 1) / 32, none deletable.
 void writeBuiltInFixtures(const std::string& folder);

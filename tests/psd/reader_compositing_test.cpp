@@ -135,7 +135,10 @@ TEST(ReaderCompositing, BlendModeFormulas) {
       {"smud", {0.5f, 0.625f, 1.0f}},   {"lddg", {1.0f, 1.0f, 1.0f}},     {"lbrn", {0.0f, 0.0f, 0.0f}},
       {"fsub", {0.0f, 0.0f, 1.0f}},     {"over", {0.5f, 0.375f, 1.0f}},   {"hLit", {0.5f, 0.625f, 0.0f}},
       {"idiv", {0.0f, 0.0f, 1.0f}},     {"div ", {1.0f, 1.0f, 1.0f}},     {"hMix", {1.0f, 1.0f, 1.0f}},
-      {"lum ", {0.656f, 0.484f, 1.0f}},
+      {"lum ", {0.656f, 0.484f, 1.0f}}, {"dkCl", {0.5f, 0.25f, 1.0f}},    {"lgCl", {0.5f, 0.75f, 0.0f}},
+      {"sLit", {0.5f, 0.375f, 1.0f}},   {"vLit", {0.5f, 0.5f, 1.0f}},     {"lLit", {0.5f, 0.75f, 0.0f}},
+      {"pLit", {0.5f, 0.5f, 0.0f}},     {"fdiv", {1.0f, 0.333f, 1.0f}},   {"hue ", {0.344f, 0.516f, 0.0f}},
+      {"sat ", {0.5f, 0.25f, 1.0f}},    {"colr", {0.344f, 0.516f, 0.0f}},
   };
   for (const Case& c : cases) {
     const std::vector<float> got = blendPixel(c.key, b, s);

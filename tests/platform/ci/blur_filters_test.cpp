@@ -14,23 +14,6 @@ namespace {
 
 using citest::Pixels;
 
-// Smooth gradients, hard edges and noise, opaque.
-Pixels photoLike(std::int64_t width, std::int64_t height) {
-  Pixels p{width, height, {}};
-  std::uint32_t state = 5;
-  for (std::int64_t y = 0; y < height; ++y) {
-    for (std::int64_t x = 0; x < width; ++x) {
-      state = state * 1664525u + 1013904223u;
-      const float noise = float(state >> 8) / float(1u << 24);
-      p.rgba.push_back(float(x) / float(width));
-      p.rgba.push_back((x / 17 + y / 13) % 2 ? 0.9f : 0.1f);
-      p.rgba.push_back(noise);
-      p.rgba.push_back(1.0f);
-    }
-  }
-  return p;
-}
-
 const char* const kSkimageBlur = R"(
 import sys, numpy as np
 from skimage.filters import gaussian
@@ -44,7 +27,7 @@ out.astype(np.float32).tofile(sys.argv[2])
 
 TEST(GaussianBlur, MatchesSkimageWithNearestEdges) {
   testsupport::TempDir dir;
-  const Pixels input = photoLike(200, 150);
+  const Pixels input = citest::photoLike(200, 150, 0.0, 1.0);
   ASSERT_TRUE(citest::writeFloats(dir.file("in.raw"), input.rgba));
   for (double sigma : {0.5, 2.0, 31.0, 60.0}) {
     const std::string s = std::to_string(sigma);

@@ -4,6 +4,7 @@
 // for /usr/bin/python3 (numpy, scipy, skimage). Pixels are float RGBA,
 // rows top-down, straight colour unless named premultiplied.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -30,6 +31,23 @@ struct Pixels {
 // Values on the 16-bit grid, so that both sides start from the same numbers.
 inline float on16BitGrid(double v) {
   return float(std::lround(std::clamp(v, 0.0, 1.0) * 65535.0)) / 65535.0f;
+}
+
+// Opaque, on the 16-bit grid, within [lo, hi]: a gradient in red, a
+// checkerboard of hard edges in green, noise in blue.
+inline Pixels photoLike(std::int64_t width, std::int64_t height, double lo = 0.25, double hi = 0.75) {
+  Pixels p{width, height, {}};
+  std::uint32_t state = 3;
+  for (std::int64_t row = 0; row < height; ++row) {
+    for (std::int64_t x = 0; x < width; ++x) {
+      state = state * 1664525u + 1013904223u;
+      p.rgba.push_back(on16BitGrid(lo + (hi - lo) * double(x) / double(width)));
+      p.rgba.push_back(on16BitGrid((x / 9 + row / 7) % 2 ? hi - 0.05 : lo + 0.05));
+      p.rgba.push_back(on16BitGrid(lo + (hi - lo) * double(state >> 8) / double(1u << 24)));
+      p.rgba.push_back(1.0f);
+    }
+  }
+  return p;
 }
 
 inline ci::ImageRef imageOfPixels(const Pixels& p) {

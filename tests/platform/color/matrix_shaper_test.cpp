@@ -63,14 +63,21 @@ void compareWithPipeline(NamedProfile from, NamedProfile to, Intent intent, floa
   cmsDoTransform(reference, input.data(), expected.data(), cmsUInt32Number(count));
   cmsDeleteTransform(reference);
   ours->convertRow(input.data(), actual.data(), std::int64_t(count));
-  double worst = 0;
+  double worst = 0, signedSum = 0;
+  std::size_t compared = 0;
   for (std::size_t i = 0; i < input.size(); ++i) {
     const std::size_t pixel = i - i % 3;
     if (inGamutOnly && std::min({expected[pixel], expected[pixel + 1], expected[pixel + 2]}) <= T(0))
       continue;
     worst = std::max(worst, std::abs(double(actual[i]) - double(expected[i])));
+    signedSum += double(actual[i]) - double(expected[i]);
+    ++compared;
   }
   EXPECT_LE(worst, tolerance) << int(from) << " -> " << int(to) << " intent " << int(intent);
+  // Within the tolerance a consistent bias (truncating instead of rounding)
+  // would still hide; on average the results must be unbiased.
+  EXPECT_LE(std::abs(signedSum / double(std::max<std::size_t>(compared, 1))), tolerance / 8)
+      << int(from) << " -> " << int(to) << " intent " << int(intent);
 }
 
 const NamedProfile kRGB[] = {NamedProfile::SRGB, NamedProfile::AdobeRGB1998, NamedProfile::GenericRGB,
@@ -118,38 +125,65 @@ TEST(MatrixShaperPath, FloatIsUnboundedOddAndRoundTrips) {
     }
 }
 
-TEST(MatrixShaperPath, GammaCurvesMirrorBelowZeroAndContinuePastOne) {
-  // Generic RGB against a linear profile with its very primaries: the
-  // matrix is the identity, so each value is its curve's alone.
+// An RGB profile with P22 primaries, D65 white and the same curve for every channel.
+ProfileRef p22Profile(cmsToneCurve* curve) {
   const cmsCIExyY white = {0.3127, 0.3290, 1.0};
   const cmsCIExyYTRIPLE primaries = {{0.630, 0.340, 1.0}, {0.295, 0.605, 1.0}, {0.155, 0.077, 1.0}};
-  cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-  cmsToneCurve* curves[3] = {linear, linear, linear};
+  cmsToneCurve* curves[3] = {curve, curve, curve};
   cmsHPROFILE made = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(linear);
-  ASSERT_NE(made, nullptr);
+  cmsFreeToneCurve(curve);
+  if (!made) return nullptr;
   cmsUInt32Number size = 0;
-  ASSERT_TRUE(cmsSaveProfileToMem(made, nullptr, &size));
-  std::vector<std::uint8_t> bytes(size);
-  ASSERT_TRUE(cmsSaveProfileToMem(made, bytes.data(), &size));
+  std::vector<std::uint8_t> bytes;
+  if (cmsSaveProfileToMem(made, nullptr, &size)) {
+    bytes.resize(size);
+    cmsSaveProfileToMem(made, bytes.data(), &size);
+  }
   cmsCloseProfile(made);
-  ProfileRef linearP22 = IccProfile::fromData(bytes);
+  return IccProfile::fromData(bytes);
+}
+
+TEST(MatrixShaperPath, GammaAndSampledCurvesMirrorBelowZeroAndContinuePastOne) {
+  // Against a linear profile with the very same primaries the matrix is the
+  // identity, so each value is its curve's alone. Generic RGB has a gamma
+  // curve; the squaring curve is a sampled table, continued past 1 along
+  // its slope there (2).
+  std::vector<float> squares(1024);
+  for (std::size_t i = 0; i < squares.size(); ++i) squares[i] = std::pow(float(i) / 1023.0f, 2.0f);
+  const struct {
+    const char* name;
+    ProfileRef profile;
+    double (*curve)(double);
+    double tolerance;
+  } cases[] = {
+      {"gamma 1.8", IccProfile::named(NamedProfile::GenericRGB), [](double m) { return std::pow(m, 1.8); },
+       2e-4},
+      {"sampled square",
+       p22Profile(cmsBuildTabulatedToneCurveFloat(nullptr, cmsUInt32Number(squares.size()), squares.data())),
+       [](double m) { return m <= 1 ? m * m : 1 + 2 * (m - 1); }, 1e-2},
+  };
+  ProfileRef linearP22 = p22Profile(cmsBuildGamma(nullptr, 1.0));
   ASSERT_TRUE(linearP22);
-  ProfileRef generic = IccProfile::named(NamedProfile::GenericRGB);
-  auto toLinear = Transform::get(generic, rgb(SampleType::Float32), linearP22, rgb(SampleType::Float32));
-  auto fromLinear = Transform::get(linearP22, rgb(SampleType::Float32), generic, rgb(SampleType::Float32));
-  ASSERT_TRUE(toLinear && fromLinear);
-  const std::vector<float> encoded = {-2.0f, -1.0f, -0.5f, -0.01f, 0.3f, 1.0f, 1.5f, 3.0f, 0.0f};
-  std::vector<float> lin(encoded.size() * 3), again(encoded.size() * 3), row(encoded.size() * 3);
-  for (std::size_t i = 0; i < encoded.size(); ++i) row[i * 3] = row[i * 3 + 1] = row[i * 3 + 2] = encoded[i];
-  toLinear->convertRow(row.data(), lin.data(), std::int64_t(encoded.size()));
-  fromLinear->convertRow(lin.data(), again.data(), std::int64_t(encoded.size()));
-  for (std::size_t i = 0; i < encoded.size(); ++i) {
-    const double x = encoded[i];
-    const double expected = std::copysign(std::pow(std::abs(x), 1.8), x);
-    for (std::size_t c = 0; c < 3; ++c) {
-      EXPECT_NEAR(lin[i * 3 + c], expected, 2e-4 * std::max(1.0, std::abs(expected))) << x;
-      EXPECT_NEAR(again[i * 3 + c], x, 2e-4 * std::max(1.0, std::abs(x))) << x;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(c.profile);
+    auto toLinear = Transform::get(c.profile, rgb(SampleType::Float32), linearP22, rgb(SampleType::Float32));
+    auto fromLinear =
+        Transform::get(linearP22, rgb(SampleType::Float32), c.profile, rgb(SampleType::Float32));
+    ASSERT_TRUE(toLinear && fromLinear);
+    const std::vector<float> encoded = {-2.0f, -1.0f, -0.5f, -0.01f, 0.3f, 1.0f, 1.5f, 3.0f, 0.0f};
+    std::vector<float> lin(encoded.size() * 3), again(encoded.size() * 3), row(encoded.size() * 3);
+    for (std::size_t i = 0; i < encoded.size(); ++i)
+      row[i * 3] = row[i * 3 + 1] = row[i * 3 + 2] = encoded[i];
+    toLinear->convertRow(row.data(), lin.data(), std::int64_t(encoded.size()));
+    fromLinear->convertRow(lin.data(), again.data(), std::int64_t(encoded.size()));
+    for (std::size_t i = 0; i < encoded.size(); ++i) {
+      const double x = encoded[i];
+      const double expected = std::copysign(c.curve(std::abs(x)), x);
+      for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(lin[i * 3 + k], expected, c.tolerance * std::max(1.0, std::abs(expected))) << x;
+        EXPECT_NEAR(again[i * 3 + k], x, c.tolerance * std::max(1.0, std::abs(x))) << x;
+      }
     }
   }
 }

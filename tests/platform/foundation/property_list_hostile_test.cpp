@@ -73,6 +73,25 @@ TEST(PropertyListHostile, WellFormedHandMadeListReads) {
   EXPECT_EQ(*value, Value(Dictionary{{"a", Array{42, 42}}}));
 }
 
+TEST(PropertyListHostile, EveryWellFormedScalarPassesThePreCheck) {
+  const std::vector<std::vector<std::uint8_t>> scalars = {
+      {0x09},                                                  // true
+      {0x11, 0x01, 0x00},                                      // 2-byte integer
+      {0x14, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7},  // 16-byte integer
+      {0x22, 0x3f, 0x80, 0, 0},                                // float
+      {0x23, 0x3f, 0xf0, 0, 0, 0, 0, 0, 0},                    // double
+      {0x33, 0x41, 0xc0, 0, 0, 0, 0, 0, 0},                    // date
+      {0x42, 0xde, 0xad},                                      // data
+      {0x62, 0x00, 'h', 0x00, 'i'},                            // UTF-16 text
+      {0x81, 0x01, 0x02},                                      // UID
+  };
+  for (const auto& scalar : scalars) {
+    BinaryBuilder builder = rootPointingAtObjectTwo();
+    builder.add(scalar);
+    EXPECT_TRUE(readPropertyListData(builder.build())) << int(scalar.front());
+  }
+}
+
 TEST(PropertyListHostile, RefusedWithoutCrash) {
   struct Case {
     const char* name;
@@ -121,6 +140,37 @@ TEST(PropertyListHostile, RefusedWithoutCrash) {
     BinaryBuilder builder = rootPointingAtObjectTwo();
     builder.add(BinaryBuilder::container(0xA, 1, {999}));
     cases.push_back({"reference out of range", builder.build()});
+  }
+  // Objects the parser misreads or aborts on, each as the value of "a" or
+  // as a second key.
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> object;
+    bool asKey;
+  } odd[] = {
+      {"UTF-16 key holding NUL", {0x62, 0x00, 'a', 0x00, 0x00}, true},
+      {"ASCII key holding NUL", {0x53, 'a', 0x00, 'b'}, true},
+      {"integer as key", {0x10, 0x01}, true},
+      {"integer of 32 bytes", {0x15, 0, 0, 0, 0, 0, 0, 0, 1}, false},
+      {"real of 2 bytes", {0x21, 0, 1}, false},
+      {"date of 4 bytes", {0x32, 0, 0, 0, 1}, false},
+      {"unknown simple marker", {0x0a}, false},
+      {"unknown kind", {0x70}, false},
+      {"integer cut by the offset table", {0x13, 0, 0}, false},
+      {"UID of 9 bytes", {0x88, 0, 0, 0, 0, 0, 0, 0, 0, 1}, false},
+  };
+  for (const auto& o : odd) {
+    BinaryBuilder builder;
+    if (o.asKey) {
+      builder.add(BinaryBuilder::container(0xD, 2, {1, 2, 3, 3}));
+      builder.add({0x51, 'a'});
+      builder.add(o.object);
+      builder.add({0x09});
+    } else {
+      builder = rootPointingAtObjectTwo();
+      builder.add(o.object);
+    }
+    cases.push_back({o.name, builder.build()});
   }
   {
     std::string xml = "<plist><dict><key>a</key>";

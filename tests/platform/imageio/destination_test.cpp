@@ -35,8 +35,8 @@ TEST(Destination, FailedWritesKeepTheOldFileAndLeaveNoTemporary) {
     const char* what;
     raster::ImageRef image;
   };
-  // PNG cannot hold CMYK; a missing image cannot be written at all.
-  for (const Failure& f : {Failure{"cmyk", makeImage(5, 5, 4, 8, false)}, Failure{"null", nullptr}}) {
+  // A missing image cannot be written at all.
+  for (const Failure& f : {Failure{"null", nullptr}}) {
     auto destination = imageio::ImageDestination::create(path, "public.png", 1);
     ASSERT_TRUE(destination);
     destination->addImage(f.image, foundation::Value(foundation::Dictionary{}));

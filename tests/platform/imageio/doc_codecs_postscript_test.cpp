@@ -14,14 +14,6 @@ using namespace doctest;
 
 namespace {
 
-bool haveGhostscript() {
-  return testsupport::runCommand({"gs", "--version"}).exitCode == 0;
-}
-
-void writeText(const std::string& path, const std::string& text) {
-  writeAll(path, std::vector<std::uint8_t>(text.begin(), text.end()));
-}
-
 // A 300 x 200 point page with a red square (100, 50)-(200, 150) and a blue
 // one inside it at (150, 100)-(170, 120); eps2write crops to the drawing.
 const char* kDrawing =

@@ -14,6 +14,7 @@
 #include "platform/imageio/codec.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/raster/image.h"
+#include "support/test_support.h"
 
 namespace doctest {
 
@@ -96,6 +97,14 @@ inline void writeAll(const std::string& path, const std::vector<std::uint8_t>& b
     if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
   }
+}
+
+inline void writeText(const std::string& path, const std::string& text) {
+  writeAll(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+inline bool haveGhostscript() {
+  return testsupport::runCommand({"gs", "--version"}).exitCode == 0;
 }
 
 // Opens every prefix and many single-byte corruptions of a file through the

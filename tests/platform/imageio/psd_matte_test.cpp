@@ -180,11 +180,9 @@ TEST(PsdMatte, CompositesWithoutAMatteStayAsStored) {
     bool alpha;
     bool opaque;
   };
-  // Gray composites with alpha are not matted by us, nor unmatted by
-  // psd-tools; opaque RGB has nothing to matte.
-  const Case cases[] = {{"rgb opaque", 3, false, true},
-                        {"rgb with opaque alpha", 3, true, true},
-                        {"gray with alpha", 1, true, false}};
+  // Opaque colour has nothing to matte.
+  const Case cases[] = {
+      {"rgb opaque", 3, false, true}, {"rgb with opaque alpha", 3, true, true}, {"gray opaque", 1, false, true}};
   testsupport::TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

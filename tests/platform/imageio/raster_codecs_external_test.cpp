@@ -79,7 +79,14 @@ TEST_P(ExternalFiles, ReadLikeImageMagickReadsThem) {
   EXPECT_EQ(image->format().bitsPerComponent, c.bits);
   EXPECT_EQ(image->format().colorComponents, c.color);
   EXPECT_EQ(image->format().hasAlpha(), c.alpha);
-  const auto expected = magickSamples(path, c.magickMap, c.bits, dir.file("magick"));
+  // ImageMagick's 8-bit export truncates samples of odd depths; its 16-bit
+  // export rounds, so 8-bit references are its 16-bit samples rounded.
+  auto expected = magickSamples(path, c.magickMap, c.bits == 8 ? 16 : c.bits, dir.file("magick"));
+  if (c.bits == 8) {
+    for (std::size_t i = 0; i < expected.size() / 2; ++i)
+      expected[i] = std::uint8_t((expected[2 * i] + (expected[2 * i + 1] << 8) + 128) / 257);
+    expected.resize(expected.size() / 2);
+  }
   const auto actual = samplesOf(*image, c.bits, c.alpha);
   ASSERT_EQ(actual.size(), expected.size());
   if (c.bits == 8) {
@@ -149,6 +156,46 @@ INSTANTIATE_TEST_SUITE_P(
                      12,
                      "gray",
                      16},
+        ExternalCase{"gray3_tiff",
+                     {"-size", "40x30", "gradient:", "-depth", "3", "%OUT%"},
+                     "g3.tif",
+                     "public.tiff",
+                     8,
+                     1,
+                     false,
+                     3,
+                     "gray",
+                     0},
+        ExternalCase{"gray5_tiff",
+                     {"-size", "40x30", "gradient:", "-depth", "5", "%OUT%"},
+                     "g5.tif",
+                     "public.tiff",
+                     8,
+                     1,
+                     false,
+                     5,
+                     "gray",
+                     0},
+        ExternalCase{"gray6_tiff",
+                     {"-size", "40x30", "gradient:", "-depth", "6", "%OUT%"},
+                     "g6.tif",
+                     "public.tiff",
+                     8,
+                     1,
+                     false,
+                     6,
+                     "gray",
+                     0},
+        ExternalCase{"gray7_tiff",
+                     {"-size", "40x30", "gradient:", "-depth", "7", "%OUT%"},
+                     "g7.tif",
+                     "public.tiff",
+                     8,
+                     1,
+                     false,
+                     7,
+                     "gray",
+                     0},
         ExternalCase{"rgba_tiff",
                      {"-size", "40x30", "gradient:red-blue", "(", "-size", "40x30", "gradient:", ")",
                       "-alpha", "off", "-compose", "CopyOpacity", "-composite", "-depth", "8", "%OUT%"},
@@ -247,24 +294,33 @@ TEST(ExternalFiles, EveryTiffOrientationMatchesImageMagick) {
   }
 }
 
-TEST(ExternalFiles, JpegWithExifOrientationSixComesOutUpright) {
+TEST(ExternalFiles, JpegWithExifOrientationComesOutUpright) {
   REQUIRE_TOOL(kConvert);
-  testsupport::TempDir dir;
-  const std::string jpeg = dir.file("six.jpg");
-  run({kConvert, "-size", "64x32", "gradient:red-blue", "-quality", "95", jpeg});
   if (!haveTool("/usr/bin/exiftool")) GTEST_SKIP() << "exiftool is not installed";
-  run({"/usr/bin/exiftool", "-q", "-n", "-Orientation=6", "-overwrite_original", jpeg});
-  auto source = imageio::ImageSource::open(jpeg);
-  ASSERT_TRUE(source);
-  EXPECT_EQ(rastertest::at(source->properties(0), "Orientation").intOr(0), 6);
-  auto upright = source->createImage(0);
-  ASSERT_TRUE(upright);
-  EXPECT_EQ(upright->width(), 32);
-  EXPECT_EQ(upright->height(), 64);
-  run({kConvert, jpeg, "-auto-orient", "-depth", "8", "rgb:" + dir.file("ref.rgb")});
-  EXPECT_LE(
-      rastertest::maxDifference(samplesOf(*upright, 8, false), rastertest::fileBytes(dir.file("ref.rgb"))),
-      1);
+  // Cameras write the EXIF block in either byte order.
+  const struct {
+    int orientation;
+    const char* byteOrder;
+  } cases[] = {{6, "MM"}, {8, "II"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.orientation);
+    testsupport::TempDir dir;
+    const std::string jpeg = dir.file("turned.jpg");
+    run({kConvert, "-size", "64x32", "gradient:red-blue", "-quality", "95", jpeg});
+    run({"/usr/bin/exiftool", "-q", "-n", "-ExifByteOrder=" + std::string(c.byteOrder),
+         "-Orientation=" + std::to_string(c.orientation), "-overwrite_original", jpeg});
+    auto source = imageio::ImageSource::open(jpeg);
+    ASSERT_TRUE(source);
+    EXPECT_EQ(rastertest::at(source->properties(0), "Orientation").intOr(0), c.orientation);
+    auto upright = source->createImage(0);
+    ASSERT_TRUE(upright);
+    EXPECT_EQ(upright->width(), 32);
+    EXPECT_EQ(upright->height(), 64);
+    run({kConvert, jpeg, "-auto-orient", "-depth", "8", "rgb:" + dir.file("ref.rgb")});
+    EXPECT_LE(
+        rastertest::maxDifference(samplesOf(*upright, 8, false), rastertest::fileBytes(dir.file("ref.rgb"))),
+        1);
+  }
 }
 
 // Layouts libtiff's own tools produce from one of our files: tiles, planes,

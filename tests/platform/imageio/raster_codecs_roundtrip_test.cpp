@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/color/icc_profile.h"
 #include "platform/imageio/codec_support.h"
 #include "raster_codecs_test_support.h"
@@ -174,24 +176,30 @@ TEST(RasterRoundTrip, WebpLosslessAtFullQualityIsExact) {
 }
 
 // Premultiplied pixels are divided out on write, colour is 0 where alpha
-// is 0, and values beyond [0, 1] are clamped.
+// is 0, and values beyond [0, 1] are clamped, with alpha last or first.
 TEST(RasterRoundTrip, PremultipliedAndOutOfRangeInputIsCleanedOnWrite) {
   testsupport::TempDir dir;
-  raster::PixelFormat format{32, 3, raster::AlphaInfo::PremultipliedLast};
-  std::vector<float> px = {0.25f, 0.5f,  0.125f, 0.5f,   // half-transparent
-                           0.7f,  0.2f,  0.1f,   0.0f,   // colour under alpha 0 (invalid premultiplied)
-                           1.5f,  -0.5f, 0.5f,   1.0f};  // out of range
-  std::vector<std::uint8_t> bytes(px.size() * 4);
-  std::memcpy(bytes.data(), px.data(), bytes.size());
-  auto image = raster::Image::make(3, 1, format, raster::ColorSpace::sRGB(), bytes, 48);
-  ASSERT_TRUE(image);
-  ASSERT_TRUE(writeImage(dir.file("p.png"), "public.png", image));
-  auto decoded = readImage(dir.file("p.png"));
-  ASSERT_TRUE(decoded);
-  ASSERT_EQ(decoded->format().bitsPerComponent, 16);
-  const auto* v = reinterpret_cast<const std::uint16_t*>(decoded->row(0));
-  const std::vector<int> expected = {32768, 65535, 16384, 32768, 0, 0, 0, 0, 65535, 0, 32768, 65535};
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(v[i], expected[i], 1) << i;
+  const std::vector<float> rgba = {
+      0.25f, 0.5f,  0.125f, 0.5f,   // half-transparent
+      0.7f,  0.2f,  0.1f,   0.0f,   // colour under alpha 0 (invalid premultiplied)
+      1.5f,  -0.5f, 0.5f,   1.0f};  // out of range
+  for (const auto alpha : {raster::AlphaInfo::PremultipliedLast, raster::AlphaInfo::PremultipliedFirst}) {
+    SCOPED_TRACE(int(alpha));
+    std::vector<float> px = rgba;
+    if (alpha == raster::AlphaInfo::PremultipliedFirst)
+      for (std::size_t p = 0; p < px.size(); p += 4) std::rotate(&px[p], &px[p + 3], &px[p + 4]);
+    std::vector<std::uint8_t> bytes(px.size() * 4);
+    std::memcpy(bytes.data(), px.data(), bytes.size());
+    auto image = raster::Image::make(3, 1, {32, 3, alpha}, raster::ColorSpace::sRGB(), bytes, 48);
+    ASSERT_TRUE(image);
+    ASSERT_TRUE(writeImage(dir.file("p.png"), "public.png", image));
+    auto decoded = readImage(dir.file("p.png"));
+    ASSERT_TRUE(decoded);
+    ASSERT_EQ(decoded->format().bitsPerComponent, 16);
+    const auto* v = reinterpret_cast<const std::uint16_t*>(decoded->row(0));
+    const std::vector<int> expected = {32768, 65535, 16384, 32768, 0, 0, 0, 0, 65535, 0, 32768, 65535};
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_NEAR(v[i], expected[i], 1) << i;
+  }
 }
 
 struct Resolution {

@@ -91,6 +91,10 @@ TEST(Orientation, ExifBlocksAreParsedDefensively) {
   bad[13] = 0xF0;  // IFD offset beyond the block
   EXPECT_EQ(imageio::exifOrientation(bad.data(), bad.size()), 0);
   EXPECT_EQ(imageio::exifOrientation(nullptr, 10), 0);
+  // Little-endian, as many cameras write it, with orientation 8.
+  const std::vector<std::uint8_t> little = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                            0,   1,   0,  0, 0, 8, 0, 0, 0, 0, 0,    0,    0};
+  EXPECT_EQ(imageio::exifOrientation(little.data(), little.size()), 8);
 }
 
 TEST(Source, TiffOrientationIsAppliedUnlessTurnedOff) {
@@ -117,6 +121,7 @@ struct ReducedCase {
   const char* type;
   std::int64_t maxPixelSize;
   std::int64_t width, height;
+  std::int64_t sourceWidth = 800, sourceHeight = 600;
 };
 
 void PrintTo(const ReducedCase& c, std::ostream* os) {
@@ -128,7 +133,7 @@ class ReducedDecode : public ::testing::TestWithParam<ReducedCase> {};
 TEST_P(ReducedDecode, LongerSideIsAtMostTheMaximum) {
   const auto& c = GetParam();
   testsupport::TempDir dir;
-  auto image = makeImage(800, 600, 3, 8, false);
+  auto image = makeImage(c.sourceWidth, c.sourceHeight, 3, 8, false);
   ASSERT_TRUE(rastertest::writeImage(dir.file("big"), c.type, image));
   imageio::DecodeOptions options;
   options.maxPixelSize = c.maxPixelSize;
@@ -150,11 +155,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, ReducedDecode,
                          ::testing::Values(ReducedCase{"public.jpeg", 200, 200, 150},  // DCT scaling, 1/4
                                            ReducedCase{"public.jpeg", 300, 300, 225},  // DCT 3/8 then exact
                                            ReducedCase{"public.png", 100, 100, 75},
+                                           ReducedCase{"public.png", 100, 100, 1, 4000, 1},  // a thin strip
                                            ReducedCase{"public.tiff", 333, 333, 250},
                                            ReducedCase{"public.png", 1000, 800, 600}),  // already fits
                          [](const auto& info) {
                            return std::string(info.param.type).substr(7) + "_" +
-                                  std::to_string(info.param.maxPixelSize);
+                                  std::to_string(info.param.maxPixelSize) + "_from_" +
+                                  std::to_string(info.param.sourceWidth) + "x" +
+                                  std::to_string(info.param.sourceHeight);
                          });
 
 TEST(Source, PixelLimitRefusesLargeImages) {

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "platform/raster/bitmap_context.h"
+#include "platform/raster/blend.h"
 #include "raster_test_helpers.h"
 
 using namespace raster;
@@ -28,12 +29,19 @@ TEST(BlendModes, KnownColourPairs) {
       {BlendMode::Multiply, {0.5f, 0.8f, 1, 1}, {0.5f, 0.5f, 0.2f, 1}, {0.25f, 0.4f, 0.2f, 1}},
       {BlendMode::Screen, {0.5f, 0, 1, 1}, {0.5f, 0.5f, 0, 1}, {0.75f, 0.5f, 1, 1}},
       {BlendMode::Overlay, {0.25f, 0.75f, 0.5f, 1}, {0.5f, 0.5f, 1, 1}, {0.25f, 0.75f, 1, 1}},
+      // Overlay is HardLight with the layers swapped: 0.375 and 0.625 here, not 0.625 and 0.375.
+      {BlendMode::Overlay, {0.25f, 0.75f, 0.5f, 1}, {0.75f, 0.25f, 0.5f, 1}, {0.375f, 0.625f, 0.5f, 1}},
       {BlendMode::Darken, {0.2f, 0.8f, 0.5f, 1}, {0.6f, 0.4f, 0.5f, 1}, {0.2f, 0.4f, 0.5f, 1}},
       {BlendMode::Lighten, {0.2f, 0.8f, 0.5f, 1}, {0.6f, 0.4f, 0.5f, 1}, {0.6f, 0.8f, 0.5f, 1}},
       {BlendMode::ColorDodge, {0.25f, 0, 0.5f, 1}, {0.5f, 0.5f, 1, 1}, {0.5f, 0, 1, 1}},
       {BlendMode::ColorBurn, {0.75f, 1, 0.5f, 1}, {0.5f, 0.5f, 0, 1}, {0.5f, 1, 0, 1}},
       {BlendMode::HardLight, {0.5f, 0.5f, 0.5f, 1}, {0.25f, 0.75f, 0.5f, 1}, {0.25f, 0.75f, 0.5f, 1}},
       {BlendMode::SoftLight, {0.5f, 0.25f, 0, 1}, {0.5f, 0.5f, 1, 1}, {0.5f, 0.25f, 0, 1}},
+      // A light source over backdrops above and below 0.25, where the curve changes; a dark one.
+      {BlendMode::SoftLight,
+       {0.36f, 0.16f, 0.36f, 1},
+       {0.75f, 0.75f, 0.25f, 1},
+       {0.48f, 0.2792f, 0.2448f, 1}},
       {BlendMode::Difference, {0.2f, 0.9f, 0.5f, 1}, {0.7f, 0.4f, 0.5f, 1}, {0.5f, 0.5f, 0, 1}},
       {BlendMode::Exclusion, {0.5f, 1, 0, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.5f, 0.5f, 0.5f, 1}},
       // Luminosity of mid-gray onto pure red keeps red's hue.
@@ -69,6 +77,26 @@ TEST(BlendModes, KnownColourPairs) {
     auto q = rastertest::pixelAt(*context, 1, 0);
     EXPECT_NEAR(q[3], c.backdrop[3], 1e-6) << "mode " << int(c.mode);
   }
+}
+
+// Gray and CMYK have no hue: Hue, Saturation and Color keep the backdrop's
+// value, Luminosity takes the source's, and alpha composes as source-over.
+TEST(BlendModes, NonSeparableModesOnGrayAndCmyk) {
+  const struct {
+    BlendMode mode;
+    float colour;  // premultiplied result of backdrop 0.5 and source 0.8, both at alpha 0.5
+  } cases[] = {{BlendMode::Hue, 0.45f},
+               {BlendMode::Saturation, 0.45f},
+               {BlendMode::Color, 0.45f},
+               {BlendMode::Luminosity, 0.525f}};
+  for (int colors : {1, 4})
+    for (const auto& c : cases) {
+      std::vector<float> backdrop(std::size_t(colors), 0.25f), source(std::size_t(colors), 0.4f);
+      backdrop.push_back(0.5f), source.push_back(0.5f);
+      blendRow(c.mode, colors, backdrop.data(), source.data(), nullptr, nullptr, 1.0f, 1);
+      for (int k = 0; k < colors; ++k) EXPECT_NEAR(backdrop[std::size_t(k)], c.colour, 1e-5) << int(c.mode);
+      EXPECT_NEAR(backdrop.back(), 0.75f, 1e-5) << int(c.mode) << " with " << colors << " colours";
+    }
 }
 
 TEST(BlendModes, CmykBlendsOnLightSoMultiplyAddsInk) {

@@ -1,0 +1,32 @@
+#pragma once
+// Reading 3D lookup tables from .cube files: the size N and N³ entries of
+// four floats (red, green, blue, alpha), red index fastest, over inputs
+// from 0 to 1, ready for a colour-cube filter.
+//
+// The size is the whole number after LUT_3D_SIZE (2 to 256) on a line that
+// is not a comment; a data row is a line whose first three tokens are
+// numbers (a fourth number is alpha, else alpha is 1). At least N³ rows
+// must follow; the last N³ are kept. DOMAIN_MIN and DOMAIN_MAX map inputs
+// from that range onto the table (the table is resampled over 0..1).
+// Numbers are read independently of the locale; NaN and infinities are
+// refused.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velumar {
+
+struct CubeFile {
+  std::size_t size = 0;
+  std::vector<float> data;  // size³ × 4
+};
+
+// nullopt (with a log line) for a file that cannot be read or is malformed.
+std::optional<CubeFile> readCubeFile(const std::string& path);
+// The same for the file's text.
+std::optional<CubeFile> parseCubeText(std::string_view text);
+
+}  // namespace velumar

@@ -1,0 +1,82 @@
+#include "presets/converter_controls.h"
+
+#include <initializer_list>
+
+#include "session/rename_info.h"
+
+namespace velumar {
+
+namespace {
+
+void setItems(PopUp& popUp, std::initializer_list<const char*> titles) {
+  popUp.items.clear();
+  for (const char* title : titles) popUp.items.push_back({title});
+  popUp.selectedIndex = 0;
+}
+
+void setNumberedItems(PopUp& popUp, const char* first, int count) {
+  popUp.items.assign(1, {first});
+  for (int i = 1; i < count; ++i) popUp.items.push_back({std::to_string(i)});
+  popUp.selectedIndex = 0;
+}
+
+}  // namespace
+
+void PopUp::select(std::int64_t index) {
+  selectedIndex = index >= 0 && index < count() ? index : (items.empty() ? -1 : 0);
+}
+
+void setColorSpaceItems(PopUp& popUp, const std::vector<std::string>& profileDescriptions) {
+  setItems(popUp, {"Keep the source's colour space", "Adobe RGB (1998)", "Generic RGB", "sRGB",
+                   "Generic CMYK", "Generic CMYK with alpha", "Generic Gray", "Gray Gamma 2.2"});
+  for (const std::string& description : profileDescriptions) popUp.items.push_back({description});
+}
+
+ConverterControls::ConverterControls() {
+  buttonsArray[0].on = true;
+  for (std::size_t i = 0; i < kOptionControlCount; ++i) {
+    optionsSliderArray[i].kind = i < 9    ? OptionControl::Kind::Slider
+                                 : i < 12 ? OptionControl::Kind::CircularSlider
+                                          : OptionControl::Kind::ColorWell;
+  }
+  setItems(resizeFormatsPopUp, {"Percent", "Pixels", "Inches", "Centimeters", "Millimeters", "Points"});
+  setItems(resizeScalePopUp,
+           {"Scale", "Lanczos scale", "Fit", "Fill", "Fit width", "Fit height", "Crop", "Stretch and crop",
+            "Flip horizontally", "Flip vertically", "Rotate 90°", "Rotate 270°", "Rotate 180°",
+            "Rotate 90° and flip", "Rotate 270° and flip", "Rotate", "Crop and rotate"});
+  setColorSpaceItems(colorSpacePopUp, {});
+  setItems(depthPopUp, {"Source depth", "8 bits", "16 bits", "32 bits float"});
+  setItems(alphaPopUp, {"As source", "Without alpha", "With alpha"});
+  setItems(tiffCompressionPopUp, {"No compression", "LZW", "PackBits"});
+  setNumberedItems(compositePopUp, "No composite", 33);
+  setItems(dateSelectPopUp,
+           {"No date", "Date before the name", "Date after the name", "Date instead of the name"});
+  setItems(numberSelectPopUp, {"No number", "Number before the name", "Number after the name"});
+  setItems(watermarkDatePopUp, {"Short", "Medium", "Long", "Full"});
+  setNumberedItems(openWithPopUp, "None", 15);
+  for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2})
+    setNumberedItems(*slot, "No filter", 112);
+
+  prefixTextField = {kPrefixPlaceholder, false};
+  nameTextField = {kNamePlaceholder, false};
+  suffixTextField = {kSuffixPlaceholder, false};
+  initialNumberTextField = {"0", false};
+  zerosTextField = {"0", false};
+  fileURLTextField = {kOutputFolderPlaceholder, false};
+  saveAskEachTimeCheck.set(true);
+  aspectRatioCheck.set(true);
+  compositeTypeFilteredCheck.set(true);
+  jpegSlider.value = 1;
+  dpiTextField = {"72.0", false};
+  resizeWTextField.text = resizeHTextField.text = "100%";
+  for (Slider* angle : {&angleImageSlider, &angleTextSlider, &imageTransformAngleSlider}) {
+    angle->maxValue = 360;
+    angle->value = 270;
+  }
+  for (Slider* one : {&borderOpacitySlider, &compositeOpacitySlider, &compositePercentSlider,
+                      &imageOpacitySlider, &imageSizePercentSlider, &opacityTextSlider, &lutIntensitySlider})
+    one->value = 1;
+  stretchAndCropCropSlider.value = stretchAndCropStretchSlider.value = 0.5f;
+}
+
+}  // namespace velumar

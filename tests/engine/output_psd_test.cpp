@@ -1,0 +1,211 @@
+// PSD files as other programs see them: a picture with transparency as a
+// real layer, nested groups kept through a PSD to PSD conversion, gray
+// composites matted against white. Read back with psd-tools, ImageMagick,
+// libvips (Debian's GraphicsMagick reads no PSD) and our own reader.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/file_type_codes.h"
+#include "engine_test_images.h"
+#include "output_readers.h"
+#include "platform/imageio/codec_support.h"
+#include "psd/kd_psd.h"
+#include "psd/kd_psd_byte_order.h"
+#include "psd/rw_psd_writer.h"
+
+namespace velumar {
+namespace {
+
+using outputcheck::Reader;
+
+std::string python(const std::string& script, const std::vector<std::string>& arguments) {
+  std::vector<std::string> argv = {"/usr/bin/python3", "-c", script};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  const auto result = testsupport::runCommand(argv);
+  return result.exitCode == 0 ? result.output : std::string();
+}
+
+bool hasPsdTools() {
+  return testsupport::runCommand({"/usr/bin/python3", "-c", "import psd_tools"}).exitCode == 0;
+}
+
+// psd-tools' composite of a file as 8-bit RGBA.
+outputcheck::Pixels psdToolsComposite(const std::string& path) {
+  testsupport::TempDir dir;
+  const std::string raw = dir.file("composite.raw");
+  const std::string size = python(
+      "import sys\nfrom psd_tools import PSDImage\n"
+      "c = PSDImage.open(sys.argv[1]).composite().convert('RGBA')\n"
+      "open(sys.argv[2], 'wb').write(c.tobytes())\nprint(c.size[0], c.size[1])\n",
+      {path, raw});
+  outputcheck::Pixels pixels;
+  const auto bytes = imageio::readFileBytes(raw);
+  if (std::sscanf(size.c_str(), "%ld %ld", &pixels.width, &pixels.height) != 2 || !bytes ||
+      bytes->size() != std::size_t(pixels.width * pixels.height * 4))
+    return {};
+  pixels.rgba = *bytes;
+  return pixels;
+}
+
+// The layer tree as psd-tools sees it: one "group/.../name" per layer, top
+// first.
+std::string psdToolsTree(const std::string& path) {
+  return python(
+      "import sys\nfrom psd_tools import PSDImage\n"
+      "def walk(layers, prefix):\n"
+      "    for l in reversed(list(layers)):\n"
+      "        print(prefix + l.name)\n"
+      "        if l.is_group(): walk(l, prefix + l.name + '/')\n"
+      "walk(PSDImage.open(sys.argv[1]), '')\n",
+      {path});
+}
+
+// The same from our reader.
+std::string ourTree(const std::string& path) {
+  std::string tree;
+  std::function<void(const std::vector<std::shared_ptr<KDPSDLayer>>&, const std::string&)> walk =
+      [&](const auto& layers, const std::string& prefix) {
+        for (const auto& layer : layers) {
+          if (!layer) continue;
+          tree += prefix + layer->layerName.value_or("?") + "\n";
+          if (layer->isGroup) walk(layer->layers, prefix + layer->layerName.value_or("?") + "/");
+        }
+      };
+  auto document = KDPSD::imageWithContetsOfURL(path);
+  if (document && document->baseLayerGroup) walk(document->baseLayerGroup->layers, "");
+  return tree;
+}
+
+TEST(OutputPSD, NestedGroupsSurviveAPSDToPSDConversion) {
+  if (!hasPsdTools()) GTEST_SKIP() << "psd-tools missing";
+  testsupport::TempDir dir;
+  // A[a1, B[b1, b2], a2], written bottom first.
+  RWPSDWriter writer(raster::Size{16, 16});
+  const RWPSDGroupInfo a{1, "A"}, b{2, "B"};
+  struct Layer {
+    const char* name;
+    std::vector<RWPSDGroupInfo> path;
+    std::array<std::uint8_t, 3> colour;
+  };
+  for (const Layer& layer : {Layer{"a2", {a}, {200, 0, 0}}, Layer{"b2", {a, b}, {0, 200, 0}},
+                             Layer{"b1", {a, b}, {0, 0, 200}}, Layer{"a1", {a}, {90, 90, 90}}}) {
+    writer.setCurrentGroupPath(layer.path);
+    writer.addLayerWithCGImage(testimages::solidImage(8, 8, layer.colour), layer.name, 1.0f, {4, 4});
+  }
+  writer.setCurrentGroupPath({});
+  const std::string source = dir.file("nested.psd"), output = dir.file("out.psd");
+  const std::vector<std::uint8_t> bytes = writer.createPSDData();
+  ASSERT_TRUE(imageio::writeFileBytes(source, bytes.data(), bytes.size()));
+  const std::string expected = "A\nA/a1\nA/B\nA/B/b1\nA/B/b2\nA/a2\n";
+  ASSERT_EQ(psdToolsTree(source), expected);
+
+  for (std::int64_t type : {ConversionType::PSD, ConversionType::PSDLayered}) {
+    ImageModifyInfo settings;
+    settings.conversionType = type;
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << type;
+    EXPECT_EQ(psdToolsTree(output), expected) << type;
+    EXPECT_EQ(ourTree(output), expected) << type;
+  }
+}
+
+TEST(OutputPSD, TransparencyIsARealLayerEveryReaderSees) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("clear.png"), output = dir.file("clear.psd");
+  ASSERT_TRUE(outputcheck::magick(
+      {"-size", "16x16", "xc:rgba(255,0,0,0)", "-fill", "blue", "-draw", "rectangle 0,0 7,15", source}));
+  ImageModifyInfo settings;
+  settings.conversionType = ConversionType::PSD;
+  ASSERT_TRUE(outputcheck::convertFile(source, settings, output));
+  const std::array<int, 4> blue{0, 0, 255, 255};
+  struct Seen {
+    const char* reader;
+    outputcheck::Pixels pixels;
+  };
+  std::vector<Seen> seen = {{"ImageMagick", outputcheck::readWith(Reader::ImageMagick, output)},
+                            {"libvips", outputcheck::readWith(Reader::Vips, output)}};
+  if (hasPsdTools()) seen.push_back({"psd-tools", psdToolsComposite(output)});
+  for (const Seen& s : seen) {
+    ASSERT_EQ(s.pixels.width, 16) << s.reader;
+    EXPECT_LE(outputcheck::channelDistance(s.pixels.at(3, 8), blue), 2) << s.reader;
+    EXPECT_LE(s.pixels.at(12, 8)[3], 2) << s.reader << " sees the transparent half opaque";
+  }
+}
+
+// A gray PSD with alpha as image editors store it: gray 128 at alpha 128,
+// the composite matted against white (192), written byte by byte.
+std::vector<std::uint8_t> mattedGrayPSD() {
+  std::vector<std::uint8_t> file = {
+      '8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 2,   // channels: gray and alpha
+      0,   0,   0,   4,   0, 0, 0, 4,                     // 4 x 4
+      0,   8,   0,   1,                                   // 8 bits, gray
+      0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0, 0, 0};  // raw image data
+  file.insert(file.end(), 16, 192);
+  file.insert(file.end(), 16, 128);
+  return file;
+}
+
+TEST(OutputPSD, GrayCompositesLoseTheirWhiteMatte) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("gray.psd"), output = dir.file("gray.png");
+  const std::vector<std::uint8_t> bytes = mattedGrayPSD();
+  ASSERT_TRUE(imageio::writeFileBytes(source, bytes.data(), bytes.size()));
+  ImageModifyInfo settings;
+  settings.conversionType = ConversionType::PNG;
+  ASSERT_TRUE(outputcheck::convertFile(source, settings, output));
+  for (Reader reader : {Reader::ImageMagick, Reader::Vips}) {
+    const outputcheck::Pixels seen = outputcheck::readWith(reader, output);
+    ASSERT_FALSE(seen.empty()) << outputcheck::nameOf(reader);
+    EXPECT_LE(outputcheck::channelDistance(seen.at(2, 2), {128, 128, 128, 128}), 2)
+        << outputcheck::nameOf(reader);
+  }
+}
+
+// A PSD saved without a real merged image: red over blue in the middle,
+// a white placeholder composite and the version-info resource saying so.
+std::vector<std::uint8_t> psdWithoutMergedImage() {
+  RWPSDWriter writer(raster::Size{16, 16});
+  writer.addLayerWithCGImage(testimages::solidImage(8, 8, {0, 0, 255}), "blue", 1.0f, {4, 4}, "norm", false);
+  writer.addLayerWithCGImage(testimages::solidImage(6, 6, {255, 0, 0}), "red", 1.0f, {5, 5}, "norm", false);
+  raster::BitmapContext* composite = writer.flattenedContext();
+  if (!composite) return {};
+  composite->setFillColor(raster::Color::rgb(1, 1, 1));
+  composite->fillRect(raster::Rect(0, 0, 16, 16));
+  std::vector<std::uint8_t> file = writer.createPSDData();
+  // Version 1, no real merged data, empty writer and reader names, file
+  // version 1; the resource block after the section's length.
+  const std::vector<std::uint8_t> block = {'8', 'B', 'I', 'M', 0x04, 0x21, 0, 0, 0, 0, 0, 17, 0, 0, 0,
+                                           1,   0,   0,   0,   0,    0,    0, 0, 0, 0, 0, 0,  0, 1, 0};
+  const std::size_t colourModeData = 26;
+  if (file.size() < colourModeData + 8) return {};
+  const std::size_t resources = colourModeData + 4 + readBigEndian32(file.data() + colourModeData);
+  const std::uint32_t length = readBigEndian32(file.data() + resources) + std::uint32_t(block.size());
+  for (int i = 0; i < 4; ++i) file[resources + std::size_t(i)] = std::uint8_t(length >> (24 - 8 * i));
+  file.insert(file.begin() + std::ptrdiff_t(resources + 4), block.begin(), block.end());
+  return file;
+}
+
+TEST(OutputPSD, WithoutARealMergedImageTheLayersAreFlattened) {
+  testsupport::TempDir dir;
+  const std::string source = dir.file("unmerged.psd");
+  const std::vector<std::uint8_t> bytes = psdWithoutMergedImage();
+  ASSERT_FALSE(bytes.empty());
+  ASSERT_TRUE(imageio::writeFileBytes(source, bytes.data(), bytes.size()));
+  for (std::int64_t type : {ConversionType::PNG, ConversionType::PSDLayered}) {
+    ImageModifyInfo settings;
+    settings.conversionType = type;
+    const std::string output = dir.file(type == ConversionType::PNG ? "out.png" : "out.psd");
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << type;
+    for (Reader reader : {Reader::ImageMagick, Reader::Vips}) {
+      const outputcheck::Pixels seen = outputcheck::readWith(reader, output);
+      ASSERT_EQ(seen.width, 16) << outputcheck::nameOf(reader) << " " << type;
+      EXPECT_LE(outputcheck::channelDistance(seen.at(8, 8), {255, 0, 0, 255}), 2)
+          << outputcheck::nameOf(reader) << " " << type;
+      EXPECT_LE(seen.at(1, 1)[3], 2) << outputcheck::nameOf(reader) << " " << type;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velumar
