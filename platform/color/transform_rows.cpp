@@ -46,7 +46,6 @@ template <>
 struct Sample<float> {
   static float toUnit(float v) { return v; }
   static float fromUnit(float v) { return v; }
-  static constexpr float kMax = 1.0f;
 };
 
 struct Offsets {

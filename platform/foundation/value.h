@@ -40,11 +40,12 @@ class Dictionary {
   Value& operator[](std::string_view key);
   bool erase(std::string_view key);
 
-  std::size_t size() const { return entries_.size(); }
-  bool empty() const { return entries_.empty(); }
+  // Defined below Value: a pair holding a Value needs the complete type.
+  std::size_t size() const;
+  bool empty() const;
   const std::vector<Entry>& entries() const { return entries_; }
-  auto begin() const { return entries_.begin(); }
-  auto end() const { return entries_.end(); }
+  std::vector<Entry>::const_iterator begin() const;
+  std::vector<Entry>::const_iterator end() const;
 
   bool operator==(const Dictionary& other) const;
 
@@ -127,5 +128,18 @@ class Value {
                                std::shared_ptr<foundation::Dictionary>>;
   Storage v_;
 };
+
+inline std::size_t Dictionary::size() const {
+  return entries_.size();
+}
+inline bool Dictionary::empty() const {
+  return entries_.empty();
+}
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::begin() const {
+  return entries_.begin();
+}
+inline std::vector<Dictionary::Entry>::const_iterator Dictionary::end() const {
+  return entries_.end();
+}
 
 }  // namespace foundation
