@@ -4,6 +4,7 @@
 // image) prepared in its scratch folder.
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -41,14 +42,18 @@ inline ci::FilterRef curve(const char* name, const ci::ToneCurvePoints& points) 
   return f;
 }
 
-// hald.png and curve.png in ImageMagick's folder; false when they cannot
-// be made.
+// ImageMagick ready, with hald.png and curve.png in its folder; false
+// (with a message) otherwise.
 inline bool prepareLookupInputs(const ImageMagickBench& magick) {
   const std::string folder = magick.folder().string();
-  return enginebench::runQuietly({"/usr/bin/convert", "hald:6", "-gamma", "1.1", "hald.png"}, folder) &&
-         enginebench::runQuietly({"/usr/bin/convert", "-size", "1x4096", "gradient:", "-rotate", "90",
-                                  "-sigmoidal-contrast", "3x50%", "curve.png"},
-                                 folder);
+  if (magick.ready() &&
+      enginebench::runQuietly({"/usr/bin/convert", "hald:6", "-gamma", "1.1", "hald.png"}, folder) &&
+      enginebench::runQuietly({"/usr/bin/convert", "-size", "1x4096", "gradient:", "-rotate", "90",
+                               "-sigmoidal-contrast", "3x50%", "curve.png"},
+                              folder))
+    return true;
+  std::fprintf(stderr, "ImageMagick could not prepare its inputs\n");
+  return false;
 }
 
 }  // namespace imbench

@@ -13,10 +13,7 @@ int main() {
   const raster::ImageRef photo = imbench::benchmarkPhoto();
   if (!photo) return 1;
   const imbench::ImageMagickBench magick(photo);
-  if (!magick.ready() || !imbench::prepareLookupInputs(magick)) {
-    std::fprintf(stderr, "ImageMagick could not prepare its inputs\n");
-    return 1;
-  }
+  if (!imbench::prepareLookupInputs(magick)) return 1;
   auto context = raster::BitmapContext::create(photo->width(), photo->height(), raster::PixelFormat::rgba8(),
                                                raster::ColorSpace::sRGB());
   context->setBlendMode(raster::BlendMode::Copy);
