@@ -116,6 +116,9 @@ class ImportedImage {
   ci::ImageRef compositeCIInputImage;
   double lutIntensity = 1.0;
   double imagePreviewOriginalDpi = 0;
+  // Decode a JPEG at the size the conversion needs when it is drawn at half
+  // its size or less (off: always decode at full size).
+  bool shrinkOnLoad = true;
   ci::ImageRef exportedDepthImage;
 
   // ---- Text ----------------------------------------------------------------
