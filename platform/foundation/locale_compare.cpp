@@ -1,6 +1,7 @@
 #include "platform/foundation/locale_compare.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uloc.h>
 #include <unicode/utf8.h>
 
 #include <cstdint>
@@ -22,8 +23,12 @@ using CollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
 // compare.
 CollatorPtr makeCollator(UColAttributeValue strength, bool numeric) {
   UErrorCode status = U_ZERO_ERROR;
-  // No locale name: ICU's default locale, taken from the environment.
-  CollatorPtr collator(ucol_open(nullptr, &status));
+  // ICU's default locale, taken from the environment. The C and POSIX
+  // locales map to en_US_POSIX, whose collation orders capitals before all
+  // small letters as plain bytes do; names are then collated by the root rules.
+  const std::string_view defaultLocale = uloc_getDefault();
+  const char* locale = defaultLocale.starts_with("en_US_POSIX") ? "" : nullptr;
+  CollatorPtr collator(ucol_open(locale, &status));
   if (U_FAILURE(status) || !collator) {
     log("Locale comparison: no collator ({})", u_errorName(status));
     return nullptr;

@@ -34,9 +34,10 @@ TEST(LocaleCompare, FileNameOrder) {
       {"B1.png", "b9.png"},   // case ignored first
       {"b9.png", "b10.png"},  // digit runs compare as numbers
       {"img2", "img10"},
+      {"img2", "Img10"},                // also under the C locale
       {"a", "\xC3\xA9t\xC3\xA9"},       // accents ignored first: a < e
       {"\xEF\xBC\xA1", "b"},            // fullwidth A sorts as A
-      {"Photo", "photo"},               // ties broken: still a total order
+      {"photo", "Photo"},               // ties broken by case: still a total order
       {"cafe\xCC\x81", "caf\xC3\xA9"},  // canonically equal spellings: by bytes
       {"a\xFE", "a\xFF"},               // not UTF-8: by bytes
       {"", "a"},
