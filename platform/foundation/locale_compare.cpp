@@ -1,6 +1,7 @@
 #include "platform/foundation/locale_compare.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uloc.h>
 #include <unicode/utf8.h>
 
 #include <cstdint>
@@ -22,8 +23,11 @@ using CollatorPtr = std::unique_ptr<UCollator, CollatorCloser>;
 // compare.
 CollatorPtr makeCollator(UColAttributeValue strength, bool numeric) {
   UErrorCode status = U_ZERO_ERROR;
-  // No locale name: ICU's default locale, taken from the environment.
-  CollatorPtr collator(ucol_open(nullptr, &status));
+  // ICU's default locale, taken from the environment. The C locale maps to
+  // one whose rules order by code point (every capital before every small
+  // letter); a user without a locale gets the root order instead.
+  const std::string_view locale = uloc_getDefault();
+  CollatorPtr collator(ucol_open(locale == "en_US_POSIX" ? "" : nullptr, &status));
   if (U_FAILURE(status) || !collator) {
     log("Locale comparison: no collator ({})", u_errorName(status));
     return nullptr;

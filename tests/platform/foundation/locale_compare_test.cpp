@@ -36,7 +36,7 @@ TEST(LocaleCompare, FileNameOrder) {
       {"img2", "img10"},
       {"a", "\xC3\xA9t\xC3\xA9"},       // accents ignored first: a < e
       {"\xEF\xBC\xA1", "b"},            // fullwidth A sorts as A
-      {"Photo", "photo"},               // ties broken: still a total order
+      {"photo", "Photo"},               // ties broken by case: small letters first
       {"cafe\xCC\x81", "caf\xC3\xA9"},  // canonically equal spellings: by bytes
       {"a\xFE", "a\xFF"},               // not UTF-8: by bytes
       {"", "a"},
@@ -46,4 +46,10 @@ TEST(LocaleCompare, FileNameOrder) {
     EXPECT_GT(foundation::compareFileNames(b, a), 0) << b << " > " << a;
   }
   EXPECT_EQ(foundation::compareFileNames("x.jpg", "x.jpg"), 0);
+}
+
+TEST(LocaleCompare, SmallLettersAreNotAfterAllCapitals) {
+  // Whatever the locale (the C locale included), names are not in code-point order.
+  EXPECT_LT(foundation::compareFileNames("alpha viewer", "Zeta Viewer"), 0);
+  EXPECT_LT(foundation::compareFileNames("b2.png", "C1.png"), 0);
 }
