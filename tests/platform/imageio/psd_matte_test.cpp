@@ -181,8 +181,9 @@ TEST(PsdMatte, CompositesWithoutAMatteStayAsStored) {
     bool opaque;
   };
   // Opaque colour has nothing to matte.
-  const Case cases[] = {
-      {"rgb opaque", 3, false, true}, {"rgb with opaque alpha", 3, true, true}, {"gray opaque", 1, false, true}};
+  const Case cases[] = {{"rgb opaque", 3, false, true},
+                        {"rgb with opaque alpha", 3, true, true},
+                        {"gray opaque", 1, false, true}};
   testsupport::TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
