@@ -27,6 +27,7 @@ class QStackedWidget;
 namespace ui {
 class CustomButton;
 class Popover;
+class PopUpMenuButton;
 }  // namespace ui
 
 namespace velumar {
@@ -91,6 +92,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
+
+  // ---- Open With -------------------------------------------------------------------
+  // The user picked an application of the last item's submenu.
+  void selectApplicationFrom(std::int64_t tag);
 
   // ---- ProcessingView ------------------------------------------------------------
   ConverterState& state() override { return state_; }
@@ -166,6 +171,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
+  ui::PopUpMenuButton* openWithButton_ = nullptr;
 };
 
 }  // namespace velumar

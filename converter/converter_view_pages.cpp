@@ -7,10 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 
 #include "converter/converter_view.h"
 #include "converter/resize_controls.h"
+#include "engine/imported_image.h"
 #include "platform/ui/color_well.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
@@ -119,6 +121,11 @@ QWidget* ConverterView::buildBasicPage() {
 
   auto* openWith = named(new ui::PopUpMenuButton, "openWithPopUp");
   binder_.popUp(openWith, c.openWithPopUp);
+  openWithButton_ = openWith;
+  // The applications are looked up once, the first time the menu opens.
+  connect(openWith->menu(), &QMenu::aboutToShow, this, [this] {
+    if (engine_->appIDInfoArray.empty()) updateApplicationsForOpenWithMenu();
+  });
   form->addRow("Open with", row({openWith}));
   return page;
 }

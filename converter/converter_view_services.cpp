@@ -1,12 +1,22 @@
 // What the controls model asks of the window.
+#include <QAction>
 #include <QEventLoop>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "converter/converter_view.h"
+#include "converter/open_with_applications.h"
+#include "engine/imported_image.h"
+#include "platform/foundation/files.h"
+#include "platform/ui/pop_up_menu_button.h"
 #include "session/output_names.h"
 
 namespace velumar {
+
+namespace {
+constexpr int kOpenWithOtherApplication = 14;
+}
 
 void ConverterView::updateFilterValuesForPreset(ConverterControls& controls, const ImageInfo& preset) {
   laterServices_.updateFilterValuesForPreset(controls, preset);
@@ -21,7 +31,28 @@ void ConverterView::addArrayValuesToFilterValuesAndUpdateUndo(ConverterControls&
 }
 
 void ConverterView::updateApplicationsForOpenWithMenu() {
-  laterServices_.updateApplicationsForOpenWithMenu();
+  std::vector<ApplicationMenuItem>& items = form_->controls.openWithApplications;
+  items = velumar::updateApplicationsForOpenWithMenu(*engine_,
+                                                     foundation::bundleResourcePath("exampleSmall.jpg"));
+  QMenu* submenu = openWithButton_ ? openWithButton_->submenuOf(kOpenWithOtherApplication) : nullptr;
+  if (!submenu) return;
+  submenu->clear();
+  for (const ApplicationMenuItem& item : items) {
+    QAction* action = submenu->addAction(qText(item.title));
+    action->setCheckable(true);
+    action->setData(qlonglong(item.tag));
+    connect(action, &QAction::triggered, this, [this, tag = item.tag] { selectApplicationFrom(tag); });
+  }
+}
+
+void ConverterView::selectApplicationFrom(std::int64_t tag) {
+  ConverterControls& c = form_->controls;
+  c.openWithPopUp.select(velumar::selectApplicationFrom(*engine_, c.openWithApplications, tag));
+  if (QMenu* submenu = openWithButton_ ? openWithButton_->submenuOf(kOpenWithOtherApplication) : nullptr) {
+    for (QAction* action : submenu->actions())
+      action->setChecked(c.openWithPopUp.selectedIndex != 0 && action->data().toLongLong() == tag);
+  }
+  refreshControls();
 }
 
 void ConverterView::updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) {

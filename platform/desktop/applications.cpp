@@ -82,6 +82,12 @@ std::string Application::displayName() const {
   return name ? name : "";
 }
 
+std::string Application::desktopFilePath() const {
+  if (!info_ || !G_IS_DESKTOP_APP_INFO(appInfo(info_))) return {};
+  const char* path = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(appInfo(info_)));
+  return path ? path : "";
+}
+
 bool Application::launch(const std::vector<std::string>& paths) const {
   if (!info_) return false;
   FileList files(paths);
@@ -112,6 +118,15 @@ std::string contentTypeForFile(const std::string& path) {
 Application defaultApplicationForContentType(const std::string& contentType) {
   if (contentType.empty()) return {};
   return Application::adopt(g_app_info_get_default_for_type(contentType.c_str(), FALSE));
+}
+
+std::vector<Application> applicationsForContentType(const std::string& contentType) {
+  std::vector<Application> applications;
+  if (contentType.empty()) return applications;
+  GList* all = g_app_info_get_all_for_type(contentType.c_str());
+  for (GList* item = all; item; item = item->next) applications.push_back(Application::adopt(item->data));
+  g_list_free(all);  // the references now belong to the Application objects
+  return applications;
 }
 
 std::vector<Application> installedApplications() {

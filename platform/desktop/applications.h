@@ -24,6 +24,9 @@ class Application {
   // made from an executable or a .desktop file outside the application folders.
   std::string id() const;
   std::string displayName() const;
+  // The .desktop file the application was read from; empty for
+  // applications made from an executable.
+  std::string desktopFilePath() const;
 
   // Starts the application with the files; it opens them on its own time.
   // false when the launch was refused (nothing to start, spawn failure).
@@ -42,6 +45,10 @@ std::string contentTypeForFile(const std::string& path);
 
 // The application the desktop opens files of the content type with.
 Application defaultApplicationForContentType(const std::string& contentType);
+
+// Every installed application that opens files of the content type, the
+// recommended ones first, as the desktop lists them.
+std::vector<Application> applicationsForContentType(const std::string& contentType);
 
 // Every installed application, in the desktop's order.
 std::vector<Application> installedApplications();

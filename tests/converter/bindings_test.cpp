@@ -12,37 +12,16 @@
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
+#include "window_test_kit.h"
 
 namespace velumar {
 namespace {
 
-class BindingsTest : public ::testing::Test {
+class BindingsTest : public convertertest::WindowTest {
  protected:
-  ConverterView& view() { return *window_.converterView(); }
-  ConverterControls& model() { return view().form().controls; }
-  template <typename Widget>
-  Widget* widget(const char* name) {
-    auto* found = view().findChild<Widget*>(QString::fromUtf8(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-  }
-  // Types into a field as a user does and leaves it.
-  void type(const char* name, const QString& text) {
-    QLineEdit* field = widget<QLineEdit>(name);
-    field->setText(text);
-    emit field->editingFinished();
-  }
-  // Picks a pop-up item as a user does.
-  void pick(const char* name, int index) {
-    QComboBox* popUp = widget<QComboBox>(name);
-    popUp->setCurrentIndex(index);
-    emit popUp->activated(index);
-  }
   static bool itemEnabled(QComboBox* popUp, int index) {
     return qobject_cast<QStandardItemModel*>(popUp->model())->item(index)->isEnabled();
   }
-
-  ConverterWindow window_;
 };
 
 TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {

@@ -7,33 +7,15 @@
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "window_test_kit.h"
 
 namespace velumar {
 namespace {
 
-class ResizeControlsTest : public ::testing::Test {
+class ResizeControlsTest : public convertertest::WindowTest {
  protected:
-  ConverterView& view() { return *window_.converterView(); }
-  template <typename Widget>
-  Widget* widget(const char* name) {
-    auto* found = view().findChild<Widget*>(QString::fromUtf8(name));
-    EXPECT_NE(found, nullptr) << name;
-    return found;
-  }
-  void type(const char* name, const QString& text) {
-    QLineEdit* field = widget<QLineEdit>(name);
-    field->setText(text);
-    emit field->editingFinished();
-  }
-  void pick(const char* name, int index) {
-    QComboBox* popUp = widget<QComboBox>(name);
-    popUp->setCurrentIndex(index);
-    emit popUp->activated(index);
-  }
   QString width() { return widget<QLineEdit>("resizeWTextField")->text(); }
   QString height() { return widget<QLineEdit>("resizeHTextField")->text(); }
-
-  ConverterWindow window_;
 };
 
 TEST_F(ResizeControlsTest, UnitChangesConvertBothFields) {

@@ -48,3 +48,9 @@ TEST(LocaleCompare, FileNameOrder) {
   }
   EXPECT_EQ(foundation::compareFileNames("x.jpg", "x.jpg"), 0);
 }
+
+TEST(LocaleCompare, SmallLettersAreNotAfterAllCapitals) {
+  // Whatever the locale (the C locale included), names are not in code-point order.
+  EXPECT_LT(foundation::compareFileNames("alpha viewer", "Zeta Viewer"), 0);
+  EXPECT_LT(foundation::compareFileNames("b2.png", "C1.png"), 0);
+}

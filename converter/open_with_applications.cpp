@@ -1,0 +1,51 @@
+#include "converter/open_with_applications.h"
+
+#include <algorithm>
+#include <set>
+
+#include "engine/imported_image.h"
+#include "platform/desktop/applications.h"
+#include "platform/foundation/locale_compare.h"
+
+namespace velumar {
+
+namespace {
+constexpr std::int64_t kOtherApplicationItem = 14;
+}
+
+std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage& engine,
+                                                                   const std::string& exampleFile) {
+  engine.appIDInfoArray.clear();
+  std::vector<ApplicationMenuItem> items;
+  std::set<std::string> seenPaths;
+  std::int64_t tag = 1;
+  for (const desktop::Application& application :
+       desktop::applicationsForContentType(desktop::contentTypeForFile(exampleFile))) {
+    const std::string path = application.desktopFilePath();
+    const std::string name = application.displayName();
+    if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
+    if (desktop::desktopIdNamesApplication(application.id(), "velumar")) continue;
+    foundation::Dictionary entry;
+    entry.set("AppDisplayName", foundation::Value(name));
+    entry.set("AppFullPath", foundation::Value(path));
+    engine.appIDInfoArray[tag] = entry;
+    items.push_back(ApplicationMenuItem{name, tag, false});
+    ++tag;
+  }
+  std::stable_sort(items.begin(), items.end(),
+                   [](const ApplicationMenuItem& a, const ApplicationMenuItem& b) {
+                     return foundation::compareFileNames(a.title, b.title) < 0;
+                   });
+  return items;
+}
+
+std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<ApplicationMenuItem>& items,
+                                   std::int64_t tag) {
+  const auto entry = engine.appIDInfoArray.find(tag);
+  const bool known = !items.empty() && entry != engine.appIDInfoArray.end();
+  for (ApplicationMenuItem& item : items) item.on = known && item.tag == tag;
+  engine.openWithAppID = known ? entry->second : foundation::Dictionary();
+  return known ? kOtherApplicationItem : 0;
+}
+
+}  // namespace velumar

@@ -1,0 +1,27 @@
+#pragma once
+// The applications of the Open With pop-up's last item: every installed
+// application that opens the example JPEG, each once, this application
+// left out, titled by its bare name and sorted by title; the engine's
+// application table is refilled under the items' tags.
+
+#include <string>
+#include <vector>
+
+#include "presets/converter_controls.h"
+
+namespace velumar {
+
+class ImportedImage;
+
+// Empties the engine's table and answers the new items, sorted by title;
+// tags (from 1) follow the desktop's order.
+std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage& engine,
+                                                                   const std::string& exampleFile);
+
+// The user's choice of a submenu item by tag: the chosen application and
+// item 14, or no application and item 0 when the tag is unknown. Answers
+// the pop-up's new index.
+std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<ApplicationMenuItem>& items,
+                                   std::int64_t tag);
+
+}  // namespace velumar
