@@ -1,5 +1,6 @@
 #include "shortcut/hot_key_backend.h"
 
+#include <QObject>
 #include <QtGlobal>
 
 #include "shortcut/x11_hot_key_backend.h"
@@ -18,6 +19,11 @@ HotKeyBackend* hotKeyBackend() {
     return nullptr;
   }();
   return backend;
+}
+
+QString globalShortcutsNotice() {
+  if (hotKeyBackend() != nullptr) return {};
+  return QObject::tr("Global shortcuts are not available on this desktop.");
 }
 
 }  // namespace shortcut

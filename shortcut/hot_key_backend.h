@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <functional>
 
+#include <QString>
+
 namespace shortcut {
 
 class KeyShortcut;
@@ -25,5 +27,9 @@ class HotKeyBackend {
 // The backend of this session, or nullptr when global shortcuts are not
 // available (no X11 display and no portal offering them).
 HotKeyBackend* hotKeyBackend();
+
+// What the recorder tells the user when global shortcuts are not available
+// on this desktop; empty when they are.
+QString globalShortcutsNotice();
 
 }  // namespace shortcut

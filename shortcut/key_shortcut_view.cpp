@@ -8,6 +8,7 @@
 #include <QStylePainter>
 #include <QToolTip>
 
+#include "shortcut/hot_key_backend.h"
 #include "shortcut/key_shortcut_defaults_observer.h"
 #include "shortcut/recorder_key_monitor.h"
 
@@ -169,10 +170,7 @@ void KeyShortcutView::leaveEvent(QEvent* event) {
 bool KeyShortcutView::event(QEvent* event) {
   if (event->type() == QEvent::ToolTip) {
     auto* help = static_cast<QHelpEvent*>(event);
-    QString tip;
-    if (shortcutValue_ && !recording_ && isEnabled()) {
-      tip = hintRect().contains(help->pos()) ? tr("Delete shortcut") : tr("Click to record new shortcut");
-    }
+    const QString tip = toolTipAt(help->pos());
     if (tip.isEmpty()) {
       QToolTip::hideText();
     } else {
@@ -181,6 +179,13 @@ bool KeyShortcutView::event(QEvent* event) {
     return true;
   }
   return QWidget::event(event);
+}
+
+QString KeyShortcutView::toolTipAt(QPoint position) const {
+  const QString notice = globalShortcutsNotice();
+  if (!notice.isEmpty()) return notice;
+  if (!shortcutValue_ || recording_ || !isEnabled()) return {};
+  return hintRect().contains(position) ? tr("Delete shortcut") : tr("Click to record new shortcut");
 }
 
 void KeyShortcutView::changeEvent(QEvent* event) {

@@ -47,6 +47,10 @@ class KeyShortcutView : public QWidget {
   QString shortcutText() const;
   QString hintText() const;
 
+  // The tool tip at a point of the view: what a click there does, or that
+  // global shortcuts are not available here.
+  QString toolTipAt(QPoint position) const;
+
   // Ties the view to a user-defaults key (empty detaches, restoring the
   // shortcut the view had before).
   QString associatedUserDefaultsKey() const;

@@ -154,3 +154,10 @@ TEST(ShortcutRecorder, HintAreaWidthFollowsTheAppearance) {
     EXPECT_EQ(r.view->shortcutRect().width() + width, r.view->width());
   }
 }
+
+TEST(ShortcutRecorder, ToolTipsSayGlobalShortcutsAreUnavailableWithoutADisplay) {
+  Recorder r;
+  r.view->setShortcutValue(KeyShortcut(40, m::kCommand));
+  // Offscreen there is neither an X server nor a portal.
+  EXPECT_EQ(r.view->toolTipAt(r.inHintArea()), "Global shortcuts are not available on this desktop.");
+}

@@ -9,6 +9,7 @@
 
 #include "shortcut/hot_key_backend.h"
 #include "shortcut/key_shortcut_hot_key.h"
+#include "shortcut/key_shortcut_view.h"
 #include "shortcut/x11_hot_key_backend.h"
 #include "shortcut/x11_key_grabs.h"
 #include "support/test_support.h"
@@ -122,4 +123,16 @@ TEST(X11HotKeys, TheStoredShortcutIsRegisteredAndFollowsChanges) {
   EXPECT_FALSE(backend().isFilterInstalled());
   type({KEY_LEFTCTRL, KEY_LEFTALT, KEY_K});
   EXPECT_TRUE(settlesAt(runs, 2));
+}
+
+TEST(X11HotKeys, RecorderToolTipsTellWhatAClickDoes) {
+  KeyShortcutView view;
+  view.resize(200, 24);
+  EXPECT_EQ(view.toolTipAt({5, 5}), "");
+  view.setShortcutValue(kCtrlAltK);
+  EXPECT_EQ(view.toolTipAt(view.shortcutRect().center()), "Click to record new shortcut");
+  EXPECT_EQ(view.toolTipAt(view.hintRect().center()), "Delete shortcut");
+  view.setRecording(true);
+  EXPECT_EQ(view.toolTipAt(view.hintRect().center()), "");
+  view.setRecording(false);
 }
