@@ -4,7 +4,7 @@
 // a copy of the settings, output dispatcher), and prints images per second,
 // megapixels of input per second and the peak resident memory.
 //
-//   bench_engine_convert [--input DIR] [--output DIR] [--preset NAME] [--repeat N]
+//   bench_engine_convert [--input DIR] [--output DIR] [--preset NAME] [--repeat N] [--full-decode]
 //
 // Without --input, 20 distinct real photos (those with a camera's EXIF first)
 // are taken from Debian's wallpaper packages, downloaded once into a cache
@@ -45,11 +45,13 @@ struct Options {
   fs::path output;
   std::string preset = "jpeg1600";
   int repeat = 1;
+  bool shrinkOnLoad = true;
 };
 
 void printUsage() {
   std::printf(
       "usage: bench_engine_convert [--input DIR] [--output DIR] [--preset NAME] [--repeat N]\n"
+      "                            [--full-decode]\n"
       "\n"
       "Converts every file of DIR (not its subfolders) through the conversion engine,\n"
       "one after the other in this process, and prints images/s, input megapixels/s\n"
@@ -70,7 +72,9 @@ void printUsage() {
   std::printf(
       "  --repeat N     convert the whole batch N times (default 1); the figures of\n"
       "                 every pass, of the fastest and (from 3) of the median are\n"
-      "                 printed\n");
+      "                 printed\n"
+      "  --full-decode  decode every JPEG at full size, also when it is drawn at\n"
+      "                 half its size or less\n");
 }
 
 std::optional<Options> parseOptions(int argc, char** argv) {
@@ -87,6 +91,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.output = argv[++i];
     } else if (argument == "--preset" && hasValue) {
       options.preset = argv[++i];
+    } else if (argument == "--full-decode") {
+      options.shrinkOnLoad = false;
     } else if (argument == "--repeat" && hasValue) {
       options.repeat = std::atoi(argv[++i]);
       if (options.repeat < 1) return std::nullopt;
@@ -274,6 +280,7 @@ int main(int argc, char** argv) {
   const velumar::ImageModifyInfo settings = preset->settings();
   const std::vector<std::string> outputNames = distinctOutputNames(photos);
   velumar::ImportedImage engine;
+  engine.shrinkOnLoad = options->shrinkOnLoad;
   std::vector<PassResult> passes;
   for (int pass = 1; pass <= options->repeat; ++pass) {
     passes.push_back(convertBatch(engine, settings, photos, outputNames, outputFolder));

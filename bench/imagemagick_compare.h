@@ -133,7 +133,8 @@ inline std::optional<Workbench> prepareWorkbench() {
 // Alternates ours and theirs rounds times; prints every run and the median
 // ratio. Returns that ratio (negative on failure).
 inline double compareAlternating(const char* what, const std::function<double()>& ours,
-                                 const std::function<double()>& theirs, int rounds = 5) {
+                                 const std::function<double()>& theirs, int rounds = 5,
+                                 const char* theirName = "ImageMagick") {
   std::vector<double> ratios;
   std::printf("%s (%d threads)\n", what, foundation::hardwareConcurrency());
   for (int i = 0; i < rounds; ++i) {
@@ -143,7 +144,7 @@ inline double compareAlternating(const char* what, const std::function<double()>
       return -1;
     }
     ratios.push_back(a / b);
-    std::printf("  run %d: ours %.3f s, ImageMagick %.3f s, ratio %.3f\n", i + 1, a, b, a / b);
+    std::printf("  run %d: ours %.3f s, %s %.3f s, ratio %.3f\n", i + 1, a, theirName, b, a / b);
   }
   std::sort(ratios.begin(), ratios.end());
   const double median = ratios[ratios.size() / 2];

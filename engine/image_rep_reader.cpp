@@ -45,7 +45,19 @@ ImageRepEntry entryFor(const imageio::ImageSource& source, std::size_t index, bo
   return entry;
 }
 
+// EXIF orientations 5 to 8 turn the picture by a quarter.
+bool orientationTurns(const imageio::ImageSource& source, std::size_t index) {
+  const double orientation = numberFor(source.properties(index), "Orientation", 1);
+  return orientation >= 5 && orientation <= 8;
+}
+
 }  // namespace
+
+raster::Size uprightPixelSize(const ImageRepReading& reading, const ImageRepEntry& entry) {
+  const bool turned = reading.source && orientationTurns(*reading.source, entry.index);
+  return turned ? raster::Size{entry.pixelsHigh, entry.pixelsWide}
+                : raster::Size{entry.pixelsWide, entry.pixelsHigh};
+}
 
 std::optional<ImageRepReading> imageRepsWithContentsOfURL(const std::string& path) {
   if (path.empty()) return std::nullopt;
@@ -61,13 +73,22 @@ std::optional<ImageRepReading> imageRepsWithContentsOfURL(const std::string& pat
   return reading;
 }
 
-BitmapRepRef bitmapRepForEntry(const ImageRepReading& reading, const ImageRepEntry& entry) {
+BitmapRepRef bitmapRepForEntry(const ImageRepReading& reading, const ImageRepEntry& entry,
+                               std::int64_t maxPixelSize) {
   if (!reading.source) return nullptr;
-  raster::ImageRef image = reading.source->createImage(entry.index);
+  imageio::DecodeOptions options;
+  options.maxPixelSize = maxPixelSize;
+  raster::ImageRef image = reading.source->createImage(entry.index, options);
   BitmapRepRef rep = raster::BitmapImageRep::withImage(std::move(image));
   if (!rep) return nullptr;
   if (!(entry.pixelsWide > 0 && entry.pixelsHigh > 0 && entry.size.width > 0 && entry.size.height > 0))
     return rep;
+  if (maxPixelSize > 0) {
+    // Fewer pixels, the same picture: the size in points is the full one's.
+    const bool turned = orientationTurns(*reading.source, entry.index);
+    rep->setSize(turned ? raster::Size{entry.size.height, entry.size.width} : entry.size);
+    return rep;
+  }
   double pointsPerPixelX = entry.size.width / entry.pixelsWide;
   double pointsPerPixelY = entry.size.height / entry.pixelsHigh;
   // Upright decoding may have turned the pixels by a quarter.
@@ -78,16 +99,20 @@ BitmapRepRef bitmapRepForEntry(const ImageRepReading& reading, const ImageRepEnt
   return rep;
 }
 
-std::optional<BitmapRepList> bitmapImageRepsWithContentsOfURL(const std::string& path) {
-  std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
-  if (!reading) return std::nullopt;
+std::optional<BitmapRepList> bitmapRepsOfReading(const ImageRepReading& reading) {
   BitmapRepList reps;
-  for (const ImageRepEntry& entry : reading->entries) {
+  for (const ImageRepEntry& entry : reading.entries) {
     if (entry.isDocument) continue;
-    if (BitmapRepRef rep = bitmapRepForEntry(*reading, entry)) reps.push_back(std::move(rep));
+    if (BitmapRepRef rep = bitmapRepForEntry(reading, entry)) reps.push_back(std::move(rep));
   }
   if (reps.empty()) return std::nullopt;
   return reps;
+}
+
+std::optional<BitmapRepList> bitmapImageRepsWithContentsOfURL(const std::string& path) {
+  std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
+  if (!reading) return std::nullopt;
+  return bitmapRepsOfReading(*reading);
 }
 
 }  // namespace velumar

@@ -6,6 +6,7 @@
 // for PDF, PostScript and Illustrator files.
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,8 +35,17 @@ struct ImageRepReading {
 std::optional<ImageRepReading> imageRepsWithContentsOfURL(const std::string& path);
 
 // The entry decoded upright, its size in points following a turn of the
-// pixels; nullptr when decoding fails.
-BitmapRepRef bitmapRepForEntry(const ImageRepReading& reading, const ImageRepEntry& entry);
+// pixels; nullptr when decoding fails. With maxPixelSize the longer side is
+// decoded at most that long, the size in points staying the full image's.
+BitmapRepRef bitmapRepForEntry(const ImageRepReading& reading, const ImageRepEntry& entry,
+                               std::int64_t maxPixelSize = 0);
+// The entry's pixel size once decoded upright (its sides swapped when the
+// EXIF orientation turns it by a quarter).
+raster::Size uprightPixelSize(const ImageRepReading& reading, const ImageRepEntry& entry);
+
+// Every bitmap (not document) representation of a reading, decoded;
+// nullopt when it holds only a document or none decodes.
+std::optional<BitmapRepList> bitmapRepsOfReading(const ImageRepReading& reading);
 
 // Every bitmap (not document) representation of the file, decoded; nullopt
 // when the file is a document or none decodes.

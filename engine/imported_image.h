@@ -116,6 +116,9 @@ class ImportedImage {
   ci::ImageRef compositeCIInputImage;
   double lutIntensity = 1.0;
   double imagePreviewOriginalDpi = 0;
+  // Decode a JPEG at the size the conversion needs when it is drawn at half
+  // its size or less (off: always decode at full size).
+  bool shrinkOnLoad = true;
   ci::ImageRef exportedDepthImage;
 
   // ---- Text ----------------------------------------------------------------
@@ -578,7 +581,10 @@ class ImportedImage {
   // Gives the file actFileTags when there are some; failures are ignored.
   void updateTagsForFileName(const std::string& path) const;
 
-  // Face crops beside the output.
+  // The filter engine's face crops as "face_0.png", ... in a new folder
+  // "Faces_<path's base name>" beside path (the first free "name N"), then
+  // forgets them. When the folder cannot be made they are dropped with a
+  // log line; a failed file is skipped.
   void saveCropFaceRepsToFile(const std::string& path);
 
   // ---- Icon sets (imported_image_icon_sets.cpp) -------------------------------

@@ -8,6 +8,7 @@
 #include "engine/finite_float_pixels.h"
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
+#include "engine/shrink_on_load.h"
 #include "psd/psd_merged_image.h"
 
 namespace velumar {
@@ -145,7 +146,21 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
   info.originalFileType = types->fileType;
   verifyConditionsForImageInfo(info, types, psdReps ? &*psdReps : nullptr);
 
+  // The target pixel size of a source for the settings (which the fitting
+  // rules adjust).
+  auto resizeTargetFor = [this](raster::Size source, double sourcePointsPerPixel, ImageModifyInfo& settings) {
+    raster::Size size = settings.setFromFixedSize
+                            ? raster::Size{settings.fixedSizeW != 0 ? settings.fixedSizeW : source.width,
+                                           settings.fixedSizeH != 0 ? settings.fixedSizeH : source.height}
+                            : verifyResizeSizeFromPixelSize(source, sourcePointsPerPixel, settings);
+    verifyPixelAvailabilityForSize(size, source, settings);
+    return size;
+  };
+
   std::optional<BitmapRepList> reps;
+  // The full pixel size of a source decoded smaller than it is; (0, 0) when
+  // decoded at full size.
+  raster::Size fullPixelSize{0, 0};
   bool readsPSDLayers = false;
   if (loaderKind != LoaderKind::None && loaderKind != LoaderKind::PSD && documentReps) {
     reps = std::move(documentReps);
@@ -159,12 +174,31 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     if (reps && reps->size() > 1) info.preserveMetadata = true;
   } else if (loaderKind == LoaderKind::PSD) {
     reps = psdCompositeReps(path);
-  } else {
-    reps = bitmapImageRepsWithContentsOfURL(path);
+  } else if (std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path)) {
+    // A JPEG drawn at half its size or less decodes at the size needed.
+    if (shrinkOnLoad && reading->entries.size() == 1 && !reading->entries[0].isDocument && !depthImage &&
+        allowsReducedDecode(info, reading->source->type())) {
+      const ImageRepEntry& entry = reading->entries[0];
+      const raster::Size upright = uprightPixelSize(*reading, entry);
+      const double uprightPoints = upright.width == entry.pixelsWide ? entry.size.width : entry.size.height;
+      double pointsPerPixel = upright.width > 0 ? uprightPoints / upright.width : 1.0;
+      if (!(pointsPerPixel > 0 && std::isfinite(pointsPerPixel))) pointsPerPixel = 1.0;
+      ImageModifyInfo probe = info;
+      restoreGeometry(probe, caller);
+      const raster::Size target = resizeTargetFor(upright, pointsPerPixel, probe);
+      if (const std::int64_t longSide = reducedDecodeLongSide(upright, target); longSide > 0) {
+        if (BitmapRepRef rep = bitmapRepForEntry(*reading, entry, longSide)) {
+          reps = BitmapRepList{std::move(rep)};
+          fullPixelSize = upright;
+        }
+      }
+    }
+    if (!reps) reps = bitmapRepsOfReading(*reading);
   }
   if (!reps || !verifyBitmapRepsForImageReps(*reps)) {
     if (std::optional<BitmapRepList> generic = setGenericImageWithURL(path)) {
       reps = std::move(generic);
+      fullPixelSize = {0, 0};
       readsPSDLayers = false;
     }
   }
@@ -203,11 +237,12 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
     verifyPSDOriginalColorSpaceForBmpRep(rep, info, psdList);
     const std::int64_t width = rep->pixelsWide(), height = rep->pixelsHigh();
     if (width == 0 || height == 0) continue;
-    const raster::Size pixelSize{double(width), double(height)};
+    const raster::Size pixelSize =
+        fullPixelSize.width > 0 ? fullPixelSize : raster::Size{double(width), double(height)};
     verifyIconsetSizeForImageInfo(info, pixelSize);
     // Points per pixel of the source; a representation without a size in
     // points counts as 72 dpi.
-    double pointsPerPixel = rep->size().width / double(width);
+    double pointsPerPixel = rep->size().width / pixelSize.width;
     if (!(pointsPerPixel > 0 && std::isfinite(pointsPerPixel))) pointsPerPixel = 1.0;
 
     BitmapRepRef produced;
@@ -219,12 +254,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
                                                      info.preserveCMYKAlpha, false, pixelSize, info);
     } else {
       auto resizeTarget = [&](raster::Size source, double sourcePointsPerPixel) {
-        raster::Size size = info.setFromFixedSize
-                                ? raster::Size{info.fixedSizeW != 0 ? info.fixedSizeW : source.width,
-                                               info.fixedSizeH != 0 ? info.fixedSizeH : source.height}
-                                : verifyResizeSizeFromPixelSize(source, sourcePointsPerPixel, info);
-        verifyPixelAvailabilityForSize(size, source, info);
-        return size;
+        return resizeTargetFor(source, sourcePointsPerPixel, info);
       };
       if (convertsPSDLayers && scalesWithCanvas(info.resizeScaleType)) {
         const raster::Size canvasTarget = resizeTarget(psdCanvasSize, canvasPointsPerPixel);

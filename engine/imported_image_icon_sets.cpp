@@ -55,16 +55,6 @@ std::optional<std::string> iconSetFolder(const std::string& path, const std::str
   return folder;
 }
 
-bool writePNG(const BitmapRepRef& rep, const std::string& path) {
-  auto destination = rep ? imageio::ImageDestination::create(path, writers::kTypePNG, 1) : nullptr;
-  if (destination) {
-    destination->addImage(rep->image(), Value(Dictionary{}));
-    if (destination->finalize()) return true;
-  }
-  foundation::log("icon set: cannot write {}", path);
-  return false;
-}
-
 // A pixels × pixels copy of master; nullptr when it cannot be made.
 BitmapRepRef scaledIcon(const BitmapRepRef& master, std::int64_t pixels) {
   auto rep = ImportedImage::createNewBmpImageRep(pixels, pixels, 1.0, true);
@@ -168,7 +158,7 @@ std::optional<std::string> writeIconSet(const BitmapRepRef& source, const std::s
   foundation::parallelFor(0, std::int64_t(files.size()), [&](std::int64_t i) {
     const IconFile& file = files[std::size_t(i)];
     const BitmapRepRef icon = i == 0 ? master : scaledIcon(master, file.pixels);
-    written[std::size_t(i)] = writePNG(icon, *folder + "/" + file.name);
+    written[std::size_t(i)] = writers::writePlainPNG(icon, *folder + "/" + file.name);
   });
   if (!std::all_of(written.begin(), written.end(), [](char ok) { return ok != 0; })) return std::nullopt;
   return folder;
@@ -204,11 +194,11 @@ bool ImportedImage::saveXcode2XSetFromImageRep(const BitmapRepRef& rep, const st
     drawInRoundedBmpRep(master, rep, raster::Rect(0, 0, double(width), double(height)), 1.0,
                         addRoundedCorners, addShadow);
   }
-  const bool masterWritten = writePNG(master, base + "@2x.png");
+  const bool masterWritten = writers::writePlainPNG(master, base + "@2x.png");
   // A source one pixel wide or high has no half-size copy: that file fails.
   BitmapRepRef half = master ? createNewBmpImageRep(width / 2, height / 2, 1.0, true) : nullptr;
   if (half) drawInBmpRep(half, master, raster::Rect(0, 0, double(width / 2), double(height / 2)));
-  const bool halfWritten = writePNG(half, base + ".png");
+  const bool halfWritten = writers::writePlainPNG(half, base + ".png");
   if (!masterWritten || !halfWritten) return false;
   urlsArray.push_back(*folder);
   return true;

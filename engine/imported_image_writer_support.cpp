@@ -6,6 +6,7 @@
 #include "engine/finite_float_pixels.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/image_destination.h"
 #include "platform/imageio/pixel_convert.h"
@@ -84,6 +85,16 @@ bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, co
     destination->addImage(std::move(image), Value(std::move(properties)));
   }
   return destination->finalize();
+}
+
+bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path) {
+  auto destination = rep ? imageio::ImageDestination::create(path, kTypePNG, 1) : nullptr;
+  if (destination) {
+    destination->addImage(rep->image(), Value(Dictionary{}));
+    if (destination->finalize()) return true;
+  }
+  foundation::log("png: cannot write {}", path);
+  return false;
 }
 
 bool writePSDDocument(RWPSDWriter* writer, const std::string& path) {

@@ -64,6 +64,11 @@ void prepareTIFFPageRecord(foundation::Dictionary& record, const raster::BitmapI
 bool writeWithoutMetadata(const std::vector<raster::BitmapImageRepRef>& reps, const std::string& type,
                           const std::string& path, const foundation::Dictionary& extra);
 
+// The representation as a PNG with an empty property dictionary (no
+// metadata, no resolution), written atomically; false (with a log line) on
+// failure.
+bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path);
+
 // A layered document's bytes written atomically to path; false for no
 // writer or a document without visible layers (empty data).
 bool writePSDDocument(RWPSDWriter* writer, const std::string& path);

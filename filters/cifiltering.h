@@ -23,6 +23,7 @@
 #include "platform/ci/image.h"
 #include "platform/color/icc_profile.h"
 #include "platform/raster/bitmap_context.h"
+#include "platform/raster/bitmap_image_rep.h"
 #include "platform/raster/geometry.h"
 
 namespace velumar {
@@ -251,8 +252,22 @@ class CIFiltering {
   void compositeFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& unfilteredImage,
                                     const ci::ImageRef& compositeImage, double opacity, double sizeFactor,
                                     raster::Point origin, std::int64_t modeType, std::int64_t compositeType);
+  // White frames around the faces: width 3·√(W·H / 1,320,000) in single
+  // precision for a W × H context, round caps and joins. Nothing without
+  // faces.
   void framingFacesWithContext(raster::BitmapContext* context,
                                const std::optional<std::vector<raster::Rect>>& faces);
+  // --- Face crops ---
+  // Appends one 8-bit RGBA sRGB crop of image per face rectangle (y up, in
+  // the image's coordinates) to cropFacesArray, each rendered alone with
+  // the filter context; rectangles are clipped to extent first and those
+  // left without a whole pixel are skipped. Nothing without a filter
+  // context.
+  void facesBitmapRepsWithCIImage(const ci::ImageRef& image, const raster::Rect& extent,
+                                  const std::vector<raster::Rect>& faces);
+  // Crops collected for saving, in detection order; the face-crop writer
+  // saves and empties it.
+  std::vector<raster::BitmapImageRepRef> cropFacesArray;
 
  private:
   // The pending image, else a snapshot of the context; nullptr when neither.

@@ -10,7 +10,4 @@ std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapConte
   return std::nullopt;
 }
 
-void CIFiltering::framingFacesWithContext(raster::BitmapContext*,
-                                          const std::optional<std::vector<raster::Rect>>&) {}
-
 }  // namespace velumar

@@ -2,6 +2,7 @@
 #include <cmath>
 #include <limits>
 
+#include "filters/cifiltering.h"
 #include "platform/ci/image.h"
 #include "platform/foundation/log.h"
 #include "presets/color_space_check.h"
@@ -231,30 +232,31 @@ void ConverterForm::updateColorSpaceProfileForIndex(std::int64_t item) {
   switch (item) {
     case 1:
       outputProfile = Profile::profileWithAdobeRGB();
-      return;
+      break;
     case 2:
       outputProfile = Profile::profileWithGenericRGB();
-      return;
+      break;
     case 3:
       outputProfile = Profile::profileWithSRGB();
-      return;
+      break;
     case 4:
     case 5:
       outputProfile = Profile::profileWithGenericCMYK();
-      return;
+      break;
     case 6:
       outputProfile = Profile::profileWithGenericGray();
-      return;
+      break;
     case 7:
       outputProfile = Profile::profileWithGrayGamma2_2();
-      return;
+      break;
     default: {
       const std::int64_t index = item - kFirstProfileMenuItem;
-      outputProfile = index >= 0 && std::size_t(index) < engine_.profiles.size()
-                          ? engine_.profiles[std::size_t(index)]
-                          : nullptr;
+      const bool installed = index >= 0 && std::size_t(index) < engine_.profiles.size();
+      outputProfile = installed ? engine_.profiles[std::size_t(index)] : nullptr;
     }
   }
+  if (engine_.ciPhotoFilters)
+    engine_.ciPhotoFilters->setProfile(outputProfile ? outputProfile->ref() : nullptr);
 }
 
 bool ConverterForm::updateLUTWithArray(const std::optional<foundation::Array>& lut) {

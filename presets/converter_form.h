@@ -38,7 +38,8 @@ class ConverterForm : public PresetControlsTarget {
   // holds them only while they are switched on.
   ci::FilterRef lutFilter;
   ci::FilterRef toneCurveFilter, redCurveFilter, greenCurveFilter, blueCurveFilter;
-  // The output profile the colour-space pop-up selects for the filter engine.
+  // The output profile the colour-space pop-up selects; the filter engine
+  // shows the preview through it.
   std::shared_ptr<Profile> outputProfile;
 
   // ---- Formats -------------------------------------------------------------

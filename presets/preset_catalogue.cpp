@@ -7,6 +7,7 @@
 #include "platform/foundation/locale_compare.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/property_list.h"
+#include "session/conversion_request.h"
 
 namespace velumar {
 
@@ -152,8 +153,8 @@ void PresetCatalogue::memorizeSavingMethodToPresetFrom(int checkState) {
   if (state_.loadFileOptionsFromPreset) updateCurrentPresetFrom(menus_.selectedIndex);
 }
 
-void PresetCatalogue::clearTempDirectory(const std::function<void(const std::string&)>& clearFolder) {
-  clearFolder(getTempDataPath());
+void PresetCatalogue::clearTempDirectory() {
+  clearTemDirectoryForPath(getTempDataPath());
 }
 
 }  // namespace velumar

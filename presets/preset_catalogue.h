@@ -71,8 +71,8 @@ class PresetCatalogue {
   // file options and applies the selected preset again; any other state
   // turns that off.
   void memorizeSavingMethodToPresetFrom(int checkState);
-  // Empties "TempData" through clearFolder, which is given its path.
-  void clearTempDirectory(const std::function<void(const std::string&)>& clearFolder);
+  // Empties "TempData"; the folder stays.
+  void clearTempDirectory();
 
   PresetMenus& menus() { return menus_; }
   const PresetMenus& menus() const { return menus_; }

@@ -3,9 +3,9 @@
 #include <filesystem>
 
 #include "engine/color_space_menu.h"
+#include "filters/curve_interpolation.h"
 #include "platform/foundation/log.h"
 #include "presets/color_space_check.h"
-#include "presets/curve_points.h"
 #include "presets/preset_catalogue.h"
 #include "presets/preset_file.h"
 #include "presets/watermark_text_archive.h"
@@ -130,7 +130,7 @@ std::optional<Array> lutArrayFrom(const Value* value) {
 
 std::vector<raster::Point> curvePointsFrom(const Value* value) {
   const Array* items = value ? value->asArray() : nullptr;
-  std::vector<raster::Point> points;
+  std::vector<CurvePoint> points;
   if (items && items->size() == diagonalCurvePoints().size()) {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     for (const Value& item : *items) {
@@ -140,7 +140,9 @@ std::vector<raster::Point> curvePointsFrom(const Value* value) {
                         pair ? presetReal(&(*xy)[1]).value_or(kNaN) : kNaN});
     }
   }
-  return normalizeCurvePoints(std::move(points));
+  std::vector<raster::Point> out;
+  for (const CurvePoint& p : normalizeCurvePoints(points)) out.push_back({p.x, p.y});
+  return out;
 }
 
 // The path of an image copy when its flag is YES and the URL key holds an

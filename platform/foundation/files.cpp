@@ -198,7 +198,7 @@ void enumerateFolder(const fs::path& folder, bool recursive, bool includeHidden,
     fs::file_status status = it->symlink_status(typeError);
     if (typeError) continue;
     if (fs::is_directory(status)) {
-      if (recursive) enumerateFolder(entry, recursive, includeHidden, visit);
+      if (recursive && !isMountPoint(entry.string())) enumerateFolder(entry, recursive, includeHidden, visit);
       continue;
     }
     if (fs::is_symlink(status)) {
@@ -214,6 +214,16 @@ void enumerateFolder(const fs::path& folder, bool recursive, bool includeHidden,
 void enumerateFiles(const std::string& folder, bool recursive,
                     const std::function<void(const fs::path&)>& visit, bool includeHidden) {
   enumerateFolder(fs::path(folder), recursive, includeHidden, visit);
+}
+
+bool isMountPoint(const std::string& path) {
+  struct stat folder {};
+  if (::lstat(path.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return false;
+  const std::string parent = path + "/..";
+  struct stat above {};
+  if (::stat(parent.c_str(), &above) != 0) return false;
+  // The root folder is its own parent and a mount point.
+  return folder.st_dev != above.st_dev || folder.st_ino == above.st_ino;
 }
 
 std::string bundleResourcePath(const std::string& name) {

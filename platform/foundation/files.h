@@ -45,10 +45,15 @@ bool writeTags(const std::string& path, const std::vector<std::string>& tags);
 // order. Hidden entries (names starting with ".") are skipped together with
 // what is inside hidden folders unless includeHidden. Folders are entered
 // when recursive, but links to folders are never followed (a link to a file
-// is reported like a file). Unreadable folders are skipped.
+// is reported like a file). Folders that are mount points are not entered,
+// so a scan never walks into another disk. Unreadable folders are skipped.
 void enumerateFiles(const std::string& folder, bool recursive,
                     const std::function<void(const std::filesystem::path&)>& visit,
                     bool includeHidden = false);
+
+// Whether path is a folder on which a file system is mounted (the root
+// folder included): it lies on another device than its parent folder.
+bool isMountPoint(const std::string& path);
 
 // The path of a bundled resource (name relative to the resources folder):
 // beside the executable in the build tree, in the source tree's resources

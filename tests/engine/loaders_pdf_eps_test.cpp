@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <limits>
 
@@ -12,6 +13,7 @@
 #include "loaders_fixtures.h"
 #include "param_names.h"
 #include "platform/foundation/files.h"
+#include "platform/imageio/postscript_time_budget.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -240,6 +242,29 @@ TEST(EpsLoader, UnreadableFilesGiveNothing) {
   for (const std::string& path : {cut, pdf, text, dir.file("missing.eps"), std::string()}) {
     EXPECT_FALSE(engine.setEpsBmpImageRepWithURL(path)) << path;
   }
+}
+
+// Detection, the EPS loader and the generic fallbacks all open the file: a
+// never-ending one still costs a single time limit and fails the file.
+TEST(EpsLoader, NeverEndingFileFailsWithinOneTimeLimit) {
+  if (testsupport::runCommand({"gs", "--version"}).exitCode != 0) GTEST_SKIP() << "ghostscript missing";
+  const double limit = imageio::postScriptTimeLimit();
+  imageio::setPostScriptTimeLimit(1.5);
+  testsupport::TempDir dir;
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {{"boxed.eps", "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n{} loop\n"},
+               {"unboxed.eps", "%!PS-Adobe-3.0 EPSF-3.0\n{} loop\n"}};
+  for (const auto& c : cases) {
+    const std::string eps = dir.file(c.name);
+    ASSERT_TRUE(foundation::writeFileAtomically(eps, foundation::Data(c.text.begin(), c.text.end())));
+    ImportedImage engine;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(engine.resizePixelSizeForURL(eps, ImageModifyInfo{}, nullptr, nullptr)) << eps;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2900)) << eps;
+  }
+  imageio::setPostScriptTimeLimit(limit);
 }
 
 }  // namespace

@@ -4,12 +4,15 @@
 // main draw, and hostile sources and settings.
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "engine/imported_image.h"
 #include "engine_test_images.h"
 #include "filters/cifiltering.h"
+#include "platform/ci/centripetal_curve.h"
 
 namespace velumar {
 namespace {
@@ -236,9 +239,31 @@ TEST(Preview, ShowsWhatTheMainDrawMakesOfTheFullImage) {
   colour.sepiaLevel = 0.5;
   engine.ciPhotoFilters->setFilterInfo0(colour);
   engine.ciPhotoFilters->setFilterInfo1(colour);
+  // A 2³ lookup table that warms the picture, at 0.7, and a master curve
+  // that lifts the middle tones.
+  const std::vector<float> cube = {0.1f, 0, 0,    1, 1, 0, 0,    1, 0.1f, 0.9f, 0,    1, 1, 0.9f, 0,    1,
+                                   0.1f, 0, 0.8f, 1, 1, 0, 0.8f, 1, 0.1f, 0.9f, 0.8f, 1, 1, 0.9f, 0.8f, 1};
+  ci::Data cubeBytes(cube.size() * sizeof(float));
+  std::memcpy(cubeBytes.data(), cube.data(), cubeBytes.size());
+  const ci::FilterRef lut = ci::Filter::withName("CIColorCube");
+  ASSERT_TRUE(lut);
+  lut->setDefaults();
+  lut->setValue("inputCubeDimension", 2.0);
+  lut->setValue("inputCubeData", cubeBytes);
+  engine.setLutFilter(lut);
+  engine.lutIntensity = 0.7;
+  const ci::FilterRef curve = ci::Filter::withName("ToneCurveFilter");
+  ASSERT_TRUE(curve);
+  const double lifted[5][2] = {{0, 0}, {0.25, 0.32}, {0.5, 0.6}, {0.75, 0.82}, {1, 1}};
+  for (std::size_t i = 0; i < 5; ++i)
+    curve->setValue(ci::kToneCurvePointKeys[i], ci::Vector{lifted[i][0], lifted[i][1]});
+  engine.setToneCurveFilter(curve);
+
   ImageModifyInfo info;
   info.filterType0 = 57;
   info.filterType1 = 73;
+  info.addLUT = true;
+  info.addToneCurve = true;
   info.compositeMode = 15;  // multiply the filtered picture over the unfiltered one
   info.compositeModeType = 0;
 
@@ -265,6 +290,54 @@ TEST(Preview, ShowsWhatTheMainDrawMakesOfTheFullImage) {
   double change = 0;
   for (std::size_t i = 0; i < ours.rgba.size(); ++i) change += std::abs(ours.rgba[i] - unfiltered.rgba[i]);
   EXPECT_GT(change / double(ours.rgba.size()), 10.0);
+}
+
+TEST(Preview, ShowsTheOutputProfilesGamut) {
+  const color::ProfileRef cmyk = color::IccProfile::named(color::NamedProfile::GenericCMYK);
+  if (!cmyk) GTEST_SKIP() << "no CMYK profile installed";
+  // Bands of saturated sRGB colours.
+  const std::vector<std::array<std::uint8_t, 3>> colours = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
+                                                            {0, 255, 255}, {255, 0, 255}, {255, 255, 0},
+                                                            {255, 128, 0}, {40, 200, 90}};
+  auto context =
+      raster::BitmapContext::create(8 * 8, 16, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB());
+  std::uint8_t* row = context->mutableData();
+  for (std::int64_t y = 0; y < 16; ++y, row += context->bytesPerRow())
+    for (std::int64_t x = 0; x < 64; ++x) {
+      const auto& c = colours[std::size_t(x / 8)];
+      row[x * 4 + 0] = c[0], row[x * 4 + 1] = c[1], row[x * 4 + 2] = c[2], row[x * 4 + 3] = 255;
+    }
+  const auto source = imageOf(raster::BitmapImageRep::withImage(context->makeImage()));
+  const Pixels8 original = pixels8(repOf(source)->image());
+
+  // lcms2's soft proof of the same pixels through the profile.
+  auto* srgb = static_cast<cmsHPROFILE>(color::IccProfile::named(color::NamedProfile::SRGB)->handle());
+  auto* proof = static_cast<cmsHPROFILE>(cmyk->handle());
+  cmsHTRANSFORM proofing = cmsCreateProofingTransform(
+      srgb, TYPE_RGBA_8, srgb, TYPE_RGBA_8, proof, INTENT_RELATIVE_COLORIMETRIC,
+      cmsGetHeaderRenderingIntent(proof), cmsFLAGS_SOFTPROOFING | cmsFLAGS_COPY_ALPHA);
+  ASSERT_TRUE(proofing);
+  std::vector<std::uint8_t> proofed(original.rgba.size());
+  cmsDoTransform(proofing, original.rgba.data(), proofed.data(), cmsUInt32Number(original.rgba.size() / 4));
+  cmsDeleteTransform(proofing);
+
+  auto meanDifference = [](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+    double sum = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) sum += std::abs(int(a[i]) - int(b[i]));
+    return sum / double(a.size());
+  };
+  ImportedImage engine;
+  engine.setImagePreviewOriginalSize({64, 16});
+  engine.ciPhotoFilters->setProfile(cmyk);
+  const Pixels8 viewed =
+      pixels8(repOf(engine.resizePixelSizeForImage(source, nullptr, nullptr, 72, {}))->image());
+  EXPECT_LE(meanDifference(viewed.rgba, proofed), 2.0);
+  EXPECT_GT(meanDifference(viewed.rgba, original.rgba), 10.0);
+
+  engine.ciPhotoFilters->setProfile(nullptr);
+  const Pixels8 plain =
+      pixels8(repOf(engine.resizePixelSizeForImage(source, nullptr, nullptr, 72, {}))->image());
+  EXPECT_LE(meanDifference(plain.rgba, original.rgba), 0.5);
 }
 
 TEST(Preview, EverySourceModelGivesAnEightBitRGBAPreview) {

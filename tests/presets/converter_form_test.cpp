@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "filters/cifiltering.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/property_list.h"
 #include "presets/converter_form.h"
@@ -157,6 +158,7 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   r.wantsTinyPlanet = true;
   r.tinyPlanetAngle = n(33.5);
   r.lutIntensity = n(0.55);
+  r.addLUT = true;
   r.preserveMetadata = true;
   r.searchSubFolders = 1;
   r.openWith = 3;
@@ -172,6 +174,7 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   preset->overwriteFiles = true;
   preset->maintainHierarchy = false;
   preset->watermarkPresetText = "© Velumar";
+  preset->lutArray = foundation::Array{2, foundation::Data(2 * 2 * 2 * 16, 0), "/home/user/look.cube"};
   preset->filterValues = foundation::Array(kFilterValueCount, foundation::Value(""));
   preset->filterValues[0] = n(1.25);
   preset->filterValues[13] = foundation::Dictionary{
@@ -192,6 +195,8 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   EXPECT_TRUE(f.state.overwriteFiles);
   EXPECT_FALSE(f.state.maintainHierarchy);
   EXPECT_EQ(f.engine->watermarkDrawString, "© Velumar");
+  EXPECT_TRUE(f.engine->lutFilter());
+  EXPECT_EQ(f.c().lutView.cubeURL, "/home/user/look.cube");
 }
 
 TEST(ConverterForm, ApplyingShowsTheRulesOfEachControl) {
@@ -779,4 +784,18 @@ TEST(ConverterForm, RandomInRangePresetsApplyAndReadBackUnchanged) {
     const ImageModifyInfo got = f.form.readCurrentPresetValues();
     ASSERT_EQ(carried(got, r, true), r) << presets_test::differences(carried(got, r, true), r);
   }
+}
+
+TEST(ConverterForm, TheColourSpaceItemSetsTheFilterEnginesOutputProfile) {
+  Form f;
+  ImageModifyInfo r = fresh();
+  r.colorSpace = 3;
+  ASSERT_TRUE(f.apply(r));
+  ASSERT_TRUE(f.form.outputProfile);
+  EXPECT_EQ(f.form.outputProfile->ref(), f.engine->ciPhotoFilters->currentProfile());
+  EXPECT_TRUE(f.engine->ciPhotoFilters->currentProfile());
+  r.colorSpace = 0;
+  ASSERT_TRUE(f.apply(r));
+  EXPECT_FALSE(f.form.outputProfile);
+  EXPECT_FALSE(f.engine->ciPhotoFilters->currentProfile());
 }

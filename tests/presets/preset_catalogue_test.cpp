@@ -233,13 +233,18 @@ TEST_F(PresetCatalogueTest, AMissingOrUnreadableBuiltInKeepsItsPosition) {
   EXPECT_EQ(catalogue_->menus().userItems.size(), 1u);
 }
 
-TEST_F(PresetCatalogueTest, FoldersAreMadeOnDemandAndTempDataIsHandedToTheClear) {
+TEST_F(PresetCatalogueTest, FoldersAreMadeOnDemandAndTempDataIsEmptied) {
   const fs::path support = fs::path(home_.path()) / "velumar";
   EXPECT_EQ(PresetCatalogue::getAppSupportPath(), (support / "ImagePresets").string());
   EXPECT_TRUE(fs::is_directory(support / "ImagePresets"));
   PresetCatalogue& catalogue = build();
-  std::vector<std::string> cleared;
-  catalogue.clearTempDirectory([&](const std::string& path) { cleared.push_back(path); });
-  EXPECT_EQ(cleared, (std::vector<std::string>{(support / "TempData").string()}));
-  EXPECT_TRUE(fs::is_directory(support / "TempData"));
+  const fs::path temp = PresetCatalogue::getTempDataPath();
+  EXPECT_EQ(temp, support / "TempData");
+  fs::create_directories(temp / "job");
+  std::ofstream(temp / "job" / "out.jpg") << "x";
+  std::ofstream(temp / ".hidden") << "x";
+  catalogue.clearTempDirectory();
+  EXPECT_TRUE(fs::is_directory(temp));
+  EXPECT_TRUE(fs::is_empty(temp));
+  EXPECT_TRUE(fs::is_directory(support / "ImagePresets"));
 }

@@ -1,0 +1,29 @@
+// Starts the application: the Qt event loop as the main queue, the dark
+// look, and the converter window.
+#include <QApplication>
+#include <QIcon>
+
+#include "converter/converter_window.h"
+#include "platform/foundation/main_loop.h"
+#include "platform/ui/dark_palette.h"
+#include "platform/ui/qt_main_loop.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Velumar"));
+  QApplication::setDesktopFileName(QStringLiteral("velumar"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velumar")));
+  ui::applyDarkPalette(application);
+
+  ui::QtMainLoop mainLoop;
+  foundation::MainLoop::install(&mainLoop);
+
+  int result = 0;
+  {
+    velumar::ConverterWindow window;
+    window.show();
+    result = QApplication::exec();
+  }
+  foundation::MainLoop::install(nullptr);
+  return result;
+}

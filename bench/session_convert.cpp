@@ -1,0 +1,282 @@
+// Whole-batch benchmark of the conversion session against other converters:
+// the real session (headless converter, a background request, the plain
+// main loop) converts 20 photos to JPEG at quality 0.8 with the longer side
+// 1600, as shipped and with every JPEG decoded at full size, alternating
+// with vipsthumbnail (one process, and eight in parallel) and gm mogrify.
+// Every run is a child process, so its wall time and peak memory are its
+// own (wait4). Prints medians, images/s, MP/s, peak memory and each peer's
+// time over ours, checks every output, then converts one 80+ MP photo.
+//
+//   bench_session_convert [--input DIR] [--repeat N]
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench/engine_convert_photos.h"
+#include "bench/engine_convert_presets.h"
+#include "engine/imported_image.h"
+#include "platform/foundation/main_loop.h"
+#include "platform/imageio/image_source.h"
+#include "session/conversion_request.h"
+#include "session/headless_converter.h"
+#include "session/session_info.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using enginebench::Photo;
+
+constexpr int kParallelPeers = 8;
+constexpr double kLongSide = 1600;
+
+// One timed child: wall seconds and peak resident megabytes; ok when it
+// exited with status 0.
+struct Run {
+  double seconds = 0;
+  double peakMegabytes = 0;
+  bool ok = false;
+};
+
+// Starts every command at once, waits for all of them.
+Run runChildren(const std::vector<std::vector<std::string>>& commands) {
+  const auto start = std::chrono::steady_clock::now();
+  std::vector<pid_t> children;
+  for (const auto& argv : commands) {
+    const pid_t child = fork();
+    if (child == 0) {
+      std::vector<char*> arguments;
+      for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+      arguments.push_back(nullptr);
+      execvp(arguments[0], arguments.data());
+      _exit(127);
+    }
+    children.push_back(child);
+  }
+  Run run;
+  run.ok = true;
+  for (const pid_t child : children) {
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+      run.ok = false;
+    run.peakMegabytes = std::max(run.peakMegabytes, double(usage.ru_maxrss) / 1024.0);
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return run;
+}
+
+// The child's side: one session over the files of input into output.
+int runSession(const fs::path& input, const fs::path& output, bool shrinkOnLoad) {
+  foundation::PlainMainLoop loop;
+  foundation::MainLoop::install(&loop);
+  auto view = std::make_shared<velumar::HeadlessConverter>(enginebench::jpeg1600());
+  view->importedImage()->shrinkOnLoad = shrinkOnLoad;
+  view->state().saveWithStoredFileURL = 1;
+  view->state().fileURLForSaving = output.string();
+  velumar::ConversionRequest request;
+  for (const auto& entry : fs::directory_iterator(input))
+    request.sources.push_back({entry.path().string(), {}});
+  std::sort(request.sources.begin(), request.sources.end(),
+            [](const auto& a, const auto& b) { return a.path < b.path; });
+  const auto record = velumar::processNewImageAfterDragging(view, request);
+  if (!record) return 1;
+  loop.runUntil([&] { return !record->currentSession(); }, 3600);
+  foundation::MainLoop::install(nullptr);
+  return record->completitionCode == velumar::kCompletionOutputFolder ? 0 : 1;
+}
+
+bool hasProgram(const std::string& name) {
+  return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+std::vector<std::string> filesOf(const fs::path& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// A converter of the comparison: the commands for the input files and an
+// output folder.
+struct Row {
+  using Commands =
+      std::function<std::vector<std::vector<std::string>>(const std::vector<std::string>&, const fs::path&)>;
+  Row(std::string rowName, Commands rowCommands)
+      : name(std::move(rowName)), commands(std::move(rowCommands)) {}
+  std::string name;
+  Commands commands;
+  std::vector<double> seconds;
+  double peakMegabytes = 0;
+  bool outputsChecked = true;
+};
+
+std::vector<Row> rows(const std::string& self) {
+  std::vector<Row> all;
+  all.emplace_back("session", [self](const std::vector<std::string>& files, const fs::path& out) {
+    return std::vector<std::vector<std::string>>{
+        {self, "--child-session", fs::path(files.front()).parent_path().string(), out.string(), "1"}};
+  });
+  all.emplace_back(
+      "session, full decode", [self](const std::vector<std::string>& files, const fs::path& out) {
+        return std::vector<std::vector<std::string>>{
+            {self, "--child-session", fs::path(files.front()).parent_path().string(), out.string(), "0"}};
+      });
+  if (hasProgram("vipsthumbnail")) {
+    auto vips = [](const std::vector<std::string>& files, const fs::path& out, int processes) {
+      std::vector<std::vector<std::string>> commands(
+          std::size_t(std::min<std::size_t>(processes, files.size())));
+      for (auto& command : commands)
+        command = {"vipsthumbnail", "-s", "1600", "-o", (out / "%s.jpg[Q=80]").string()};
+      for (std::size_t i = 0; i < files.size(); ++i) commands[i % commands.size()].push_back(files[i]);
+      return commands;
+    };
+    all.emplace_back("vipsthumbnail x1",
+                     [vips](const auto& files, const fs::path& out) { return vips(files, out, 1); });
+    all.emplace_back("vipsthumbnail x8", [vips](const auto& files, const fs::path& out) {
+      return vips(files, out, kParallelPeers);
+    });
+  } else {
+    std::printf("vipsthumbnail not found: its rows are skipped (scripts/setup installs libvips-tools)\n");
+  }
+  if (hasProgram("gm")) {
+    // gm puts the input's path below the output folder: run it on plain
+    // names from inside the input folder.
+    all.emplace_back("gm mogrify", [](const std::vector<std::string>& files, const fs::path& out) {
+      std::string script =
+          "cd \"$1\" && shift && exec gm mogrify -output-directory \"$0\" -resize 1600x1600 "
+          "-quality 80 \"$@\"";
+      std::vector<std::string> command{"sh", "-c", script, out.string(),
+                                       fs::path(files.front()).parent_path().string()};
+      for (const std::string& file : files) command.push_back(fs::path(file).filename().string());
+      return std::vector<std::vector<std::string>>{command};
+    });
+  } else {
+    std::printf("gm not found: its row is skipped (scripts/setup installs graphicsmagick)\n");
+  }
+  return all;
+}
+
+// Whether every input has an output of the same stem whose longer side is
+// 1600 pixels.
+bool outputsComplete(const std::vector<std::string>& inputs, const fs::path& out) {
+  for (const std::string& input : inputs) {
+    const auto source =
+        imageio::ImageSource::open((out / (fs::path(input).stem().string() + ".jpg")).string());
+    if (!source) return false;
+    const foundation::Value properties = source->properties(0);
+    const double width = properties.get("PixelWidth") ? properties.get("PixelWidth")->doubleOr(0) : 0;
+    const double height = properties.get("PixelHeight") ? properties.get("PixelHeight")->doubleOr(0) : 0;
+    if (std::max(width, height) != kLongSide) return false;
+  }
+  return true;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void compare(std::vector<Row>& table, const std::vector<std::string>& files, double megapixels, int repeat,
+             const fs::path& scratch) {
+  for (int pass = 0; pass < repeat; ++pass) {
+    for (Row& row : table) {
+      const fs::path out = scratch / "out";
+      fs::remove_all(out);
+      fs::create_directories(out);
+      const Run run = runChildren(row.commands(files, out));
+      row.seconds.push_back(run.seconds);
+      row.peakMegabytes = std::max(row.peakMegabytes, run.peakMegabytes);
+      if (!run.ok || !outputsComplete(files, out)) row.outputsChecked = false;
+    }
+  }
+  const double ours = median(table.front().seconds);
+  std::printf("%-22s %9s %9s %9s %10s %9s  %s\n", "", "median s", "images/s", "MP/s", "peak MB", "÷ ours",
+              "outputs");
+  for (const Row& row : table) {
+    const double seconds = median(row.seconds);
+    std::printf("%-22s %9.3f %9.2f %9.1f %10.1f %9.2f  %s\n", row.name.c_str(), seconds,
+                double(files.size()) / seconds, megapixels / seconds, row.peakMegabytes, seconds / ours,
+                row.outputsChecked ? "all at 1600" : "MISSING OR WRONG");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "--child-session")
+    return runSession(argv[2], argv[3], std::string(argv[4]) == "1");
+  fs::path input;
+  int repeat = 5;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--input" && i + 1 < argc) {
+      input = argv[++i];
+    } else if (argument == "--repeat" && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else {
+      std::printf("usage: bench_session_convert [--input DIR] [--repeat N]\n");
+      return argument == "--help" ? 0 : 2;
+    }
+  }
+  const std::string self = fs::read_symlink("/proc/self/exe").string();
+  const fs::path scratch = fs::temp_directory_path() / ("velumar-session-bench-" + std::to_string(getpid()));
+  fs::create_directories(scratch / "in");
+
+  // The photos under plain distinct names, so every converter names its
+  // outputs alike.
+  std::vector<fs::path> photos;
+  if (input.empty()) {
+    for (const Photo& photo : enginebench::fetchWallpaperPhotos(20)) photos.push_back(photo.path);
+  } else {
+    for (const std::string& file : filesOf(input)) photos.push_back(file);
+  }
+  if (photos.empty()) {
+    std::printf("no photos\n");
+    return 1;
+  }
+  double megapixels = 0;
+  for (std::size_t i = 0; i < photos.size(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "p%03zu.jpg", i);
+    fs::create_symlink(fs::absolute(photos[i]), scratch / "in" / name);
+    if (const auto source = imageio::ImageSource::open(photos[i].string())) {
+      const foundation::Value properties = source->properties(0);
+      megapixels +=
+          properties.get("PixelWidth")->doubleOr(0) * properties.get("PixelHeight")->doubleOr(0) / 1e6;
+    }
+  }
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  std::printf("%zu photos, %.1f MP, %d passes, %ld cores, load %.1f\n", photos.size(), megapixels, repeat,
+              sysconf(_SC_NPROCESSORS_ONLN), load[0]);
+  std::printf("decode-ahead and several files at once are not built: no rows for them\n\n");
+  std::vector<Row> table = rows(self);
+  compare(table, filesOf(scratch / "in"), megapixels, repeat, scratch);
+
+  // One very large photo, made by ImageMagick from the first one.
+  const fs::path large = scratch / "large" / "large.jpg";
+  fs::create_directories(large.parent_path());
+  if (runChildren({{"/usr/bin/convert", photos.front().string(), "-resize", "11000x7500!", "-quality", "92",
+                    large.string()}})
+          .ok) {
+    std::printf("\none photo of 82.5 MP\n");
+    std::vector<Row> one = rows(self);
+    one.erase(std::remove_if(
+                  one.begin(), one.end(),
+                  [](const Row& row) { return row.name != "session" && row.name != "vipsthumbnail x1"; }),
+              one.end());
+    compare(one, {large.string()}, 82.5, repeat, scratch);
+  }
+  fs::remove_all(scratch);
+  return 0;
+}

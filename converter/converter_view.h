@@ -1,0 +1,171 @@
+#pragma once
+// The view that fills the converter window: the drop zone, the fifteen
+// output-format buttons and the option tabs. Drops become one conversion
+// request (or an import into the preview). It is the session's
+// ProcessingView; steps that belong to windows not built yet are recorded
+// and do nothing. Its option widgets show the controls model (form()) and
+// write the user's edits into it.
+
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "converter/control_binder.h"
+#include "presets/converter_form.h"
+#include "presets/converter_window_services.h"
+#include "presets/headless_window_services.h"
+#include "session/conversion_request.h"
+#include "session/processing_view.h"
+
+class QMimeData;
+class QStackedWidget;
+
+namespace ui {
+class CustomButton;
+class Popover;
+}  // namespace ui
+
+namespace velumar {
+
+class DropZoneWidget;
+
+class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
+  Q_OBJECT
+
+ public:
+  static constexpr std::size_t kFormatCount = 15;
+  using RequestHandler = std::function<void(const ConversionRequest&)>;
+  // Imports files into the preview list; answers whether it listed any.
+  using PreviewImporter =
+      std::function<bool(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath)>;
+
+  explicit ConverterView(QWidget* parent = nullptr);
+  ~ConverterView() override;
+
+  // The view as the session holds it: expires when the view is destroyed.
+  std::weak_ptr<ProcessingView> processingView() const { return self_; }
+
+  // Where a drop's request goes (the batch loop unless set otherwise), and
+  // the preview import.
+  void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
+  void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
+  bool dragAndDropBehaviorImportToPreview = false;
+
+  // ---- Drop zone -------------------------------------------------------------
+  // The drop of a drag carrying mime; fromInsideApp when it was dragged out
+  // of one of this application's windows.
+  bool performDragOperation(const QMimeData& mime, bool fromInsideApp);
+  void drawDragAndDrop();
+  void drawNoDragAndDrop();
+  bool drawForDragAndDrop() const { return state_.drawForDragAndDrop; }
+  // A request made by a drop waits 0.1 seconds before it is handed on.
+  bool isRequestPending() const { return requestPending_; }
+  // The alert for a drop that carried nothing convertible, 0.1 s later.
+  void notifyCantProcessImageAfterDragging();
+
+  // ---- Controls model ------------------------------------------------------------
+  ConverterForm& form() { return *form_; }
+  // Shows the model in every widget (after a preset was applied to it).
+  void refreshControls() const { binder_.refresh(); }
+  // Applies a preset of the catalogue, or the default preset, and shows it.
+  bool applyPreset(std::size_t position);
+  bool applyDefaultPreset();
+
+  // ---- Output formats ------------------------------------------------------------
+  void setButtonFormatFrom(std::size_t code);
+  ui::CustomButton* formatButton(std::size_t code) const { return buttonsArray_[code]; }
+  // The three tab buttons: "Basic", "Modify", "File options".
+  ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
+  int currentTab() const;
+  // Switches the option tabs as their buttons do, closing the popovers
+  // that belong to the pages left.
+  void showTab(int index);
+
+  // ---- Popovers --------------------------------------------------------------------
+  enum class PopoverId { SaveTo, FaceOptions, CompositeOptions, TransformOptions, Depth, TinyPlanet, LUT };
+  static constexpr std::size_t kPopoverCount = 7;
+  ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
+  // The floating curves panel, a tool window of its own.
+  ui::Popover* curvesPanel() const { return curvesPanel_; }
+
+  // ---- ProcessingView ------------------------------------------------------------
+  ConverterState& state() override { return state_; }
+  std::shared_ptr<ImportedImage> importedImage() override { return engine_; }
+  ImageModifyInfo readCurrentPresetValues() override;
+  RenameInfo setupRenameInfo() override;
+  void removePresetsButtonFromViewMultipleFiles(bool multipleFiles) override;
+  void addPresetsButtonFromView() override;
+  void startProgressBar() override;
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override;
+  void stopProgressBar() override;
+  void showFilesCount(std::int64_t current, std::int64_t total) override;
+  void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override;
+  void closeImageView() override;
+  void activateAppWindow() override;
+  void verifyVisibleWindows() override;
+  void restoreVisibleWindows() override;
+  void closeAllPopoversOnlyAlpha(bool onlyAlpha) override;
+  void showAlertSheet(const std::string& message, const std::string& informativeText) override;
+  std::optional<std::string> chooseDestinationFolder(const FolderChooserTexts& texts) override;
+  void hideApplication() override;
+  bool isApplicationHidden() override;
+  bool isConverterWindowVisible() override;
+  void setPreviewCanAcceptImages(bool accept) override;
+  std::optional<std::string> previewShownFile() override;
+  std::vector<std::string> previewListedFiles() override;
+
+  // ---- ConverterWindowServices ----------------------------------------------------
+  // The filter slots, Open With applications, watermark preview, font panel
+  // and live preview are built later; until then their steps are those of
+  // the headless services.
+  void updateFilterValuesForPreset(ConverterControls& controls, const ImageInfo& preset) override;
+  void changeFilterToExampleImageFrom(ConverterControls& controls) override;
+  void addArrayValuesToFilterValuesAndUpdateUndo(ConverterControls& controls, bool undo) override;
+  void updateApplicationsForOpenWithMenu() override;
+  void updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) override;
+  void updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) override;
+  void refreshLivePreview() override;
+  std::string exampleName() override;
+  bool confirm(const std::string& message, const std::string& informativeText) override;
+  std::shared_ptr<raster::ImageSet> loadImage(const std::string& path) override;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildLayout();
+  QWidget* buildFormatButtons();
+  QWidget* buildTabs();
+  QWidget* buildBasicPage();
+  QWidget* buildModifyPage();
+  QWidget* buildFileOptionsPage();
+  // A toggle button and its popover around content, placed on a page.
+  ui::CustomButton* makePopover(PopoverId id, const char* title, QWidget* content);
+  void closePopovers(std::initializer_list<PopoverId> ids);
+  void deliverRequest(ConversionRequest request);
+
+  std::shared_ptr<ProcessingView> self_;
+  ConverterState state_;
+  std::shared_ptr<ImportedImage> engine_;
+  RequestHandler requestHandler_;
+  PreviewImporter previewImporter_;
+  bool requestPending_ = false;
+  HeadlessWindowServices laterServices_;
+  std::unique_ptr<ConverterForm> form_;
+  ControlBinder binder_;
+
+  DropZoneWidget* dropZone_ = nullptr;
+  std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
+  std::array<ui::CustomButton*, 3> tabButtons_{};
+  QStackedWidget* tabs_ = nullptr;
+  std::array<ui::Popover*, kPopoverCount> popovers_{};
+  ui::Popover* curvesPanel_ = nullptr;
+};
+
+}  // namespace velumar

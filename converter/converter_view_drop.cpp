@@ -1,0 +1,126 @@
+// The drop zone: which drags are taken, and a drop made into one request.
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QPointer>
+#include <filesystem>
+
+#include "converter/converter_view.h"
+#include "converter/drop_zone_widget.h"
+#include "converter/uri_list.h"
+#include "engine/imported_image.h"
+#include "platform/foundation/main_loop.h"
+#include "session/folder_scan.h"
+
+namespace velumar {
+
+namespace {
+
+constexpr double kRequestDelay = 0.1;
+const QString kUriListType = QStringLiteral("text/uri-list");
+
+}  // namespace
+
+void ConverterView::drawDragAndDrop() {
+  state_.drawForDragAndDrop = true;
+  dropZone_->setHighlighted(true);
+}
+
+void ConverterView::drawNoDragAndDrop() {
+  state_.drawForDragAndDrop = false;
+  dropZone_->setHighlighted(false);
+}
+
+void ConverterView::dragEnterEvent(QDragEnterEvent* event) {
+  if (state_.isProcessingImages || requestPending_ || !event->mimeData()->hasFormat(kUriListType)) {
+    event->ignore();
+    return;
+  }
+  drawDragAndDrop();
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+void ConverterView::dragLeaveEvent(QDragLeaveEvent* event) {
+  if (!state_.isProcessingImages && state_.drawForDragAndDrop) drawNoDragAndDrop();
+  event->accept();
+}
+
+void ConverterView::dropEvent(QDropEvent* event) {
+  const bool accepted = performDragOperation(*event->mimeData(), event->source() != nullptr);
+  if (accepted) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void ConverterView::notifyCantProcessImageAfterDragging() {
+  foundation::MainLoop::postAfter(kRequestDelay, [weak = processingView()] {
+    if (auto view = weak.lock()) velumar::notifyCantProcessImageAfterDragging(*view);
+  });
+}
+
+bool ConverterView::performDragOperation(const QMimeData& mime, bool fromInsideApp) {
+  // A running session, or one about to start, takes no new files.
+  if (state_.isProcessingImages || requestPending_) return false;
+  if (!mime.hasFormat(kUriListType)) {
+    drawNoDragAndDrop();
+    notifyCantProcessImageAfterDragging();
+    return false;
+  }
+  const std::vector<std::string> paths = localPathsFromUriList(mime.data(kUriListType));
+  if (paths.empty()) {
+    drawNoDragAndDrop();
+    notifyCantProcessImageAfterDragging();
+    return false;
+  }
+  // Where the files came from, for keeping their hierarchy; not for files
+  // dragged out of our own windows.
+  std::optional<std::string> firstPath;
+  if (!fromInsideApp) firstPath = std::filesystem::path(paths.front()).parent_path().string();
+
+  if (dragAndDropBehaviorImportToPreview) {
+    const bool imported = previewImporter_ && previewImporter_(paths, firstPath);
+    drawNoDragAndDrop();
+    if (!imported) notifyCantProcessImageAfterDragging();
+    return imported;
+  }
+
+  const FolderScanResult scan = findRecursiveDirectoryForArray(
+      paths, state_.searchInSubFolders != 0,
+      [this](const std::string& path) { return engine_->verifyFileTypeFromURL(path).has_value(); });
+  if (scan.files.empty()) {
+    drawNoDragAndDrop();
+    if (!scan.scannedFolderLeftNothing) notifyCantProcessImageAfterDragging();
+    return false;
+  }
+  state_.globalParentDirectory = firstPath;
+  state_.removeURLCachesWhenDone = true;
+  ConversionRequest request;
+  request.sources = scan.files;
+  request.ignoreBookmark = false;
+  request.ignoreAlerts = false;
+  request.setupMode = 1;
+  request.tempPath.clear();
+  request.asyncQueue = true;
+  // Handed on after the drag session has ended; the highlight stays until
+  // the session takes over.
+  requestPending_ = true;
+  QPointer<ConverterView> self(this);
+  foundation::MainLoop::postAfter(kRequestDelay, [self, request = std::move(request)]() mutable {
+    if (self) self->deliverRequest(std::move(request));
+  });
+  return true;
+}
+
+void ConverterView::deliverRequest(ConversionRequest request) {
+  requestPending_ = false;
+  if (requestHandler_) {
+    requestHandler_(request);
+    return;
+  }
+  processNewImageAfterDragging(self_, request);
+}
+
+}  // namespace velumar

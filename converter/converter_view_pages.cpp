@@ -1,0 +1,316 @@
+// The three option tabs: their widgets, each bound to its model control
+// and, where the control has one, to its action.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "converter/converter_view.h"
+#include "converter/resize_controls.h"
+#include "platform/ui/color_well.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/double_slider.h"
+#include "platform/ui/pop_up_menu_button.h"
+#include "platform/ui/popover.h"
+
+namespace velumar {
+
+namespace {
+
+using From = ConverterForm::From;
+
+template <typename Widget>
+Widget* named(Widget* widget, const char* name) {
+  widget->setObjectName(QString::fromUtf8(name));
+  return widget;
+}
+
+QLineEdit* newField(const char* name, int width = 70) {
+  auto* field = named(new QLineEdit, name);
+  field->setFixedWidth(width);
+  return field;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
+  auto* layout = new QHBoxLayout;
+  for (QWidget* widget : widgets) layout->addWidget(widget);
+  layout->addStretch(1);
+  return layout;
+}
+
+}  // namespace
+
+QWidget* ConverterView::buildBasicPage() {
+  ConverterForm& f = *form_;
+  ConverterControls& c = f.controls;
+  auto* page = new QWidget;
+  auto* form = new QFormLayout(page);
+
+  auto* method = named(new QComboBox, "resizeScalePopUp");
+  auto* unit = named(new QComboBox, "resizeFormatsPopUp");
+  auto* width = newField("resizeWTextField");
+  auto* height = newField("resizeHTextField");
+  auto* aspect = named(new QCheckBox("Keep aspect ratio"), "aspectRatioCheck");
+  auto* original = named(new QCheckBox("Original size"), "fixedSizeCheck");
+  binder_.popUp(method, c.resizeScalePopUp, [this, &f] { resizeScaleMethodFrom(f, state_); });
+  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] { selectResizeFormatFrom(f, state_); });
+  binder_.field(width, c.resizeWTextField,
+                [&f] { f.readResizeFactorWithSender(f.controls.resizeWTextField); });
+  binder_.field(height, c.resizeHTextField,
+                [&f] { f.readResizeFactorWithSender(f.controls.resizeHTextField); });
+  binder_.check(aspect, c.aspectRatioCheck, [&f] { modifyAspectRatioFrom(f); });
+  binder_.check(original, c.fixedSizeCheck, [&f] { f.setFixedSizeFrom(); });
+  form->addRow("Resize", row({method, unit}));
+  auto* left = named(new QPushButton(QString::fromUtf8("⟲")), "rotateLeftButton");
+  auto* right = named(new QPushButton(QString::fromUtf8("⟳")), "rotateRightButton");
+  connect(left, &QPushButton::clicked, this, [this, &f] {
+    rotateLeftFrom(f, state_);
+    refreshControls();
+  });
+  connect(right, &QPushButton::clicked, this, [this, &f] {
+    rotateRightFrom(f, state_);
+    refreshControls();
+  });
+  form->addRow("Size", row({width, new QLabel("×"), height, aspect, original}));
+  form->addRow("Turn", row({left, right}));
+
+  auto* dpiCheck = named(new QCheckBox("Resolution"), "dpiCheck");
+  auto* dpi = newField("dpiTextField");
+  binder_.check(dpiCheck, c.dpiCheck, [&f] {
+    f.controls.dpiTextField.enabled = f.controls.dpiCheck.isOn();
+    f.readDpiWithSender();
+  });
+  binder_.field(dpi, c.dpiTextField, [&f] { f.readDpiWithSender(); });
+  form->addRow("", row({dpiCheck, dpi, new QLabel("dpi")}));
+
+  auto* quality = named(new ui::DoubleSlider, "jpegSlider");
+  quality->setMinimumWidth(200);
+  auto* qualityField = newField("jpegQualityTextField", 60);
+  binder_.slider(quality, c.jpegSlider, [&f] { f.readJpegCompressionFrom(From::Slider); });
+  binder_.field(qualityField, c.jpegQualityTextField, [&f] { f.readJpegCompressionFrom(From::Field); });
+  form->addRow("JPEG quality", row({quality, qualityField}));
+
+  auto* compression = named(new QComboBox, "tiffCompressionPopUp");
+  binder_.popUp(compression, c.tiffCompressionPopUp);
+  form->addRow("TIFF compression", row({compression}));
+
+  auto* colorSpace = named(new QComboBox, "colorSpacePopUp");
+  colorSpace->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  colorSpace->setMinimumContentsLength(24);
+  binder_.popUp(colorSpace, c.colorSpacePopUp,
+                [&f] { f.updateColorSpaceProfileForIndex(f.controls.colorSpacePopUp.selectedIndex); });
+  form->addRow("Colour space", row({colorSpace}));
+
+  auto* depth = named(new QComboBox, "depthPopUp");
+  auto* alpha = named(new QComboBox, "alphaPopUp");
+  binder_.popUp(depth, c.depthPopUp);
+  binder_.popUp(alpha, c.alphaPopUp);
+  form->addRow("Depth", row({depth, alpha}));
+
+  auto* rounded = named(new QCheckBox("Rounded corners"), "roundedCornersCheck");
+  auto* shadow = named(new QCheckBox("Shadow"), "shadowCheck");
+  binder_.check(rounded, c.roundedCornersCheck, [this] { refreshLivePreview(); });
+  binder_.check(shadow, c.shadowCheck, [this] { refreshLivePreview(); });
+  form->addRow("Icons", row({rounded, shadow}));
+
+  auto* openWith = named(new ui::PopUpMenuButton, "openWithPopUp");
+  binder_.popUp(openWith, c.openWithPopUp);
+  form->addRow("Open with", row({openWith}));
+  return page;
+}
+
+QWidget* ConverterView::buildModifyPage() {
+  ConverterForm& f = *form_;
+  ConverterControls& c = f.controls;
+  auto* page = new QWidget;
+  auto* form = new QFormLayout(page);
+
+  auto* angle = named(new ui::DoubleSlider, "imageTransformAngleSlider");
+  auto* angleField = newField("imageTransformAngleTextField");
+  binder_.slider(angle, c.imageTransformAngleSlider,
+                 [&f] { f.readImageTransformAngleWithSender(From::Slider); });
+  binder_.field(angleField, c.imageTransformAngleTextField,
+                [&f] { f.readImageTransformAngleWithSender(From::Field); });
+  form->addRow("Rotation", row({angle, angleField}));
+
+  auto* transform = new QWidget;
+  auto* transformForm = new QFormLayout(transform);
+  auto* cropX = newField("cropCenterXTextField");
+  auto* cropY = newField("cropCenterYTextField");
+  binder_.field(cropX, c.cropCenterXTextField,
+                [&f] { f.readCropCenterWithSender(f.controls.cropCenterXTextField); });
+  binder_.field(cropY, c.cropCenterYTextField,
+                [&f] { f.readCropCenterWithSender(f.controls.cropCenterYTextField); });
+  transformForm->addRow("Crop centre", row({cropX, cropY}));
+  auto* stretch = named(new ui::DoubleSlider, "stretchAndCropStretchSlider");
+  auto* crop = named(new ui::DoubleSlider, "stretchAndCropCropSlider");
+  binder_.slider(stretch, c.stretchAndCropStretchSlider);
+  binder_.slider(crop, c.stretchAndCropCropSlider);
+  transformForm->addRow("Stretch", stretch);
+  transformForm->addRow("Crop", crop);
+
+  // The popovers of this page; the contents of all but the transform
+  // options belong to the filter and effect controls.
+  using P = PopoverId;
+  auto* buttons = new QGridLayout;
+  const std::tuple<P, const char*, QWidget*> popovers[] = {
+      {P::TransformOptions, "Options", transform},   {P::FaceOptions, "Face Detector", new QWidget},
+      {P::CompositeOptions, "Options", new QWidget}, {P::Depth, "Depth Map", new QWidget},
+      {P::TinyPlanet, "Tiny Planet", new QWidget},   {P::LUT, "LUT", new QWidget},
+  };
+  int at = 0;
+  for (const auto& [id, title, content] : popovers) {
+    ui::CustomButton* button = makePopover(id, title, content);
+    button->setObjectName(QStringLiteral("popoverButton%1").arg(int(id)));
+    buttons->addWidget(button, at / 4, at % 4);
+    ++at;
+  }
+  curvesPanel_ = new ui::Popover(new QWidget, this);
+  curvesPanel_->setWindowFlags(Qt::Tool);
+  curvesPanel_->setWindowTitle(QStringLiteral("Curves"));
+  curvesPanel_->setObjectName(QStringLiteral("panelCurves"));
+  auto* curves = named(new ui::CustomButton("Curves"), "popoverCurvesButton");
+  curves->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+  curvesPanel_->attachToButton(curves);
+  buttons->addWidget(curves, at / 4, at % 4);
+  form->addRow(buttons);
+
+  auto* border = named(new QCheckBox("Border"), "addBorderCheck");
+  binder_.check(border, c.addBorderCheck, [&f] { f.changeBorderOptions(f.controls.addBorderCheck.isOn()); });
+  auto* borders = new QHBoxLayout;
+  borders->addWidget(border);
+  const std::pair<const char*, TextField*> sides[] = {{"topBorderTextField", &c.topBorderTextField},
+                                                      {"leftBorderTextField", &c.leftBorderTextField},
+                                                      {"bottomBorderTextField", &c.bottomBorderTextField},
+                                                      {"rightBorderTextField", &c.rightBorderTextField}};
+  for (const auto& [name, side] : sides) {
+    auto* field = newField(name, 56);
+    TextField* model = side;
+    binder_.field(field, *model, [&f, model] { f.readBorderStateWithSender(*model); });
+    borders->addWidget(field);
+  }
+  borders->addStretch(1);
+  form->addRow("", borders);
+  auto* opacity = named(new ui::DoubleSlider, "borderOpacitySlider");
+  auto* color = named(new ui::ColorWell, "borderColorWell");
+  binder_.slider(opacity, c.borderOpacitySlider);
+  connect(color, &ui::ColorWell::colorChosen, this, [this, &c](const QColor& chosen) {
+    c.borderColorWell.rgba = {chosen.redF(), chosen.greenF(), chosen.blueF(), chosen.alphaF()};
+    refreshControls();
+  });
+  form->addRow("Border opacity", row({opacity, color}));
+  return page;
+}
+
+QWidget* ConverterView::buildFileOptionsPage() {
+  ConverterForm& f = *form_;
+  ConverterControls& c = f.controls;
+  auto* page = new QWidget;
+  auto* grid = new QGridLayout(page);
+  using Saving = ConverterForm::SavingButton;
+
+  auto* askEachTime = named(new QCheckBox("Ask each time"), "saveAskEachTimeCheck");
+  auto* storeDirectory = named(new QCheckBox("Save to folder"), "saveStoreDirectoryCheck");
+  auto* asImage = named(new QCheckBox("Save as preset folder"), "saveAsImageCheck");
+  binder_.check(askEachTime, c.saveAskEachTimeCheck, [&f] { f.selectSavingMethodFrom(Saving::AskEachTime); });
+  binder_.check(storeDirectory, c.saveStoreDirectoryCheck,
+                [&f] { f.selectSavingMethodFrom(Saving::StoreDirectory); });
+  binder_.check(asImage, c.saveAsImageCheck, [&f] { f.selectSavingMethodFrom(Saving::AsImage); });
+  // The destination folder lives in the save-to popover.
+  auto* saveTo = new QWidget;
+  auto* saveToLayout = new QHBoxLayout(saveTo);
+  auto* folder = named(new QLineEdit, "fileURLTextField");
+  folder->setReadOnly(true);
+  folder->setMinimumWidth(260);
+  binder_.field(folder, c.fileURLTextField);
+  auto* select = named(new QPushButton("Select..."), "selectFolderButton");
+  connect(select, &QPushButton::clicked, this, [this] {
+    form_->updateFileURLFrom(this);
+    refreshControls();
+  });
+  saveToLayout->addWidget(folder);
+  saveToLayout->addWidget(select);
+  ui::CustomButton* choose = makePopover(PopoverId::SaveTo, "Choose", saveTo);
+  choose->setObjectName(QStringLiteral("popOverSaveToButton"));
+  binder_.toggle(choose, c.popOverSaveToButton);
+  connect(popover(PopoverId::SaveTo), &ui::Popover::closed, this, [&c] { c.popOverSaveToButton.on = false; });
+  binder_.shows([choose, this] {
+    // A button turned off by the model closes its popover.
+    if (!choose->isChecked() && popover(PopoverId::SaveTo)->isVisible()) popover(PopoverId::SaveTo)->close();
+  });
+  grid->addLayout(row({askEachTime, storeDirectory, asImage, choose}), 0, 0, 1, 3);
+
+  const struct {
+    const char* title;
+    const char* name;
+    CheckBox* model;
+    void (ConverterForm::*action)();
+  } checks[] = {
+      {"Keep metadata", "metadataCheck", &c.metadataCheck, &ConverterForm::setPreserveMetadataFrom},
+      {"Overwrite files", "overwriteCheck", &c.overwriteCheck, &ConverterForm::setOverwriteFrom},
+      {"Keep folder hierarchy", "maintainHierarchyCheck", &c.maintainHierarchyCheck,
+       &ConverterForm::setMaintainHierarchyFrom},
+      {"Search subfolders", "searchSubFoldersCheck", &c.searchSubFoldersCheck,
+       &ConverterForm::searchSubFoldersFrom},
+      {"Rename without processing", "renameIgnoreCheck", &c.renameIgnoreCheck,
+       &ConverterForm::setRenameIgnoreFrom},
+  };
+  int line = 2;
+  for (const auto& check : checks) {
+    auto* box = named(new QCheckBox(check.title), check.name);
+    binder_.check(box, *check.model, [&f, action = check.action] { (f.*action)(); });
+    grid->addWidget(box, line / 2 + 1, line % 2);
+    ++line;
+  }
+  int next = line / 2 + 2;
+
+  const struct {
+    const char* checkTitle;
+    const char* checkName;
+    CheckBox* check;
+    void (ConverterForm::*checkAction)();
+    const char* fieldName;
+    TextField* field;
+    void (ConverterForm::*fieldAction)();
+  } renames[] = {
+      {"Prefix", "addPrefixCheck", &c.addPrefixCheck, &ConverterForm::setCheckPrefixFrom, "prefixTextField",
+       &c.prefixTextField, &ConverterForm::setPrefixStringFrom},
+      {"Name", "modifyNameCheck", &c.modifyNameCheck, &ConverterForm::setCheckNameFrom, "nameTextField",
+       &c.nameTextField, &ConverterForm::setNameStringFrom},
+      {"Suffix", "addSuffixCheck", &c.addSuffixCheck, &ConverterForm::setCheckSuffixFrom, "suffixTextField",
+       &c.suffixTextField, &ConverterForm::setSuffixStringFrom},
+  };
+  for (const auto& rename : renames) {
+    auto* box = named(new QCheckBox(rename.checkTitle), rename.checkName);
+    auto* field = named(new QLineEdit, rename.fieldName);
+    binder_.check(box, *rename.check, [&f, action = rename.checkAction] { (f.*action)(); });
+    binder_.field(field, *rename.field, [&f, action = rename.fieldAction] { (f.*action)(); });
+    grid->addWidget(box, next, 0);
+    grid->addWidget(field, next, 1, 1, 2);
+    ++next;
+  }
+
+  auto* number = named(new QComboBox, "numberSelectPopUp");
+  auto* initial = newField("initialNumberTextField");
+  auto* zeros = newField("zerosTextField", 50);
+  binder_.popUp(number, c.numberSelectPopUp, [&f] { f.setInitialPopUpNumberFrom(); });
+  binder_.field(initial, c.initialNumberTextField, [&f] { f.setInitialNumberFrom(); });
+  binder_.field(zeros, c.zerosTextField, [&f] { f.setZerosFrom(); });
+  grid->addLayout(row({number, new QLabel("from"), initial, new QLabel("zeros"), zeros}), next++, 0, 1, 3);
+
+  auto* date = named(new QComboBox, "dateSelectPopUp");
+  binder_.popUp(date, c.dateSelectPopUp, [&f] { f.setFilanemeDateFrom(); });
+  grid->addWidget(date, next++, 0, 1, 2);
+
+  auto* example = named(new QLabel, "resultLabelString");
+  binder_.label(example, c.resultLabelString);
+  grid->addWidget(example, next++, 0, 1, 3);
+  grid->setRowStretch(next, 1);
+  return page;
+}
+
+}  // namespace velumar

@@ -1,0 +1,32 @@
+// The popovers beside their toggle buttons and the curves panel.
+#include <QLabel>
+
+#include "converter/converter_view.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/popover.h"
+
+namespace velumar {
+
+ui::CustomButton* ConverterView::makePopover(PopoverId id, const char* title, QWidget* content) {
+  auto* button = new ui::CustomButton(QString::fromUtf8(title));
+  button->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+  auto* shown = new ui::Popover(content, this);
+  shown->setObjectName(QStringLiteral("popover%1").arg(int(id)));
+  shown->attachToButton(button);
+  popovers_[std::size_t(id)] = shown;
+  return button;
+}
+
+void ConverterView::closePopovers(std::initializer_list<PopoverId> ids) {
+  for (PopoverId id : ids)
+    if (ui::Popover* shown = popover(id); shown && shown->isVisible()) shown->close();
+}
+
+void ConverterView::closeAllPopoversOnlyAlpha(bool) {
+  using P = PopoverId;
+  closePopovers(
+      {P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
+  if (curvesPanel_ && curvesPanel_->isVisible()) curvesPanel_->close();
+}
+
+}  // namespace velumar

@@ -1,0 +1,61 @@
+#include "platform/ui/popover.h"
+
+#include <QAbstractButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace ui {
+
+Popover::Popover(QWidget* content, QWidget* parent) : QFrame(parent, Qt::Tool | Qt::FramelessWindowHint) {
+  setFrameShape(QFrame::StyledPanel);
+  setAutoFillBackground(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 10, 10, 10);
+  if (content) layout->addWidget(content);
+}
+
+void Popover::attachToButton(QAbstractButton* button) {
+  button_ = button;
+  if (!button) return;
+  button->setCheckable(true);
+  connect(button, &QAbstractButton::toggled, this, [this](bool on) {
+    if (on && !isVisible()) {
+      showRelativeTo(button_);
+    } else if (!on && isVisible()) {
+      hide();
+    }
+  });
+}
+
+void Popover::showRelativeTo(QWidget* anchor) {
+  adjustSize();
+  QPoint position;
+  if (anchor) {
+    const QPoint topRight = anchor->mapToGlobal(QPoint(anchor->width(), 0));
+    position = topRight + QPoint(4, (anchor->height() - height()) / 2);
+    const QScreen* screen = anchor->screen();
+    if (screen && position.x() + width() > screen->availableGeometry().right()) {
+      position.setX(anchor->mapToGlobal(QPoint(0, 0)).x() - width() - 4);
+    }
+    if (screen) {
+      const QRect area = screen->availableGeometry();
+      position.setY(std::clamp(position.y(), area.top(), std::max(area.top(), area.bottom() - height())));
+    }
+  }
+  move(position);
+  show();
+  raise();
+}
+
+void Popover::hideEvent(QHideEvent* event) {
+  QFrame::hideEvent(event);
+  if (button_ && button_->isChecked()) {
+    const QSignalBlocker blocker(button_);
+    button_->setChecked(false);
+    button_->update();
+  }
+  emit closed();
+}
+
+}  // namespace ui

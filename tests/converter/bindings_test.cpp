@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStandardItemModel>
+#include <QTest>
+
+#include "converter/converter_view.h"
+#include "converter/converter_window.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/double_slider.h"
+#include "platform/ui/pop_up_menu_button.h"
+
+namespace velumar {
+namespace {
+
+class BindingsTest : public ::testing::Test {
+ protected:
+  ConverterView& view() { return *window_.converterView(); }
+  ConverterControls& model() { return view().form().controls; }
+  template <typename Widget>
+  Widget* widget(const char* name) {
+    auto* found = view().findChild<Widget*>(QString::fromUtf8(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  // Types into a field as a user does and leaves it.
+  void type(const char* name, const QString& text) {
+    QLineEdit* field = widget<QLineEdit>(name);
+    field->setText(text);
+    emit field->editingFinished();
+  }
+  // Picks a pop-up item as a user does.
+  void pick(const char* name, int index) {
+    QComboBox* popUp = widget<QComboBox>(name);
+    popUp->setCurrentIndex(index);
+    emit popUp->activated(index);
+  }
+  static bool itemEnabled(QComboBox* popUp, int index) {
+    return qobject_cast<QStandardItemModel*>(popUp->model())->item(index)->isEnabled();
+  }
+
+  ConverterWindow window_;
+};
+
+TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {
+  auto* colorSpace = widget<QComboBox>("colorSpacePopUp");
+  auto* depth = widget<QComboBox>("depthPopUp");
+  auto* openWith = widget<ui::PopUpMenuButton>("openWithPopUp");
+
+  view().setButtonFormatFrom(3);  // TIFF takes CMYK and every depth
+  pick("colorSpacePopUp", 4);
+  pick("depthPopUp", 3);
+  EXPECT_NE(view().form().outputProfile, nullptr);
+  view().setButtonFormatFrom(1);  // PNG
+  EXPECT_EQ(model().colorSpacePopUp.selectedIndex, 0);
+  EXPECT_EQ(colorSpace->currentIndex(), 0);
+  EXPECT_FALSE(itemEnabled(colorSpace, 4));
+  EXPECT_EQ(view().form().outputProfile, nullptr);  // the preview drops the CMYK profile
+  EXPECT_EQ(depth->currentIndex(), 0);
+  EXPECT_FALSE(itemEnabled(depth, 3));
+  EXPECT_TRUE(depth->isEnabled());
+  EXPECT_FALSE(widget<ui::DoubleSlider>("jpegSlider")->isEnabled());
+
+  view().setButtonFormatFrom(0);
+  openWith->menu()->actions().at(7)->trigger();
+  EXPECT_EQ(model().openWithPopUp.selectedIndex, 7);
+  view().setButtonFormatFrom(5);  // ICNS
+  EXPECT_EQ(openWith->selectedIndex(), 0);
+  EXPECT_FALSE(openWith->isItemEnabled(7));
+  EXPECT_FALSE(colorSpace->isEnabled());
+  EXPECT_TRUE(widget<QCheckBox>("roundedCornersCheck")->isEnabled());
+  for (std::size_t code = 0; code < ConverterView::kFormatCount; ++code)
+    EXPECT_EQ(view().formatButton(code)->isChecked(), code == 5);
+}
+
+TEST_F(BindingsTest, FieldsShowTheNormalisedText) {
+  view().setButtonFormatFrom(0);
+  struct Case {
+    const char* field;
+    QString typed, shown;
+  };
+  const Case cases[] = {
+      {"jpegQualityTextField", "80", "80%"}, {"jpegQualityTextField", "150%", "100%"},
+      {"dpiTextField", "20", "36.0"},        {"dpiTextField", "junk", "72.0"},
+      {"topBorderTextField", "60%", "50%"},  {"imageTransformAngleTextField", "400", "360°"},
+  };
+  for (const Case& c : cases) {
+    type(c.field, c.typed);
+    EXPECT_EQ(widget<QLineEdit>(c.field)->text(), c.shown) << c.field << " " << c.typed.toStdString();
+  }
+  type("jpegQualityTextField", "80");
+  EXPECT_FLOAT_EQ(model().jpegSlider.value, 0.8f);
+  EXPECT_NEAR(widget<ui::DoubleSlider>("jpegSlider")->doubleValue(), 0.8, 1e-6);
+}
+
+TEST_F(BindingsTest, ModelChangesShowWithoutRunningActions) {
+  ConverterControls& c = model();
+  c.metadataCheck.set(true);
+  c.jpegSlider.set(0.25);
+  c.prefixTextField = {"trip_", true};
+  c.numberSelectPopUp.select(2);
+  const bool metadataBefore = view().state().preserveMetadata;
+  view().refreshControls();
+  EXPECT_TRUE(widget<QCheckBox>("metadataCheck")->isChecked());
+  EXPECT_NEAR(widget<ui::DoubleSlider>("jpegSlider")->doubleValue(), 0.25, 1e-7);
+  EXPECT_EQ(widget<QLineEdit>("prefixTextField")->text(), "trip_");
+  EXPECT_TRUE(widget<QLineEdit>("prefixTextField")->isEnabled());
+  EXPECT_EQ(widget<QComboBox>("numberSelectPopUp")->currentIndex(), 2);
+  EXPECT_EQ(view().state().preserveMetadata, metadataBefore);  // no action ran
+}
+
+TEST_F(BindingsTest, UserEditsReachTheModelAndTheConverter) {
+  window_.show();
+  QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
+  QTest::mouseClick(widget<QCheckBox>("overwriteCheck"), Qt::LeftButton);
+  EXPECT_TRUE(model().overwriteCheck.isOn());
+  EXPECT_TRUE(view().state().overwriteFiles);
+
+  widget<QCheckBox>("addPrefixCheck")->click();
+  EXPECT_TRUE(widget<QLineEdit>("prefixTextField")->isEnabled());
+  type("prefixTextField", "");
+  EXPECT_EQ(widget<QLineEdit>("prefixTextField")->text().toStdString(), kPrefixPlaceholder);
+  type("prefixTextField", "a/b");
+  EXPECT_EQ(view().state().prefixString, "a b");
+
+  view().setButtonFormatFrom(14);
+  const ImageModifyInfo info = view().readCurrentPresetValues();
+  EXPECT_EQ(info.conversionType, 14);
+}
+
+}  // namespace
+}  // namespace velumar

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "converter/converter_view.h"
+#include "converter/converter_window.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/popover.h"
+
+namespace velumar {
+namespace {
+
+using P = ConverterView::PopoverId;
+
+class TabsPopoversTest : public ::testing::Test {
+ protected:
+  void SetUp() override { window_.show(); }
+  ConverterView& view() { return *window_.converterView(); }
+  // Opens every popover and the curves panel as their buttons do.
+  void openAll() {
+    for (std::size_t id = 0; id < ConverterView::kPopoverCount; ++id) {
+      ui::Popover* shown = view().popover(P(id));
+      shown->button()->setEnabled(true);
+      if (!shown->isVisible()) shown->button()->click();
+      ASSERT_TRUE(shown->isVisible()) << id;
+    }
+    if (!view().curvesPanel()->isVisible()) view().curvesPanel()->button()->click();
+    ASSERT_TRUE(view().curvesPanel()->isVisible());
+  }
+  std::vector<bool> shown() {
+    std::vector<bool> out;
+    for (std::size_t id = 0; id < ConverterView::kPopoverCount; ++id) {
+      out.push_back(view().popover(P(id))->isVisible());
+      EXPECT_EQ(view().popover(P(id))->button()->isChecked(), out.back()) << id;  // button on while shown
+    }
+    return out;
+  }
+
+  ConverterWindow window_;
+};
+
+TEST_F(TabsPopoversTest, EachTabClosesThePopoversOfThePagesLeft) {
+  // Order: save-to, face, composite, transform, depth, tiny planet, LUT.
+  const struct {
+    int tab;
+    std::vector<bool> open;
+  } cases[] = {
+      {1, {false, true, true, true, true, true, true}},        // "Modify" keeps the face popover
+      {0, {false, false, false, false, false, false, false}},  // "Basic" closes seven
+      {2, {true, false, false, false, false, false, false}},   // "File options" keeps save-to
+  };
+  for (const auto& c : cases) {
+    openAll();
+    QTest::mouseClick(view().tabButton(c.tab), Qt::LeftButton);
+    EXPECT_EQ(shown(), c.open) << c.tab;
+    EXPECT_TRUE(view().curvesPanel()->isVisible()) << c.tab;  // no tab switch closes the curves panel
+  }
+  view().closeAllPopoversOnlyAlpha(true);
+  EXPECT_EQ(shown(), std::vector<bool>(ConverterView::kPopoverCount, false));
+  EXPECT_FALSE(view().curvesPanel()->isVisible());
+  EXPECT_FALSE(view().curvesPanel()->button()->isChecked());
+}
+
+TEST_F(TabsPopoversTest, ClosingAPopoverTurnsItsButtonOff) {
+  ui::Popover* face = view().popover(P::FaceOptions);
+  face->button()->click();
+  view().popover(P::Depth)->button()->click();
+  EXPECT_TRUE(face->isVisible());
+  face->close();
+  EXPECT_FALSE(face->button()->isChecked());
+  EXPECT_TRUE(view().popover(P::Depth)->isVisible());
+}
+
+}  // namespace
+}  // namespace velumar

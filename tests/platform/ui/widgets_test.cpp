@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QColorDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <cmath>
+#include <numbers>
+
+#include "platform/ui/color_well.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/double_dial.h"
+#include "platform/ui/double_slider.h"
+#include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/pop_up_menu_button.h"
+#include "platform/ui/popover.h"
+
+namespace {
+
+TEST(DoubleSlider, KeepsTheExactValueAndClamps) {
+  ui::DoubleSlider slider;
+  slider.setRange(0, 2);
+  QSignalSpy edited(&slider, &ui::DoubleSlider::valueEdited);
+  const struct {
+    double given, kept;
+  } cases[] = {{double(0.123456789f), double(0.123456789f)}, {5, 2}, {-1, 0}, {NAN, 0}, {INFINITY, 0}};
+  for (const auto& c : cases) {
+    slider.setDoubleValue(c.given);
+    EXPECT_EQ(slider.doubleValue(), c.kept) << c.given;
+  }
+  EXPECT_EQ(edited.count(), 0);  // only the user's moves are reported
+  slider.setRange(3, 1);         // an inverted range is refused
+  EXPECT_EQ(slider.maximum(), 2);
+}
+
+TEST(DoubleSlider, UserMoveReportsThePositionsValue) {
+  ui::DoubleSlider slider;
+  slider.setRange(0, 100);
+  slider.setDoubleValue(50);
+  QSignalSpy edited(&slider, &ui::DoubleSlider::valueEdited);
+  slider.triggerAction(QAbstractSlider::SliderToMaximum);
+  ASSERT_EQ(edited.count(), 1);
+  EXPECT_DOUBLE_EQ(edited.front().front().toDouble(), 100);
+  EXPECT_DOUBLE_EQ(slider.doubleValue(), 100);
+}
+
+TEST(DoubleDial, WrapsIntoOneTurn) {
+  constexpr double pi = std::numbers::pi;
+  ui::DoubleDial dial;
+  const struct {
+    double given, kept;
+  } cases[] = {{pi, pi}, {2 * pi, 2 * pi}, {5 * pi, pi}, {-pi / 2, 1.5 * pi}, {NAN, 0}};
+  for (const auto& c : cases) {
+    dial.setDoubleValue(c.given);
+    EXPECT_NEAR(dial.doubleValue(), c.kept, 1e-12) << c.given;
+  }
+  QSignalSpy edited(&dial, &ui::DoubleDial::valueEdited);
+  dial.triggerAction(QAbstractSlider::SliderToMinimum);
+  ASSERT_EQ(edited.count(), 1);
+  EXPECT_DOUBLE_EQ(dial.doubleValue(), 0);
+}
+
+TEST(FlippedCoordinates, LowerLeftOriginBecomesTopLeft) {
+  EXPECT_EQ(ui::flippedRect(QRectF(10, 5, 60, 30), 40), QRectF(10, 5, 60, 30));
+  EXPECT_EQ(ui::flippedRect(QRectF(0, 0, 10, 10), 100), QRectF(0, 90, 10, 10));
+  EXPECT_EQ(ui::flippedPoint(QPointF(3, 0), 50), QPointF(3, 50));
+}
+
+TEST(Popover, SeveralOpenAndClosingTurnsTheButtonOff) {
+  QWidget window;
+  auto* first = new QPushButton("Face Detector", &window);
+  auto* second = new QPushButton("Options", &window);
+  window.show();
+  ui::Popover firstPopover(new QLabel("face options"));
+  ui::Popover secondPopover(new QLabel("options"));
+  firstPopover.attachToButton(first);
+  secondPopover.attachToButton(second);
+  QSignalSpy closed(&firstPopover, &ui::Popover::closed);
+
+  QTest::mouseClick(first, Qt::LeftButton);
+  QTest::mouseClick(second, Qt::LeftButton);
+  EXPECT_TRUE(firstPopover.isVisible());
+  EXPECT_TRUE(secondPopover.isVisible());  // opening one leaves the other open
+  EXPECT_TRUE(first->isChecked());
+
+  firstPopover.close();
+  EXPECT_FALSE(first->isChecked());
+  EXPECT_EQ(closed.count(), 1);
+  EXPECT_TRUE(secondPopover.isVisible());
+  QTest::mouseClick(second, Qt::LeftButton);  // the button toggles it shut
+  EXPECT_FALSE(secondPopover.isVisible());
+}
+
+TEST(PopUpMenuButton, ItemsSelectionAndUserPicks) {
+  ui::PopUpMenuButton popUp;
+  popUp.setItems({"Default", "sRGB", "Gray"});
+  QSignalSpy activated(&popUp, &ui::PopUpMenuButton::activated);
+  const struct { int index, selected; } cases[] = {{2, 2}, {3, 0}, {-1, 0}, {1, 1}};
+  for (const auto& c : cases) {
+    popUp.select(c.index);
+    EXPECT_EQ(popUp.selectedIndex(), c.selected) << c.index;
+  }
+  EXPECT_EQ(popUp.text(), "sRGB");
+  EXPECT_EQ(activated.count(), 0);
+  popUp.setItemEnabled(2, false);
+  EXPECT_FALSE(popUp.isItemEnabled(2));
+  popUp.menu()->actions().at(0)->trigger();
+  ASSERT_EQ(activated.count(), 1);
+  EXPECT_EQ(popUp.selectedIndex(), 0);
+  QMenu* submenu = popUp.submenuOf(1);
+  ASSERT_NE(submenu, nullptr);
+  EXPECT_EQ(popUp.submenuOf(1), submenu);  // made once
+  EXPECT_EQ(popUp.submenuOf(7), nullptr);
+}
+
+TEST(ColorWell, SharedDialogAnswersTheWellThatOpenedIt) {
+  ui::ColorWell first, second;
+  QSignalSpy firstChosen(&first, &ui::ColorWell::colorChosen);
+  QSignalSpy secondChosen(&second, &ui::ColorWell::colorChosen);
+  first.setColor(Qt::red);
+  EXPECT_EQ(firstChosen.count(), 0);
+  second.click();
+  QColorDialog& dialog = ui::ColorWell::sharedColorDialog();
+  EXPECT_TRUE(dialog.isVisible());
+  emit dialog.colorSelected(QColor(Qt::blue));
+  EXPECT_EQ(second.color(), QColor(Qt::blue));
+  EXPECT_EQ(secondChosen.count(), 1);
+  EXPECT_EQ(firstChosen.count(), 0);
+  EXPECT_EQ(first.color(), QColor(Qt::red));
+  second.setEnabled(false);  // a disabled well takes no colour
+  emit dialog.colorSelected(QColor(Qt::green));
+  EXPECT_EQ(second.color(), QColor(Qt::blue));
+  dialog.hide();
+}
+
+TEST(CustomButton, OnStateAndLabelFrames) {
+  ui::CustomButton button("High-Res");
+  button.setCheckable(true);
+  button.setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+  EXPECT_EQ(button.sizeHint(), QSize(100, 40));
+  button.click();
+  EXPECT_TRUE(button.isChecked());
+  // The pressed fill is blue where the body is.
+  const QImage face = button.grab().toImage();
+  const QColor middle = face.pixelColor(face.width() / 2, face.height() - 8);
+  EXPECT_GT(middle.blue(), 150);
+  EXPECT_LT(middle.red(), 60);
+}
+
+}  // namespace
