@@ -11,6 +11,7 @@
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/property_list_limits.h"
+#include "platform/foundation/property_list_nodes.h"
 
 namespace foundation {
 
@@ -22,11 +23,6 @@ constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
 // more values than this rather than risking memory.
 constexpr int kMaxDepth = 512;
 constexpr std::uint64_t kMaxNodes = 4'000'000;
-
-struct PlistDeleter {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
 std::optional<Value> fromPlist(plist_t node, int depth);
 
@@ -44,30 +40,12 @@ std::optional<Value> arrayFromPlist(plist_t node, int depth) {
 
 std::optional<Value> dictionaryFromPlist(plist_t node, int depth) {
   Dictionary dictionary;
-  plist_dict_iter iterator = nullptr;
-  plist_dict_new_iter(node, &iterator);
-  if (iterator == nullptr) return std::nullopt;
-  std::optional<Value> result;
-  bool failed = false;
-  for (;;) {
-    char* key = nullptr;
-    plist_t item = nullptr;
-    plist_dict_next_item(node, iterator, &key, &item);
-    if (item == nullptr) {
-      std::free(key);
-      break;
-    }
-    std::string keyText = key ? key : "";
-    std::free(key);
+  const bool complete = forEachDictionaryItem(node, [&](std::string key, plist_t item) {
     auto value = fromPlist(item, depth + 1);
-    if (!value) {
-      failed = true;
-      break;
-    }
-    dictionary.set(std::move(keyText), std::move(*value));
-  }
-  std::free(iterator);
-  if (failed) return std::nullopt;
+    if (value) dictionary.set(std::move(key), std::move(*value));
+    return value.has_value();
+  });
+  if (!complete) return std::nullopt;
   return Value(std::move(dictionary));
 }
 
@@ -201,19 +179,25 @@ PlistPtr writableRoot(const Value& value) {
   return root;
 }
 
-// value in one of the library's encodings.
-std::optional<Data> serialized(const Value& value, void (*encode)(plist_t, char**, std::uint32_t*),
-                               void (*release)(char*)) {
-  PlistPtr root = writableRoot(value);
-  if (!root) return std::nullopt;
+using Encoder = void (*)(plist_t, char**, std::uint32_t*);
+using EncodingRelease = void (*)(char*);
+
+std::optional<Data> encodedNodes(plist_t root, Encoder encode, EncodingRelease release) {
   char* encoded = nullptr;
   std::uint32_t length = 0;
-  encode(root.get(), &encoded, &length);
+  encode(root, &encoded, &length);
   if (encoded == nullptr) return std::nullopt;
   const auto* begin = reinterpret_cast<const std::uint8_t*>(encoded);
   Data bytes(begin, begin + length);
   release(encoded);
   return bytes;
+}
+
+// value in one of the library's encodings.
+std::optional<Data> serialized(const Value& value, Encoder encode, EncodingRelease release) {
+  PlistPtr root = writableRoot(value);
+  if (!root) return std::nullopt;
+  return encodedNodes(root.get(), encode, release);
 }
 
 bool startsWith(const Data& bytes, std::string_view prefix) {
@@ -222,14 +206,14 @@ bool startsWith(const Data& bytes, std::string_view prefix) {
 
 }  // namespace
 
-std::optional<Value> readPropertyListData(const Data& bytes) {
+PlistPtr parsePropertyListNodes(const Data& bytes) {
   if (bytes.empty()) {
     log("Property list: empty data");
-    return std::nullopt;
+    return nullptr;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
     log("Property list: {} bytes is too large", bytes.size());
-    return std::nullopt;
+    return nullptr;
   }
   plist_t root = nullptr;
   const char* text = reinterpret_cast<const char*>(bytes.data());
@@ -239,21 +223,57 @@ std::optional<Value> readPropertyListData(const Data& bytes) {
     std::string problem;
     if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &problem)) {
       log("Property list: malformed binary property list ({})", problem);
-      return std::nullopt;
+      return nullptr;
     }
     plist_from_bin(text, length, &root);
   } else {
     if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
       log("Property list: XML nested too deeply or too many elements");
-      return std::nullopt;
+      return nullptr;
     }
     plist_from_xml(text, length, &root);
   }
-  PlistPtr owner(root);
-  if (root == nullptr) {
-    log("Property list: not a well-formed property list");
-    return std::nullopt;
+  if (root == nullptr) log("Property list: not a well-formed property list");
+  return PlistPtr(root);
+}
+
+bool forEachDictionaryItem(plist_t dictionary, const std::function<bool(std::string, plist_t)>& visit) {
+  plist_dict_iter iterator = nullptr;
+  plist_dict_new_iter(dictionary, &iterator);
+  if (iterator == nullptr) return false;
+  bool complete = true;
+  for (;;) {
+    char* key = nullptr;
+    plist_t item = nullptr;
+    plist_dict_next_item(dictionary, iterator, &key, &item);
+    std::string keyText = key ? key : "";
+    std::free(key);
+    if (item == nullptr) break;
+    if (!visit(std::move(keyText), item)) {
+      complete = false;
+      break;
+    }
   }
+  std::free(iterator);
+  return complete;
+}
+
+std::optional<Data> binaryOfNodes(plist_t root) {
+  return encodedNodes(root, plist_to_bin, plist_to_bin_free);
+}
+
+std::optional<Value> valueFromPlistNode(plist_t node) {
+  return fromPlist(node, 0);
+}
+
+PlistPtr plistNodeFromValue(const Value& value) {
+  return toPlist(value, 0);
+}
+
+std::optional<Value> readPropertyListData(const Data& bytes) {
+  PlistPtr owner = parsePropertyListNodes(bytes);
+  if (!owner) return std::nullopt;
+  plist_t root = owner.get();
   if (plist_get_node_type(root) != PLIST_DICT) {
     log("Property list: the root is not a dictionary");
     return std::nullopt;

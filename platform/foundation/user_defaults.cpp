@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/foundation/log.h"
+#include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
 
 namespace foundation {
@@ -75,34 +76,71 @@ std::optional<Data> UserDefaults::dataForKey(const std::string& key) const {
   return *value->asData();
 }
 
+void UserDefaults::announce() {
+  NotificationCenter::defaultCenter().post(kDidChangeNotification, this);
+}
+
 void UserDefaults::set(const std::string& key, Value value) {
   if (value.isNull()) {
     remove(key);
     return;
   }
-  std::lock_guard lock(mutex_);
-  loadLocked();
-  values_.set(key, std::move(value));
-  dirty_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    values_.set(key, std::move(value));
+    unsaved_.insert(key);
+  }
+  announce();
 }
 
 void UserDefaults::remove(const std::string& key) {
-  std::lock_guard lock(mutex_);
-  loadLocked();
-  if (values_.erase(key)) dirty_ = true;
+  {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    if (!values_.erase(key)) return;
+    unsaved_.insert(key);
+  }
+  announce();
+}
+
+void UserDefaults::reload() {
+  std::error_code error;
+  std::optional<Value> contents;
+  if (std::filesystem::exists(path_, error)) {
+    contents = readPropertyList(path_);
+    if (!contents) return;
+  } else {
+    contents = Value(Dictionary());
+  }
+  {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    Dictionary merged = *contents->asDictionary();
+    for (const std::string& key : unsaved_) {
+      if (const Value* local = values_.find(key)) {
+        merged.set(key, *local);
+      } else {
+        merged.erase(key);
+      }
+    }
+    if (merged == values_) return;
+    values_ = std::move(merged);
+  }
+  announce();
 }
 
 bool UserDefaults::synchronize() {
   std::lock_guard lock(mutex_);
   loadLocked();
-  if (!dirty_) return true;
+  if (unsaved_.empty()) return true;
   std::error_code error;
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
   if (!writePropertyList(path_, Value(values_))) {
     log("User defaults: cannot save {}", path_);
     return false;
   }
-  dirty_ = false;
+  unsaved_.clear();
   return true;
 }
 

@@ -3,11 +3,14 @@
 // $XDG_CONFIG_HOME/velumar/velumar.plist (default ~/.config/velumar/), read at
 // first use and written by synchronize(). Every getter answers nullopt when
 // the key is missing, so a stored false/0/"" is told apart from no value.
-// Thread-safe.
+// Thread-safe. Every change is announced with kDidChangeNotification on the
+// default notification center (the defaults as sender), on the changing
+// thread, after the change.
 
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/foundation/value.h"
@@ -16,6 +19,8 @@ namespace foundation {
 
 class UserDefaults {
  public:
+  static constexpr const char* kDidChangeNotification = "UserDefaultsDidChange";
+
   // The process's defaults.
   static UserDefaults& standard();
   // The default file location under the configuration folder.
@@ -40,16 +45,23 @@ class UserDefaults {
   // write; creates the folder when missing. False when the write failed.
   bool synchronize();
 
+  // Rereads the file after another program changed it; keys changed here
+  // and not yet written keep this program's values. Announces a change when
+  // any value differs. An unreadable file changes nothing.
+  void reload();
+
   const std::string& path() const { return path_; }
 
  private:
   void loadLocked() const;
+  void announce();
 
   std::string path_;
   mutable std::mutex mutex_;
   mutable bool loaded_ = false;
   mutable Dictionary values_;
-  bool dirty_ = false;
+  // Keys set or removed since the last write.
+  std::set<std::string> unsaved_;
 };
 
 }  // namespace foundation

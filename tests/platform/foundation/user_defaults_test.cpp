@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "platform/foundation/files.h"
+#include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/user_defaults.h"
 #include "support/test_support.h"
@@ -103,4 +104,41 @@ TEST(UserDefaults, ConcurrentUseIsSafe) {
   auto stored = readPropertyList(defaults.path());
   ASSERT_TRUE(stored);
   for (int t = 0; t < 4; ++t) EXPECT_EQ(stored->get("key" + std::to_string(t))->toInt(), 199);
+}
+
+TEST(UserDefaults, ChangesAreAnnouncedAndOutsideEditsReloadWithoutLosingOwnOnes) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("velumar.plist");
+  UserDefaults defaults(path);
+  int announced = 0;
+  auto token = NotificationCenter::defaultCenter().addObserver(
+      UserDefaults::kDidChangeNotification, &defaults, [&](const Notification&) { ++announced; });
+  defaults.set("a", 1);
+  defaults.remove("a");
+  defaults.remove("never there");
+  EXPECT_EQ(announced, 2);
+
+  defaults.set("kept", 1);
+  defaults.set("shared", 1);
+  ASSERT_TRUE(defaults.synchronize());
+  defaults.set("unsaved", 1);  // not yet written: an outside edit must not lose it
+  UserDefaults outside(path);
+  outside.set("shared", 2);
+  outside.set("new", 3);
+  ASSERT_TRUE(outside.synchronize());
+
+  announced = 0;
+  defaults.reload();
+  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(defaults.integerForKey("shared"), 2);
+  EXPECT_EQ(defaults.integerForKey("new"), 3);
+  EXPECT_EQ(defaults.integerForKey("unsaved"), 1);
+  EXPECT_EQ(defaults.integerForKey("kept"), 1);
+
+  ASSERT_TRUE(defaults.synchronize());
+  defaults.reload();  // its own write read back: nothing changed
+  ASSERT_TRUE(writeFileAtomically(path, Data{'x'}));
+  defaults.reload();  // unreadable: kept
+  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(defaults.integerForKey("new"), 3);
 }

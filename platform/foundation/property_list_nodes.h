@@ -1,0 +1,37 @@
+#pragma once
+// The property-list library's node trees, for code inside foundation that
+// needs more than Value holds (the UIDs of keyed archives).
+
+#include <plist/plist.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/foundation/value.h"
+
+namespace foundation {
+
+struct PlistDeleter {
+  void operator()(plist_t node) const { plist_free(node); }
+};
+using PlistPtr = std::unique_ptr<void, PlistDeleter>;
+
+// Parses XML or binary bytes under the same size, depth and structure limits
+// as readPropertyListData; nullptr with a log line when they fail.
+PlistPtr parsePropertyListNodes(const Data& bytes);
+
+// The binary property list of a node tree.
+std::optional<Data> binaryOfNodes(plist_t root);
+
+// Calls visit with each key and item of a dictionary node in order until it
+// answers false; false when it did or the node cannot be walked.
+bool forEachDictionaryItem(plist_t dictionary, const std::function<bool(std::string, plist_t)>& visit);
+
+// One node as a Value (UIDs read as integers); nullopt when unreadable.
+std::optional<Value> valueFromPlistNode(plist_t node);
+// value as a node tree; nullptr when it holds a null outside a dictionary.
+PlistPtr plistNodeFromValue(const Value& value);
+
+}  // namespace foundation
