@@ -1,8 +1,10 @@
 // Starts the application: the Qt event loop as the main queue, the dark
-// look, and the converter window.
+// look, the converter window, and the launch and quit steps around the
+// event loop.
 #include <QApplication>
 #include <QIcon>
 
+#include "app/launch_steps.h"
 #include "converter/converter_window.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/dark_palette.h"
@@ -22,7 +24,9 @@ int main(int argc, char** argv) {
   {
     velumar::ConverterWindow window;
     window.show();
+    velumar::runLaunchSteps(window);
     result = QApplication::exec();
+    velumar::runQuitSteps();
   }
   foundation::MainLoop::install(nullptr);
   return result;

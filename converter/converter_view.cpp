@@ -8,6 +8,7 @@
 
 #include "converter/drop_zone_widget.h"
 #include "converter/format_selection.h"
+#include "converter/open_with_applications.h"
 #include "engine/imported_image.h"
 #include "platform/ui/custom_button.h"
 
@@ -43,12 +44,14 @@ ConverterView::ConverterView(QWidget* parent)
 
 bool ConverterView::applyPreset(std::size_t position) {
   const bool applied = form_->setPopOverViewFromPreset(position);
+  disableUnavailableOpenWithItems(form_->controls.openWithPopUp, *engine_);
   refreshControls();
   return applied;
 }
 
 bool ConverterView::applyDefaultPreset() {
   const bool applied = form_->setDefaultPreset();
+  disableUnavailableOpenWithItems(form_->controls.openWithPopUp, *engine_);
   refreshControls();
   return applied;
 }

@@ -1,5 +1,6 @@
 #include "converter/format_selection.h"
 
+#include "converter/open_with_applications.h"
 #include "presets/converter_form.h"
 
 namespace velumar {
@@ -32,6 +33,7 @@ bool setButtonFormatFrom(ConverterForm& form, ConverterState& state, std::int64_
 
   form.enableColorSpaceItemsForIndexButton(code);
   form.enableSharingForIndexButton(code);
+  disableUnavailableOpenWithItems(c.openWithPopUp, form.engine());
   form.updateDepthStateForIndex(code);
   // The preview's profile follows the item the output will use: none when
   // the format takes no colour space.

@@ -48,4 +48,15 @@ std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<Applicatio
   return known ? kOtherApplicationItem : 0;
 }
 
+void disableUnavailableOpenWithItems(PopUp& popUp, const ImportedImage& engine) {
+  const std::int64_t last = std::min(popUp.count(), kOtherApplicationItem);
+  for (std::int64_t code = 1; code < last; ++code) {
+    PopUpItem& item = popUp.items[std::size_t(code)];
+    if (item.enabled && !engine.canOpenWithApplicationType(code)) item.enabled = false;
+  }
+  const std::int64_t selected = popUp.selectedIndex;
+  if (selected > 0 && selected < popUp.count() && !popUp.items[std::size_t(selected)].enabled)
+    popUp.selectedIndex = 0;
+}
+
 }  // namespace velumar

@@ -24,4 +24,9 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
 std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<ApplicationMenuItem>& items,
                                    std::int64_t tag);
 
+// Disables the fixed Open With items (1 to 13) whose target the engine
+// cannot open on this desktop, after the format's own rules have run; a
+// selected item made unavailable falls back to item 0.
+void disableUnavailableOpenWithItems(PopUp& popUp, const ImportedImage& engine);
+
 }  // namespace velumar

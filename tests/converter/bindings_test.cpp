@@ -43,11 +43,7 @@ TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {
   EXPECT_TRUE(depth->isEnabled());
   EXPECT_FALSE(widget<ui::DoubleSlider>("jpegSlider")->isEnabled());
 
-  view().setButtonFormatFrom(0);
-  openWith->menu()->actions().at(7)->trigger();
-  EXPECT_EQ(model().openWithPopUp.selectedIndex, 7);
   view().setButtonFormatFrom(5);  // ICNS
-  EXPECT_EQ(openWith->selectedIndex(), 0);
   EXPECT_FALSE(openWith->isItemEnabled(7));
   EXPECT_FALSE(colorSpace->isEnabled());
   EXPECT_TRUE(widget<QCheckBox>("roundedCornersCheck")->isEnabled());

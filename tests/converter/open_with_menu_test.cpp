@@ -33,6 +33,9 @@ class OpenWithMenuTest : public convertertest::WindowTest {
         {"alpha.desktop", "Name=alpha viewer\n"},
         {"org.example.velumar.desktop", "Name=Velumar\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
+        // Targets of fixed Open With items, outside the JPEG submenu.
+        {"gimp.desktop", "Name=Editor\nMimeType=text/plain;\n"},
+        {"darktable.desktop", "Name=Darkroom\nMimeType=text/plain;\n"},
     };
     for (const auto& [file, lines] : entries) {
       std::ofstream entry(applications / file);
@@ -79,6 +82,24 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   EXPECT_EQ(model().openWithPopUp.selectedIndex, 0);
   EXPECT_TRUE(view().importedImage()->openWithAppID.empty());
   EXPECT_FALSE(alpha->isChecked());
+}
+
+TEST_F(OpenWithMenuTest, FixedItemsNeedTheirApplicationAndTheFormat) {
+  auto* openWith = widget<ui::PopUpMenuButton>("openWithPopUp");
+  view().setButtonFormatFrom(0);  // JPEG
+  openWith->menu()->actions().at(7)->trigger();
+  EXPECT_EQ(model().openWithPopUp.selectedIndex, 7);
+  struct Row {
+    std::size_t format;
+    int item;
+    bool enabled;
+  };
+  const Row rows[] = {{0, 6, true}, {0, 7, true}, {0, 2, false}, {0, 11, false}, {5, 6, true}, {5, 7, false}};
+  for (const Row& row : rows) {
+    view().setButtonFormatFrom(row.format);
+    EXPECT_EQ(openWith->isItemEnabled(row.item), row.enabled) << row.format << " " << row.item;
+  }
+  EXPECT_EQ(openWith->selectedIndex(), 0);  // ICNS took item 7 away
 }
 
 }  // namespace
