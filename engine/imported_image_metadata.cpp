@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "engine/exif_date.h"
+#include "engine/image_date.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
 
@@ -15,20 +16,6 @@ namespace {
 using foundation::Value;
 
 const Value kEmptyDictionary{foundation::Dictionary{}};
-
-// EXIF DateTimeOriginal, else DateTimeDigitized, else the file's creation
-// date. A present date that does not parse gives no date at all.
-std::optional<foundation::Date> imageDate(const imageio::ImageSource& source, const std::string& path) {
-  const Value properties = source.properties(0);
-  const Value* exif = properties.get("{Exif}");
-  if (!exif || !exif->isDictionary()) return ImportedImage::dateFromFileManager(path);
-  for (const char* key : {"DateTimeOriginal", "DateTimeDigitized"}) {
-    if (const Value* text = exif->get(key)) {
-      return text->asString() ? ImportedImage::dateFromString(*text->asString()) : std::nullopt;
-    }
-  }
-  return ImportedImage::dateFromFileManager(path);
-}
 
 }  // namespace
 

@@ -12,7 +12,6 @@ namespace velumar {
 
 namespace {
 
-constexpr std::size_t kSmallestSize = 2, kLargestSize = 256;
 // A generous bound for a 256³ file written with long numbers.
 constexpr std::size_t kLargestFile = std::size_t(1) << 30;
 
@@ -130,7 +129,7 @@ std::optional<CubeFile> parseCubeText(std::string_view text) {
       auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
       if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
         return fail("LUT_3D_SIZE without a whole number");
-      if (value < kSmallestSize || value > kLargestSize) return fail("LUT_3D_SIZE outside 2 to 256");
+      if (value < kSmallestCubeSize || value > kLargestCubeSize) return fail("LUT_3D_SIZE outside 2 to 256");
       size = value;
       continue;
     }
@@ -161,7 +160,8 @@ std::optional<CubeFile> parseCubeText(std::string_view text) {
     }
     // Only the last size³ rows count: drop older ones in large steps, so
     // memory stays bounded by twice the largest table.
-    const std::size_t keep = size ? size * size * size : kLargestSize * kLargestSize * kLargestSize;
+    const std::size_t keep =
+        size ? size * size * size : kLargestCubeSize * kLargestCubeSize * kLargestCubeSize;
     if (rows.size() >= 2 * keep) rows.erase(rows.begin(), rows.begin() + std::ptrdiff_t(rows.size() - keep));
     rows.push_back(row);
   }

@@ -19,6 +19,10 @@
 
 namespace velumar {
 
+// The edge sizes a cube may have; callers holding a cube from elsewhere
+// (presets) check against the same bounds.
+inline constexpr std::size_t kSmallestCubeSize = 2, kLargestCubeSize = 256;
+
 struct CubeFile {
   std::size_t size = 0;
   std::vector<float> data;  // size³ × 4

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/color_space_menu.h"
+#include "filters/cube_file.h"
 #include "filters/curve_interpolation.h"
 #include "platform/foundation/log.h"
 #include "presets/color_space_check.h"
@@ -18,8 +19,7 @@ using foundation::Array;
 using foundation::Dictionary;
 using foundation::Value;
 
-// The edge sizes of a colour cube, as the .cube reader accepts them.
-constexpr std::int64_t kSmallestCube = 2, kLargestCube = 256;
+// Bytes of one cube entry: four floats.
 constexpr std::size_t kCubeBytesPerEntry = 4 * sizeof(float);
 
 // One key with a plain target: the file's value, or the table's value for
@@ -112,7 +112,7 @@ std::optional<Array> lutArrayFrom(const Value* value) {
   const Value& sizeValue = (*items)[0];
   const std::optional<std::int64_t> size = presetInteger(&sizeValue);
   const bool integral = size && !sizeValue.isBool() && double(*size) == *sizeValue.toDouble();
-  if (!integral || *size < kSmallestCube || *size > kLargestCube) {
+  if (!integral || *size < std::int64_t(kSmallestCubeSize) || *size > std::int64_t(kLargestCubeSize)) {
     foundation::log("Preset: lookup table size {} is out of range; none is loaded", sizeValue.debugString());
     return std::nullopt;
   }

@@ -6,7 +6,7 @@
 
 #include <sys/stat.h>
 
-#include "engine/imported_image.h"
+#include "engine/image_date.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/locale_compare.h"
 #include "platform/imageio/image_source.h"
@@ -115,15 +115,7 @@ OrganizedURLList sortedEntries(OrganizedURLList entries, SortOrder order, bool a
 std::optional<foundation::Date> dateForUrl(const std::string& path) {
   const auto source = imageio::ImageSource::open(path);
   if (!source) return std::nullopt;
-  const Value properties = source->properties(0);
-  const Value* exif = properties.get("{Exif}");
-  if (exif && exif->isDictionary()) {
-    for (const char* key : {"DateTimeOriginal", "DateTimeDigitized"}) {
-      if (const Value* text = exif->get(key))
-        return text->asString() ? ImportedImage::dateFromString(*text->asString()) : std::nullopt;
-    }
-  }
-  return ImportedImage::dateFromFileManager(path);
+  return imageDate(*source, path);
 }
 
 std::int64_t pixelCountForUrl(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "platform/foundation/property_list.h"
 
+#include <fmt/format.h>
 #include <plist/plist.h>
 
 #include <cmath>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
@@ -204,15 +206,14 @@ bool startsWith(const Data& bytes, std::string_view prefix) {
   return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
-}  // namespace
-
-PlistPtr parsePropertyListNodes(const Data& bytes) {
+// The parsed node tree of bytes, or nullptr with *problem saying why.
+PlistPtr nodesOf(const Data& bytes, std::string* problem) {
   if (bytes.empty()) {
-    log("Property list: empty data");
+    *problem = "empty data";
     return nullptr;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
-    log("Property list: {} bytes is too large", bytes.size());
+    *problem = fmt::format("{} bytes is too large", bytes.size());
     return nullptr;
   }
   plist_t root = nullptr;
@@ -220,21 +221,45 @@ PlistPtr parsePropertyListNodes(const Data& bytes) {
   const auto length = static_cast<std::uint32_t>(bytes.size());
   const PropertyListLimits limits{kMaxDepth, kMaxNodes};
   if (startsWith(bytes, "bplist00")) {
-    std::string problem;
-    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &problem)) {
-      log("Property list: malformed binary property list ({})", problem);
+    std::string detail;
+    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail)) {
+      *problem = fmt::format("malformed binary property list ({})", detail);
       return nullptr;
     }
     plist_from_bin(text, length, &root);
   } else {
     if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
-      log("Property list: XML nested too deeply or too many elements");
+      *problem = "XML nested too deeply or too many elements";
       return nullptr;
     }
     plist_from_xml(text, length, &root);
   }
-  if (root == nullptr) log("Property list: not a well-formed property list");
+  if (root == nullptr) *problem = "not a well-formed property list";
   return PlistPtr(root);
+}
+
+// The dictionary bytes hold, or nullopt with *problem saying why; the
+// callers log, so each failure gives one line.
+std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem) {
+  PlistPtr owner = nodesOf(bytes, problem);
+  if (!owner) return std::nullopt;
+  plist_t root = owner.get();
+  if (plist_get_node_type(root) != PLIST_DICT) {
+    *problem = "the root is not a dictionary";
+    return std::nullopt;
+  }
+  auto value = fromPlist(root, 0);
+  if (!value) *problem = "unreadable contents";
+  return value;
+}
+
+}  // namespace
+
+PlistPtr parsePropertyListNodes(const Data& bytes) {
+  std::string problem;
+  PlistPtr root = nodesOf(bytes, &problem);
+  if (!root) log("Property list: {}", problem);
+  return root;
 }
 
 bool forEachDictionaryItem(plist_t dictionary, const std::function<bool(std::string, plist_t)>& visit) {
@@ -271,15 +296,9 @@ PlistPtr plistNodeFromValue(const Value& value) {
 }
 
 std::optional<Value> readPropertyListData(const Data& bytes) {
-  PlistPtr owner = parsePropertyListNodes(bytes);
-  if (!owner) return std::nullopt;
-  plist_t root = owner.get();
-  if (plist_get_node_type(root) != PLIST_DICT) {
-    log("Property list: the root is not a dictionary");
-    return std::nullopt;
-  }
-  auto value = fromPlist(root, 0);
-  if (!value) log("Property list: unreadable contents");
+  std::string problem;
+  auto value = dictionaryOf(bytes, &problem);
+  if (!value) log("Property list: {}", problem);
   return value;
 }
 
@@ -289,8 +308,9 @@ std::optional<Value> readPropertyList(const std::string& path) {
     log("Property list: cannot read {}", path);
     return std::nullopt;
   }
-  auto value = readPropertyListData(*bytes);
-  if (!value) log("Property list: {} is not a readable dictionary", path);
+  std::string problem;
+  auto value = dictionaryOf(*bytes, &problem);
+  if (!value) log("Property list: {} is not a readable dictionary ({})", path, problem);
   return value;
 }
 

@@ -23,7 +23,7 @@ struct Engine {
   std::unique_ptr<raster::BitmapContext> context = raster::BitmapContext::create(
       kColours.width, kColours.height, raster::PixelFormat::rgbaFloat(), ci::workingColorSpace());
   CIFiltering engine;
-  ci::ImageRef input = filtertest::imageOf(kColours);
+  ci::ImageRef input = citest::imageOfPixels(kColours);
   Engine() {
     engine.createNewCIContextWithCGContext(context.get(), true);
     engine.setCiImage(input);
@@ -246,7 +246,7 @@ TEST(CatalogueHostileSettings, EveryTypeAndFieldStaysFinite) {
           FilterInfo info;
           std::memcpy(static_cast<void*>(&info), fields.data(), sizeof info);
           engine.createNewCIContextWithCGContext(context.get(), true);
-          engine.setCiImage(filtertest::imageOf(source));
+          engine.setCiImage(citest::imageOfPixels(source));
           engine.setFilterInfo1(info);
           engine.concat3FiltersWithCGContext(context.get(), 0, type, 0);
           engine.drawCIImageWithCGContext(context.get(), true);

@@ -88,7 +88,7 @@ TEST(CatalogueNeighbourhood, FiniteStepsCropAndBlursExtendWithoutADarkBorder) {
   for (const Case& c : cases) {
     CIFiltering engine;
     engine.createNewCIContextWithCGContext(context.get(), true);
-    engine.setCiImage(filtertest::imageOf(opaque));
+    engine.setCiImage(citest::imageOfPixels(opaque));
     engine.photoEffectWithCGContext(context.get(), c.type, FilterInfo{});
     ASSERT_TRUE(engine.ciImage()) << c.type;
     if (c.finite) {
@@ -194,7 +194,7 @@ TEST(CatalogueNeighbourhood, NoiseAndOldPhotoFollowTheRandomImage) {
   EXPECT_GT(filtertest::largestDifference(filtertest::renderType(scene, 100, info), old), 0.01f);
   // Without a context the pending image stays as it was.
   CIFiltering engine;
-  engine.setCiImage(filtertest::imageOf(scene));
+  engine.setCiImage(citest::imageOfPixels(scene));
   const ci::ImageRef before = engine.ciImage();
   engine.photoEffectWithCGContext(nullptr, 100, FilterInfo{});
   EXPECT_EQ(engine.ciImage(), before);

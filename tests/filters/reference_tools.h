@@ -23,16 +23,13 @@
 #include "filters/cifiltering.h"
 #include "platform/ci/working_space.h"
 #include "support/test_support.h"
+#include "tests/platform/ci/reference_exchange.h"
 
 namespace filtertest {
 
 inline constexpr float kReferenceTolerance = 2.0f / 65535.0f;
 
-struct Pixels {
-  std::int64_t width = 0, height = 0;
-  std::vector<float> rgba;  // straight, 4 per pixel, rows top-down
-  std::int64_t count() const { return width * height; }
-};
+using Pixels = citest::Pixels;
 
 // Opaque colours on a grid of levels per channel, each an exact 16-bit step.
 inline Pixels colourGrid(const std::vector<double>& levels) {
@@ -49,13 +46,6 @@ inline Pixels colourGrid(const std::vector<double>& levels) {
   return p;
 }
 
-inline ci::ImageRef imageOf(const Pixels& p) {
-  std::vector<float> premultiplied(p.rgba);
-  for (std::size_t i = 0; i < premultiplied.size(); i += 4)
-    for (int c = 0; c < 3; ++c) premultiplied[i + std::size_t(c)] *= premultiplied[i + 3];
-  return ci::Image::withPremultipliedPixels(p.width, p.height, std::move(premultiplied));
-}
-
 // Renders what step leaves pending, starting from pixels as the pending
 // image, into a float working-space context; straight colour back.
 inline Pixels renderStep(const Pixels& in,
@@ -65,7 +55,7 @@ inline Pixels renderStep(const Pixels& in,
   context->setBlendMode(raster::BlendMode::Copy);
   velumar::CIFiltering engine;
   engine.createNewCIContextWithCGContext(context.get(), true);
-  engine.setCiImage(imageOf(in));
+  engine.setCiImage(citest::imageOfPixels(in));
   step(engine, context.get());
   engine.drawCIImageWithCGContext(context.get(), true);
   Pixels out{in.width, in.height, std::vector<float>(std::size_t(in.count()) * 4)};
@@ -73,11 +63,7 @@ inline Pixels renderStep(const Pixels& in,
     std::memcpy(out.rgba.data() + row * in.width * 4, context->data() + row * context->bytesPerRow(),
                 std::size_t(in.width) * 16);
   }
-  for (std::size_t i = 0; i < out.rgba.size(); i += 4) {
-    const float a = out.rgba[i + 3];
-    for (int c = 0; c < 3; ++c)
-      out.rgba[i + std::size_t(c)] = a > 0 ? out.rgba[i + std::size_t(c)] / a : 0.0f;
-  }
+  citest::unpremultiply(out.rgba);
   return out;
 }
 

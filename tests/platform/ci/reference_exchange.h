@@ -23,6 +23,7 @@ namespace citest {
 struct Pixels {
   std::int64_t width = 0, height = 0;
   std::vector<float> rgba;  // straight, top-down
+  std::int64_t count() const { return width * height; }
   const float* at(std::int64_t x, std::int64_t topDownRow) const {
     return rgba.data() + (std::size_t(topDownRow) * std::size_t(width) + std::size_t(x)) * 4;
   }
@@ -58,15 +59,20 @@ inline ci::ImageRef imageOfPixels(const Pixels& p) {
   return ci::Image::withPremultipliedPixels(p.width, p.height, std::move(premultiplied));
 }
 
+// Premultiplied RGBA back to straight colour; fully transparent pixels
+// become black.
+inline void unpremultiply(std::vector<float>& rgba) {
+  for (std::size_t i = 0; i < rgba.size(); i += 4) {
+    const float a = rgba[i + 3];
+    for (int c = 0; c < 3; ++c) rgba[i + std::size_t(c)] = a > 0 ? rgba[i + std::size_t(c)] / a : 0.0f;
+  }
+}
+
 // Renders extent (0, 0, width, height) of image, unpremultiplied.
 inline Pixels renderStraight(const ci::ImageRef& image, std::int64_t width, std::int64_t height) {
   Pixels out{width, height, std::vector<float>(std::size_t(width * height) * 4)};
   ci::renderRegion(image, ci::PixelRegion{0, 0, width, height}, out.rgba.data(), std::size_t(width) * 4);
-  for (std::size_t i = 0; i < out.rgba.size(); i += 4) {
-    const float a = out.rgba[i + 3];
-    for (int c = 0; c < 3; ++c)
-      out.rgba[i + std::size_t(c)] = a > 0 ? out.rgba[i + std::size_t(c)] / a : 0.0f;
-  }
+  unpremultiply(out.rgba);
   return out;
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -228,12 +229,19 @@ TEST(PropertyList, DeepNestingIsRefusedWithoutCrashing) {
   EXPECT_FALSE(readPropertyListData(bytesOf(xml)));
 }
 
-TEST(PropertyList, FilesThatAreMissingEmptyOrNotPropertyListsReadAsNone) {
+TEST(PropertyList, FilesThatAreMissingEmptyOrNotPropertyListsReadAsNoneWithOneLogLine) {
   testsupport::TempDir dir;
-  EXPECT_FALSE(readPropertyList(dir.file("missing.plist")));
   ASSERT_TRUE(writeFileAtomically(dir.file("empty.plist"), {}));
-  EXPECT_FALSE(readPropertyList(dir.file("empty.plist")));
-  EXPECT_FALSE(readPropertyList(dir.path().string()));  // a folder
+  ASSERT_TRUE(writeFileAtomically(dir.file("garbage.plist"), bytesOf("<plist><dict><key>a")));
   ASSERT_TRUE(writeFileAtomically(dir.file("array.plist"), *propertyListXML(Value(Array{1, 2}))));
-  EXPECT_FALSE(readPropertyList(dir.file("array.plist")));
+  const std::string cases[] = {dir.file("missing.plist"), dir.file("empty.plist"), dir.path().string(),
+                               dir.file("garbage.plist"), dir.file("array.plist")};
+  for (const std::string& path : cases) {
+    SCOPED_TRACE(path);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(readPropertyList(path));
+    const std::string logged = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(logged.begin(), logged.end(), '\n'), 1) << logged;
+    EXPECT_NE(logged.find(path), std::string::npos) << logged;
+  }
 }
