@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "presets/filter_slot_table.h"
 #include "session/rename_info.h"
 
 namespace velumar {
@@ -54,8 +55,7 @@ ConverterControls::ConverterControls() {
   setItems(numberSelectPopUp, {"No number", "Number before the name", "Number after the name"});
   setItems(watermarkDatePopUp, {"Short", "Medium", "Long", "Full"});
   setNumberedItems(openWithPopUp, "None", 15);
-  for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2})
-    setNumberedItems(*slot, "No filter", 112);
+  for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2}) setFilterTypeItems(*slot);
 
   prefixTextField = {kPrefixPlaceholder, false};
   nameTextField = {kNamePlaceholder, false};
