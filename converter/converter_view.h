@@ -33,6 +33,7 @@ class PopUpMenuButton;
 namespace velumar {
 
 class DropZoneWidget;
+class ModifyControls;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -92,6 +93,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
+  // The filter and effect controls of the Modify tab.
+  ModifyControls& modifyControls() const { return *modify_; }
 
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
@@ -164,6 +167,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
+  std::unique_ptr<ModifyControls> modify_;
 
   DropZoneWidget* dropZone_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 
 #include "converter/converter_view.h"
+#include "converter/modify_controls.h"
 
 namespace velumar {
 
@@ -16,9 +17,8 @@ ConverterWindow::ConverterWindow(QWidget* parent) : QMainWindow(parent), view_(n
   undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   redo_ = edit->addAction(QStringLiteral("Redo"));
   redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-  // Off until the filter values have something to undo or redo.
-  undo_->setEnabled(false);
-  redo_->setEnabled(false);
+  // They follow the filter values' undo and redo stacks.
+  view_->modifyControls().setUndoActions(undo_, redo_);
   resize(620, 640);
 }
 
