@@ -76,6 +76,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // Applies a preset of the catalogue, or the default preset, and shows it.
   bool applyPreset(std::size_t position);
   bool applyDefaultPreset();
+  // The filter and effect controls of the Modify tab.
+  ModifyControls& modifyControls() const { return *modify_; }
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);
@@ -93,8 +95,6 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
-  // The filter and effect controls of the Modify tab.
-  ModifyControls& modifyControls() const { return *modify_; }
 
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
@@ -167,7 +167,6 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
-  std::unique_ptr<ModifyControls> modify_;
 
   DropZoneWidget* dropZone_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
@@ -176,6 +175,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
   ui::PopUpMenuButton* openWithButton_ = nullptr;
+  std::unique_ptr<ModifyControls> modify_;
 };
 
 }  // namespace velumar

@@ -17,9 +17,12 @@ ConverterWindow::ConverterWindow(QWidget* parent) : QMainWindow(parent), view_(n
   undo_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
   redo_ = edit->addAction(QStringLiteral("Redo"));
   redo_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-  // They follow the filter values' undo and redo stacks.
-  view_->modifyControls().setUndoActions(undo_, redo_);
+  // Off until the filter values have something to undo or redo.
+  undo_->setEnabled(false);
+  redo_->setEnabled(false);
   resize(620, 640);
+  // Undo and Redo follow the filter values' stacks.
+  view_->modifyControls().setUndoActions(undo_, redo_);
 }
 
 }  // namespace velumar

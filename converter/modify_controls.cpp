@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QPushButton>
 
 #include "converter/control_binder.h"
@@ -82,6 +83,10 @@ void ModifyControls::setUndoActions(QAction* undo, QAction* redo) {
   redoAction_ = redo;
   connect(undo, &QAction::triggered, this, [this] { undoFrom(); });
   connect(redo, &QAction::triggered, this, [this] { redoFrom(); });
+  // A batch may have started since the stacks last changed.
+  for (QObject* owner : undo->associatedObjects())
+    if (auto* menu = qobject_cast<QMenu*>(owner))
+      connect(menu, &QMenu::aboutToShow, this, [this] { updateUndoActions(); });
   updateUndoActions();
 }
 

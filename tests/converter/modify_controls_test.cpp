@@ -14,6 +14,7 @@
 #include "converter/position_picker.h"
 #include "converter/tone_curve_view.h"
 #include "converter/well_images.h"
+#include "filters/cifiltering.h"
 #include "converter/window_test_kit.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/custom_button.h"
@@ -105,6 +106,23 @@ TEST_F(ModifyTest, UndoAndRedoFollowTheStacks) {
   undo->trigger();
   EXPECT_EQ(model().optionsSliderArray[4].slider.value, 1.5f);
   view().state().isProcessingImages = false;
+}
+
+TEST_F(ModifyTest, OneDragIsOneUndoStep) {
+  pick("filterTypePopUp0", 57);
+  auto* slider = widget<ui::DoubleSlider>("slider0Options0");
+  slider->setSliderDown(true);
+  for (double value : {1.2, 1.4, 1.6}) {
+    emit slider->valueEdited(value);
+    // The engine and the field follow every value.
+    EXPECT_EQ(view().importedImage()->ciPhotoFilters->filterInfo0().saturationLevel, double(float(value)));
+    EXPECT_FALSE(window_.undoMenuItem()->isEnabled());
+  }
+  slider->setSliderDown(false);
+  EXPECT_TRUE(window_.undoMenuItem()->isEnabled());
+  window_.undoMenuItem()->trigger();
+  EXPECT_EQ(model().optionsSliderArray[0].slider.value, 1.0f);
+  EXPECT_FALSE(window_.undoMenuItem()->isEnabled());
 }
 
 TEST_F(ModifyTest, TypedAngleIsDegrees) {
