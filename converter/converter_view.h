@@ -21,6 +21,7 @@
 #include "session/conversion_request.h"
 #include "session/processing_view.h"
 
+class QAction;
 class QMimeData;
 class QStackedWidget;
 
@@ -32,8 +33,8 @@ class PopUpMenuButton;
 
 namespace velumar {
 
-class DropZoneWidget;
 class ModifyControls;
+class DropZoneWidget;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -78,6 +79,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   bool applyDefaultPreset();
   // The filter and effect controls of the Modify tab.
   ModifyControls& modifyControls() const { return *modify_; }
+  // The Edit menu's Undo and Redo follow the filter values' stacks.
+  void setUndoActions(QAction* undo, QAction* redo);
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);

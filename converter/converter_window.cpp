@@ -5,7 +5,6 @@
 #include <QMenuBar>
 
 #include "converter/converter_view.h"
-#include "converter/modify_controls.h"
 
 namespace velumar {
 
@@ -22,7 +21,7 @@ ConverterWindow::ConverterWindow(QWidget* parent) : QMainWindow(parent), view_(n
   redo_->setEnabled(false);
   resize(620, 640);
   // Undo and Redo follow the filter values' stacks.
-  view_->modifyControls().setUndoActions(undo_, redo_);
+  view_->setUndoActions(undo_, redo_);
 }
 
 }  // namespace velumar

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "converter/control_binder.h"
+#include "converter/converter_view.h"
 #include "converter/filter_slots_view.h"
 #include "converter/image_wells.h"
 #include "converter/position_picker.h"
@@ -88,6 +89,10 @@ void ModifyControls::setUndoActions(QAction* undo, QAction* redo) {
     if (auto* menu = qobject_cast<QMenu*>(owner))
       connect(menu, &QMenu::aboutToShow, this, [this] { updateUndoActions(); });
   updateUndoActions();
+}
+
+void ConverterView::setUndoActions(QAction* undo, QAction* redo) {
+  modify_->setUndoActions(undo, redo);
 }
 
 void ModifyControls::undoFrom() {
