@@ -37,3 +37,22 @@ TEST(ConverterFormLUT, OnlyWholeCubesAreInstalled) {
     EXPECT_EQ(engine.lutFilter() == before, !row.installed) << row.bytes;
   }
 }
+
+TEST(ConverterFormLUT, APresetsBrokenCubeLeavesTheWellEmpty) {
+  for (std::size_t bytes : {std::size_t(2 * 2 * 2 * 16), std::size_t(100)}) {
+    ImportedImage engine;
+    ConverterState state;
+    HeadlessWindowServices services;
+    ConverterForm form(state, engine, services);
+    auto preset = std::make_shared<ImageInfo>();
+    ImageModifyInfo r = preset->imageModifyInfo();
+    r.addLUT = true;
+    preset->setImageModifyInfo(r);
+    preset->lutArray = foundation::Array{std::int64_t(2), foundation::Data(bytes, 0), "/look.cube"};
+    engine.presetsArray = {preset};
+    ASSERT_TRUE(form.setPopOverViewFromPreset(0));
+    const bool whole = bytes == 2 * 2 * 2 * 16;
+    EXPECT_EQ(form.controls.lutView.cubeData.has_value(), whole) << bytes;
+    EXPECT_EQ(engine.lutFilter() != nullptr, whole) << bytes;
+  }
+}
