@@ -267,8 +267,16 @@ bool PictureWellView::updateImageAfterDragAndDropWithURL(const std::string& path
 }
 
 void PictureWellView::importImageFrom() {
+  // The extensions of the formats conversions read, in both cases (the
+  // dialog's patterns are case-sensitive here).
+  QString patterns;
+  for (const char* extension : {"jpg", "jpeg", "png", "bmp", "tif", "tiff", "pdf", "icns", "gif", "psd",
+                                "eps", "ai", "heic", "heif", "webp"})
+    patterns += QStringLiteral("*.%1 *.%2 ")
+                    .arg(QString::fromUtf8(extension), QString::fromUtf8(extension).toUpper());
   const QString chosen = QFileDialog::getOpenFileName(
-      this, QStringLiteral("%1 — %2").arg(texts_.panelTitle, texts_.panelMessage));
+      this, QStringLiteral("%1 — %2").arg(texts_.panelTitle, texts_.panelMessage), QString(),
+      QStringLiteral("Images (%1);;All files (*)").arg(patterns.trimmed()));
   const std::string path = stdText(chosen);
   if (path.empty() || !isWellImageFile(engine_, path)) return;
   foundation::MainLoop::postAfter(kReadDelay,
