@@ -6,6 +6,7 @@
 // and do nothing. Its option widgets show the controls model (form()) and
 // write the user's edits into it.
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -85,6 +86,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
   // "Presets": brings the presets window forward.
   ui::CustomButton* presetsButton() const { return presetsButton_; }
+  // The presets side window, closed around a session and brought back after.
+  void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -173,6 +176,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
   ui::CustomButton* presetsButton_ = nullptr;
+  QPointer<QWidget> presetsWindow_;
+  bool presetsWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;

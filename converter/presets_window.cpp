@@ -77,6 +77,7 @@ PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
   grid->addWidget(memorize, 3, 0, 1, 2);
 
   catalogue_->menus().changed = [this] { showMenus(); };
+  view.setPresetsWindow(this);
   connect(view.presetsButton(), &QAbstractButton::clicked, this, [this] {
     view_.presetsButton()->setChecked(false);
     openClosePresetsWindowFrom();

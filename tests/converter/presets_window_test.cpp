@@ -121,5 +121,28 @@ TEST_F(PresetsWindowTest, PresetsButtonBringsTheWindowForward) {
   EXPECT_FALSE(view().presetsButton()->isChecked());
 }
 
+TEST_F(PresetsWindowTest, ClosedAroundASessionAndBroughtBack) {
+  window_.show();
+  presets().openClosePresetsWindowFrom();
+  view().closeAllPopoversOnlyAlpha(true);  // a drag's end keeps side windows
+  EXPECT_TRUE(presets().isVisible());
+
+  view().verifyVisibleWindows();
+  view().closeAllPopoversOnlyAlpha(false);
+  EXPECT_FALSE(presets().isVisible());
+  view().restoreVisibleWindows();
+  EXPECT_TRUE(presets().isVisible());
+
+  // Into a hidden application nothing comes back, and the record is gone.
+  view().verifyVisibleWindows();
+  view().closeAllPopoversOnlyAlpha(false);
+  window_.hide();
+  view().restoreVisibleWindows();
+  EXPECT_FALSE(presets().isVisible());
+  window_.show();
+  view().restoreVisibleWindows();
+  EXPECT_FALSE(presets().isVisible());
+}
+
 }  // namespace
 }  // namespace velumar
