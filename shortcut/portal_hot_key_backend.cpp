@@ -130,19 +130,23 @@ void PortalHotKeyBackend::callWithResponse(const QString& method, const QList<QV
   QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
   call.setArguments(arguments);
   auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call, kCallTimeoutMs), this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this,
-          [this, method, slot](QDBusPendingCallWatcher* done) {
-            done->deleteLater();
-            const QDBusPendingReply<QDBusObjectPath> reply = *done;
-            if (reply.isError() || !reply.isValid()) {
-              becomeUnavailable(method + QStringLiteral(" failed: ") + reply.error().message());
-              return;
-            }
-            // Older portals answer another request path than the one asked for.
-            const QString path = reply.value().path();
-            if (available_ && path != requestPath_ && !listenForResponse(path, slot))
-              becomeUnavailable(QStringLiteral("cannot follow its requests"));
-          });
+  connect(
+      watcher, &QDBusPendingCallWatcher::finished, this,
+      [this, method, slot, predicted](QDBusPendingCallWatcher* done) {
+        done->deleteLater();
+        const QDBusPendingReply<QDBusObjectPath> reply = *done;
+        if (reply.isError() || !reply.isValid()) {
+          becomeUnavailable(method + QStringLiteral(" failed: ") + reply.error().message());
+          return;
+        }
+        // The answer may come before the reply, and a later request may
+        // be waiting by then: only a request still waiting is followed.
+        // Older portals answer another request path than the one asked
+        // for.
+        const QString path = reply.value().path();
+        if (available_ && requestPath_ == predicted && path != predicted && !listenForResponse(path, slot))
+          becomeUnavailable(QStringLiteral("cannot follow its requests"));
+      });
 }
 
 void PortalHotKeyBackend::requestSession() {

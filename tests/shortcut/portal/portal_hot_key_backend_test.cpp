@@ -107,6 +107,21 @@ TEST(PortalHotKeys, BindsInOneSessionAndRunsOnActivation) {
   EXPECT_TRUE(backend->isAvailable());
 }
 
+TEST(PortalHotKeys, AnAnswerAheadOfItsReplyIsFollowed) {
+  FakePortal portal("answer-first");
+  ASSERT_TRUE(portal.started());
+  auto backend = PortalHotKeyBackend::create(QDBusConnection::sessionBus());
+  ASSERT_NE(backend, nullptr);
+  int pressed = 0;
+  backend->pressed = [&](std::uint32_t) { ++pressed; };
+  EXPECT_TRUE(backend->registerHotKey(1, KeyShortcut(kK, m::kCommand)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return backend->isBound(); }, 5000));
+  EXPECT_TRUE(backend->registerHotKey(2, KeyShortcut(kF5, m::kCommand)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return portal.bound().size() == 2 && backend->isBound(); }, 5000));
+  portal.activate("CTRL+F5");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return pressed == 1; }, 5000));
+}
+
 TEST(PortalHotKeys, UnexpectedPortalsLeaveTheBackendUnavailable) {
   {
     // No portal on the bus at all.

@@ -1,6 +1,7 @@
 // A desktop portal that offers GlobalShortcuts on the session bus, as a test
 // peer. The first argument picks its behaviour:
 //   ok            sessions and bindings succeed
+//   answer-first  the same, answering each request before replying to it
 //   no-interface  the portal exists but offers no global shortcuts
 //   no-session    CreateSession answers success without a session handle
 //   refuse-bind   BindShortcuts answers "other error"
@@ -30,19 +31,29 @@ struct State {
 
 State state;
 
-// Answers a request on its handle path, after the method's reply.
+bool succeeds() {
+  return state.mode == QStringLiteral("ok") || state.mode == QStringLiteral("answer-first");
+}
+
+// Answers a request on its handle path, after the method's reply unless the
+// mode says otherwise.
 QDBusObjectPath respond(const QString& sender, const QVariantMap& options, uint response,
                         const QVariantMap& results) {
   QString client = sender.mid(1);
   client.replace(QLatin1Char('.'), QLatin1Char('_'));
   const QString path = kPath + QStringLiteral("/request/") + client + QLatin1Char('/') +
                        options.value(QStringLiteral("handle_token"), QStringLiteral("t")).toString();
-  QTimer::singleShot(0, [path, response, results] {
+  const auto answer = [path, response, results] {
     QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.portal.Request"),
                                                      QStringLiteral("Response"));
     signal << response << results;
     QDBusConnection::sessionBus().send(signal);
-  });
+  };
+  if (state.mode == QStringLiteral("answer-first")) {
+    answer();
+  } else {
+    QTimer::singleShot(0, answer);
+  }
   return QDBusObjectPath(path);
 }
 
@@ -72,14 +83,14 @@ class GlobalShortcuts : public QObject, protected QDBusContext {
                                 const QVariantMap& options) {
     ++state.bindCalls;
     const bool known = session.path() == state.session;
-    if (known && state.mode == QStringLiteral("ok")) {
+    if (known && succeeds()) {
       state.bound.clear();
       for (const shortcut::PortalShortcut& entry : shortcuts)
         state.bound << entry.id + QLatin1Char('|') +
                            entry.options.value(QStringLiteral("description")).toString() + QLatin1Char('|') +
                            entry.options.value(QStringLiteral("preferred_trigger")).toString();
     }
-    return respond(message().service(), options, known && state.mode == QStringLiteral("ok") ? 0 : 2, {});
+    return respond(message().service(), options, known && succeeds() ? 0 : 2, {});
   }
 };
 
