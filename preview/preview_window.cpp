@@ -162,16 +162,16 @@ void PreviewWindow::buildMenus() {
     addAction(action);
     return action;
   };
+  // The first item is the one that works on an empty list.
+  add(optionsMenu_, tr("Paste"), QKeySequence::Paste, [this] { pasteFromClipboard(); });
+  optionsMenu_->addSeparator();
   add(optionsMenu_, tr("Previous Image"), QKeySequence(Qt::Key_Left), [this] { showPrevious(); });
   add(optionsMenu_, tr("Next Image"), QKeySequence(Qt::Key_Right), [this] { showNext(); });
-  optionsMenu_->addSeparator();
   add(optionsMenu_, tr("Show Files"), QKeySequence(), [this] { openFilesWindow(); });
   add(optionsMenu_, tr("Show in File Manager"), QKeySequence(), [this] { showInFileManager(); });
-  add(optionsMenu_, tr("Paste"), QKeySequence::Paste, [this] { pasteFromClipboard(); });
   add(optionsMenu_, tr("Select All"), QKeySequence::SelectAll, [this] { selectAllFiles(); });
   add(optionsMenu_, tr("Remove Selected"), QKeySequence::Delete, [this] { removeSelectedFiles(); });
   add(optionsMenu_, tr("Clear Preview"), QKeySequence(), [this] { resetPreview(); });
-
   QMenu* sortMenu = optionsMenu_->addMenu(tr("Sort By"));
   const struct {
     const char* title;
@@ -229,6 +229,9 @@ bool PreviewWindow::showEntry(const OrganizedURL& entry) {
 void PreviewWindow::refreshAll() {
   tableModel_->reload();
   outlineModel_->setTree(list_->libraryTree());
+  // An empty list leaves only the first item of the menu on.
+  const QList<QAction*> items = optionsMenu_->actions();
+  for (QAction* item : items) item->setEnabled(!list_->imageFileUrls().empty() || item == items.front());
   refreshSelection();
   refreshBlockedState();
 }

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTableView>
@@ -15,6 +16,7 @@
 
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/path_control.h"
+#include "preview/files_table_model.h"
 #include "preview/preview_image_view.h"
 #include "preview/sorting_sheet.h"
 #include "support/test_support.h"
@@ -51,6 +53,13 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.windowTitle(), "Velumar");
   EXPECT_EQ(window.countLabel()->text(), "1 / 1");
   EXPECT_FALSE(window.pathControl()->isVisible());
+  const auto enabledItems = [&] {
+    int enabled = 0;
+    for (QAction* item : window.optionsMenu()->actions())
+      enabled += item->isEnabled() && !item->isSeparator();
+    return enabled;
+  };
+  EXPECT_EQ(enabledItems(), 1);  // only the paste
 
   ASSERT_TRUE(window.importPaths({(folder.dir.path() / "a").string()}, folder.dir.path().string(), true));
   EXPECT_EQ(window.listedFiles(), (std::vector<std::string>{one, two, three}));
@@ -61,6 +70,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_TRUE(window.pathControl()->isVisible());
   EXPECT_EQ(window.pathControl()->path().toStdString(), one);
   EXPECT_EQ(window.filesTable()->model()->rowCount(), 3);
+  EXPECT_GT(enabledItems(), 5);
   // Two folders in the outline, a and a/b; the current file's folder open.
   QAbstractItemModel* outline = window.outlineView()->model();
   ASSERT_EQ(outline->rowCount(), 2);
@@ -86,6 +96,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.countLabel()->text(), "1 / 1");
   EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
   EXPECT_TRUE(window.previewView()->isOriginalImage());
+  EXPECT_EQ(enabledItems(), 1);
 }
 
 TEST(PreviewWindow, TableAndOutlineSelectionsFollowEachOtherWithoutLoops) {
@@ -191,6 +202,20 @@ TEST(PreviewWindow, LongSortsCoverTheWindowWithTheSheetUntilTheOrderIsIn) {
   const std::string first = window.listedFiles().front();
   EXPECT_TRUE(window.setAscendingOrder(false));
   EXPECT_EQ(window.listedFiles().back(), first);
+}
+
+TEST(PreviewWindow, NamesThatAreNotUtf8StayBytes) {
+  ImageFolder folder;
+  const std::string latin1 = folder.make("caf\xe9/\xe9t\xe9.png");
+  PreviewWindow window;
+  ASSERT_TRUE(window.importPaths({latin1}, (folder.dir.path() / "caf\xe9").string(), false));
+  EXPECT_EQ(window.listedFiles(), std::vector<std::string>{latin1});
+  EXPECT_EQ(window.shownFile(), latin1);
+  EXPECT_EQ(window.pathControl()->path().toStdString(), latin1);
+  EXPECT_EQ(
+      window.filesTable()->model()->index(0, 0).data(FilesTableModel::PathRole).toByteArray().toStdString(),
+      latin1);
+  EXPECT_FALSE(window.windowTitle().isEmpty());
 }
 
 TEST(PreviewWindow, TheFilesWindowAsksForImagesWhenTheListIsEmpty) {
