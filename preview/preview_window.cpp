@@ -23,6 +23,7 @@
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
+#include "preview/launcher_badge.h"
 #include "preview/library_outline_model.h"
 #include "preview/preview_geometry.h"
 #include "preview/preview_image_view.h"
@@ -229,6 +230,8 @@ bool PreviewWindow::showEntry(const OrganizedURL& entry) {
 void PreviewWindow::refreshAll() {
   tableModel_->reload();
   outlineModel_->setTree(list_->libraryTree());
+  const std::size_t count = list_->imageFileUrls().size();
+  setLauncherBadge(count ? std::optional<std::int64_t>(count) : std::nullopt);
   // An empty list leaves only the first item of the menu on.
   const QList<QAction*> items = optionsMenu_->actions();
   for (QAction* item : items) item->setEnabled(!list_->imageFileUrls().empty() || item == items.front());
