@@ -409,8 +409,6 @@ void PreviewImageView::enterEvent(QEnterEvent*) {
 }
 
 void PreviewImageView::leaveEvent(QEvent*) {
-  // Moving onto an overlay (a child) is not leaving the view.
-  if (rect().contains(mapFromGlobal(QCursor::pos()))) return;
   hideProcessAndInfoViews();
 }
 

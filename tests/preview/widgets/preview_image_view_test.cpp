@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <cmath>
@@ -262,6 +265,46 @@ TEST(PreviewImageView, OneCropPositionPerPickAndOnlyForCroppingMethods) {
   QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(100, 100));
   QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(100, 100));
   EXPECT_EQ(posted, 0);
+}
+
+TEST(PreviewImageView, OverlaysFollowThePointerAndTheBlock) {
+  PreviewImageView view;
+  view.resize(400, 300);
+  QWidget process(&view), info(&view);
+  QMenu menu;
+  menu.addAction("Item");
+  view.setOverlayViews(&process, &info);
+  view.setContextMenu(&menu);
+  view.show();
+  const auto enter = [&] {
+    QEnterEvent event(QPointF(10, 10), QPointF(10, 10), QPointF(10, 10));
+    QApplication::sendEvent(&view, &event);
+  };
+  const auto leave = [&] {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(&view, &event);
+  };
+  enter();  // the empty state keeps them hidden
+  EXPECT_FALSE(process.isVisible());
+  showPlain(view, 40, 30, Qt::blue);
+  enter();
+  EXPECT_TRUE(process.isVisible());
+  EXPECT_TRUE(info.isVisible());
+  leave();
+  EXPECT_FALSE(process.isVisible());
+  EXPECT_FALSE(info.isVisible());
+  // Blocked: entering changes nothing and a right click shows no menu.
+  bool accepting = false;
+  view.setCanAcceptImages([&] { return accepting; });
+  enter();
+  EXPECT_FALSE(process.isVisible());
+  QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), view.mapToGlobal(QPoint(20, 20)));
+  QApplication::sendEvent(&view, &click);
+  EXPECT_FALSE(menu.isVisible());
+  accepting = true;
+  QApplication::sendEvent(&view, &click);
+  EXPECT_TRUE(menu.isVisible());
+  menu.hide();
 }
 
 }  // namespace
