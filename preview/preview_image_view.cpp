@@ -98,7 +98,7 @@ PreviewImageView::~PreviewImageView() = default;
 // ---- Showing -------------------------------------------------------------------
 
 bool PreviewImageView::showFile(const std::string& path, bool revealOverlays) {
-  std::optional<PreviewPicture> picture = loadPreviewPicture(path);
+  std::optional<PreviewPicture> picture = loadPreviewPicture(path, watermarks_.get());
   if (!picture) return false;
   rawDepthImage_ = getDepthImageWithURL(path);
   showPicture(std::move(*picture), path, revealOverlays);

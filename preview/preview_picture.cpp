@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "engine/image_rep_reader.h"
+#include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
 #include "platform/foundation/log.h"
+#include "platform/imageio/pdf_document.h"
 #include "platform/raster/bitmap_context.h"
 #include "platform/raster/color_space.h"
 #include "preview/preview_geometry.h"
@@ -27,7 +29,21 @@ QImage drawnPreviewImage(const raster::ImageRef& image, int width, int height) {
   return drawn;
 }
 
-std::optional<PreviewPicture> loadPreviewPicture(const std::string& path) {
+namespace {
+
+constexpr const char* kPdfType = "com.adobe.pdf";
+
+// The first page of a PDF drawn at the capped size of pixels.
+raster::ImageRef renderedPdfPage(const std::string& path, raster::Size kept) {
+  const std::unique_ptr<imageio::PdfDocument> document = imageio::PdfDocument::open(path);
+  if (!document || document->pageCount() == 0) return nullptr;
+  return document->render(0, std::int64_t(kept.width), std::int64_t(kept.height),
+                          std::int64_t(kPreviewPixelCap));
+}
+
+}  // namespace
+
+std::optional<PreviewPicture> loadPreviewPicture(const std::string& path, ImportedImage* engine) {
   const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
   if (!reading || reading->entries.empty()) {
     foundation::log("Preview: {} cannot be read as an image", path);
@@ -48,18 +64,29 @@ std::optional<PreviewPicture> loadPreviewPicture(const std::string& path) {
   }
   picture.dpi = representationDpi(entry.isDocument ? points.width : entry.pixelsWide, points.width);
   picture.type = reading->source ? reading->source->type() : std::string();
+  const bool sizedPdf = engine && entry.isDocument && picture.type == kPdfType;
+  if (sizedPdf) {
+    const raster::Size drawn = engine->PDFSizeWithURL(path, points);
+    if (drawn.width > 0 && drawn.height > 0) picture.pixelSize = drawn;
+    picture.dpi = representationDpi(picture.pixelSize.width, points.width);
+  }
 
   // Decode just above the kept size (JPEG scales while decoding), then draw
   // to the exact size with a proper resampling.
   const raster::Size kept = cappedPreviewPixelSize(picture.pixelSize);
-  const std::int64_t decodeSide = entry.isDocument ? 0 : reducedDecodeLongSide(picture.pixelSize, kept);
-  const BitmapRepRef rep = bitmapRepForEntry(*reading, entry, decodeSide);
-  if (!rep || !rep->image()) {
+  raster::ImageRef decoded;
+  if (sizedPdf) {
+    decoded = renderedPdfPage(path, kept);
+  } else {
+    const std::int64_t decodeSide = entry.isDocument ? 0 : reducedDecodeLongSide(picture.pixelSize, kept);
+    if (const BitmapRepRef rep = bitmapRepForEntry(*reading, entry, decodeSide)) decoded = rep->image();
+  }
+  if (!decoded) {
     foundation::log("Preview: {} does not decode", path);
     return std::nullopt;
   }
-  picture.bitsPerSample = rep->bitsPerSample();
-  picture.image = drawnPreviewImage(rep->image(), int(kept.width), int(kept.height));
+  picture.bitsPerSample = decoded->format().bitsPerComponent;
+  picture.image = drawnPreviewImage(decoded, int(kept.width), int(kept.height));
   if (picture.image.isNull()) {
     foundation::log("Preview: {} could not be drawn at {} x {}", path, kept.width, kept.height);
     return std::nullopt;

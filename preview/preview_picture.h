@@ -21,9 +21,13 @@ struct PreviewPicture {
   std::string type;       // the file's type identifier, e.g. "public.jpeg"
 };
 
+class ImportedImage;
+
 // Nothing, with a log line, when the file cannot be read, its first image is
-// empty or too large, or it does not decode.
-std::optional<PreviewPicture> loadPreviewPicture(const std::string& path);
+// empty or too large, or it does not decode. With an engine, a PDF's first
+// page is drawn at the size a conversion would give it (raised to the
+// largest image on the page); without, at one pixel per point.
+std::optional<PreviewPicture> loadPreviewPicture(const std::string& path, ImportedImage* engine = nullptr);
 
 // A picture already in memory (the placeholder, a converter's render) kept
 // the same way: capped, converted, 72 dpi.

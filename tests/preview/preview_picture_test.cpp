@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "engine/imported_image.h"
+#include "platform/imageio/pdf_document.h"
+#include "platform/raster/color_space.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -64,6 +67,39 @@ TEST(PreviewPicture, RefusesWhatCannotBeShown) {
   std::ofstream(garbage) << "\x89PNG\r\n\x1a\n not really";
   for (const std::string& path : {wide, truncated, garbage, dir.file("missing.jpg"), dir.path().string()})
     EXPECT_FALSE(loadPreviewPicture(path)) << path;
+}
+
+TEST(PreviewPicture, PdfPagesAreDrawnAtTheSizeOfTheirLargestImage) {
+  testsupport::TempDir dir;
+  // A 288 × 144-point page holding a 1200 × 600 picture (300 dpi), red
+  // over blue.
+  std::vector<std::uint8_t> pixels(1200 * 600 * 4, 0);
+  for (std::size_t i = 0; i < pixels.size(); i += 4) {
+    const bool top = i < pixels.size() / 2;
+    pixels[i] = top ? 255 : 0, pixels[i + 2] = top ? 0 : 255, pixels[i + 3] = 255;
+  }
+  imageio::Frame frame;
+  frame.image = raster::Image::make(1200, 600, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(),
+                                    std::move(pixels));
+  foundation::Dictionary dpi;
+  dpi.set("DPIWidth", 300.0);
+  dpi.set("DPIHeight", 300.0);
+  frame.properties = std::move(dpi);
+  const std::string pdf = dir.file("page.pdf");
+  ASSERT_TRUE(imageio::writeImagePdf(pdf, {frame}));
+  ImportedImage engine;
+  const auto sized = loadPreviewPicture(pdf, &engine);
+  ASSERT_TRUE(sized);
+  EXPECT_EQ(sized->pixelSize.width, 1200);
+  EXPECT_EQ(sized->pixelSize.height, 600);
+  EXPECT_EQ(sized->dpi, 300);
+  EXPECT_EQ(sized->image.size(), QSize(1200, 600));
+  EXPECT_GT(sized->image.pixelColor(10, 10).red(), 240);  // upright: red on top
+  EXPECT_GT(sized->image.pixelColor(10, 590).blue(), 240);
+  const auto pageOnly = loadPreviewPicture(pdf);
+  ASSERT_TRUE(pageOnly);
+  EXPECT_EQ(pageOnly->image.size(), QSize(288, 144));
+  EXPECT_EQ(pageOnly->dpi, 72);
 }
 
 TEST(PreviewPicture, PicturesInMemoryAreCappedToo) {
