@@ -55,8 +55,12 @@ PreviewWindow::PreviewWindow(QWidget* parent)
   resize(900, 700);
 }
 
+// The list goes before the child widgets: nothing may read it afterwards.
 PreviewWindow::~PreviewWindow() {
   observers_.clear();
+  syncingTable_ = syncingOutline_ = true;
+  tableModel_->setEntries(nullptr);
+  view_->setCanAcceptImages({});
 }
 
 void PreviewWindow::buildWidgets() {
