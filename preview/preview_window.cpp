@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -278,6 +279,8 @@ void PreviewWindow::fitWindowToPicture() {
     view_->setDrawImageOnly(true);
     return;
   }
+  // The picture's share of the window is measured on a laid-out window.
+  if (QLayout* layout = this->layout()) layout->activate();
   const QScreen* screen = this->screen();
   const QRect frame = frameGeometry();
   WindowFitting fitting;
