@@ -6,9 +6,9 @@
 
 #include "converter/converter_view.h"
 #include "converter/drop_zone_widget.h"
-#include "platform/ui/uri_list.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/uri_list.h"
 #include "session/folder_scan.h"
 
 namespace velumar {
