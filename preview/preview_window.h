@@ -63,7 +63,7 @@ class PreviewWindow : public QMainWindow {
   // Files and folders sent by the converter or the import panel: folders
   // are scanned (their subfolders when asked), the entries merged at once.
   // firstPath is the folder of the first item; none marks photo-library
-  // items. Answers whether anything was listed.
+  // items. Answers whether anything was listed; then the window comes forward.
   bool importPaths(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath,
                    bool searchSubfolders);
   // Dropped or pasted files and folders: scanned with their subfolders and

@@ -47,7 +47,13 @@ bool PreviewWindow::importPaths(const std::vector<std::string>& paths,
       findRecursiveDirectoryForArray(paths, searchSubfolders, mediaFolder, firstPath.value_or(std::string()),
                                      [this](const std::string& path) { return isSupportedImage(path); });
   if (entries.empty()) return false;
-  return list_->verifyDuplicateImageUrlsWithUrlsArray(firstPath.value_or(std::string()), std::move(entries));
+  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(firstPath.value_or(std::string()), std::move(entries)))
+    return false;
+  // Images sent from another window bring the preview forward.
+  show();
+  raise();
+  activateWindow();
+  return true;
 }
 
 bool PreviewWindow::importDroppedPaths(const std::vector<std::string>& paths) {

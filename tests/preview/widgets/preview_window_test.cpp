@@ -49,7 +49,6 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   const std::string one = folder.make("a/1.png"), two = folder.make("a/2.png"),
                     three = folder.make("a/b/3.png");
   PreviewWindow window;
-  window.show();
   EXPECT_EQ(window.windowTitle(), "Velumar");
   EXPECT_EQ(window.countLabel()->text(), "1 / 1");
   EXPECT_FALSE(window.pathControl()->isVisible());
@@ -62,6 +61,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(enabledItems(), 1);  // only the paste
 
   ASSERT_TRUE(window.importPaths({(folder.dir.path() / "a").string()}, folder.dir.path().string(), true));
+  EXPECT_TRUE(window.isVisible());  // brought forward
   EXPECT_EQ(window.listedFiles(), (std::vector<std::string>{one, two, three}));
   EXPECT_EQ(window.shownFile(), one);
   EXPECT_EQ(window.windowTitle(), "1.png");
