@@ -57,7 +57,7 @@ void ConverterView::selectApplicationFrom(std::int64_t tag) {
 }
 
 void ConverterView::updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) {
-  laterServices_.updatePreviewViewAndUpdateText(updateText, updateImage, controlVisible);
+  modify_->updatePreviewViewAndUpdateText(updateText, updateImage, controlVisible);
 }
 
 void ConverterView::updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) {

@@ -42,14 +42,7 @@ std::shared_ptr<raster::ImageSet> placeholderPicture() {
   gradient.setColorAt(1, QColor(40, 90, 200));
   painter.fillRect(image.rect(), gradient);
   painter.end();
-  raster::BitmapImageRepRef rep = ImportedImage::createNewBmpImageRep(kSide, kSide, 1.0, true);
-  std::unique_ptr<raster::BitmapContext> context = rep ? rep->makeContext() : nullptr;
-  if (!context) return nullptr;
-  for (int y = 0; y < kSide; ++y)
-    std::memcpy(context->mutableData() + std::size_t(y) * context->bytesPerRow(), image.constScanLine(y),
-                std::size_t(kSide) * 4);
-  rep->setImage(context->makeImage());
-  return std::make_shared<raster::ImageSet>(raster::ImageSet::withRepresentation(rep));
+  return imageSetOf(image);
 }
 
 void strokeFrame(QPainter& painter, const QPainterPath& path) {
@@ -87,6 +80,20 @@ QImage qImageOf(const raster::ImageSet& picture, double devicePixelRatio) {
   const double points = picture.size().width > 0 ? picture.size().width : double(image.width());
   image.setDevicePixelRatio(double(image.width()) / points);
   return image;
+}
+
+std::shared_ptr<raster::ImageSet> imageSetOf(const QImage& image) {
+  if (image.isNull()) return nullptr;
+  const QImage pixels = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+  raster::BitmapImageRepRef rep =
+      ImportedImage::createNewBmpImageRep(pixels.width(), pixels.height(), 1.0, true);
+  std::unique_ptr<raster::BitmapContext> context = rep ? rep->makeContext() : nullptr;
+  if (!context) return nullptr;
+  for (int y = 0; y < pixels.height(); ++y)
+    std::memcpy(context->mutableData() + std::size_t(y) * context->bytesPerRow(), pixels.constScanLine(y),
+                std::size_t(pixels.width()) * 4);
+  rep->setImage(context->makeImage());
+  return std::make_shared<raster::ImageSet>(raster::ImageSet::withRepresentation(rep));
 }
 
 // ---- WellView ------------------------------------------------------------------

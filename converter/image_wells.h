@@ -20,6 +20,9 @@ namespace velumar {
 
 // The image a widget shows of a picture at the display's pixel ratio.
 QImage qImageOf(const raster::ImageSet& picture, double devicePixelRatio);
+// A widget's image as a picture of one 8-bit RGBA representation (sRGB,
+// one point a pixel); nullptr for a null image.
+std::shared_ptr<raster::ImageSet> imageSetOf(const QImage& image);
 
 // The frame, background and thumbnail every drop well draws.
 class WellView : public QWidget {

@@ -14,6 +14,7 @@
 #include "converter/filter_slots_view.h"
 #include "converter/image_wells.h"
 #include "converter/position_picker.h"
+#include "converter/preview_link.h"
 #include "converter/tone_curve_view.h"
 #include "converter/well_images.h"
 #include "filters/cifiltering.h"
@@ -166,6 +167,21 @@ QWidget* ModifyControls::buildCurvesPanel() {
   return panel;
 }
 
+// ---- Preview window ------------------------------------------------------------------
+
+void ModifyControls::setPreviewView(PreviewImageView* preview) {
+  preview_ = preview;
+  if (!preview || !cropPicker_) return;
+  cropLink_ = std::make_shared<ConverterCropPicker>(form_.controls, *cropPicker_);
+  preview->setCropPicker(cropLink_);
+}
+
+void ModifyControls::updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) {
+  if (preview_)
+    velumar::updatePreviewViewAndUpdateText(*preview_, form_.controls, form_.engine(), updateText,
+                                            updateImage, controlVisible);
+}
+
 // ---- Notifications -----------------------------------------------------------------
 
 void ModifyControls::observeNotifications() {
@@ -195,6 +211,12 @@ void ModifyControls::observeNotifications() {
   observers_.push_back(center.addObserver("watermarkImagePosition", [this](const foundation::Notification&) {
     window_.updatePreviewViewAndUpdateText(false, false, true);
   }));
+  // The example shows the picture the preview now shows, unprocessed.
+  observers_.push_back(
+      center.addObserver("previewNewImageFromDragAndDrop", [this](const foundation::Notification&) {
+        if (!preview_) return;
+        showExampleOf(preview_->isOriginalImage() ? nullptr : imageSetOf(preview_->rawImageBackup()));
+      }));
 }
 
 }  // namespace velumar

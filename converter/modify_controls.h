@@ -8,6 +8,7 @@
 // refreshLivePreview.
 
 #include <QObject>
+#include <QPointer>
 #include <array>
 #include <memory>
 #include <vector>
@@ -28,6 +29,8 @@ class LUTWellView;
 class PictureWellView;
 class PositionPickerView;
 class ToneCurveView;
+class PreviewImageView;
+class CropPickerLink;
 
 class ModifyControls : public QObject {
   Q_OBJECT
@@ -65,6 +68,14 @@ class ModifyControls : public QObject {
   // the placeholder).
   void showExampleOf(const std::shared_ptr<const raster::ImageSet>& picture);
 
+  // The preview window's view: it picks the crop centre with the converter's
+  // crop picker and draws the watermarks the controls set. Not owned.
+  void setPreviewView(PreviewImageView* preview);
+  // What the preview picks the crop centre with (once a preview is set).
+  const std::shared_ptr<CropPickerLink>& cropPickerLink() const { return cropLink_; }
+  // Hands the watermark settings to the preview view (nothing without one).
+  void updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible);
+
  private:
   void observeNotifications();
   void refreshPreview();
@@ -86,6 +97,9 @@ class ModifyControls : public QObject {
   PictureWellView* compositeWell_ = nullptr;
   PictureWellView* watermarkWell_ = nullptr;
   std::vector<foundation::ObserverToken> observers_;
+  PositionPickerView* cropPicker_ = nullptr;
+  QPointer<PreviewImageView> preview_;
+  std::shared_ptr<CropPickerLink> cropLink_;
 };
 
 }  // namespace velumar

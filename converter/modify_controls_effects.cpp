@@ -19,6 +19,7 @@
 #include "platform/ui/double_slider.h"
 #include "presets/filter_slot_table.h"
 #include "presets/modify_control_rules.h"
+#include "preview/preview_image_view.h"
 
 namespace velumar {
 
@@ -280,7 +281,12 @@ QWidget* ModifyControls::buildCompositeOptions() {
 QWidget* ModifyControls::buildCropPicker() {
   auto* picker =
       named(new PositionPickerView(form_.controls.cropPositionView, "cropImagePosition"), "cropPositionView");
+  cropPicker_ = picker;
   binder_.shows([picker] { picker->update(); });
+  // The preview draws the crop while the centre is dragged here.
+  connect(picker, &PositionPickerView::pointMoved, this, [this] {
+    if (preview_) preview_->update();
+  });
   return picker;
 }
 

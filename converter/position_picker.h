@@ -18,8 +18,9 @@ class PositionPickerView : public QWidget {
  public:
   PositionPickerView(PositionPicker& model, std::string notification, QWidget* parent = nullptr);
   QSize sizeHint() const override { return {100, 100}; }
-  // While the mouse is down.
+  // While the mouse is down here or a crop is dragged on the preview.
   bool viewIsMovingMouse() const { return moving_; }
+  void setViewIsMovingMouse(bool moving) { moving_ = moving; }
 
  signals:
   // Every step of a press or drag (the preview follows a crop drag).

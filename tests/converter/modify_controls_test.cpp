@@ -14,13 +14,14 @@
 #include "converter/position_picker.h"
 #include "converter/tone_curve_view.h"
 #include "converter/well_images.h"
-#include "filters/cifiltering.h"
 #include "converter/window_test_kit.h"
+#include "filters/cifiltering.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/popover.h"
+#include "preview/preview_image_view.h"
 #include "support/test_support.h"
 
 using namespace velumar;
@@ -311,4 +312,45 @@ TEST_F(ModifyTest, DepthFieldsFollowTheirSliders) {
   EXPECT_EQ(widget<QLineEdit>("depthSlopeTextField")->text(), "12");
   widget<QPushButton>("resetDepthButton")->click();
   EXPECT_EQ(widget<QLineEdit>("depthSlopeTextField")->text(), "4");
+}
+
+TEST_F(ModifyTest, ThePreviewPicksWithTheCropPickerAndDrawsTheWatermarks) {
+  PreviewImageView preview;
+  modify().setPreviewView(&preview);
+  testsupport::TempDir dir;
+  const std::string png = dir.file("w.png");
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", "-size", "40x30", "xc:orange", png}).exitCode, 0);
+
+  // The example follows the picture the preview shows.
+  ExampleImageWell* well = modify().exampleWell();
+  const raster::ImageRef placeholder = well->backupImage()->representations().front()->image();
+  ASSERT_TRUE(preview.showFile(png));
+  const raster::ImageRef shown = well->backupImage()->representations().front()->image();
+  EXPECT_NE(shown, placeholder);
+  EXPECT_GT(shown->width(), shown->height());
+
+  // The crop point has one home: the converter's picker.
+  model().resizeScalePopUp.selectedIndex = 6;
+  view().refreshControls();
+  const std::shared_ptr<CropPickerLink> link = modify().cropPickerLink();
+  ASSERT_TRUE(link);
+  EXPECT_EQ(link->resizeMethod(), 6);
+  link->setMousePoint({30, 70});
+  EXPECT_EQ(model().cropPositionView.mousePoint, (raster::Point{30, 70}));
+
+  // Hidden preview: only the request to draw the watermarks again.
+  model().addWatermarkImageCheck.set(true);
+  model().watermarkImageView.fullSizeImage = imageSetOf(QImage(8, 8, QImage::Format_ARGB32));
+  model().angleImageSlider.value = 300;
+  view().updatePreviewViewAndUpdateText(false, true, true);
+  EXPECT_FALSE(preview.drawImageOnly());
+  EXPECT_FALSE(preview.previewInfo().addWatermarkImage);
+  view().updatePreviewViewAndUpdateText(false, true, false);
+  EXPECT_TRUE(preview.previewInfo().addWatermarkImage);
+  EXPECT_EQ(preview.previewInfo().imageAngle, 30);
+  EXPECT_EQ(preview.watermarks().watermarkImage, model().watermarkImageView.fullSizeImage);
+  model().addWatermarkImageCheck.set(false);
+  view().updatePreviewViewAndUpdateText(false, false, false);
+  EXPECT_FALSE(preview.watermarks().watermarkImage);
+  modify().setPreviewView(nullptr);
 }
