@@ -191,9 +191,6 @@ QWidget* ConverterView::buildModifyPage() {
   curvesPanel_->attachToButton(curves);
   buttons->addWidget(curves, at / 4, at % 4);
   form->addRow(buttons);
-  form->addRow(m.buildAdjustmentRow());
-  form->addRow(m.buildFilterSection());
-  form->addRow(m.buildWatermarkSection());
 
   auto* border = named(new QCheckBox("Border"), "addBorderCheck");
   binder_.check(border, c.addBorderCheck, [&f] { f.changeBorderOptions(f.controls.addBorderCheck.isOn()); });
@@ -219,7 +216,12 @@ QWidget* ConverterView::buildModifyPage() {
     refreshControls();
   });
   form->addRow("Border opacity", row({opacity, color}));
-  return page;
+  // Inner pages: this one, the filters and the watermarks; choosing one of
+  // the latter two closes this page's popovers.
+  return m.buildInnerTabs(page, [this] {
+    closePopovers(
+        {P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
+  });
 }
 
 QWidget* ConverterView::buildFileOptionsPage() {

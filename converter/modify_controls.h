@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -42,6 +43,9 @@ class ModifyControls : public QObject {
   ~ModifyControls() override;
 
   // ---- Widgets for the view's pages and popovers --------------------------------
+  // The Modify tab's inner pages "Transform" (the page given), "Filters" and
+  // "Watermark"; choosing either of the latter runs leavingTransform.
+  QWidget* buildInnerTabs(QWidget* transformPage, std::function<void()> leavingTransform);
   QWidget* buildFilterSection();
   QWidget* buildAdjustmentRow();
   QWidget* buildWatermarkSection();

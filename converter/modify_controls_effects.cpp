@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "converter/control_binder.h"
@@ -30,6 +31,22 @@ QPushButton* button(const char* title, const char* name) {
 }
 
 }  // namespace
+
+QWidget* ModifyControls::buildInnerTabs(QWidget* transformPage, std::function<void()> leavingTransform) {
+  auto* tabs = named(new QTabWidget, "modifyTabs");
+  tabs->addTab(transformPage, QStringLiteral("Transform"));
+  auto* filters = new QWidget;
+  auto* layout = new QVBoxLayout(filters);
+  layout->addWidget(buildAdjustmentRow());
+  layout->addWidget(buildFilterSection());
+  layout->addStretch(1);
+  tabs->addTab(filters, QStringLiteral("Filters"));
+  tabs->addTab(buildWatermarkSection(), QStringLiteral("Watermark"));
+  connect(tabs, &QTabWidget::currentChanged, this, [leavingTransform](int index) {
+    if (index != 0 && leavingTransform) leavingTransform();
+  });
+  return tabs;
+}
 
 QWidget* ModifyControls::buildAdjustmentRow() {
   ConverterControls& c = form_.controls;
@@ -294,7 +311,7 @@ QWidget* ModifyControls::buildWatermarkSection() {
   ConverterControls& c = form_.controls;
   using From = ConverterForm::From;
   auto* panel = new QWidget;
-  auto* grid = new QGridLayout(panel);
+  auto* columns = new QHBoxLayout(panel);
 
   auto* text = named(new QCheckBox("Text watermark"), "addWatermarkTextCheck");
   binder_.check(text, c.addWatermarkTextCheck, [this] {
@@ -329,11 +346,18 @@ QWidget* ModifyControls::buildWatermarkSection() {
     binder_.slider(widget, *model, [this] { window_.updatePreviewViewAndUpdateText(false, false, true); });
   auto* textPicker = named(new PositionPickerView(c.mousePositionViewText, "watermarkImagePosition"),
                            "mousePositionViewText");
-  grid->addLayout(row({text, words, date, dateStyle}), 0, 0, 1, 3);
-  grid->addLayout(row({new QLabel(QStringLiteral("Angle")), textAngle, textAngleField}), 1, 0);
-  grid->addLayout(row({new QLabel(QStringLiteral("Oblique")), obliqueness}), 2, 0);
-  grid->addLayout(row({new QLabel(QStringLiteral("Opacity")), textOpacity}), 3, 0);
-  grid->addWidget(textPicker, 1, 1, 3, 1);
+  // Text watermark on the left, image watermark on the right; each
+  // picker beside its sliders.
+  auto* textSliders = new QFormLayout;
+  textSliders->addRow("Angle", row({textAngle, textAngleField}));
+  textSliders->addRow("Oblique", obliqueness);
+  textSliders->addRow("Opacity", textOpacity);
+  auto* textColumn = new QVBoxLayout;
+  textColumn->addLayout(row({text, words}));
+  textColumn->addLayout(row({date, dateStyle}));
+  textColumn->addLayout(textSliders);
+  textColumn->addWidget(textPicker);
+  textColumn->addStretch(1);
 
   auto* image = named(new QCheckBox("Image watermark"), "addWatermarkImageCheck");
   binder_.check(image, c.addWatermarkImageCheck, [this] {
@@ -368,13 +392,24 @@ QWidget* ModifyControls::buildWatermarkSection() {
     binder_.refresh();
     window_.updatePreviewViewAndUpdateText(false, true, true);
   });
-  grid->addWidget(image, 4, 0, 1, 3);
-  grid->addLayout(row({new QLabel(QStringLiteral("Angle")), imageAngle, imageAngleField}), 5, 0);
-  grid->addLayout(row({new QLabel(QStringLiteral("Size")), imageSize}), 6, 0);
-  grid->addLayout(row({new QLabel(QStringLiteral("Opacity")), imageOpacity}), 7, 0);
-  grid->addWidget(watermarkWell_, 5, 1, 3, 1);
-  grid->addWidget(imagePicker, 5, 2, 3, 1);
-  grid->addLayout(row({add, remove}), 8, 0, 1, 3);
+  auto* imageSliders = new QFormLayout;
+  imageSliders->addRow("Angle", row({imageAngle, imageAngleField}));
+  imageSliders->addRow("Size", imageSize);
+  imageSliders->addRow("Opacity", imageOpacity);
+  auto* imageColumn = new QVBoxLayout;
+  imageColumn->addLayout(row({image, add, remove}));
+  imageColumn->addLayout(imageSliders);
+  imageColumn->addLayout(row({watermarkWell_, imagePicker}));
+  imageColumn->addStretch(1);
+  columns->addLayout(textColumn);
+  columns->addLayout(imageColumn);
+  for (QWidget* slider : {static_cast<QWidget*>(textAngle), static_cast<QWidget*>(obliqueness),
+                          static_cast<QWidget*>(textOpacity), static_cast<QWidget*>(imageAngle),
+                          static_cast<QWidget*>(imageSize), static_cast<QWidget*>(imageOpacity)})
+    slider->setMinimumWidth(70);
+  textAngleField->setFixedWidth(50);
+  imageAngleField->setFixedWidth(50);
+  words->setMinimumWidth(90);
   binder_.shows([this, textPicker, imagePicker, add, remove] {
     const ConverterControls& controls = form_.controls;
     watermarkWell_->setAlpha(controls.watermarkImageView.alpha);

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QProcess>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTest>
 #include <fstream>
 
@@ -10,6 +11,7 @@
 #include "converter/converter_window.h"
 #include "converter/image_wells.h"
 #include "converter/modify_controls.h"
+#include "converter/x11/drag_from_program.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/popover.h"
 #include "support/test_support.h"
@@ -30,36 +32,15 @@ class WellsDragTest : public ::testing::Test {
   // Drags path from a window of another program onto a point of the screen;
   // true when the source saw the drop taken.
   bool dragFromAnotherProgram(const std::string& path, QPoint target) {
-    QProcess source;
-    source.start(QStringLiteral(VELUMAR_DRAG_SOURCE), {QString::fromStdString(path), "20", "20"});
-    if (!source.waitForStarted() || !QTest::qWaitFor([&] { return source.canReadLine(); }, 10000) ||
-        source.readLine().trimmed() != "ready")
-      return false;
-    QProcess drag;
-    drag.start(QStringLiteral("xdotool"), {"mousemove",
-                                           "120",
-                                           "120",
-                                           "mousedown",
-                                           "1",
-                                           "mousemove",
-                                           "140",
-                                           "140",
-                                           "sleep",
-                                           "0.3",
-                                           "mousemove",
-                                           QString::number(target.x() - 10),
-                                           QString::number(target.y() - 10),
-                                           "sleep",
-                                           "0.3",
-                                           "mousemove",
-                                           QString::number(target.x()),
-                                           QString::number(target.y()),
-                                           "sleep",
-                                           "0.3",
-                                           "mouseup",
-                                           "1"});
+    QProcess source, drag;
+    if (!startDragFromProgram(source, drag, path, target)) return false;
     if (!QTest::qWaitFor([&] { return source.state() == QProcess::NotRunning; }, 15000)) return false;
     return source.readAll().trimmed() == "dropped copy";
+  }
+  void showInnerTab(int index) {
+    auto* tabs = view().findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    tabs->setCurrentIndex(index);
   }
 
   testsupport::TempDir dir_;
@@ -95,6 +76,7 @@ TEST_F(WellsDragTest, ACubeAndAPictureDraggedFromAnotherProgramReachTheirWells) 
   EXPECT_NE(lutWell->grab().toImage(), emptyLUT);
   view().popover(ConverterView::PopoverId::LUT)->close();
 
+  showInnerTab(2);
   ConverterControls& c = view().form().controls;
   c.addWatermarkImageCheck.set(true);
   view().form().watermarkImageEnable(true);
@@ -110,6 +92,7 @@ TEST_F(WellsDragTest, ACubeAndAPictureDraggedFromAnotherProgramReachTheirWells) 
 }
 
 TEST_F(WellsDragTest, TheScreenShowsTheFilteredExampleInItsRectangle) {
+  showInnerTab(1);
   view().form().controls.filterTypePopUp0.selectedIndex = 90;  // inverted colours
   view().modifyControls().filterValues().changeFilterTypeForSlot(0);
   ExampleImageWell* well = view().modifyControls().exampleWell();
