@@ -34,6 +34,7 @@ class PopUpMenuButton;
 namespace velumar {
 
 class DropZoneWidget;
+class PreviewLink;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -55,6 +56,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // the preview import.
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
+  // The preview window as a session uses it.
+  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -167,6 +170,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
