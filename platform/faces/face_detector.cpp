@@ -110,6 +110,8 @@ struct FaceDetector::Impl {
     const std::shared_ptr<const LandmarkModel> model = landmarkModel(modelPath);
     if (!model) return false;
     for (std::size_t i = 0; i < faces.size() && i < rectangles.size(); ++i) {
+      // A face given outside the image has no eyes to find.
+      if (dlib::get_rect(pixels).intersect(rectangles[i]).is_empty()) continue;
       const dlib::full_object_detection shape = (*model)(pixels, rectangles[i]);
       if (shape.num_parts() != 68) continue;
       const auto map = [&](double x, double y) { return toImage(x, y); };
