@@ -26,6 +26,12 @@ bool finite(const raster::Rect& rect) {
 // longer side.
 constexpr double kFaceBlurDivisor = 100, kFacePixelDivisor = 60, kBackgroundBlurDivisor = 500;
 constexpr double kFaceVignetteIntensity = 0.5;
+// How many radii out a Gaussian blur reads.
+constexpr double kBlurReach = 4;
+
+raster::Rect grown(const raster::Rect& rect, double by) {
+  return raster::Rect(rect.minX() - by, rect.minY() - by, rect.width() + 2 * by, rect.height() + 2 * by);
+}
 
 ci::ImageRef chained(ci::ImageRef image, const std::vector<ci::FilterRef>& filters) {
   for (const ci::FilterRef& filter : filters) {
@@ -45,12 +51,37 @@ raster::Rect faceRectangle(const raster::Rect& bounds, bool bigger) {
                       bounds.size.height + 2 * dy);
 }
 
+double discRadius(const raster::Rect& face) {
+  return std::min(face.size.width, face.size.height) / 1.5;
+}
+
+// The bounds of every disc (outer radius included): where the face effects
+// can show.
+raster::Rect discBounds(const std::vector<raster::Rect>& faces) {
+  raster::Rect bounds;
+  bool first = true;
+  for (const raster::Rect& face : faces) {
+    const double outer = discRadius(face) + 1;
+    const raster::Rect disc(face.origin.x + face.size.width / 2 - outer,
+                            face.origin.y + face.size.height / 2 - outer, 2 * outer, 2 * outer);
+    if (first) {
+      bounds = disc;
+    } else {
+      const double minX = std::min(bounds.minX(), disc.minX()), minY = std::min(bounds.minY(), disc.minY());
+      bounds = raster::Rect(minX, minY, std::max(bounds.maxX(), disc.maxX()) - minX,
+                            std::max(bounds.maxY(), disc.maxY()) - minY);
+    }
+    first = false;
+  }
+  return bounds;
+}
+
 // White discs of radius min(w, h) / 1.5 around the face centres on
 // transparent black; soft discs fade from two thirds of the radius out.
 ci::ImageRef faceDiscs(const std::vector<raster::Rect>& faces, bool soft) {
   ci::ImageRef discs;
   for (const raster::Rect& face : faces) {
-    const double m = std::min(face.size.width, face.size.height) / 1.5;
+    const double m = discRadius(face);
     ci::FilterRef gradient = ci::Filter::withName("CIRadialGradient");
     if (!gradient) return nullptr;
     gradient->setValue("inputRadius0", soft ? 2 * m / 3 : m);
@@ -161,19 +192,28 @@ std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapConte
   if (options.allowFaceCrops && options.optionFeaturesSaveCropFaces)
     facesBitmapRepsWithCIImage(faceImage, extent, faces);
 
-  ci::ImageRef effect = faceImage;
+  // The effects show only inside the discs, so they are computed there
+  // alone, from a margin wide enough for the blur's kernel and a pixel cell
+  // to see the same pixels as over the whole image.
+  const raster::Rect shown = discBounds(faces).intersection(extent);
+  const double blurRadius = longer / kFaceBlurDivisor, cell = longer / kFacePixelDivisor;
+  const double margin = (options.optionFeaturesBlurFaces ? kBlurReach * blurRadius + 2 : 0) +
+                        (options.optionFeaturesPixelateFaces ? 2 * cell : 0);
+  const raster::Rect working = grown(shown, margin).intersection(extent);
+  ci::ImageRef effect = faceImage->cropped(working);
   if (options.optionFeaturesBlurFaces) {
-    if (ci::ImageRef out = blurred(effect, longer / kFaceBlurDivisor, extent)) effect = out;
+    if (ci::ImageRef out = blurred(effect, blurRadius, working)) effect = out;
   }
   if (options.optionFeaturesPixelateFaces) {
     ci::FilterRef pixellate = ci::Filter::withName("CIPixellate");
     if (pixellate) {
       pixellate->setDefaults();
-      pixellate->setValue("inputScale", longer / kFacePixelDivisor);
+      pixellate->setValue("inputScale", cell);
       pixellate->setValue(ci::kInputImageKey, effect);
       if (ci::ImageRef out = pixellate->outputImage()) effect = out;
     }
   }
+  effect = effect->cropped(shown);
 
   const bool isolateOnly = !options.optionFeaturesFrameFaces && !options.optionFeaturesVignetteFaces &&
                            !options.optionFeaturesBlurBackgroundFaces && !options.optionFeaturesBlurFaces &&
@@ -182,7 +222,8 @@ std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapConte
   if (isolateOnly) {
     const ci::ImageRef white = ci::Image::constantColor(ci::Color::white())->cropped(whole);
     if (ci::ImageRef out = blendedWithMask(faceImage, white, mask)) result = out;
-  } else if (effect != adjusted) {
+  } else if (options.optionFeaturesBlurFaces || options.optionFeaturesPixelateFaces ||
+             options.optionFeaturesAutoAdjustFaces) {
     if (ci::ImageRef out = blendedWithMask(effect, adjusted, mask)) result = out;
   }
   if (options.optionFeaturesBlurBackgroundFaces)

@@ -37,7 +37,7 @@ bool FaceDetector::render(const ImageRef& image, GrayCopy& copy) {
   const auto height = std::max<std::int64_t>(1, std::int64_t(std::round(extent.height() * copy.scale)));
   ImageRef placed =
       image->transformed(raster::AffineTransform::translation(-extent.origin.x, -extent.origin.y));
-  if (copy.scale < 1) placed = Image::scaled(placed, copy.scale, copy.scale, ResamplingKernel::Lanczos3);
+  if (copy.scale < 1) placed = Image::scaled(placed, copy.scale, copy.scale, ResamplingKernel::Bilinear);
   auto target = raster::BitmapContext::create(
       width, height, raster::PixelFormat{8, 1, raster::AlphaInfo::None}, raster::ColorSpace::genericGray());
   if (!target || !placed) return false;

@@ -170,6 +170,45 @@ TEST_F(FaceStage, BackgroundIsTheTestedGaussianOutsideTheDiscs) {
   EXPECT_LE(worst, 1);
 }
 
+// Inside the discs' solid centre the faces are the whole photo blurred by
+// E / 100 or pixellated in cells of E / 60, E the longer side.
+TEST_F(FaceStage, BlurAndPixellateInsideAreTheWholeImageFilters) {
+  const double longer = double(std::max(photo_.width, photo_.height));
+  const struct {
+    bool FaceOptions::*flag;
+    const char* filter;
+    const char* key;
+    double value;
+  } cases[] = {{&FaceOptions::optionFeaturesBlurFaces, "CIGaussianBlur", "inputRadius", longer / 100},
+               {&FaceOptions::optionFeaturesPixelateFaces, "CIPixellate", "inputScale", longer / 60}};
+  for (const auto& c : cases) {
+    FaceOptions options = faces();
+    options.*c.flag = true;
+    const Rendered r = run(photo_, options);
+    CIFiltering engine;
+    auto context = contextOf(photo_);
+    engine.createNewCIContextWithCGContext(context.get(), true);
+    const ci::ImageRef input = ci::Image::withBitmap(photo_.image());
+    ci::FilterRef filter = ci::Filter::withName(c.filter);
+    filter->setValue(c.key, c.value);
+    filter->setValue(ci::kInputImageKey, input->clampedToExtent());
+    engine.setCiImage(filter->outputImage()->cropped(input->extent()));
+    engine.drawCIImageWithCGContext(context.get(), true);
+    int worst = 0;
+    for (std::int64_t y = 0; y < photo_.height; ++y) {
+      for (std::int64_t x = 0; x < photo_.width; ++x) {
+        if (std::hypot(x + 0.5 - centre_.x, raster::yUpRow(y, photo_.height) + 0.5 - centre_.y) >
+            radius_ * 0.6)
+          continue;
+        const std::uint8_t* ours = r.pixels.at(x, y);
+        const std::uint8_t* reference = context->data() + std::size_t(y) * context->bytesPerRow() + x * 4;
+        for (int k = 0; k < 4; ++k) worst = std::max(worst, std::abs(ours[k] - reference[k]));
+      }
+    }
+    EXPECT_LE(worst, 1) << c.filter;
+  }
+}
+
 TEST_F(FaceStage, VignetteDarkensAroundTheFaceOnly) {
   FaceOptions options = faces();
   options.optionFeaturesVignetteFaces = true;
