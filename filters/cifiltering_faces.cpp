@@ -223,7 +223,8 @@ std::optional<bool> CIFiltering::autoAdjustFilterWithContext(raster::BitmapConte
     const ci::ImageRef white = ci::Image::constantColor(ci::Color::white())->cropped(whole);
     if (ci::ImageRef out = blendedWithMask(faceImage, white, mask)) result = out;
   } else if (options.optionFeaturesBlurFaces || options.optionFeaturesPixelateFaces ||
-             options.optionFeaturesAutoAdjustFaces) {
+             faceImage != adjusted) {
+    // Some face changed: the changed faces inside the discs.
     if (ci::ImageRef out = blendedWithMask(effect, adjusted, mask)) result = out;
   }
   if (options.optionFeaturesBlurBackgroundFaces)

@@ -134,7 +134,12 @@ std::vector<Face> FaceDetector::detect(const GrayImage& image, const DetectionOp
   impl_->rectangles.clear();
   try {
     if (!impl_->load(image)) return faces;
-    if (!impl_->detector) impl_->detector = dlib::get_frontal_face_detector();
+    if (!impl_->detector) {
+      // The model is decoded from dlib's header once; each detector copies it
+      // (a detector changes while it scans, so instances are not shared).
+      static const dlib::frontal_face_detector prototype = dlib::get_frontal_face_detector();
+      impl_->detector = prototype;
+    }
     std::vector<dlib::rect_detection> detections;
     (*impl_->detector)(impl_->pixels, detections, options.scoreThreshold);
     std::sort(detections.begin(), detections.end(),
