@@ -184,9 +184,12 @@ TEST(AutoAdjustment, OddImagesGetNoOrHarmlessFilters) {
     }
     EXPECT_TRUE(applied(image, filters));
   }
-  // Faces given with rectangles outside the image: no eyes, no filters.
+  // Faces given with rectangles outside the image: no eyes, no filters. A
+  // face of one pixel may get eyes; whatever it gets, it is harmless.
   std::vector<ci::FaceFeature> outside = {ci::FaceFeature{raster::Rect(900, -400, 30, 30), 1, {}, {}}};
   EXPECT_TRUE(ci::autoAdjustmentFilters(flat, {false, true, outside}, &detector).empty());
+  std::vector<ci::FaceFeature> tiny = {ci::FaceFeature{raster::Rect(1, 1, 1, 1), 1, {}, {}}};
+  EXPECT_TRUE(applied(flat, ci::autoAdjustmentFilters(flat, {true, true, tiny}, &detector)));
 }
 
 }  // namespace
