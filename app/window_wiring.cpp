@@ -71,6 +71,7 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
         return window && window->importPaths(paths, firstPath, view.state().searchInSubFolders != 0);
       });
   view.setPreviewLink(std::make_shared<PreviewWindowLink>(preview));
+  view.setPreviewWindows(&preview, preview.filesWindow());
   preview.setCropPicker(std::make_shared<ConverterCropPicker>(view));
 }
 

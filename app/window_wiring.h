@@ -1,7 +1,8 @@
 #pragma once
 // Connects the converter window and the preview window: images the
 // converter sends are listed in the preview, a conversion keeps the preview
-// list still and reads what it shows, and a press in the preview picks the
+// list still and reads what it shows (its files window closes meanwhile,
+// and both come back after), and a press in the preview picks the
 // converter's crop centre. Also the launch steps that concern both windows.
 
 namespace foundation {

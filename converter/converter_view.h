@@ -56,8 +56,6 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // the preview import.
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
-  // The preview window as a session uses it.
-  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -91,6 +89,14 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton() const { return presetsButton_; }
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
+  // The preview window and its files window: the files window closes
+  // around a session too; both come back after it when they were shown.
+  void setPreviewWindows(QWidget* preview, QWidget* files) {
+    previewWindow_ = preview;
+    filesWindow_ = files;
+  }
+  // The preview window as a session uses it.
+  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -182,6 +188,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton_ = nullptr;
   QPointer<QWidget> presetsWindow_;
   bool presetsWindowIsVisible_ = false;
+  QPointer<QWidget> previewWindow_;
+  QPointer<QWidget> filesWindow_;
+  bool previewWindowIsVisible_ = false;
+  bool filesWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;

@@ -18,6 +18,7 @@
 #include "platform/ui/custom_button.h"
 #include "preview/preview_image_view.h"
 #include "preview/preview_window.h"
+#include "session/conversion_request.h"
 #include "session/processing_view.h"
 #include "support/test_support.h"
 
@@ -107,6 +108,31 @@ TEST_F(WindowWiringTest, SessionHoldsThePreviewListAndReadsWhatItShows) {
   EXPECT_EQ(session.previewShownFile(), std::nullopt);
   EXPECT_TRUE(session.previewListedFiles().empty());
   EXPECT_FALSE(dropOnConverter({one}));
+}
+
+TEST_F(WindowWiringTest, FilesWindowClosesAroundASessionAndBothPreviewWindowsComeBack) {
+  ASSERT_TRUE(dropOnConverter({makeImage("1.png"), makeImage("2.png")}));
+  converter_.show();
+  QWidget& files = *preview_->filesWindow();
+  struct Case {
+    bool previewShown, filesShown;
+  };
+  for (const Case& c : {Case{true, true}, Case{true, false}, Case{false, false}}) {
+    preview_->setVisible(c.previewShown);
+    if (c.filesShown) preview_->openFilesWindow();
+    ASSERT_EQ(files.isVisible(), c.filesShown);
+    setupClassesInitialValuesAndCloseWindows(view(), 1);
+    EXPECT_FALSE(files.isVisible()) << c.previewShown << c.filesShown;
+    EXPECT_EQ(preview_->isVisible(), c.previewShown);
+    EXPECT_FALSE(preview_->list().canAcceptImages());
+    // The session's end.
+    view().state().isProcessingImages = false;
+    view().setPreviewCanAcceptImages(true);
+    view().restoreVisibleWindows();
+    EXPECT_EQ(preview_->isVisible(), c.previewShown) << c.previewShown << c.filesShown;
+    EXPECT_EQ(files.isVisible(), c.filesShown) << c.previewShown << c.filesShown;
+    files.hide();
+  }
 }
 
 TEST_F(WindowWiringTest, PressInThePreviewPicksTheConverterCropCentreOnlyForCroppingMethods) {
