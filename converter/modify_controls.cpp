@@ -14,7 +14,7 @@
 #include "converter/filter_slots_view.h"
 #include "converter/image_wells.h"
 #include "converter/position_picker.h"
-#include "converter/preview_link.h"
+#include "converter/preview_watermarks.h"
 #include "converter/tone_curve_view.h"
 #include "converter/well_images.h"
 #include "filters/cifiltering.h"
@@ -171,9 +171,6 @@ QWidget* ModifyControls::buildCurvesPanel() {
 
 void ModifyControls::setPreviewView(PreviewImageView* preview) {
   preview_ = preview;
-  if (!preview || !cropPicker_) return;
-  cropLink_ = std::make_shared<ConverterCropPicker>(form_.controls, *cropPicker_);
-  preview->setCropPicker(cropLink_);
 }
 
 void ModifyControls::updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) {

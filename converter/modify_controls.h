@@ -31,7 +31,6 @@ class PictureWellView;
 class PositionPickerView;
 class ToneCurveView;
 class PreviewImageView;
-class CropPickerLink;
 
 class ModifyControls : public QObject {
   Q_OBJECT
@@ -72,11 +71,9 @@ class ModifyControls : public QObject {
   // the placeholder).
   void showExampleOf(const std::shared_ptr<const raster::ImageSet>& picture);
 
-  // The preview window's view: it picks the crop centre with the converter's
-  // crop picker and draws the watermarks the controls set. Not owned.
+  // The preview window's view: it draws the watermarks the controls set
+  // and the crop while the crop picker is dragged. Not owned.
   void setPreviewView(PreviewImageView* preview);
-  // What the preview picks the crop centre with (once a preview is set).
-  const std::shared_ptr<CropPickerLink>& cropPickerLink() const { return cropLink_; }
   // Hands the watermark settings to the preview view (nothing without one).
   void updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible);
 
@@ -101,9 +98,7 @@ class ModifyControls : public QObject {
   PictureWellView* compositeWell_ = nullptr;
   PictureWellView* watermarkWell_ = nullptr;
   std::vector<foundation::ObserverToken> observers_;
-  PositionPickerView* cropPicker_ = nullptr;
   QPointer<PreviewImageView> preview_;
-  std::shared_ptr<CropPickerLink> cropLink_;
 };
 
 }  // namespace velumar

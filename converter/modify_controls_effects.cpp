@@ -298,7 +298,6 @@ QWidget* ModifyControls::buildCompositeOptions() {
 QWidget* ModifyControls::buildCropPicker() {
   auto* picker =
       named(new PositionPickerView(form_.controls.cropPositionView, "cropImagePosition"), "cropPositionView");
-  cropPicker_ = picker;
   binder_.shows([picker] { picker->update(); });
   // The preview draws the crop while the centre is dragged here.
   connect(picker, &PositionPickerView::pointMoved, this, [this] {

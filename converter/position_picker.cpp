@@ -25,20 +25,20 @@ bool PositionPickerView::takePoint(const QPointF& position) {
 
 void PositionPickerView::mousePressEvent(QMouseEvent* event) {
   if (!model_.mouseEvents || !takePoint(event->position())) return;
-  moving_ = true;
+  model_.viewIsMovingMouse = true;
   emit pointMoved();
   update();
 }
 
 void PositionPickerView::mouseMoveEvent(QMouseEvent* event) {
-  if (!model_.mouseEvents || !moving_ || !takePoint(event->position())) return;
+  if (!model_.mouseEvents || !model_.viewIsMovingMouse || !takePoint(event->position())) return;
   emit pointMoved();
   update();
 }
 
 void PositionPickerView::mouseReleaseEvent(QMouseEvent* event) {
-  if (!model_.mouseEvents || !moving_) return;
-  moving_ = false;
+  if (!model_.mouseEvents || !model_.viewIsMovingMouse) return;
+  model_.viewIsMovingMouse = false;
   if (takePoint(event->position())) foundation::NotificationCenter::defaultCenter().post(notification_);
   update();
 }

@@ -19,8 +19,7 @@ class PositionPickerView : public QWidget {
   PositionPickerView(PositionPicker& model, std::string notification, QWidget* parent = nullptr);
   QSize sizeHint() const override { return {100, 100}; }
   // While the mouse is down here or a crop is dragged on the preview.
-  bool viewIsMovingMouse() const { return moving_; }
-  void setViewIsMovingMouse(bool moving) { moving_ = moving; }
+  bool viewIsMovingMouse() const { return model_.viewIsMovingMouse; }
 
  signals:
   // Every step of a press or drag (the preview follows a crop drag).
@@ -38,7 +37,6 @@ class PositionPickerView : public QWidget {
 
   PositionPicker& model_;
   std::string notification_;
-  bool moving_ = false;
 };
 
 }  // namespace velumar

@@ -314,7 +314,7 @@ TEST_F(ModifyTest, DepthFieldsFollowTheirSliders) {
   EXPECT_EQ(widget<QLineEdit>("depthSlopeTextField")->text(), "4");
 }
 
-TEST_F(ModifyTest, ThePreviewPicksWithTheCropPickerAndDrawsTheWatermarks) {
+TEST_F(ModifyTest, ThePreviewDrawsTheWatermarksAndTheExampleFollowsIt) {
   PreviewImageView preview;
   modify().setPreviewView(&preview);
   testsupport::TempDir dir;
@@ -328,15 +328,6 @@ TEST_F(ModifyTest, ThePreviewPicksWithTheCropPickerAndDrawsTheWatermarks) {
   const raster::ImageRef shown = well->backupImage()->representations().front()->image();
   EXPECT_NE(shown, placeholder);
   EXPECT_GT(shown->width(), shown->height());
-
-  // The crop point has one home: the converter's picker.
-  model().resizeScalePopUp.selectedIndex = 6;
-  view().refreshControls();
-  const std::shared_ptr<CropPickerLink> link = modify().cropPickerLink();
-  ASSERT_TRUE(link);
-  EXPECT_EQ(link->resizeMethod(), 6);
-  link->setMousePoint({30, 70});
-  EXPECT_EQ(model().cropPositionView.mousePoint, (raster::Point{30, 70}));
 
   // Hidden preview: only the request to draw the watermarks again.
   model().addWatermarkImageCheck.set(true);

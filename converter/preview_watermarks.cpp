@@ -1,14 +1,8 @@
-#include "converter/preview_link.h"
-
-#include <cmath>
+#include "converter/preview_watermarks.h"
 
 #include "presets/modify_control_rules.h"
 
 namespace velumar {
-
-void ConverterCropPicker::setMousePoint(raster::Point point) {
-  if (std::isfinite(point.x) && std::isfinite(point.y)) controls_.cropPositionView.mousePoint = point;
-}
 
 void updatePreviewViewAndUpdateText(PreviewImageView& preview, const ConverterControls& c,
                                     const ImportedImage& engine, bool updateText, bool updateImage,
