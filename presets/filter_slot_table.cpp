@@ -294,23 +294,23 @@ void layOut(ConverterControls& c, std::size_t slot, const FilterSlotRow& row) {
   FilterSlots& s = c.filterSlots;
   resetViewForIndex(c, slot);
   if (row.layout == L::Angle) {
-    const SlotSlider& spec = row.sliders.front();
+    const SlotSlider& given = row.sliders.front();
     OptionControl& dial = c.optionsSliderArray[9 + slot];
     show(dial);
-    dial.slider = {float(spec.start), float(spec.minValue), float(spec.maxValue), true, false};
-    s.optionsLabelArray[index(slot, 1)] = spec.label;
+    dial.slider = {float(given.start), float(given.minValue), float(given.maxValue), true, false};
+    s.optionsLabelArray[index(slot, 1)] = given.label;
     showField(s.optionsTextFieldArray[index(slot, 0)], double(dial.slider.value) * 180 / std::numbers::pi);
     s.connectedTextFieldArray[index(slot, 0)] = 9 + slot;
   } else {
     const std::vector<std::size_t> rows = sliderRows(row.layout);
     for (std::size_t n = 0; n < rows.size(); ++n) {
-      const SlotSlider& spec = row.sliders[n];
+      const SlotSlider& given = row.sliders[n];
       const std::size_t at = index(slot, rows[n]);
       OptionControl& slider = c.optionsSliderArray[at];
       show(slider);
-      slider.slider = {float(spec.start), float(spec.minValue), float(spec.maxValue), true, false};
-      s.optionsLabelArray[at] = spec.label;
-      showField(s.optionsTextFieldArray[at], spec.start);
+      slider.slider = {float(given.start), float(given.minValue), float(given.maxValue), true, false};
+      s.optionsLabelArray[at] = given.label;
+      showField(s.optionsTextFieldArray[at], given.start);
       s.connectedTextFieldArray[at] = at;
     }
     if (!row.colors.empty()) {
