@@ -121,6 +121,16 @@ class ImportedImage {
   bool shrinkOnLoad = true;
   ci::ImageRef exportedDepthImage;
 
+  // ---- Batch workers (imported_image_batch_worker.cpp) ------------------------
+  // A new engine that converts files as this one would: the settings, the
+  // installed profiles and the watermark and composite state are copied; the
+  // filter engine and the per-file state are its own.
+  std::shared_ptr<ImportedImage> makeBatchWorker() const;
+  // Takes over the per-file state a worker left from its last conversion
+  // (largest representation, metadata, layer records, colour space), so the
+  // writers see the file as if this engine had converted it.
+  void takeFileResultsFrom(ImportedImage& worker);
+
   // ---- Text ----------------------------------------------------------------
   // Empty watermark text, the system font of 144 points and attributes
   // holding only that font.

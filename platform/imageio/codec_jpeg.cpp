@@ -13,6 +13,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
@@ -135,9 +136,13 @@ struct DecodeResult {
   std::int64_t width = 0, height = 0;
 };
 
+// The decoded rows: every byte is written by the decoder before it is read,
+// so the buffer is left uninitialised (no pass over the whole image first).
+using PixelBuffer = std::shared_ptr<std::uint8_t[]>;
+
 bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& info, int scaleNumerator,
-                  std::int64_t pixelLimit, std::vector<std::uint8_t>& pixels, std::size_t& rowBytes,
-                  DecodeResult& result, std::string& error) {
+                  std::int64_t pixelLimit, PixelBuffer& pixels, std::size_t& rowBytes, DecodeResult& result,
+                  std::string& error) {
   jpeg_decompress_struct cinfo;
   ErrorManager manager;
   cinfo.err = &manager.pub;
@@ -168,13 +173,13 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  pixels.resize(rowBytes * cinfo.output_height);
+  pixels = PixelBuffer(new std::uint8_t[rowBytes * cinfo.output_height]);
   jpeg_start_decompress(&cinfo);
   JSAMPROW rows[16];
   while (cinfo.output_scanline < cinfo.output_height) {
     const JDIMENSION first = cinfo.output_scanline;
     const JDIMENSION batch = std::min<JDIMENSION>(16, cinfo.output_height - first);
-    for (JDIMENSION i = 0; i < batch; ++i) rows[i] = pixels.data() + std::size_t(first + i) * rowBytes;
+    for (JDIMENSION i = 0; i < batch; ++i) rows[i] = pixels.get() + std::size_t(first + i) * rowBytes;
     if (jpeg_read_scanlines(&cinfo, rows, batch) == 0) break;
     if (manager.truncated) break;
   }
@@ -226,7 +231,7 @@ class JpegDecoder final : public Decoder {
   raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
     if (index != 0) return nullptr;
     const int numerator = scaleNumeratorFor(std::max(info_.width, info_.height), options.maxPixelSize);
-    std::vector<std::uint8_t> pixels;
+    PixelBuffer pixels;
     std::size_t rowBytes = 0;
     DecodeResult result;
     std::string error;
@@ -235,11 +240,14 @@ class JpegDecoder final : public Decoder {
       foundation::log("jpeg: {}: {}", path_, error);
       return nullptr;
     }
+    const std::size_t byteCount = rowBytes * std::size_t(result.height);
     if (info_.adobeInverted) {
-      for (auto& v : pixels) v = std::uint8_t(255 - v);
+      std::uint8_t* bytes = pixels.get();
+      for (std::size_t i = 0; i < byteCount; ++i) bytes[i] = std::uint8_t(255 - bytes[i]);
     }
-    return raster::Image::make(result.width, result.height, decodedFormat(8, info_.components, false),
-                               colorSpaceFor(info_.components, &icc_), std::move(pixels), rowBytes);
+    const std::uint8_t* first = pixels.get();
+    return raster::Image::wrap(result.width, result.height, decodedFormat(8, info_.components, false),
+                               colorSpaceFor(info_.components, &icc_), std::move(pixels), first, rowBytes);
   }
 
  private:

@@ -154,6 +154,25 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
   }
 }
 
+std::int64_t ImageSource::decodedByteEstimate() const {
+  std::lock_guard lock(mutex_);
+  std::int64_t total = 0;
+  for (std::size_t index = 0; index < decoder_->count(); ++index) {
+    const foundation::Value props = decoder_->properties(index);
+    const auto number = [&](const char* key) {
+      const foundation::Value* value = props.get(key);
+      return value ? value->intOr(0) : 0;
+    };
+    const std::int64_t width = number("PixelWidth"), height = number("PixelHeight");
+    const std::int64_t depth = std::clamp<std::int64_t>(number("Depth"), 8, 32);
+    if (width <= 0 || height <= 0 || width > pixelLimit_ || height > pixelLimit_) return 0;
+    const std::int64_t pixels = width * height;
+    if (pixels > pixelLimit_) return 0;
+    total += pixels * 4 * ((depth + 7) / 8);
+  }
+  return total;
+}
+
 std::optional<DepthData> ImageSource::depthData() const {
   std::lock_guard lock(mutex_);
   return decoder_->depthData();
