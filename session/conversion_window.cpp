@@ -20,15 +20,19 @@ std::int64_t nanoseconds(const timespec& time) {
   return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-// Decoded bytes of a plain raster file from its header; 0 for any other
-// file or one whose header says nothing.
-std::int64_t decodedBytesOf(const std::string& path) {
+// What converting a file holds at its peak, as a multiple of its decoded
+// bytes: the decode, the drawn result and the draw's scratch rows.
+constexpr std::int64_t kConversionBytesPerDecodedByte = 3;
+
+// The bytes converting a plain raster file takes, from its header; 0 for
+// any other file or one whose header says nothing.
+std::int64_t conversionBytesOf(const std::string& path) {
   std::string type = imageio::typeFromContents(path);
   if (type.empty()) type = imageio::typeOfFile(path);
   if (!imageio::isPlainRasterType(type)) return 0;
   const std::shared_ptr<imageio::ImageSource> source = imageio::ImageSource::open(path);
   if (!source || !imageio::isPlainRasterType(source->type())) return 0;
-  return source->decodedByteEstimate();
+  return source->decodedByteEstimate() * kConversionBytesPerDecodedByte;
 }
 
 }  // namespace
@@ -95,7 +99,7 @@ void ConversionWindow::startFilesUpTo(std::size_t end) {
   end = std::min(end, sources_.size());
   while (nextToStart_ < end) {
     Slot& slot = slots_[nextToStart_];
-    if (slot.estimate < 0) slot.estimate = decodedBytesOf(sources_[nextToStart_].path);
+    if (slot.estimate < 0) slot.estimate = conversionBytesOf(sources_[nextToStart_].path);
     if (slot.estimate == 0 || slot.estimate > options_.memoryBudget) {
       slot.state = State::OnLoop;
       ++nextToStart_;

@@ -26,8 +26,9 @@ struct ConversionWindowOptions {
   // Files converted at once; 0 one per core of the shared pool, 1 none
   // ahead (the loop converts every file itself).
   int filesAtOnce = 0;
-  // Decoded bytes of the files converted ahead, estimated from their
-  // headers; a file above it is never converted ahead.
+  // Bytes of the files converted ahead, estimated from their headers
+  // (three times the decoded pixels); a file above it is never converted
+  // ahead.
   std::int64_t memoryBudget = std::int64_t(512) << 20;
 };
 
