@@ -10,6 +10,7 @@
 // queue) never render through one engine at the same time.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -119,6 +120,10 @@ class ImportedImage {
   // Decode a JPEG at the size the conversion needs when it is drawn at half
   // its size or less (off: always decode at full size).
   bool shrinkOnLoad = true;
+  // The representations of a plain raster file decoded before the
+  // conversion asked for them (a batch decoding the next files ahead);
+  // asked before the generic decode, nothing when there are none.
+  std::function<std::optional<BitmapRepList>(const std::string& path)> decodedAhead;
   ci::ImageRef exportedDepthImage;
 
   // ---- Batch workers (imported_image_batch_worker.cpp) ------------------------

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
+#include "engine/shrink_on_load.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/type_detection.h"
@@ -15,6 +17,7 @@ namespace velumar {
 namespace {
 
 std::atomic<int> conversionsRunning{0};
+constexpr std::size_t kMostFilesDecodedAhead = 3;
 
 std::int64_t nanoseconds(const timespec& time) {
   return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -36,6 +39,14 @@ std::int64_t conversionBytesOf(const std::string& path) {
 }
 
 }  // namespace
+
+// A JPEG the conversion may decode at a reduced size is left to it.
+bool ConversionWindow::decodesAhead(const std::string& path) const {
+  if (work_ != Work::Decode || !engine_.shrinkOnLoad) return true;
+  std::string type = imageio::typeFromContents(path);
+  if (type.empty()) type = imageio::typeOfFile(path);
+  return !allowsReducedDecode(settings_, type);
+}
 
 ConversionWindowOptions& conversionWindowOptions() {
   static ConversionWindowOptions options;
@@ -62,15 +73,18 @@ bool ConversionWindow::suitsSettings(const ImageModifyInfo& settings) {
          !settings.addWatermarkDate && !settings.addWatermarkImage;
 }
 
-ConversionWindow::ConversionWindow(std::vector<SourceFile> sources, const ImageModifyInfo& settings,
-                                   const ImportedImage& engine, ConversionWindowOptions options)
-    : sources_(std::move(sources)),
+ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
+                                   const ImageModifyInfo& settings, const ImportedImage& engine,
+                                   ConversionWindowOptions options)
+    : work_(work),
+      sources_(std::move(sources)),
       settings_(settings),
       engine_(engine),
       options_(options),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);
+  if (work_ == Work::Decode) filesAtOnce_ = std::min<std::size_t>(filesAtOnce_, kMostFilesDecodedAhead);
 }
 
 ConversionWindow::~ConversionWindow() {
@@ -99,7 +113,9 @@ void ConversionWindow::startFilesUpTo(std::size_t end) {
   end = std::min(end, sources_.size());
   while (nextToStart_ < end) {
     Slot& slot = slots_[nextToStart_];
-    if (slot.estimate < 0) slot.estimate = conversionBytesOf(sources_[nextToStart_].path);
+    if (slot.estimate < 0)
+      slot.estimate =
+          decodesAhead(sources_[nextToStart_].path) ? conversionBytesOf(sources_[nextToStart_].path) : 0;
     if (slot.estimate == 0 || slot.estimate > options_.memoryBudget) {
       slot.state = State::OnLoop;
       ++nextToStart_;
@@ -112,7 +128,9 @@ void ConversionWindow::startFilesUpTo(std::size_t end) {
       slot.state = State::Queued;
     }
     std::shared_ptr<ImportedImage> worker;
-    if (idleWorkers_.empty()) {
+    if (work_ == Work::Decode) {
+      // Decoding needs no engine.
+    } else if (idleWorkers_.empty()) {
       worker = engine_.makeBatchWorker();
     } else {
       worker = std::move(idleWorkers_.back());
@@ -135,13 +153,21 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
   const std::string& path = sources_[index].path;
   const std::optional<FileIdentity> before = fileIdentity(path);
   Converted result;
-  worker->indexMaxPixels = 0;
-  worker->psdInfoArray.clear();
-  result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+  if (work_ == Work::Decode) {
+    if (const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path))
+      result.decoded = bitmapRepsOfReading(*reading);
+  } else {
+    worker->indexMaxPixels = 0;
+    worker->psdInfoArray.clear();
+    result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+  }
   const std::optional<FileIdentity> after = fileIdentity(path);
   result.worker = std::move(worker);
   // A file that changed while it was read is read again by the loop.
-  if (!before || before != after) result.image = nullptr;
+  if (!before || before != after) {
+    result.image = nullptr;
+    result.decoded.reset();
+  }
   {
     std::lock_guard guard(lock_);
     Slot& slot = slots_[index];
@@ -174,7 +200,8 @@ std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t in
   }
   // Another file of the window may start in the budget this one held.
   startFilesUpTo(index + 1 + filesAtOnce_);
-  if (!result.image || !identity || fileIdentity(sources_[index].path) != identity) {
+  const bool hasResult = work_ == Work::Decode ? result.decoded.has_value() : result.image != nullptr;
+  if (!hasResult || !identity || fileIdentity(sources_[index].path) != identity) {
     giveBack(std::move(result.worker));
     return std::nullopt;
   }

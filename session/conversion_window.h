@@ -46,12 +46,19 @@ std::optional<FileIdentity> fileIdentity(const std::string& path);
 
 class ConversionWindow {
  public:
+  // What the window does ahead of the loop: whole conversions, or only the
+  // decode of the next files (for settings a copy of the engine cannot
+  // convert alone), which the loop's engine then takes over.
+  enum class Work { Convert, Decode };
+
   // A file converted ahead: the engine's result and the detected type code;
-  // worker holds the per-file state the writers read.
+  // worker holds the per-file state the writers read. Or a file decoded
+  // ahead: its representations.
   struct Converted {
     std::shared_ptr<raster::ImageSet> image;
     std::int64_t fileType = 0;
     std::shared_ptr<ImportedImage> worker;
+    std::optional<std::vector<raster::BitmapImageRepRef>> decoded;
   };
 
   // Whether files converted under these settings may be converted apart
@@ -60,17 +67,17 @@ class ConversionWindow {
   static bool suitsSettings(const ImageModifyInfo& settings);
 
   // engine is the converter's: workers are copies of it, made on the
-  // calling thread only.
-  ConversionWindow(std::vector<SourceFile> sources, const ImageModifyInfo& settings,
+  // calling thread only. Decoding ahead holds at most three files.
+  ConversionWindow(Work work, std::vector<SourceFile> sources, const ImageModifyInfo& settings,
                    const ImportedImage& engine, ConversionWindowOptions options);
   // Closes the window.
   ~ConversionWindow();
 
-  // File index's conversion (the loop's thread, indexes rising). Starts
-  // the next files that fit, then waits for this one. Nothing when the loop
-  // must convert the file itself: not converted ahead (not a plain raster
-  // file, over the budget), no image (a failure is never kept), or the file
-  // changed since.
+  // File index's conversion or decode (the loop's thread, indexes rising).
+  // Starts the next files that fit, then waits for this one. Nothing when
+  // the loop must convert the file itself: not converted ahead (not a plain
+  // raster file, over the budget), no image (a failure is never kept), or
+  // the file changed since.
   std::optional<Converted> take(std::size_t index);
   // The worker of a taken file is free again once the file is written.
   void giveBack(std::shared_ptr<ImportedImage> worker);
@@ -89,9 +96,11 @@ class ConversionWindow {
     Converted result;
   };
 
+  bool decodesAhead(const std::string& path) const;
   void startFilesUpTo(std::size_t end);
   void convert(std::size_t index, std::shared_ptr<ImportedImage> worker);
 
+  const Work work_;
   const std::vector<SourceFile> sources_;
   const ImageModifyInfo settings_;
   const ImportedImage& engine_;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -140,8 +141,12 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   // names and writes every file in order.
   std::unique_ptr<ConversionWindow> window;
   const ConversionWindowOptions windowOptions = conversionWindowOptions();
-  if (!copyOnly && severalFiles && windowOptions.filesAtOnce != 1 && ConversionWindow::suitsSettings(working))
-    window = std::make_unique<ConversionWindow>(session->urlsArray, working, *engine, windowOptions);
+  if (!copyOnly && severalFiles && windowOptions.filesAtOnce != 1) {
+    const ConversionWindow::Work work = ConversionWindow::suitsSettings(working)
+                                            ? ConversionWindow::Work::Convert
+                                            : ConversionWindow::Work::Decode;
+    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions);
+  }
 
   for (std::size_t index = 0; index < session->urlsArray.size(); ++index) {
     const SourceFile& source = session->urlsArray[index];
@@ -161,14 +166,22 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       std::int64_t fileType = 0;
       std::shared_ptr<raster::ImageSet> image;
       std::shared_ptr<ImportedImage> worker;
-      if (std::optional<ConversionWindow::Converted> ahead = window ? window->take(index) : std::nullopt) {
+      std::optional<ConversionWindow::Converted> ahead = window ? window->take(index) : std::nullopt;
+      if (ahead && ahead->image) {
         image = std::move(ahead->image);
         fileType = ahead->fileType;
         worker = std::move(ahead->worker);
         engine->takeFileResultsFrom(*worker);
       } else {
+        // The engine takes the decoded representations in place of its own
+        // decode of the same file.
+        if (ahead && ahead->decoded)
+          engine->decodedAhead = [&](const std::string& path) {
+            return path == source.path ? std::exchange(ahead->decoded, std::nullopt) : std::nullopt;
+          };
         ci::ImageRef depth = working.wantsMixWithDepthData ? getDepthImageWithURL(source.path) : nullptr;
         image = engine->resizePixelSizeForURL(source.path, working, &fileType, depth);
+        engine->decodedAhead = nullptr;
       }
       working.originalFileType = fileType;
       // With the eye-blink option a missing image is a skipped photo.

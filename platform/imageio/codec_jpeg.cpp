@@ -140,8 +140,13 @@ struct DecodeResult {
 // so the buffer is left uninitialised (no pass over the whole image first).
 using PixelBuffer = std::shared_ptr<std::uint8_t[]>;
 
+// Decodes at scaleNumerator/8; with an orientation of 2..8 every band of
+// rows goes straight to its upright place, so pixels hold the upright image
+// (result and rowBytes describe it); band is the caller's, since a fatal
+// error jumps out of this function past any local's destructor.
 bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& info, int scaleNumerator,
-                  std::int64_t pixelLimit, PixelBuffer& pixels, std::size_t& rowBytes, DecodeResult& result,
+                  int orientation, std::int64_t pixelLimit, PixelBuffer& pixels,
+                  std::vector<std::uint8_t>& band, std::size_t& rowBytes, DecodeResult& result,
                   std::string& error) {
   jpeg_decompress_struct cinfo;
   ErrorManager manager;
@@ -173,14 +178,27 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  pixels = PixelBuffer(new std::uint8_t[rowBytes * cinfo.output_height]);
+  const bool turns = orientation >= 2 && orientation <= 8;
+  const std::int64_t width = cinfo.output_width, height = cinfo.output_height;
+  const std::size_t pixelBytes = rowBytes / std::size_t(width);
+  const std::size_t uprightRowBytes = orientation >= 5 ? std::size_t(height) * pixelBytes : rowBytes;
+  pixels = PixelBuffer(new std::uint8_t[rowBytes * std::size_t(height)]);
+  constexpr JDIMENSION kBandRows = 16;
+  // Turned decodes read each band into band and place it.
+  band.resize(turns ? rowBytes * kBandRows : 0);
   jpeg_start_decompress(&cinfo);
-  JSAMPROW rows[16];
+  JSAMPROW rows[kBandRows];
   while (cinfo.output_scanline < cinfo.output_height) {
     const JDIMENSION first = cinfo.output_scanline;
-    const JDIMENSION batch = std::min<JDIMENSION>(16, cinfo.output_height - first);
-    for (JDIMENSION i = 0; i < batch; ++i) rows[i] = pixels.get() + std::size_t(first + i) * rowBytes;
-    if (jpeg_read_scanlines(&cinfo, rows, batch) == 0) break;
+    const JDIMENSION batch = std::min<JDIMENSION>(kBandRows, cinfo.output_height - first);
+    for (JDIMENSION i = 0; i < batch; ++i)
+      rows[i] =
+          turns ? band.data() + std::size_t(i) * rowBytes : pixels.get() + std::size_t(first + i) * rowBytes;
+    const JDIMENSION read = jpeg_read_scanlines(&cinfo, rows, batch);
+    if (read == 0) break;
+    if (turns)
+      placeStoredRows(orientation, band.data(), rowBytes, first, read, width, height, pixelBytes,
+                      pixels.get(), uprightRowBytes);
     if (manager.truncated) break;
   }
   if (manager.truncated || cinfo.output_scanline < cinfo.output_height) {
@@ -188,8 +206,9 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  result.width = cinfo.output_width;
-  result.height = cinfo.output_height;
+  result.width = orientation >= 5 ? height : width;
+  result.height = orientation >= 5 ? width : height;
+  rowBytes = uprightRowBytes;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
@@ -229,14 +248,30 @@ class JpegDecoder final : public Decoder {
   }
 
   raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
+    return decodeTurned(index, options, 1);
+  }
+
+  std::optional<raster::ImageRef> decodeUpright(std::size_t index, const DecodeOptions& options,
+                                                int orientation) override {
+    // A decode that the source shrinks further is turned after the shrink.
+    const std::int64_t longSide = std::max(info_.width, info_.height);
+    const int numerator = scaleNumeratorFor(longSide, options.maxPixelSize);
+    if (options.maxPixelSize > 0 && (longSide * numerator + 7) / 8 > options.maxPixelSize)
+      return std::nullopt;
+    return decodeTurned(index, options, orientation);
+  }
+
+ private:
+  raster::ImageRef decodeTurned(std::size_t index, const DecodeOptions& options, int orientation) {
     if (index != 0) return nullptr;
     const int numerator = scaleNumeratorFor(std::max(info_.width, info_.height), options.maxPixelSize);
     PixelBuffer pixels;
+    std::vector<std::uint8_t> band;
     std::size_t rowBytes = 0;
     DecodeResult result;
     std::string error;
-    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, pixelLimit_, pixels, rowBytes, result,
-                      error)) {
+    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, orientation, pixelLimit_, pixels, band,
+                      rowBytes, result, error)) {
       foundation::log("jpeg: {}: {}", path_, error);
       return nullptr;
     }
@@ -250,7 +285,6 @@ class JpegDecoder final : public Decoder {
                                colorSpaceFor(info_.components, &icc_), std::move(pixels), first, rowBytes);
   }
 
- private:
   std::string path_;
   std::vector<std::uint8_t> bytes_;
   HeaderInfo info_;

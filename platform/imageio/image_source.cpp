@@ -124,9 +124,16 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
   if (index >= count()) return nullptr;
   const int orientation = options.applyOrientation ? frameOrientation(properties(index)) : 1;
   raster::ImageRef image;
+  bool upright = orientation < 2 || orientation > 8;
   try {
     std::lock_guard lock(mutex_);
-    image = decoder_->decode(index, options);
+    if (std::optional<raster::ImageRef> turned =
+            upright ? std::nullopt : decoder_->decodeUpright(index, options, orientation)) {
+      image = std::move(*turned);
+      upright = true;
+    } else {
+      image = decoder_->decode(index, options);
+    }
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory decoding {}", path_);
     return nullptr;
@@ -146,6 +153,7 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
     }
     if (!image) return nullptr;
   }
+  if (upright) return image;
   try {
     return applyOrientation(image, orientation);
   } catch (const std::bad_alloc&) {

@@ -109,6 +109,14 @@ ImageModifyInfo sameSizeLzwTiff() {
   return info;
 }
 
+// One multi-page TIFF of the batch: files are only decoded ahead.
+ImageModifyInfo collectedTiff() {
+  ImageModifyInfo info = sameSizeLzwTiff();
+  info.conversionType = 8;
+  info.convertMultipleImagesInTIFF = true;
+  return info;
+}
+
 // What the user sees of one batch: the end code, every display step and
 // every output file with its bytes.
 struct Outcome {
@@ -152,12 +160,13 @@ TEST(ConversionWindow, SeveralFilesAtOnceGiveTheSerialBatch) {
   struct Case {
     const char* label;
     ImageModifyInfo settings;
-    bool numbered, overwrite;
+    bool numbered, overwrite, collected;
   };
   const Case cases[] = {
-      {"fit 1600 JPEG, numbered", fit1600Jpeg(), true, false},
-      {"fit 1600 JPEG, overwriting", fit1600Jpeg(), false, true},
-      {"same-size LZW TIFF", sameSizeLzwTiff(), false, false},
+      {"fit 1600 JPEG, numbered", fit1600Jpeg(), true, false, false},
+      {"fit 1600 JPEG, overwriting", fit1600Jpeg(), false, true, false},
+      {"same-size LZW TIFF", sameSizeLzwTiff(), false, false, false},
+      {"one multi-page TIFF", collectedTiff(), false, false, true},
   };
   for (const Case& c : cases) {
     Outcome serial, parallel;
@@ -180,6 +189,10 @@ TEST(ConversionWindow, SeveralFilesAtOnceGiveTheSerialBatch) {
       EXPECT_TRUE(parallel.files.count(name) && parallel.files[name] == bytes) << c.label << ": " << name;
     // The two photos named alike: the first source keeps the name.
     const std::string extension = c.settings.conversionType == ConversionType::JPEG ? ".jpg" : ".tiff";
+    if (c.collected) {
+      EXPECT_EQ(names, std::vector<std::string>{"photo.tiff"}) << c.label;
+      continue;
+    }
     if (!c.numbered) {
       EXPECT_TRUE(serial.files.count("photo" + extension)) << c.label;
       EXPECT_TRUE(serial.files.count("photo 2" + extension)) << c.label;
