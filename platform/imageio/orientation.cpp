@@ -49,44 +49,13 @@ inline void sourceOf(int orientation, std::int64_t x, std::int64_t y, std::int64
   }
 }
 
-// Where stored pixel (sx, sy) goes in the upright image: sourceOf turned
-// around.
+// Where stored pixel (sx, sy) goes in the upright image: the source, under
+// the opposite turn, of that pixel in an image of the upright size.
 inline void uprightOf(int orientation, std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh,
                       std::int64_t& x, std::int64_t& y) {
-  switch (orientation) {
-    case 2:
-      x = sw - 1 - sx;
-      y = sy;
-      break;
-    case 3:
-      x = sw - 1 - sx;
-      y = sh - 1 - sy;
-      break;
-    case 4:
-      x = sx;
-      y = sh - 1 - sy;
-      break;
-    case 5:
-      x = sy;
-      y = sx;
-      break;
-    case 6:
-      x = sh - 1 - sy;
-      y = sx;
-      break;
-    case 7:
-      x = sh - 1 - sy;
-      y = sw - 1 - sx;
-      break;
-    case 8:
-      x = sy;
-      y = sw - 1 - sx;
-      break;
-    default:
-      x = sx;
-      y = sy;
-      break;
-  }
+  const int opposite = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+  const bool swaps = orientation >= 5 && orientation <= 8;
+  sourceOf(opposite, sx, sy, swaps ? sh : sw, swaps ? sw : sh, x, y);
 }
 
 }  // namespace
