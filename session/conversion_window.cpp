@@ -8,6 +8,7 @@
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/type_detection.h"
@@ -153,13 +154,21 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
   const std::string& path = sources_[index].path;
   const std::optional<FileIdentity> before = fileIdentity(path);
   Converted result;
-  if (work_ == Work::Decode) {
-    if (const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path))
-      result.decoded = bitmapRepsOfReading(*reading);
-  } else {
-    worker->indexMaxPixels = 0;
-    worker->psdInfoArray.clear();
-    result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+  // Whatever goes wrong here, the slot is finished: the loop then converts
+  // the file itself, as it would have without the window.
+  try {
+    if (work_ == Work::Decode) {
+      if (const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path))
+        result.decoded = bitmapRepsOfReading(*reading);
+    } else {
+      worker->indexMaxPixels = 0;
+      worker->psdInfoArray.clear();
+      result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+    }
+  } catch (const std::exception& error) {
+    foundation::log("session: converting {} ahead failed: {}", path, error.what());
+    result = Converted{};
+    worker = nullptr;  // its per-file state is unknown
   }
   const std::optional<FileIdentity> after = fileIdentity(path);
   result.worker = std::move(worker);
