@@ -11,9 +11,11 @@ namespace {
 // The largest buffer served from the heap (the allocator's own ceiling for
 // this setting on 64-bit systems).
 constexpr int kHeapBufferLimit = 32 * 1024 * 1024;
-// No trimming while a batch runs; the allocator's default afterwards.
+// No trimming while a batch runs; the allocator's starting values
+// afterwards.
 constexpr int kNoTrim = 1 << 30;
 constexpr int kDefaultTrimThreshold = 128 * 1024;
+constexpr int kDefaultMmapThreshold = 128 * 1024;
 
 std::mutex scopesLock;
 int openScopes = 0;
@@ -30,6 +32,7 @@ MemoryReuseScope::MemoryReuseScope() {
 MemoryReuseScope::~MemoryReuseScope() {
   std::lock_guard guard(scopesLock);
   if (--openScopes > 0) return;
+  mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
   mallopt(M_TRIM_THRESHOLD, kDefaultTrimThreshold);
   malloc_trim(0);
 }

@@ -5,7 +5,8 @@
 // mappings and a heap that is trimmed after each free, so every file faults
 // its pages in again. While a scope lives, buffers up to 32 MiB come from
 // the heap and the heap is not trimmed; when the last scope ends, the
-// unused memory goes back to the system.
+// allocator gets its starting limits back and the unused memory goes back
+// to the system.
 
 namespace foundation {
 
