@@ -18,6 +18,8 @@ namespace {
 // Cache entries larger than this are not ours and not read.
 constexpr std::int64_t kMaxEntryBytes = std::int64_t(16) << 20;
 constexpr std::int64_t kMaxEntryPixels = std::int64_t(2048) * 2048;
+// Marks our own entries, whose recorded source size is upright.
+constexpr const char* kSoftware = "velumar " VELUMAR_VERSION;
 
 const char* folderName(ThumbnailSize size) {
   switch (size) {
@@ -64,8 +66,8 @@ std::optional<std::int64_t> parseWhole(const std::string& text) {
 }
 
 // Whether the entry at path is a PNG naming this version of the file; the
-// decoded image when wanted.
-bool entryMatches(const std::string& path, const ThumbnailStamp& stamp, raster::ImageRef* image) {
+// decoded entry when wanted.
+bool entryMatches(const std::string& path, const ThumbnailStamp& stamp, CachedThumbnail* entry) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kMaxEntryBytes)
     return false;
@@ -78,11 +80,18 @@ bool entryMatches(const std::string& path, const ThumbnailStamp& stamp, raster::
   if (uri == nullptr || mtime == nullptr || uri->stringOr("") != stamp.uri) return false;
   if (parseWhole(mtime->stringOr("")) != stamp.mtime) return false;
   if (size != nullptr && parseWhole(size->stringOr("")) != stamp.size) return false;
-  if (image == nullptr) return true;
+  if (entry == nullptr) return true;
+  const foundation::Value* software = properties.get({"{PNG}", "Software"});
+  if (software != nullptr && software->stringOr("") == kSoftware) {
+    const foundation::Value* width = properties.get({"{PNG}", "Thumb::Image::Width"});
+    const foundation::Value* height = properties.get({"{PNG}", "Thumb::Image::Height"});
+    entry->sourceWidth = width ? parseWhole(width->stringOr("")).value_or(0) : 0;
+    entry->sourceHeight = height ? parseWhole(height->stringOr("")).value_or(0) : 0;
+  }
   imageio::DecodeOptions options;
   options.applyOrientation = false;
-  *image = source->createImage(0, options);
-  return *image != nullptr;
+  entry->image = source->createImage(0, options);
+  return entry->image != nullptr;
 }
 
 }  // namespace
@@ -141,30 +150,31 @@ std::string ThumbnailCache::failurePath(const std::string& uri) const {
   return root_ + "/fail/velumar-" VELUMAR_VERSION "/" + entryName(uri);
 }
 
-raster::ImageRef ThumbnailCache::lookup(const ThumbnailStamp& stamp, ThumbnailSize size) const {
-  raster::ImageRef image;
-  if (!entryMatches(thumbnailPath(stamp.uri, size), stamp, &image)) return nullptr;
-  return image;
+std::optional<CachedThumbnail> ThumbnailCache::lookup(const ThumbnailStamp& stamp, ThumbnailSize size) const {
+  CachedThumbnail entry;
+  if (!entryMatches(thumbnailPath(stamp.uri, size), stamp, &entry)) return std::nullopt;
+  return entry;
 }
 
 bool ThumbnailCache::hasFailure(const ThumbnailStamp& stamp) const {
   return entryMatches(failurePath(stamp.uri), stamp, nullptr);
 }
 
-bool ThumbnailCache::store(const ThumbnailStamp& stamp, ThumbnailSize size,
-                           const raster::ImageRef& image) const {
-  return image != nullptr && write(thumbnailPath(stamp.uri, size), stamp, image);
+bool ThumbnailCache::store(const ThumbnailStamp& stamp, ThumbnailSize size, const raster::ImageRef& image,
+                           std::int64_t sourceWidth, std::int64_t sourceHeight) const {
+  return image != nullptr && write(thumbnailPath(stamp.uri, size), stamp, image, sourceWidth, sourceHeight);
 }
 
 bool ThumbnailCache::storeFailure(const ThumbnailStamp& stamp) const {
   const raster::ImageRef marker =
       raster::Image::make(1, 1, raster::PixelFormat{8, 3, raster::AlphaInfo::Last},
                           raster::ColorSpace::sRGB(), std::vector<std::uint8_t>(4, 0));
-  return write(failurePath(stamp.uri), stamp, marker);
+  return write(failurePath(stamp.uri), stamp, marker, 0, 0);
 }
 
 bool ThumbnailCache::write(const std::string& path, const ThumbnailStamp& stamp,
-                           const raster::ImageRef& image) const {
+                           const raster::ImageRef& image, std::int64_t sourceWidth,
+                           std::int64_t sourceHeight) const {
   if (!makeParentFolders(path)) {
     foundation::log("thumbnails: cannot make the folder of {}", path);
     return false;
@@ -175,6 +185,11 @@ bool ThumbnailCache::write(const std::string& path, const ThumbnailStamp& stamp,
   texts.set("Thumb::URI", stamp.uri);
   texts.set("Thumb::MTime", std::to_string(stamp.mtime));
   texts.set("Thumb::Size", std::to_string(stamp.size));
+  if (sourceWidth > 0 && sourceHeight > 0) {
+    texts.set("Thumb::Image::Width", std::to_string(sourceWidth));
+    texts.set("Thumb::Image::Height", std::to_string(sourceHeight));
+  }
+  texts.set("Software", std::string(kSoftware));
   foundation::Dictionary properties;
   properties.set("{PNG}", foundation::Value(std::move(texts)));
   destination->addImage(image, foundation::Value(std::move(properties)));

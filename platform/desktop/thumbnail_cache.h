@@ -38,6 +38,14 @@ struct ThumbnailStamp {
 // The stamp of a regular file; nullopt when it cannot be examined.
 std::optional<ThumbnailStamp> thumbnailStampForFile(const std::string& path);
 
+// A cache entry that was read: the thumbnail, and the source's upright
+// pixel size when the entry records it (our own entries do; other programs
+// may record the size before the camera orientation, so theirs is not used).
+struct CachedThumbnail {
+  raster::ImageRef image;
+  std::int64_t sourceWidth = 0, sourceHeight = 0;
+};
+
 class ThumbnailCache {
  public:
   // The cache under root; by default $XDG_CACHE_HOME/thumbnails (or
@@ -52,18 +60,21 @@ class ThumbnailCache {
   // The cached thumbnail when it exists, decodes and matches the stamp;
   // nullptr otherwise (a stale or corrupt entry is then simply replaced by
   // the next store).
-  raster::ImageRef lookup(const ThumbnailStamp& stamp, ThumbnailSize size) const;
+  std::optional<CachedThumbnail> lookup(const ThumbnailStamp& stamp, ThumbnailSize size) const;
   // Whether a failure marker for this version of the file exists.
   bool hasFailure(const ThumbnailStamp& stamp) const;
 
-  // Writes the thumbnail (owner-only file in owner-only folders, put in
-  // place in one step); false (logged) when the cache cannot be written.
-  bool store(const ThumbnailStamp& stamp, ThumbnailSize size, const raster::ImageRef& image) const;
+  // Writes the thumbnail, an 8-bit sRGB image, with the source's upright
+  // pixel size (owner-only file in owner-only folders, put in place in one
+  // step); false (logged) when the cache cannot be written.
+  bool store(const ThumbnailStamp& stamp, ThumbnailSize size, const raster::ImageRef& image,
+             std::int64_t sourceWidth, std::int64_t sourceHeight) const;
   // Records that this version of the file could not be thumbnailed.
   bool storeFailure(const ThumbnailStamp& stamp) const;
 
  private:
-  bool write(const std::string& path, const ThumbnailStamp& stamp, const raster::ImageRef& image) const;
+  bool write(const std::string& path, const ThumbnailStamp& stamp, const raster::ImageRef& image,
+             std::int64_t sourceWidth, std::int64_t sourceHeight) const;
   std::string root_;
 };
 

@@ -67,7 +67,7 @@ TEST_F(ThumbnailCacheTest, DesktopFindsOurThumbnailsUnderAwkwardNames) {
     writePng(path, solid(40, 30, 200));
     const auto stamp = thumbnailStampForFile(path);
     ASSERT_TRUE(stamp);
-    ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Large, solid(40, 30, 200)));
+    ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Large, solid(40, 30, 200), 0, 0));
     const std::string thumbnail = cache.thumbnailPath(stamp->uri, ThumbnailSize::Large);
 
     const auto info = gioInfo(path);
@@ -77,7 +77,7 @@ TEST_F(ThumbnailCacheTest, DesktopFindsOurThumbnailsUnderAwkwardNames) {
 
     const auto types = chunkTypes(thumbnail);
     const auto idat = std::find(types.begin(), types.end(), "IDAT");
-    EXPECT_EQ(std::count(types.begin(), idat, "tEXt"), 3);
+    EXPECT_EQ(std::count(types.begin(), idat, "tEXt"), 4);
     EXPECT_EQ(std::count(types.begin(), types.end(), "zTXt"), 0);
     struct stat fileInfo {};
     ASSERT_EQ(::stat(thumbnail.c_str(), &fileInfo), 0);
@@ -92,7 +92,7 @@ TEST_F(ThumbnailCacheTest, TouchingTheFileInvalidatesItsThumbnail) {
   writePng(path, solid(8, 8, 10));
   setModificationTime(path, 1'600'000'000);
   const auto stamp = thumbnailStampForFile(path);
-  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(8, 8, 10)));
+  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(8, 8, 10), 0, 0));
   EXPECT_TRUE(cache.lookup(*stamp, ThumbnailSize::Normal));
   EXPECT_FALSE(cache.lookup(*stamp, ThumbnailSize::Large));
 
@@ -109,11 +109,13 @@ TEST_F(ThumbnailCacheTest, ValidThumbnailOfAnotherProgramIsReadAsItIs) {
   const auto stamp = thumbnailStampForFile(path);
   // An entry as another program writes it, with a different picture than
   // the source would give: reading it proves the source was not decoded.
-  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Large, solid(5, 3, 77)));
-  const raster::ImageRef found = cache.lookup(*stamp, ThumbnailSize::Large);
-  ASSERT_TRUE(found);
-  EXPECT_EQ(found->width(), 5);
-  EXPECT_EQ(found->row(0)[0], 77);
+  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Large, solid(5, 3, 77), 200, 300));
+  const auto found = cache.lookup(*stamp, ThumbnailSize::Large);
+  ASSERT_TRUE(found && found->image);
+  EXPECT_EQ(found->image->width(), 5);
+  EXPECT_EQ(found->image->row(0)[0], 77);
+  EXPECT_EQ(found->sourceWidth, 200);
+  EXPECT_EQ(found->sourceHeight, 300);
 }
 
 TEST_F(ThumbnailCacheTest, BrokenOrForeignEntriesAreNotValid) {
@@ -121,7 +123,7 @@ TEST_F(ThumbnailCacheTest, BrokenOrForeignEntriesAreNotValid) {
   writePng(path, solid(4, 4, 1));
   const auto stamp = thumbnailStampForFile(path);
   const std::string entry = cache.thumbnailPath(stamp->uri, ThumbnailSize::Normal);
-  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1)));
+  ASSERT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1), 0, 0));
   std::ifstream in(entry, std::ios::binary);
   const std::string whole{std::istreambuf_iterator<char>(in), {}};
 
@@ -146,7 +148,7 @@ TEST_F(ThumbnailCacheTest, BrokenOrForeignEntriesAreNotValid) {
     EXPECT_FALSE(cache.lookup(*stamp, ThumbnailSize::Normal));
   }
   // A stale entry is replaced by the next store.
-  EXPECT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1)));
+  EXPECT_TRUE(cache.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1), 0, 0));
   EXPECT_TRUE(cache.lookup(*stamp, ThumbnailSize::Normal));
 }
 
@@ -169,7 +171,7 @@ TEST_F(ThumbnailCacheTest, UnwritableCacheFailsCleanly) {
   const std::string path = dir.file("y.png");
   writePng(path, solid(4, 4, 1));
   const auto stamp = thumbnailStampForFile(path);
-  EXPECT_FALSE(blocked.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1)));
+  EXPECT_FALSE(blocked.store(*stamp, ThumbnailSize::Normal, solid(4, 4, 1), 0, 0));
   EXPECT_FALSE(blocked.lookup(*stamp, ThumbnailSize::Normal));
 }
 
