@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include <filesystem>
+
 #include "platform/imageio/image_source.h"
+#include "platform/imageio/type_detection.h"
 #include "platform/raster/bitmap_context.h"
 
 namespace velumar {
@@ -40,6 +43,10 @@ raster::ImageRef fitThumbnail(const raster::ImageRef& image, int pixels) {
 Thumbnail makeThumbnail(const std::string& path, desktop::ThumbnailSize size,
                         const desktop::ThumbnailCache* cache) {
   Thumbnail thumbnail;
+  if (std::filesystem::path(path).extension().empty()) {
+    const std::string type = imageio::typeOfFile(path);
+    if (!type.empty()) thumbnail.detectedType = imageio::preferredExtension(type);
+  }
   const int pixels = desktop::thumbnailPixels(size);
   const auto stamp = cache ? desktop::thumbnailStampForFile(path) : std::nullopt;
   if (stamp) {

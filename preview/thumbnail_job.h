@@ -19,6 +19,9 @@ struct Thumbnail {
   raster::ImageRef image;
   // The source's upright pixel size; 0 when unknown.
   std::int64_t pixelWidth = 0, pixelHeight = 0;
+  // For a file named without an extension: its detected type's usual
+  // extension ("" when it is not a readable image).
+  std::string detectedType;
 
   std::size_t bytes() const { return image ? image->bytesPerRow() * std::size_t(image->height()) : 0; }
 };

@@ -163,17 +163,17 @@ TEST(ThumbnailMemory, LeastRecentlyUsedGoBeyondTheBudget) {
                                std::vector<std::uint8_t>(std::size_t(side * side * 4)));
   };
   ThumbnailMemory memory(3 * 100 * 4);  // three 10 x 10 thumbnails
-  for (const char* name : {"a", "b", "c"}) memory.insert({name, 0}, Thumbnail{image(10), 10, 10});
+  for (const char* name : {"a", "b", "c"}) memory.insert({name, 0}, Thumbnail{image(10), 10, 10, ""});
   EXPECT_TRUE(memory.find({"a", 0}));  // a is now the most recent
-  memory.insert({"d", 0}, Thumbnail{image(10), 10, 10});
+  memory.insert({"d", 0}, Thumbnail{image(10), 10, 10, ""});
   EXPECT_TRUE(memory.contains({"a", 0}));
   EXPECT_FALSE(memory.contains({"b", 0}));
   EXPECT_TRUE(memory.contains({"c", 0}));
-  EXPECT_FALSE(memory.contains({"a", 1}));                // another version
-  memory.insert({"c", 0}, Thumbnail{image(10), 10, 10});  // replacing keeps the count
+  EXPECT_FALSE(memory.contains({"a", 1}));                    // another version
+  memory.insert({"c", 0}, Thumbnail{image(10), 10, 10, ""});  // replacing keeps the count
   EXPECT_EQ(memory.count(), 3u);
   EXPECT_EQ(memory.bytes(), 1200u);
-  memory.insert({"big", 0}, Thumbnail{image(30), 30, 30});  // alone beyond the budget: kept alone
+  memory.insert({"big", 0}, Thumbnail{image(30), 30, 30, ""});  // alone beyond the budget: kept alone
   EXPECT_EQ(memory.count(), 1u);
   EXPECT_TRUE(memory.contains({"big", 0}));
 }
