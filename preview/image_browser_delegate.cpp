@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "platform/ui/shadow_helper.h"
 #include "preview/image_browser_model.h"
 
 namespace velumar {
@@ -62,12 +63,11 @@ void ImageBrowserDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     picture = QRectF(picture.center() - QPointF(picture.width() / 3, picture.height() / 3),
                      QSizeF(picture.width() * 2 / 3, picture.height() * 2 / 3));
   }
-  // A soft shadow under the picture: a few widening translucent rings.
-  for (int ring = kShadow; ring >= 1; --ring) {
-    painter->setPen(Qt::NoPen);
-    painter->setBrush(QColor(0, 0, 0, 40 / ring));
-    painter->drawRoundedRect(picture.translated(0, 2).adjusted(-ring, -ring, ring, ring), ring, ring);
-  }
+  // A soft shadow under the picture (cached per size by the helper).
+  QPainterPath shape;
+  shape.addRect(picture);
+  ui::drawShadow(*painter, shape, {double(kShadow), {0.0, 2.0}, QColor(0, 0, 0, 160)});
+  painter->setPen(Qt::NoPen);
   if (!image.isNull()) {
     painter->drawImage(picture, image);
   } else {
