@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTimer>
 #include <QToolButton>
@@ -46,6 +47,7 @@ ImageBrowserController::ImageBrowserController(PreviewList& preview,
   grid_->setMovement(QListView::Static);
   grid_->setResizeMode(QListView::Adjust);
   grid_->setUniformItemSizes(true);
+  grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
   grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   grid_->setDragEnabled(true);
   grid_->setAcceptDrops(true);
@@ -169,17 +171,15 @@ void ImageBrowserController::requestVisibleThumbnails() {
       loader_->request({});
       return;
     }
-    const QRect visible = grid_->viewport()->rect();
+    // Cells lie row by row on the grid, so the visible ones follow from
+    // the scroll position without asking every cell where it is.
+    const QSize viewport = grid_->viewport()->size();
     const QSize cell = grid_->gridSize().isValid() ? grid_->gridSize() : delegate_->cellSize();
-    const int columns = std::max(1, visible.width() / std::max(1, cell.width()));
-    int first = count, last = -1;
-    for (int row = 0; row < count; ++row) {
-      if (grid_->visualRect(model_->index(row)).intersects(visible)) {
-        first = std::min(first, row);
-        last = std::max(last, row);
-      }
-    }
-    if (last < 0) first = last = 0;
+    const int columns = std::max(1, viewport.width() / std::max(1, cell.width()));
+    const int firstLine = std::max(0, grid_->verticalScrollBar()->value() / std::max(1, cell.height()));
+    const int lines = viewport.height() / std::max(1, cell.height()) + 2;
+    const int first = std::min(count - 1, firstLine * columns);
+    const int last = std::min(count - 1, first + lines * columns - 1);
     std::vector<ThumbnailKey> wanted;
     for (int row = first; row <= last; ++row) wanted.push_back(model_->keyAt(row));
     const int ahead = std::min(count - 1, last + kRowsAhead * columns);

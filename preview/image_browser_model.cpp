@@ -24,6 +24,9 @@ ImageBrowserModel::ImageBrowserModel(ImageBrowserMirror& mirror, ThumbnailLoader
 
 void ImageBrowserModel::reload() {
   beginResetModel();
+  rowsByPath_.clear();
+  const auto& items = mirror_.items();
+  for (std::size_t row = 0; row < items.size(); ++row) rowsByPath_[items[row].path].push_back(row);
   endResetModel();
 }
 
@@ -35,7 +38,10 @@ ThumbnailKey ImageBrowserModel::keyAt(int row) const {
 
 void ImageBrowserModel::thumbnailArrived(const ThumbnailKey& key, const Thumbnail& thumbnail) {
   auto& items = mirror_.items();
-  for (std::size_t row = 0; row < items.size(); ++row) {
+  const auto rows = rowsByPath_.find(key.path);
+  if (rows == rowsByPath_.end()) return;
+  for (const std::size_t row : rows->second) {
+    if (row >= items.size()) continue;
     BrowserOrganizedURL& item = items[row];
     if (item.path != key.path || item.version != key.version) continue;
     item.setImageInfo(thumbnail.pixelWidth, thumbnail.pixelHeight, thumbnail.detectedType);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "preview/image_browser_mirror.h"
@@ -49,6 +50,8 @@ class ImageBrowserModel : public QAbstractListModel {
   ImageBrowserMirror& mirror_;
   ThumbnailLoader& loader_;
   DropImporter dropImporter_;
+  // The rows of each file, rebuilt on every reload (thumbnails arrive by file).
+  std::unordered_map<std::string, std::vector<std::size_t>> rowsByPath_;
 };
 
 // The thumbnail's pixels as a QImage sharing them.

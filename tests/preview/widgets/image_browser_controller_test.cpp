@@ -158,3 +158,33 @@ TEST_F(ImageBrowserControllerTest, SpaceShowsTheCurrentCellLarge) {
 
 }  // namespace
 }  // namespace velumar
+
+namespace velumar {
+namespace {
+
+TEST(ImageBrowserScrolling, CellsScrolledIntoViewGetTheirThumbnailsFirst) {
+  const testsupport::TempDir dir;
+  PreviewList list([](const OrganizedURL&) { return true; });
+  ImageBrowserController controller(list, std::nullopt);
+  controller.resize(600, 400);
+  controller.show();
+  OrganizedURLList entries;
+  for (int i = 0; i < 80; ++i) {
+    const std::string path = dir.file("p" + std::to_string(i) + ".png");
+    writePng(path, 16, 12);
+    entries.push_back(OrganizedURL::organizedURLWithPath(path, false, dir.path()));
+  }
+  list.verifyDuplicateImageUrlsWithUrlsArray(dir.path(), entries);
+  auto* model = controller.grid()->model();
+  const auto loaded = [&](int row) {
+    return !model->index(row, 0).data(ImageBrowserModel::ThumbnailRole).value<QImage>().isNull();
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(0); }));
+  controller.grid()->scrollToBottom();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(79); }));
+  // The middle of the list, neither visible nor near, is not loaded.
+  EXPECT_FALSE(loaded(40));
+}
+
+}  // namespace
+}  // namespace velumar
