@@ -90,6 +90,7 @@ ImageBrowserController::ImageBrowserController(PreviewList& preview,
         if (commandKeyObserver_) commandKeyObserver_(n.userInfo.boolOr(false));
       });
   zoomSliderDidChange(zoom_);
+  mirror_->syncWithList();
 }
 
 ImageBrowserController::~ImageBrowserController() {

@@ -41,6 +41,10 @@ ImageBrowserMirror::ImageBrowserMirror(PreviewList& preview, ImageBrowserView& v
       }));
 }
 
+void ImageBrowserMirror::syncWithList() {
+  updateBrowserViewWithURLs(BrowserViewUpdate{preview_.imagesIndexSet(), preview_.imageFileUrls()});
+}
+
 void ImageBrowserMirror::reloadGuarded(const OrganizedIndexSet* selection) {
   canUpdateSelectionChange_ = false;
   if (selection != nullptr) {

@@ -42,6 +42,9 @@ class ImageBrowserMirror {
   // that makes are not passed back to the list.
   bool canUpdateSelectionChange() const { return canUpdateSelectionChange_; }
 
+  // Takes the list as it is now (a grid opened after files were listed).
+  void syncWithList();
+
   // The list's announcements.
   void updateBrowserViewWithURLs(const BrowserViewUpdate& update);
   void addBrowserViewWithURLs(const BrowserViewUpdate& update);

@@ -143,6 +143,18 @@ TEST_F(ImageBrowserMirrorTest, ABlockedListRefusesGridChangesAndMenus) {
   EXPECT_EQ(gridTitles(), (std::vector<std::string>{"a", "b", "c"}));
 }
 
+TEST_F(ImageBrowserMirrorTest, AGridOpenedLaterStartsFromTheListAsItIs) {
+  import({"a.jpg", "b.jpg"});
+  RecordingView view;
+  ImageBrowserMirror late(list_, view);
+  EXPECT_TRUE(late.items().empty());
+  late.syncWithList();
+  ASSERT_EQ(late.items().size(), 2u);
+  EXPECT_EQ(late.imagesIndexSet(), list_.imagesIndexSet());
+  import({"c.jpg"});
+  EXPECT_EQ(late.items().size(), 3u);
+}
+
 TEST(BrowserOrganizedURL, Subtitles) {
   const struct {
     const char* path;
