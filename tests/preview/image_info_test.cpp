@@ -263,6 +263,16 @@ TEST(ImageInformation, BuiltFromTheFile) {
   EXPECT_EQ(pdfLines[5], "1");
   EXPECT_EQ(pdfLines[6], "Report");
 
+  // A locked document gives no attributes.
+  const std::string locked = dir.file("locked.pdf");
+  const int encrypted =
+      testsupport::runCommand({"qpdf", "--encrypt", "user", "owner", "256", "--", pdf, locked}).exitCode;
+  ASSERT_TRUE(encrypted == 0 || encrypted == 3);  // 3: written with warnings (the rebuilt table)
+  const Value lockedInformation = imageInformationForFile(locked);
+  EXPECT_TRUE(lockedInformation.get("Image is PDF")->boolOr(false));
+  EXPECT_TRUE(lockedInformation.get("PDF Dictionary")->asDictionary()->empty());
+  EXPECT_FALSE(lockedInformation.get("PDF Page Count"));
+
   const std::string missing = dir.file("gone.jpg");
   const Value none = imageInformationForFile(missing);
   EXPECT_FALSE(none.get("File size"));
