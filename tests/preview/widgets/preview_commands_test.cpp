@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
@@ -141,6 +142,16 @@ TEST_F(PreviewCommandsTest, CopiedFilesSurviveTheNextPrintAndAreMarkedForOurOwnP
   foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
   EXPECT_TRUE(std::filesystem::exists(copied));
   EXPECT_TRUE(std::filesystem::is_empty(tempDataDirectory()));
+
+  // Sharing offers the converted file to the applications of its type and by mail.
+  QPushButton shareButton;
+  ASSERT_TRUE(commands_.sharePreviewImageFrom(&shareButton));
+  ASSERT_TRUE(commands_.shareMenu());
+  ASSERT_FALSE(commands_.shareMenu()->actions().isEmpty());
+  EXPECT_EQ(commands_.shareMenu()->actions().back()->text(), "E-mail…");
+  commands_.shareMenu()->close();
+  EXPECT_FALSE(std::filesystem::is_empty(PreviewCommands::keptFilesFolder("Shared")));
+  EXPECT_TRUE(std::filesystem::exists(copied));
   unsetenv("XDG_DATA_HOME");
 }
 
