@@ -231,7 +231,7 @@ bool PreviewCommands::copyPreviewImageForApplication() {
   // files from applications that prefer text: only the file types stay.
   mime->removeFormat("text/plain");
   mime->setData("x-special/gnome-copied-files", gnome);
-  mime->setData(kPasteboardCopyMarkerType, kPasteboardCopyMarker);
+  mime->setData(kCopyMarkerMimeType, kCopyMarkerString);
   QApplication::clipboard()->setMimeData(mime);
   return true;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/foundation/notification_center.h"
+#include "preview/copy_marker.h"
 #include "preview/library_tree.h"
 #include "preview/preview_commands_link.h"
 #include "preview/preview_list.h"
@@ -23,11 +24,6 @@ class QWidget;
 namespace velumar {
 
 class ImageInfoWindow;
-
-// Marks what the copy command put on the clipboard, so the preview's own
-// paste ignores it.
-inline constexpr const char* kPasteboardCopyMarker = "velumarPBoardType";
-inline constexpr const char* kPasteboardCopyMarkerType = "application/x-velumar-copy-marker";
 
 class PreviewCommands {
  public:

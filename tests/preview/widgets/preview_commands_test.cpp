@@ -130,7 +130,7 @@ TEST_F(PreviewCommandsTest, CopiedFilesSurviveTheNextPrintAndAreMarkedForOurOwnP
   ASSERT_TRUE(commands_.copyPreviewImageForApplication());
   const QMimeData* mime = QApplication::clipboard()->mimeData();
   ASSERT_TRUE(mime);
-  EXPECT_EQ(mime->data(kPasteboardCopyMarkerType), QByteArray(kPasteboardCopyMarker));
+  EXPECT_EQ(mime->data(kCopyMarkerMimeType), QByteArray(kCopyMarkerString));
   EXPECT_FALSE(mime->formats().contains("text/plain")) << mime->formats().join(" ").toStdString();
   ASSERT_EQ(mime->urls().size(), 1);
   EXPECT_TRUE(mime->data("x-special/gnome-copied-files").startsWith("copy\nfile://"));
