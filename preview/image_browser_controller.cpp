@@ -51,6 +51,7 @@ ImageBrowserController::ImageBrowserController(PreviewList& preview,
   grid_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   grid_->setDragEnabled(true);
   grid_->setAcceptDrops(true);
+  grid_->viewport()->setAcceptDrops(true);
   grid_->setDropIndicatorShown(true);
   grid_->setDragDropMode(QAbstractItemView::DragDrop);
   grid_->setDefaultDropAction(Qt::MoveAction);

@@ -1,10 +1,13 @@
 #include "preview/image_browser_grid_view.h"
 
 #include <QContextMenuEvent>
+#include <QDropEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 
 #include "platform/foundation/notification_center.h"
 #include "preview/image_browser_controller.h"
+#include "preview/image_browser_model.h"
 
 namespace velumar {
 
@@ -42,6 +45,44 @@ void ImageBrowserGridView::contextMenuEvent(QContextMenuEvent* event) {
 void ImageBrowserGridView::scrollContentsBy(int dx, int dy) {
   QListView::scrollContentsBy(dx, dy);
   controller_.requestVisibleThumbnails();
+}
+
+int ImageBrowserGridView::dropRowAt(const QPoint& point) const {
+  if (model() == nullptr) return 0;
+  const QModelIndex under = indexAt(point);
+  if (!under.isValid()) return model()->rowCount();
+  return under.row() + (point.x() > visualRect(under).center().x() ? 1 : 0);
+}
+
+bool ImageBrowserGridView::answerDrag(QDropEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  const bool cells = mime != nullptr && mime->hasFormat(ImageBrowserModel::kRowsMimeType);
+  const bool files = mime != nullptr && mime->hasUrls();
+  if (!cells && !files) {
+    event->ignore();
+    return false;
+  }
+  event->setDropAction(cells ? Qt::MoveAction : Qt::CopyAction);
+  event->accept();
+  return true;
+}
+
+void ImageBrowserGridView::dragEnterEvent(QDragEnterEvent* event) {
+  answerDrag(event);
+}
+
+void ImageBrowserGridView::dragMoveEvent(QDragMoveEvent* event) {
+  if (answerDrag(event)) viewport()->update();
+}
+
+void ImageBrowserGridView::dropEvent(QDropEvent* event) {
+  if (!answerDrag(event) || model() == nullptr) return;
+  model()->dropMimeData(event->mimeData(), event->dropAction(), dropRowAt(event->position().toPoint()), 0,
+                        {});
+  // The model has placed the cells itself: the drag's source must not
+  // remove the moved rows afterwards.
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
 }
 
 void ImageBrowserGridView::resizeEvent(QResizeEvent* event) {

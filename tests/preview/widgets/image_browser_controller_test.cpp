@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "platform/imageio/image_destination.h"
+#include "preview/image_browser_grid_view.h"
 #include "preview/image_browser_quick_look.h"
 #include "support/test_support.h"
 
@@ -102,6 +103,36 @@ TEST_F(ImageBrowserControllerTest, DraggedCellsMoveAndDroppedFilesAreInsertedWhe
   EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, 2, 0, {}));
   EXPECT_EQ(titles()[2], "new");
   EXPECT_EQ(listTitles(), titles());
+}
+
+TEST_F(ImageBrowserControllerTest, DropsOnTheGridLandBetweenCellsAndTakeFilesOnly) {
+  import(names_);
+  controller_.show();
+  auto* grid = dynamic_cast<ImageBrowserGridView*>(controller_.grid());
+  ASSERT_TRUE(grid);
+  auto* model = grid->model();
+  const QRect third = grid->visualRect(model->index(2, 0));
+  EXPECT_EQ(grid->dropRowAt(QPoint(third.left() + 2, third.center().y())), 2);
+  EXPECT_EQ(grid->dropRowAt(QPoint(third.right() - 2, third.center().y())), 3);
+  EXPECT_EQ(grid->dropRowAt(QPoint(grid->viewport()->width() - 2, grid->viewport()->height() - 2)), 6);
+
+  std::unique_ptr<QMimeData> rows(model->mimeData({model->index(4, 0)}));
+  QDragEnterEvent cells(third.center(), Qt::MoveAction, rows.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &cells);
+  EXPECT_TRUE(cells.isAccepted());
+  EXPECT_EQ(cells.dropAction(), Qt::MoveAction);
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.file("img0.png")))});
+  QDragEnterEvent dropped(third.center(), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                          Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &dropped);
+  EXPECT_TRUE(dropped.isAccepted());
+  EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
+  QMimeData text;
+  text.setText("not files");
+  QDragEnterEvent refused(third.center(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
 }
 
 TEST_F(ImageBrowserControllerTest, DeletingEveryCellEmptiesTheListAndGrid) {
