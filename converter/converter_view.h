@@ -22,6 +22,7 @@
 #include "session/conversion_request.h"
 #include "session/processing_view.h"
 
+class QAction;
 class QMimeData;
 class QStackedWidget;
 
@@ -33,7 +34,9 @@ class PopUpMenuButton;
 
 namespace velumar {
 
+class ModifyControls;
 class DropZoneWidget;
+class PreviewLink;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -78,6 +81,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // Applies a preset of the catalogue, or the default preset, and shows it.
   bool applyPreset(std::size_t position);
   bool applyDefaultPreset();
+  // The filter and effect controls of the Modify tab.
+  ModifyControls& modifyControls() const { return *modify_; }
+  // The Edit menu's Undo and Redo follow the filter values' stacks.
+  void setUndoActions(QAction* undo, QAction* redo);
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);
@@ -88,6 +95,14 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton() const { return presetsButton_; }
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
+  // The preview window and its files window: the files window closes
+  // around a session too; both come back after it when they were shown.
+  void setPreviewWindows(QWidget* preview, QWidget* files) {
+    previewWindow_ = preview;
+    filesWindow_ = files;
+  }
+  // The preview window as a session uses it.
+  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -167,6 +182,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
@@ -178,10 +194,15 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton_ = nullptr;
   QPointer<QWidget> presetsWindow_;
   bool presetsWindowIsVisible_ = false;
+  QPointer<QWidget> previewWindow_;
+  QPointer<QWidget> filesWindow_;
+  bool previewWindowIsVisible_ = false;
+  bool filesWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
   ui::PopUpMenuButton* openWithButton_ = nullptr;
+  std::unique_ptr<ModifyControls> modify_;
 };
 
 }  // namespace velumar
