@@ -24,6 +24,7 @@
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
+#include "preview/image_info_dictionary.h"
 #include "preview/launcher_badge.h"
 #include "preview/library_outline_model.h"
 #include "preview/preview_geometry.h"
@@ -67,6 +68,7 @@ PreviewWindow::~PreviewWindow() {
 void PreviewWindow::buildWidgets() {
   view_ = new PreviewImageView;
   view_->setCanAcceptImages([this] { return list_->canAcceptImages(); });
+  view_->setInformationBuilder(imageInformationForFile);
   view_->setAcceptDrops(false);  // the window takes the drops
 
   // Overlays over the picture: stepping on the left, the labels on the right.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/foundation/notification_center.h"
+#include "preview/copy_marker.h"
 #include "preview/crop_picker_link.h"
 #include "preview/list_sorting.h"
 #include "preview/preview_list.h"
@@ -34,11 +35,6 @@ class ImportedImage;
 class LibraryOutlineModel;
 class PreviewImageView;
 class SortingSheet;
-
-// The mime type the copy command writes next to the file URLs; a paste
-// holding it is ignored, so copying out of the preview does not re-list.
-inline constexpr const char* kCopyMarkerMimeType = "application/x-velumar-copy-marker";
-inline constexpr const char* kCopyMarkerString = "velumarPBoardType";
 
 class PreviewWindow : public QMainWindow {
   Q_OBJECT

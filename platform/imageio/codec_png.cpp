@@ -1,5 +1,7 @@
 // PNG through libpng: 1- to 16-bit gray, gray+alpha, RGB, RGBA and
-// palette (expanded to RGB(A)), ICC profiles, pHYs resolution.
+// palette (expanded to RGB(A)), ICC profiles, pHYs resolution, and text
+// chunks (read into {PNG} by keyword; string values of {PNG} written back as
+// uncompressed tEXt before the image data).
 
 #include <png.h>
 
@@ -13,6 +15,7 @@
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/png_deflate.h"
+#include "platform/imageio/png_text.h"
 #include "platform/imageio/raster_codecs.h"
 
 namespace imageio {
@@ -71,10 +74,11 @@ struct HeaderInfo {
   int decodedBits() const { return bitDepth == 16 ? 16 : 8; }
 };
 
-// Reads the chunks before the image data; icc (when given) receives the
-// embedded profile. Runs under setjmp: no locals with destructors here or
-// in the callers' frames after their setjmp.
-void readInfo(png_structp png, png_infop info, HeaderInfo& header, std::vector<std::uint8_t>* icc) {
+// Reads the chunks before the image data; icc and texts (when given)
+// receive the embedded profile and the text chunks. Runs under setjmp: no
+// locals with destructors here or in the callers' frames after their setjmp.
+void readInfo(png_structp png, png_infop info, HeaderInfo& header, std::vector<std::uint8_t>* icc,
+              PngTexts* texts) {
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
@@ -119,6 +123,16 @@ void readInfo(png_structp png, png_infop info, HeaderInfo& header, std::vector<s
     header.orientation = exifOrientation(exif, exifSize);
   }
 #endif
+  png_textp text = nullptr;
+  int textCount = 0;
+  if (texts != nullptr && png_get_text(png, info, &text, &textCount) > 0 && text != nullptr) {
+    for (int i = 0; i < textCount; ++i) {
+      if (text[i].key == nullptr || text[i].text == nullptr) continue;
+      const bool utf8 = text[i].compression >= PNG_ITXT_COMPRESSION_NONE;
+      const std::size_t length = utf8 ? text[i].itxt_length : text[i].text_length;
+      addPngText(*texts, text[i].key, std::string_view(text[i].text, length), utf8);
+    }
+  }
 }
 
 // Camera files often embed sRGB profiles that libpng knows to be slightly
@@ -132,7 +146,7 @@ void tolerateKnownProfiles(png_structp png) {
 }
 
 bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
-                std::vector<std::uint8_t>& icc, std::string& error) {
+                std::vector<std::uint8_t>& icc, PngTexts& texts, std::string& error) {
   IoContext context;
   context.data = data;
   context.size = size;
@@ -146,7 +160,7 @@ bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
   }
   png_set_read_fn(png, &context, readBytes);
   tolerateKnownProfiles(png);
-  readInfo(png, info, header, &icc);
+  readInfo(png, info, header, &icc, &texts);
   png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }
@@ -167,7 +181,7 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, std::vector<std::u
   png_set_read_fn(png, &context, readBytes);
   tolerateKnownProfiles(png);
   HeaderInfo header;
-  readInfo(png, info, header, nullptr);
+  readInfo(png, info, header, nullptr, nullptr);
   if (header.colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (header.colorComponents() == 1 && header.bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png);
   if (header.transparency) png_set_tRNS_to_alpha(png);
@@ -193,11 +207,12 @@ double dpiFromPixelsPerMeter(std::uint32_t ppm) {
 class PngDecoder final : public Decoder {
  public:
   PngDecoder(std::string path, std::vector<std::uint8_t> bytes, HeaderInfo header,
-             std::vector<std::uint8_t> icc, std::int64_t pixelLimit)
+             std::vector<std::uint8_t> icc, PngTexts texts, std::int64_t pixelLimit)
       : path_(std::move(path)),
         bytes_(std::move(bytes)),
         header_(header),
         icc_(std::move(icc)),
+        texts_(std::move(texts)),
         pixelLimit_(pixelLimit) {}
 
   std::size_t count() const override { return 1; }
@@ -218,6 +233,9 @@ class PngDecoder final : public Decoder {
     if (header_.hasGamma) png.set("Gamma", header_.gamma);
     if (header_.hasSrgb) png.set("sRGBIntent", header_.srgbIntent);
     if (header_.orientation != 0) d.set("Orientation", header_.orientation);
+    for (const auto& [keyword, text] : texts_) {
+      if (!png.contains(keyword)) png.set(keyword, text);
+    }
     d.set("{PNG}", std::move(png));
     return foundation::Value(std::move(d));
   }
@@ -247,6 +265,7 @@ class PngDecoder final : public Decoder {
   std::vector<std::uint8_t> bytes_;
   HeaderInfo header_;
   std::vector<std::uint8_t> icc_;
+  PngTexts texts_;
   std::int64_t pixelLimit_;
 };
 
@@ -263,8 +282,9 @@ std::unique_ptr<Decoder> openPng(const std::string& path, std::int64_t pixelLimi
   }
   HeaderInfo header;
   std::vector<std::uint8_t> icc;
+  PngTexts texts;
   std::string error;
-  if (!readHeader(bytes->data(), bytes->size(), header, icc, error)) {
+  if (!readHeader(bytes->data(), bytes->size(), header, icc, texts, error)) {
     foundation::log("png: {}: {}", path, error);
     return nullptr;
   }
@@ -275,7 +295,8 @@ std::unique_ptr<Decoder> openPng(const std::string& path, std::int64_t pixelLimi
     foundation::log("png: {}: {} x {} pixels exceed the limit", path, header.width, header.height);
     return nullptr;
   }
-  return std::make_unique<PngDecoder>(path, std::move(*bytes), header, std::move(icc), pixelLimit);
+  return std::make_unique<PngDecoder>(path, std::move(*bytes), header, std::move(icc), std::move(texts),
+                                      pixelLimit);
 }
 
 struct EncodeSettings {
@@ -283,13 +304,33 @@ struct EncodeSettings {
   int color = 3;
   bool alpha = false;
   std::optional<Resolution> resolution;
+  // Written as tEXt chunks (Latin-1) or, for text beyond Latin-1,
+  // uncompressed iTXt, in order, before the image data.
+  std::vector<PngTextChunk> texts;
 };
+
+// libpng's text records for the settings' texts; they point into settings.
+std::vector<png_text> textRecords(const EncodeSettings& settings) {
+  std::vector<png_text> chunks(settings.texts.size());
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    const PngTextChunk& text = settings.texts[i];
+    chunks[i].compression = text.latin1 ? PNG_TEXT_COMPRESSION_NONE : PNG_ITXT_COMPRESSION_NONE;
+    chunks[i].key = const_cast<png_charp>(text.keyword.c_str());
+    chunks[i].text = const_cast<png_charp>(text.bytes.c_str());
+    if (text.latin1) {
+      chunks[i].text_length = text.bytes.size();
+    } else {
+      chunks[i].itxt_length = text.bytes.size();
+    }
+  }
+  return chunks;
+}
 
 // Writes the header chunks through libpng, then the image data compressed
 // in parallel and the end chunk.
 bool encodePixels(const std::vector<std::uint8_t>& idat, std::int64_t width, std::int64_t height,
                   const EncodeSettings& settings, const std::vector<std::uint8_t>& icc,
-                  std::vector<std::uint8_t>& output, std::string& error) {
+                  std::vector<png_text>& texts, std::vector<std::uint8_t>& output, std::string& error) {
   IoContext context;
   context.output = &output;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, onError, onWarning);
@@ -314,6 +355,7 @@ bool encodePixels(const std::vector<std::uint8_t>& idat, std::int64_t width, std
     png_set_pHYs(png, info, png_uint_32(std::lround(settings.resolution->x / kMetersPerInch)),
                  png_uint_32(std::lround(settings.resolution->y / kMetersPerInch)), PNG_RESOLUTION_METER);
   }
+  if (!texts.empty()) png_set_text(png, info, texts.data(), int(texts.size()));
   png_write_info(png, info);
   constexpr std::size_t kChunk = std::size_t(1) << 22;
   for (std::size_t at = 0; at < idat.size(); at += kChunk) {
@@ -336,6 +378,8 @@ bool writePng(const std::string& path, const std::vector<Frame>& frames, const f
   settings.bits = image.format().bitsPerComponent > 8 ? 16 : 8;
   settings.alpha = image.format().hasAlpha() && image.format().alpha != raster::AlphaInfo::Only;
   settings.resolution = frameResolution(frames.front().properties);
+  if (const foundation::Value* png = frames.front().properties.get("{PNG}"))
+    settings.texts = pngTextsToWrite(*png);
   const int channels = settings.color + (settings.alpha ? 1 : 0);
   const int bytesPerPixel = channels * settings.bits / 8;
   const std::size_t rowBytes = std::size_t(image.width()) * std::size_t(bytesPerPixel);
@@ -355,7 +399,8 @@ bool writePng(const std::string& path, const std::vector<Frame>& frames, const f
   const std::vector<std::uint8_t> icc = iccOf(image);
   std::vector<std::uint8_t> output;
   std::string error;
-  if (!encodePixels(*idat, image.width(), image.height(), settings, icc, output, error)) {
+  std::vector<png_text> texts = textRecords(settings);
+  if (!encodePixels(*idat, image.width(), image.height(), settings, icc, texts, output, error)) {
     foundation::log("png: encoding {} failed: {}", path, error);
     return false;
   }

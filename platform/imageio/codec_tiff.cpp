@@ -430,6 +430,7 @@ class TiffDecoder final : public Decoder {
     const int color = page.photometric == PHOTOMETRIC_PALETTE ? 3 : page.color;
     foundation::Dictionary d = basicProperties(page.width, page.height, page.bitsPerSample, color,
                                                page.alpha(), page.icc.empty() ? nullptr : &page.icc);
+    if (page.sampleFormat == SAMPLEFORMAT_IEEEFP) d.set("IsFloat", true);
     foundation::Dictionary tiff = page.strings;
     tiff.set("Compression", int(page.compression));
     tiff.set("PhotometricInterpretation", int(page.photometric));

@@ -142,7 +142,8 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
     foundation::log("imageio: cannot decode image {} of {}", index, path_);
     return nullptr;
   }
-  if (options.maxPixelSize > 0 && std::max(image->width(), image->height()) > options.maxPixelSize) {
+  if (options.shrinkToMaxPixelSize && options.maxPixelSize > 0 &&
+      std::max(image->width(), image->height()) > options.maxPixelSize) {
     const double scale = double(options.maxPixelSize) / double(std::max(image->width(), image->height()));
     const auto w = std::max<std::int64_t>(1, std::llround(double(image->width()) * scale));
     const auto h = std::max<std::int64_t>(1, std::llround(double(image->height()) * scale));

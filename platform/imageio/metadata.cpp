@@ -339,6 +339,12 @@ bool readMetadata(const std::string& path, Value& properties) {
     foundation::log("metadata: IPTC of {} skipped: {}", path, e.what());
   }
   try {
+    Dictionary aux = auxiliaryDictionary(image->exifData(), image->xmpData());
+    if (!aux.empty()) mergeDictionary(props, "{ExifAux}", std::move(aux));
+  } catch (const std::exception& e) {
+    foundation::log("metadata: camera details of {} skipped: {}", path, e.what());
+  }
+  try {
     const std::string& packet = image->xmpPacket();
     if (!packet.empty()) {
       raw.set("XMP", Value(Data(packet.begin(), packet.end())));

@@ -27,6 +27,10 @@ void initializeExiv2();
 // The dictionaries of an Exif container: {Exif}, {TIFF} and {GPS} (only
 // those that get at least one key), plus top-level Orientation.
 foundation::Dictionary dictionariesFromExif(const Exiv2::ExifData& exif);
+// The {ExifAux} dictionary, best effort: ImageNumber, SerialNumber and
+// LensModel from the auxiliary XMP tags, else from standard and maker-note
+// Exif tags (empty when none is found).
+foundation::Dictionary auxiliaryDictionary(const Exiv2::ExifData& exif, const Exiv2::XmpData& xmp);
 // The {IPTC} dictionary of an IPTC container (empty when nothing maps).
 foundation::Dictionary dictionaryFromIptc(const Exiv2::IptcData& iptc);
 

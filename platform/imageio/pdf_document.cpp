@@ -128,6 +128,7 @@ std::optional<PdfPageInfo> PdfDocument::page(std::size_t index) const {
   PdfPageInfo info;
   info.mediaBox = boxOf(page->page_rect(poppler::media_box));
   info.cropBox = boxOf(page->page_rect(poppler::crop_box));
+  info.artBox = boxOf(page->page_rect(poppler::art_box));
   info.rotation = degreesOf(page->orientation());
   return info;
 }

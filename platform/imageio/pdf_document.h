@@ -23,6 +23,8 @@ struct PdfBox {
 struct PdfPageInfo {
   PdfBox mediaBox;
   PdfBox cropBox;
+  // The page's art box; the crop box when the page has none.
+  PdfBox artBox;
   int rotation = 0;  // 0, 90, 180 or 270 degrees, clockwise
   // The crop box as the page is shown: width and height swapped for 90 and
   // 270 degrees.

@@ -1,0 +1,37 @@
+#pragma once
+// The grid of the library window: a list view in icon mode that tells its
+// controller about keys, clicks, scrolling and context menus.
+
+#include <QListView>
+
+namespace velumar {
+
+class ImageBrowserController;
+
+class ImageBrowserGridView : public QListView {
+  Q_OBJECT
+
+ public:
+  explicit ImageBrowserGridView(ImageBrowserController& controller, QWidget* parent = nullptr);
+  // Where a drop at point (viewport coordinates) inserts: before the cell
+  // under it, or after it on its right half; after the last cell elsewhere.
+  int dropRowAt(const QPoint& point) const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Drops land between cells: before the cell under the pointer, or after
+  // it on its right half; moved cells and dropped files go through the model.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  bool answerDrag(QDropEvent* event);
+  ImageBrowserController& controller_;
+};
+
+}  // namespace velumar

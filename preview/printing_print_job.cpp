@@ -1,0 +1,102 @@
+#include "preview/printing_print_job.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <algorithm>
+
+#include "platform/foundation/notification_center.h"
+#include "platform/raster/bitmap_context.h"
+
+namespace velumar {
+
+QRectF fittedPageRect(QSizeF picture, QRectF page) {
+  if (picture.width() <= 0 || picture.height() <= 0) return {};
+  const float factor =
+      std::min(float(page.width() / picture.width()), float(page.height() / picture.height()));
+  const QSizeF size(picture.width() * factor, picture.height() * factor);
+  const float x = float((page.width() - size.width()) * 0.5 + page.x());
+  const float y = float((page.height() - size.height()) * 0.5 + page.y());
+  return {QPointF(x, y), size};
+}
+
+QImage printableImage(const raster::BitmapImageRep& representation) {
+  const raster::ImageRef& source = representation.image();
+  if (!source || source->width() <= 0 || source->height() <= 0) return {};
+  // Printing takes 8-bit sRGB; every other layout is converted first.
+  auto context = raster::BitmapContext::create(source->width(), source->height(),
+                                               raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB());
+  if (!context) return {};
+  context->drawImage(source, raster::Rect{0, 0, double(source->width()), double(source->height())});
+  const raster::ImageRef pixels = context->makeImage();
+  QImage image(pixels->data(), int(pixels->width()), int(pixels->height()), qsizetype(pixels->bytesPerRow()),
+               QImage::Format_RGBA8888_Premultiplied);
+  return image.copy();
+}
+
+PreviewPrinter& PreviewPrinter::shared() {
+  static PreviewPrinter printer;
+  return printer;
+}
+
+PreviewPrinter::PreviewPrinter() : printer_(new QPrinter(QPrinter::HighResolution)) {}
+
+QPrinter& PreviewPrinter::printer() {
+  return *printer_;
+}
+
+bool PreviewPrinter::printRepresentations(QPrinter& printer,
+                                          const std::vector<raster::BitmapImageRepRef>& representations) {
+  QPainter painter;
+  if (!painter.begin(&printer)) return false;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  bool first = true;
+  for (const raster::BitmapImageRepRef& representation : representations) {
+    if (!representation) continue;
+    if (!first) printer.newPage();
+    first = false;
+    const QImage image = printableImage(*representation);
+    const raster::Size points = representation->size();
+    if (image.isNull() || points.width <= 0 || points.height <= 0) continue;
+    // The printable area in device pixels, with the picture in points.
+    const QRectF page =
+        printer.pageLayout()
+            .paintRectPixels(printer.resolution())
+            .translated(-printer.pageLayout().paintRectPixels(printer.resolution()).topLeft());
+    const QRectF target = fittedPageRect(QSizeF(points.width, points.height), page.toAlignedRect());
+    painter.drawImage(target, image);
+  }
+  return painter.end();
+}
+
+bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
+                                             const std::vector<raster::BitmapImageRepRef>& representations,
+                                             QWidget* window) {
+  if (representations.empty() || !representations.front() || dialog_ != nullptr) return false;
+  const raster::Size first = representations.front()->size();
+  printer_->setPageOrientation(first.width >= first.height ? QPageLayout::Landscape : QPageLayout::Portrait);
+  printer_->setDocName(QString::fromStdString(title));
+  printer_->setFromTo(0, 0);
+  dialog_ = new QPrintDialog(printer_, window);
+  dialog_->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+  dialog_->setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
+  dialog_->setMinMax(1, int(representations.size()));
+  QObject::connect(dialog_, &QDialog::finished, dialog_, [this, representations](int result) {
+    if (result == QDialog::Accepted) {
+      std::vector<raster::BitmapImageRepRef> pages = representations;
+      const int from = printer_->fromPage(), to = printer_->toPage();
+      if (from > 0 && to >= from) {
+        pages.assign(representations.begin() + std::min<std::ptrdiff_t>(from - 1, pages.size()),
+                     representations.begin() + std::min<std::ptrdiff_t>(to, pages.size()));
+      }
+      printRepresentations(*printer_, pages);
+    }
+    dialog_->deleteLater();
+    dialog_ = nullptr;
+    foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
+  });
+  dialog_->open();
+  return true;
+}
+
+}  // namespace velumar

@@ -1,0 +1,221 @@
+#include "preview/image_browser_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QListView>
+#include <QMenu>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+#include <filesystem>
+
+#include "platform/imageio/image_destination.h"
+#include "preview/image_browser_grid_view.h"
+#include "preview/image_browser_quick_look.h"
+#include "support/test_support.h"
+
+namespace velumar {
+namespace {
+
+void writePng(const std::string& path, std::int64_t width, std::int64_t height) {
+  auto destination = imageio::ImageDestination::create(path, "public.png", 1);
+  destination->addImage(raster::Image::make(width, height, raster::PixelFormat{8, 3, raster::AlphaInfo::None},
+                                            raster::ColorSpace::sRGB(),
+                                            std::vector<std::uint8_t>(std::size_t(width * height * 3), 128)),
+                        foundation::Value(foundation::Dictionary{}));
+  ASSERT_TRUE(destination->finalize());
+}
+
+class ImageBrowserControllerTest : public ::testing::Test {
+ protected:
+  ImageBrowserControllerTest() {
+    for (int i = 0; i < 6; ++i) {
+      names_.push_back("img" + std::to_string(i) + ".png");
+      writePng(dir_.file(names_.back()), 40 + i, 30);
+    }
+    controller_.setDropImporter([this](const std::vector<std::string>& paths) {
+      OrganizedURLList entries;
+      for (const auto& path : paths)
+        entries.push_back(OrganizedURL::organizedURLWithPath(path, false, dir_.path()));
+      return list_.verifyDuplicateImageUrlsWithUrlsArray(dir_.path(), entries);
+    });
+  }
+  void import(const std::vector<std::string>& names) {
+    OrganizedURLList entries;
+    for (const auto& name : names)
+      entries.push_back(OrganizedURL::organizedURLWithPath(dir_.file(name), false, dir_.path()));
+    list_.verifyDuplicateImageUrlsWithUrlsArray(dir_.path(), entries);
+  }
+  std::vector<std::string> titles() {
+    std::vector<std::string> out;
+    auto* model = controller_.grid()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+      out.push_back(model->index(row, 0).data().toString().toStdString());
+    return out;
+  }
+  std::vector<std::string> listTitles() const {
+    std::vector<std::string> out;
+    for (const auto& entry : list_.imageFileUrls())
+      out.push_back(std::filesystem::path(entry->path).stem().string());
+    return out;
+  }
+
+  testsupport::TempDir dir_;
+  std::vector<std::string> names_;
+  PreviewList list_{[](const OrganizedURL&) { return true; }};
+  ImageBrowserController controller_{list_, desktop::ThumbnailCache(dir_.file("cache"))};
+};
+
+TEST_F(ImageBrowserControllerTest, ThumbnailsAndSubtitlesArriveInTheBackground) {
+  controller_.show();
+  import(names_);
+  auto* model = controller_.grid()->model();
+  ASSERT_EQ(model->rowCount(), 6);
+  EXPECT_EQ(model->index(0, 0).data(ImageBrowserModel::SubtitleRole).toString(), "png");
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (int row = 0; row < 6; ++row)
+      if (model->index(row, 0).data(ImageBrowserModel::ThumbnailRole).value<QImage>().isNull()) return false;
+    return true;
+  }));
+  EXPECT_EQ(model->index(2, 0).data(ImageBrowserModel::SubtitleRole).toString(), "42 x 30, png");
+  EXPECT_EQ(model->index(2, 0).data().toString(), "img2");
+  EXPECT_EQ(controller_.grid()->gridSize(), QSize(256 + 10, controller_.grid()->gridSize().height()));
+  controller_.zoomSliderDidChange(1.0);
+  EXPECT_EQ(controller_.grid()->gridSize().width(), 512 + 10);
+  EXPECT_FALSE(controller_.grab().isNull());
+}
+
+TEST_F(ImageBrowserControllerTest, DraggedCellsMoveAndDroppedFilesAreInsertedWhereDropped) {
+  import(names_);
+  auto* model = controller_.grid()->model();
+  std::unique_ptr<QMimeData> rows(model->mimeData({model->index(1, 0), model->index(3, 0)}));
+  model->dropMimeData(rows.get(), Qt::MoveAction, 5, 0, {});
+  const std::vector<std::string> moved = {"img0", "img2", "img4", "img1", "img3", "img5"};
+  EXPECT_EQ(titles(), moved);
+  EXPECT_EQ(listTitles(), moved);
+  EXPECT_EQ(controller_.grid()->selectionModel()->selectedIndexes().size(), 2);
+
+  writePng(dir_.file("new.png"), 8, 8);
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.file("new.png")))});
+  EXPECT_TRUE(model->dropMimeData(&files, Qt::CopyAction, 2, 0, {}));
+  EXPECT_EQ(titles()[2], "new");
+  EXPECT_EQ(listTitles(), titles());
+}
+
+TEST_F(ImageBrowserControllerTest, DropsOnTheGridLandBetweenCellsAndTakeFilesOnly) {
+  import(names_);
+  controller_.show();
+  auto* grid = dynamic_cast<ImageBrowserGridView*>(controller_.grid());
+  ASSERT_TRUE(grid);
+  auto* model = grid->model();
+  const QRect third = grid->visualRect(model->index(2, 0));
+  EXPECT_EQ(grid->dropRowAt(QPoint(third.left() + 2, third.center().y())), 2);
+  EXPECT_EQ(grid->dropRowAt(QPoint(third.right() - 2, third.center().y())), 3);
+  EXPECT_EQ(grid->dropRowAt(QPoint(grid->viewport()->width() - 2, grid->viewport()->height() - 2)), 6);
+
+  std::unique_ptr<QMimeData> rows(model->mimeData({model->index(4, 0)}));
+  QDragEnterEvent cells(third.center(), Qt::MoveAction, rows.get(), Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &cells);
+  EXPECT_TRUE(cells.isAccepted());
+  EXPECT_EQ(cells.dropAction(), Qt::MoveAction);
+  QMimeData files;
+  files.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.file("img0.png")))});
+  QDragEnterEvent dropped(third.center(), Qt::CopyAction | Qt::MoveAction, &files, Qt::LeftButton,
+                          Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &dropped);
+  EXPECT_TRUE(dropped.isAccepted());
+  EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
+  QMimeData text;
+  text.setText("not files");
+  QDragEnterEvent refused(third.center(), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid->viewport(), &refused);
+  EXPECT_FALSE(refused.isAccepted());
+}
+
+TEST_F(ImageBrowserControllerTest, DeletingEveryCellEmptiesTheListAndGrid) {
+  import(names_);
+  controller_.show();
+  controller_.grid()->setFocus();
+  controller_.grid()->selectAll();
+  QTest::keyClick(controller_.grid(), Qt::Key_Delete);
+  EXPECT_EQ(controller_.grid()->model()->rowCount(), 0);
+  EXPECT_TRUE(list_.imageFileUrls().empty());
+}
+
+TEST_F(ImageBrowserControllerTest, CommandKeyStateAndMenusFollowTheList) {
+  import(names_);
+  std::vector<bool> states;
+  controller_.setCommandKeyObserver([&](bool down) { states.push_back(down); });
+  QTest::keyClick(controller_.grid(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(states, (std::vector<bool>{true, false}));
+  QTest::keyClick(controller_.grid(), Qt::Key_Right);
+  EXPECT_EQ(states.size(), 2u);
+
+  QMenu cellMenu, backgroundMenu;
+  cellMenu.addAction("cell");
+  backgroundMenu.addAction("background");
+  controller_.setMenus(&cellMenu, &backgroundMenu);
+  controller_.show();
+  const QPoint onCell = controller_.grid()->visualRect(controller_.grid()->model()->index(0, 0)).center();
+  list_.setBlocked(PreviewList::Block::Session, true);
+  QContextMenuEvent blocked(QContextMenuEvent::Mouse, onCell,
+                            controller_.grid()->viewport()->mapToGlobal(onCell));
+  QApplication::sendEvent(controller_.grid()->viewport(), &blocked);
+  EXPECT_FALSE(cellMenu.isVisible());
+  list_.setBlocked(PreviewList::Block::Session, false);
+  QContextMenuEvent allowed(QContextMenuEvent::Mouse, onCell,
+                            controller_.grid()->viewport()->mapToGlobal(onCell));
+  QApplication::sendEvent(controller_.grid()->viewport(), &allowed);
+  EXPECT_TRUE(cellMenu.isVisible());
+  EXPECT_FALSE(backgroundMenu.isVisible());
+  cellMenu.close();
+}
+
+TEST_F(ImageBrowserControllerTest, SpaceShowsTheCurrentCellLarge) {
+  import(names_);
+  controller_.show();
+  QTest::keyClick(controller_.grid(), Qt::Key_Space);
+  QuickLookWindow* look = controller_.quickLookWindow();
+  ASSERT_TRUE(look);
+  EXPECT_EQ(look->path(), dir_.file("img0.png"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !look->picture().isNull(); }));
+  EXPECT_EQ(look->picture().width(), 40);
+  QTest::keyClick(look, Qt::Key_Escape);
+  EXPECT_FALSE(look->isVisible());
+}
+
+}  // namespace
+}  // namespace velumar
+
+namespace velumar {
+namespace {
+
+TEST(ImageBrowserScrolling, CellsScrolledIntoViewGetTheirThumbnailsFirst) {
+  const testsupport::TempDir dir;
+  PreviewList list([](const OrganizedURL&) { return true; });
+  ImageBrowserController controller(list, std::nullopt);
+  controller.resize(600, 400);
+  controller.show();
+  OrganizedURLList entries;
+  for (int i = 0; i < 80; ++i) {
+    const std::string path = dir.file("p" + std::to_string(i) + ".png");
+    writePng(path, 16, 12);
+    entries.push_back(OrganizedURL::organizedURLWithPath(path, false, dir.path()));
+  }
+  list.verifyDuplicateImageUrlsWithUrlsArray(dir.path(), entries);
+  auto* model = controller.grid()->model();
+  const auto loaded = [&](int row) {
+    return !model->index(row, 0).data(ImageBrowserModel::ThumbnailRole).value<QImage>().isNull();
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(0); }));
+  controller.grid()->scrollToBottom();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(79); }));
+  // The middle of the list, neither visible nor near, is not loaded.
+  EXPECT_FALSE(loaded(40));
+}
+
+}  // namespace
+}  // namespace velumar

@@ -1,0 +1,123 @@
+#include "preview/printing_print_job.h"
+
+#include <gtest/gtest.h>
+
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QWidget>
+#include <regex>
+
+#include "platform/foundation/notification_center.h"
+#include "platform/imageio/image_source.h"
+#include "support/test_support.h"
+
+namespace velumar {
+namespace {
+
+raster::BitmapImageRepRef solid(std::int64_t width, std::int64_t height, std::uint8_t r, std::uint8_t g,
+                                std::uint8_t b) {
+  std::vector<std::uint8_t> pixels(std::size_t(width * height) * 3);
+  for (std::size_t i = 0; i < pixels.size(); i += 3) {
+    pixels[i] = r;
+    pixels[i + 1] = g;
+    pixels[i + 2] = b;
+  }
+  return raster::BitmapImageRep::withImage(
+      raster::Image::make(width, height, raster::PixelFormat{8, 3, raster::AlphaInfo::None},
+                          raster::ColorSpace::sRGB(), std::move(pixels)));
+}
+
+// The bounding box of the pixels that are not white on a rendered page.
+QRect inkBox(const std::string& png, QSize& pageSize) {
+  const auto source = imageio::ImageSource::open(png);
+  const raster::ImageRef image = source ? source->createImage(0) : nullptr;
+  if (!image) return {};
+  pageSize = QSize(int(image->width()), int(image->height()));
+  const int channels = image->format().componentsPerPixel();
+  QRect box;
+  for (std::int64_t y = 0; y < image->height(); ++y)
+    for (std::int64_t x = 0; x < image->width(); ++x) {
+      const std::uint8_t* p = image->row(y) + x * channels;
+      if (p[0] < 200 || p[1] < 200 || p[2] < 200) box |= QRect(int(x), int(y), 1, 1);
+    }
+  return box;
+}
+
+TEST(Printing, FittedRectangleKeepsProportionsAndIsCentred) {
+  const struct {
+    QSizeF picture;
+    QRectF page;
+    QRectF fitted;
+  } cases[] = {
+      {{200, 100}, {0, 0, 100, 100}, {0, 25, 100, 50}}, {{100, 200}, {10, 20, 100, 100}, {35, 20, 50, 100}},
+      {{400, 400}, {0, 0, 200, 200}, {0, 0, 200, 200}},  // twice the page: half size
+      {{50, 50}, {0, 0, 100, 200}, {0, 50, 100, 100}},  {{0, 50}, {0, 0, 100, 200}, {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(fittedPageRect(c.picture, c.page), c.fitted) << c.picture.width();
+}
+
+TEST(Printing, OnePagePerRepresentationFittedAndCentredInAPdf) {
+  const testsupport::TempDir dir;
+  const std::string pdf = dir.file("out.pdf");
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(QString::fromStdString(pdf));
+  printer.setPageSize(QPageSize(QPageSize::A4));
+  printer.setPageOrientation(QPageLayout::Landscape);
+  ASSERT_TRUE(PreviewPrinter::printRepresentations(
+      printer, {solid(300, 200, 255, 0, 0), solid(200, 300, 0, 160, 0), solid(100, 100, 0, 0, 255)}));
+
+  const auto info = testsupport::runCommand({"pdfinfo", pdf});
+  ASSERT_EQ(info.exitCode, 0) << info.output;
+  EXPECT_NE(info.output.find("Pages:           3"), std::string::npos) << info.output;
+  std::smatch size;
+  ASSERT_TRUE(std::regex_search(info.output, size, std::regex(R"(Page size:\s+([\d.]+) x ([\d.]+))")));
+  EXPECT_GT(std::stod(size[1]), std::stod(size[2]));  // landscape
+
+  ASSERT_EQ(testsupport::runCommand({"pdftoppm", "-r", "20", "-png", pdf, dir.file("page")}).exitCode, 0);
+  const struct {
+    const char* file;
+    double aspect;
+  } pages[] = {{"page-1.png", 1.5}, {"page-2.png", 2.0 / 3.0}, {"page-3.png", 1.0}};
+  for (const auto& page : pages) {
+    SCOPED_TRACE(page.file);
+    QSize pageSize;
+    const QRect box = inkBox(dir.file(page.file), pageSize);
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_NEAR(double(box.width()) / box.height(), page.aspect, 0.06);
+    // Centred on the page, and filling it in one direction up to the margins.
+    EXPECT_NEAR(box.center().x(), pageSize.width() / 2.0, 2.0);
+    EXPECT_NEAR(box.center().y(), pageSize.height() / 2.0, 2.0);
+    EXPECT_TRUE(box.width() > pageSize.width() * 0.8 || box.height() > pageSize.height() * 0.8);
+  }
+}
+
+TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
+  QWidget window;
+  window.show();
+  int finished = 0;
+  const auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+      "printObjectDidFinishPrintOperation", [&](const foundation::Notification&) { ++finished; });
+  PreviewPrinter& printer = PreviewPrinter::shared();
+  EXPECT_FALSE(printer.printImageWithPrintInfo("none.jpg", {}, &window));
+  const struct {
+    std::int64_t width, height;
+    QPageLayout::Orientation orientation;
+  } cases[] = {{3000, 2000, QPageLayout::Landscape},
+               {2000, 3000, QPageLayout::Portrait},
+               {1000, 1000, QPageLayout::Landscape}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(printer.printImageWithPrintInfo("photo.jpg", {solid(c.width / 100, c.height / 100, 1, 2, 3)},
+                                                &window));
+    // A representation's size in points decides, not its pixels.
+    EXPECT_EQ(printer.printer().pageLayout().orientation(), c.orientation);
+    ASSERT_TRUE(printer.dialog());
+    EXPECT_EQ(printer.dialog()->windowModality(), Qt::WindowModal);
+    printer.dialog()->reject();
+    EXPECT_FALSE(printer.dialog());
+  }
+  EXPECT_EQ(finished, 3);
+}
+
+}  // namespace
+}  // namespace velumar
