@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "converter/control_binder.h"
+#include "converter/live_preview_renderer.h"
 #include "presets/converter_form.h"
 #include "presets/converter_window_services.h"
 #include "presets/headless_window_services.h"
@@ -93,6 +94,15 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
 
+  // ---- Live preview ------------------------------------------------------------
+  // Every control that changes the processed image asks for a render here
+  // (refreshLivePreview does the same); a newly shown image asks with
+  // controlFilterValues YES. Returns at once; see LivePreviewRenderer.
+  void updateImagePreviewForImage(bool controlFilterValues = false);
+  LivePreviewRenderer& livePreview() { return *livePreview_; }
+  // The view the preview is shown in (not owned).
+  void setLivePreviewTarget(LivePreviewTarget* target);
+
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
   void selectApplicationFrom(std::int64_t tag);
@@ -154,6 +164,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* makePopover(PopoverId id, const char* title, QWidget* content);
   void closePopovers(std::initializer_list<PopoverId> ids);
   void deliverRequest(ConversionRequest request);
+  std::unique_ptr<LivePreviewRenderer> makeLivePreviewRenderer();
 
   std::shared_ptr<ProcessingView> self_;
   ConverterState state_;
@@ -164,6 +175,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
+  std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
 
   DropZoneWidget* dropZone_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
