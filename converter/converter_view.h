@@ -20,6 +20,7 @@
 #include "presets/converter_window_services.h"
 #include "presets/headless_window_services.h"
 #include "session/conversion_request.h"
+#include "session/processing_display.h"
 #include "session/processing_view.h"
 
 class QMimeData;
@@ -34,6 +35,7 @@ class PopUpMenuButton;
 namespace velumar {
 
 class DropZoneWidget;
+class ProcessingSheet;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -107,6 +109,11 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // The user picked an application of the last item's submenu.
   void selectApplicationFrom(std::int64_t tag);
 
+  // ---- Processing display ------------------------------------------------------
+  const ProcessingDisplay& processingDisplay() const { return display_; }
+  // The sheet shown over the window while a batch runs (made on first use).
+  ProcessingSheet* processingSheet();
+
   // ---- ProcessingView ------------------------------------------------------------
   ConverterState& state() override { return state_; }
   std::shared_ptr<ImportedImage> importedImage() override { return engine_; }
@@ -178,6 +185,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
 
   DropZoneWidget* dropZone_ = nullptr;
+  ProcessingDisplay display_;
+  ProcessingSheet* processingSheet_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
   QStackedWidget* tabs_ = nullptr;

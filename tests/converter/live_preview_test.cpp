@@ -15,6 +15,7 @@
 #include "converter/headless_live_preview_target.h"
 #include "converter/live_preview_renderer.h"
 #include "converter/live_preview_request.h"
+#include "converter/main_loop_pump.h"
 #include "converter/window_test_kit.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
@@ -22,19 +23,8 @@
 namespace velumar {
 namespace {
 
-// Runs the main loop until done() or two seconds passed.
-bool pumpUntil(const std::function<bool()>& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 2000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  return done();
-}
-
-void pumpFor(int milliseconds) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using convertertest::pumpFor;
+using convertertest::pumpUntil;
 
 // A colourful stand-in of a photo in 8-bit sRGB: rings around a point, a
 // diagonal ramp and a soft falloff.
@@ -44,7 +34,8 @@ std::shared_ptr<raster::ImageSet> photo(std::int64_t width, std::int64_t height)
   for (std::int64_t y = 0; y < height; ++y) {
     std::uint8_t* pixel = context->mutableData() + std::size_t(y) * context->bytesPerRow();
     for (std::int64_t x = 0; x < width; ++x, pixel += 4) {
-      const double r = std::hypot(double(x) - double(width) / 2, double(y) - double(height) / 3) / double(width);
+      const double r =
+          std::hypot(double(x) - double(width) / 2, double(y) - double(height) / 3) / double(width);
       pixel[0] = std::uint8_t(255 * std::clamp(1.2 - r, 0.0, 1.0));
       pixel[1] = std::uint8_t((x * 7 + y * 3) % 256);
       pixel[2] = std::uint8_t(90 + 80 * std::cos(9 * r));
