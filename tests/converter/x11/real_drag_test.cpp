@@ -9,6 +9,7 @@
 #include "converter/converter_window.h"
 #include "converter/window_placement.h"
 #include "support/test_support.h"
+#include "xdotool.h"
 
 // On a real display Qt's menu bar asks the session bus for a global menu;
 // what libdbus keeps from that until exit is not ours to free.
@@ -20,13 +21,6 @@ namespace velumar {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs xdotool with the given commands and waits for it.
-bool xdotool(const QStringList& commands) {
-  QProcess tool;
-  tool.start(QStringLiteral("xdotool"), commands);
-  return tool.waitForFinished(10000) && tool.exitCode() == 0;
-}
 
 class RealDragTest : public ::testing::Test {
  protected:
