@@ -358,6 +358,17 @@ TEST_F(LivePreviewFromControls, EachImageChangingControlCountsAsAChange) {
   }
 }
 
+TEST_F(LivePreviewFromControls, AFieldBeingEditedKeepsItsTextAndCountsAtItsCommittedValue) {
+  type("resizeWTextField", "50 %");
+  auto* field = widget<QLineEdit>("resizeWTextField");
+  field->setText(QStringLiteral("12"));  // typed, not yet committed
+  view().refreshLivePreview();
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(field->text(), "12");
+  ASSERT_TRUE(view().livePreview().lastStartedJob());
+  EXPECT_EQ(view().livePreview().lastStartedJob()->info.rFactorW, 0.5);
+}
+
 TEST_F(LivePreviewFromControls, NoRenderWhileABatchRuns) {
   view().state().isProcessingImages = true;
   view().refreshLivePreview();
