@@ -19,7 +19,7 @@
 #include "converter/window_test_kit.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/view_alpha.h"
-#include "support/test_support.h"
+#include "support/private_session_bus.h"
 
 namespace velumar {
 

@@ -110,8 +110,4 @@ std::vector<std::vector<std::string>> FakeFileManager::calls() const {
   return state_->calls;
 }
 
-bool onPrivateSessionBus() {
-  return testsupport::onPrivateSessionBus();
-}
-
 }  // namespace velumar::sessiontest

@@ -1,7 +1,5 @@
 #include "support/test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/file.h>
@@ -197,18 +195,6 @@ std::vector<fs::path> findFiles(const fs::path& folder, const std::vector<std::s
 
 fs::path testDataDir() {
   return fs::path(VELUMAR_SOURCE_DIR) / "tests" / "data";
-}
-
-bool onPrivateSessionBus() {
-  constexpr const char* kPrivateBusVariable = "VELUMAR_TEST_PRIVATE_BUS";
-  if (std::getenv(kPrivateBusVariable)) return true;
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-  const CommandResult result =
-      runCommand({"dbus-run-session", "--", "env", std::string(kPrivateBusVariable) + "=1", self, filter});
-  EXPECT_EQ(result.exitCode, 0) << result.output;
-  return false;
 }
 
 }  // namespace testsupport

@@ -50,11 +50,6 @@ struct CommandResult {
 CommandResult runCommand(const std::vector<std::string>& argv,
                          const std::filesystem::path& workingDirectory = {});
 
-// True when this process runs on a private session bus started for it.
-// Otherwise runs the current test again, alone, under dbus-run-session and
-// answers false after recording that run's failure, if any.
-bool onPrivateSessionBus();
-
 // The source tree's tests/data folder (small committed fixtures).
 std::filesystem::path testDataDir();
 
