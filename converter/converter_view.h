@@ -36,6 +36,7 @@ class PopUpMenuButton;
 namespace velumar {
 
 class DropZoneWidget;
+class PreviewImageView;
 class ProcessingSheet;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
@@ -111,6 +112,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   LivePreviewRenderer& livePreview() { return *livePreview_; }
   // The view the preview is shown in (not owned).
   void setLivePreviewTarget(LivePreviewTarget* target);
+  // The preview window's view as that target (not owned; nullptr detaches).
+  void setPreviewImageView(PreviewImageView* view);
 
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
@@ -189,6 +192,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
+  std::unique_ptr<LivePreviewTarget> previewTarget_;
   std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
 
   DropZoneWidget* dropZone_ = nullptr;

@@ -3,6 +3,7 @@
 #include "converter/converter_view.h"
 #include "converter/live_preview_renderer.h"
 #include "converter/live_preview_request.h"
+#include "converter/preview_live_preview_target.h"
 
 namespace velumar {
 
@@ -19,6 +20,12 @@ void ConverterView::updateImagePreviewForImage(bool controlFilterValues) {
 
 void ConverterView::setLivePreviewTarget(LivePreviewTarget* target) {
   livePreview_->setTarget(target);
+}
+
+void ConverterView::setPreviewImageView(PreviewImageView* view) {
+  livePreview_->setTarget(nullptr);
+  previewTarget_ = view ? std::make_unique<PreviewLivePreviewTarget>(*view) : nullptr;
+  livePreview_->setTarget(previewTarget_.get());
 }
 
 }  // namespace velumar

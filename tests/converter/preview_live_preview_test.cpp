@@ -1,0 +1,104 @@
+// The live preview in the preview window's real view: a setting changed in
+// the converter shows there as the engine's own render of the view's
+// picture, and the held-down button shows the unprocessed picture.
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cstring>
+
+#include "converter/main_loop_pump.h"
+#include "converter/preview_live_preview_target.h"
+#include "converter/window_test_kit.h"
+#include "engine/imported_image.h"
+#include "filters/cifiltering.h"
+#include "preview/preview_image_view.h"
+#include "preview/preview_picture.h"
+
+namespace velumar {
+namespace {
+
+using convertertest::pumpUntil;
+
+// A picture with some structure: a diagonal ramp under a disc.
+QImage picture(int width, int height) {
+  QImage image(width, height, QImage::Format_RGBA8888_Premultiplied);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      const bool disc =
+          (x - width / 2) * (x - width / 2) + (y - height / 2) * (y - height / 2) < height * height / 9;
+      image.setPixelColor(x, y,
+                          disc ? QColor(200, 60, 40) : QColor((x * 255) / width, (y * 255) / height, 128));
+    }
+  return image;
+}
+
+bool samePixels(const QImage& shown, const raster::ImageRef& expected) {
+  if (!expected || shown.width() != expected->width() || shown.height() != expected->height()) return false;
+  const QImage rgba = shown.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+  for (int y = 0; y < rgba.height(); ++y)
+    if (std::memcmp(rgba.constScanLine(y), expected->row(y), std::size_t(rgba.width()) * 4) != 0)
+      return false;
+  return true;
+}
+
+class PreviewLivePreview : public convertertest::WindowTest {
+ protected:
+  void SetUp() override {
+    preview_.resize(500, 400);
+    preview_.showPicture(previewPictureFromImage(picture(300, 200)), "/nonexistent/picture.png", false);
+    view().setPreviewImageView(&preview_);
+  }
+  void TearDown() override { view().setPreviewImageView(nullptr); }
+  bool settle() {
+    return pumpUntil([this] { return view().livePreview().isIdle(); });
+  }
+
+  PreviewImageView preview_;
+};
+
+TEST_F(PreviewLivePreview, ASettingChangedShowsTheEnginesRenderOfTheShownPicture) {
+  FilterInfo slot;
+  slot.saturationLevel = 1.6;
+  slot.contrastLevel = 1.2;
+  view().importedImage()->ciPhotoFilters->setFilterInfo0(slot);
+  model().filterTypePopUp0.selectedIndex = 57;
+  view().refreshLivePreview();
+  ASSERT_TRUE(settle());
+
+  ImportedImage direct;
+  direct.ciPhotoFilters->setFilterInfo0(slot);
+  direct.setImagePreviewOriginalSize(preview_.imageURLSize());
+  direct.imagePreviewOriginalDpi = preview_.currentImageDpi();
+  const auto expected =
+      direct.resizePixelSizeForImage(PreviewLivePreviewTarget::imageSetOf(preview_.rawImageBackup()), nullptr,
+                                     nullptr, preview_.currentImageDpi(), view().readCurrentPresetValues());
+  ASSERT_TRUE(expected);
+  EXPECT_TRUE(samePixels(preview_.shownImage(), expected->representations().front()->image()));
+  EXPECT_FALSE(samePixels(preview_.rawImageBackup(), expected->representations().front()->image()));
+  EXPECT_FALSE(preview_.drawImageOnly());
+  EXPECT_EQ(preview_.imageURLPreviewSize(), direct.imagePreviewSize());
+}
+
+TEST_F(PreviewLivePreview, ARenderForAPictureReplacedMeanwhileIsDropped) {
+  model().filterTypePopUp0.selectedIndex = 57;
+  view().livePreview().holdWorker(true);
+  view().refreshLivePreview();
+  ASSERT_TRUE(pumpUntil([&] { return view().livePreview().rendersStarted() == 1; }));
+  preview_.showPicture(previewPictureFromImage(picture(120, 90)), "/nonexistent/other.png", false);
+  const QImage shown = preview_.shownImage();
+  view().livePreview().holdWorker(false);
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(view().livePreview().resultsInstalled(), 0u);
+  EXPECT_EQ(preview_.shownImage().cacheKey(), shown.cacheKey());
+}
+
+TEST_F(PreviewLivePreview, ThePlaceholderAsksForNothing) {
+  preview_.resetOriginalImage();
+  view().refreshLivePreview();
+  ASSERT_TRUE(settle());
+  EXPECT_EQ(view().livePreview().rendersStarted(), 0u);
+}
+
+}  // namespace
+}  // namespace velumar
