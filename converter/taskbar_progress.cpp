@@ -1,10 +1,9 @@
 #include "converter/taskbar_progress.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QVariantMap>
 #include <algorithm>
 #include <cmath>
+
+#include "preview/launcher_badge.h"
 
 namespace velumar {
 
@@ -24,15 +23,7 @@ void TaskbarProgress::hide() {
 }
 
 void TaskbarProgress::send(double fraction, bool visible) {
-  QDBusConnection bus = QDBusConnection::sessionBus();
-  if (!bus.isConnected()) return;
-  QDBusMessage signal =
-      QDBusMessage::createSignal(QString::fromLatin1(kObjectPath), QString::fromLatin1(kInterface), "Update");
-  QVariantMap properties;
-  properties.insert(QStringLiteral("progress"), fraction);
-  properties.insert(QStringLiteral("progress-visible"), visible);
-  signal << QString::fromLatin1(kDesktopEntry) << properties;
-  bus.send(signal);
+  updateLauncherEntry({{"progress", fraction}, {"progress-visible", visible}});
 }
 
 }  // namespace velumar

@@ -4,16 +4,10 @@
 // desktop file, which the KDE task manager and several docks read. Without
 // a session bus nothing is sent.
 
-#include <QString>
-
 namespace velumar {
 
 class TaskbarProgress {
  public:
-  static constexpr const char* kDesktopEntry = "application://velumar.desktop";
-  static constexpr const char* kInterface = "com.canonical.Unity.LauncherEntry";
-  static constexpr const char* kObjectPath = "/com/velumar/LauncherEntry";
-
   // Shows fraction (clamped to 0..1, NaN as 0) as the entry's progress.
   void show(double fraction);
   // Hides the entry's progress.
@@ -21,7 +15,7 @@ class TaskbarProgress {
   bool isShown() const { return shown_; }
 
  private:
-  void send(double fraction, bool visible);
+  static void send(double fraction, bool visible);
 
   bool shown_ = false;
   double lastFraction_ = -1;

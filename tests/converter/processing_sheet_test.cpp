@@ -19,6 +19,7 @@
 #include "converter/window_test_kit.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/view_alpha.h"
+#include "preview/launcher_badge.h"
 #include "support/private_session_bus.h"
 
 namespace velumar {
@@ -223,12 +224,12 @@ TEST(TaskbarProgress, ALauncherEntryListenerSeesProgressThenItsEnd) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   ASSERT_TRUE(bus.isConnected());
   LauncherEntryListener listener;
-  ASSERT_TRUE(bus.connect(QString(), QString(), TaskbarProgress::kInterface, QStringLiteral("Update"),
-                          &listener, SLOT(update(QString, QVariantMap))));
+  ASSERT_TRUE(bus.connect(QString(), QString(), kLauncherEntryInterface, QStringLiteral("Update"), &listener,
+                          SLOT(update(QString, QVariantMap))));
   TaskbarProgress taskbar;
   taskbar.show(0.5);
   ASSERT_TRUE(pumpUntil([&] { return listener.updates.size() == 1; }));
-  EXPECT_EQ(listener.updates[0].application, TaskbarProgress::kDesktopEntry);
+  EXPECT_EQ(listener.updates[0].application, "application://velumar.desktop");
   EXPECT_EQ(listener.updates[0].progress, 0.5);
   EXPECT_TRUE(listener.updates[0].visible);
   taskbar.show(0.5);  // unchanged: nothing sent
