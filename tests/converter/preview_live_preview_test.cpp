@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cstring>
 
+#include "converter/direct_preview_render.h"
 #include "converter/main_loop_pump.h"
 #include "converter/preview_live_preview_target.h"
 #include "converter/window_test_kit.h"
@@ -66,18 +67,14 @@ TEST_F(PreviewLivePreview, ASettingChangedShowsTheEnginesRenderOfTheShownPicture
   view().refreshLivePreview();
   ASSERT_TRUE(settle());
 
-  ImportedImage direct;
-  direct.ciPhotoFilters->setFilterInfo0(slot);
-  direct.setImagePreviewOriginalSize(preview_.imageURLSize());
-  direct.imagePreviewOriginalDpi = preview_.currentImageDpi();
-  const auto expected =
-      direct.resizePixelSizeForImage(PreviewLivePreviewTarget::imageSetOf(preview_.rawImageBackup()), nullptr,
-                                     nullptr, preview_.currentImageDpi(), view().readCurrentPresetValues());
+  const convertertest::DirectPreview direct =
+      convertertest::directPreviewRender(preview_, slot, view().readCurrentPresetValues());
+  const auto& expected = direct.image;
   ASSERT_TRUE(expected);
   EXPECT_TRUE(samePixels(preview_.shownImage(), expected->representations().front()->image()));
   EXPECT_FALSE(samePixels(preview_.rawImageBackup(), expected->representations().front()->image()));
   EXPECT_FALSE(preview_.drawImageOnly());
-  EXPECT_EQ(preview_.imageURLPreviewSize(), direct.imagePreviewSize());
+  EXPECT_EQ(preview_.imageURLPreviewSize(), direct.imagePreviewSize);
 }
 
 TEST_F(PreviewLivePreview, ARenderForAPictureReplacedMeanwhileIsDropped) {

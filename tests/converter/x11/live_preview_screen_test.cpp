@@ -11,6 +11,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "converter/direct_preview_render.h"
 #include "converter/preview_live_preview_target.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
@@ -49,13 +50,8 @@ TEST(LivePreviewScreen, TheViewShowsTheRenderScaledIntoItsRectangle) {
   view.refreshLivePreview();
   ASSERT_TRUE(QTest::qWaitFor([&] { return view.livePreview().resultsInstalled() == 1; }, 10000));
 
-  ImportedImage direct;
-  direct.ciPhotoFilters->setFilterInfo0(slot);
-  direct.setImagePreviewOriginalSize(preview.imageURLSize());
-  direct.imagePreviewOriginalDpi = preview.currentImageDpi();
   const auto rendered =
-      direct.resizePixelSizeForImage(PreviewLivePreviewTarget::imageSetOf(preview.rawImageBackup()), nullptr,
-                                     nullptr, preview.currentImageDpi(), view.readCurrentPresetValues());
+      convertertest::directPreviewRender(preview, slot, view.readCurrentPresetValues()).image;
   ASSERT_TRUE(rendered);
   const QImage expectedPicture = PreviewLivePreviewTarget::pictureOf(*rendered);
 
