@@ -17,6 +17,7 @@
 
 #include "converter/control_binder.h"
 #include "converter/live_preview_renderer.h"
+#include "converter/preview_live_preview_target.h"
 #include "presets/converter_form.h"
 #include "presets/converter_window_services.h"
 #include "presets/headless_window_services.h"
@@ -114,6 +115,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void setLivePreviewTarget(LivePreviewTarget* target);
   // The preview window's view as that target (not owned; nullptr detaches).
   void setPreviewImageView(PreviewImageView* view);
+  // That view for a hold-down button (nullptr while there is none).
+  ui::HoldDownPreview* holdDownPreview() const;
 
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
@@ -192,7 +195,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
-  std::unique_ptr<LivePreviewTarget> previewTarget_;
+  std::unique_ptr<PreviewLivePreviewTarget> previewTarget_;
   std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
 
   DropZoneWidget* dropZone_ = nullptr;

@@ -28,4 +28,8 @@ void ConverterView::setPreviewImageView(PreviewImageView* view) {
   livePreview_->setTarget(previewTarget_.get());
 }
 
+ui::HoldDownPreview* ConverterView::holdDownPreview() const {
+  return previewTarget_.get();
+}
+
 }  // namespace velumar

@@ -58,6 +58,10 @@ void PreviewLivePreviewTarget::setNeedsDisplay() {
   view_.update();
 }
 
+void PreviewLivePreviewTarget::setShowOriginalImage(bool show) {
+  view_.setShowOriginalImage(show);
+}
+
 std::shared_ptr<raster::ImageSet> PreviewLivePreviewTarget::imageSetOf(const QImage& picture) {
   if (picture.isNull()) return std::make_shared<raster::ImageSet>();
   auto keeper = std::make_shared<QImage>(picture.convertToFormat(QImage::Format_RGBA8888_Premultiplied));

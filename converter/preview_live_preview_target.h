@@ -2,18 +2,20 @@
 // The live preview shown in the preview window's view: the view's
 // unprocessed picture goes to the renderer as an image set (made once per
 // picture, so a result for a picture no longer shown is recognised), and a
-// result reaches the view as its processed picture.
+// result reaches the view as its processed picture. It is also what the
+// hold-down button shows the unprocessed picture through.
 
 #include <QImage>
 #include <memory>
 
 #include "converter/live_preview_target.h"
+#include "platform/ui/hold_down_button.h"
 
 namespace velumar {
 
 class PreviewImageView;
 
-class PreviewLivePreviewTarget : public LivePreviewTarget {
+class PreviewLivePreviewTarget : public LivePreviewTarget, public ui::HoldDownPreview {
  public:
   explicit PreviewLivePreviewTarget(PreviewImageView& view) : view_(view) {}
 
@@ -32,6 +34,7 @@ class PreviewLivePreviewTarget : public LivePreviewTarget {
   void setDrawImageOnly(bool drawImageOnly) override;
   // Hands a new processed picture to the view, then redraws it.
   void setNeedsDisplay() override;
+  void setShowOriginalImage(bool show) override;
 
   // A set over the pixels of picture (shared, not copied); empty for a
   // null picture.

@@ -13,6 +13,7 @@
 #include "converter/window_test_kit.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
+#include "platform/ui/hold_down_button.h"
 #include "preview/preview_image_view.h"
 #include "preview/preview_picture.h"
 
@@ -88,6 +89,16 @@ TEST_F(PreviewLivePreview, ARenderForAPictureReplacedMeanwhileIsDropped) {
   ASSERT_TRUE(settle());
   EXPECT_EQ(view().livePreview().resultsInstalled(), 0u);
   EXPECT_EQ(preview_.shownImage().cacheKey(), shown.cacheKey());
+}
+
+TEST_F(PreviewLivePreview, TheHoldDownButtonShowsTheUnprocessedPictureWhileHeld) {
+  ui::CustomHoldDownButton button(QStringLiteral("Original"));
+  button.resize(80, 30);
+  button.setPreview(view().holdDownPreview());
+  QTest::mousePress(&button, Qt::LeftButton);
+  EXPECT_TRUE(preview_.showOriginalImage());
+  QTest::mouseRelease(&button, Qt::LeftButton);
+  EXPECT_FALSE(preview_.showOriginalImage());
 }
 
 TEST_F(PreviewLivePreview, ThePlaceholderAsksForNothing) {
