@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -19,11 +17,11 @@
 #include "converter/window_test_kit.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
+#include "platform/foundation/main_loop.h"
 
 namespace velumar {
 namespace {
 
-using convertertest::pumpFor;
 using convertertest::pumpUntil;
 
 // A colourful stand-in of a photo in 8-bit sRGB: rings around a point, a
@@ -59,9 +57,26 @@ bool samePixels(const raster::ImageRef& a, const raster::ImageRef& b) {
   return true;
 }
 
+// Our own main loop, for the tests that need no widgets: its hand-offs
+// between threads are visible to the thread sanitizer (Qt's are not).
+class OwnMainLoop {
+ public:
+  OwnMainLoop() : previous_(foundation::MainLoop::installed()) { foundation::MainLoop::install(&loop_); }
+  ~OwnMainLoop() { foundation::MainLoop::install(previous_); }
+  // Runs the loop until done() or three seconds passed; answers done().
+  bool runUntil(const std::function<bool()>& done) { return loop_.runUntil(done, 3.0); }
+  void runFor(double seconds) { loop_.runUntil({}, seconds); }
+  void runPending() { loop_.runPending(); }
+
+ private:
+  foundation::PlainMainLoop loop_;
+  foundation::MainLoop* previous_;
+};
+
 // A renderer on a headless view showing a 320 × 240 copy of a 1280 × 960
 // file, whose jobs carry the settings change() makes.
 struct Scheduling {
+  OwnMainLoop main;
   HeadlessLivePreviewTarget target;
   std::function<void(ImageModifyInfo&)> change = [](ImageModifyInfo&) {};
   LivePreviewRenderer renderer{[this](LivePreviewTarget& view, bool) {
@@ -78,7 +93,7 @@ struct Scheduling {
     renderer.setTarget(&target);
   }
   bool settle() {
-    return pumpUntil([this] { return renderer.isIdle(); });
+    return main.runUntil([this] { return renderer.isIdle(); });
   }
 };
 
@@ -86,11 +101,11 @@ TEST(LivePreviewScheduling, RequestsWhileARenderRunsEndInOneRenderOfTheLastSetti
   Scheduling s;
   s.renderer.holdWorker(true);
   s.renderer.requestRender();
-  ASSERT_TRUE(pumpUntil([&] { return s.renderer.rendersStarted() == 1; }));
+  ASSERT_TRUE(s.main.runUntil([&] { return s.renderer.rendersStarted() == 1; }));
   for (int step = 1; step <= 10; ++step) {
     s.change = [step](ImageModifyInfo& info) { info.rFactorW = info.rFactorH = 0.05 * step; };
     s.renderer.requestRender();
-    QCoreApplication::processEvents();
+    s.main.runPending();
   }
   EXPECT_EQ(s.renderer.rendersStarted(), 1u);
   s.renderer.holdWorker(false);
@@ -182,7 +197,7 @@ TEST(LivePreviewScheduling, AResultForAnImageNoLongerShownIsDropped) {
     Scheduling s;
     s.renderer.holdWorker(true);
     s.renderer.requestRender();
-    ASSERT_TRUE(pumpUntil([&] { return s.renderer.rendersStarted() == 1; }));
+    ASSERT_TRUE(s.main.runUntil([&] { return s.renderer.rendersStarted() == 1; }));
     c.meanwhile(s.target);
     s.renderer.holdWorker(false);
     ASSERT_TRUE(s.settle());
@@ -193,6 +208,7 @@ TEST(LivePreviewScheduling, AResultForAnImageNoLongerShownIsDropped) {
 }
 
 TEST(LivePreviewScheduling, ARendererDestroyedMidRenderInstallsNothing) {
+  OwnMainLoop main;
   HeadlessLivePreviewTarget target;
   target.show(photo(320, 240), {320, 240});
   {
@@ -204,9 +220,9 @@ TEST(LivePreviewScheduling, ARendererDestroyedMidRenderInstallsNothing) {
     });
     renderer.setTarget(&target);
     renderer.requestRender();
-    ASSERT_TRUE(pumpUntil([&] { return renderer.rendersStarted() == 1; }));
+    ASSERT_TRUE(main.runUntil([&] { return renderer.rendersStarted() == 1; }));
   }
-  pumpFor(100);
+  main.runFor(0.1);
   EXPECT_EQ(target.displays, 0);
 }
 
@@ -237,6 +253,7 @@ ci::FilterRef invertingCube() {
 }
 
 TEST(LivePreviewEquality, TheInstalledPreviewIsTheEnginesDirectRender) {
+  OwnMainLoop main;
   const EngineInputs cases[] = {
       {"filter 57",
        [](ImageModifyInfo& info, FilterInfo& slot) {
@@ -305,7 +322,7 @@ TEST(LivePreviewEquality, TheInstalledPreviewIsTheEnginesDirectRender) {
     // The third render draws in place into the worker's back buffer.
     for (int round = 1; round <= 3; ++round) {
       renderer.requestRender();
-      ASSERT_TRUE(pumpUntil([&] { return renderer.isIdle(); }));
+      ASSERT_TRUE(main.runUntil([&] { return renderer.isIdle(); }));
       EXPECT_TRUE(samePixels(pixelsOf(target.raw), expected)) << c.name << ", render " << round;
     }
     EXPECT_EQ(target.previewSize, direct.imagePreviewSize()) << c.name;

@@ -15,11 +15,4 @@ inline bool pumpUntil(const std::function<bool()>& done) {
   return done();
 }
 
-// Runs the main loop for the given time.
-inline void pumpFor(int milliseconds) {
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < milliseconds) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
 }  // namespace velumar::convertertest
