@@ -18,6 +18,7 @@
 #include "converter/control_binder.h"
 #include "converter/live_preview_renderer.h"
 #include "converter/preview_live_preview_target.h"
+#include "platform/foundation/notification_center.h"
 #include "presets/converter_form.h"
 #include "presets/converter_window_services.h"
 #include "presets/headless_window_services.h"
@@ -25,6 +26,7 @@
 #include "session/processing_display.h"
 #include "session/processing_view.h"
 
+class QAction;
 class QMimeData;
 class QStackedWidget;
 
@@ -36,9 +38,11 @@ class PopUpMenuButton;
 
 namespace velumar {
 
+class ModifyControls;
 class DropZoneWidget;
 class PreviewImageView;
 class ProcessingSheet;
+class PreviewLink;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -83,6 +87,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // Applies a preset of the catalogue, or the default preset, and shows it.
   bool applyPreset(std::size_t position);
   bool applyDefaultPreset();
+  // The filter and effect controls of the Modify tab.
+  ModifyControls& modifyControls() const { return *modify_; }
+  // The Edit menu's Undo and Redo follow the filter values' stacks.
+  void setUndoActions(QAction* undo, QAction* redo);
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);
@@ -93,6 +101,14 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton() const { return presetsButton_; }
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
+  // The preview window and its files window: the files window closes
+  // around a session too; both come back after it when they were shown.
+  void setPreviewWindows(QWidget* preview, QWidget* files) {
+    previewWindow_ = preview;
+    filesWindow_ = files;
+  }
+  // The preview window as a session uses it.
+  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -113,7 +129,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   LivePreviewRenderer& livePreview() { return *livePreview_; }
   // The view the preview is shown in (not owned).
   void setLivePreviewTarget(LivePreviewTarget* target);
-  // The preview window's view as that target (not owned; nullptr detaches).
+  // The preview window's view as that target (not owned; nullptr detaches);
+  // each picture it newly shows is rendered when a setting changes it.
   void setPreviewImageView(PreviewImageView* view);
   // That view for a hold-down button (nullptr while there is none).
   ui::HoldDownPreview* holdDownPreview() const;
@@ -191,12 +208,15 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
   std::unique_ptr<PreviewLivePreviewTarget> previewTarget_;
   std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
+  // Declared after the renderer, so it stops first.
+  foundation::ObserverToken newPreviewImageObserver_;
 
   DropZoneWidget* dropZone_ = nullptr;
   ProcessingDisplay display_;
@@ -206,10 +226,15 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton_ = nullptr;
   QPointer<QWidget> presetsWindow_;
   bool presetsWindowIsVisible_ = false;
+  QPointer<QWidget> previewWindow_;
+  QPointer<QWidget> filesWindow_;
+  bool previewWindowIsVisible_ = false;
+  bool filesWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
   ui::PopUpMenuButton* openWithButton_ = nullptr;
+  std::unique_ptr<ModifyControls> modify_;
 };
 
 }  // namespace velumar

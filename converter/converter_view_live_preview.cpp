@@ -24,8 +24,13 @@ void ConverterView::setLivePreviewTarget(LivePreviewTarget* target) {
 
 void ConverterView::setPreviewImageView(PreviewImageView* view) {
   livePreview_->setTarget(nullptr);
+  newPreviewImageObserver_.reset();
   previewTarget_ = view ? std::make_unique<PreviewLivePreviewTarget>(*view) : nullptr;
   livePreview_->setTarget(previewTarget_.get());
+  if (view)
+    newPreviewImageObserver_ = foundation::NotificationCenter::defaultCenter().addObserver(
+        "previewNewImageFromDragAndDrop",
+        [this](const foundation::Notification&) { updateImagePreviewForImage(true); });
 }
 
 ui::HoldDownPreview* ConverterView::holdDownPreview() const {

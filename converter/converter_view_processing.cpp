@@ -7,6 +7,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/drop_zone_widget.h"
+#include "converter/preview_link.h"
 #include "converter/processing_sheet.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
@@ -134,14 +135,16 @@ bool ConverterView::isConverterWindowVisible() {
   return window()->isVisible() && !window()->isMinimized();
 }
 
-void ConverterView::setPreviewCanAcceptImages(bool) {}
+void ConverterView::setPreviewCanAcceptImages(bool accept) {
+  if (previewLink_) previewLink_->setProcessing(!accept);
+}
 
 std::optional<std::string> ConverterView::previewShownFile() {
-  return std::nullopt;
+  return previewLink_ ? previewLink_->shownFile() : std::nullopt;
 }
 
 std::vector<std::string> ConverterView::previewListedFiles() {
-  return {};
+  return previewLink_ ? previewLink_->listedFiles() : std::vector<std::string>();
 }
 
 }  // namespace velumar

@@ -78,17 +78,18 @@ TEST_F(PreviewLivePreview, ASettingChangedShowsTheEnginesRenderOfTheShownPicture
   EXPECT_EQ(preview_.imageURLPreviewSize(), direct.imagePreviewSize);
 }
 
-TEST_F(PreviewLivePreview, ARenderForAPictureReplacedMeanwhileIsDropped) {
+TEST_F(PreviewLivePreview, ARenderForAPictureReplacedMeanwhileIsDroppedForTheNewOnes) {
   model().filterTypePopUp0.selectedIndex = 57;
   view().livePreview().holdWorker(true);
   view().refreshLivePreview();
   ASSERT_TRUE(pumpUntil([&] { return view().livePreview().rendersStarted() == 1; }));
+  // The new picture asks for its own render, which waits.
   preview_.showPicture(previewPictureFromImage(picture(120, 90)), "/nonexistent/other.png", false);
-  const QImage shown = preview_.shownImage();
   view().livePreview().holdWorker(false);
   ASSERT_TRUE(settle());
-  EXPECT_EQ(view().livePreview().resultsInstalled(), 0u);
-  EXPECT_EQ(preview_.shownImage().cacheKey(), shown.cacheKey());
+  EXPECT_EQ(view().livePreview().rendersStarted(), 2u);
+  EXPECT_EQ(view().livePreview().resultsInstalled(), 1u);
+  EXPECT_EQ(preview_.shownImage().size(), QSize(120, 90));
 }
 
 TEST_F(PreviewLivePreview, TheHoldDownButtonShowsTheUnprocessedPictureWhileHeld) {
@@ -99,6 +100,21 @@ TEST_F(PreviewLivePreview, TheHoldDownButtonShowsTheUnprocessedPictureWhileHeld)
   EXPECT_TRUE(preview_.showOriginalImage());
   QTest::mouseRelease(&button, Qt::LeftButton);
   EXPECT_FALSE(preview_.showOriginalImage());
+}
+
+TEST_F(PreviewLivePreview, ANewlyShownPictureIsRenderedOnlyWhenASettingChangesIt) {
+  struct Case {
+    std::int64_t filterType;
+    std::uint64_t renders;
+  };
+  for (const Case& c : {Case{0, 0}, Case{57, 1}}) {
+    LivePreviewRenderer& renderer = view().livePreview();
+    const std::uint64_t before = renderer.rendersStarted();
+    model().filterTypePopUp0.selectedIndex = c.filterType;
+    preview_.showPicture(previewPictureFromImage(picture(160, 120)), "/nonexistent/next.png", false);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(renderer.rendersStarted() - before, c.renders) << c.filterType;
+  }
 }
 
 TEST_F(PreviewLivePreview, ThePlaceholderAsksForNothing) {
