@@ -77,6 +77,8 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
   // The preview draws the watermarks the Modify tab sets; the example image
   // follows the picture it shows.
   view.modifyControls().setPreviewView(preview.previewView());
+  // The live preview renders the picture the preview shows.
+  view.setPreviewImageView(preview.previewView());
 }
 
 void applyPreviewPreferences(PreviewWindow& preview, const foundation::UserDefaults& defaults) {

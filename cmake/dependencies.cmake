@@ -10,7 +10,7 @@ find_package(TIFF REQUIRED)
 find_package(GIF REQUIRED)
 find_package(GTest)
 find_package(benchmark QUIET)
-find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Widgets Test DBus)
 
 pkg_check_modules(PLIST REQUIRED IMPORTED_TARGET libplist-2.0)
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -10,6 +9,7 @@
 
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
+#include "platform/ui/view_alpha.h"
 
 namespace velumar {
 
@@ -23,16 +23,7 @@ std::string stdText(const QString& text) {
 }
 
 void setControlAlpha(QWidget* widget, double alpha) {
-  auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
-  if (alpha >= 1.0) {
-    if (effect) widget->setGraphicsEffect(nullptr);
-    return;
-  }
-  if (!effect) {
-    effect = new QGraphicsOpacityEffect(widget);
-    widget->setGraphicsEffect(effect);
-  }
-  effect->setOpacity(std::max(0.0, alpha));
+  ui::setViewAlpha(widget, alpha);
 }
 
 namespace {

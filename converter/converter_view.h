@@ -16,10 +16,14 @@
 #include <vector>
 
 #include "converter/control_binder.h"
+#include "converter/live_preview_renderer.h"
+#include "converter/preview_live_preview_target.h"
+#include "platform/foundation/notification_center.h"
 #include "presets/converter_form.h"
 #include "presets/converter_window_services.h"
 #include "presets/headless_window_services.h"
 #include "session/conversion_request.h"
+#include "session/processing_display.h"
 #include "session/processing_view.h"
 
 class QAction;
@@ -36,6 +40,8 @@ namespace velumar {
 
 class ModifyControls;
 class DropZoneWidget;
+class PreviewImageView;
+class ProcessingSheet;
 class PreviewLink;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
@@ -115,9 +121,28 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
 
+  // ---- Live preview ------------------------------------------------------------
+  // Every control that changes the processed image asks for a render here
+  // (refreshLivePreview does the same); a newly shown image asks with
+  // controlFilterValues YES. Returns at once; see LivePreviewRenderer.
+  void updateImagePreviewForImage(bool controlFilterValues = false);
+  LivePreviewRenderer& livePreview() { return *livePreview_; }
+  // The view the preview is shown in (not owned).
+  void setLivePreviewTarget(LivePreviewTarget* target);
+  // The preview window's view as that target (not owned; nullptr detaches);
+  // each picture it newly shows is rendered when a setting changes it.
+  void setPreviewImageView(PreviewImageView* view);
+  // That view for a hold-down button (nullptr while there is none).
+  ui::HoldDownPreview* holdDownPreview() const;
+
   // ---- Open With -------------------------------------------------------------------
   // The user picked an application of the last item's submenu.
   void selectApplicationFrom(std::int64_t tag);
+
+  // ---- Processing display ------------------------------------------------------
+  const ProcessingDisplay& processingDisplay() const { return display_; }
+  // The sheet shown over the window while a batch runs (made on first use).
+  ProcessingSheet* processingSheet();
 
   // ---- ProcessingView ------------------------------------------------------------
   ConverterState& state() override { return state_; }
@@ -176,6 +201,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* makePopover(PopoverId id, const char* title, QWidget* content);
   void closePopovers(std::initializer_list<PopoverId> ids);
   void deliverRequest(ConversionRequest request);
+  std::unique_ptr<LivePreviewRenderer> makeLivePreviewRenderer();
 
   std::shared_ptr<ProcessingView> self_;
   ConverterState state_;
@@ -187,8 +213,14 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
   ControlBinder binder_;
+  std::unique_ptr<PreviewLivePreviewTarget> previewTarget_;
+  std::unique_ptr<LivePreviewRenderer> livePreview_ = makeLivePreviewRenderer();
+  // Declared after the renderer, so it stops first.
+  foundation::ObserverToken newPreviewImageObserver_;
 
   DropZoneWidget* dropZone_ = nullptr;
+  ProcessingDisplay display_;
+  ProcessingSheet* processingSheet_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
   ui::CustomButton* presetsButton_ = nullptr;

@@ -1,6 +1,6 @@
 // The converter as a session sees it: settings and rename switches, the
-// processing display and the window steps of a run. Steps whose windows
-// are not built yet are logged and do nothing.
+// processing display (the processing sheet) and the window steps of a run.
+// Steps whose windows are not built yet are logged and do nothing.
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -8,7 +8,9 @@
 #include "converter/converter_view.h"
 #include "converter/drop_zone_widget.h"
 #include "converter/preview_link.h"
+#include "converter/processing_sheet.h"
 #include "platform/foundation/log.h"
+#include "platform/foundation/main_loop.h"
 
 namespace velumar {
 
@@ -23,30 +25,61 @@ RenameInfo ConverterView::setupRenameInfo() {
   return form_->setupRenameInfo();
 }
 
+// The display operations may be called from a session's queue: each does
+// its work on the main thread and returns when it is done (at once when
+// called on the main thread).
 void ConverterView::removePresetsButtonFromViewMultipleFiles(bool multipleFiles) {
-  foundation::log("Converter: processing display for {} file(s) not built yet",
-                  multipleFiles ? "several" : "one");
+  foundation::MainLoop::runSync([&] {
+    if (multipleFiles) {
+      display_.removePresetsButtonAndAddProcessButtons(state_);
+    } else {
+      display_.removePresetsButton(state_);
+    }
+    processingSheet()->showDisplay(display_);
+  });
 }
 
 void ConverterView::addPresetsButtonFromView() {
-  drawNoDragAndDrop();
+  foundation::MainLoop::runSync([&] {
+    display_.addPresetsButton(state_);
+    processingSheet()->showDisplay(display_);
+    closeImageView();
+    drawNoDragAndDrop();
+  });
 }
 
 void ConverterView::startProgressBar() {
-  state_.progressBar.start(true);
+  foundation::MainLoop::runSync([&] {
+    display_.startProgressBar(state_);
+    processingSheet()->showProgress();
+  });
 }
 
-void ConverterView::updateProgressBarWithCurrentImageCount(std::int64_t, std::int64_t) {
-  state_.progressBar.updatePBOscilatorStatus();
+void ConverterView::updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) {
+  foundation::MainLoop::runSync([&] {
+    display_.updateProgressBar(state_, current, total);
+    processingSheet()->showProgress();
+    processingSheet()->showDisplay(display_);
+  });
 }
 
 void ConverterView::showFilesCount(std::int64_t current, std::int64_t total) {
-  dropZone_->setText(QStringLiteral("%1 / %2").arg(current).arg(total));
+  foundation::MainLoop::runSync([&] {
+    display_.setFilesCount(current, total);
+    processingSheet()->showDisplay(display_);
+  });
 }
 
 void ConverterView::stopProgressBar() {
-  state_.progressBar.start(false);
-  dropZone_->setText(QStringLiteral("Drop Images Here"));
+  foundation::MainLoop::runSync([&] {
+    display_.stopProgressBar(state_);
+    processingSheet()->showProgress();
+  });
+}
+
+ProcessingSheet* ConverterView::processingSheet() {
+  if (!processingSheet_) processingSheet_ = new ProcessingSheet(state_, this);
+  return processingSheet_;
 }
 
 void ConverterView::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>&) {

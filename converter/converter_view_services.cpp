@@ -65,7 +65,7 @@ void ConverterView::updateFontPanel(const TextFont& font, const raster::TextAttr
 }
 
 void ConverterView::refreshLivePreview() {
-  laterServices_.refreshLivePreview();
+  updateImagePreviewForImage(false);
 }
 
 std::string ConverterView::exampleName() {

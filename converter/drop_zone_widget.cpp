@@ -1,12 +1,19 @@
 #include "converter/drop_zone_widget.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 namespace velumar {
 
 DropZoneWidget::DropZoneWidget(QWidget* parent) : QWidget(parent) {
   setMinimumHeight(140);
+}
+
+QColor DropZoneWidget::normalColor() {
+  return QColor::fromRgbF(0.18f, 0.17f, 0.18f, 1.0f);
+}
+
+QColor DropZoneWidget::dragColor() {
+  return QColor::fromRgbF(0.0f, 0.62f, 0.89f, 0.8f);
 }
 
 void DropZoneWidget::setHighlighted(bool on) {
@@ -15,27 +22,9 @@ void DropZoneWidget::setHighlighted(bool on) {
   update();
 }
 
-void DropZoneWidget::setText(const QString& text) {
-  text_ = text;
-  update();
-}
-
 void DropZoneWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.setRenderHint(QPainter::Antialiasing);
-  const QRectF area = QRectF(rect()).adjusted(6, 6, -6, -6);
-  QPainterPath path;
-  path.addRoundedRect(area, 12, 12);
-  painter.fillPath(path, QColor(0, 0, 0, 90));
-  const QColor accent = QColor::fromRgbF(0.0f, 0.62f, 0.89f);
-  QPen outline(highlighted_ ? accent : QColor(110, 110, 110), highlighted_ ? 3.0 : 1.5, Qt::DashLine);
-  painter.setPen(outline);
-  painter.drawPath(path);
-  QFont font = painter.font();
-  font.setPointSizeF(18);
-  painter.setFont(font);
-  painter.setPen(highlighted_ ? accent : QColor(200, 200, 200));
-  painter.drawText(area, Qt::AlignCenter, text_);
+  painter.fillRect(rect(), highlighted_ ? dragColor() : normalColor());
 }
 
 }  // namespace velumar

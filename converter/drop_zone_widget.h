@@ -1,8 +1,8 @@
 #pragma once
-// The drop zone's face: a rounded panel with its text, lit while an
-// acceptable drag is over the window.
+// The drop zone's face: a flat fill that lights up in the accent colour
+// while an acceptable drag is over the window.
 
-#include <QString>
+#include <QColor>
 #include <QWidget>
 
 namespace velumar {
@@ -15,8 +15,9 @@ class DropZoneWidget : public QWidget {
 
   void setHighlighted(bool on);
   bool isHighlighted() const { return highlighted_; }
-  void setText(const QString& text);
-  QString text() const { return text_; }
+  // The fill at rest, and under a drag (drawn over the window's background).
+  static QColor normalColor();
+  static QColor dragColor();
 
   QSize sizeHint() const override { return {520, 180}; }
 
@@ -24,7 +25,6 @@ class DropZoneWidget : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  QString text_ = QStringLiteral("Drop Images Here");
   bool highlighted_ = false;
 };
 

@@ -7,10 +7,13 @@
 namespace velumar {
 
 bool setLauncherBadge(std::optional<std::int64_t> count) {
+  return updateLauncherEntry({{"count", qint64(count.value_or(0))}, {"count-visible", count.has_value()}});
+}
+
+bool updateLauncherEntry(const QVariantMap& properties) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
   QDBusMessage update = QDBusMessage::createSignal(kLauncherEntryPath, kLauncherEntryInterface, "Update");
-  const QVariantMap properties{{"count", qint64(count.value_or(0))}, {"count-visible", count.has_value()}};
   update << QStringLiteral("application://velumar.desktop") << properties;
   return bus.send(update);
 }

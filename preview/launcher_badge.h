@@ -3,6 +3,7 @@
 // com.canonical.Unity.LauncherEntry "Update" signal on the session bus,
 // which the docks and panels of several desktops show as a badge.
 
+#include <QVariantMap>
 #include <cstdint>
 #include <optional>
 
@@ -13,5 +14,8 @@ inline constexpr const char* kLauncherEntryInterface = "com.canonical.Unity.Laun
 
 // Shows count on the badge; none removes it. false without a session bus.
 bool setLauncherBadge(std::optional<std::int64_t> count);
+// Sends properties ("count", "progress", their "-visible" switches) for the
+// application's entry. false without a session bus.
+bool updateLauncherEntry(const QVariantMap& properties);
 
 }  // namespace velumar

@@ -80,6 +80,13 @@ FilterRef Filter::withName(std::string_view name) {
   return constructor ? constructor(std::string(name)) : nullptr;
 }
 
+FilterRef Filter::copy() const {
+  FilterRef twin = withName(name_);
+  if (!twin) return nullptr;
+  twin->values_ = values_;
+  return twin;
+}
+
 void registerFilterName(const std::string& name, FilterConstructor constructor,
                         foundation::Dictionary attributes) {
   Registry& r = registry();

@@ -38,6 +38,9 @@ class Filter {
   FilterValue valueForKey(const std::string& key) const;
   // nullptr when an input is missing or unusable.
   virtual ImageRef outputImage() const = 0;
+  // A new filter of the same name holding the same parameters (images are
+  // shared, they are immutable); nullptr when the name no longer makes one.
+  FilterRef copy() const;
 
   // The parameter, or fallback when unset or of another type.
   double number(const std::string& key, double fallback = 0) const;

@@ -7,8 +7,32 @@
 
 #include "platform/ui/dark_palette.h"
 #include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/shadow_helper.h"
 
 namespace ui {
+
+namespace {
+// Black, blur 5, offset (0.1, -1.1) y up.
+const ShadowStyle kShadow{5.0, {0.1, 1.1}, Qt::black};
+
+// The label's shadow: the text as a mask, blurred and tinted like the body's.
+void drawLabelShadow(QPainter& painter, const QRectF& label, const QFont& font, const QString& text) {
+  const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+  QImage mask((label.size() * ratio).toSize().expandedTo({1, 1}), QImage::Format_Alpha8);
+  mask.setDevicePixelRatio(ratio);
+  mask.fill(Qt::transparent);
+  {
+    QPainter textPainter(&mask);
+    textPainter.setFont(font);
+    textPainter.setPen(Qt::black);
+    textPainter.drawText(QRectF(QPointF(), label.size()), Qt::AlignCenter, text);
+  }
+  const QImage shadow = shadowOfMask(mask, kShadow.blurRadius, kShadow.color);
+  if (shadow.isNull()) return;
+  const double margin = (double(shadow.width()) / ratio - label.width()) / 2;
+  painter.drawImage(label.topLeft() + kShadow.offset - QPointF(margin, margin), shadow);
+}
+}  // namespace
 
 CustomButton::CustomButton(const QString& buttonName, QWidget* parent) : QAbstractButton(parent) {
   setText(buttonName);
@@ -46,7 +70,7 @@ void CustomButton::paintEvent(QPaintEvent*) {
   path.addRoundedRect(body, 8.0, 8.0);
 
   // A soft shadow below the body, then the fill and a thin outline.
-  painter.fillPath(path.translated(0.1, 1.1), QColor(0, 0, 0, 90));
+  drawShadow(painter, path, kShadow);
   const bool pressed = isDown() || isChecked();
   const QColor fill = pressed ? QColor::fromRgbF(0.0f, 0.59f, 0.886f, 1.0f)
                               : QColor::fromRgbF(float(kDarkTone), float(kDarkTone), float(kDarkTone),
@@ -64,8 +88,7 @@ void CustomButton::paintEvent(QPaintEvent*) {
   while (font.pointSizeF() > 6.0 && QFontMetricsF(font).horizontalAdvance(text()) > label.width())
     font.setPointSizeF(font.pointSizeF() - 0.5);
   painter.setFont(font);
-  painter.setPen(QColor(0, 0, 0, 160));
-  painter.drawText(label.translated(0.1, 1.1), Qt::AlignCenter, text());
+  drawLabelShadow(painter, label, font, text());
   painter.setPen(isEnabled() ? Qt::white : QColor(150, 150, 150));
   painter.drawText(label, Qt::AlignCenter, text());
 }

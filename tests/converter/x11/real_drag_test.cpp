@@ -10,6 +10,7 @@
 #include "converter/window_placement.h"
 #include "converter/x11/drag_from_program.h"
 #include "support/test_support.h"
+#include "xdotool.h"
 
 // On a real display Qt's menu bar asks the session bus for a global menu;
 // what libdbus keeps from that until exit is not ours to free.
@@ -21,13 +22,6 @@ namespace velumar {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Runs xdotool with the given commands and waits for it.
-bool xdotool(const QStringList& commands) {
-  QProcess tool;
-  tool.start(QStringLiteral("xdotool"), commands);
-  return tool.waitForFinished(10000) && tool.exitCode() == 0;
-}
 
 class RealDragTest : public ::testing::Test {
  protected:

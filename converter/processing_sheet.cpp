@@ -1,0 +1,106 @@
+#include "converter/processing_sheet.h"
+
+#include <QLabel>
+#include <QPainter>
+
+#include "converter/progress_indicator.h"
+#include "platform/ui/custom_button.h"
+#include "platform/ui/custom_views.h"
+#include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/view_alpha.h"
+
+namespace velumar {
+
+namespace {
+
+constexpr QSizeF kProcessingLabelSize{200, 20};
+constexpr QSizeF kFilesCountLabelSize{260, 20};
+
+void place(QWidget* widget, raster::Point yUpOrigin, QSizeF size) {
+  widget->setGeometry(
+      ui::flippedRect({yUpOrigin.x, yUpOrigin.y, size.width(), size.height()}, ProcessingSheet::kHeight)
+          .toRect());
+}
+
+void showButton(ui::CustomButton* button, const DisplayButton& model) {
+  button->setEnabled(model.enabled);
+  button->setVisible(!model.hidden);
+  button->setChecked(model.state != 0);
+  ui::setViewAlpha(button, model.alpha);
+}
+
+}  // namespace
+
+ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
+    : QDialog(parent),
+      state_(state),
+      processingLabel_(new QLabel(QStringLiteral("Processing images…"), this)),
+      filesCountLabel_(new QLabel(this)),
+      cancelButton_(new ui::CustomButton(QStringLiteral("Cancel"), this)),
+      imageButton_(new ui::CustomButton(QStringLiteral("Image"), this)),
+      progressIndicator_(new PBProgressIndicator(this)) {
+  setObjectName(QStringLiteral("processingSheet"));
+  setWindowModality(Qt::WindowModal);
+  setFixedSize(kWidth, kHeight);
+  setAttribute(Qt::WA_TranslucentBackground);
+  processingLabel_->setObjectName(QStringLiteral("processingLabel"));
+  filesCountLabel_->setObjectName(QStringLiteral("processingFilesCountLabel"));
+  filesCountLabel_->setAlignment(Qt::AlignCenter);
+  for (QLabel* label : {processingLabel_, filesCountLabel_}) {
+    label->setStyleSheet(QStringLiteral("color: white"));
+    label->hide();
+  }
+  cancelButton_->setObjectName(QStringLiteral("cancelProgressButton"));
+  imageButton_->setObjectName(QStringLiteral("popOverImageButton"));
+  for (ui::CustomButton* button : {cancelButton_, imageButton_}) {
+    button->setCheckable(true);
+    button->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+    button->hide();
+  }
+  cancelButton_->move(kWidth - 110, kHeight - 45);
+  imageButton_->move(10, kHeight - 45);
+  // The cancel button asks the running batch to stop after its current
+  // image; the batch reads the flag.
+  connect(cancelButton_, &QAbstractButton::clicked, this, [this] {
+    if (cancelButton_->isChecked()) state_.progressBar.cancelProgress = true;
+  });
+  connect(imageButton_, &QAbstractButton::clicked, this,
+          [this] { state_.openPreviewFromThread = imageButton_->isChecked(); });
+  progressIndicator_->setGeometry((kWidth - 235) / 2, 50, 235, 42);
+}
+
+QPointF ProcessingSheet::yUpOrigin(const QWidget* child) const {
+  return {double(child->x()), double(height() - child->y() - child->height())};
+}
+
+void ProcessingSheet::showDisplay(const ProcessingDisplay& display) {
+  place(processingLabel_, display.processingLabel.origin, kProcessingLabelSize);
+  processingLabel_->setVisible(!display.processingLabel.hidden);
+  place(filesCountLabel_, display.filesCountLabel.origin, kFilesCountLabelSize);
+  filesCountLabel_->setVisible(!display.filesCountLabel.hidden);
+  filesCountLabel_->setText(QString::fromStdString(display.filesCountText));
+  showButton(cancelButton_, display.cancelButton);
+  showButton(imageButton_, display.imageButton);
+  if (display.sheetShown && !isVisible()) {
+    open();
+  } else if (!display.sheetShown && isVisible()) {
+    done(QDialog::Accepted);
+  }
+}
+
+void ProcessingSheet::showProgress() {
+  const PBOscilator& progress = state_.progressBar;
+  progressIndicator_->showModel(progress);
+  if (progress.isAnimating()) {
+    taskbar_.show(progress.barValue());
+  } else {
+    taskbar_.hide();
+  }
+}
+
+void ProcessingSheet::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  ui::drawProcessSheetBackground(painter, rect());
+}
+
+}  // namespace velumar
