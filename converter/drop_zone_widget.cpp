@@ -15,6 +15,12 @@ void DropZoneWidget::setHighlighted(bool on) {
   update();
 }
 
+void DropZoneWidget::setDimmed(bool on) {
+  if (dimmed_ == on) return;
+  dimmed_ = on;
+  update();
+}
+
 void DropZoneWidget::setText(const QString& text) {
   text_ = text;
   update();
@@ -22,6 +28,7 @@ void DropZoneWidget::setText(const QString& text) {
 
 void DropZoneWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  if (dimmed_) painter.setOpacity(0.5);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF area = QRectF(rect()).adjusted(6, 6, -6, -6);
   QPainterPath path;

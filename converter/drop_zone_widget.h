@@ -15,6 +15,9 @@ class DropZoneWidget : public QWidget {
 
   void setHighlighted(bool on);
   bool isHighlighted() const { return highlighted_; }
+  // Drawn subdued while the application is not the active one.
+  void setDimmed(bool on);
+  bool isDimmed() const { return dimmed_; }
   void setText(const QString& text);
   QString text() const { return text_; }
 
@@ -26,6 +29,7 @@ class DropZoneWidget : public QWidget {
  private:
   QString text_ = QStringLiteral("Drop Images Here");
   bool highlighted_ = false;
+  bool dimmed_ = false;
 };
 
 }  // namespace velumar
