@@ -38,6 +38,8 @@ Appearance::Appearance(bool paletteIsDark, QObject* parent)
     : QObject(parent), paletteIsDark_(paletteIsDark), dark_(paletteIsDark) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
+  // The slot's argument type must be known before the signal is matched.
+  qRegisterMetaType<QDBusVariant>();
   bus.connect(kPortalService, kPortalPath, kSettingsInterface, QStringLiteral("SettingChanged"), this,
               SLOT(settingChanged(QString, QString, QDBusVariant)));
   QDBusMessage read =

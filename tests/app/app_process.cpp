@@ -10,7 +10,7 @@ namespace velumar::apptest {
 
 namespace fs = std::filesystem;
 
-AppHome::AppHome() {
+AppHome::AppHome(bool onDesktop) : onDesktop_(onDesktop) {
   for (const fs::path& folder : {config(), data(), runtime(), output()}) fs::create_directories(folder);
   fs::permissions(runtime(), fs::perms::owner_all);
   foundation::UserDefaults defaults(settingsFile().string());
@@ -25,8 +25,10 @@ QProcessEnvironment AppHome::environment() const {
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(config().string()));
   environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(data().string()));
   environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime().string()));
-  environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+  if (!onDesktop_) {
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+  }
   return environment;
 }
 

@@ -16,8 +16,9 @@ namespace velumar::apptest {
 
 class AppHome {
  public:
-  // Settings that make a batch write into output() without asking.
-  AppHome();
+  // Settings that make a batch write into output() without asking. Off
+  // the desktop the program runs offscreen without a session bus.
+  explicit AppHome(bool onDesktop = false);
 
   const std::filesystem::path& root() const { return dir_.path(); }
   std::filesystem::path config() const { return root() / "config"; }
@@ -40,6 +41,7 @@ class AppHome {
 
  private:
   testsupport::TempDir dir_;
+  bool onDesktop_;
 };
 
 // Waits up to timeoutMs for condition, running the event loop meanwhile.

@@ -1,5 +1,6 @@
 // The shell's tests get private configuration, data and runtime folders
-// before the first test runs: the user's own are never touched.
+// before the first test runs: the user's own are never touched. Only the
+// desktop tests (on their private session bus) keep the bus.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -18,6 +19,8 @@ class PrivateHome : public ::testing::Environment {
       std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
       setenv(name, folder.c_str(), 1);
     }
+    // Off the desktop tests no desktop service answers.
+    if (std::getenv("VELUMAR_DESKTOP_TESTS") == nullptr) unsetenv("DBUS_SESSION_BUS_ADDRESS");
   }
 
  private:
