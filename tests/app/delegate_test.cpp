@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QFontDialog>
 #include <QMenu>
 #include <QMenuBar>
@@ -316,6 +317,12 @@ TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
     EXPECT_DOUBLE_EQ(engine.textAttributes.pointSize, c.real);
     EXPECT_EQ(engine.textAttributes.underline, c.underline);
   }
+  // The colour panel sets the text colour; the font stays.
+  delegate_.fontPanel().colorDialog()->setCurrentColor(QColor(255, 0, 0));
+  ASSERT_TRUE(engine.textAttributes.color.has_value());
+  EXPECT_EQ(engine.textAttributes.color->components[0], 1.0);
+  EXPECT_EQ(engine.textAttributes.color->components[1], 0.0);
+  EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 36);
 }
 
 TEST_F(DelegateTest, FocusLookOfTheDropZone) {
@@ -340,4 +347,20 @@ TEST_F(DelegateTest, HideAndUnhide) {
   EXPECT_FALSE(delegate_.isHidden());
   EXPECT_TRUE(delegate_.window().isVisible());
   EXPECT_FALSE(delegate_.window().isMinimized());
+}
+
+TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
+  delegate_.launch();
+  QAction* welcome = menuBarItem(QStringLiteral("Welcome to Velumar"));
+  ASSERT_NE(welcome, nullptr);
+  welcome->trigger();
+  QDialog* sheet = delegate_.infoWindow();
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(sheet->parentWidget(), &delegate_.window());
+  auto* close = sheet->findChild<QPushButton*>();
+  ASSERT_NE(close, nullptr);
+  close->click();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_FALSE(close->isChecked());
 }

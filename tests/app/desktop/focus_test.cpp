@@ -14,6 +14,7 @@
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "platform/foundation/user_defaults.h"
+#include "shortcut/key_shortcut_hot_key.h"
 #include "support/test_support.h"
 
 using namespace velumar;
@@ -82,4 +83,19 @@ TEST_F(FocusTest, HideThenUnhideShowsTheConverterActive) {
   EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), 5000));
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().isMinimized());
+}
+
+TEST(GlobalShortcut, StoredShortcutIsRegisteredOnceLaunched) {
+  testsupport::TempDir dir;
+  foundation::UserDefaults defaults(dir.file("settings.plist"));
+  shortcut::setGlobalShortcut(
+      shortcut::KeyShortcut(37, shortcut::modifiers::kCommand | shortcut::modifiers::kOption), "KeyShortcut",
+      defaults);
+  AppDelegate delegate(defaults, true);
+  EXPECT_FALSE(delegate.isShortcutEnabled());
+  delegate.launch();
+  EXPECT_TRUE(delegate.isShortcutEnabled());
+  // Removing the stored shortcut releases the hot key.
+  shortcut::setGlobalShortcut(std::nullopt, "KeyShortcut", defaults);
+  EXPECT_FALSE(delegate.isShortcutEnabled());
 }
