@@ -41,7 +41,7 @@ class FocusTest : public ::testing::Test {
   FocusTest() {
     delegate_.launch();
     window().activateWindow();
-    (void)QTest::qWaitForWindowActive(&window(), 5000);
+    (void)QTest::qWaitForWindowActive(&window(), 20000);
   }
   ~FocusTest() override {
     if (other_.state() != QProcess::NotRunning) {
@@ -63,14 +63,14 @@ TEST_F(FocusTest, AnotherProgramsFocusDimsTheDropZone) {
   ASSERT_EQ(QApplication::activeWindow(), &window());
   EXPECT_FALSE(delegate_.converterView().drawForDeactive());
   other_.start(QStringLiteral(FAKE_DESKTOP_SERVICES), {QStringLiteral("--window")});
-  ASSERT_TRUE(other_.waitForReadyRead(10000));
-  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_.converterView().drawForDeactive(); }, 5000));
+  ASSERT_TRUE(other_.waitForReadyRead(30000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_.converterView().drawForDeactive(); }, 20000));
   EXPECT_EQ(QGuiApplication::applicationState(), Qt::ApplicationInactive);
   // The user clicks the converter: the X server grants the focus only to a
   // request newer than the other program's.
   clickOn(window());
   delegate_.showBringToFrontAppFrom();
-  EXPECT_TRUE(QTest::qWaitFor([this] { return !delegate_.converterView().drawForDeactive(); }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !delegate_.converterView().drawForDeactive(); }, 20000));
   EXPECT_EQ(QGuiApplication::applicationState(), Qt::ApplicationActive);
 }
 
@@ -80,7 +80,7 @@ TEST_F(FocusTest, HideThenUnhideShowsTheConverterActive) {
   QTest::qWait(200);
   delegate_.showBringToFrontAppFrom();
   EXPECT_FALSE(delegate_.isHidden());
-  EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), 5000));
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), 20000));
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().isMinimized());
 }

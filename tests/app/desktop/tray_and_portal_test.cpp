@@ -34,7 +34,7 @@ class DesktopTest : public ::testing::Test {
   }
   void startServices(const QStringList& arguments) {
     services_.start(QStringLiteral(FAKE_DESKTOP_SERVICES), arguments);
-    ASSERT_TRUE(services_.waitForReadyRead(10000));
+    ASSERT_TRUE(services_.waitForReadyRead(30000));
   }
   void startDelegate() {
     delegate_ = std::make_unique<AppDelegate>(defaults_, false);
@@ -89,7 +89,7 @@ TEST_F(DesktopTest, TrayItemRegistersWithTheWatcher) {
   startServices({QStringLiteral("--watcher")});
   startDelegate();
   EXPECT_TRUE(delegate_->menuBar().isShown());
-  EXPECT_TRUE(QTest::qWaitFor([this] { return registeredItems().size() == 1; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return registeredItems().size() == 1; }, 20000));
   // Registered by this process, whichever of its bus connections it used.
   const QString item = registeredItems().value(0).section(QLatin1Char('/'), 0, 0);
   const QDBusReply<uint> owner = QDBusConnection::sessionBus().interface()->servicePid(item);
@@ -103,10 +103,10 @@ TEST_F(DesktopTest, IconFollowsThePortalsColorScheme) {
   EXPECT_TRUE(delegate_->appearance().isDark());
   EXPECT_EQ(delegate_->menuBar().imageName(), "MenuBarAlt");
   setColorScheme(2);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBar"; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBar"; }, 20000));
   setColorScheme(1);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBarAlt"; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBarAlt"; }, 20000));
   // No preference leaves it to the desktop palette (light here).
   setColorScheme(0);
-  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBar"; }, 5000));
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBar"; }, 20000));
 }
