@@ -42,10 +42,12 @@ bool SingleInstance::claim() {
   lock_ = std::make_unique<QLockFile>(lockPath());
   // Only a dead owner makes the lock stale, never its age.
   lock_->setStaleLockTime(0);
-  if (!lock_->tryLock(0)) {
-    lock_.reset();
-    return false;
-  }
+  if (lock_->tryLock(0)) return true;
+  const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
+  lock_.reset();
+  if (heldByAnother) return false;
+  // Without a usable runtime folder this start runs on its own.
+  foundation::log("Cannot take {}: running without taking files from later starts", lockPath().toStdString());
   return true;
 }
 

@@ -24,13 +24,15 @@ class SingleInstance : public QObject {
   explicit SingleInstance(QString folder = {}, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when this process is now the running instance.
+  // True when this process is now the running instance (also when the
+  // runtime folder is unusable: then it runs on its own and never listens).
   bool claim();
   // The running instance starts to take later starts' files (once it can
   // handle them); a socket left by a crashed instance is replaced.
   bool listen();
-  // Sends paths to the running instance; false when none answered.
-  bool sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs = 3000) const;
+  // Sends paths to the running instance, waiting for it to finish its
+  // launch; false when none answered.
+  bool sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs = 10000) const;
 
   QString socketPath() const;
   QString lockPath() const;

@@ -48,8 +48,8 @@ std::unique_ptr<QProcess> AppHome::start(const QStringList& arguments) const {
   return process;
 }
 
-std::unique_ptr<QProcess> AppHome::startPrimary() const {
-  auto process = start();
+std::unique_ptr<QProcess> AppHome::startPrimary(const QStringList& arguments) const {
+  auto process = start(arguments);
   if (!process) return nullptr;
   // Listening once the lock names this process and the socket is there.
   const fs::path socket = runtime() / "velumar.socket";

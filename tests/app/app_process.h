@@ -35,7 +35,7 @@ class AppHome {
   // Starts the program with arguments; nullptr when it did not start.
   std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const;
   // Starts it and waits until it listens for later starts.
-  std::unique_ptr<QProcess> startPrimary() const;
+  std::unique_ptr<QProcess> startPrimary(const QStringList& arguments = {}) const;
   // Runs a program to its end; its exit code, -1 when it failed to end.
   int run(const QString& program, const QStringList& arguments, int timeoutMs = 20000) const;
 

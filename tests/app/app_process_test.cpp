@@ -38,8 +38,10 @@ TEST(AppProcess, LaterStartsHandTheirFilesToTheRunningInstance) {
   AppHome home;
   const fs::path first = home.makeJpeg("in/first.jpg");
   const fs::path second = home.makeJpeg("in/second.jpg");
-  auto running = home.startPrimary();
+  const fs::path atLaunch = home.makeJpeg("in/at launch.jpg");
+  auto running = home.startPrimary({q(atLaunch)});
   ASSERT_TRUE(running);
+  EXPECT_TRUE(converted(home, "at launch.jpg"));
   // Relative paths are made absolute by the later start.
   EXPECT_EQ(home.run(QStringLiteral(VELUMAR_APP_BINARY), {q(first)}), 0);
   EXPECT_TRUE(converted(home, "first.jpg"));

@@ -6,6 +6,7 @@
 #include <QLocalSocket>
 #include <QSignalSpy>
 #include <QTest>
+#include <fstream>
 #include <thread>
 
 #include "app/instance_message.h"
@@ -55,4 +56,12 @@ TEST(SingleInstance, ArgumentsBecomeAbsolutePaths) {
       SingleInstance::absolutePaths({QStringLiteral("x.jpg"), QStringLiteral("file:///tmp/a%20b.png"),
                                      QStringLiteral("/srv/./y/../z.tif"), QString()});
   EXPECT_EQ(paths, (std::vector<std::string>{(here + "/x.jpg").toStdString(), "/tmp/a b.png", "/srv/z.tif"}));
+}
+
+TEST(SingleInstance, AnUnusableRuntimeFolderRunsAlone) {
+  testsupport::TempDir dir;
+  std::ofstream(dir.file("not a folder")) << "x";
+  SingleInstance alone(QString::fromStdString(dir.file("not a folder")));
+  EXPECT_TRUE(alone.claim());
+  EXPECT_FALSE(alone.listen());
 }
