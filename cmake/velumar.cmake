@@ -17,12 +17,13 @@ function(velumar_library target)
   endif()
 endfunction()
 
-# velumar_tests(<label> [DEPS <targets...>])
+# velumar_tests(<label> [NAME <name>] [DEPS <targets...>])
 #   One GoogleTest executable per folder of tests/, every .cpp in the calling
 #   folder and its subfolders without a CMakeLists.txt of their own,
 #   registered with CTest under <label> so `ctest -L <label>` runs it.
 function(velumar_tests label)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  # NAME names the executable when a second folder shares a label.
+  cmake_parse_arguments(ARG "" "NAME" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   # Subfolders with their own CMakeLists.txt build their own executable.
   file(GLOB_RECURSE nested CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*/CMakeLists.txt)
@@ -33,7 +34,11 @@ function(velumar_tests label)
   if(NOT sources)
     return()
   endif()
-  set(target velumar_${label}_tests)
+  if(ARG_NAME)
+    set(target velumar_${ARG_NAME}_tests)
+  else()
+    set(target velumar_${label}_tests)
+  endif()
   add_executable(${target} ${sources})
   target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} velumar_testsupport GTest::gtest GTest::gmock)

@@ -110,6 +110,9 @@ QWidget* ConverterView::buildTabs() {
     tabs_->addWidget(page);
   }
   bar->addStretch(1);
+  presetsButton_ = new ui::CustomButton(QStringLiteral("Presets"), panel);
+  presetsButton_->setObjectName(QStringLiteral("popOverButton"));
+  bar->addWidget(presetsButton_);
   layout->addLayout(bar);
   layout->addWidget(tabs_);
   showTab(0);

@@ -6,6 +6,7 @@
 // and do nothing. Its option widgets show the controls model (form()) and
 // write the user's edits into it.
 
+#include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -76,6 +77,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ConverterForm& form() { return *form_; }
   // Shows the model in every widget (after a preset was applied to it).
   void refreshControls() const { binder_.refresh(); }
+  // Binds widgets outside the view (the presets window) with the others.
+  ControlBinder& binder() { return binder_; }
   // Applies a preset of the catalogue, or the default preset, and shows it.
   bool applyPreset(std::size_t position);
   bool applyDefaultPreset();
@@ -85,6 +88,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* formatButton(std::size_t code) const { return buttonsArray_[code]; }
   // The three tab buttons: "Basic", "Modify", "File options".
   ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
+  // "Presets": brings the presets window forward.
+  ui::CustomButton* presetsButton() const { return presetsButton_; }
+  // The presets side window, closed around a session and brought back after.
+  void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -172,6 +179,9 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   DropZoneWidget* dropZone_ = nullptr;
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
+  ui::CustomButton* presetsButton_ = nullptr;
+  QPointer<QWidget> presetsWindow_;
+  bool presetsWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;

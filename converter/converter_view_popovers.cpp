@@ -1,4 +1,5 @@
-// The popovers beside their toggle buttons and the curves panel.
+// The popovers beside their toggle buttons, the curves panel and the side
+// windows around a session.
 #include <QLabel>
 
 #include "converter/converter_view.h"
@@ -22,11 +23,25 @@ void ConverterView::closePopovers(std::initializer_list<PopoverId> ids) {
     if (ui::Popover* shown = popover(id); shown && shown->isVisible()) shown->close();
 }
 
-void ConverterView::closeAllPopoversOnlyAlpha(bool) {
+void ConverterView::closeAllPopoversOnlyAlpha(bool onlyAlpha) {
   using P = PopoverId;
   closePopovers(
       {P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
   if (curvesPanel_ && curvesPanel_->isVisible()) curvesPanel_->close();
+  if (!onlyAlpha && presetsWindow_ && presetsWindow_->isVisible()) presetsWindow_->hide();
+}
+
+void ConverterView::verifyVisibleWindows() {
+  presetsWindowIsVisible_ = presetsWindow_ && presetsWindow_->isVisible();
+}
+
+void ConverterView::restoreVisibleWindows() {
+  // Nothing comes back into a hidden application.
+  if (presetsWindowIsVisible_ && presetsWindow_ && !isApplicationHidden()) {
+    presetsWindow_->show();
+    presetsWindow_->raise();
+  }
+  presetsWindowIsVisible_ = false;
 }
 
 }  // namespace velumar

@@ -61,9 +61,6 @@ void ConverterView::activateAppWindow() {
   top->activateWindow();
 }
 
-void ConverterView::verifyVisibleWindows() {}
-void ConverterView::restoreVisibleWindows() {}
-
 void ConverterView::showAlertSheet(const std::string& message, const std::string& informativeText) {
   auto* alert = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message),
                                 QString::fromStdString(message), QMessageBox::Ok, window());

@@ -1,6 +1,6 @@
 #pragma once
 // The converter window: an ordinary main window around the converter view,
-// with the Edit menu's Undo and Redo.
+// with the Edit menu's Undo and Redo and the Presets menu.
 
 #include <QMainWindow>
 
@@ -9,6 +9,7 @@ class QAction;
 namespace velumar {
 
 class ConverterView;
+class PresetsWindow;
 
 class ConverterWindow : public QMainWindow {
   Q_OBJECT
@@ -17,11 +18,17 @@ class ConverterWindow : public QMainWindow {
   explicit ConverterWindow(QWidget* parent = nullptr);
 
   ConverterView* converterView() const { return view_; }
+  PresetsWindow* presetsWindow() const { return presets_; }
   QAction* undoMenuItem() const { return undo_; }
   QAction* redoMenuItem() const { return redo_; }
 
+  // Hides the application when the window is shown; otherwise brings the
+  // window forward, on X11 with its lower-right corner at the mouse.
+  void hideShowWindowRelativeToMouse();
+
  private:
   ConverterView* view_;
+  PresetsWindow* presets_;
   QAction* undo_;
   QAction* redo_;
 };

@@ -20,16 +20,20 @@ class HotKeyBackend {
   // another program) or cannot be registered.
   virtual bool registerHotKey(std::uint32_t id, const KeyShortcut& shortcut) = 0;
   virtual void unregisterHotKey(std::uint32_t id) = 0;
+  // False once the backend found it cannot register anything any more.
+  virtual bool isAvailable() const { return true; }
 
   std::function<void(std::uint32_t id)> pressed;
 };
 
-// The backend of this session, or nullptr when global shortcuts are not
-// available (no X11 display and no portal offering them).
+// The backend of this session: the desktop portal's global shortcuts in a
+// Wayland session, key grabs on an X11 display; nullptr when neither is
+// offered.
 HotKeyBackend* hotKeyBackend();
 
 // What the recorder tells the user when global shortcuts are not available
-// on this desktop; empty when they are.
+// on this desktop (no backend, or one that became unusable); empty when
+// they are.
 QString globalShortcutsNotice();
 
 }  // namespace shortcut

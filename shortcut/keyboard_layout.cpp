@@ -67,16 +67,39 @@ std::shared_ptr<const KeyboardLayout> KeyboardLayout::current() {
   return std::shared_ptr<const KeyboardLayout>(new KeyboardLayout(context, keymap, state));
 }
 
-std::string KeyboardLayout::text(int evdev) const {
-  // The layout's active group, without any modifier held.
-  xkb_state* plain = xkb_state_new(keymap_);
-  if (plain == nullptr) return {};
-  const xkb_layout_index_t group = xkb_state_serialize_layout(state_, XKB_STATE_LAYOUT_EFFECTIVE);
+namespace {
+
+// A state of keymap in state's active group, without any modifier held;
+// nullptr when it cannot be made.
+xkb_state* plainStateLike(xkb_keymap* keymap, xkb_state* state) {
+  xkb_state* plain = xkb_state_new(keymap);
+  if (plain == nullptr) return nullptr;
+  const xkb_layout_index_t group = xkb_state_serialize_layout(state, XKB_STATE_LAYOUT_EFFECTIVE);
   xkb_state_update_mask(plain, 0, 0, 0, 0, 0, group);
+  return plain;
+}
+
+}  // namespace
+
+std::string KeyboardLayout::text(int evdev) const {
+  xkb_state* plain = plainStateLike(keymap_, state_);
+  if (plain == nullptr) return {};
   char buffer[64] = {};
   const int length =
       xkb_state_key_get_utf8(plain, static_cast<xkb_keycode_t>(evdev + 8), buffer, sizeof buffer);
   xkb_state_unref(plain);
+  if (length <= 0 || length >= int(sizeof buffer)) return {};
+  return std::string(buffer, static_cast<std::size_t>(length));
+}
+
+std::string KeyboardLayout::keysymName(int evdev) const {
+  xkb_state* plain = plainStateLike(keymap_, state_);
+  if (plain == nullptr) return {};
+  const xkb_keysym_t symbol = xkb_state_key_get_one_sym(plain, static_cast<xkb_keycode_t>(evdev + 8));
+  xkb_state_unref(plain);
+  if (symbol == XKB_KEY_NoSymbol) return {};
+  char buffer[64] = {};
+  const int length = xkb_keysym_get_name(symbol, buffer, sizeof buffer);
   if (length <= 0 || length >= int(sizeof buffer)) return {};
   return std::string(buffer, static_cast<std::size_t>(length));
 }

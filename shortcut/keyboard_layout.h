@@ -28,6 +28,9 @@ class KeyboardLayout {
   // The UTF-8 text of the key pressed without modifiers; empty when it types
   // nothing.
   std::string text(int evdev) const;
+  // The name of the key's symbol without modifiers ("k", "F5", "Return");
+  // empty when it has none.
+  std::string keysymName(int evdev) const;
 
  private:
   KeyboardLayout(xkb_context* context, xkb_keymap* keymap, xkb_state* state);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <unicode/uloc.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
@@ -69,6 +70,44 @@ TEST_F(BindingsTest, FieldsShowTheNormalisedText) {
   type("jpegQualityTextField", "80");
   EXPECT_FLOAT_EQ(model().jpegSlider.value, 0.8f);
   EXPECT_NEAR(widget<ui::DoubleSlider>("jpegSlider")->doubleValue(), 0.8, 1e-6);
+  type("imageTransformAngleTextField", "400");
+  EXPECT_NEAR(widget<ui::DoubleSlider>("imageTransformAngleSlider")->doubleValue(), 270, 1e-4);
+  pick("resizeScalePopUp", 6);  // crop: the centre fields are on
+  type("cropCenterXTextField", "-20");
+  EXPECT_EQ(widget<QLineEdit>("cropCenterXTextField")->text(), "-20");
+  EXPECT_EQ(model().cropPositionView.mousePoint.x, 30);
+}
+
+// The fields read and write numbers as a German user types them.
+TEST(BindingsGerman, FieldsFollowTheLocale) {
+  const std::string before = uloc_getDefault();
+  UErrorCode status = U_ZERO_ERROR;
+  uloc_setDefault("de_DE", &status);
+  ASSERT_TRUE(U_SUCCESS(status));
+  {
+    ConverterWindow window;
+    auto* view = window.converterView();
+    view->setButtonFormatFrom(0);
+    const struct {
+      const char* field;
+      QString typed, shown;
+    } cases[] = {
+        {"dpiTextField", "300,5", "300,5"},
+        {"dpiTextField", "1.234,5", "1.234,5"},
+        {"jpegQualityTextField", "80", "80\u00a0%"},
+        {"topBorderTextField", "12,6", "13\u00a0%"},
+        {"imageTransformAngleTextField", "45,25", "45,25°"},
+    };
+    for (const auto& c : cases) {
+      auto* field = view->findChild<QLineEdit*>(QString::fromUtf8(c.field));
+      ASSERT_NE(field, nullptr) << c.field;
+      field->setText(c.typed);
+      emit field->editingFinished();
+      EXPECT_EQ(field->text(), c.shown) << c.field << " " << c.typed.toStdString();
+    }
+    EXPECT_FLOAT_EQ(view->form().controls.jpegSlider.value, 0.8f);
+  }
+  uloc_setDefault(before.c_str(), &status);
 }
 
 TEST_F(BindingsTest, ModelChangesShowWithoutRunningActions) {
@@ -104,6 +143,41 @@ TEST_F(BindingsTest, UserEditsReachTheModelAndTheConverter) {
   view().setButtonFormatFrom(14);
   const ImageModifyInfo info = view().readCurrentPresetValues();
   EXPECT_EQ(info.conversionType, 14);
+}
+
+TEST_F(BindingsTest, SavingMethodAndNumberingThroughTheirWidgets) {
+  auto* askEachTime = widget<QCheckBox>("saveAskEachTimeCheck");
+  auto* storeDirectory = widget<QCheckBox>("saveStoreDirectoryCheck");
+  auto* asImage = widget<QCheckBox>("saveAsImageCheck");
+  storeDirectory->click();
+  EXPECT_EQ(view().state().saveWithStoredFileURL, 1);
+  EXPECT_FALSE(askEachTime->isChecked());
+  storeDirectory->click();  // the chosen method stays chosen
+  EXPECT_TRUE(storeDirectory->isChecked());
+  asImage->click();
+  EXPECT_EQ(view().state().saveWithStoredFileURL, 0);
+  EXPECT_TRUE(askEachTime->isChecked());
+  EXPECT_FALSE(asImage->isChecked());
+  EXPECT_FALSE(storeDirectory->isChecked());
+
+  pick("numberSelectPopUp", 1);
+  type("initialNumberTextField", "7");
+  type("zerosTextField", "3");
+  EXPECT_EQ(view().state().initialNumber, 7);
+  EXPECT_EQ(view().state().zerosNumber, 3);
+  pick("numberSelectPopUp", 0);  // numbering off
+  EXPECT_EQ(view().state().initialNumber, -1);
+  EXPECT_EQ(view().state().zerosNumber, -1);
+  EXPECT_FALSE(widget<QLineEdit>("initialNumberTextField")->isEnabled());
+}
+
+TEST_F(BindingsTest, OpenWithItemTheFormatForbidsFallsBackToZero) {
+  view().setButtonFormatFrom(0);
+  model().openWithPopUp.select(7);
+  view().refreshControls();
+  view().setButtonFormatFrom(5);  // ICNS
+  EXPECT_EQ(model().openWithPopUp.selectedIndex, 0);
+  EXPECT_EQ(widget<ui::PopUpMenuButton>("openWithPopUp")->selectedIndex(), 0);
 }
 
 }  // namespace
