@@ -25,6 +25,7 @@
 #include "app/status_item.h"
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "converter/presets_window.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/main_loop.h"
@@ -63,7 +64,6 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !converterView().previewListedFiles().empty(); };
-  catalogue_ = std::make_unique<PresetCatalogue>(form().engine(), form().state(), form());
   appearance_ = new Appearance(paletteIsDark, this);
   fontPanel_ = new FontPanel(form(), window_.get());
   appMenu_ = buildAppMenu(*this, window_.get());
@@ -101,6 +101,10 @@ AppDelegate::~AppDelegate() {
 
 ConverterView& AppDelegate::converterView() const {
   return *window_->converterView();
+}
+
+PresetCatalogue& AppDelegate::catalogue() const {
+  return window_->presetsWindow()->catalogue();
 }
 
 ConverterForm& AppDelegate::form() const {
@@ -145,10 +149,10 @@ void AppDelegate::applicationWillFinishLaunching() {
   step("setDefaultValues");
   setDefaultValues(lookupIn(defaults_), preferences_, form());
   step("addPresetsFromFiles");
-  catalogue_->addPresetsFromFiles();
+  catalogue().addPresetsFromFiles();
   converterView().refreshControls();
   step("clearTempDirectory");
-  catalogue_->clearTempDirectory();
+  catalogue().clearTempDirectory();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -161,7 +165,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   activateWindow(window_.get());
   preferences_.isFirstOpening = false;
   step("registerGlobalShortcut");
-  registerGlobalShortcut([this] { showBringToFrontAppFrom(); }, defaults_);
+  // The shortcut calls the converter up at the mouse, or hides it when shown.
+  registerGlobalShortcut([this] { window_->hideShowWindowRelativeToMouse(); }, defaults_);
 }
 
 bool AppDelegate::isShortcutEnabled() const {
@@ -229,7 +234,7 @@ bool AppDelegate::applicationShouldTerminate() const {
 void AppDelegate::applicationWillTerminate() {
   writePreferences(storeIn(defaults_), preferences_, form());
   defaults_.synchronize();
-  catalogue_->clearTempDirectory();
+  catalogue().clearTempDirectory();
   converterView().setAcceptDrops(false);
 }
 

@@ -49,6 +49,8 @@ class AppDelegate : public QObject {
   ConverterWindow& window() const { return *window_; }
   ConverterView& converterView() const;
   ConverterForm& form() const;
+  // The converter window's preset catalogue.
+  PresetCatalogue& catalogue() const;
   PreferencesWindow& preferencesPanel() const { return *preferencesPanel_; }
   QMenu* appMenu() const { return appMenu_; }
   StatusItem& menuBar() const { return *menuBar_; }
@@ -144,7 +146,6 @@ class AppDelegate : public QObject {
   foundation::UserDefaults& defaults_;
   std::unique_ptr<ConverterWindow> window_;
   std::unique_ptr<PreferencesWindow> preferencesPanel_;
-  std::unique_ptr<PresetCatalogue> catalogue_;
   ShellPreferences preferences_;
   Appearance* appearance_ = nullptr;
   QMenu* appMenu_ = nullptr;
