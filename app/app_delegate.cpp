@@ -28,6 +28,7 @@
 #include "converter/presets_window.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/user_defaults.h"
@@ -76,10 +77,6 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   connect(panel.showInFinderCheck(), &QCheckBox::clicked, this, &AppDelegate::showInFinderSavedFilesFrom);
   connect(panel.hideExtensionCheck(), &QCheckBox::clicked, this, &AppDelegate::hideExtensionSavedFilesFrom);
   connect(panel.cpuGPUMatrix(), &QButtonGroup::idClicked, this, &AppDelegate::updateCPUGPURenderingFrom);
-  connect(panel.alwayOnTopCheck(), &QCheckBox::toggled, this,
-          [this](bool on) { preferences_.alwaysOnTop = on; });
-  connect(panel.dragAndDropBehaviorMatrix(), &QButtonGroup::idClicked, this,
-          [this](int row) { preferences_.dragAndDropRow = row; });
   connect(panel.dockStatePopUp(), &QComboBox::currentIndexChanged, this,
           [this](int index) { preferences_.dockState = index; });
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -91,7 +88,11 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
     }
   });
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
-    if (!applicationShouldTerminate()) manager.cancel();
+    // The session manager may only be refused while it lets us interact.
+    if (!applicationShouldTerminate() && manager.allowsInteraction()) {
+      foundation::log("Logout refused: a batch is converting");
+      manager.cancel();
+    }
   });
 }
 
@@ -180,8 +181,10 @@ void AppDelegate::showPreferenceControls() {
   panel.showInFinderCheck()->setChecked(state.showInFinderSavedFiles);
   panel.hideExtensionCheck()->setChecked(state.hideExtensionSavedFiles);
   if (QAbstractButton* row = panel.cpuGPUMatrix()->button(int(preferences_.cpuGPURow))) row->setChecked(true);
-  if (QAbstractButton* row = panel.dragAndDropBehaviorMatrix()->button(int(preferences_.dragAndDropRow)))
-    row->setChecked(true);
+  // Shows where drops go; the choice is fixed at launch.
+  panel.dragAndDropBehaviorMatrix()
+      ->button(converterView().dragAndDropBehaviorImportToPreview ? 1 : 0)
+      ->setChecked(true);
   panel.dockStatePopUp()->setCurrentIndex(int(preferences_.dockState));
 }
 

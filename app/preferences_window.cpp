@@ -74,6 +74,7 @@ QWidget* PreferencesWindow::buildGeneralPage() {
   form->addRow(QString(), previewFitsSizeCheck_);
   dragAndDropBehaviorMatrix_ =
       addMatrix(page, form, QStringLiteral("Dropped images:"), {"Process at once", "Import to the preview"});
+  for (QAbstractButton* row : dragAndDropBehaviorMatrix_->buttons()) row->setEnabled(false);
   cpuGPUMatrix_ =
       addMatrix(page, form, QStringLiteral("Render filters on:"), {"Graphics processor", "Processor"});
   return page;
@@ -83,9 +84,9 @@ QWidget* PreferencesWindow::buildAppearancePage() {
   auto* page = new QWidget(this);
   auto* form = new QFormLayout(page);
   viewAppearanceMatrix_ = addMatrix(page, form, QStringLiteral("Converter:"), {"Standard"});
+  // Kept for the stored preferences; they have no effect to offer.
   alwayOnTopCheck_ = new QCheckBox(QStringLiteral("Keep the converter above other windows"), page);
-  form->addRow(QString(), alwayOnTopCheck_);
-  // Kept for the stored preference; the desktop offers no choice to make.
+  alwayOnTopCheck_->setVisible(false);
   dockStatePopUp_ = new QComboBox(page);
   dockStatePopUp_->addItems({QStringLiteral("Show in task bar"), QStringLiteral("Hide from task bar")});
   dockStatePopUp_->setVisible(false);
