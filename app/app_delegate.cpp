@@ -180,7 +180,11 @@ void AppDelegate::showPreferenceControls() {
   panel.previewFitsSizeCheck()->setChecked(!preferences_.windowRemainsSameSize);
   panel.showInFinderCheck()->setChecked(state.showInFinderSavedFiles);
   panel.hideExtensionCheck()->setChecked(state.hideExtensionSavedFiles);
-  if (QAbstractButton* row = panel.cpuGPUMatrix()->button(int(preferences_.cpuGPURow))) row->setChecked(true);
+  // A stored row the matrix lacks selects none (and still renders on the processor).
+  QButtonGroup* cpuGPU = panel.cpuGPUMatrix();
+  cpuGPU->setExclusive(false);
+  for (QAbstractButton* row : cpuGPU->buttons()) row->setChecked(cpuGPU->id(row) == preferences_.cpuGPURow);
+  cpuGPU->setExclusive(true);
   // Shows where drops go; the choice is fixed at launch.
   panel.dragAndDropBehaviorMatrix()
       ->button(converterView().dragAndDropBehaviorImportToPreview ? 1 : 0)

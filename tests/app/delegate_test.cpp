@@ -198,7 +198,9 @@ TEST_F(DelegateTest, OpenedItemsWithoutImages) {
 }
 
 TEST_F(DelegateTest, PreferencesPanel) {
+  defaults_.set("CPUGPUBehavior", 2);
   delegate_.launch();
+  EXPECT_EQ(delegate_.preferencesPanel().cpuGPUMatrix()->checkedId(), -1);
   PreferencesWindow& panel = delegate_.preferencesPanel();
   panel.showPage(PreferencesWindow::Page::Appearance);
   panel.showPage(PreferencesWindow::Page::Appearance);
