@@ -366,3 +366,36 @@ TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
   EXPECT_FALSE(sheet->isVisible());
   EXPECT_FALSE(close->isChecked());
 }
+
+TEST_F(DelegateTest, ImportForProcessingTakesThePanelsFolder) {
+  delegate_.launch();
+  const fs::path output = dir_.path() / "out";
+  fs::create_directories(output);
+  view().state().saveWithStoredFileURL = 1;
+  view().state().fileURLForSaving = output.string();
+  const fs::path picture = dir_.path() / "in" / "p.png";
+  fs::create_directories(picture.parent_path());
+  testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:blue", picture.string()});
+  struct Case {
+    std::optional<std::string> entered, shown;
+    bool mediaFolder;
+    std::optional<std::string> parent;
+  };
+  const Case cases[] = {
+      {"/entered", "/shown", false, "/entered"},
+      {std::nullopt, "/shown", false, "/shown"},
+      {"/entered", "/shown", true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    delegate_.importPanel = [&](const ImportPanelOptions& options) -> std::optional<ImportPanelChoice> {
+      EXPECT_FALSE(options.forPreview);
+      return ImportPanelChoice{{picture.string()}, c.entered, c.shown, c.mediaFolder};
+    };
+    delegate_.importImagesForProcessing(false);
+    EXPECT_EQ(view().state().globalParentDirectory, c.parent);
+    EXPECT_TRUE(view().drawForDragAndDrop());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view().state().isProcessingImages.load(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view().state().isProcessingImages.load(); }, 20000));
+  }
+  EXPECT_FALSE(fs::is_empty(output));
+}
