@@ -327,30 +327,6 @@ TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
   EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 36);
 }
 
-TEST_F(DelegateTest, FocusLookOfTheDropZone) {
-  delegate_.launch();
-  delegate_.applicationWillResignActive();
-  delegate_.applicationDidResignActive();
-  EXPECT_TRUE(view().drawForDeactive());
-  delegate_.applicationDidBecomeActive();
-  EXPECT_FALSE(view().drawForDeactive());
-}
-
-TEST_F(DelegateTest, HideAndUnhide) {
-  delegate_.launch();
-  setProcessing(true);
-  delegate_.showHideAppFrom();  // nothing while processing
-  EXPECT_FALSE(delegate_.isHidden());
-  setProcessing(false);
-  delegate_.showHideAppFrom();
-  EXPECT_TRUE(delegate_.isHidden());
-  EXPECT_TRUE(!delegate_.window().isVisible() || delegate_.window().isMinimized());
-  delegate_.showBringToFrontAppFrom();
-  EXPECT_FALSE(delegate_.isHidden());
-  EXPECT_TRUE(delegate_.window().isVisible());
-  EXPECT_FALSE(delegate_.window().isMinimized());
-}
-
 TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
   delegate_.launch();
   QAction* welcome = menuBarItem(QStringLiteral("Welcome to Velumar"));
