@@ -6,9 +6,9 @@
 
 #include "converter/converter_view.h"
 #include "converter/drop_zone_widget.h"
-#include "converter/uri_list.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/uri_list.h"
 #include "session/folder_scan.h"
 
 namespace velumar {
@@ -74,7 +74,7 @@ bool ConverterView::performDragOperation(const QMimeData& mime, bool fromInsideA
     notifyCantProcessImageAfterDragging();
     return false;
   }
-  const std::vector<std::string> paths = localPathsFromUriList(mime.data(kUriListType));
+  const std::vector<std::string> paths = ui::localPathsFromUriList(mime.data(kUriListType));
   if (paths.empty()) {
     drawNoDragAndDrop();
     notifyCantProcessImageAfterDragging();

@@ -19,6 +19,7 @@
 #include "filters/face_options.h"
 #include "filters/filter_info.h"
 #include "platform/ci/context.h"
+#include "platform/ci/face_detector.h"
 #include "platform/ci/filter.h"
 #include "platform/ci/image.h"
 #include "platform/color/icc_profile.h"
@@ -247,11 +248,24 @@ class CIFiltering {
                                 const ci::ImageRef& depthImage, double slope, double width, double focalPoint,
                                 double intensity, double blurBackground, double blackBackground,
                                 bool invertDepth);
-  // nullopt for no verdict; false when the image is rejected.
-  std::optional<bool> autoAdjustFilterWithContext(raster::BitmapContext* context, const FaceOptions& options);
   void compositeFilterWithCGContext(raster::BitmapContext* context, const raster::ImageRef& unfilteredImage,
                                     const ci::ImageRef& compositeImage, double opacity, double sizeFactor,
                                     raster::Point origin, std::int64_t modeType, std::int64_t compositeType);
+  // --- Automatic adjustment and faces ---
+  // Enhances the pending image (or a snapshot of the context) and corrects
+  // red eyes as the options ask, finds faces and applies the face effects.
+  // nullopt for no verdict; false when the eye-blink test rejected the
+  // image (the pending image and the face rectangles are then untouched).
+  std::optional<bool> autoAdjustFilterWithContext(raster::BitmapContext* context, const FaceOptions& options);
+  // filtered where mask is opaque, elsewhere input blurred by a Gaussian of
+  // radius max(extent width, height) / 500.
+  ci::ImageRef blurBackGroundWithInputImage(const ci::ImageRef& input, const raster::Rect& extent,
+                                            const ci::ImageRef& filtered, const ci::ImageRef& mask);
+  // One vignette of intensity 0.5 and radius max(w, h) per face, combined
+  // by lightening; the input for no faces.
+  ci::ImageRef vignetteFacesWithInputImage(const ci::ImageRef& image, const std::vector<raster::Rect>& faces);
+  // The face detector, made on first use and kept for later images.
+  ci::FaceDetector& ciDetector();
   // White frames around the faces: width 3·√(W·H / 1,320,000) in single
   // precision for a W × H context, round caps and joins. Nothing without
   // faces.
@@ -283,6 +297,7 @@ class CIFiltering {
   ci::ContextRef ciContext_;
   ci::ImageRef ciImage_;
   std::optional<std::vector<raster::Rect>> facesRectArray_;
+  std::unique_ptr<ci::FaceDetector> ciDetector_;
   std::vector<LookupEntry> lookups_;
   color::ProfileRef currentProfile_;
   ci::FilterRef currentColorSpaceFilter_;

@@ -11,7 +11,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
-#include "converter/uri_list.h"
+#include "platform/ui/uri_list.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -184,7 +184,7 @@ TEST(UriList, LocalPathsOnly) {
       {"FILE:///upper.png", {"/upper.png"}},
       {"", {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(localPathsFromUriList(c.list), c.paths) << c.list.toStdString();
+  for (const auto& c : cases) EXPECT_EQ(ui::localPathsFromUriList(c.list), c.paths) << c.list.toStdString();
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ constexpr const char* kIntrospection =
     "<method name='ShowItems'><arg type='as' name='uris' direction='in'/>"
     "<arg type='s' name='startupId' direction='in'/></method>"
     "</interface></node>";
-constexpr const char* kPrivateBusVariable = "VELUMAR_TEST_PRIVATE_BUS";
 
 }  // namespace
 
@@ -109,17 +108,6 @@ bool FakeFileManager::serving() const {
 std::vector<std::vector<std::string>> FakeFileManager::calls() const {
   std::lock_guard guard(state_->lock);
   return state_->calls;
-}
-
-bool onPrivateSessionBus() {
-  if (std::getenv(kPrivateBusVariable)) return true;
-  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-  const std::string filter = std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-  const testsupport::CommandResult result = testsupport::runCommand(
-      {"dbus-run-session", "--", "env", std::string(kPrivateBusVariable) + "=1", self, filter});
-  EXPECT_EQ(result.exitCode, 0) << result.output;
-  return false;
 }
 
 }  // namespace velumar::sessiontest

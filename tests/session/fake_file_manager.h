@@ -1,7 +1,7 @@
 #pragma once
 // A stand-in for the desktop's file manager on a private session bus: it
 // owns org.freedesktop.FileManager1 and records the URIs of every ShowItems
-// call. Tests that need it run again under dbus-run-session.
+// call. Tests that need it run on a private bus (support/private_session_bus.h).
 
 #include <memory>
 #include <string>
@@ -22,10 +22,5 @@ class FakeFileManager {
   struct State;
   std::unique_ptr<State> state_;
 };
-
-// True when this process runs on a private bus started for it. Otherwise
-// runs the current test again, alone, under dbus-run-session and answers
-// false after recording that run's failure, if any.
-bool onPrivateSessionBus();
 
 }  // namespace velumar::sessiontest

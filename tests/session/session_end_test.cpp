@@ -10,6 +10,7 @@
 #include "session/result_actions.h"
 #include "session/session_alerts.h"
 #include "session_test_kit.h"
+#include "support/private_session_bus.h"
 
 namespace velumar {
 namespace {
@@ -42,7 +43,7 @@ std::vector<std::string> numberedFiles(const std::string& folder, int count) {
 
 // The real reveal, received by a stand-in file manager on a private bus.
 TEST(SessionEnd, RevealThresholdAndDuplicates) {
-  if (!sessiontest::onPrivateSessionBus()) return;
+  if (!testsupport::onPrivateSessionBus()) return;
   sessiontest::FakeFileManager fileManager;
   ASSERT_TRUE(fileManager.serving());
   struct Case {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-namespace velumar {
+namespace ui {
 
 // The local paths in list order. Comments, empty lines, other schemes and
 // file URLs of other hosts are skipped; paths holding a NUL byte or not
 // absolute are skipped too.
 std::vector<std::string> localPathsFromUriList(const QByteArray& uriList);
 
-}  // namespace velumar
+}  // namespace ui

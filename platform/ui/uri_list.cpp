@@ -1,8 +1,8 @@
-#include "converter/uri_list.h"
+#include "platform/ui/uri_list.h"
 
 #include <QList>
 
-namespace velumar {
+namespace ui {
 
 namespace {
 
@@ -42,4 +42,4 @@ std::vector<std::string> localPathsFromUriList(const QByteArray& uriList) {
   return paths;
 }
 
-}  // namespace velumar
+}  // namespace ui

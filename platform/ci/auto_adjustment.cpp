@@ -1,0 +1,126 @@
+#include "platform/ci/auto_adjustment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/ci/color_kernel.h"
+#include "platform/ci/context.h"
+#include "platform/ci/red_eye_correction.h"
+#include "platform/ci/working_space.h"
+#include "platform/foundation/log.h"
+
+namespace ci {
+
+namespace {
+
+// A stretch narrower than this is noise, not a range to widen.
+constexpr double kMinimumLumaRange = 1.0 / 255.0;
+// Gains and offsets this close to the identity are left out.
+constexpr double kIdentityTolerance = 1e-3;
+// Red eye: the disc's radius as a fraction of the eye's width.
+constexpr double kRedEyeDiscOfEyeWidth = 0.5;
+
+// Straight luma of every visible pixel of a copy of image at most
+// kEnhanceAnalysisSide across, in the working space.
+std::vector<float> lumaSamples(const ImageRef& image) {
+  const raster::Rect extent = image->extent().standardized();
+  const double longer = std::max(extent.width(), extent.height());
+  if (!(longer >= 1)) return {};
+  const double scale = std::min(1.0, double(kEnhanceAnalysisSide) / longer);
+  ImageRef placed =
+      image->transformed(raster::AffineTransform::translation(-extent.origin.x, -extent.origin.y));
+  if (scale < 1) placed = Image::scaled(placed, scale, scale, ResamplingKernel::Bilinear);
+  const auto width = std::max<std::int64_t>(1, std::int64_t(std::round(extent.width() * scale)));
+  const auto height = std::max<std::int64_t>(1, std::int64_t(std::round(extent.height() * scale)));
+  auto target = raster::BitmapContext::create(1, 1, raster::PixelFormat::rgbaFloat(), workingColorSpace());
+  if (!target || !placed) return {};
+  const raster::ImageRef pixels = Context::withBitmapContext(*target)->createImage(
+      placed, raster::Rect(0, 0, double(width), double(height)));
+  if (!pixels || pixels->format().bitsPerComponent != 32) return {};
+  std::vector<float> samples;
+  samples.reserve(std::size_t(width * height));
+  std::vector<float> row(std::size_t(width) * 4);
+  for (std::int64_t y = 0; y < pixels->height(); ++y) {
+    std::memcpy(row.data(), pixels->row(y), row.size() * sizeof(float));
+    for (std::int64_t x = 0; x < width; ++x) {
+      float* p = row.data() + x * 4;
+      if (!(p[3] > 0)) continue;
+      const float straight[3] = {p[0] / p[3], p[1] / p[3], p[2] / p[3]};
+      const float luma = colorkernel::luma(straight);
+      if (std::isfinite(luma)) samples.push_back(luma);
+    }
+  }
+  return samples;
+}
+
+void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
+  std::vector<float> samples = lumaSamples(image);
+  if (!samples.empty()) {
+    const double low = percentile(samples, kEnhanceLowPercentile);
+    const double high = percentile(samples, kEnhanceHighPercentile);
+    const double gain = 1.0 / (high - low), offset = -low * gain;
+    if (high - low >= kMinimumLumaRange &&
+        (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance)) {
+      FilterRef matrix = Filter::withName("CIColorMatrix");
+      if (matrix) {
+        matrix->setValue("inputRVector", Vector{gain, 0, 0, 0});
+        matrix->setValue("inputGVector", Vector{0, gain, 0, 0});
+        matrix->setValue("inputBVector", Vector{0, 0, gain, 0});
+        matrix->setValue("inputBiasVector", Vector{offset, offset, offset, 0});
+        filters.push_back(std::move(matrix));
+      }
+    }
+  }
+  FilterRef vibrance = Filter::withName("CIVibrance");
+  if (vibrance) {
+    vibrance->setValue("inputAmount", kEnhanceVibrance);
+    filters.push_back(std::move(vibrance));
+  }
+}
+
+void addRedEyeFilters(const ImageRef& image, const AutoAdjustmentOptions& options, FaceDetector* detector,
+                      std::vector<FilterRef>& filters) {
+  std::optional<FaceDetector> own;
+  if (!detector) detector = &own.emplace();
+  std::vector<FaceFeature> features =
+      options.features ? *options.features : detector->featuresInImage(image, true);
+  const bool eyesKnown = std::all_of(features.begin(), features.end(),
+                                     [](const FaceFeature& f) { return f.leftEye && f.rightEye; });
+  if (!eyesKnown && !detector->locateEyes(image, features)) return;
+  registerRedEyeCorrection();
+  for (const FaceFeature& feature : features) {
+    for (const std::optional<faces::Eye>& eye : {feature.leftEye, feature.rightEye}) {
+      if (!eye) continue;
+      FilterRef correction = Filter::withName(kRedEyeCorrectionName);
+      if (!correction) return;
+      correction->setValue("inputCenter", Vector{eye->centre.x, eye->centre.y});
+      correction->setValue("inputRadius", eye->width * kRedEyeDiscOfEyeWidth);
+      filters.push_back(std::move(correction));
+    }
+  }
+}
+
+}  // namespace
+
+double percentile(std::vector<float>& values, double p) {
+  if (values.empty()) return 0;
+  const double rank = std::clamp(p, 0.0, 100.0) / 100.0 * double(values.size() - 1);
+  const auto lower = std::size_t(std::floor(rank));
+  std::nth_element(values.begin(), values.begin() + std::ptrdiff_t(lower), values.end());
+  const double below = values[lower];
+  if (lower + 1 >= values.size()) return below;
+  const double above = *std::min_element(values.begin() + std::ptrdiff_t(lower) + 1, values.end());
+  return below + (above - below) * (rank - double(lower));
+}
+
+std::vector<FilterRef> autoAdjustmentFilters(const ImageRef& image, const AutoAdjustmentOptions& options,
+                                             FaceDetector* detector) {
+  std::vector<FilterRef> filters;
+  if (!image || isInfinite(image->extent())) return filters;
+  if (options.enhance) addEnhanceFilters(image, filters);
+  if (options.redEye) addRedEyeFilters(image, options, detector, filters);
+  return filters;
+}
+
+}  // namespace ci

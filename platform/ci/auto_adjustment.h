@@ -1,0 +1,41 @@
+#pragma once
+// The automatic adjustment of an image: an analysis of its pixels and faces
+// that answers the filters to apply, in order (each without its input
+// image; the caller chains them).
+// - Enhance: a levels stretch of luma between its 0.5 % and 99.5 %
+//   percentiles, the same gain and offset on red, green and blue (a
+//   CIColorMatrix), then a mild CIVibrance.
+// - Red eye: one CIRedEyeCorrection per located eye, a disc of half the
+//   eye's width around its centre.
+
+#include <optional>
+#include <vector>
+
+#include "platform/ci/face_detector.h"
+#include "platform/ci/filter.h"
+
+namespace ci {
+
+struct AutoAdjustmentOptions {
+  bool enhance = true;
+  bool redEye = true;
+  // Faces found earlier; without them the analyser looks for faces itself
+  // (red eye only). Features without eyes have their eyes located.
+  std::optional<std::vector<FaceFeature>> features;
+};
+
+inline constexpr double kEnhanceLowPercentile = 0.5, kEnhanceHighPercentile = 99.5;
+inline constexpr double kEnhanceVibrance = 0.2;
+// The luma histogram is taken from a copy at most this many pixels across.
+inline constexpr std::int64_t kEnhanceAnalysisSide = 2048;
+
+// detector finds faces when the options bring none (a new one when null).
+// An image without a finite extent gets no filters.
+std::vector<FilterRef> autoAdjustmentFilters(const ImageRef& image, const AutoAdjustmentOptions& options,
+                                             FaceDetector* detector = nullptr);
+
+// The p-th percentile (0..100) of values with linear interpolation between
+// neighbouring ranks; values is reordered. 0 for no values.
+double percentile(std::vector<float>& values, double p);
+
+}  // namespace ci

@@ -1,0 +1,145 @@
+#pragma once
+// The preview window: the preview view with its labels and overlays, the
+// path bar, the library outline and the files window with its table, all
+// following one PreviewList. Files dropped or pasted on it are listed; the
+// converter and the import panel send theirs through importPaths. The
+// application creates one window, wires the converter to it (importer, crop
+// picker, session block) and shows it.
+
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/foundation/notification_center.h"
+#include "preview/crop_picker_link.h"
+#include "preview/list_sorting.h"
+#include "preview/preview_list.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTableView;
+class QTreeView;
+
+namespace ui {
+class PathControl;
+}
+
+namespace velumar {
+
+class FilesTableModel;
+class ImportedImage;
+class LibraryOutlineModel;
+class PreviewImageView;
+class SortingSheet;
+
+// The mime type the copy command writes next to the file URLs; a paste
+// holding it is ignored, so copying out of the preview does not re-list.
+inline constexpr const char* kCopyMarkerMimeType = "application/x-velumar-copy-marker";
+inline constexpr const char* kCopyMarkerString = "velumarPBoardType";
+
+class PreviewWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit PreviewWindow(QWidget* parent = nullptr);
+  ~PreviewWindow() override;
+
+  PreviewList& list() { return *list_; }
+  PreviewImageView* previewView() const { return view_; }
+  ui::PathControl* pathControl() const { return pathControl_; }
+  QTreeView* outlineView() const { return outline_; }
+  QTableView* filesTable() const { return table_; }
+  QWidget* filesWindow() const { return filesWindow_; }
+  QLabel* countLabel() const { return countLabel_; }
+  QLabel* infoLabel() const { return infoLabel_; }
+  QLabel* sizeLabel() const { return sizeLabel_; }
+  QMenu* optionsMenu() const { return optionsMenu_; }
+  SortingSheet* sortingSheet() const { return sortingSheet_; }
+
+  // ---- For the application and the converter ------------------------------------
+  // Files and folders sent by the converter or the import panel: folders
+  // are scanned (their subfolders when asked), the entries merged at once.
+  // firstPath is the folder of the first item; none marks photo-library
+  // items. Answers whether anything was listed; then the window comes forward.
+  bool importPaths(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath,
+                   bool searchSubfolders);
+  // Dropped or pasted files and folders: scanned with their subfolders and
+  // merged 0.1 seconds later. Answers whether an import was scheduled.
+  bool importDroppedPaths(const std::vector<std::string>& paths);
+  // Lists the local files on the clipboard, unless this application put them there.
+  bool pasteFromClipboard();
+  // A conversion runs: the list refuses changes until it ends.
+  void setProcessing(bool running);
+  std::optional<std::string> shownFile() const;
+  std::vector<std::string> listedFiles() const;
+  void setCropPicker(std::shared_ptr<CropPickerLink> picker);
+  // The "PreviewFitsSize" preference: later pictures keep the window's size.
+  void setWindowRemainsSameSize(bool remains) { windowRemainsSameSize_ = remains; }
+
+  // ---- Commands ------------------------------------------------------------------
+  bool sortBy(SortOrder order);
+  bool setAscendingOrder(bool ascending);
+  bool showNext();
+  bool showPrevious();
+  bool removeSelectedFiles();
+  void resetPreview();
+  void openFilesWindow();
+  void selectAllFiles();
+  void showInFileManager();
+  // The path bar's double click: a folder opens in the file manager, a file
+  // in its default application (unless that is this application).
+  void openPathComponent(const std::string& path);
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void buildWidgets();
+  void buildMenus();
+  void observeList();
+  bool showEntry(const OrganizedURL& entry);
+  bool isSupportedImage(const std::string& path);
+  // The list changed as a whole or its selection moved.
+  void refreshAll();
+  void refreshSelection();
+  void refreshBlockedState();
+  void fitWindowToPicture();
+  // Two-way selection between the list and the table and outline.
+  void tableSelectionChanged();
+  void outlineSelectionChanged();
+  void selectInTable();
+  void selectInOutline();
+
+  std::unique_ptr<PreviewList> list_;
+  std::unique_ptr<ImportedImage> detection_;
+  PreviewImageView* view_ = nullptr;
+  ui::PathControl* pathControl_ = nullptr;
+  QTreeView* outline_ = nullptr;
+  LibraryOutlineModel* outlineModel_ = nullptr;
+  QWidget* filesWindow_ = nullptr;
+  QTableView* table_ = nullptr;
+  FilesTableModel* tableModel_ = nullptr;
+  QLabel* countLabel_ = nullptr;
+  QLabel* infoLabel_ = nullptr;
+  QLabel* sizeLabel_ = nullptr;
+  QWidget* processView_ = nullptr;
+  QWidget* imageInfoView_ = nullptr;
+  QMenu* optionsMenu_ = nullptr;
+  QAction* ascendingAction_ = nullptr;
+  QAction* descendingAction_ = nullptr;
+  SortingSheet* sortingSheet_ = nullptr;
+  std::vector<foundation::ObserverToken> observers_;
+  bool revealOverlays_ = true;
+  bool previewFitsSizeFirstImage_ = false;
+  bool windowRemainsSameSize_ = false;
+  // Re-entrancy guards: a selection set from the list is not sent back.
+  bool syncingTable_ = false;
+  bool syncingOutline_ = false;
+};
+
+}  // namespace velumar

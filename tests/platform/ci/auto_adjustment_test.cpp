@@ -1,0 +1,195 @@
+// Faces on images of the graph and the automatic adjustment: the levels
+// stretch against skimage's rescale_intensity, red pupils painted on a real
+// face, and images the analyser must survive.
+
+#include "platform/ci/auto_adjustment.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/ci/red_eye_correction.h"
+#include "platform/raster/row_order.h"
+#include "support/face_photos.h"
+#include "tests/platform/ci/reference_exchange.h"
+
+namespace {
+
+using citest::Pixels;
+
+ci::ImageRef applied(ci::ImageRef image, const std::vector<ci::FilterRef>& filters) {
+  for (const ci::FilterRef& filter : filters) {
+    filter->setValue(ci::kInputImageKey, image);
+    image = filter->outputImage();
+  }
+  return image;
+}
+
+Pixels straightPixels(const facetest::Photo& photo) {
+  const ci::ImageRef image = ci::Image::withBitmap(photo.image());
+  return citest::renderStraight(image, photo.width, photo.height);
+}
+
+TEST(FaceFeatures, FoundWhereverTheImageLiesAndWhateverItsSize) {
+  const facetest::Photo photo = facetest::skimagePhoto("astronaut.png");
+  if (photo.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  const ci::ImageRef image = ci::Image::withBitmap(photo.image());
+  ci::FaceDetector detector;
+  const std::vector<ci::FaceFeature> plain = detector.featuresInImage(image, false);
+  ASSERT_EQ(plain.size(), 1u);
+  EXPECT_NEAR(plain[0].bounds.origin.x, 179, 4);
+  EXPECT_NEAR(plain[0].bounds.origin.y, 512 - 171, 5);
+  EXPECT_FALSE(plain[0].leftEye);
+
+  const struct { double scale, dx, dy; } cases[] = {{1, 100, -50}, {5, 0, 0}, {4.5, -30, 20}};
+  for (const auto& c : cases) {
+    const ci::ImageRef moved = ci::Image::scaled(image, c.scale, c.scale, ci::ResamplingKernel::Bilinear)
+                                   ->transformed(raster::AffineTransform::translation(c.dx, c.dy));
+    const std::vector<ci::FaceFeature> found = detector.featuresInImage(moved, false);
+    ASSERT_EQ(found.size(), 1u) << c.scale;
+    const raster::Rect& b = found[0].bounds;
+    // Another scale meets another level of the detector's pyramid: a cell or so apart.
+    const double tolerance = 14 * c.scale;
+    EXPECT_NEAR(b.origin.x, plain[0].bounds.origin.x * c.scale + c.dx, tolerance) << c.scale;
+    EXPECT_NEAR(b.origin.y, plain[0].bounds.origin.y * c.scale + c.dy, tolerance) << c.scale;
+    EXPECT_NEAR(b.size.width, plain[0].bounds.size.width * c.scale, tolerance) << c.scale;
+  }
+}
+
+const char* const kSkimageRescale = R"(
+import sys, numpy as np
+from skimage import exposure
+w, h = int(sys.argv[3]), int(sys.argv[4])
+img = np.fromfile(sys.argv[1], dtype=np.float32).reshape(h, w, 4).astype(np.float64)
+luma = 0.2126 * img[..., 0] + 0.7152 * img[..., 1] + 0.0722 * img[..., 2]
+lo, hi = np.percentile(luma, [0.5, 99.5])
+out = img.copy()
+out[..., :3] = exposure.rescale_intensity(img[..., :3], in_range=(lo, hi), out_range=(0.0, 1.0))
+out.astype(np.float32).tofile(sys.argv[2])
+)";
+
+TEST(AutoAdjustment, EnhanceStretchesLumaLikeRescaleIntensity) {
+  const facetest::Photo camera = facetest::skimagePhoto("camera.png");
+  if (camera.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  // A low-contrast copy: the grey values squeezed into 0.3 .. 0.65.
+  Pixels low{camera.width, camera.height, {}};
+  for (std::size_t i = 0; i < camera.rgba.size(); i += 4) {
+    const float v = citest::on16BitGrid(0.3 + 0.35 * camera.rgba[i] / 255.0);
+    low.rgba.insert(low.rgba.end(), {v, v, v, 1.0f});
+  }
+  testsupport::TempDir dir;
+  ASSERT_TRUE(citest::writeFloats(dir.file("in.raw"), low.rgba));
+  ASSERT_TRUE(citest::runPython(kSkimageRescale, {dir.file("in.raw"), dir.file("out.raw"),
+                                                  std::to_string(low.width), std::to_string(low.height)}));
+  const Pixels reference{low.width, low.height, citest::readFloats(dir.file("out.raw"))};
+
+  const ci::ImageRef input = citest::imageOfPixels(low);
+  const std::vector<ci::FilterRef> filters = ci::autoAdjustmentFilters(input, {true, false, std::nullopt});
+  ASSERT_EQ(filters.size(), 2u);
+  EXPECT_EQ(filters[0]->name(), "CIColorMatrix");
+  EXPECT_EQ(filters[1]->name(), "CIVibrance");
+  Pixels ours = citest::renderStraight(applied(input, filters), low.width, low.height);
+  for (float& v : ours.rgba) v = std::clamp(v, 0.0f, 1.0f);
+  EXPECT_LE(citest::maxDifference(ours, reference), 2.0f / 255);
+
+  // Vibrance is mild: a muted colour gains a little saturation, no more.
+  const Pixels muted{1, 1, {0.5f, 0.4f, 0.4f, 1.0f}};
+  const ci::FilterRef vibrance = filters[1];
+  vibrance->setValue(ci::kInputImageKey, citest::imageOfPixels(muted));
+  const Pixels boosted = citest::renderStraight(vibrance->outputImage(), 1, 1);
+  const float chroma = boosted.rgba[0] - boosted.rgba[1];
+  EXPECT_GT(chroma, 0.1f);
+  EXPECT_LT(chroma, 0.2f);
+}
+
+TEST(AutoAdjustment, RedPupilsLoseTheirRednessAndNothingElseChanges) {
+  facetest::Photo photo = facetest::skimagePhoto("astronaut.png");
+  if (photo.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  ci::FaceDetector detector;
+  const std::vector<ci::FaceFeature> open =
+      detector.featuresInImage(ci::Image::withBitmap(photo.image()), true);
+  ASSERT_EQ(open.size(), 1u);
+  if (!open[0].leftEye) GTEST_SKIP() << "needs libdlib-data";
+  const auto topDown = raster::yUpToTopDown(double(photo.height));
+  std::vector<std::pair<raster::Point, double>> pupils;  // top-down centre, radius
+  for (const faces::Eye& eye : {*open[0].leftEye, *open[0].rightEye}) {
+    pupils.push_back({topDown.apply(eye.centre), 0.2 * eye.width});
+    facetest::paintRedPupil(photo, pupils.back().first.x, pupils.back().first.y, pupils.back().second);
+  }
+  const ci::ImageRef input = ci::Image::withBitmap(photo.image());
+  const std::vector<ci::FilterRef> filters = ci::autoAdjustmentFilters(input, {false, true, std::nullopt});
+  ASSERT_EQ(filters.size(), 2u);
+  // The discs the filters correct, to tell inside from outside.
+  std::vector<std::pair<raster::Point, double>> discs;
+  for (const ci::FilterRef& filter : filters) {
+    EXPECT_EQ(filter->name(), ci::kRedEyeCorrectionName);
+    const ci::Vector centre = filter->vector("inputCenter");
+    discs.push_back({topDown.apply({centre.at(0), centre.at(1)}), filter->number("inputRadius")});
+  }
+  const Pixels before = straightPixels(photo);
+  const Pixels after = citest::renderStraight(applied(input, filters), photo.width, photo.height);
+  auto redness = [](const float* p) { return p[0] - (p[1] + p[2]) / 2; };
+  double redBefore = 0, redAfter = 0;
+  std::int64_t changedOutside = 0;
+  for (std::int64_t y = 0; y < photo.height; ++y) {
+    for (std::int64_t x = 0; x < photo.width; ++x) {
+      const raster::Point centre{x + 0.5, y + 0.5};
+      auto within = [&](const std::pair<raster::Point, double>& disc) {
+        return std::hypot(centre.x - disc.first.x, centre.y - disc.first.y) <= disc.second;
+      };
+      if (std::any_of(pupils.begin(), pupils.end(), within)) {
+        redBefore += redness(before.at(x, y));
+        redAfter += redness(after.at(x, y));
+      } else if (std::none_of(discs.begin(), discs.end(), within)) {
+        for (int c = 0; c < 4; ++c) changedOutside += before.at(x, y)[c] != after.at(x, y)[c];
+      }
+    }
+  }
+  EXPECT_GT(redBefore, 0);
+  EXPECT_LE(redAfter, 0.2 * redBefore);
+  EXPECT_EQ(changedOutside, 0);
+}
+
+TEST(AutoAdjustment, PercentileInterpolatesBetweenRanks) {
+  const struct {
+    std::vector<float> values;
+    double p, expected;
+  } cases[] = {{{5, 1, 4, 2, 3}, 0, 1},      {{5, 1, 4, 2, 3}, 50, 3}, {{5, 1, 4, 2, 3}, 100, 5},
+               {{5, 1, 4, 2, 3}, 12.5, 1.5}, {{7}, 99.5, 7},           {{}, 50, 0},
+               {{2, 2, 2}, 0.5, 2},          {{0, 10}, 99.5, 9.95},    {{0, 10}, 150, 10}};
+  for (auto c : cases) EXPECT_NEAR(ci::percentile(c.values, c.p), c.expected, 1e-5) << c.p;
+}
+
+TEST(AutoAdjustment, OddImagesGetNoOrHarmlessFilters) {
+  ci::FaceDetector detector;
+  const ci::ImageRef flat = citest::imageOfPixels(Pixels{4, 4, std::vector<float>(64, 0.5f)});
+  const ci::ImageRef cases[] = {
+      nullptr,
+      ci::Image::constantColor(ci::Color::white()),
+      citest::imageOfPixels(Pixels{1, 1, {0.2f, 0.3f, 0.4f, 1}}),
+      citest::imageOfPixels(Pixels{10000, 1, std::vector<float>(40000, 0.25f)}),
+      citest::imageOfPixels(Pixels{1, 10000, std::vector<float>(40000, 0.0f)}),
+      flat,
+  };
+  for (const ci::ImageRef& image : cases) {
+    const std::vector<ci::FilterRef> filters = ci::autoAdjustmentFilters(image, {}, &detector);
+    EXPECT_TRUE(detector.featuresInImage(image, true).empty());
+    if (!image || ci::isInfinite(image->extent())) {
+      EXPECT_TRUE(filters.empty());
+      continue;
+    }
+    // No stretch for a single grey level: vibrance alone.
+    if (image == flat) {
+      EXPECT_EQ(filters.size(), 1u);
+    }
+    EXPECT_TRUE(applied(image, filters));
+  }
+  // Faces given with rectangles outside the image: no eyes, no filters. A
+  // face of one pixel may get eyes; whatever it gets, it is harmless.
+  std::vector<ci::FaceFeature> outside = {ci::FaceFeature{raster::Rect(900, -400, 30, 30), 1, {}, {}}};
+  EXPECT_TRUE(ci::autoAdjustmentFilters(flat, {false, true, outside}, &detector).empty());
+  std::vector<ci::FaceFeature> tiny = {ci::FaceFeature{raster::Rect(1, 1, 1, 1), 1, {}, {}}};
+  EXPECT_TRUE(applied(flat, ci::autoAdjustmentFilters(flat, {true, true, tiny}, &detector)));
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// Faces and eyes on a real photo (scikit-image's astronaut), its painted
+// closed-eye variants, and inputs the detector must survive.
+
+#include "platform/faces/face_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/raster/row_order.h"
+#include "support/face_photos.h"
+
+namespace {
+
+bool modelInstalled() {
+  return std::ifstream(faces::kDefaultLandmarkModelPath).good();
+}
+
+faces::GrayImage grayOf(const facetest::Photo& photo) {
+  return {photo.width, photo.height, photo.gray()};
+}
+
+// The astronaut's face spans (179, 83)-(266, 170) in top-down rows.
+TEST(FaceDetector, FindsTheAstronautsFaceAndOpenEyes) {
+  const facetest::Photo photo = facetest::skimagePhoto("astronaut.png");
+  if (photo.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  if (!modelInstalled()) GTEST_SKIP() << "needs libdlib-data";
+  faces::FaceDetector detector;
+  const std::vector<faces::Face> found = detector.detect(grayOf(photo), {0.5, true});
+  ASSERT_EQ(found.size(), 1u);
+  const faces::Face& face = found[0];
+  EXPECT_GT(face.score, 1.0);
+  const double bottom = 512.0 - 170 - 1;  // y up
+  EXPECT_NEAR(face.bounds.origin.x, 179, 4);
+  EXPECT_NEAR(face.bounds.origin.y, bottom, 5);
+  EXPECT_NEAR(face.bounds.size.width, 88, 2);
+  EXPECT_NEAR(face.bounds.size.height, 88, 2);
+  ASSERT_TRUE(face.leftEye && face.rightEye);
+  EXPECT_LT(face.leftEye->centre.x, face.rightEye->centre.x);
+  for (const faces::Eye& eye : {*face.leftEye, *face.rightEye}) {
+    EXPECT_FALSE(eye.closed);
+    EXPECT_NEAR(eye.aspectRatio, 0.33, 0.05);
+    EXPECT_GT(eye.width, 10);
+    EXPECT_TRUE(eye.centre.x > face.bounds.minX() && eye.centre.x < face.bounds.maxX() &&
+                eye.centre.y > face.bounds.minY() && eye.centre.y < face.bounds.maxY());
+    // Eyes sit in the upper half of the face (y up).
+    EXPECT_GT(eye.centre.y, face.bounds.origin.y + face.bounds.size.height / 2);
+  }
+
+  // Its score is about 1.5.
+  EXPECT_TRUE(detector.detect(grayOf(photo), {3.0, false}).empty());
+  // Eyes added to faces found before match those found with them.
+  std::vector<faces::Face> later = detector.detect(grayOf(photo), {0.5, false});
+  ASSERT_EQ(later.size(), 1u);
+  EXPECT_FALSE(later[0].leftEye);
+  ASSERT_TRUE(detector.locateEyes(grayOf(photo), later));
+  ASSERT_TRUE(later[0].leftEye);
+  EXPECT_NEAR(later[0].leftEye->centre.x, face.leftEye->centre.x, 1);
+  EXPECT_NEAR(later[0].leftEye->centre.y, face.leftEye->centre.y, 1);
+}
+
+// Both eyes painted shut measure about 0.1. One eye painted shut lowers
+// it, but the landmark model keeps the two eyes' shapes alike, so both
+// land near 0.25: open for the threshold.
+TEST(FaceDetector, PaintedClosedEyesAreClosed) {
+  facetest::Photo photo = facetest::skimagePhoto("astronaut.png");
+  if (photo.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  if (!modelInstalled()) GTEST_SKIP() << "needs libdlib-data";
+  faces::FaceDetector detector;
+  const std::vector<faces::Face> open = detector.detect(grayOf(photo), {0.5, true});
+  ASSERT_EQ(open.size(), 1u);
+  ASSERT_TRUE(open[0].leftEye && open[0].rightEye);
+  const auto topDown = raster::yUpToTopDown(double(photo.height));
+  const struct {
+    bool closeLeft, closeRight;
+    bool closedSeen;
+  } cases[] = {{true, true, true}, {true, false, false}, {false, true, false}};
+  for (const auto& c : cases) {
+    facetest::Photo painted = photo;
+    const std::pair<faces::Eye, bool> eyes[] = {{*open[0].leftEye, c.closeLeft},
+                                                {*open[0].rightEye, c.closeRight}};
+    for (const auto& [eye, close] : eyes) {
+      const raster::Point centre = topDown.apply(eye.centre);
+      if (close) facetest::closeEye(painted, centre.x, centre.y, eye.width);
+    }
+    const std::vector<faces::Face> found = detector.detect(grayOf(painted), {0.0, true});
+    ASSERT_EQ(found.size(), 1u);
+    ASSERT_TRUE(found[0].leftEye && found[0].rightEye);
+    const faces::Eye& left = *found[0].leftEye;
+    const faces::Eye& right = *found[0].rightEye;
+    EXPECT_EQ(left.closed, c.closedSeen) << left.aspectRatio;
+    EXPECT_EQ(right.closed, c.closedSeen) << right.aspectRatio;
+    if (c.closeLeft) {
+      EXPECT_LT(left.aspectRatio, open[0].leftEye->aspectRatio - 0.03);
+    }
+    if (c.closeRight) {
+      EXPECT_LT(right.aspectRatio, open[0].rightEye->aspectRatio - 0.03);
+    }
+    if (c.closedSeen) {
+      EXPECT_LT(std::max(left.aspectRatio, right.aspectRatio), 0.15);
+    }
+  }
+}
+
+TEST(FaceDetector, MissingOrBrokenModelLeavesTheEyesUnknown) {
+  const facetest::Photo photo = facetest::skimagePhoto("astronaut.png");
+  if (photo.width == 0) GTEST_SKIP() << "needs python3-skimage";
+  testsupport::TempDir folder;
+  const std::string truncated = folder.file("truncated.dat"), garbage = folder.file("garbage.dat");
+  {
+    std::ifstream in(faces::kDefaultLandmarkModelPath, std::ios::binary);
+    std::vector<char> head(1 << 20);
+    in.read(head.data(), std::streamsize(head.size()));
+    std::ofstream(truncated, std::ios::binary).write(head.data(), in.gcount());
+    std::ofstream(garbage, std::ios::binary) << "not a model at all";
+  }
+  for (const std::string& path : {folder.file("missing.dat"), truncated, garbage}) {
+    faces::FaceDetector detector(path);
+    std::vector<faces::Face> found = detector.detect(grayOf(photo), {0.5, true});
+    ASSERT_EQ(found.size(), 1u) << path;
+    EXPECT_FALSE(found[0].leftEye || found[0].rightEye) << path;
+    EXPECT_FALSE(detector.locateEyes(grayOf(photo), found)) << path;
+  }
+}
+
+TEST(FaceDetector, OddImagesGiveNoFacesAndNoCrash) {
+  faces::FaceDetector detector;
+  const struct {
+    std::int64_t width, height;
+    std::size_t bytes;
+  } cases[] = {{1, 1, 1},  {10000, 1, 10000}, {1, 10000, 10000}, {0, 0, 0},
+               {-5, 3, 0}, {64, 64, 100},     {3, 3, 0}};
+  for (const auto& c : cases) {
+    const faces::GrayImage image{c.width, c.height, std::vector<std::uint8_t>(c.bytes, 128)};
+    std::vector<faces::Face> found = detector.detect(image, {0.5, true});
+    EXPECT_TRUE(found.empty()) << c.width << "x" << c.height;
+    // A face rectangle far outside the image.
+    found.push_back(faces::Face{raster::Rect(-500, 900, 2, 1), 1, {}, {}});
+    detector.locateEyes(image, found);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include "preview/preview_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTest>
+#include <QTreeView>
+#include <QUrl>
+#include <filesystem>
+
+#include "platform/foundation/notification_center.h"
+#include "platform/ui/path_control.h"
+#include "preview/files_table_model.h"
+#include "preview/preview_image_view.h"
+#include "preview/sorting_sheet.h"
+#include "support/test_support.h"
+
+namespace velumar {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of small real images: a/1.png, a/2.png, a/b/3.png.
+struct ImageFolder {
+  testsupport::TempDir dir;
+  std::string make(const std::string& relative, const std::string& size = "40x30") {
+    const fs::path path = dir.path() / relative;
+    fs::create_directories(path.parent_path());
+    const auto result =
+        testsupport::runCommand({"/usr/bin/convert", "-size", size, "xc:teal", path.string()});
+    EXPECT_EQ(result.exitCode, 0) << result.output;
+    return path.string();
+  }
+};
+
+// Runs the main loop until the delayed merge of a drop or paste has run.
+void waitForMerge() {
+  QTest::qWait(250);
+}
+
+TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
+  ImageFolder folder;
+  const std::string one = folder.make("a/1.png"), two = folder.make("a/2.png"),
+                    three = folder.make("a/b/3.png");
+  PreviewWindow window;
+  EXPECT_EQ(window.windowTitle(), "Velumar");
+  EXPECT_EQ(window.countLabel()->text(), "1 / 1");
+  EXPECT_FALSE(window.pathControl()->isVisible());
+  const auto enabledItems = [&] {
+    int enabled = 0;
+    for (QAction* item : window.optionsMenu()->actions())
+      enabled += item->isEnabled() && !item->isSeparator();
+    return enabled;
+  };
+  EXPECT_EQ(enabledItems(), 1);  // only the paste
+
+  ASSERT_TRUE(window.importPaths({(folder.dir.path() / "a").string()}, folder.dir.path().string(), true));
+  EXPECT_TRUE(window.isVisible());  // brought forward
+  EXPECT_EQ(window.listedFiles(), (std::vector<std::string>{one, two, three}));
+  EXPECT_EQ(window.shownFile(), one);
+  EXPECT_EQ(window.windowTitle(), "1.png");
+  EXPECT_EQ(window.countLabel()->text(), "1 / 3");
+  EXPECT_EQ(window.sizeLabel()->text(), "40 x 30");
+  EXPECT_TRUE(window.pathControl()->isVisible());
+  EXPECT_EQ(window.pathControl()->path().toStdString(), one);
+  EXPECT_EQ(window.filesTable()->model()->rowCount(), 3);
+  EXPECT_GT(enabledItems(), 5);
+  // Two folders in the outline, a and a/b; the current file's folder open.
+  QAbstractItemModel* outline = window.outlineView()->model();
+  ASSERT_EQ(outline->rowCount(), 2);
+  EXPECT_TRUE(outline->index(0, 0).data().toString().endsWith("/a (2)"));
+  EXPECT_TRUE(window.outlineView()->isExpanded(outline->index(0, 0)));
+  EXPECT_FALSE(window.outlineView()->isExpanded(outline->index(1, 0)));
+
+  // Stepping: next at the end and previous at the start do nothing.
+  EXPECT_FALSE(window.showPrevious());
+  EXPECT_TRUE(window.showNext());
+  EXPECT_TRUE(window.showNext());
+  EXPECT_FALSE(window.showNext());
+  EXPECT_EQ(window.countLabel()->text(), "3 / 3");
+  EXPECT_EQ(window.shownFile(), three);
+  EXPECT_TRUE(window.outlineView()->isExpanded(outline->index(1, 0)));
+  EXPECT_FALSE(window.outlineView()->isExpanded(outline->index(0, 0)));
+
+  // Importing the same files again adds nothing.
+  EXPECT_FALSE(window.importPaths({one}, folder.dir.path().string(), false));
+  window.resetPreview();
+  EXPECT_TRUE(window.listedFiles().empty());
+  EXPECT_EQ(window.windowTitle(), "Velumar");
+  EXPECT_EQ(window.countLabel()->text(), "1 / 1");
+  EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
+  EXPECT_TRUE(window.previewView()->isOriginalImage());
+  EXPECT_EQ(enabledItems(), 1);
+}
+
+TEST(PreviewWindow, TableAndOutlineSelectionsFollowEachOtherWithoutLoops) {
+  ImageFolder folder;
+  for (const char* name : {"p/a.png", "p/b.png", "p/q/c.png"}) folder.make(name);
+  PreviewWindow window;
+  ASSERT_TRUE(window.importPaths({(folder.dir.path() / "p").string()}, folder.dir.path().string(), true));
+  int indexSetPosts = 0;
+  auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+      "updateBrowserViewIndexSet", [&](const foundation::Notification&) { ++indexSetPosts; });
+
+  // A file row in the table: the list follows, the outline selects the
+  // file and its folder.
+  window.filesTable()->selectRow(2);
+  EXPECT_EQ(window.list().imagesIndexSet(), OrganizedIndexSet::withIndex(2, 2));
+  EXPECT_EQ(indexSetPosts, 1);
+  QAbstractItemModel* outline = window.outlineView()->model();
+  const QModelIndex qFolder = outline->index(1, 0), cLeaf = outline->index(0, 0, qFolder);
+  EXPECT_TRUE(window.outlineView()->selectionModel()->isSelected(qFolder));
+  EXPECT_TRUE(window.outlineView()->selectionModel()->isSelected(cLeaf));
+
+  // A leaf in the outline: the list and the table follow.
+  const QModelIndex pFolder = outline->index(0, 0), bLeaf = outline->index(1, 0, pFolder);
+  window.outlineView()->selectionModel()->select(bLeaf, QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(window.list().imagesIndexSet(), OrganizedIndexSet::withIndex(1, 1));
+  EXPECT_EQ(indexSetPosts, 2);
+  EXPECT_TRUE(window.outlineView()->selectionModel()->isSelected(pFolder));
+  EXPECT_EQ(window.filesTable()->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(window.filesTable()->selectionModel()->selectedRows().front().row(), 1);
+  // Only a folder: nothing changes in the list.
+  window.outlineView()->selectionModel()->select(qFolder, QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(window.list().imagesIndexSet(), OrganizedIndexSet::withIndex(1, 1));
+  EXPECT_EQ(indexSetPosts, 2);
+
+  // While a conversion runs the table's selection is put back.
+  window.setProcessing(true);
+  window.filesTable()->selectRow(0);
+  EXPECT_EQ(window.list().imagesIndexSet(), OrganizedIndexSet::withIndex(1, 1));
+  EXPECT_EQ(window.filesTable()->selectionModel()->selectedRows().front().row(), 1);
+  window.setProcessing(false);
+}
+
+TEST(PreviewWindow, DropsAndPastesAreListedAfterTheirEvent) {
+  ImageFolder folder;
+  const std::string loose = folder.make("loose.png");
+  folder.make("trip/day/x.png");
+  PreviewWindow window;
+  window.show();
+
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(loose)),
+                QUrl::fromLocalFile(QString::fromStdString((folder.dir.path() / "trip").string()))});
+  QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(&window, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(&window, &drop);
+  EXPECT_TRUE(drop.isAccepted());
+  EXPECT_TRUE(window.listedFiles().empty());  // merged 0.1 s later
+  waitForMerge();
+  ASSERT_EQ(window.listedFiles().size(), 2u);
+  EXPECT_EQ(window.list().imageFileUrls()[1]->parentPathKey, "/trip/day");
+
+  // A paste holding this application's copy marker is ignored.
+  folder.make("pasted.png");
+  auto* marked = new QMimeData;
+  marked->setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.dir.file("pasted.png")))});
+  marked->setData(kCopyMarkerMimeType, "1");
+  QApplication::clipboard()->setMimeData(marked);
+  EXPECT_FALSE(window.pasteFromClipboard());
+  auto* plain = new QMimeData;
+  plain->setUrls({QUrl::fromLocalFile(QString::fromStdString(folder.dir.file("pasted.png")))});
+  QApplication::clipboard()->setMimeData(plain);
+  EXPECT_TRUE(window.pasteFromClipboard());
+  waitForMerge();
+  EXPECT_EQ(window.listedFiles().size(), 3u);
+
+  // Blocked: drops are refused.
+  window.setProcessing(true);
+  QDragEnterEvent refused(QPoint(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, {});
+  QApplication::sendEvent(&window, &refused);
+  EXPECT_FALSE(refused.isAccepted());
+  window.setProcessing(false);
+}
+
+TEST(PreviewWindow, LongSortsCoverTheWindowWithTheSheetUntilTheOrderIsIn) {
+  ImageFolder folder;
+  std::vector<std::string> paths;
+  for (int i = 0; i < 101; ++i) paths.push_back(folder.make("many/" + std::to_string(i) + ".png", "4x4"));
+  PreviewWindow window;
+  window.show();
+  ASSERT_TRUE(window.importPaths({(folder.dir.path() / "many").string()}, folder.dir.path().string(), true));
+  ASSERT_EQ(window.listedFiles().size(), 101u);
+  ASSERT_TRUE(window.sortBy(SortOrder::FileSize));
+  EXPECT_FALSE(window.list().canAcceptImages());
+  EXPECT_TRUE(window.sortingSheet()->isVisible());
+  EXPECT_FALSE(window.sortBy(SortOrder::Name));  // refused while sorting
+  for (int i = 0; i < 100 && window.sortingSheet()->isVisible(); ++i) QTest::qWait(20);
+  EXPECT_FALSE(window.sortingSheet()->isVisible());
+  EXPECT_TRUE(window.list().canAcceptImages());
+  EXPECT_EQ(window.countLabel()->text(), "1 / 101");
+  // Reversal without sorting again.
+  const std::string first = window.listedFiles().front();
+  EXPECT_TRUE(window.setAscendingOrder(false));
+  EXPECT_EQ(window.listedFiles().back(), first);
+}
+
+TEST(PreviewWindow, NamesThatAreNotUtf8StayBytes) {
+  ImageFolder folder;
+  const std::string latin1 = folder.make("caf\xe9/\xe9t\xe9.png");
+  PreviewWindow window;
+  ASSERT_TRUE(window.importPaths({latin1}, (folder.dir.path() / "caf\xe9").string(), false));
+  EXPECT_EQ(window.listedFiles(), std::vector<std::string>{latin1});
+  EXPECT_EQ(window.shownFile(), latin1);
+  EXPECT_EQ(window.pathControl()->path().toStdString(), latin1);
+  EXPECT_EQ(
+      window.filesTable()->model()->index(0, 0).data(FilesTableModel::PathRole).toByteArray().toStdString(),
+      latin1);
+  EXPECT_FALSE(window.windowTitle().isEmpty());
+}
+
+TEST(PreviewWindow, TheFilesWindowAsksForImagesWhenTheListIsEmpty) {
+  PreviewWindow window;
+  window.show();
+  window.openFilesWindow();
+  auto* alert = window.findChild<QWidget*>("emptyListAlert");
+  ASSERT_TRUE(alert);
+  EXPECT_FALSE(window.filesWindow()->isVisible());
+}
+
+}  // namespace
+}  // namespace velumar
