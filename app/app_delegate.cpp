@@ -34,7 +34,7 @@
 #include "platform/foundation/user_defaults.h"
 #include "presets/converter_form.h"
 #include "presets/preset_catalogue.h"
-#include "preview/preview_import.h"
+#include "preview/preview_window.h"
 #include "session/folder_scan.h"
 #include "shortcut/key_shortcut_view.h"
 
@@ -61,10 +61,14 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
     : QObject(parent),
       defaults_(defaults),
       window_(std::make_unique<ConverterWindow>()),
-      preferencesPanel_(std::make_unique<PreferencesWindow>()) {
+      preferencesPanel_(std::make_unique<PreferencesWindow>()),
+      previewWindow_(std::make_unique<PreviewWindow>()) {
+  // Closing the preview leaves the application running.
+  previewWindow_->setAttribute(Qt::WA_QuitOnClose, false);
+  linkPreviewWindow();
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
-  previewHasImages = [this] { return !converterView().previewListedFiles().empty(); };
+  previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   appearance_ = new Appearance(paletteIsDark, this);
   fontPanel_ = new FontPanel(form(), window_.get());
   appMenu_ = buildAppMenu(*this, window_.get());
@@ -100,6 +104,18 @@ AppDelegate::~AppDelegate() {
   unregisterGlobalShortcut();
 }
 
+void AppDelegate::linkPreviewWindow() {
+  PreviewWindow* preview = previewWindow_.get();
+  ConverterView& view = converterView();
+  view.setPreviewImporter(
+      [preview, &view](const std::vector<std::string>& paths, const std::optional<std::string>& firstPath) {
+        return preview->importPaths(paths, firstPath, view.state().searchInSubFolders != 0);
+      });
+  view.setPreviewLink({[preview](bool accept) { preview->setProcessing(!accept); },
+                       [preview] { return preview->shownFile(); },
+                       [preview] { return preview->listedFiles(); }});
+}
+
 ConverterView& AppDelegate::converterView() const {
   return *window_->converterView();
 }
@@ -128,6 +144,7 @@ void AppDelegate::awakeFromNib() {
   step("awakeFromNib");
   bool importToPreview = false;
   readAppearancePreferences(lookupIn(defaults_), preferences_, form(), importToPreview);
+  previewWindow_->setWindowRemainsSameSize(preferences_.windowRemainsSameSize);
   // Drops go to the preview list only once there is a preview to take them.
   converterView().dragAndDropBehaviorImportToPreview =
       importToPreview && converterView().hasPreviewImporter();
@@ -379,6 +396,7 @@ void AppDelegate::showHidePreferencesFrom() {
 
 void AppDelegate::previewWindowRemainsSameSizeFrom() {
   preferences_.windowRemainsSameSize = !preferencesPanel_->previewFitsSizeCheck()->isChecked();
+  previewWindow_->setWindowRemainsSameSize(preferences_.windowRemainsSameSize);
 }
 
 void AppDelegate::updateCPUGPURenderingFrom() {
@@ -477,28 +495,17 @@ void AppDelegate::importImagesForProcessing(bool folder) {
 void AppDelegate::importImagesForPreview(bool folder) {
   const std::optional<ImportPanelChoice> choice = runImportPanelBusy({true, folder});
   if (!choice) return;
-  bool mediaFolder = choice->mediaFolder;
-  std::string firstPath;
-  if (!mediaFolder) {
-    const std::optional<std::string>& folderPath =
-        choice->openPanelURL ? choice->openPanelURL : choice->directoryURL;
-    if (folderPath)
-      firstPath = *folderPath;
-    else
-      mediaFolder = true;
-  }
-  const OrganizedURLList urls =
-      findRecursiveDirectoryForArray(choice->paths, converterView().state().searchInSubFolders != 0,
-                                     mediaFolder, firstPath, supportedImage());
-  if (urls.empty()) return;
-  foundation::MainLoop::postAfter(kDeferDelay, [self = QPointer<AppDelegate>(this), firstPath, urls] {
-    if (!self) return;
-    foundation::Array paths;
-    for (const OrganizedURLRef& url : urls) paths.push_back(url->path);
-    self->converterView().updatePreviewViewAndUpdateText(true, true, false);
-    foundation::NotificationCenter::defaultCenter().post(
-        "multipleImageViewDragAndDrop", nullptr, foundation::Array{firstPath, std::move(paths)}, urls);
-  });
+  // The folder the items came from; none for items without one.
+  std::optional<std::string> firstPath;
+  if (!choice->mediaFolder) firstPath = choice->openPanelURL ? choice->openPanelURL : choice->directoryURL;
+  foundation::MainLoop::postAfter(
+      kDeferDelay, [self = QPointer<AppDelegate>(this), paths = choice->paths, firstPath] {
+        if (!self) return;
+        if (!self->previewWindow_->isVisible())
+          self->converterView().updatePreviewViewAndUpdateText(true, true, false);
+        self->previewWindow_->importPaths(paths, firstPath,
+                                          self->converterView().state().searchInSubFolders != 0);
+      });
 }
 
 void AppDelegate::resetOriginalPreviewImageFrom() {

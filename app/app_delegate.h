@@ -34,6 +34,7 @@ class ConverterWindow;
 class FontPanel;
 class PreferencesWindow;
 class PresetCatalogue;
+class PreviewWindow;
 class StatusItem;
 
 class AppDelegate : public QObject {
@@ -52,6 +53,7 @@ class AppDelegate : public QObject {
   // The converter window's preset catalogue.
   PresetCatalogue& catalogue() const;
   PreferencesWindow& preferencesPanel() const { return *preferencesPanel_; }
+  PreviewWindow& previewWindow() const { return *previewWindow_; }
   QMenu* appMenu() const { return appMenu_; }
   StatusItem& menuBar() const { return *menuBar_; }
   Appearance& appearance() const { return *appearance_; }
@@ -64,8 +66,7 @@ class AppDelegate : public QObject {
   std::function<void(const char* step)> stepLog;
   // How an import panel is shown (the real file dialog unless replaced).
   ImportPanelRunner importPanel;
-  // Whether the preview lists images (until the preview window is here,
-  // the converter's view of its list).
+  // Whether the preview lists images.
   std::function<bool()> previewHasImages;
   // Ends the event loop (QCoreApplication::quit unless replaced).
   std::function<void()> terminate;
@@ -130,6 +131,8 @@ class AppDelegate : public QObject {
 
  private:
   void step(const char* name) const;
+  // The converter sends drops and asks about the list through the preview.
+  void linkPreviewWindow();
   // Scans items into one batch (or resets the drop zone and, unless only
   // image-less folders were given, says so).
   void convertItems(const std::vector<std::string>& items, const std::optional<std::string>& parent,
@@ -146,6 +149,7 @@ class AppDelegate : public QObject {
   foundation::UserDefaults& defaults_;
   std::unique_ptr<ConverterWindow> window_;
   std::unique_ptr<PreferencesWindow> preferencesPanel_;
+  std::unique_ptr<PreviewWindow> previewWindow_;
   ShellPreferences preferences_;
   Appearance* appearance_ = nullptr;
   QMenu* appMenu_ = nullptr;

@@ -56,6 +56,13 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
   bool hasPreviewImporter() const { return bool(previewImporter_); }
+  // The preview window as a batch uses it, linked by the application.
+  struct PreviewLink {
+    std::function<void(bool accept)> setCanAcceptImages;
+    std::function<std::optional<std::string>()> shownFile;
+    std::function<std::vector<std::string>()> listedFiles;
+  };
+  void setPreviewLink(PreviewLink link) { previewLink_ = std::move(link); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -171,6 +178,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  PreviewLink previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;

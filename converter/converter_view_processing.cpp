@@ -101,14 +101,16 @@ bool ConverterView::isConverterWindowVisible() {
   return window()->isVisible() && !window()->isMinimized();
 }
 
-void ConverterView::setPreviewCanAcceptImages(bool) {}
+void ConverterView::setPreviewCanAcceptImages(bool accept) {
+  if (previewLink_.setCanAcceptImages) previewLink_.setCanAcceptImages(accept);
+}
 
 std::optional<std::string> ConverterView::previewShownFile() {
-  return std::nullopt;
+  return previewLink_.shownFile ? previewLink_.shownFile() : std::nullopt;
 }
 
 std::vector<std::string> ConverterView::previewListedFiles() {
-  return {};
+  return previewLink_.listedFiles ? previewLink_.listedFiles() : std::vector<std::string>{};
 }
 
 }  // namespace velumar

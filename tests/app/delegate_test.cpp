@@ -28,6 +28,7 @@
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/user_defaults.h"
 #include "presets/converter_form.h"
+#include "preview/preview_window.h"
 #include "support/test_support.h"
 
 using namespace velumar;
@@ -105,8 +106,8 @@ TEST_F(DelegateTest, LaunchRunsItsStepsInOrder) {
   // The remembered preset was selected when the presets were loaded.
   EXPECT_EQ(view().state().lastSelectedPresetName, "JPG for Web");
   EXPECT_EQ(delegate_.preferencesPanel().selectedToolbarItem(), "General");
-  // No preview window yet: drops keep converting.
-  EXPECT_FALSE(view().dragAndDropBehaviorImportToPreview);
+  // Drops on the converter go to the preview list.
+  EXPECT_TRUE(view().dragAndDropBehaviorImportToPreview);
   EXPECT_FALSE(delegate_.isShortcutEnabled());  // nothing stored under "KeyShortcut"
 }
 
@@ -249,7 +250,7 @@ TEST_F(DelegateTest, ImportPanelKeepsABatchStartedMeanwhile) {
   setProcessing(false);
 }
 
-TEST_F(DelegateTest, ImportForPreviewPostsTheFoundImages) {
+TEST_F(DelegateTest, ImportForPreviewListsTheFoundImages) {
   delegate_.launch();
   const fs::path folder = dir_.path() / "pictures";
   fs::create_directories(folder);
@@ -258,13 +259,13 @@ TEST_F(DelegateTest, ImportForPreviewPostsTheFoundImages) {
     EXPECT_TRUE(options.forPreview);
     return ImportPanelChoice{{folder.string()}, dir_.path().string(), std::nullopt, false};
   };
-  foundation::Value posted;
-  auto token = foundation::NotificationCenter::defaultCenter().addObserver(
-      "multipleImageViewDragAndDrop", [&](const foundation::Notification& n) { posted = n.userInfo; });
   delegate_.importImagesForPreview(true);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !posted.isNull(); }, 2000));
-  EXPECT_EQ(posted, foundation::Value(foundation::Array{dir_.path().string(),
-                                                        foundation::Array{(folder / "r.png").string()}}));
+  EXPECT_TRUE(delegate_.previewWindow().listedFiles().empty());  // 0.1 s later
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate_.previewWindow().listedFiles().empty(); }, 2000));
+  EXPECT_EQ(delegate_.previewWindow().listedFiles(), std::vector<std::string>{(folder / "r.png").string()});
+  EXPECT_TRUE(delegate_.previewWindow().isVisible());
+  // The converter's batch sees the same list.
+  EXPECT_EQ(view().previewListedFiles(), delegate_.previewWindow().listedFiles());
 }
 
 TEST_F(DelegateTest, ResetAlertEmptiesThePreviewListOnOk) {
