@@ -23,6 +23,7 @@
 #include "app/launch_steps.h"
 #include "app/preferences_window.h"
 #include "app/status_item.h"
+#include "app/window_wiring.h"
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "converter/presets_window.h"
@@ -65,7 +66,7 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
       previewWindow_(std::make_unique<PreviewWindow>()) {
   // Closing the preview leaves the application running.
   previewWindow_->setAttribute(Qt::WA_QuitOnClose, false);
-  linkPreviewWindow();
+  connectConverterToPreview(*window_, *previewWindow_);
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
@@ -102,18 +103,6 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
 
 AppDelegate::~AppDelegate() {
   unregisterGlobalShortcut();
-}
-
-void AppDelegate::linkPreviewWindow() {
-  PreviewWindow* preview = previewWindow_.get();
-  ConverterView& view = converterView();
-  view.setPreviewImporter(
-      [preview, &view](const std::vector<std::string>& paths, const std::optional<std::string>& firstPath) {
-        return preview->importPaths(paths, firstPath, view.state().searchInSubFolders != 0);
-      });
-  view.setPreviewLink({[preview](bool accept) { preview->setProcessing(!accept); },
-                       [preview] { return preview->shownFile(); },
-                       [preview] { return preview->listedFiles(); }});
 }
 
 ConverterView& AppDelegate::converterView() const {
@@ -166,11 +155,10 @@ void AppDelegate::setAppSupportDir() {
 void AppDelegate::applicationWillFinishLaunching() {
   step("setDefaultValues");
   setDefaultValues(lookupIn(defaults_), preferences_, form());
+  // The presets load (selecting the remembered one) and "TempData" empties.
   step("addPresetsFromFiles");
-  catalogue().addPresetsFromFiles();
+  loadPresetsAtLaunch(*window_, defaults_);
   converterView().refreshControls();
-  step("clearTempDirectory");
-  catalogue().clearTempDirectory();
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

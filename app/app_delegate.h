@@ -131,8 +131,6 @@ class AppDelegate : public QObject {
 
  private:
   void step(const char* name) const;
-  // The converter sends drops and asks about the list through the preview.
-  void linkPreviewWindow();
   // Scans items into one batch (or resets the drop zone and, unless only
   // image-less folders were given, says so).
   void convertItems(const std::vector<std::string>& items, const std::optional<std::string>& parent,

@@ -34,6 +34,7 @@ class PopUpMenuButton;
 namespace velumar {
 
 class DropZoneWidget;
+class PreviewLink;
 
 class ConverterView : public QWidget, public ProcessingView, public ConverterWindowServices {
   Q_OBJECT
@@ -56,13 +57,6 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
   bool hasPreviewImporter() const { return bool(previewImporter_); }
-  // The preview window as a batch uses it, linked by the application.
-  struct PreviewLink {
-    std::function<void(bool accept)> setCanAcceptImages;
-    std::function<std::optional<std::string>()> shownFile;
-    std::function<std::vector<std::string>()> listedFiles;
-  };
-  void setPreviewLink(PreviewLink link) { previewLink_ = std::move(link); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -99,6 +93,14 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton() const { return presetsButton_; }
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
+  // The preview window and its files window: the files window closes
+  // around a session too; both come back after it when they were shown.
+  void setPreviewWindows(QWidget* preview, QWidget* files) {
+    previewWindow_ = preview;
+    filesWindow_ = files;
+  }
+  // The preview window as a session uses it.
+  void setPreviewLink(std::shared_ptr<PreviewLink> link) { previewLink_ = std::move(link); }
   int currentTab() const;
   // Switches the option tabs as their buttons do, closing the popovers
   // that belong to the pages left.
@@ -178,7 +180,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
-  PreviewLink previewLink_;
+  std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
   std::unique_ptr<ConverterForm> form_;
@@ -190,6 +192,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* presetsButton_ = nullptr;
   QPointer<QWidget> presetsWindow_;
   bool presetsWindowIsVisible_ = false;
+  QPointer<QWidget> previewWindow_;
+  QPointer<QWidget> filesWindow_;
+  bool previewWindowIsVisible_ = false;
+  bool filesWindowIsVisible_ = false;
   QStackedWidget* tabs_ = nullptr;
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;

@@ -1,6 +1,7 @@
 // The popovers beside their toggle buttons, the curves panel and the side
 // windows around a session.
 #include <QLabel>
+#include <utility>
 
 #include "converter/converter_view.h"
 #include "platform/ui/custom_button.h"
@@ -28,20 +29,31 @@ void ConverterView::closeAllPopoversOnlyAlpha(bool onlyAlpha) {
   closePopovers(
       {P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
   if (curvesPanel_ && curvesPanel_->isVisible()) curvesPanel_->close();
-  if (!onlyAlpha && presetsWindow_ && presetsWindow_->isVisible()) presetsWindow_->hide();
+  if (onlyAlpha) return;
+  for (QWidget* side : {presetsWindow_.data(), filesWindow_.data()})
+    if (side && side->isVisible()) side->hide();
 }
 
 void ConverterView::verifyVisibleWindows() {
   presetsWindowIsVisible_ = presetsWindow_ && presetsWindow_->isVisible();
+  previewWindowIsVisible_ = previewWindow_ && previewWindow_->isVisible();
+  filesWindowIsVisible_ = filesWindow_ && filesWindow_->isVisible();
 }
 
 void ConverterView::restoreVisibleWindows() {
-  // Nothing comes back into a hidden application.
-  if (presetsWindowIsVisible_ && presetsWindow_ && !isApplicationHidden()) {
-    presetsWindow_->show();
-    presetsWindow_->raise();
+  // Nothing comes back into a hidden application; the files window last, as
+  // the active one.
+  if (!isApplicationHidden()) {
+    for (const auto& [window, wasVisible] : {std::pair(presetsWindow_, presetsWindowIsVisible_),
+                                             std::pair(previewWindow_, previewWindowIsVisible_),
+                                             std::pair(filesWindow_, filesWindowIsVisible_)}) {
+      if (!wasVisible || !window) continue;
+      window->show();
+      window->raise();
+    }
+    if (filesWindowIsVisible_ && filesWindow_) filesWindow_->activateWindow();
   }
-  presetsWindowIsVisible_ = false;
+  presetsWindowIsVisible_ = previewWindowIsVisible_ = filesWindowIsVisible_ = false;
 }
 
 }  // namespace velumar

@@ -7,6 +7,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/drop_zone_widget.h"
+#include "converter/preview_link.h"
 #include "platform/foundation/log.h"
 
 namespace velumar {
@@ -102,15 +103,15 @@ bool ConverterView::isConverterWindowVisible() {
 }
 
 void ConverterView::setPreviewCanAcceptImages(bool accept) {
-  if (previewLink_.setCanAcceptImages) previewLink_.setCanAcceptImages(accept);
+  if (previewLink_) previewLink_->setProcessing(!accept);
 }
 
 std::optional<std::string> ConverterView::previewShownFile() {
-  return previewLink_.shownFile ? previewLink_.shownFile() : std::nullopt;
+  return previewLink_ ? previewLink_->shownFile() : std::nullopt;
 }
 
 std::vector<std::string> ConverterView::previewListedFiles() {
-  return previewLink_.listedFiles ? previewLink_.listedFiles() : std::vector<std::string>{};
+  return previewLink_ ? previewLink_->listedFiles() : std::vector<std::string>();
 }
 
 }  // namespace velumar

@@ -71,6 +71,8 @@ struct PositionPicker {
   raster::Point mousePoint{50, 50};  // percent on each axis
   double alpha = 1.0;
   bool mouseEvents = true;
+  // A drag picks the point, here or in the preview, and is not released yet.
+  bool viewIsMovingMouse = false;
 };
 
 // The composite and watermark drop wells.

@@ -219,6 +219,9 @@ void PreviewWindow::observeList() {
   observers_.push_back(
       center.addObserver("resetPreviewImage", [this](const foundation::Notification&) { resetPreview(); }));
   observers_.push_back(
+      center.addObserver("multipleImageViewDragAndDrop",
+                         [this](const foundation::Notification& sent) { importSentEntries(sent); }));
+  observers_.push_back(
       center.addObserver("updatePreviewAfterOverwrite", [this](const foundation::Notification&) {
         const auto& selection = list_->imagesIndexSet();
         if (selection.imageCount < list_->imageFileUrls().size())

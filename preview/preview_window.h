@@ -66,6 +66,9 @@ class PreviewWindow : public QMainWindow {
   // items. Answers whether anything was listed; then the window comes forward.
   bool importPaths(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath,
                    bool searchSubfolders);
+  // The entries the import panel scanned, sent as "multipleImageViewDragAndDrop":
+  // [first original path, paths] with the entries as payload; merged at once.
+  bool importSentEntries(const foundation::Notification& notification);
   // Dropped or pasted files and folders: scanned with their subfolders and
   // merged 0.1 seconds later. Answers whether an import was scheduled.
   bool importDroppedPaths(const std::vector<std::string>& paths);
@@ -104,6 +107,7 @@ class PreviewWindow : public QMainWindow {
   void observeList();
   bool showEntry(const OrganizedURL& entry);
   bool isSupportedImage(const std::string& path);
+  void bringForward();
   // The list changed as a whole or its selection moved.
   void refreshAll();
   void refreshSelection();

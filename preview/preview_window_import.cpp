@@ -7,6 +7,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPointer>
+#include <any>
 
 #include "engine/imported_image.h"
 #include "platform/foundation/log.h"
@@ -49,11 +50,27 @@ bool PreviewWindow::importPaths(const std::vector<std::string>& paths,
   if (entries.empty()) return false;
   if (!list_->verifyDuplicateImageUrlsWithUrlsArray(firstPath.value_or(std::string()), std::move(entries)))
     return false;
+  bringForward();
+  return true;
+}
+
+bool PreviewWindow::importSentEntries(const foundation::Notification& notification) {
+  const foundation::Array* details = notification.userInfo.asArray();
+  const auto* entries = std::any_cast<OrganizedURLList>(&notification.payload);
+  if (!details || details->size() < 2 || !(*details)[0].isString() || !entries) {
+    foundation::log("Preview: images sent without their first path and entries are ignored");
+    return false;
+  }
+  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(*(*details)[0].asString(), *entries)) return false;
+  bringForward();
+  return true;
+}
+
+void PreviewWindow::bringForward() {
   // Images sent from another window bring the preview forward.
   show();
   raise();
   activateWindow();
-  return true;
 }
 
 bool PreviewWindow::importDroppedPaths(const std::vector<std::string>& paths) {

@@ -93,7 +93,6 @@ TEST_F(DelegateTest, LaunchRunsItsStepsInOrder) {
                                              "statusItem",
                                              "setDefaultValues",
                                              "addPresetsFromFiles",
-                                             "clearTempDirectory",
                                              "setAssociatedUserDefaultsKey",
                                              "resetShortcutRegistration",
                                              "showWindow",

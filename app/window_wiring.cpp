@@ -1,0 +1,85 @@
+#include "app/window_wiring.h"
+
+#include <QPointer>
+#include <memory>
+
+#include "converter/converter_view.h"
+#include "converter/converter_window.h"
+#include "converter/presets_window.h"
+#include "converter/preview_link.h"
+#include "platform/foundation/user_defaults.h"
+#include "preview/crop_picker_link.h"
+#include "preview/preview_window.h"
+
+namespace velumar {
+namespace {
+
+class PreviewWindowLink final : public PreviewLink {
+ public:
+  explicit PreviewWindowLink(PreviewWindow& preview) : preview_(&preview) {}
+
+  void setProcessing(bool running) override {
+    if (preview_) preview_->setProcessing(running);
+  }
+  std::optional<std::string> shownFile() const override {
+    return preview_ ? preview_->shownFile() : std::nullopt;
+  }
+  std::vector<std::string> listedFiles() const override {
+    return preview_ ? preview_->listedFiles() : std::vector<std::string>();
+  }
+
+ private:
+  QPointer<PreviewWindow> preview_;
+};
+
+// The crop picker as the preview sees it: the converter's resize method and
+// the crop point of its controls, which the session reads.
+class ConverterCropPicker final : public CropPickerLink {
+ public:
+  explicit ConverterCropPicker(ConverterView& view) : view_(&view) {}
+
+  int resizeMethod() const override {
+    return view_ ? int(view_->form().controls.resizeScalePopUp.selectedIndex) : -1;
+  }
+  raster::Point mousePoint() const override { return view_ ? picker().mousePoint : raster::Point{50, 50}; }
+  void setMousePoint(raster::Point point) override {
+    if (view_) picker().mousePoint = point;
+  }
+  bool viewIsMovingMouse() const override { return view_ && picker().viewIsMovingMouse; }
+  void setViewIsMovingMouse(bool moving) override {
+    if (view_) picker().viewIsMovingMouse = moving;
+  }
+  // The crop-centre fields show the point once the drag is released.
+  void setNeedsDisplay() override {
+    if (view_ && !picker().viewIsMovingMouse) view_->refreshControls();
+  }
+
+ private:
+  PositionPicker& picker() const { return view_->form().controls.cropPositionView; }
+
+  QPointer<ConverterView> view_;
+};
+
+}  // namespace
+
+void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& preview) {
+  ConverterView& view = *converter.converterView();
+  // The view owns the importer, so the view outlives every call of it.
+  view.setPreviewImporter(
+      [&view, window = QPointer<PreviewWindow>(&preview)](const std::vector<std::string>& paths,
+                                                          const std::optional<std::string>& firstPath) {
+        return window && window->importPaths(paths, firstPath, view.state().searchInSubFolders != 0);
+      });
+  view.setPreviewLink(std::make_shared<PreviewWindowLink>(preview));
+  view.setPreviewWindows(&preview, preview.filesWindow());
+  preview.setCropPicker(std::make_shared<ConverterCropPicker>(view));
+}
+
+void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults) {
+  converter.converterView()->state().lastSelectedPresetName = defaults.stringForKey("LastSelectedPreset");
+  PresetCatalogue& catalogue = converter.presetsWindow()->catalogue();
+  catalogue.addPresetsFromFiles();
+  catalogue.clearTempDirectory();
+}
+
+}  // namespace velumar
