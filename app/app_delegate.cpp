@@ -35,6 +35,7 @@
 #include "platform/foundation/user_defaults.h"
 #include "presets/converter_form.h"
 #include "presets/preset_catalogue.h"
+#include "preview/preview_import.h"
 #include "preview/preview_window.h"
 #include "session/folder_scan.h"
 #include "shortcut/key_shortcut_view.h"
@@ -483,17 +484,32 @@ void AppDelegate::importImagesForProcessing(bool folder) {
 void AppDelegate::importImagesForPreview(bool folder) {
   const std::optional<ImportPanelChoice> choice = runImportPanelBusy({true, folder});
   if (!choice) return;
-  // The folder the items came from; none for items without one.
-  std::optional<std::string> firstPath;
-  if (!choice->mediaFolder) firstPath = choice->openPanelURL ? choice->openPanelURL : choice->directoryURL;
-  foundation::MainLoop::postAfter(
-      kDeferDelay, [self = QPointer<AppDelegate>(this), paths = choice->paths, firstPath] {
-        if (!self) return;
-        if (!self->previewWindow_->isVisible())
-          self->converterView().updatePreviewViewAndUpdateText(true, true, false);
-        self->previewWindow_->importPaths(paths, firstPath,
-                                          self->converterView().state().searchInSubFolders != 0);
-      });
+  // The folder the items came from; the empty string for items without one.
+  bool mediaFolder = choice->mediaFolder;
+  std::string firstPath;
+  if (!mediaFolder) {
+    const std::optional<std::string>& folderPath =
+        choice->openPanelURL ? choice->openPanelURL : choice->directoryURL;
+    if (folderPath)
+      firstPath = *folderPath;
+    else
+      mediaFolder = true;
+  }
+  const OrganizedURLList urls =
+      findRecursiveDirectoryForArray(choice->paths, converterView().state().searchInSubFolders != 0,
+                                     mediaFolder, firstPath, supportedImage());
+  if (urls.empty()) return;
+  foundation::MainLoop::postAfter(kDeferDelay, [self = QPointer<AppDelegate>(this), firstPath, urls] {
+    if (self) self->addFileUrlsToPreviewView(firstPath, urls);
+  });
+}
+
+void AppDelegate::addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls) {
+  if (!previewWindow_->isVisible()) converterView().updatePreviewViewAndUpdateText(true, true, false);
+  foundation::Array paths;
+  for (const OrganizedURLRef& url : urls) paths.push_back(url->path);
+  foundation::NotificationCenter::defaultCenter().post("multipleImageViewDragAndDrop", nullptr,
+                                                       foundation::Array{firstPath, std::move(paths)}, urls);
 }
 
 void AppDelegate::resetOriginalPreviewImageFrom() {

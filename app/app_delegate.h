@@ -14,6 +14,7 @@
 
 #include "app/import_panel.h"
 #include "app/preferences.h"
+#include "preview/organized_url.h"
 #include "session/folder_scan.h"
 
 class QCheckBox;
@@ -122,6 +123,8 @@ class AppDelegate : public QObject {
   void importImagesForPreviewFrom(bool folder);
   void importImagesForProcessing(bool folder);
   void importImagesForPreview(bool folder);
+  // Hands the images found for the preview to its list.
+  void addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls);
   // Asks "This will remove all images from preview." and empties the list.
   void resetOriginalPreviewImageFrom();
   void openFontPanel();
