@@ -5,6 +5,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "converter/modify_controls.h"
 #include "converter/presets_window.h"
 #include "converter/preview_link.h"
 #include "platform/foundation/user_defaults.h"
@@ -73,6 +74,9 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
   view.setPreviewLink(std::make_shared<PreviewWindowLink>(preview));
   view.setPreviewWindows(&preview, preview.filesWindow());
   preview.setCropPicker(std::make_shared<ConverterCropPicker>(view));
+  // The preview draws the watermarks the Modify tab sets; the example image
+  // follows the picture it shows.
+  view.modifyControls().setPreviewView(preview.previewView());
 }
 
 void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults) {

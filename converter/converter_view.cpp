@@ -8,6 +8,7 @@
 
 #include "converter/drop_zone_widget.h"
 #include "converter/format_selection.h"
+#include "converter/modify_controls.h"
 #include "converter/open_with_applications.h"
 #include "engine/imported_image.h"
 #include "platform/ui/custom_button.h"

@@ -22,6 +22,7 @@
 #include "session/conversion_request.h"
 #include "session/processing_view.h"
 
+class QAction;
 class QMimeData;
 class QStackedWidget;
 
@@ -33,6 +34,7 @@ class PopUpMenuButton;
 
 namespace velumar {
 
+class ModifyControls;
 class DropZoneWidget;
 class PreviewLink;
 
@@ -83,6 +85,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // Applies a preset of the catalogue, or the default preset, and shows it.
   bool applyPreset(std::size_t position);
   bool applyDefaultPreset();
+  // The filter and effect controls of the Modify tab.
+  ModifyControls& modifyControls() const { return *modify_; }
+  // The Edit menu's Undo and Redo follow the filter values' stacks.
+  void setUndoActions(QAction* undo, QAction* redo);
 
   // ---- Output formats ------------------------------------------------------------
   void setButtonFormatFrom(std::size_t code);
@@ -200,6 +206,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
   ui::PopUpMenuButton* openWithButton_ = nullptr;
+  std::unique_ptr<ModifyControls> modify_;
 };
 
 }  // namespace velumar

@@ -11,6 +11,8 @@
 #include <QPushButton>
 
 #include "converter/converter_view.h"
+#include "converter/modify_controls.h"
+#include "converter/page_layout.h"
 #include "converter/resize_controls.h"
 #include "engine/imported_image.h"
 #include "platform/ui/color_well.h"
@@ -25,23 +27,10 @@ namespace {
 
 using From = ConverterForm::From;
 
-template <typename Widget>
-Widget* named(Widget* widget, const char* name) {
-  widget->setObjectName(QString::fromUtf8(name));
-  return widget;
-}
-
 QLineEdit* newField(const char* name, int width = 70) {
   auto* field = named(new QLineEdit, name);
   field->setFixedWidth(width);
   return field;
-}
-
-QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
-  auto* layout = new QHBoxLayout;
-  for (QWidget* widget : widgets) layout->addWidget(widget);
-  layout->addStretch(1);
-  return layout;
 }
 
 }  // namespace
@@ -133,6 +122,7 @@ QWidget* ConverterView::buildBasicPage() {
 QWidget* ConverterView::buildModifyPage() {
   ConverterForm& f = *form_;
   ConverterControls& c = f.controls;
+  modify_ = std::make_unique<ModifyControls>(f, binder_, *this, this);
   auto* page = new QWidget;
   auto* form = new QFormLayout(page);
 
@@ -153,6 +143,7 @@ QWidget* ConverterView::buildModifyPage() {
   binder_.field(cropY, c.cropCenterYTextField,
                 [&f] { f.readCropCenterWithSender(f.controls.cropCenterYTextField); });
   transformForm->addRow("Crop centre", row({cropX, cropY}));
+  transformForm->addRow("", modify_->buildCropPicker());
   auto* stretch = named(new ui::DoubleSlider, "stretchAndCropStretchSlider");
   auto* crop = named(new ui::DoubleSlider, "stretchAndCropCropSlider");
   binder_.slider(stretch, c.stretchAndCropStretchSlider);
@@ -164,10 +155,14 @@ QWidget* ConverterView::buildModifyPage() {
   // options belong to the filter and effect controls.
   using P = PopoverId;
   auto* buttons = new QGridLayout;
+  ModifyControls& m = *modify_;
   const std::tuple<P, const char*, QWidget*> popovers[] = {
-      {P::TransformOptions, "Options", transform},   {P::FaceOptions, "Face Detector", new QWidget},
-      {P::CompositeOptions, "Options", new QWidget}, {P::Depth, "Depth Map", new QWidget},
-      {P::TinyPlanet, "Tiny Planet", new QWidget},   {P::LUT, "LUT", new QWidget},
+      {P::TransformOptions, "Options", transform},
+      {P::FaceOptions, "Face Detector", m.buildFaceOptions()},
+      {P::CompositeOptions, "Options", m.buildCompositeOptions()},
+      {P::Depth, "Depth Map", m.buildDepthOptions()},
+      {P::TinyPlanet, "Tiny Planet", m.buildTinyPlanetOptions()},
+      {P::LUT, "LUT", m.buildLUTOptions()},
   };
   int at = 0;
   for (const auto& [id, title, content] : popovers) {
@@ -176,7 +171,18 @@ QWidget* ConverterView::buildModifyPage() {
     buttons->addWidget(button, at / 4, at % 4);
     ++at;
   }
-  curvesPanel_ = new ui::Popover(new QWidget, this);
+  // The composite options live while a composite mode is chosen.
+  if (QAbstractButton* options = popover(P::CompositeOptions)->button()) {
+    binder_.toggle(options, c.popOverCompositeOptionsButton,
+                   [&c] { c.compositeOptionsPopoverShown = c.popOverCompositeOptionsButton.on; });
+    connect(popover(P::CompositeOptions), &ui::Popover::closed, this,
+            [&c] { c.compositeOptionsPopoverShown = c.popOverCompositeOptionsButton.on = false; });
+    binder_.shows([this, &c] {
+      if (!c.compositeOptionsPopoverShown && popover(P::CompositeOptions)->isVisible())
+        popover(P::CompositeOptions)->close();
+    });
+  }
+  curvesPanel_ = new ui::Popover(m.buildCurvesPanel(), this);
   curvesPanel_->setWindowFlags(Qt::Tool);
   curvesPanel_->setWindowTitle(QStringLiteral("Curves"));
   curvesPanel_->setObjectName(QStringLiteral("panelCurves"));
@@ -210,7 +216,12 @@ QWidget* ConverterView::buildModifyPage() {
     refreshControls();
   });
   form->addRow("Border opacity", row({opacity, color}));
-  return page;
+  // Inner pages: this one, the filters and the watermarks; choosing one of
+  // the latter two closes this page's popovers.
+  return m.buildInnerTabs(page, [this] {
+    closePopovers(
+        {P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
+  });
 }
 
 QWidget* ConverterView::buildFileOptionsPage() {

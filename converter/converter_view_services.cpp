@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "converter/converter_view.h"
+#include "converter/modify_controls.h"
 #include "converter/open_with_applications.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
@@ -18,16 +19,16 @@ namespace {
 constexpr int kOpenWithOtherApplication = 14;
 }
 
-void ConverterView::updateFilterValuesForPreset(ConverterControls& controls, const ImageInfo& preset) {
-  laterServices_.updateFilterValuesForPreset(controls, preset);
+void ConverterView::updateFilterValuesForPreset(ConverterControls&, const ImageInfo& preset) {
+  modify_->filterValues().updateFilterValuesForPreset(preset);
 }
 
-void ConverterView::changeFilterToExampleImageFrom(ConverterControls& controls) {
-  laterServices_.changeFilterToExampleImageFrom(controls);
+void ConverterView::changeFilterToExampleImageFrom(ConverterControls&) {
+  modify_->filterValues().changeFilterToExampleImage();
 }
 
-void ConverterView::addArrayValuesToFilterValuesAndUpdateUndo(ConverterControls& controls, bool undo) {
-  laterServices_.addArrayValuesToFilterValuesAndUpdateUndo(controls, undo);
+void ConverterView::addArrayValuesToFilterValuesAndUpdateUndo(ConverterControls&, bool undo) {
+  modify_->filterValues().addArrayValuesToFilterValuesAndUpdateUndo(undo);
 }
 
 void ConverterView::updateApplicationsForOpenWithMenu() {
@@ -56,7 +57,7 @@ void ConverterView::selectApplicationFrom(std::int64_t tag) {
 }
 
 void ConverterView::updatePreviewViewAndUpdateText(bool updateText, bool updateImage, bool controlVisible) {
-  laterServices_.updatePreviewViewAndUpdateText(updateText, updateImage, controlVisible);
+  modify_->updatePreviewViewAndUpdateText(updateText, updateImage, controlVisible);
 }
 
 void ConverterView::updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) {

@@ -27,6 +27,8 @@ ConverterWindow::ConverterWindow(QWidget* parent)
   redo_->setEnabled(false);
   presets_->fillMenu(menuBar()->addMenu(QStringLiteral("&Presets")));
   resize(620, 640);
+  // Undo and Redo follow the filter values' stacks.
+  view_->setUndoActions(undo_, redo_);
 }
 
 void ConverterWindow::hideShowWindowRelativeToMouse() {

@@ -12,6 +12,7 @@
 // refused.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,14 @@ namespace velumar {
 // The edge sizes a cube may have; callers holding a cube from elsewhere
 // (presets) check against the same bounds.
 inline constexpr std::size_t kSmallestCubeSize = 2, kLargestCubeSize = 256;
+
+// Whether a cube of that edge size within the bounds has exactly that many
+// bytes of data (size³ entries of four floats).
+inline bool isWholeCube(std::int64_t size, std::size_t bytes) {
+  if (size < std::int64_t(kSmallestCubeSize) || size > std::int64_t(kLargestCubeSize)) return false;
+  const std::size_t n = std::size_t(size);
+  return bytes == n * n * n * 4 * sizeof(float);
+}
 
 struct CubeFile {
   std::size_t size = 0;

@@ -1,5 +1,6 @@
 #include <cmath>
 
+#include "filters/cube_file.h"
 #include "platform/foundation/locale_compare.h"
 #include "presets/converter_form.h"
 #include "presets/preset_file.h"
@@ -180,9 +181,13 @@ bool ConverterForm::setPopOverViewFromPreset(std::size_t position) {
   c.lutView.resetOriginalImage();
   if (r.addLUT && preset.lutArray) {
     const foundation::Array& lut = *preset.lutArray;
-    c.lutView.cubeSize = lut.size() > 0 ? lut[0].intOr(0) : 0;
-    if (lut.size() > 1 && lut[1].asData()) c.lutView.cubeData = *lut[1].asData();
-    c.lutView.cubeURL = lut.size() > 2 ? lut[2].stringOr("") : "";
+    const std::int64_t size = lut.size() > 0 ? lut[0].intOr(0) : 0;
+    // The well holds only a cube the filter can take.
+    if (lut.size() > 1 && lut[1].asData() && isWholeCube(size, lut[1].asData()->size())) {
+      c.lutView.cubeSize = size;
+      c.lutView.cubeData = *lut[1].asData();
+      c.lutView.cubeURL = lut.size() > 2 ? lut[2].stringOr("") : "";
+    }
   }
   // The colour-cube filter needs [size, data, path]; a cube without a path
   // is still applied.

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "filters/cifiltering.h"
+#include "filters/cube_file.h"
 #include "platform/ci/image.h"
 #include "platform/foundation/log.h"
 #include "presets/color_space_check.h"
@@ -267,7 +268,7 @@ bool ConverterForm::updateLUTWithArray(const std::optional<foundation::Array>& l
   }
   const std::int64_t size = (*lut)[0].intOr(0);
   const foundation::Data* data = (*lut)[1].asData();
-  if (size <= 0 || !data) return false;
+  if (!data || !isWholeCube(size, data->size())) return false;
   ci::FilterRef filter = ci::Filter::withName("CIColorCube");
   if (!filter) {
     foundation::log("Converter: no colour-cube filter; the lookup table is not applied");

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "presets/filter_slot_table.h"
 #include "session/rename_info.h"
 
 namespace velumar {
@@ -54,8 +55,7 @@ ConverterControls::ConverterControls() {
   setItems(numberSelectPopUp, {"No number", "Number before the name", "Number after the name"});
   setItems(watermarkDatePopUp, {"Short", "Medium", "Long", "Full"});
   setNumberedItems(openWithPopUp, "None", 15);
-  for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2})
-    setNumberedItems(*slot, "No filter", 112);
+  for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2}) setFilterTypeItems(*slot);
 
   prefixTextField = {kPrefixPlaceholder, false};
   nameTextField = {kNamePlaceholder, false};
@@ -77,6 +77,21 @@ ConverterControls::ConverterControls() {
                       &imageOpacitySlider, &imageSizePercentSlider, &opacityTextSlider, &lutIntensitySlider})
     one->value = 1;
   stretchAndCropCropSlider.value = stretchAndCropStretchSlider.value = 0.5f;
+  // Ranges of the Modify tab's sliders (0 to 1 unless set here).
+  const std::pair<Slider*, std::pair<float, float>> ranges[] = {
+      {&depthSlopeSlider, {0.5f, 20}},      {&depthBlurBackgroundSlider, {0, 50}},
+      {&tinyPlanetScaleSlider, {0.01f, 1}}, {&tinyPlanetFactorSlider, {0.1f, 10}},
+      {&tinyPlanetAngleSlider, {0, 360}},   {&imageSizePercentSlider, {0.1f, 4}},
+      {&compositePercentSlider, {0.1f, 4}}, {&obliquenessTextSlider, {-0.5f, 0.5f}}};
+  for (const auto& [slider, range] : ranges) {
+    slider->minValue = range.first;
+    slider->maxValue = range.second;
+  }
+  depthSlopeSlider.value = 4;
+  depthFocalPointSlider.value = 0.75f;
+  depthWidthSlider.value = 0.1f;
+  tinyPlanetScaleSlider.value = 0.05f;
+  tinyPlanetFactorSlider.value = 1.5f;
 }
 
 }  // namespace velumar

@@ -127,6 +127,30 @@ struct OptionControl {
 };
 
 inline constexpr std::size_t kOutputFormatCount = 15;
+inline constexpr std::size_t kFilterSlotCount = 3;
+inline constexpr std::size_t kOptionFieldCount = 9;
+
+// How a filter slot's popover arranges its controls.
+enum class SlotLayout { None, OneSlider, TwoSliders, ThreeSliders, Angle, Color, ColorAndSlider, TwoColors };
+
+struct OptionTextField {
+  std::string text;
+  bool enabled = false;
+  bool hidden = true;
+};
+
+// The three filter slots besides their 18 option controls: labels and text
+// fields (entry 3i+k belongs to slot i), the control each text field edits,
+// the Options toggle buttons and whether each slot's popover is shown.
+struct FilterSlots {
+  std::array<std::string, kOptionFieldCount> optionsLabelArray;
+  std::array<OptionTextField, kOptionFieldCount> optionsTextFieldArray;
+  std::array<std::size_t, kOptionFieldCount> connectedTextFieldArray{0, 1, 2, 3, 4, 5, 6, 7, 8};
+  std::array<ToggleButton, kFilterSlotCount> optionsButtonArray{
+      {{false, false, 0.5}, {false, false, 0.5}, {false, false, 0.5}}};
+  std::array<bool, kFilterSlotCount> popoverShown{};
+  std::array<SlotLayout, kFilterSlotCount> layout{};
+};
 
 // The icon outputs (ICNS, iOS and Xcode icon sets, @2x folder): rounded
 // corners and shadow apply, the colour space does not.
@@ -141,6 +165,7 @@ struct ConverterControls {
 
   std::array<ToggleButton, kOutputFormatCount> buttonsArray;  // conversion-code order
   std::array<OptionControl, kOptionControlCount> optionsSliderArray;
+  FilterSlots filterSlots;
 
   CheckBox addBorderCheck, addPrefixCheck, addSuffixCheck, addWatermarkDateCheck, addWatermarkImageCheck,
       addWatermarkTextCheck, aspectRatioCheck, autoAdjustCheck, autoAdjustFacesCheck, biggerBoundsFacesCheck,

@@ -1,29 +1,18 @@
 #include "presets/headless_window_services.h"
 
 #include "platform/imageio/image_source.h"
+#include "presets/filter_slot_table.h"
 
 namespace velumar {
 
 void HeadlessWindowServices::updateFilterValuesForPreset(ConverterControls& controls,
                                                          const ImageInfo& preset) {
   steps.push_back("filter values");
-  for (std::size_t i = 0; i < kOptionControlCount; ++i) {
-    OptionControl& control = controls.optionsSliderArray[i];
-    const foundation::Value* value = i < preset.filterValues.size() ? &preset.filterValues[i] : nullptr;
-    const bool used = value && !value->isString();
-    control.enabled = used;
-    control.hidden = !used;
-    if (!used) continue;
-    if (control.kind == OptionControl::Kind::ColorWell) {
-      const char* keys[] = {"redComponent", "greenComponent", "blueComponent", "alphaComponent"};
-      for (std::size_t k = 0; k < 4; ++k) {
-        const foundation::Value* component = value->get(keys[k]);
-        control.color.rgba[k] = component ? component->doubleOr(0) : 0;
-      }
-    } else {
-      control.slider.set(value->doubleOr(0));
-    }
-  }
+  for (std::size_t slot = 0; slot < kFilterSlotCount; ++slot)
+    updateSliderValuesForArrayIndex(controls, slot, true);
+  updateSliderValuesWithArray(controls, preset.filterValues);
+  for (std::size_t slot = 0; slot < kFilterSlotCount; ++slot)
+    updateSliderValuesForArrayIndex(controls, slot, false);
 }
 
 void HeadlessWindowServices::changeFilterToExampleImageFrom(ConverterControls&) {

@@ -2,6 +2,7 @@
 
 #include "engine/color_space_menu.h"
 #include "presets/converter_form.h"
+#include "presets/filter_values.h"
 
 namespace velumar {
 
@@ -215,19 +216,7 @@ RenameInfo ConverterForm::setupRenameInfo() const {
 }
 
 void ConverterForm::saveFilterValuesToArray(foundation::Array& values) const {
-  for (const OptionControl& control : controls.optionsSliderArray) {
-    if (!control.enabled) {
-      values.emplace_back("");
-    } else if (control.kind == OptionControl::Kind::ColorWell) {
-      const auto& c = control.color.rgba;
-      values.emplace_back(foundation::Dictionary{{"redComponent", double(float(c[0]))},
-                                                 {"greenComponent", double(float(c[1]))},
-                                                 {"blueComponent", double(float(c[2]))},
-                                                 {"alphaComponent", double(float(c[3]))}});
-    } else {
-      values.emplace_back(double(control.slider.value));
-    }
-  }
+  for (foundation::Value& value : filterValuesSnapshot(controls)) values.push_back(std::move(value));
 }
 
 }  // namespace velumar

@@ -176,8 +176,13 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   preset->watermarkPresetText = "© Velumar";
   preset->lutArray = foundation::Array{2, foundation::Data(2 * 2 * 2 * 16, 0), "/home/user/look.cube"};
   preset->filterValues = foundation::Array(kFilterValueCount, foundation::Value(""));
+  // Slot 0 (type 57) shows sliders 0 to 2, slot 2 (type 111) slider 7 and
+  // well 14.
   preset->filterValues[0] = n(1.25);
-  preset->filterValues[13] = foundation::Dictionary{
+  preset->filterValues[1] = n(0.25);
+  preset->filterValues[2] = n(1.5);
+  preset->filterValues[7] = n(0.5);
+  preset->filterValues[14] = foundation::Dictionary{
       {"redComponent", 0.5}, {"greenComponent", 0.25}, {"blueComponent", 1.0}, {"alphaComponent", 1.0}};
 
   ASSERT_TRUE(f.apply(preset));

@@ -8,6 +8,7 @@
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "converter/window_placement.h"
+#include "converter/x11/drag_from_program.h"
 #include "support/test_support.h"
 
 // On a real display Qt's menu bar asks the session bus for a global menu;
@@ -52,38 +53,11 @@ TEST_F(RealDragTest, AFolderDraggedFromAnotherProgramBecomesOneRequest) {
   window_.converterView()->setRequestHandler(
       [&](const ConversionRequest& request) { requests.push_back(request); });
 
-  QProcess source;
-  source.start(QStringLiteral(VELUMAR_DRAG_SOURCE), {QString::fromStdString(folder.string()), "20", "20"});
-  ASSERT_TRUE(source.waitForStarted());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return source.canReadLine(); }, 10000));
-  ASSERT_EQ(source.readLine().trimmed(), "ready");
-
   // Press on the source, then move in steps over the drop zone and let go;
   // the target must keep its event loop running meanwhile.
   const QPoint target = window_.converterView()->mapToGlobal(window_.converterView()->rect().center());
-  QProcess drag;
-  drag.start(QStringLiteral("xdotool"), {"mousemove",
-                                         "120",
-                                         "120",
-                                         "mousedown",
-                                         "1",
-                                         "mousemove",
-                                         "140",
-                                         "140",
-                                         "sleep",
-                                         "0.3",
-                                         "mousemove",
-                                         QString::number(target.x() - 20),
-                                         QString::number(target.y() - 20),
-                                         "sleep",
-                                         "0.3",
-                                         "mousemove",
-                                         QString::number(target.x()),
-                                         QString::number(target.y()),
-                                         "sleep",
-                                         "0.3",
-                                         "mouseup",
-                                         "1"});
+  QProcess source, drag;
+  ASSERT_TRUE(startDragFromProgram(source, drag, folder.string(), target));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !requests.empty(); }, 15000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return drag.state() == QProcess::NotRunning; }, 5000));
   ASSERT_TRUE(QTest::qWaitFor([&] { return source.state() == QProcess::NotRunning; }, 10000));
