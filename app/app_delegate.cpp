@@ -73,6 +73,8 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   appearance_ = new Appearance(paletteIsDark, this);
   fontPanel_ = new FontPanel(form(), window_.get());
+  converterView().setFontPanelUpdater(
+      [this](const TextFont&, const raster::TextAttributes&) { fontPanel_->updateFontPanel(); });
   appMenu_ = buildAppMenu(*this, window_.get());
   buildMenuBar(*this, *window_);
   buildInfoWindow();

@@ -35,6 +35,17 @@ void FontPanel::openFontPanel(QPoint origin) {
     colorDialog_->setModal(false);
     connect(colorDialog_, &QColorDialog::currentColorChanged, this, &FontPanel::changeColor);
   }
+  showWatermarkFont();
+  fontDialog_->show();
+  fontDialog_->raise();
+  colorDialog_->show();
+}
+
+void FontPanel::updateFontPanel() {
+  if (fontDialog_ && fontDialog_->isVisible()) showWatermarkFont();
+}
+
+void FontPanel::showWatermarkFont() {
   const TextFont& real = form_.engine().textFont;
   const raster::TextAttributes& attributes = form_.engine().textAttributes;
   QFont shown(real.family.empty() ? QFont().family() : QString::fromStdString(real.family));
@@ -56,9 +67,6 @@ void FontPanel::openFontPanel(QPoint origin) {
   fontDialog_->setCurrentFont(shown);
   colorDialog_->setCurrentColor(color);
   showing_ = false;
-  fontDialog_->show();
-  fontDialog_->raise();
-  colorDialog_->show();
 }
 
 void FontPanel::changeFont(const QFont& shown) {

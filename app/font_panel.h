@@ -34,12 +34,16 @@ class FontPanel : public QObject {
   // Shows the panels with the engine's watermark font; created at the first
   // call at origin.
   void openFontPanel(QPoint origin);
+  // A preset brought another watermark font: an open panel shows it.
+  void updateFontPanel();
   QFontDialog* fontDialog() const { return fontDialog_; }
   QColorDialog* colorDialog() const { return colorDialog_; }
 
  private:
   void changeFont(const QFont& shown);
   void changeColor();
+  // Shows the engine's watermark font and colour; no choice of the user's.
+  void showWatermarkFont();
 
   ConverterForm& form_;
   QWidget* parent_;

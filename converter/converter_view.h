@@ -59,6 +59,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
   bool hasPreviewImporter() const { return bool(previewImporter_); }
+  // The application's watermark font panel, shown the font a preset brings.
+  using FontPanelUpdater =
+      std::function<void(const TextFont& font, const raster::TextAttributes& attributes)>;
+  void setFontPanelUpdater(FontPanelUpdater updater) { fontPanelUpdater_ = std::move(updater); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -186,6 +190,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  FontPanelUpdater fontPanelUpdater_;
   std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;

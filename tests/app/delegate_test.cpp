@@ -325,6 +325,11 @@ TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
   EXPECT_EQ(engine.textAttributes.color->components[0], 1.0);
   EXPECT_EQ(engine.textAttributes.color->components[1], 0.0);
   EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 36);
+  // A preset's font shows in the open panel.
+  engine.textFont.pointSize = 200;
+  view().updateFontPanel(engine.textFont, engine.textAttributes);
+  EXPECT_DOUBLE_EQ(panel->currentFont().pointSizeF(), 50);
+  EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 200);
 }
 
 TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
