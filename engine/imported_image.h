@@ -10,6 +10,7 @@
 // queue) never render through one engine at the same time.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -119,7 +120,21 @@ class ImportedImage {
   // Decode a JPEG at the size the conversion needs when it is drawn at half
   // its size or less (off: always decode at full size).
   bool shrinkOnLoad = true;
+  // The representations of a plain raster file decoded before the
+  // conversion asked for them (a batch decoding the next files ahead);
+  // asked before the generic decode, nothing when there are none.
+  std::function<std::optional<BitmapRepList>(const std::string& path)> decodedAhead;
   ci::ImageRef exportedDepthImage;
+
+  // ---- Batch workers (imported_image_batch_worker.cpp) ------------------------
+  // A new engine that converts files as this one would: the settings, the
+  // installed profiles and the watermark and composite state are copied; the
+  // filter engine and the per-file state are its own.
+  std::shared_ptr<ImportedImage> makeBatchWorker() const;
+  // Takes over the per-file state a worker left from its last conversion
+  // (largest representation, metadata, layer records, colour space), so the
+  // writers see the file as if this engine had converted it.
+  void takeFileResultsFrom(ImportedImage& worker);
 
   // ---- Text ----------------------------------------------------------------
   // Empty watermark text, the system font of 144 points and attributes

@@ -193,6 +193,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
         }
       }
     }
+    if (!reps && decodedAhead) reps = decodedAhead(path);
     if (!reps) reps = bitmapRepsOfReading(*reading);
   }
   if (!reps || !verifyBitmapRepsForImageReps(*reps)) {

@@ -1,16 +1,19 @@
-// The batch loop: converts the sources in order on the session's queue,
-// chooses the writers, counts failures, drives the progress display and the
-// live preview, honours cancel, writes the collected outputs and ends the
-// session with one completion or one failure report.
+// The batch loop: takes the sources in order on the session's queue (the
+// next ones converting meanwhile on the shared pool), chooses the writers, counts failures, drives the
+// progress display and the live preview, honours cancel, writes the collected outputs and ends the session
+// with one completion or one failure report.
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <utility>
 
 #include <fmt/format.h>
 
 #include "engine/depth_image_service.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/memory_reuse.h"
+#include "session/conversion_window.h"
 #include "session/output_names.h"
 #include "session/processing_session.h"
 #include "session/processing_view.h"
@@ -100,6 +103,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     return;
   }
 
+  const foundation::MemoryReuseScope reuseFreedMemory;
   const std::uint64_t fileCount = session->urlsCount;
   const bool severalFiles = fileCount >= 2;
   PBOscilator& progress = view->state().progressBar;
@@ -133,7 +137,19 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     });
   };
 
-  for (const SourceFile& source : session->urlsArray) {
+  // The next files convert while the loop writes; the loop still takes,
+  // names and writes every file in order.
+  std::unique_ptr<ConversionWindow> window;
+  const ConversionWindowOptions windowOptions = conversionWindowOptions();
+  if (!copyOnly && severalFiles && windowOptions.filesAtOnce != 1) {
+    const ConversionWindow::Work work = ConversionWindow::suitsSettings(working)
+                                            ? ConversionWindow::Work::Convert
+                                            : ConversionWindow::Work::Decode;
+    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions);
+  }
+
+  for (std::size_t index = 0; index < session->urlsArray.size(); ++index) {
+    const SourceFile& source = session->urlsArray[index];
     engine->setActFileTags(std::nullopt);
     engine->indexMaxPixels = 0;
     session->setProcessedURL(source);
@@ -147,10 +163,26 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       }
       showProgress(count);
     } else {
-      ci::ImageRef depth = working.wantsMixWithDepthData ? getDepthImageWithURL(source.path) : nullptr;
       std::int64_t fileType = 0;
-      std::shared_ptr<raster::ImageSet> image =
-          engine->resizePixelSizeForURL(source.path, working, &fileType, depth);
+      std::shared_ptr<raster::ImageSet> image;
+      std::shared_ptr<ImportedImage> worker;
+      std::optional<ConversionWindow::Converted> ahead = window ? window->take(index) : std::nullopt;
+      if (ahead && ahead->image) {
+        image = std::move(ahead->image);
+        fileType = ahead->fileType;
+        worker = std::move(ahead->worker);
+        engine->takeFileResultsFrom(*worker);
+      } else {
+        // The engine takes the decoded representations in place of its own
+        // decode of the same file.
+        if (ahead && ahead->decoded)
+          engine->decodedAhead = [&](const std::string& path) {
+            return path == source.path ? std::exchange(ahead->decoded, std::nullopt) : std::nullopt;
+          };
+        ci::ImageRef depth = working.wantsMixWithDepthData ? getDepthImageWithURL(source.path) : nullptr;
+        image = engine->resizePixelSizeForURL(source.path, working, &fileType, depth);
+        engine->decodedAhead = nullptr;
+      }
       working.originalFileType = fileType;
       // With the eye-blink option a missing image is a skipped photo.
       if (!image && !working.optionFeaturesEyeBlink) {
@@ -207,6 +239,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       engine->psdInfoArray.clear();
       showProgress(denominator);
       engine->exportedDepthImage = nullptr;
+      if (window) window->giveBack(std::move(worker));
     }
 
     if (progress.cancelProgress) {
@@ -214,6 +247,9 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       break;
     }
   }
+  // Every conversion still running ends before the collected outputs and
+  // the end of the session.
+  window.reset();
 
   // Copy-only batches collect nothing, so they write no collected output.
   const bool cancelled = progress.cancelProgress;

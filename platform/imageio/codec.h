@@ -25,6 +25,14 @@ class Decoder {
   virtual foundation::Value properties(std::size_t index) = 0;
   virtual foundation::Value fileProperties() { return foundation::Value(foundation::Dictionary{}); }
   virtual raster::ImageRef decode(std::size_t index, const DecodeOptions& options) = 0;
+  // The image already turned upright for an EXIF orientation 2..8, for
+  // decoders that turn while decoding (no second full-size buffer); nullptr
+  // when decoding fails, nothing when the decoder cannot turn.
+  virtual std::optional<raster::ImageRef> decodeUpright(std::size_t /*index*/,
+                                                        const DecodeOptions& /*options*/,
+                                                        int /*orientation*/) {
+    return std::nullopt;
+  }
   virtual std::optional<DepthData> depthData() { return std::nullopt; }
 };
 

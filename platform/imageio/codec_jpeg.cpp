@@ -13,6 +13,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
@@ -135,9 +136,18 @@ struct DecodeResult {
   std::int64_t width = 0, height = 0;
 };
 
+// The decoded rows: every byte is written by the decoder before it is read,
+// so the buffer is left uninitialised (no pass over the whole image first).
+using PixelBuffer = std::shared_ptr<std::uint8_t[]>;
+
+// Decodes at scaleNumerator/8; with an orientation of 2..8 every band of
+// rows goes straight to its upright place, so pixels hold the upright image
+// (result and rowBytes describe it); band is the caller's, since a fatal
+// error jumps out of this function past any local's destructor.
 bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& info, int scaleNumerator,
-                  std::int64_t pixelLimit, std::vector<std::uint8_t>& pixels, std::size_t& rowBytes,
-                  DecodeResult& result, std::string& error) {
+                  int orientation, std::int64_t pixelLimit, PixelBuffer& pixels,
+                  std::vector<std::uint8_t>& band, std::size_t& rowBytes, DecodeResult& result,
+                  std::string& error) {
   jpeg_decompress_struct cinfo;
   ErrorManager manager;
   cinfo.err = &manager.pub;
@@ -168,14 +178,27 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  pixels.resize(rowBytes * cinfo.output_height);
+  const bool turns = orientation >= 2 && orientation <= 8;
+  const std::int64_t width = cinfo.output_width, height = cinfo.output_height;
+  const std::size_t pixelBytes = rowBytes / std::size_t(width);
+  const std::size_t uprightRowBytes = orientation >= 5 ? std::size_t(height) * pixelBytes : rowBytes;
+  pixels = PixelBuffer(new std::uint8_t[rowBytes * std::size_t(height)]);
+  constexpr JDIMENSION kBandRows = 16;
+  // Turned decodes read each band into band and place it.
+  band.resize(turns ? rowBytes * kBandRows : 0);
   jpeg_start_decompress(&cinfo);
-  JSAMPROW rows[16];
+  JSAMPROW rows[kBandRows];
   while (cinfo.output_scanline < cinfo.output_height) {
     const JDIMENSION first = cinfo.output_scanline;
-    const JDIMENSION batch = std::min<JDIMENSION>(16, cinfo.output_height - first);
-    for (JDIMENSION i = 0; i < batch; ++i) rows[i] = pixels.data() + std::size_t(first + i) * rowBytes;
-    if (jpeg_read_scanlines(&cinfo, rows, batch) == 0) break;
+    const JDIMENSION batch = std::min<JDIMENSION>(kBandRows, cinfo.output_height - first);
+    for (JDIMENSION i = 0; i < batch; ++i)
+      rows[i] =
+          turns ? band.data() + std::size_t(i) * rowBytes : pixels.get() + std::size_t(first + i) * rowBytes;
+    const JDIMENSION read = jpeg_read_scanlines(&cinfo, rows, batch);
+    if (read == 0) break;
+    if (turns)
+      placeStoredRows(orientation, band.data(), rowBytes, first, read, width, height, pixelBytes,
+                      pixels.get(), uprightRowBytes);
     if (manager.truncated) break;
   }
   if (manager.truncated || cinfo.output_scanline < cinfo.output_height) {
@@ -183,8 +206,9 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
-  result.width = cinfo.output_width;
-  result.height = cinfo.output_height;
+  result.width = orientation >= 5 ? height : width;
+  result.height = orientation >= 5 ? width : height;
+  rowBytes = uprightRowBytes;
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
@@ -224,25 +248,43 @@ class JpegDecoder final : public Decoder {
   }
 
   raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
-    if (index != 0) return nullptr;
-    const int numerator = scaleNumeratorFor(std::max(info_.width, info_.height), options.maxPixelSize);
-    std::vector<std::uint8_t> pixels;
-    std::size_t rowBytes = 0;
-    DecodeResult result;
-    std::string error;
-    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, pixelLimit_, pixels, rowBytes, result,
-                      error)) {
-      foundation::log("jpeg: {}: {}", path_, error);
-      return nullptr;
-    }
-    if (info_.adobeInverted) {
-      for (auto& v : pixels) v = std::uint8_t(255 - v);
-    }
-    return raster::Image::make(result.width, result.height, decodedFormat(8, info_.components, false),
-                               colorSpaceFor(info_.components, &icc_), std::move(pixels), rowBytes);
+    return decodeTurned(index, options, 1);
+  }
+
+  std::optional<raster::ImageRef> decodeUpright(std::size_t index, const DecodeOptions& options,
+                                                int orientation) override {
+    // A decode that the source shrinks further is turned after the shrink.
+    const std::int64_t longSide = std::max(info_.width, info_.height);
+    const int numerator = scaleNumeratorFor(longSide, options.maxPixelSize);
+    if (options.maxPixelSize > 0 && (longSide * numerator + 7) / 8 > options.maxPixelSize)
+      return std::nullopt;
+    return decodeTurned(index, options, orientation);
   }
 
  private:
+  raster::ImageRef decodeTurned(std::size_t index, const DecodeOptions& options, int orientation) {
+    if (index != 0) return nullptr;
+    const int numerator = scaleNumeratorFor(std::max(info_.width, info_.height), options.maxPixelSize);
+    PixelBuffer pixels;
+    std::vector<std::uint8_t> band;
+    std::size_t rowBytes = 0;
+    DecodeResult result;
+    std::string error;
+    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, orientation, pixelLimit_, pixels, band,
+                      rowBytes, result, error)) {
+      foundation::log("jpeg: {}: {}", path_, error);
+      return nullptr;
+    }
+    const std::size_t byteCount = rowBytes * std::size_t(result.height);
+    if (info_.adobeInverted) {
+      std::uint8_t* bytes = pixels.get();
+      for (std::size_t i = 0; i < byteCount; ++i) bytes[i] = std::uint8_t(255 - bytes[i]);
+    }
+    const std::uint8_t* first = pixels.get();
+    return raster::Image::wrap(result.width, result.height, decodedFormat(8, info_.components, false),
+                               colorSpaceFor(info_.components, &icc_), std::move(pixels), first, rowBytes);
+  }
+
   std::string path_;
   std::vector<std::uint8_t> bytes_;
   HeaderInfo info_;

@@ -124,9 +124,16 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
   if (index >= count()) return nullptr;
   const int orientation = options.applyOrientation ? frameOrientation(properties(index)) : 1;
   raster::ImageRef image;
+  bool upright = orientation < 2 || orientation > 8;
   try {
     std::lock_guard lock(mutex_);
-    image = decoder_->decode(index, options);
+    if (std::optional<raster::ImageRef> turned =
+            upright ? std::nullopt : decoder_->decodeUpright(index, options, orientation)) {
+      image = std::move(*turned);
+      upright = true;
+    } else {
+      image = decoder_->decode(index, options);
+    }
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory decoding {}", path_);
     return nullptr;
@@ -146,12 +153,32 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
     }
     if (!image) return nullptr;
   }
+  if (upright) return image;
   try {
     return applyOrientation(image, orientation);
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory turning {} upright", path_);
     return nullptr;
   }
+}
+
+std::int64_t ImageSource::decodedByteEstimate() const {
+  std::lock_guard lock(mutex_);
+  std::int64_t total = 0;
+  for (std::size_t index = 0; index < decoder_->count(); ++index) {
+    const foundation::Value props = decoder_->properties(index);
+    const auto number = [&](const char* key) {
+      const foundation::Value* value = props.get(key);
+      return value ? value->intOr(0) : 0;
+    };
+    const std::int64_t width = number("PixelWidth"), height = number("PixelHeight");
+    const std::int64_t depth = std::clamp<std::int64_t>(number("Depth"), 8, 32);
+    if (width <= 0 || height <= 0 || width > pixelLimit_ || height > pixelLimit_) return 0;
+    const std::int64_t pixels = width * height;
+    if (pixels > pixelLimit_) return 0;
+    total += pixels * 4 * ((depth + 7) / 8);
+  }
+  return total;
 }
 
 std::optional<DepthData> ImageSource::depthData() const {

@@ -49,6 +49,10 @@ class ImageSource {
   foundation::Value fileProperties() const;
   // nullptr when the index is out of range or decoding fails.
   raster::ImageRef createImage(std::size_t index, const DecodeOptions& options = {}) const;
+  // The bytes a full decode of every image may take, from the headers
+  // alone (no pixels, no metadata): four bytes a pixel per eight bits of
+  // depth. 0 when a header gives no size.
+  std::int64_t decodedByteEstimate() const;
   // The disparity/depth map of image 0, when the file has one.
   std::optional<DepthData> depthData() const;
 

@@ -49,7 +49,44 @@ inline void sourceOf(int orientation, std::int64_t x, std::int64_t y, std::int64
   }
 }
 
+// Where stored pixel (sx, sy) goes in the upright image: the source, under
+// the opposite turn, of that pixel in an image of the upright size.
+inline void uprightOf(int orientation, std::int64_t sx, std::int64_t sy, std::int64_t sw, std::int64_t sh,
+                      std::int64_t& x, std::int64_t& y) {
+  const int opposite = orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
+  const bool swaps = orientation >= 5 && orientation <= 8;
+  sourceOf(opposite, sx, sy, swaps ? sh : sw, swaps ? sw : sh, x, y);
+}
+
 }  // namespace
+
+void placeStoredRows(int orientation, const std::uint8_t* rows, std::size_t rowBytes, std::int64_t firstRow,
+                     std::int64_t rowCount, std::int64_t sw, std::int64_t sh, std::size_t pixelBytes,
+                     std::uint8_t* upright, std::size_t uprightRowBytes) {
+  if (sw <= 0) return;
+  for (std::int64_t r = 0; r < rowCount; ++r) {
+    // A stored row lands on a line of the upright image: its first pixel's
+    // place and the step from one pixel to the next.
+    std::int64_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    uprightOf(orientation, 0, firstRow + r, sw, sh, x0, y0);
+    if (sw > 1) {
+      uprightOf(orientation, 1, firstRow + r, sw, sh, x1, y1);
+    } else {
+      x1 = x0;
+      y1 = y0;
+    }
+    const std::ptrdiff_t step = std::ptrdiff_t(y1 - y0) * std::ptrdiff_t(uprightRowBytes) +
+                                std::ptrdiff_t(x1 - x0) * std::ptrdiff_t(pixelBytes);
+    std::uint8_t* out = upright + std::size_t(y0) * uprightRowBytes + std::size_t(x0) * pixelBytes;
+    const std::uint8_t* in = rows + std::size_t(r) * rowBytes;
+    if (pixelBytes == 4) {
+      for (std::int64_t sx = 0; sx < sw; ++sx, out += step, in += 4) std::memcpy(out, in, 4);
+    } else {
+      for (std::int64_t sx = 0; sx < sw; ++sx, out += step, in += pixelBytes)
+        std::memcpy(out, in, pixelBytes);
+    }
+  }
+}
 
 raster::ImageRef applyOrientation(const raster::ImageRef& image, int orientation) {
   if (!image || orientation < 2 || orientation > 8) return image;

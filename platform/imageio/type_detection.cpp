@@ -93,6 +93,12 @@ std::string preferredExtension(const std::string& type) {
   return codec->extensions.front();
 }
 
+bool isPlainRasterType(const std::string& type) {
+  return type == "public.jpeg" || type == "public.png" || type == "public.tiff" ||
+         type == "com.microsoft.bmp" || type == "public.heic" || type == "public.heif" ||
+         type == "org.webmproject.webp";
+}
+
 bool isReadableImage(const std::string& path) {
   auto source = ImageSource::open(path);
   return source && source->count() > 0;

@@ -22,6 +22,9 @@ std::string typeFromHeader(const std::string& path);
 // The canonical extension of a type ("public.jpeg" -> "jpg"); empty when
 // unknown.
 std::string preferredExtension(const std::string& type);
+// Whether the type decodes to plain bitmaps, one per image, without a
+// loader of its own: JPEG, PNG, TIFF, BMP, HEIF, WebP.
+bool isPlainRasterType(const std::string& type);
 // True when a decoder opens the file and it has at least one image.
 bool isReadableImage(const std::string& path);
 // Every type identifier we can read, and every one we can write.

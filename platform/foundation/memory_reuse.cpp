@@ -1,0 +1,40 @@
+#include "platform/foundation/memory_reuse.h"
+
+#include <malloc.h>
+
+#include <mutex>
+
+namespace foundation {
+
+namespace {
+
+// The largest buffer served from the heap (the allocator's own ceiling for
+// this setting on 64-bit systems).
+constexpr int kHeapBufferLimit = 32 * 1024 * 1024;
+// No trimming while a batch runs; the allocator's starting values
+// afterwards.
+constexpr int kNoTrim = 1 << 30;
+constexpr int kDefaultTrimThreshold = 128 * 1024;
+constexpr int kDefaultMmapThreshold = 128 * 1024;
+
+std::mutex scopesLock;
+int openScopes = 0;
+
+}  // namespace
+
+MemoryReuseScope::MemoryReuseScope() {
+  std::lock_guard guard(scopesLock);
+  if (openScopes++ > 0) return;
+  mallopt(M_MMAP_THRESHOLD, kHeapBufferLimit);
+  mallopt(M_TRIM_THRESHOLD, kNoTrim);
+}
+
+MemoryReuseScope::~MemoryReuseScope() {
+  std::lock_guard guard(scopesLock);
+  if (--openScopes > 0) return;
+  mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
+  mallopt(M_TRIM_THRESHOLD, kDefaultTrimThreshold);
+  malloc_trim(0);
+}
+
+}  // namespace foundation

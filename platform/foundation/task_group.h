@@ -1,0 +1,26 @@
+#pragma once
+// Whole tasks on the one shared thread pool: run() hands a task to the pool
+// and returns at once; wait() returns when every task handed over so far has
+// finished. The destructor waits too, so no task outlives its group.
+
+#include <functional>
+#include <memory>
+
+namespace foundation {
+
+class TaskGroup {
+ public:
+  TaskGroup();
+  ~TaskGroup();
+  TaskGroup(const TaskGroup&) = delete;
+  TaskGroup& operator=(const TaskGroup&) = delete;
+
+  void run(std::function<void()> task);
+  void wait();
+
+ private:
+  struct Pool;
+  std::unique_ptr<Pool> pool_;
+};
+
+}  // namespace foundation

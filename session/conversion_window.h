@@ -1,0 +1,120 @@
+#pragma once
+// Converting the next files of a batch while the loop writes the current
+// one: up to a few files at once on the shared thread pool, each on an
+// engine of its own with the batch's settings, within a budget of decoded
+// bytes. The loop takes the results in source order and writes them itself,
+// so names, running numbers, progress and the failure list stay exactly
+// those of one file after the other.
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "engine/image_modify_info.h"
+#include "platform/foundation/task_group.h"
+#include "platform/raster/image_set.h"
+#include "session/conversion_request.h"
+
+namespace velumar {
+
+class ImportedImage;
+
+struct ConversionWindowOptions {
+  // Files converted at once; 0 one per core of the shared pool, 1 none
+  // ahead (the loop converts every file itself).
+  int filesAtOnce = 0;
+  // Bytes of the files converted ahead, estimated from their headers
+  // (three times the decoded pixels); a file above it is never converted
+  // ahead.
+  std::int64_t memoryBudget = std::int64_t(512) << 20;
+};
+
+// Read when a batch starts (benchmarks and tests change it).
+ConversionWindowOptions& conversionWindowOptions();
+
+// A file's device, inode, size and change times: a source replaced or
+// rewritten in between has another identity.
+struct FileIdentity {
+  std::uint64_t device = 0, inode = 0;
+  std::int64_t size = -1, modified = 0, changed = 0;  // times in ns
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> fileIdentity(const std::string& path);
+
+class ConversionWindow {
+ public:
+  // What the window does ahead of the loop: whole conversions, or only the
+  // decode of the next files (for settings a copy of the engine cannot
+  // convert alone), which the loop's engine then takes over.
+  enum class Work { Convert, Decode };
+
+  // A file converted ahead: the engine's result and the detected type code;
+  // worker holds the per-file state the writers read. Or a file decoded
+  // ahead: its representations.
+  struct Converted {
+    std::shared_ptr<raster::ImageSet> image;
+    std::int64_t fileType = 0;
+    std::shared_ptr<ImportedImage> worker;
+    std::optional<std::vector<raster::BitmapImageRepRef>> decoded;
+  };
+
+  // Whether files converted under these settings may be converted apart
+  // from the converter's engine: no filter graph, faces, depth, text or
+  // picture marks, and no collected output.
+  static bool suitsSettings(const ImageModifyInfo& settings);
+
+  // engine is the converter's: workers are copies of it, made on the
+  // calling thread only. Decoding ahead holds at most three files.
+  ConversionWindow(Work work, std::vector<SourceFile> sources, const ImageModifyInfo& settings,
+                   const ImportedImage& engine, ConversionWindowOptions options);
+  // Closes the window.
+  ~ConversionWindow();
+
+  // File index's conversion or decode (the loop's thread, indexes rising).
+  // Starts the next files that fit, then waits for this one. Nothing when
+  // the loop must convert the file itself: not converted ahead (not a plain
+  // raster file, over the budget), no image (a failure is never kept), or
+  // the file changed since.
+  std::optional<Converted> take(std::size_t index);
+  // The worker of a taken file is free again once the file is written.
+  void giveBack(std::shared_ptr<ImportedImage> worker);
+  // No further file starts; returns when every started one has finished.
+  void close();
+
+  // Conversions running on the pool, over every window.
+  static int runningConversions();
+
+ private:
+  enum class State { Waiting, OnLoop, Queued, Running, Done, Taken };
+  struct Slot {
+    State state = State::Waiting;
+    std::int64_t estimate = -1;  // -1 not yet estimated
+    std::optional<FileIdentity> identity;
+    Converted result;
+  };
+
+  bool decodesAhead(const std::string& path) const;
+  void startFilesUpTo(std::size_t end);
+  void convert(std::size_t index, std::shared_ptr<ImportedImage> worker);
+
+  const Work work_;
+  const std::vector<SourceFile> sources_;
+  const ImageModifyInfo settings_;
+  const ImportedImage& engine_;
+  const ConversionWindowOptions options_;
+  std::size_t filesAtOnce_ = 1;
+  std::size_t nextToStart_ = 0;
+  std::int64_t bytesInFlight_ = 0;
+  std::vector<std::shared_ptr<ImportedImage>> idleWorkers_;
+
+  std::mutex lock_;
+  std::condition_variable finished_;
+  std::vector<Slot> slots_;
+  bool closed_ = false;
+  foundation::TaskGroup tasks_;
+};
+
+}  // namespace velumar

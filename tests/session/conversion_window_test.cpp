@@ -1,0 +1,312 @@
+// Converting several files of a batch at once: the user sees exactly the
+// batch that one file after the other gives (names, running numbers,
+// progress, failure report, bytes), a source replaced meanwhile is read as
+// it is now, cancel leaves nothing running, and a budget below one file
+// converts nothing ahead.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include "platform/foundation/main_loop.h"
+#include "platform/imageio/image_source.h"
+#include "session/conversion_request.h"
+#include "session/conversion_window.h"
+#include "session_test_kit.h"
+
+namespace velumar {
+namespace {
+
+namespace fs = std::filesystem;
+using sessiontest::SessionKit;
+
+foundation::PlainMainLoop& mainLoop() {
+  return *dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+}
+
+// Sets the window's options for one scope.
+struct WindowOptionsScope {
+  ConversionWindowOptions saved = conversionWindowOptions();
+  WindowOptionsScope(int filesAtOnce, std::int64_t budget) {
+    conversionWindowOptions().filesAtOnce = filesAtOnce;
+    conversionWindowOptions().memoryBudget = budget;
+  }
+  ~WindowOptionsScope() { conversionWindowOptions() = saved; }
+};
+
+std::string fileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Two empty pages; the reader rebuilds the cross-reference table.
+void writeTwoPagePdf(const std::string& path) {
+  std::ofstream(path) << "%PDF-1.4\n"
+                         "1 0 obj << /Type /Catalog /Pages 2 0 R >> endobj\n"
+                         "2 0 obj << /Type /Pages /Kids [3 0 R 4 0 R] /Count 2 >> endobj\n"
+                         "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >> endobj\n"
+                         "4 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >> endobj\n"
+                         "trailer << /Root 1 0 R >>\n%%EOF\n";
+}
+
+// The mixed batch: photos (one turned by its EXIF orientation, one CMYK),
+// 16-bit PNG, 3-page TIFF, animated GIF, layered PSD, 2-page PDF, a
+// truncated JPEG, a text file named .jpg, and a second "photo.jpg" from
+// another folder that maps to the same output name.
+std::vector<SourceFile> mixedBatch(SessionKit& kit) {
+  auto make = [&](const std::string& name, std::vector<std::string> arguments) {
+    return kit.makeInput(name, std::move(arguments));
+  };
+  std::vector<std::string> paths;
+  paths.push_back(make("photo.jpg", {"-seed", "3", "-size", "2000x1400", "plasma:", "-quality", "90"}));
+  paths.push_back(make("turned.jpg", {"-seed", "4", "-size", "1900x1300", "plasma:", "-quality", "90"}));
+  EXPECT_EQ(
+      testsupport::runCommand({"exiftool", "-q", "-overwrite_original", "-Orientation#=6", paths.back()})
+          .exitCode,
+      0);
+  paths.push_back(make("cmyk.jpg", {"-seed", "5", "-size", "1800x1700", "plasma:", "-colorspace", "CMYK"}));
+  paths.push_back(make("deep.png", {"-size", "1700x900", "gradient:red-blue", "-depth", "16"}));
+  paths.push_back(make("pages.tiff", {"-size", "640x480", "xc:red", "xc:green", "gradient:white-black"}));
+  paths.push_back(make("anim.gif", {"-size", "320x200", "-delay", "10", "xc:red", "xc:blue"}));
+  paths.push_back(make("layered.psd", {"-size", "800x600", "xc:white", "xc:red", "gradient:blue-yellow"}));
+  paths.push_back(kit.input + "/doc.pdf");
+  writeTwoPagePdf(paths.back());
+  const std::string photo = fileBytes(paths.front());
+  paths.push_back(kit.input + "/truncated.jpg");
+  std::ofstream(paths.back(), std::ios::binary) << photo.substr(0, photo.size() / 2);
+  paths.push_back(kit.input + "/text.jpg");
+  std::ofstream(paths.back()) << "not an image at all";
+  fs::create_directory(kit.input + "/other");
+  paths.push_back(kit.input + "/other/photo.jpg");
+  fs::copy_file(paths[1], paths.back());
+
+  std::vector<SourceFile> sources;
+  for (const std::string& path : paths) sources.push_back({path, std::nullopt});
+  return sources;
+}
+
+ImageModifyInfo fit1600Jpeg() {
+  ImageModifyInfo info;
+  info.conversionType = ConversionType::JPEG;
+  info.jpegCompressionFactor = 0.8;
+  info.doImageResize = true;
+  info.resizeConversionType = 1;
+  info.resizeScaleType = 5;
+  info.fixedSizeW = 1600;
+  info.fixedSizeH = 1600;
+  return info;
+}
+
+ImageModifyInfo sameSizeLzwTiff() {
+  ImageModifyInfo info;
+  info.conversionType = ConversionType::TIFF;
+  info.doTiffCompression = 1;
+  return info;
+}
+
+// One multi-page TIFF of the batch: files are only decoded ahead.
+ImageModifyInfo collectedTiff() {
+  ImageModifyInfo info = sameSizeLzwTiff();
+  info.conversionType = 8;
+  info.convertMultipleImagesInTIFF = true;
+  return info;
+}
+
+// What the user sees of one batch: the end code, every display step and
+// every output file with its bytes.
+struct Outcome {
+  std::int64_t code = -2;
+  std::vector<std::string> steps;
+  std::map<std::string, std::string> files;
+};
+
+Outcome runBatch(const std::vector<SourceFile>& sources, const ImageModifyInfo& settings, bool numbered,
+                 bool overwrite, const std::string& output,
+                 std::shared_ptr<HeadlessConverter> view = std::make_shared<HeadlessConverter>()) {
+  fs::remove_all(output);
+  fs::create_directories(output);
+  view->setSettings(settings);
+  RenameInfo rename;
+  if (numbered) rename.numberPopUpIndex = 2;
+  view->setRenameInfo(rename);
+  view->state().initialNumber = numbered ? 7 : -1;
+  view->state().saveWithStoredFileURL = 1;
+  view->state().fileURLForSaving = output;
+  view->state().overwriteFiles = overwrite;
+  view->state().canUseTags = false;
+  ConversionRequest request;
+  request.sources = sources;
+  const std::shared_ptr<SessionInfo> record = processNewImageAfterDragging(view, request);
+  Outcome outcome;
+  if (!record) return outcome;
+  EXPECT_TRUE(mainLoop().runUntil([&] { return !record->currentSession(); }, 300));
+  mainLoop().runPending();
+  outcome.code = record->completitionCode;
+  outcome.steps = view->steps();
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(output))
+    if (entry.is_regular_file())
+      outcome.files[fs::relative(entry.path(), output).string()] = fileBytes(entry.path());
+  return outcome;
+}
+
+TEST(ConversionWindow, SeveralFilesAtOnceGiveTheSerialBatch) {
+  SessionKit kit;
+  const std::vector<SourceFile> sources = mixedBatch(kit);
+  struct Case {
+    const char* label;
+    ImageModifyInfo settings;
+    bool numbered, overwrite, collected;
+  };
+  const Case cases[] = {
+      {"fit 1600 JPEG, numbered", fit1600Jpeg(), true, false, false},
+      {"fit 1600 JPEG, overwriting", fit1600Jpeg(), false, true, false},
+      {"same-size LZW TIFF", sameSizeLzwTiff(), false, false, false},
+      {"one multi-page TIFF", collectedTiff(), false, false, true},
+  };
+  for (const Case& c : cases) {
+    Outcome serial, parallel;
+    {
+      WindowOptionsScope one(1, ConversionWindowOptions().memoryBudget);
+      serial = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output);
+    }
+    {
+      WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
+      parallel = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output);
+    }
+    EXPECT_EQ(serial.code, 1) << c.label;
+    EXPECT_EQ(parallel.code, serial.code) << c.label;
+    EXPECT_EQ(parallel.steps, serial.steps) << c.label;
+    std::vector<std::string> names, parallelNames;
+    for (const auto& [name, bytes] : serial.files) names.push_back(name);
+    for (const auto& [name, bytes] : parallel.files) parallelNames.push_back(name);
+    EXPECT_EQ(parallelNames, names) << c.label;
+    for (const auto& [name, bytes] : serial.files)
+      EXPECT_TRUE(parallel.files.count(name) && parallel.files[name] == bytes) << c.label << ": " << name;
+    // The two photos named alike: the first source keeps the name.
+    const std::string extension = c.settings.conversionType == ConversionType::JPEG ? ".jpg" : ".tiff";
+    if (c.collected) {
+      EXPECT_EQ(names, std::vector<std::string>{"photo.tiff"}) << c.label;
+      continue;
+    }
+    if (!c.numbered) {
+      EXPECT_TRUE(serial.files.count("photo" + extension)) << c.label;
+      EXPECT_TRUE(serial.files.count("photo 2" + extension)) << c.label;
+      EXPECT_EQ(serial.files["photo 2" + extension], serial.files["turned" + extension]) << c.label;
+    }
+    // The failure report names the two unreadable files.
+    const bool reported = std::any_of(serial.steps.begin(), serial.steps.end(), [](const std::string& step) {
+      return step.find("truncated.jpg") != std::string::npos && step.find("text.jpg") != std::string::npos;
+    });
+    EXPECT_TRUE(reported) << c.label;
+  }
+}
+
+// Replaces the second source with other pixels once the first file is
+// written, after its conversion ahead has finished.
+class ReplacingConverter : public HeadlessConverter {
+ public:
+  std::string replaced, replacement;
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    if (current != 2 || replaced.empty()) return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ConversionWindow::runningConversions() > 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    fs::rename(replacement, replaced);
+    replaced.clear();
+  }
+};
+
+TEST(ConversionWindow, ASourceReplacedAfterItsConversionShowsItsNewPixels) {
+  SessionKit kit;
+  WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
+  const std::string first = kit.makeInput("a.png", {"-size", "64x48", "xc:red"});
+  const std::string second = kit.makeInput("b.png", {"-size", "64x48", "xc:lime"});
+  auto view = std::make_shared<ReplacingConverter>();
+  view->replaced = second;
+  view->replacement = kit.makeInput("new.png", {"-size", "64x48", "xc:blue"});
+  ImageModifyInfo png;
+  png.conversionType = ConversionType::PNG;
+  const Outcome outcome =
+      runBatch({{first, std::nullopt}, {second, std::nullopt}}, png, false, false, kit.output, view);
+  ASSERT_TRUE(outcome.files.count("b.png"));
+  const std::string pixel = sessiontest::toolOutput(
+      {"/usr/bin/convert", kit.output + "/b.png", "-format", "%[pixel:p{10,10}]", "info:"});
+  EXPECT_EQ(pixel, "srgb(0,0,255)");
+}
+
+// Records, as the batch ends, how many conversions still run; optionally
+// presses cancel after the first file.
+class EndWatchingConverter : public HeadlessConverter {
+ public:
+  bool cancelAfterFirst = false;
+  std::atomic<int> mostRunning{0};
+  int runningAtEnd = -1;
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    mostRunning = std::max(mostRunning.load(), ConversionWindow::runningConversions());
+    if (cancelAfterFirst && current == 2) state().progressBar.cancelProgress = true;
+  }
+  void addPresetsButtonFromView() override {
+    HeadlessConverter::addPresetsButtonFromView();
+    runningAtEnd = ConversionWindow::runningConversions();
+  }
+};
+
+TEST(ConversionWindow, CancelWithWorkInFlightEndsEveryConversionFirst) {
+  SessionKit kit;
+  std::vector<SourceFile> sources;
+  for (int i = 0; i < 8; ++i)
+    sources.push_back({kit.makeInput("p" + std::to_string(i) + ".jpg",
+                                     {"-seed", std::to_string(i), "-size", "1800x1200", "plasma:"}),
+                       std::nullopt});
+  std::map<std::string, std::string> serialFiles;
+  for (const int filesAtOnce : {1, 4}) {
+    WindowOptionsScope options(filesAtOnce, ConversionWindowOptions().memoryBudget);
+    auto view = std::make_shared<EndWatchingConverter>();
+    view->cancelAfterFirst = true;
+    const Outcome outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output, view);
+    EXPECT_EQ(outcome.code, 1);
+    EXPECT_EQ(view->runningAtEnd, 0) << filesAtOnce;
+    if (filesAtOnce == 1) serialFiles = outcome.files;
+    EXPECT_EQ(outcome.files.size(), 1u) << filesAtOnce;
+    EXPECT_EQ(outcome.files, serialFiles) << filesAtOnce;
+  }
+}
+
+TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
+  SessionKit kit;
+  WindowOptionsScope tiny(4, 1024);
+  std::vector<SourceFile> sources;
+  for (int i = 0; i < 4; ++i)
+    sources.push_back(
+        {kit.makeInput("p" + std::to_string(i) + ".png", {"-size", "64x64", "xc:red"}), std::nullopt});
+  auto view = std::make_shared<EndWatchingConverter>();
+  ImageModifyInfo png;
+  png.conversionType = ConversionType::PNG;
+  const Outcome outcome = runBatch(sources, png, false, false, kit.output, view);
+  EXPECT_EQ(outcome.code, 1);
+  EXPECT_EQ(outcome.files.size(), 4u);
+  EXPECT_EQ(view->mostRunning.load(), 0);
+}
+
+TEST(ConversionWindow, FileIdentityFollowsReplacementAndRewrites) {
+  SessionKit kit;
+  const std::string path = kit.input + "/f.bin";
+  std::ofstream(path) << "one";
+  const std::optional<FileIdentity> first = fileIdentity(path);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(fileIdentity(path), first);
+  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::ofstream(path) << "two";  // same size, rewritten in place
+  EXPECT_NE(fileIdentity(path), first);
+  EXPECT_FALSE(fileIdentity(kit.input + "/missing"));
+}
+
+}  // namespace
+}  // namespace velumar
