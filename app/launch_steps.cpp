@@ -1,30 +1,27 @@
 #include "app/launch_steps.h"
 
-#include <QWidget>
-
 #include "platform/foundation/user_defaults.h"
 #include "session/processing_queues.h"
 #include "shortcut/key_shortcut_hot_key.h"
 
 namespace velumar {
 
-void runLaunchSteps(QWidget& window) {
-  foundation::UserDefaults& defaults = foundation::UserDefaults::standard();
+void registerGlobalShortcut(std::function<void()> handler, foundation::UserDefaults& defaults) {
+  shortcut::registerGlobalShortcutWithUserDefaultsKey(kGlobalShortcutDefaultsKey, std::move(handler),
+                                                      defaults);
+}
+
+void unregisterGlobalShortcut() {
   shortcut::unregisterGlobalShortcutWithUserDefaultsKey(kGlobalShortcutDefaultsKey);
-  shortcut::registerGlobalShortcutWithUserDefaultsKey(
-      kGlobalShortcutDefaultsKey,
-      [&window] {
-        window.show();
-        window.raise();
-        window.activateWindow();
-      },
-      defaults);
+}
+
+bool isGlobalShortcutRegistered() {
+  return shortcut::isGlobalShortcutRegisteredWithUserDefaultsKey(kGlobalShortcutDefaultsKey);
 }
 
 void runQuitSteps() {
-  shortcut::unregisterGlobalShortcutWithUserDefaultsKey(kGlobalShortcutDefaultsKey);
+  unregisterGlobalShortcut();
   ProcessingQueues::shared().joinAll();
-  foundation::UserDefaults::standard().synchronize();
 }
 
 }  // namespace velumar

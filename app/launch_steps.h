@@ -1,16 +1,26 @@
 #pragma once
-// What the application does around its event loop: at launch the user's
-// settings are read and the global shortcut stored under "KeyShortcut"
-// brings the given window to the front; at quit running batches are waited
-// for and the settings written.
+// The global shortcut around the application's life: the shortcut stored
+// under "KeyShortcut" is registered once launching has finished and
+// unregistered at quit, when running batches are also waited for.
 
-class QWidget;
+#include <functional>
+
+namespace foundation {
+class UserDefaults;
+}
 
 namespace velumar {
 
 inline constexpr const char* kGlobalShortcutDefaultsKey = "KeyShortcut";
 
-void runLaunchSteps(QWidget& window);
+// Registers the stored shortcut (replacing an earlier registration) to run
+// handler, following later changes of the stored value.
+void registerGlobalShortcut(std::function<void()> handler, foundation::UserDefaults& defaults);
+void unregisterGlobalShortcut();
+// Whether a hot key is registered for the stored shortcut now.
+bool isGlobalShortcutRegistered();
+// After the event loop: the shortcut is released and running batches are
+// waited for.
 void runQuitSteps();
 
 }  // namespace velumar

@@ -1,35 +1,58 @@
-// Starts the application: the Qt event loop as the main queue, the dark
-// look, the converter and preview windows, and the launch and quit steps
-// around the event loop.
+// Starts the application: one instance per user (a later start hands its
+// files to the running one), the Qt event loop as the main queue, the
+// windows and the delegate's launch, quit and termination signals.
 #include <QApplication>
 #include <QIcon>
+#include <QPalette>
 
+#include "app/app_delegate.h"
 #include "app/launch_steps.h"
-#include "app/window_wiring.h"
-#include "converter/converter_window.h"
+#include "app/single_instance.h"
+#include "app/termination_signals.h"
+#include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/ui/dark_palette.h"
 #include "platform/ui/qt_main_loop.h"
-#include "preview/preview_window.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velumar"));
   QApplication::setDesktopFileName(QStringLiteral("velumar"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velumar")));
-  ui::applyDarkPalette(application);
 
+  const std::vector<std::string> files =
+      velumar::SingleInstance::absolutePaths(QApplication::arguments().mid(1));
+  velumar::SingleInstance instance;
+  if (!instance.claim()) {
+    if (instance.sendToRunningInstance(files)) return 0;
+    foundation::log("Velumar is running but does not answer");
+    return 1;
+  }
+  // Signals that come during launch wait in the pipe for the event loop.
+  velumar::TerminationSignals terminationSignals;
+
+  // The desktop's own palette tells light from dark when the portal cannot.
+  const bool paletteIsDark = QApplication::palette().color(QPalette::Window).lightness() < 128;
+  ui::applyDarkPalette(application);
   ui::QtMainLoop mainLoop;
   foundation::MainLoop::install(&mainLoop);
 
   int result = 0;
   {
-    velumar::ConverterWindow window;
-    velumar::PreviewWindow preview;
-    velumar::wireWindowsAtLaunch(window, preview, foundation::UserDefaults::standard());
-    window.show();
-    velumar::runLaunchSteps(window);
+    velumar::AppDelegate delegate(foundation::UserDefaults::standard(), paletteIsDark);
+    QObject::connect(&terminationSignals, &velumar::TerminationSignals::received, &delegate,
+                     &velumar::AppDelegate::terminationRequested);
+    QObject::connect(&instance, &velumar::SingleInstance::filesReceived, &delegate,
+                     [&delegate](const std::vector<std::string>& paths) {
+                       delegate.showBringToFrontAppFrom();
+                       delegate.openFiles(paths);
+                     });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
+                     &velumar::AppDelegate::applicationWillTerminate);
+    delegate.launch();
+    instance.listen();
+    delegate.openFiles(files);
     result = QApplication::exec();
     velumar::runQuitSteps();
   }

@@ -81,22 +81,11 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
   view.setPreviewImageView(preview.previewView());
 }
 
-void applyPreviewPreferences(PreviewWindow& preview, const foundation::UserDefaults& defaults) {
-  preview.setWindowRemainsSameSize(defaults.boolForKey("PreviewFitsSize").value_or(false));
-}
-
 void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults) {
   converter.converterView()->state().lastSelectedPresetName = defaults.stringForKey("LastSelectedPreset");
   PresetCatalogue& catalogue = converter.presetsWindow()->catalogue();
   catalogue.addPresetsFromFiles();
   catalogue.clearTempDirectory();
-}
-
-void wireWindowsAtLaunch(ConverterWindow& converter, PreviewWindow& preview,
-                         const foundation::UserDefaults& defaults) {
-  connectConverterToPreview(converter, preview);
-  applyPreviewPreferences(preview, defaults);
-  loadPresetsAtLaunch(converter, defaults);
 }
 
 }  // namespace velumar

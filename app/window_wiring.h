@@ -3,7 +3,7 @@
 // converter sends are listed in the preview, a conversion keeps the preview
 // list still and reads what it shows (its files window closes meanwhile,
 // and both come back after), and a press in the preview picks the
-// converter's crop centre. Also the launch steps that concern both windows.
+// converter's crop centre. Also the launch step that loads the presets.
 
 namespace foundation {
 class UserDefaults;
@@ -17,17 +17,9 @@ class PreviewWindow;
 // Either window may go first; a link to a window that is gone does nothing.
 void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& preview);
 
-// First launch step: the "PreviewFitsSize" preference (absent: NO) keeps
-// the preview window's size for later pictures.
-void applyPreviewPreferences(PreviewWindow& preview, const foundation::UserDefaults& defaults);
-
 // Second launch step: the preset named by "LastSelectedPreset" is
 // remembered, the built-in and user presets are loaded (selecting and
 // applying that one, else the first) and "TempData" is emptied.
 void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults);
-
-// The three above, in launch order, before the converter window is shown.
-void wireWindowsAtLaunch(ConverterWindow& converter, PreviewWindow& preview,
-                         const foundation::UserDefaults& defaults);
 
 }  // namespace velumar

@@ -64,6 +64,11 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // the preview import.
   void setRequestHandler(RequestHandler handler) { requestHandler_ = std::move(handler); }
   void setPreviewImporter(PreviewImporter importer) { previewImporter_ = std::move(importer); }
+  bool hasPreviewImporter() const { return bool(previewImporter_); }
+  // The application's watermark font panel, shown the font a preset brings.
+  using FontPanelUpdater =
+      std::function<void(const TextFont& font, const raster::TextAttributes& attributes)>;
+  void setFontPanelUpdater(FontPanelUpdater updater) { fontPanelUpdater_ = std::move(updater); }
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -73,6 +78,9 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void drawDragAndDrop();
   void drawNoDragAndDrop();
   bool drawForDragAndDrop() const { return state_.drawForDragAndDrop; }
+  // The drop zone dimmed while another program has the focus.
+  void setDrawForDeactive(bool deactive);
+  bool drawForDeactive() const { return state_.drawForDeactive; }
   // A request made by a drop waits 0.1 seconds before it is handed on.
   bool isRequestPending() const { return requestPending_; }
   // The alert for a drop that carried nothing convertible, 0.1 s later.
@@ -208,6 +216,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::shared_ptr<ImportedImage> engine_;
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
+  FontPanelUpdater fontPanelUpdater_;
   std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;

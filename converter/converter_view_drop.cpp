@@ -30,6 +30,11 @@ void ConverterView::drawNoDragAndDrop() {
   dropZone_->setHighlighted(false);
 }
 
+void ConverterView::setDrawForDeactive(bool deactive) {
+  state_.drawForDeactive = deactive;
+  dropZone_->setDimmed(deactive);
+}
+
 void ConverterView::dragEnterEvent(QDragEnterEvent* event) {
   if (state_.isProcessingImages || requestPending_ || !event->mimeData()->hasFormat(kUriListType)) {
     event->ignore();

@@ -61,7 +61,7 @@ void ConverterView::updatePreviewViewAndUpdateText(bool updateText, bool updateI
 }
 
 void ConverterView::updateFontPanel(const TextFont& font, const raster::TextAttributes& attributes) {
-  laterServices_.updateFontPanel(font, attributes);
+  if (fontPanelUpdater_) fontPanelUpdater_(font, attributes);
 }
 
 void ConverterView::refreshLivePreview() {

@@ -22,8 +22,15 @@ void DropZoneWidget::setHighlighted(bool on) {
   update();
 }
 
+void DropZoneWidget::setDimmed(bool on) {
+  if (dimmed_ == on) return;
+  dimmed_ = on;
+  update();
+}
+
 void DropZoneWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  if (dimmed_) painter.setOpacity(0.5);
   painter.fillRect(rect(), highlighted_ ? dragColor() : normalColor());
 }
 

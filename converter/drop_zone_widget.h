@@ -18,6 +18,9 @@ class DropZoneWidget : public QWidget {
   // The fill at rest, and under a drag (drawn over the window's background).
   static QColor normalColor();
   static QColor dragColor();
+  // Drawn subdued while the application is not the active one.
+  void setDimmed(bool on);
+  bool isDimmed() const { return dimmed_; }
 
   QSize sizeHint() const override { return {520, 180}; }
 
@@ -26,6 +29,7 @@ class DropZoneWidget : public QWidget {
 
  private:
   bool highlighted_ = false;
+  bool dimmed_ = false;
 };
 
 }  // namespace velumar

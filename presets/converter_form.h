@@ -114,6 +114,9 @@ class ConverterForm : public PresetControlsTarget {
   // The saving-method group; the clicked box has already toggled itself.
   enum class SavingButton { AskEachTime, StoreDirectory, AsImage };
   void selectSavingMethodFrom(SavingButton sender);
+  // The saving-method checks, the save-to button and the folder field for
+  // the stored-folder method (or ask each time).
+  void setSavingMethodControls(bool storedFolder);
   // The file-option check boxes store their state in the converter.
   void searchSubFoldersFrom();
   void setOverwriteFrom();
@@ -148,7 +151,6 @@ class ConverterForm : public PresetControlsTarget {
   void applySize(const ImageModifyInfo& r);
   void applyWatermarks(const ImageInfo& preset, const ImageModifyInfo& r);
   void applyCurves(const ImageInfo& preset, const ImageModifyInfo& r);
-  void setSavingMethodControls(bool storedFolder);
   void readSize(ImageModifyInfo& r);
   void readAngleField(TextField& field, Slider& slider, From sender);
   void setRenameString(TextField& field, std::string& property, const char* placeholder);

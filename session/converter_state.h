@@ -76,6 +76,13 @@ struct ConverterState {
   bool drawTextString = true;
   bool drawForDragAndDrop = false;
   bool showInFinderSavedFiles = false;
+  // Preferences the shell keeps in the converter: hide the extensions of
+  // written files, whole-disk access granted, filters on the graphics
+  // processor, and the drop zone dimmed while another program has the focus.
+  bool hideExtensionSavedFiles = false;
+  bool isGlobalPermissionSet = false;
+  bool useGPUForRendering = true;
+  bool drawForDeactive = false;
 
   PBOscilator progressBar;
 

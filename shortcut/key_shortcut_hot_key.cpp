@@ -38,6 +38,8 @@ class UserDefaultsHotKey {
         });
     install();
   }
+  bool isRegistered() const { return monitor_.has_value(); }
+
   ~UserDefaultsHotKey() {
     token_.reset();
     removeGlobalHotkeyMonitor(monitor_);
@@ -112,6 +114,12 @@ void registerGlobalShortcutWithUserDefaultsKey(const std::string& key, std::func
 
 void unregisterGlobalShortcutWithUserDefaultsKey(const std::string& key) {
   registeredUserDefaultsHotKeys().erase(key);
+}
+
+bool isGlobalShortcutRegisteredWithUserDefaultsKey(const std::string& key) {
+  const auto& registry = registeredUserDefaultsHotKeys();
+  const auto found = registry.find(key);
+  return found != registry.end() && found->second->isRegistered();
 }
 
 void setGlobalShortcut(const std::optional<KeyShortcut>& shortcut, const std::string& key,

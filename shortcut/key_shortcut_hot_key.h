@@ -57,6 +57,8 @@ void registerGlobalShortcutWithUserDefaultsKey(
     const std::string& key, std::function<void()> handler,
     foundation::UserDefaults& defaults = foundation::UserDefaults::standard());
 void unregisterGlobalShortcutWithUserDefaultsKey(const std::string& key);
+// Whether the shortcut stored under key is registered as a hot key now.
+bool isGlobalShortcutRegisteredWithUserDefaultsKey(const std::string& key);
 // Stores shortcut under key (nothing removes the key).
 void setGlobalShortcut(const std::optional<KeyShortcut>& shortcut, const std::string& key,
                        foundation::UserDefaults& defaults = foundation::UserDefaults::standard());

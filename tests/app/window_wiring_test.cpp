@@ -186,8 +186,7 @@ TEST_F(WindowWiringTest, LaunchSelectsTheLastPresetAndEmptiesTempData) {
     if (c.lastSelected) defaults.set("LastSelectedPreset", foundation::Value(std::string(c.lastSelected)));
 
     ConverterWindow converter;
-    PreviewWindow preview;
-    wireWindowsAtLaunch(converter, preview, defaults);
+    loadPresetsAtLaunch(converter, defaults);
     const PresetCatalogue& catalogue = converter.presetsWindow()->catalogue();
     EXPECT_EQ(catalogue.menus().popUpItems.size(), 16u) << c.selected;
     EXPECT_EQ(catalogue.menus().selectedIndex, c.selected);

@@ -1,0 +1,117 @@
+#include "app/single_instance.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/instance_message.h"
+#include "platform/foundation/log.h"
+
+namespace velumar {
+
+namespace {
+
+// A connection that has not sent its message within this time is dropped.
+constexpr int kConnectionTimeoutMs = 5000;
+
+}  // namespace
+
+SingleInstance::SingleInstance(QString folder, QObject* parent)
+    : QObject(parent), folder_(std::move(folder)) {
+  if (folder_.isEmpty()) folder_ = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::socketPath() const {
+  return QDir(folder_).filePath(QStringLiteral("velumar.socket"));
+}
+
+QString SingleInstance::lockPath() const {
+  return QDir(folder_).filePath(QStringLiteral("velumar.lock"));
+}
+
+bool SingleInstance::claim() {
+  QDir().mkpath(folder_);
+  lock_ = std::make_unique<QLockFile>(lockPath());
+  // Only a dead owner makes the lock stale, never its age.
+  lock_->setStaleLockTime(0);
+  if (lock_->tryLock(0)) return true;
+  const bool heldByAnother = lock_->error() == QLockFile::LockFailedError;
+  lock_.reset();
+  if (heldByAnother) return false;
+  // Without a usable runtime folder this start runs on its own.
+  foundation::log("Cannot take {}: running without taking files from later starts", lockPath().toStdString());
+  return true;
+}
+
+bool SingleInstance::listen() {
+  if (!lock_ || server_) return false;
+  // The lock is ours, so a socket left behind belongs to a crashed instance.
+  QLocalServer::removeServer(socketPath());
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server_->listen(socketPath())) {
+    foundation::log("Cannot listen for other starts on {}: {}", socketPath().toStdString(),
+                    server_->errorString().toStdString());
+    return false;
+  }
+  connect(server_, &QLocalServer::newConnection, this, &SingleInstance::acceptConnection);
+  return true;
+}
+
+void SingleInstance::acceptConnection() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    auto reader = std::make_shared<InstanceMessageReader>();
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(kConnectionTimeoutMs, socket, [socket] { socket->abort(); });
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket, reader] {
+      const QByteArray bytes = socket->readAll();
+      const auto status = reader->feed(bytes.constData(), std::size_t(bytes.size()));
+      if (status == InstanceMessageReader::Status::NeedMore) return;
+      socket->disconnectFromServer();
+      if (status == InstanceMessageReader::Status::Complete) emit filesReceived(reader->paths());
+    });
+  }
+}
+
+bool SingleInstance::sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs) const {
+  const std::optional<std::string> message = encodeInstanceMessage(paths);
+  if (!message) {
+    foundation::log("Too many or unusable files to hand to the running instance");
+    return false;
+  }
+  QLocalSocket socket;
+  // The running instance may still be starting: try again for a while.
+  for (int waited = 0;; waited += 100) {
+    socket.connectToServer(socketPath());
+    if (socket.waitForConnected(timeoutMs)) break;
+    if (waited >= timeoutMs) return false;
+    QThread::msleep(100);
+  }
+  socket.write(message->data(), qint64(message->size()));
+  if (!socket.waitForBytesWritten(timeoutMs)) return false;
+  // The instance closes the connection once it has the whole message.
+  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+  return true;
+}
+
+std::vector<std::string> SingleInstance::absolutePaths(const QStringList& arguments) {
+  std::vector<std::string> paths;
+  for (const QString& argument : arguments) {
+    QString path = argument;
+    if (argument.startsWith(QStringLiteral("file:"))) path = QUrl(argument).toLocalFile();
+    if (path.isEmpty()) continue;
+    const QByteArray encoded = QFile::encodeName(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    paths.emplace_back(encoded.constData(), std::size_t(encoded.size()));
+  }
+  return paths;
+}
+
+}  // namespace velumar

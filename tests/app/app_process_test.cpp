@@ -1,0 +1,110 @@
+// The program as the desktop starts it: a later start hands its files to
+// the running instance and ends; a crashed instance's place is taken over;
+// the desktop entry opens files through gio; termination signals quit in
+// order.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <csignal>
+#include <fstream>
+
+#include "platform/foundation/user_defaults.h"
+#include "tests/app/app_process.h"
+
+using namespace velumar;
+using namespace velumar::apptest;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString q(const fs::path& path) {
+  return QString::fromStdString(path.string());
+}
+
+bool converted(const AppHome& home, const char* name) {
+  return waitFor([&] { return fs::exists(home.output() / name); });
+}
+
+void terminate(QProcess& process) {
+  ::kill(pid_t(process.processId()), SIGTERM);
+  ASSERT_TRUE(process.waitForFinished(20000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0);
+}
+
+}  // namespace
+
+TEST(AppProcess, LaterStartsHandTheirFilesToTheRunningInstance) {
+  AppHome home;
+  const fs::path first = home.makeJpeg("in/first.jpg");
+  const fs::path second = home.makeJpeg("in/second.jpg");
+  const fs::path atLaunch = home.makeJpeg("in/at launch.jpg");
+  auto running = home.startPrimary({q(atLaunch)});
+  ASSERT_TRUE(running);
+  EXPECT_TRUE(converted(home, "at launch.jpg"));
+  // Relative paths are made absolute by the later start.
+  EXPECT_EQ(home.run(QStringLiteral(VELUMAR_APP_BINARY), {q(first)}), 0);
+  EXPECT_TRUE(converted(home, "first.jpg"));
+  QProcess relative;
+  relative.setProcessEnvironment(home.environment());
+  relative.setWorkingDirectory(q(home.root() / "in"));
+  relative.start(QStringLiteral(VELUMAR_APP_BINARY), {QStringLiteral("second.jpg")});
+  ASSERT_TRUE(relative.waitForFinished(20000));
+  EXPECT_EQ(relative.exitCode(), 0);
+  EXPECT_TRUE(converted(home, "second.jpg"));
+  EXPECT_EQ(running->state(), QProcess::Running);
+
+  // A crashed instance leaves lock and socket behind: the next start takes over.
+  running->kill();
+  running->waitForFinished();
+  ASSERT_TRUE(fs::exists(home.runtime() / "velumar.socket"));
+  auto successor = home.startPrimary();
+  ASSERT_TRUE(successor);
+  const fs::path third = home.makeJpeg("in/third.jpg");
+  EXPECT_EQ(home.run(QStringLiteral(VELUMAR_APP_BINARY), {q(third)}), 0);
+  EXPECT_TRUE(converted(home, "third.jpg"));
+  terminate(*successor);
+}
+
+TEST(AppProcess, TerminationSignalsQuitInOrder) {
+  for (int signalNumber : {SIGTERM, SIGHUP, SIGINT}) {
+    AppHome home;
+    auto running = home.startPrimary();
+    ASSERT_TRUE(running);
+    std::ofstream(home.tempData() / "left over.tif") << "x";
+    ASSERT_FALSE(fs::is_empty(home.tempData()));
+    ::kill(pid_t(running->processId()), signalNumber);
+    ASSERT_TRUE(running->waitForFinished(20000)) << signalNumber;
+    EXPECT_EQ(running->exitStatus(), QProcess::NormalExit) << signalNumber;
+    EXPECT_EQ(running->exitCode(), 0) << signalNumber;
+    // The settings were written and the temporary folder emptied.
+    EXPECT_TRUE(fs::is_empty(home.tempData())) << signalNumber;
+    foundation::UserDefaults written(home.settingsFile().string());
+    EXPECT_EQ(written.boolForKey("First Start"), false) << signalNumber;
+    EXPECT_EQ(written.integerForKey("WindowLevel"), 0) << signalNumber;
+    EXPECT_FALSE(fs::exists(home.runtime() / "velumar.socket")) << signalNumber;
+  }
+}
+
+TEST(AppProcess, DesktopEntryOpensFilesThroughGio) {
+  AppHome home;
+  EXPECT_EQ(home.run(QStringLiteral("desktop-file-validate"), {QStringLiteral(VELUMAR_DESKTOP_FILE)}), 0);
+  // The entry as scripts/run installs it: Exec names the built program.
+  const fs::path applications = home.data() / "applications";
+  fs::create_directories(applications);
+  std::ifstream source(VELUMAR_DESKTOP_FILE);
+  std::ofstream installed(applications / "velumar.desktop");
+  for (std::string line; std::getline(source, line);)
+    installed << (line.rfind("Exec=", 0) == 0 ? std::string("Exec=") + VELUMAR_APP_BINARY + " %F" : line)
+              << '\n';
+  installed.close();
+  ASSERT_EQ(home.run(QStringLiteral("gio"), {QStringLiteral("mime"), QStringLiteral("image/jpeg"),
+                                             QStringLiteral("velumar.desktop")}),
+            0);
+  const fs::path photo = home.makeJpeg("in/photo.jpg");
+  auto running = home.startPrimary();
+  ASSERT_TRUE(running);
+  EXPECT_EQ(home.run(QStringLiteral("gio"), {QStringLiteral("open"), q(photo)}), 0);
+  EXPECT_TRUE(converted(home, "photo.jpg"));
+  terminate(*running);
+}

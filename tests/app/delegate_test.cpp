@@ -1,0 +1,382 @@
+// The delegate in a running application (offscreen): launch order, files
+// from outside, quitting by every route, the preferences panel, the import
+// panels, the reset alert and the font panel.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "app/app_delegate.h"
+#include "app/font_panel.h"
+#include "app/preferences_window.h"
+#include "converter/converter_view.h"
+#include "converter/converter_window.h"
+#include "engine/imported_image.h"
+#include "platform/foundation/files.h"
+#include "platform/foundation/notification_center.h"
+#include "platform/foundation/user_defaults.h"
+#include "presets/converter_form.h"
+#include "preview/preview_window.h"
+#include "support/test_support.h"
+
+using namespace velumar;
+namespace fs = std::filesystem;
+
+namespace {
+
+class DelegateTest : public ::testing::Test {
+ protected:
+  DelegateTest() {
+    delegate_.terminate = [this] { ++quits_; };
+    delegate_.stepLog = [this](const char* step) { steps_.emplace_back(step); };
+  }
+  ~DelegateTest() override { QTest::qWait(150); }  // let delayed work of the test run out
+
+  ConverterView& view() { return delegate_.converterView(); }
+  void setProcessing(bool on) { view().state().isProcessingImages = on; }
+  QAction* menuItem(QMenu* menu, const QString& title) {
+    for (QAction* action : menu->actions())
+      if (action->text() == title) return action;
+    for (QAction* action : menu->actions())
+      if (action->menu())
+        if (QAction* found = menuItem(action->menu(), title)) return found;
+    return nullptr;
+  }
+  QAction* menuBarItem(const QString& title) {
+    for (QAction* top : delegate_.window().menuBar()->actions())
+      if (top->menu())
+        if (QAction* found = menuItem(top->menu(), title)) return found;
+    return nullptr;
+  }
+  // Answers the next modal dialog with the button titled answer; records
+  // whether one came.
+  void answerNextModal(const QString& answer) {
+    QTimer::singleShot(50, [this, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      modalText_ = box->text();
+      for (QAbstractButton* button : box->buttons())
+        if (button->text() == answer) button->click();
+    });
+  }
+
+  testsupport::TempDir dir_;
+  foundation::UserDefaults defaults_{dir_.file("settings.plist")};
+  AppDelegate delegate_{defaults_, true};
+  std::vector<std::string> steps_;
+  int quits_ = 0;
+  QString modalText_;
+};
+
+}  // namespace
+
+TEST_F(DelegateTest, LaunchRunsItsStepsInOrder) {
+  const fs::path tempData = fs::path(foundation::applicationSupportDirectory()) / "TempData";
+  fs::create_directories(tempData);
+  std::ofstream(tempData / "old.tif") << "x";
+  defaults_.set("LastSelectedPreset", "JPG for Web");
+  delegate_.launch();
+  const std::vector<std::string> expected = {"awakeFromNib",
+                                             "setAppSupportDir",
+                                             "statusItem",
+                                             "setDefaultValues",
+                                             "addPresetsFromFiles",
+                                             "setAssociatedUserDefaultsKey",
+                                             "resetShortcutRegistration",
+                                             "showWindow",
+                                             "registerGlobalShortcut"};
+  EXPECT_EQ(steps_, expected);
+  EXPECT_TRUE(fs::is_directory(fs::path(foundation::applicationSupportDirectory()) / "ImagePresets"));
+  EXPECT_TRUE(fs::is_empty(tempData));
+  EXPECT_FALSE(delegate_.isFirstOpening());
+  EXPECT_TRUE(delegate_.window().isVisible());
+  // The remembered preset was selected when the presets were loaded.
+  EXPECT_EQ(view().state().lastSelectedPresetName, "JPG for Web");
+  EXPECT_EQ(delegate_.preferencesPanel().selectedToolbarItem(), "General");
+  // Drops on the converter go to the preview list.
+  EXPECT_TRUE(view().dragAndDropBehaviorImportToPreview);
+  EXPECT_FALSE(delegate_.isShortcutEnabled());  // nothing stored under "KeyShortcut"
+}
+
+TEST_F(DelegateTest, QuitIsRefusedWhileProcessingByEveryRoute) {
+  delegate_.launch();
+  QAction* menuQuit = menuBarItem(QStringLiteral("Quit"));
+  QAction* trayQuit = menuItem(delegate_.appMenu(), QStringLiteral("Quit Velumar"));
+  ASSERT_TRUE(menuQuit && trayQuit);
+  setProcessing(true);
+  EXPECT_FALSE(delegate_.applicationShouldTerminate());
+  menuQuit->trigger();
+  trayQuit->trigger();
+  EXPECT_FALSE(delegate_.window().close());  // closing the last window quits
+  EXPECT_TRUE(delegate_.window().isVisible());
+  EXPECT_EQ(quits_, 0);
+
+  setProcessing(false);
+  menuQuit->trigger();
+  trayQuit->trigger();
+  EXPECT_EQ(quits_, 2);
+  EXPECT_TRUE(delegate_.window().close());
+}
+
+TEST_F(DelegateTest, TerminationSignalCancelsTheBatchThenQuits) {
+  delegate_.launch();
+  setProcessing(true);
+  delegate_.terminationRequested();
+  EXPECT_TRUE(view().state().progressBar.cancelProgress);
+  QTest::qWait(200);
+  EXPECT_EQ(quits_, 0);  // waits for the batch to end
+  setProcessing(false);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return quits_ == 1; }, 2000));
+}
+
+TEST_F(DelegateTest, OpenedFilesBecomeOneBatch) {
+  delegate_.launch();
+  const fs::path output = dir_.path() / "out";
+  fs::create_directories(output);
+  view().state().saveWithStoredFileURL = 1;
+  view().state().fileURLForSaving = output.string();
+  const fs::path photos = dir_.path() / "photos";
+  fs::create_directories(photos);
+  for (const char* name : {"a.png", "b.png"})
+    testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:green", (photos / name).string()});
+  // Given through a link: the parent folder is the link's, the files are resolved.
+  fs::create_directory_symlink(photos, dir_.path() / "link");
+  const std::vector<std::string> opened = {(dir_.path() / "link" / "a.png").string(),
+                                           (photos / "b.png").string()};
+
+  setProcessing(true);
+  delegate_.openFiles(opened);
+  EXPECT_FALSE(view().drawForDragAndDrop());
+  QTest::qWait(300);
+  EXPECT_TRUE(fs::is_empty(output));
+
+  setProcessing(false);
+  delegate_.openFiles(opened);
+  EXPECT_TRUE(view().drawForDragAndDrop());
+  EXPECT_EQ(view().state().globalParentDirectory, (dir_.path() / "link").string());
+  EXPECT_TRUE(view().state().isFromOpenWith);
+  const auto written = [&] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(output)) names.push_back(entry.path().stem().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_TRUE(QTest::qWaitFor([&] { return written() == std::vector<std::string>{"a", "b"}; }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !view().state().isProcessingImages; }, 20000));
+}
+
+TEST_F(DelegateTest, OpenedItemsWithoutImages) {
+  delegate_.launch();
+  const fs::path empty = dir_.path() / "empty";
+  fs::create_directories(empty);
+  std::ofstream(dir_.path() / "notes.txt") << "text";
+  struct Case {
+    fs::path item;
+    bool alert;
+  };
+  for (const Case& c : {Case{empty, false}, Case{dir_.path() / "notes.txt", true}}) {
+    delegate_.openFiles({c.item.string()});
+    EXPECT_FALSE(view().drawForDragAndDrop());
+    QTest::qWait(250);
+    QWidget* sheet = delegate_.window().findChild<QMessageBox*>(QStringLiteral("alertSheet"));
+    EXPECT_EQ(sheet != nullptr && sheet->isVisible(), c.alert) << c.item;
+    if (sheet) sheet->close();
+    QTest::qWait(10);
+  }
+}
+
+TEST_F(DelegateTest, PreferencesPanel) {
+  defaults_.set("CPUGPUBehavior", 2);
+  delegate_.launch();
+  EXPECT_EQ(delegate_.preferencesPanel().cpuGPUMatrix()->checkedId(), -1);
+  PreferencesWindow& panel = delegate_.preferencesPanel();
+  panel.showPage(PreferencesWindow::Page::Appearance);
+  panel.showPage(PreferencesWindow::Page::Appearance);
+  EXPECT_EQ(panel.currentPage(), PreferencesWindow::Page::Appearance);
+  EXPECT_EQ(panel.selectedToolbarItem(), "Appearance");
+  setProcessing(true);
+  delegate_.showHidePreferencesFrom();
+  EXPECT_FALSE(panel.isVisible());
+  // The reveal check follows the converter while a batch runs.
+  panel.showInFinderCheck()->click();
+  EXPECT_FALSE(panel.showInFinderCheck()->isChecked());
+  EXPECT_FALSE(view().state().showInFinderSavedFiles);
+  setProcessing(false);
+  delegate_.showHidePreferencesFrom();
+  EXPECT_TRUE(panel.isVisible());
+  panel.showInFinderCheck()->click();
+  EXPECT_TRUE(view().state().showInFinderSavedFiles);
+  panel.previewFitsSizeCheck()->click();
+  EXPECT_TRUE(delegate_.preferences().windowRemainsSameSize);
+  panel.cpuGPUMatrix()->button(1)->click();
+  EXPECT_FALSE(view().state().useGPUForRendering);
+  delegate_.showHidePreferencesFrom();
+  EXPECT_FALSE(panel.isVisible());
+}
+
+TEST_F(DelegateTest, ImportPanelKeepsABatchStartedMeanwhile) {
+  delegate_.launch();
+  int panels = 0;
+  bool busyWhileOpen = false;
+  delegate_.importPanel = [&](const ImportPanelOptions&) -> std::optional<ImportPanelChoice> {
+    ++panels;
+    busyWhileOpen = view().state().isProcessingImages;
+    return std::nullopt;  // cancelled
+  };
+  delegate_.importImagesFrom(false);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return panels == 1; }, 2000));
+  EXPECT_TRUE(busyWhileOpen);
+  EXPECT_FALSE(view().state().isProcessingImages);
+
+  // A batch starts between the command and the panel: no panel, still busy.
+  delegate_.importImagesForPreviewFrom(true);
+  setProcessing(true);
+  QTest::qWait(250);
+  EXPECT_EQ(panels, 1);
+  EXPECT_TRUE(view().state().isProcessingImages);
+  setProcessing(false);
+}
+
+TEST_F(DelegateTest, ImportForPreviewListsTheFoundImages) {
+  delegate_.launch();
+  const fs::path folder = dir_.path() / "pictures";
+  fs::create_directories(folder);
+  testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:red", (folder / "r.png").string()});
+  delegate_.importPanel = [&](const ImportPanelOptions& options) -> std::optional<ImportPanelChoice> {
+    EXPECT_TRUE(options.forPreview);
+    return ImportPanelChoice{{folder.string()}, dir_.path().string(), std::nullopt, false};
+  };
+  delegate_.importImagesForPreview(true);
+  EXPECT_TRUE(delegate_.previewWindow().listedFiles().empty());  // 0.1 s later
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !delegate_.previewWindow().listedFiles().empty(); }, 2000));
+  EXPECT_EQ(delegate_.previewWindow().listedFiles(), std::vector<std::string>{(folder / "r.png").string()});
+  EXPECT_TRUE(delegate_.previewWindow().isVisible());
+  // The converter's batch sees the same list.
+  EXPECT_EQ(view().previewListedFiles(), delegate_.previewWindow().listedFiles());
+}
+
+TEST_F(DelegateTest, ResetAlertEmptiesThePreviewListOnOk) {
+  delegate_.launch();
+  int resets = 0;
+  auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+      "resetPreviewImage", [&](const foundation::Notification&) { ++resets; });
+  bool listed = true;
+  delegate_.previewHasImages = [&] { return listed; };
+  struct Case {
+    bool listed;
+    const char* answer;
+    int resets;
+    bool asked;
+  };
+  for (const Case& c :
+       {Case{true, "Cancel", 0, true}, Case{true, "Ok", 1, true}, Case{false, "Ok", 0, false}}) {
+    listed = c.listed;
+    resets = 0;
+    modalText_.clear();
+    answerNextModal(QString::fromUtf8(c.answer));
+    delegate_.resetOriginalPreviewImageFrom();
+    EXPECT_EQ(resets, c.resets) << c.answer << c.listed;
+    EXPECT_EQ(modalText_ == "This will remove all images from preview.", c.asked) << c.answer << c.listed;
+    QTest::qWait(80);
+  }
+}
+
+TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
+  delegate_.launch();
+  ImportedImage& engine = *view().importedImage();
+  engine.textFont = TextFont{"DejaVu Sans", false, false, 144};
+  engine.textAttributes.pointSize = 144;
+  delegate_.openFontPanel();
+  QFontDialog* panel = delegate_.fontPanel().fontDialog();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_DOUBLE_EQ(panel->currentFont().pointSizeF(), 36);
+  EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 144);  // showing is no choice
+
+  struct Case {
+    double shown;
+    bool underline;
+    double real;
+  };
+  for (const Case& c : {Case{20, false, 80}, Case{9, true, 36}}) {
+    QFont chosen = panel->currentFont();
+    chosen.setPointSizeF(c.shown);
+    chosen.setUnderline(c.underline);
+    panel->setCurrentFont(chosen);
+    EXPECT_DOUBLE_EQ(engine.textFont.pointSize, c.real);
+    EXPECT_DOUBLE_EQ(engine.textAttributes.pointSize, c.real);
+    EXPECT_EQ(engine.textAttributes.underline, c.underline);
+  }
+  // The colour panel sets the text colour; the font stays.
+  delegate_.fontPanel().colorDialog()->setCurrentColor(QColor(255, 0, 0));
+  ASSERT_TRUE(engine.textAttributes.color.has_value());
+  EXPECT_EQ(engine.textAttributes.color->components[0], 1.0);
+  EXPECT_EQ(engine.textAttributes.color->components[1], 0.0);
+  EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 36);
+  // A preset's font shows in the open panel.
+  engine.textFont.pointSize = 200;
+  view().updateFontPanel(engine.textFont, engine.textAttributes);
+  EXPECT_DOUBLE_EQ(panel->currentFont().pointSizeF(), 50);
+  EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 200);
+}
+
+TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
+  delegate_.launch();
+  QAction* welcome = menuBarItem(QStringLiteral("Welcome to Velumar"));
+  ASSERT_NE(welcome, nullptr);
+  welcome->trigger();
+  QDialog* sheet = delegate_.infoWindow();
+  EXPECT_TRUE(sheet->isVisible());
+  EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+  EXPECT_EQ(sheet->parentWidget(), &delegate_.window());
+  auto* close = sheet->findChild<QPushButton*>();
+  ASSERT_NE(close, nullptr);
+  close->click();
+  EXPECT_FALSE(sheet->isVisible());
+  EXPECT_FALSE(close->isChecked());
+}
+
+TEST_F(DelegateTest, ImportForProcessingTakesThePanelsFolder) {
+  delegate_.launch();
+  const fs::path output = dir_.path() / "out";
+  fs::create_directories(output);
+  view().state().saveWithStoredFileURL = 1;
+  view().state().fileURLForSaving = output.string();
+  const fs::path picture = dir_.path() / "in" / "p.png";
+  fs::create_directories(picture.parent_path());
+  testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:blue", picture.string()});
+  struct Case {
+    std::optional<std::string> entered, shown;
+    bool mediaFolder;
+    std::optional<std::string> parent;
+  };
+  const Case cases[] = {
+      {"/entered", "/shown", false, "/entered"},
+      {std::nullopt, "/shown", false, "/shown"},
+      {"/entered", "/shown", true, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    delegate_.importPanel = [&](const ImportPanelOptions& options) -> std::optional<ImportPanelChoice> {
+      EXPECT_FALSE(options.forPreview);
+      return ImportPanelChoice{{picture.string()}, c.entered, c.shown, c.mediaFolder};
+    };
+    delegate_.importImagesForProcessing(false);
+    EXPECT_EQ(view().state().globalParentDirectory, c.parent);
+    EXPECT_TRUE(view().drawForDragAndDrop());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view().state().isProcessingImages.load(); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !view().state().isProcessingImages.load(); }, 20000));
+  }
+  EXPECT_FALSE(fs::is_empty(output));
+}
