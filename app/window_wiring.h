@@ -3,7 +3,8 @@
 // converter sends are listed in the preview, a conversion keeps the preview
 // list still and reads what it shows (its files window closes meanwhile,
 // and both come back after), and a press in the preview picks the
-// converter's crop centre. Also the launch steps that concern both windows.
+// converter's crop centre. The library grid, the image-info window and the
+// preview's commands hang off the preview window. Also the launch steps that concern both windows.
 
 namespace foundation {
 class UserDefaults;
@@ -17,6 +18,12 @@ class PreviewWindow;
 // Either window may go first; a link to a window that is gone does nothing.
 void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& preview);
 
+// Opens the library grid, the image-info window and the preview window's
+// commands (convert, copy, share, print, info, library, large preview),
+// which convert through the converter's batch session. They live as long
+// as the preview window.
+void connectLibraryWindows(ConverterWindow& converter, PreviewWindow& preview);
+
 // First launch step: the "PreviewFitsSize" preference (absent: NO) keeps
 // the preview window's size for later pictures.
 void applyPreviewPreferences(PreviewWindow& preview, const foundation::UserDefaults& defaults);
@@ -26,7 +33,7 @@ void applyPreviewPreferences(PreviewWindow& preview, const foundation::UserDefau
 // applying that one, else the first) and "TempData" is emptied.
 void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults);
 
-// The three above, in launch order, before the converter window is shown.
+// The above, in launch order, before the converter window is shown.
 void wireWindowsAtLaunch(ConverterWindow& converter, PreviewWindow& preview,
                          const foundation::UserDefaults& defaults);
 
