@@ -68,6 +68,7 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   // Closing the preview leaves the application running.
   previewWindow_->setAttribute(Qt::WA_QuitOnClose, false);
   connectConverterToPreview(*window_, *previewWindow_);
+  connectLibraryWindows(*window_, *previewWindow_);
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };

@@ -10,6 +10,11 @@
 #include "converter/preview_link.h"
 #include "platform/foundation/user_defaults.h"
 #include "preview/crop_picker_link.h"
+#include "preview/image_browser_controller.h"
+#include "preview/image_info_window.h"
+#include "preview/preview_command_actions.h"
+#include "preview/preview_commands.h"
+#include "preview/preview_commands_session_link.h"
 #include "preview/preview_window.h"
 
 namespace velumar {
@@ -61,6 +66,20 @@ class ConverterCropPicker final : public CropPickerLink {
   QPointer<ConverterView> view_;
 };
 
+// The windows and commands that hang off the preview window; the commands
+// go first, as they use the other two.
+class LibraryWindows final : public QObject {
+ public:
+  explicit LibraryWindows(PreviewWindow& preview)
+      : browser(std::make_unique<ImageBrowserController>(preview.list())),
+        info(std::make_unique<ImageInfoWindow>()),
+        commands(std::make_unique<PreviewCommands>(preview.list(), &preview)) {}
+
+  std::unique_ptr<ImageBrowserController> browser;
+  std::unique_ptr<ImageInfoWindow> info;
+  std::unique_ptr<PreviewCommands> commands;
+};
+
 }  // namespace
 
 void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& preview) {
@@ -77,8 +96,34 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
   // The preview draws the watermarks the Modify tab sets; the example image
   // follows the picture it shows.
   view.modifyControls().setPreviewView(preview.previewView());
-  // The live preview renders the picture the preview shows.
-  view.setPreviewImageView(preview.previewView());
+}
+
+void connectLibraryWindows(ConverterWindow& converter, PreviewWindow& preview) {
+  ConverterView& view = *converter.converterView();
+  auto windows = std::make_unique<LibraryWindows>(preview);
+  windows->browser->setWindowTitle(QObject::tr("Library"));
+  windows->browser->setDropImporter(
+      [window = QPointer<PreviewWindow>(&preview)](const std::vector<std::string>& paths) {
+        return window && window->importDroppedPaths(paths);
+      });
+
+  PreviewCommands& commands = *windows->commands;
+  commands.setInfoWindow(windows->info.get());
+  commands.setSelectionSources([&preview] { return preview.selectedTableRows(); },
+                               [&preview] { return preview.selectedOutlineFolders(); });
+  commands.setLink(std::make_shared<SessionCommandsLink>(
+      view.processingView().lock(),
+      [converterView = QPointer<ConverterView>(&view)] {
+        if (converterView) converterView->drawDragAndDrop();
+      },
+      [window = QPointer<PreviewWindow>(&preview)] {
+        if (!window) return;
+        window->show();
+        window->raise();
+        window->activateWindow();
+      }));
+  addPreviewCommandActions(preview, commands, *windows->browser);
+  preview.keepCompanion(std::move(windows));
 }
 
 void loadPresetsAtLaunch(ConverterWindow& converter, const foundation::UserDefaults& defaults) {

@@ -13,7 +13,7 @@
 
 #include "preview/image_browser_delegate.h"
 #include "preview/image_browser_grid_view.h"
-#include "preview/image_browser_quick_look.h"
+#include "preview/image_browser_large_preview.h"
 
 namespace velumar {
 
@@ -72,12 +72,12 @@ ImageBrowserController::ImageBrowserController(PreviewList& preview,
   zoomSlider_->setMaximumWidth(200);
   connect(zoomSlider_, &QSlider::valueChanged, this,
           [this](int value) { zoomSliderDidChange(value / 100.0); });
-  quickLookButton_ = new QToolButton(this);
-  quickLookButton_->setText(tr("Quick Look"));
-  connect(quickLookButton_, &QToolButton::clicked, this, &ImageBrowserController::quickLookFrom);
+  largePreviewButton_ = new QToolButton(this);
+  largePreviewButton_->setText(tr("Large Preview"));
+  connect(largePreviewButton_, &QToolButton::clicked, this, &ImageBrowserController::largePreviewFrom);
 
   auto* bar = new QHBoxLayout();
-  bar->addWidget(quickLookButton_);
+  bar->addWidget(largePreviewButton_);
   bar->addStretch();
   bar->addWidget(zoomSlider_);
   auto* layout = new QVBoxLayout(this);
@@ -207,11 +207,11 @@ void ImageBrowserController::removeSelectedCells() {
   if (!rows.empty()) mirror_->removeItemsAtIndexes(rows);
 }
 
-void ImageBrowserController::quickLookFrom() {
+void ImageBrowserController::largePreviewFrom() {
   const std::size_t current = mirror_->imagesIndexSet().imageCount;
   if (current >= mirror_->items().size()) return;
-  if (!quickLook_) quickLook_ = std::make_unique<QuickLookWindow>();
-  quickLook_->showFile(mirror_->items()[current].path);
+  if (!largePreview_) largePreview_ = std::make_unique<LargePreviewWindow>();
+  largePreview_->showFile(mirror_->items()[current].path);
 }
 
 }  // namespace velumar

@@ -25,7 +25,7 @@ namespace velumar {
 
 class ImageBrowserDelegate;
 class ImageBrowserGridView;
-class QuickLookWindow;
+class LargePreviewWindow;
 
 class ImageBrowserController : public QWidget, private ImageBrowserView {
   Q_OBJECT
@@ -53,8 +53,8 @@ class ImageBrowserController : public QWidget, private ImageBrowserView {
   void zoomSliderDidChange(double zoom);
   double zoom() const { return zoom_; }
   // Shows the current cell large; Escape closes it.
-  void quickLookFrom();
-  QuickLookWindow* quickLookWindow() const { return quickLook_.get(); }
+  void largePreviewFrom();
+  LargePreviewWindow* largePreviewWindow() const { return largePreview_.get(); }
 
  private:
   friend class ImageBrowserGridView;
@@ -75,10 +75,10 @@ class ImageBrowserController : public QWidget, private ImageBrowserView {
   ImageBrowserDelegate* delegate_ = nullptr;
   ImageBrowserGridView* grid_ = nullptr;
   QSlider* zoomSlider_ = nullptr;
-  QToolButton* quickLookButton_ = nullptr;
+  QToolButton* largePreviewButton_ = nullptr;
   QMenu* cellMenu_ = nullptr;
   QMenu* backgroundMenu_ = nullptr;
-  std::unique_ptr<QuickLookWindow> quickLook_;
+  std::unique_ptr<LargePreviewWindow> largePreview_;
   std::function<void(bool)> commandKeyObserver_;
   foundation::ObserverToken commandKeyToken_;
   double zoom_ = 0.5;

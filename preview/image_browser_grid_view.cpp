@@ -24,7 +24,7 @@ void ImageBrowserGridView::keyPressEvent(QKeyEvent* event) {
   auto& center = foundation::NotificationCenter::defaultCenter();
   if (command) center.post("updateCommandKeyIKBrowserState", this, foundation::Value(true));
   if (key == Qt::Key_Space && !command) {
-    controller_.quickLookFrom();
+    controller_.largePreviewFrom();
   } else if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && !command) {
     controller_.removeSelectedCells();
   } else {

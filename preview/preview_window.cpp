@@ -59,6 +59,7 @@ PreviewWindow::PreviewWindow(QWidget* parent)
 
 // The list goes before the child widgets: nothing may read it afterwards.
 PreviewWindow::~PreviewWindow() {
+  companions_.clear();
   observers_.clear();
   syncingTable_ = syncingOutline_ = true;
   tableModel_->setEntries(nullptr);
@@ -247,6 +248,7 @@ void PreviewWindow::refreshAll() {
   for (QAction* item : items) item->setEnabled(!list_->imageFileUrls().empty() || item == items.front());
   refreshSelection();
   refreshBlockedState();
+  emit listRefreshed();
 }
 
 void PreviewWindow::refreshSelection() {

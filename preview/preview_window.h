@@ -15,6 +15,7 @@
 #include "platform/foundation/notification_center.h"
 #include "preview/copy_marker.h"
 #include "preview/crop_picker_link.h"
+#include "preview/library_tree.h"
 #include "preview/list_sorting.h"
 #include "preview/preview_list.h"
 
@@ -77,6 +78,13 @@ class PreviewWindow : public QMainWindow {
   void setCropPicker(std::shared_ptr<CropPickerLink> picker);
   // The "PreviewFitsSize" preference: later pictures keep the window's size.
   void setWindowRemainsSameSize(bool remains) { windowRemainsSameSize_ = remains; }
+  // Windows and commands that read the list: destroyed with this window,
+  // before the list.
+  void keepCompanion(std::unique_ptr<QObject> companion);
+  // The files table's selected rows, ascending, and the library outline's
+  // selected folder rows, in selection order.
+  std::vector<std::size_t> selectedTableRows() const;
+  std::vector<std::shared_ptr<LibraryFolder>> selectedOutlineFolders() const;
 
   // ---- Commands ------------------------------------------------------------------
   bool sortBy(SortOrder order);
@@ -91,6 +99,10 @@ class PreviewWindow : public QMainWindow {
   // The path bar's double click: a folder opens in the file manager, a file
   // in its default application (unless that is this application).
   void openPathComponent(const std::string& path);
+
+ signals:
+  // The list, its selection or the shown image changed (menus follow).
+  void listRefreshed();
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -134,6 +146,7 @@ class PreviewWindow : public QMainWindow {
   QAction* descendingAction_ = nullptr;
   SortingSheet* sortingSheet_ = nullptr;
   std::vector<foundation::ObserverToken> observers_;
+  std::vector<std::unique_ptr<QObject>> companions_;
   bool revealOverlays_ = true;
   bool previewFitsSizeFirstImage_ = false;
   bool windowRemainsSameSize_ = false;

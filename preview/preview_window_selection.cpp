@@ -87,4 +87,25 @@ void PreviewWindow::outlineSelectionChanged() {
   if (!list_->changeSelectionWithIndexSet(*wanted)) selectInOutline();
 }
 
+std::vector<std::size_t> PreviewWindow::selectedTableRows() const {
+  std::vector<std::size_t> rows;
+  for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+    rows.push_back(std::size_t(index.row()));
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+std::vector<std::shared_ptr<LibraryFolder>> PreviewWindow::selectedOutlineFolders() const {
+  std::vector<std::shared_ptr<LibraryFolder>> folders;
+  const LibraryTree& tree = outlineModel_->tree();
+  for (const QModelIndex& index : outline_->selectionModel()->selectedIndexes())
+    if (!index.parent().isValid() && std::size_t(index.row()) < tree.size())
+      folders.push_back(tree[index.row()]);
+  return folders;
+}
+
+void PreviewWindow::keepCompanion(std::unique_ptr<QObject> companion) {
+  companions_.push_back(std::move(companion));
+}
+
 }  // namespace velumar

@@ -13,7 +13,7 @@
 
 #include "platform/imageio/image_destination.h"
 #include "preview/image_browser_grid_view.h"
-#include "preview/image_browser_quick_look.h"
+#include "preview/image_browser_large_preview.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -178,7 +178,7 @@ TEST_F(ImageBrowserControllerTest, SpaceShowsTheCurrentCellLarge) {
   import(names_);
   controller_.show();
   QTest::keyClick(controller_.grid(), Qt::Key_Space);
-  QuickLookWindow* look = controller_.quickLookWindow();
+  LargePreviewWindow* look = controller_.largePreviewWindow();
   ASSERT_TRUE(look);
   EXPECT_EQ(look->path(), dir_.file("img0.png"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !look->picture().isNull(); }));

@@ -1,4 +1,4 @@
-#include "preview/image_browser_quick_look.h"
+#include "preview/image_browser_large_preview.h"
 
 #include <QFile>
 #include <QKeyEvent>
@@ -11,8 +11,8 @@
 
 namespace velumar {
 
-QuickLookWindow::QuickLookWindow(QWidget* parent)
-    : QWidget(parent, Qt::Window), queue_(std::make_unique<foundation::SerialQueue>("quick look")) {
+LargePreviewWindow::LargePreviewWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window), queue_(std::make_unique<foundation::SerialQueue>("large preview")) {
   resize(800, 600);
   QPalette palette = this->palette();
   palette.setColor(QPalette::Window, QColor::fromRgbF(0.192f, 0.192f, 0.192f));
@@ -20,9 +20,9 @@ QuickLookWindow::QuickLookWindow(QWidget* parent)
   setAutoFillBackground(true);
 }
 
-QuickLookWindow::~QuickLookWindow() = default;
+LargePreviewWindow::~LargePreviewWindow() = default;
 
-void QuickLookWindow::showFile(const std::string& path) {
+void LargePreviewWindow::showFile(const std::string& path) {
   path_ = path;
   picture_ = QImage();
   setWindowTitle(QFile::decodeName(path.c_str()).section('/', -1));
@@ -41,7 +41,7 @@ void QuickLookWindow::showFile(const std::string& path) {
   });
 }
 
-void QuickLookWindow::keyPressEvent(QKeyEvent* event) {
+void LargePreviewWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Space) {
     close();
     return;
@@ -49,7 +49,7 @@ void QuickLookWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void QuickLookWindow::paintEvent(QPaintEvent*) {
+void LargePreviewWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (picture_.isNull()) return;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);

@@ -13,12 +13,12 @@ class SerialQueue;
 
 namespace velumar {
 
-class QuickLookWindow : public QWidget {
+class LargePreviewWindow : public QWidget {
   Q_OBJECT
 
  public:
-  explicit QuickLookWindow(QWidget* parent = nullptr);
-  ~QuickLookWindow() override;
+  explicit LargePreviewWindow(QWidget* parent = nullptr);
+  ~LargePreviewWindow() override;
 
   // Shows the file (a placeholder until it is loaded).
   void showFile(const std::string& path);
