@@ -175,7 +175,7 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
   } else if (loaderKind == LoaderKind::PSD) {
     reps = psdCompositeReps(path);
   } else if (std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path)) {
-    // A JPEG drawn at half its size or less decodes at the size needed.
+    // A JPEG or WebP drawn at half its size or less decodes at the size needed.
     if (shrinkOnLoad && reading->entries.size() == 1 && !reading->entries[0].isDocument && !depthImage &&
         allowsReducedDecode(info, reading->source->type())) {
       const ImageRepEntry& entry = reading->entries[0];

@@ -11,6 +11,10 @@ namespace {
 
 constexpr std::int64_t kScaleDenominator = 8;
 constexpr std::int64_t kReducedScaleNumerators[] = {1, 2, 4};
+// A source this small decodes in a few milliseconds, and a reduced decode
+// of it (mostly a picture already scaled down, dense in detail) loses
+// visible sharpness against resampling the full one.
+constexpr std::int64_t kSmallestReducedSource = 1'000'000;
 
 // The side libjpeg gives at n/8: rounded up.
 std::int64_t scaledSide(std::int64_t side, std::int64_t numerator) {
@@ -28,15 +32,17 @@ bool isIconOutput(std::int64_t conversionType) {
 }  // namespace
 
 bool allowsReducedDecode(const ImageModifyInfo& info, std::string_view sourceType) {
-  return sourceType == "public.jpeg" && info.doImageResize && !info.onlySetDpi &&
-         isWholeImageFit(info.resizeScaleType) && !isIconOutput(info.conversionType) && !info.optionEnhance &&
-         !info.optionRedEye && !info.wantsDepthExport && !ImportedImage::needsCIContextForImageInfo(info);
+  return (sourceType == "public.jpeg" || sourceType == "org.webmproject.webp") && info.doImageResize &&
+         !info.onlySetDpi && isWholeImageFit(info.resizeScaleType) && !isIconOutput(info.conversionType) &&
+         !info.optionEnhance && !info.optionRedEye && !info.wantsDepthExport &&
+         !ImportedImage::needsCIContextForImageInfo(info);
 }
 
 std::int64_t reducedDecodeLongSide(raster::Size uprightPixels, raster::Size target) {
   const auto width = std::int64_t(uprightPixels.width), height = std::int64_t(uprightPixels.height);
   const double neededWidth = std::ceil(float(target.width)), neededHeight = std::ceil(float(target.height));
   if (width <= 0 || height <= 0 || !(neededWidth >= 1 && neededHeight >= 1)) return 0;
+  if (width * height <= kSmallestReducedSource) return 0;
   for (const std::int64_t numerator : kReducedScaleNumerators) {
     if (double(scaledSide(width, numerator)) >= neededWidth &&
         double(scaledSide(height, numerator)) >= neededHeight)

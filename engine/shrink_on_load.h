@@ -1,7 +1,8 @@
 #pragma once
-// Decoding a JPEG at the size a conversion needs: libjpeg scales by 1/2,
-// 1/4 or 1/8 while decoding, far faster and smaller than a full decode
-// followed by a resample.
+// Decoding a source at the size a conversion needs: libjpeg scales by 1/2,
+// 1/4 or 1/8 while decoding and libwebp scales a still image while
+// decoding, far faster and smaller than a full decode followed by a
+// resample.
 
 #include <cstdint>
 #include <string_view>
@@ -19,7 +20,8 @@ bool allowsReducedDecode(const ImageModifyInfo& info, std::string_view sourceTyp
 
 // The longer side to decode a source of uprightPixels at for a draw of
 // target pixels: the smallest of the 1/2, 1/4 and 1/8 scales that still
-// gives at least the target on both sides; 0 (full size) when none does.
+// gives at least the target on both sides; 0 (full size) when none does
+// or the source has at most a megapixel.
 std::int64_t reducedDecodeLongSide(raster::Size uprightPixels, raster::Size target);
 
 }  // namespace velumar

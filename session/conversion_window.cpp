@@ -41,7 +41,7 @@ std::int64_t conversionBytesOf(const std::string& path) {
 
 }  // namespace
 
-// A JPEG the conversion may decode at a reduced size is left to it.
+// A JPEG or WebP the conversion may decode at a reduced size is left to it.
 bool ConversionWindow::decodesAhead(const std::string& path) const {
   if (work_ != Work::Decode || !engine_.shrinkOnLoad) return true;
   std::string type = imageio::typeFromContents(path);

@@ -1,6 +1,7 @@
 // WebP through libwebp: still and animated images (frames composed by the
-// animation decoder), ICC profile and EXIF orientation; lossy writing (or
-// lossless at quality 1).
+// animation decoder), ICC profile and EXIF orientation; a still image asked
+// for at a reduced size is scaled while decoding; lossy writing (or lossless
+// at quality 1).
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec_support.h"
@@ -96,18 +98,20 @@ class WebpDecoder final : public Decoder {
     return foundation::Value(std::move(d));
   }
 
-  raster::ImageRef decode(std::size_t index, const DecodeOptions& /*options*/) override {
+  raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
     if (index >= durations_.size()) return nullptr;
+    // Animation frames are composed at canvas size; only a still image
+    // decodes straight to the reduced size.
+    const auto [width, height] = animated_ ? std::pair{width_, height_} : decodedSize(options.maxPixelSize);
     const raster::PixelFormat format = decodedFormat(8, 3, hasAlpha_);
-    const std::size_t rowBytes = checkedBytesPerRow(width_, height_, format, pixelLimit_);
+    const std::size_t rowBytes = checkedBytesPerRow(width, height, format, pixelLimit_);
     if (rowBytes == 0) {
       foundation::log("webp: {}: image too large", path_);
       return nullptr;
     }
-    std::vector<std::uint8_t> pixels(rowBytes * std::size_t(height_));
+    std::vector<std::uint8_t> pixels(rowBytes * std::size_t(height));
     if (!animated_) {
-      if (WebPDecodeRGBAInto(bytes_.data(), bytes_.size(), pixels.data(), pixels.size(), int(rowBytes)) ==
-          nullptr) {
+      if (!decodeStill(width, height, pixels, rowBytes)) {
         foundation::log("webp: {}: cannot decode", path_);
         return nullptr;
       }
@@ -115,10 +119,39 @@ class WebpDecoder final : public Decoder {
       foundation::log("webp: {}: cannot decode frame {}", path_, index);
       return nullptr;
     }
-    return raster::Image::make(width_, height_, format, colorSpaceFor(3, &icc_), std::move(pixels), rowBytes);
+    return raster::Image::make(width, height, format, colorSpaceFor(3, &icc_), std::move(pixels), rowBytes);
   }
 
  private:
+  // The stored size, or the size whose longer side is maxPixelSize when
+  // that is smaller (the shorter side rounded, at least one pixel).
+  std::pair<std::int64_t, std::int64_t> decodedSize(std::int64_t maxPixelSize) const {
+    const std::int64_t longSide = std::max(width_, height_);
+    if (maxPixelSize <= 0 || maxPixelSize >= longSide) return {width_, height_};
+    const double scale = double(maxPixelSize) / double(longSide);
+    return {std::max<std::int64_t>(1, std::llround(double(width_) * scale)),
+            std::max<std::int64_t>(1, std::llround(double(height_) * scale))};
+  }
+
+  bool decodeStill(std::int64_t width, std::int64_t height, std::vector<std::uint8_t>& pixels,
+                   std::size_t rowBytes) {
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) return false;
+    if (width != width_ || height != height_) {
+      config.options.use_scaling = 1;
+      config.options.scaled_width = int(width);
+      config.options.scaled_height = int(height);
+    }
+    config.output.colorspace = MODE_RGBA;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = pixels.data();
+    config.output.u.RGBA.stride = int(rowBytes);
+    config.output.u.RGBA.size = pixels.size();
+    const VP8StatusCode status = WebPDecode(bytes_.data(), bytes_.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    return status == VP8_STATUS_OK;
+  }
+
   bool decodeFrame(std::size_t index, std::vector<std::uint8_t>& pixels) {
     if (!animation_) {
       WebPAnimDecoderOptions options;

@@ -21,11 +21,13 @@ inline constexpr std::int64_t kDefaultPixelLimit = 500'000'000;
 
 struct DecodeOptions {
   // 0 decodes at full size; otherwise the longer side is at most this
-  // (JPEG uses DCT scaling, others decode then shrink).
+  // (JPEG uses DCT scaling, a still WebP scales while decoding, others
+  // decode then shrink).
   std::int64_t maxPixelSize = 0;
   // false leaves a reduced decode at the size the decoder reached (at least
-  // maxPixelSize, below twice it for JPEG; full size for formats without a
-  // reduced decode), for callers that resample it themselves.
+  // maxPixelSize, below twice it for JPEG, exactly it for a still WebP;
+  // full size for formats without a reduced decode), for callers that
+  // resample it themselves.
   bool shrinkToMaxPixelSize = true;
   // Apply the EXIF orientation to the pixels (the image comes out upright).
   bool applyOrientation = true;

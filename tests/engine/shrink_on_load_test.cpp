@@ -1,4 +1,4 @@
-// Decoding JPEG sources at the size a conversion needs: the scale chosen,
+// Decoding JPEG and WebP sources at the size a conversion needs: the scale chosen,
 // the settings that allow it, and outputs against the full-decode route on
 // real photos.
 #include <gtest/gtest.h>
@@ -24,11 +24,11 @@ TEST(ShrinkOnLoad, ScaleChoice) {
       {{6000, 4000}, {1600, 1066.67}, 3000},  // 1/4 gives 1500: too small
       {{6000, 4000}, {700, 466.67}, 750},     // 1/8
       {{4000, 6000}, {1000, 1500}, 1500},     // 1/4, portrait
-      {{1000, 800}, {500, 400}, 500},         // exactly half
-      {{1000, 800}, {501, 400}, 0},           // more than half
-      {{1001, 801}, {500, 400}, 501},         // sides round up
-      {{6000, 4000}, {0, 0}, 0},
-      {{0, 0}, {10, 10}, 0},
+      {{2000, 1600}, {1000, 800}, 1000},      // exactly half
+      {{2000, 1600}, {1001, 800}, 0},         // more than half
+      {{2001, 1601}, {1000, 800}, 1001},      // sides round up
+      {{1000, 1000}, {100, 100}, 0},          // a megapixel: full size
+      {{1001, 1000}, {100, 100}, 126},       {{6000, 4000}, {0, 0}, 0}, {{0, 0}, {10, 10}, 0},
   };
   for (const Case& c : cases)
     EXPECT_EQ(reducedDecodeLongSide(c.source, c.target), c.longSide)
@@ -47,6 +47,7 @@ TEST(ShrinkOnLoad, SettingsThatAllowIt) {
   };
   const Case cases[] = {
       {"fit the longer side", [](ImageModifyInfo&) {}, "public.jpeg", true},
+      {"WebP source", [](ImageModifyInfo&) {}, "org.webmproject.webp", true},
       {"PNG source", [](ImageModifyInfo&) {}, "public.png", false},
       {"no resize", [](ImageModifyInfo& i) { i.doImageResize = false; }, "public.jpeg", false},
       {"only the dpi", [](ImageModifyInfo& i) { i.onlySetDpi = true; }, "public.jpeg", false},
@@ -102,6 +103,39 @@ TEST(ShrinkOnLoad, RealPhotosMatchTheFullDecode) {
                 {"/usr/bin/convert", second.string(), "-resize", "2400x", "-colorspace", "CMYK", cmyk})
                 .exitCode,
             0);
+  // WebP: a lossy photo, one with a gradient of transparency, an animation
+  // (composed at full size, then shrunk) and small ones, which decode at
+  // full size.
+  const std::string webp = dir.file("photo.webp"), alpha = dir.file("alpha.webp");
+  const std::string animated = dir.file("animated.webp"), tiny = dir.file("tiny.webp");
+  const std::string frame = dir.file("frame.png");
+  const std::string tinyJpeg = dir.file("tiny.jpg");
+  const std::string smallJpeg = dir.file("small.jpg"), smallWebp = dir.file("small.webp");
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", photo.string(), "-resize", "512x320!", smallJpeg})
+                .exitCode,
+            0);
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", photo.string(), "-resize", "512x320!", smallWebp})
+                .exitCode,
+            0);
+  ASSERT_EQ(
+      testsupport::runCommand({"/usr/bin/convert", photo.string(), "-resize", "16x10!", tinyJpeg}).exitCode,
+      0);
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", photo.string(), "-quality", "90", webp}).exitCode,
+            0);
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", second.string(), "-resize", "2400x1350!", "(",
+                                     "-size", "2400x1350", "gradient:white-black", ")", "-alpha", "off",
+                                     "-compose", "CopyOpacity", "-composite", "-quality", "90", alpha})
+                .exitCode,
+            0);
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", photo.string(), "-resize", "1200x", frame}).exitCode,
+            0);
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/img2webp", "-lossy", "-q", "90", frame, frame, "-o", animated})
+                .exitCode,
+            0);
+  ASSERT_EQ(testsupport::runCommand(
+                {"/usr/bin/convert", photo.string(), "-resize", "16x10!", "-quality", "90", tiny})
+                .exitCode,
+            0);
 
   struct Case {
     std::string path;
@@ -115,6 +149,15 @@ TEST(ShrinkOnLoad, RealPhotosMatchTheFullDecode) {
       {second.string(), 1000, {1000, 563}},
       {turned, 800, {451, 800}},
       {cmyk, 1000, {1000, 563}},
+      {webp, 1600, {1600, 1000}},
+      {webp, 600, {600, 375}},
+      {alpha, 700, {700, 394}},
+      {animated, 500, {500, 313}},
+      {tiny, 4, {4, 3}},
+      {tinyJpeg, 4, {4, 3}},
+      {smallJpeg, 64, {64, 40}},
+      {smallWebp, 64, {64, 40}},
+
   };
   for (const Case& c : cases) {
     ImageModifyInfo info;

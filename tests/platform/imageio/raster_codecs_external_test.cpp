@@ -440,6 +440,59 @@ TEST(ExternalFiles, CwebpFilesRead) {
   EXPECT_EQ(samplesOf(*decoded, 8, true), samplesOf(*image, 8, true));
 }
 
+// A still WebP asked for at a reduced size comes out at exactly that size
+// and with dwebp's pixels at that size; full size and an animation (composed
+// at its canvas size) are left to be shrunk afterwards.
+TEST(ExternalFiles, CwebpFilesDecodeAtAReducedSize) {
+  REQUIRE_TOOL("/usr/bin/dwebp");
+  REQUIRE_TOOL("/usr/bin/img2webp");
+  testsupport::TempDir dir;
+  ASSERT_TRUE(rastertest::writeImage(dir.file("plain.png"), "public.png",
+                                     rastertest::makeImage(400, 300, 3, 8, false)));
+  ASSERT_TRUE(
+      rastertest::writeImage(dir.file("alpha.png"), "public.png", rastertest::makeImage(40, 30, 3, 8, true)));
+  ASSERT_TRUE(
+      rastertest::writeImage(dir.file("tiny.png"), "public.png", rastertest::makeImage(3, 2, 3, 8, false)));
+  ASSERT_TRUE(rastertest::writeImage(dir.file("second.png"), "public.png",
+                                     rastertest::makeImage(400, 300, 3, 8, true)));
+  run({"/usr/bin/cwebp", "-quiet", "-q", "90", dir.file("plain.png"), "-o", dir.file("plain.webp")});
+  run({"/usr/bin/cwebp", "-quiet", "-lossless", "-exact", dir.file("alpha.png"), "-o",
+       dir.file("alpha.webp")});
+  run({"/usr/bin/cwebp", "-quiet", dir.file("tiny.png"), "-o", dir.file("tiny.webp")});
+  run({"/usr/bin/img2webp", "-lossless", dir.file("plain.png"), dir.file("second.png"), "-o",
+       dir.file("animated.webp")});
+  struct Case {
+    const char* name;
+    std::int64_t maxPixelSize, width, height;
+    bool alpha, scaledWhileDecoding;
+  };
+  const Case cases[] = {
+      {"plain", 100, 100, 75, false, true},     {"plain", 399, 399, 299, false, true},
+      {"plain", 400, 400, 300, false, false},   {"alpha", 10, 10, 8, true, true},
+      {"tiny", 1, 1, 1, false, true},           {"tiny", 2, 2, 1, false, true},
+      {"animated", 20, 400, 300, false, false},
+  };
+  for (const Case& c : cases) {
+    const std::string label = std::string(c.name) + " at " + std::to_string(c.maxPixelSize);
+    auto source = imageio::ImageSource::open(dir.file(std::string(c.name) + ".webp"));
+    ASSERT_TRUE(source) << label;
+    imageio::DecodeOptions options;
+    options.maxPixelSize = c.maxPixelSize;
+    options.shrinkToMaxPixelSize = false;
+    auto decoded = source->createImage(0, options);
+    ASSERT_TRUE(decoded) << label;
+    EXPECT_EQ(decoded->width(), c.width) << label;
+    EXPECT_EQ(decoded->height(), c.height) << label;
+    if (!c.scaledWhileDecoding) continue;
+    const std::string reference = dir.file(std::string(c.name) + "_reference.png");
+    run({"/usr/bin/dwebp", "-quiet", dir.file(std::string(c.name) + ".webp"), "-resize",
+         std::to_string(c.width), std::to_string(c.height), "-o", reference});
+    auto expected = rastertest::readImage(reference);
+    ASSERT_TRUE(expected) << label;
+    EXPECT_EQ(samplesOf(*decoded, 8, c.alpha), samplesOf(*expected, 8, c.alpha)) << label;
+  }
+}
+
 }  // namespace
 
 namespace {
