@@ -290,7 +290,7 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 void AppDelegate::applicationWillResignActive() {
   ConverterView& view = converterView();
   view.closeAllPopoversOnlyAlpha(true);
-  if (isProcessing()) view.closeImageView();
+  if (isProcessing()) view.closeImageViewFromApplication();
 }
 
 void AppDelegate::applicationDidResignActive() {
@@ -327,7 +327,7 @@ void AppDelegate::hideApplication() {
   if (hidden_) return;
   ConverterView& view = converterView();
   view.closeAllPopoversOnlyAlpha(false);
-  if (isProcessing()) view.closeImageView();
+  if (isProcessing()) view.closeImageViewFromApplication();
   hidden_ = true;
   hiddenWindows_.clear();
   // Without a tray nothing could show a hidden window again: minimise.

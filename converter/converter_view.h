@@ -165,6 +165,9 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void showFilesCount(std::int64_t current, std::int64_t total) override;
   void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override;
   void closeImageView() override;
+  // The application deactivates or hides during a run: the image popover
+  // closes and the user's request for images ends.
+  void closeImageViewFromApplication();
   void activateAppWindow() override;
   void verifyVisibleWindows() override;
   void restoreVisibleWindows() override;

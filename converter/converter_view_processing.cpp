@@ -1,6 +1,5 @@
 // The converter as a session sees it: settings and rename switches, the
 // processing display (the processing sheet) and the window steps of a run.
-// Steps whose windows are not built yet are logged and do nothing.
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,7 +8,6 @@
 #include "converter/drop_zone_widget.h"
 #include "converter/preview_link.h"
 #include "converter/processing_sheet.h"
-#include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 
 namespace velumar {
@@ -82,11 +80,17 @@ ProcessingSheet* ConverterView::processingSheet() {
   return processingSheet_;
 }
 
-void ConverterView::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>&) {
-  foundation::log("Converter: image view not built yet");
+void ConverterView::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) {
+  foundation::MainLoop::runSync([&] { processingSheet()->openImageViewWithImage(image); });
 }
 
-void ConverterView::closeImageView() {}
+void ConverterView::closeImageView() {
+  foundation::MainLoop::runSync([&] { processingSheet()->closeImageView(); });
+}
+
+void ConverterView::closeImageViewFromApplication() {
+  processingSheet()->closeImageViewFromApplication();
+}
 
 void ConverterView::activateAppWindow() {
   QWidget* top = window();

@@ -2,12 +2,18 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QPixmap>
+#include <algorithm>
+#include <cmath>
 
 #include "converter/progress_indicator.h"
+#include "platform/raster/image_set.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/custom_views.h"
 #include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/popover.h"
 #include "platform/ui/view_alpha.h"
+#include "preview/preview_picture.h"
 
 namespace velumar {
 
@@ -38,7 +44,9 @@ ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
       filesCountLabel_(new QLabel(this)),
       cancelButton_(new ui::CustomButton(QStringLiteral("Cancel"), this)),
       imageButton_(new ui::CustomButton(QStringLiteral("Image"), this)),
-      progressIndicator_(new PBProgressIndicator(this)) {
+      progressIndicator_(new PBProgressIndicator(this)),
+      imageView_(new QLabel),
+      imagePopover_(new ui::Popover(imageView_, this)) {
   setObjectName(QStringLiteral("processingSheet"));
   setWindowModality(Qt::WindowModal);
   setFixedSize(kWidth, kHeight);
@@ -64,8 +72,10 @@ ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
   connect(cancelButton_, &QAbstractButton::clicked, this, [this] {
     if (cancelButton_->isChecked()) state_.progressBar.cancelProgress = true;
   });
-  connect(imageButton_, &QAbstractButton::clicked, this,
-          [this] { state_.openPreviewFromThread = imageButton_->isChecked(); });
+  connect(imageButton_, &QAbstractButton::clicked, this, &ProcessingSheet::hideShowPopoverImageFromButton);
+  imageView_->setObjectName(QStringLiteral("imageView"));
+  imageView_->setAlignment(Qt::AlignCenter);
+  imagePopover_->setObjectName(QStringLiteral("popOverImageView"));
   progressIndicator_->setGeometry((kWidth - 235) / 2, 50, 235, 42);
 }
 
@@ -80,12 +90,60 @@ void ProcessingSheet::showDisplay(const ProcessingDisplay& display) {
   filesCountLabel_->setVisible(!display.filesCountLabel.hidden);
   filesCountLabel_->setText(QString::fromStdString(display.filesCountText));
   showButton(cancelButton_, display.cancelButton);
-  showButton(imageButton_, display.imageButton);
+  if (shownImageButton_ != display.imageButton) {
+    showButton(imageButton_, display.imageButton);
+    shownImageButton_ = display.imageButton;
+  }
   if (display.sheetShown && !isVisible()) {
     open();
   } else if (!display.sheetShown && isVisible()) {
+    imagePopover_->hide();
     done(QDialog::Accepted);
   }
+}
+
+void ProcessingSheet::hideShowPopoverImageFromButton() {
+  if (!state_.openPreviewFromThread) {
+    // Enabled again when the next converted image opens the popover.
+    imageButton_->setEnabled(false);
+    state_.openPreviewFromThread = true;
+  } else if (imagePopover_->isVisible()) {
+    state_.openPreviewFromThread = false;
+    imagePopover_->hide();
+    closeImageView();
+  } else {
+    imagePopover_->showRelativeTo(imageButton_);
+  }
+  imageButton_->setChecked(state_.openPreviewFromThread);
+}
+
+void ProcessingSheet::openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) {
+  if (!image || image->isEmpty() || !state_.openPreviewFromThread) return;
+  const raster::ImageRef pixels = image->representations().front()->image();
+  if (!pixels || pixels->width() == 0 || pixels->height() == 0) return;
+  const double scale =
+      std::min(1.0, double(kImageViewSide) / double(std::max(pixels->width(), pixels->height())));
+  const QImage shown =
+      drawnPreviewImage(pixels, std::max(1, int(std::lround(double(pixels->width()) * scale))),
+                        std::max(1, int(std::lround(double(pixels->height()) * scale))));
+  if (shown.isNull()) return;
+  imageView_->setPixmap(QPixmap::fromImage(shown));
+  if (!imagePopover_->isVisible()) {
+    imagePopover_->showRelativeTo(imageButton_);
+    imageButton_->setEnabled(true);
+  }
+}
+
+void ProcessingSheet::closeImageView() {
+  imageView_->clear();
+}
+
+void ProcessingSheet::closeImageViewFromApplication() {
+  state_.openPreviewFromThread = false;
+  imageButton_->setChecked(false);
+  imageButton_->setEnabled(true);
+  imagePopover_->hide();
+  closeImageView();
 }
 
 void ProcessingSheet::showProgress() {

@@ -20,6 +20,7 @@
 #include "platform/ci/image.h"
 #include "platform/foundation/value.h"
 #include "platform/raster/geometry.h"
+#include "platform/ui/hold_down_button.h"
 #include "preview/crop_picker_link.h"
 #include "preview/preview_picture.h"
 
@@ -27,7 +28,7 @@ namespace velumar {
 
 class ImportedImage;
 
-class PreviewImageView : public QWidget {
+class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   Q_OBJECT
 
  public:
@@ -48,7 +49,7 @@ class PreviewImageView : public QWidget {
   // the watermarks; previewPixelSize is the size the output would have.
   void setProcessedImage(const QImage& image, raster::Size previewPixelSize);
 
-  bool isOriginalImage() const { return isOriginalImage_; }
+  bool isOriginalImage() const override { return isOriginalImage_; }
   const std::optional<std::string>& previewURL() const { return previewURL_; }
   raster::Size imageURLSize() const { return imageURLSize_; }
   raster::Size imageURLPreviewSize() const { return imageURLPreviewSize_; }
@@ -63,7 +64,7 @@ class PreviewImageView : public QWidget {
   void setInformationBuilder(InformationBuilder builder) { informationBuilder_ = std::move(builder); }
 
   // ---- Drawing state ------------------------------------------------------
-  void setShowOriginalImage(bool show);
+  void setShowOriginalImage(bool show) override;
   bool showOriginalImage() const { return showOriginalImage_; }
   // false asks the next pass to render the watermarks again.
   void setDrawImageOnly(bool drawImageOnly);

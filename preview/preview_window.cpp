@@ -22,6 +22,7 @@
 #include "platform/desktop/applications.h"
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
 #include "preview/image_info_dictionary.h"
@@ -85,9 +86,15 @@ void PreviewWindow::buildWidgets() {
   connect(next, &QToolButton::clicked, this, [this] { showNext(); });
   countLabel_ = new QLabel;
   countLabel_->setObjectName("labelImageCount");
+  // Held down, the view shows the unprocessed picture.
+  holdDownButton_ = new ui::CustomHoldDownButton(tr("Original"));
+  holdDownButton_->setObjectName("holdDownButton");
+  holdDownButton_->setToolTip(tr("Hold to show the original image"));
+  holdDownButton_->setPreview(view_);
   process->addWidget(previous);
   process->addWidget(countLabel_);
   process->addWidget(next);
+  process->addWidget(holdDownButton_);
   imageInfoView_ = new QWidget(view_);
   auto* info = new QHBoxLayout(imageInfoView_);
   infoLabel_ = new QLabel(tr("Info"));

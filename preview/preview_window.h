@@ -26,8 +26,9 @@ class QTableView;
 class QTreeView;
 
 namespace ui {
+class CustomHoldDownButton;
 class PathControl;
-}
+}  // namespace ui
 
 namespace velumar {
 
@@ -47,6 +48,7 @@ class PreviewWindow : public QMainWindow {
   PreviewList& list() { return *list_; }
   PreviewImageView* previewView() const { return view_; }
   ui::PathControl* pathControl() const { return pathControl_; }
+  ui::CustomHoldDownButton* holdDownButton() const { return holdDownButton_; }
   QTreeView* outlineView() const { return outline_; }
   QTableView* filesTable() const { return table_; }
   QWidget* filesWindow() const { return filesWindow_; }
@@ -131,6 +133,7 @@ class PreviewWindow : public QMainWindow {
   std::unique_ptr<ImportedImage> detection_;
   PreviewImageView* view_ = nullptr;
   ui::PathControl* pathControl_ = nullptr;
+  ui::CustomHoldDownButton* holdDownButton_ = nullptr;
   QTreeView* outline_ = nullptr;
   LibraryOutlineModel* outlineModel_ = nullptr;
   QWidget* filesWindow_ = nullptr;

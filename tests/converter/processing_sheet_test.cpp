@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "converter/main_loop_pump.h"
+#include "converter/preview_live_preview_target.h"
 #include "converter/processing_sheet.h"
 #include "converter/progress_indicator.h"
 #include "converter/taskbar_progress.h"
 #include "converter/window_test_kit.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/popover.h"
 #include "platform/ui/view_alpha.h"
 #include "preview/launcher_badge.h"
 #include "support/private_session_bus.h"
@@ -161,6 +163,58 @@ TEST_F(ProcessingSheetTest, CancelIsAskedOnlyWhenTheButtonTurnsOn) {
     progress().cancelProgress = c.cancelBefore;
     sheet().cancelButton()->click();
     EXPECT_EQ(progress().cancelProgress.load(), c.cancelAfter) << c.checkedBefore << c.cancelBefore;
+  }
+}
+
+// ---- The processed-image popover -------------------------------------------------
+
+std::shared_ptr<const raster::ImageSet> convertedImage() {
+  QImage picture(800, 400, QImage::Format_RGBA8888_Premultiplied);
+  picture.fill(Qt::darkCyan);
+  return PreviewLivePreviewTarget::imageSetOf(picture);
+}
+
+TEST_F(ProcessingSheetTest, AConvertedImageOpensThePopoverOnlyWhenAskedFor) {
+  for (const bool asked : {false, true}) {
+    view().removePresetsButtonFromViewMultipleFiles(true);
+    if (asked) sheet().imageButton()->click();
+    EXPECT_EQ(view().state().openPreviewFromThread, asked);
+    // The progress updates leave the button as the click set it.
+    view().updateProgressBarWithCurrentImageCount(1, 3);
+    EXPECT_EQ(sheet().imageButton()->isEnabled(), !asked);
+    view().openImageViewWithImage(nullptr);
+    EXPECT_FALSE(sheet().imagePopover()->isVisible());
+
+    view().openImageViewWithImage(convertedImage());
+    EXPECT_EQ(sheet().imagePopover()->isVisible(), asked);
+    EXPECT_TRUE(sheet().imageButton()->isEnabled());
+    EXPECT_EQ(sheet().imageView()->pixmap().size(), asked ? QSize(400, 200) : QSize(0, 0));
+    view().closeImageView();
+    EXPECT_TRUE(sheet().imageView()->pixmap().isNull());
+    view().addPresetsButtonFromView();
+    EXPECT_FALSE(sheet().imagePopover()->isVisible());
+  }
+}
+
+TEST_F(ProcessingSheetTest, TheImageButtonOrLeavingTheApplicationEndsTheRequest) {
+  for (const bool fromApplication : {false, true}) {
+    view().removePresetsButtonFromViewMultipleFiles(true);
+    sheet().imageButton()->click();
+    view().openImageViewWithImage(convertedImage());
+    ASSERT_TRUE(sheet().imagePopover()->isVisible());
+    if (fromApplication) {
+      view().closeImageViewFromApplication();
+    } else {
+      sheet().imageButton()->click();
+    }
+    EXPECT_FALSE(sheet().imagePopover()->isVisible()) << fromApplication;
+    EXPECT_FALSE(view().state().openPreviewFromThread);
+    EXPECT_TRUE(sheet().imageView()->pixmap().isNull());
+    EXPECT_FALSE(sheet().imageButton()->isChecked());
+    EXPECT_TRUE(sheet().imageButton()->isEnabled());
+    view().openImageViewWithImage(convertedImage());
+    EXPECT_FALSE(sheet().imagePopover()->isVisible());
+    view().addPresetsButtonFromView();
   }
 }
 

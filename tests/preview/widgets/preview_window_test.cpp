@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "platform/foundation/notification_center.h"
+#include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
 #include "preview/preview_image_view.h"
@@ -97,6 +98,26 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
   EXPECT_TRUE(window.previewView()->isOriginalImage());
   EXPECT_EQ(enabledItems(), 1);
+}
+
+TEST(PreviewWindow, TheHoldDownButtonShowsTheUnprocessedPictureOnlyWhileHeldOverAnImage) {
+  ImageFolder folder;
+  const std::string one = folder.make("1.png");
+  PreviewWindow window;
+  ui::CustomHoldDownButton* button = window.holdDownButton();
+  ASSERT_NE(button, nullptr);
+  EXPECT_TRUE(window.previewView()->isAncestorOf(button));
+  button->setCheckable(true);  // so a state left on would show
+  for (const bool withImage : {false, true}) {
+    if (withImage) {
+      ASSERT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
+    }
+    QTest::mousePress(button, Qt::LeftButton);
+    EXPECT_EQ(window.previewView()->showOriginalImage(), withImage);
+    QTest::mouseRelease(button, Qt::LeftButton);
+    EXPECT_FALSE(window.previewView()->showOriginalImage());
+    EXPECT_FALSE(button->isChecked());
+  }
 }
 
 TEST(PreviewWindow, TableAndOutlineSelectionsFollowEachOtherWithoutLoops) {
