@@ -15,6 +15,7 @@
 #include "preview/preview_command_actions.h"
 #include "preview/preview_commands.h"
 #include "preview/preview_commands_session_link.h"
+#include "preview/preview_image_view.h"
 #include "preview/preview_window.h"
 
 namespace velumar {
@@ -96,6 +97,11 @@ void connectConverterToPreview(ConverterWindow& converter, PreviewWindow& previe
   // The preview draws the watermarks the Modify tab sets; the example image
   // follows the picture it shows.
   view.modifyControls().setPreviewView(preview.previewView());
+  // The live preview renders the picture the preview shows, and lets go of
+  // the view when the preview window goes first.
+  view.setPreviewImageView(preview.previewView());
+  QObject::connect(preview.previewView(), &QObject::destroyed, &view,
+                   [&view] { view.setPreviewImageView(nullptr); });
 }
 
 void connectLibraryWindows(ConverterWindow& converter, PreviewWindow& preview) {

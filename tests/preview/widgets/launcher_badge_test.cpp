@@ -41,13 +41,19 @@ TEST(LauncherBadge, CountsTheListedImages) {
         testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:red", dir.file(name)}).exitCode, 0);
   PreviewWindow window;
   ASSERT_TRUE(window.importPaths({dir.file("a.png"), dir.file("b.png")}, dir.path().string(), false));
-  window.resetPreview();
   // A loaded machine can take seconds to pass the signals through the bus.
-  for (int i = 0; i < 500 && (listener.updates.empty() || listener.updates.back().second); ++i)
-    QTest::qWait(20);
+  const auto waitFor = [](auto seen) {
+    for (int i = 0; i < 500 && !seen(); ++i) QTest::qWait(20);
+  };
+  const auto listedTwo = [&listener] {
+    return std::find(listener.updates.begin(), listener.updates.end(), std::pair<qint64, bool>(2, true)) !=
+           listener.updates.end();
+  };
+  waitFor(listedTwo);
+  window.resetPreview();
+  waitFor([&listener] { return !listener.updates.empty() && !listener.updates.back().second; });
   ASSERT_GE(listener.updates.size(), 2u);
-  EXPECT_TRUE(std::find(listener.updates.begin(), listener.updates.end(), std::pair<qint64, bool>(2, true)) !=
-              listener.updates.end());
+  EXPECT_TRUE(listedTwo());
   EXPECT_FALSE(listener.updates.back().second);  // removed after the reset
 }
 
