@@ -43,7 +43,7 @@ ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
       processingLabel_(new QLabel(QStringLiteral("Processing images…"), this)),
       filesCountLabel_(new QLabel(this)),
       cancelButton_(new ui::CustomButton(QStringLiteral("Cancel"), this)),
-      imageButton_(new ui::CustomButton(QStringLiteral("Image"), this)),
+      imageButton_(new ui::CustomButton(QStringLiteral("Preview"), this)),
       progressIndicator_(new PBProgressIndicator(this)),
       imageView_(new QLabel),
       imagePopover_(new ui::Popover(imageView_, this)) {
