@@ -70,7 +70,9 @@ QWidget* PreferencesWindow::buildGeneralPage() {
   hideExtensionCheck_ = new QCheckBox(QStringLiteral("Hide extensions of converted files"), page);
   previewFitsSizeCheck_ = new QCheckBox(QStringLiteral("Preview window fits the image size"), page);
   form->addRow(QString(), showInFinderCheck_);
-  form->addRow(QString(), hideExtensionCheck_);
+  // Linux file systems have no per-file "extension hidden" attribute: the
+  // setting is kept but not offered.
+  hideExtensionCheck_->hide();
   form->addRow(QString(), previewFitsSizeCheck_);
   dragAndDropBehaviorMatrix_ =
       addMatrix(page, form, QStringLiteral("Dropped images:"), {"Process at once", "Import to the preview"});

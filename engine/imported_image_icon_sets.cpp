@@ -18,6 +18,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -139,7 +140,7 @@ bool ImportedImage::saveIcnsFromImageRep(const BitmapRepRef& rep, const std::str
     destination->addImage(icons[i]->image(), i % 2 == 0 ? retina : standard);
   }
   if (!destination->finalize()) return false;
-  urlsArray.push_back(path);
+  urlsArray.push_back(imageio::committedPath(path));
   return true;
 }
 

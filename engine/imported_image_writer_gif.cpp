@@ -5,6 +5,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -43,7 +44,7 @@ bool ImportedImage::saveAGifVersionFromImage(const raster::ImageSet& image, cons
     releasePropertiesAndMetadata();
     if (written) {
       updateTagsForFileName(path);
-      urlsArray.push_back(path);
+      urlsArray.push_back(imageio::committedPath(path));
       return true;
     }
   }
@@ -56,7 +57,7 @@ bool ImportedImage::saveAGifVersionFromImage(const raster::ImageSet& image, cons
   }
   if (written) {
     updateTagsForFileName(path);
-    urlsArray.push_back(path);
+    urlsArray.push_back(imageio::committedPath(path));
   }
   releasePropertiesAndMetadata();
   return written;

@@ -4,6 +4,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -13,7 +14,7 @@ bool ImportedImage::saveHEIFFromBitmapRep(const BitmapRepRef& rep, std::int64_t 
   if (releaseMetadataAndUpdateTags) releasePropertiesAndMetadata();
   if (!written) return false;
   if (releaseMetadataAndUpdateTags) updateTagsForFileName(path);
-  urlsArray.push_back(path);
+  urlsArray.push_back(imageio::committedPath(path));
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include "engine/imported_image_writer_support.h"
 #include "platform/foundation/files.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -47,7 +48,7 @@ bool ImportedImage::createCGImageAndSaveMetadataFromBitmapRep(
   if (releaseMetadataAndUpdateTags) releasePropertiesAndMetadata();
   if (!written) return false;
   if (releaseMetadataAndUpdateTags) updateTagsForFileName(path);
-  urlsArray.push_back(path);
+  urlsArray.push_back(imageio::committedPath(path));
   return true;
 }
 
@@ -65,12 +66,16 @@ void ImportedImage::setTIFFResolutionForDictionary(Dictionary& dictionary, doubl
 }
 
 std::string ImportedImage::createFileNameWithPath(const std::string& path) {
-  return foundation::freeName(path);
+  std::string free = foundation::freeName(path);
+  imageio::noteFreeNameBase(free, path);
+  return free;
 }
 
 void ImportedImage::updateTagsForFileName(const std::string& path) const {
   const std::optional<std::vector<std::string>> tags = actFileTags();
-  if (tags) foundation::writeTags(path, *tags);
+  // The tags go to the file as committed, never to a file that took its
+  // name meanwhile.
+  if (tags) foundation::writeTags(imageio::committedPath(path), *tags);
 }
 
 }  // namespace velumar

@@ -3,6 +3,7 @@
 
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -27,7 +28,7 @@ bool ImportedImage::saveMultipleFilesFromImage(const raster::ImageSet& image, co
       Dictionary extra;
       if (isJPEG) extra.set("LossyCompressionQuality", Value(jpegCompression));
       ok = writers::writeWithoutMetadata({reps[i]}, type, path, extra);
-      if (ok) urlsArray.push_back(path);
+      if (ok) urlsArray.push_back(imageio::committedPath(path));
     }
     if (ok) ++written;
   }

@@ -4,6 +4,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -37,7 +38,7 @@ bool ImportedImage::createPDFMultipleRepsAndSaveMetadataFromImage(const raster::
   const bool written = destination->finalize();
   if (written) {
     updateTagsForFileName(path);
-    urlsArray.push_back(path);
+    urlsArray.push_back(imageio::committedPath(path));
   }
   releasePropertiesAndMetadata();
   return written;

@@ -5,6 +5,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 #include "psd/rw_psd_writer.h"
 
 namespace velumar {
@@ -25,7 +26,7 @@ bool ImportedImage::createCGImagePSDFromBitmapRep(const BitmapRepRef& rep, const
     if (writer) drawPSDSingleLayerWithPSDWriter(*writer, rep);
     if (!writers::writePSDDocument(writer.get(), path)) return false;
     if (updateTags) updateTagsForFileName(path);
-    urlsArray.push_back(path);
+    urlsArray.push_back(imageio::committedPath(path));
     return true;
   }
   auto destination = imageio::ImageDestination::create(path, writers::kTypePSD, 1);
@@ -38,7 +39,7 @@ bool ImportedImage::createCGImagePSDFromBitmapRep(const BitmapRepRef& rep, const
   destination->addImage(std::move(pixels), Value(std::move(properties)));
   if (!destination->finalize()) return false;
   if (updateTags) updateTagsForFileName(path);
-  urlsArray.push_back(path);
+  urlsArray.push_back(imageio::committedPath(path));
   return true;
 }
 

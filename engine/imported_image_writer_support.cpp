@@ -10,6 +10,7 @@
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/image_destination.h"
 #include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/unnamed_file.h"
 #include "psd/rw_psd_writer.h"
 
 namespace velumar::writers {
@@ -100,7 +101,7 @@ bool writePlainPNG(const raster::BitmapImageRepRef& rep, const std::string& path
 bool writePSDDocument(RWPSDWriter* writer, const std::string& path) {
   if (!writer) return false;
   const std::vector<std::uint8_t> data = writer->createPSDData();
-  return !data.empty() && foundation::writeFileAtomically(path, data);
+  return !data.empty() && imageio::writeFileCommitted(path, data.data(), data.size());
 }
 
 bool hasTransparency(const raster::Image& image) {

@@ -4,6 +4,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -48,7 +49,7 @@ bool ImportedImage::saveATiffVersionFromImage(const raster::ImageSet& image, con
     releasePropertiesAndMetadata();
     if (written) {
       updateTagsForFileName(path);
-      urlsArray.push_back(path);
+      urlsArray.push_back(imageio::committedPath(path));
       return true;
     }
   }
@@ -60,7 +61,7 @@ bool ImportedImage::saveATiffVersionFromImage(const raster::ImageSet& image, con
       writers::writeWithoutMetadata(image.representations(), writers::kTypeTIFF, path, compression);
   if (written) {
     updateTagsForFileName(path);
-    urlsArray.push_back(path);
+    urlsArray.push_back(imageio::committedPath(path));
   }
   releasePropertiesAndMetadata();
   return written;

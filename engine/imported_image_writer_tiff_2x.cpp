@@ -7,6 +7,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/imageio/image_destination.h"
+#include "platform/imageio/unnamed_file.h"
 
 namespace velumar {
 
@@ -119,7 +120,7 @@ bool ImportedImage::saveImageReps2xTIFFFromBitmapRep(const BitmapRepRef& rep, st
     if (written) {
       saveCropFaceRepsToFile(path);
       updateTagsForFileName(path);
-      urlsArray.push_back(path);
+      urlsArray.push_back(imageio::committedPath(path));
       return true;
     }
   }

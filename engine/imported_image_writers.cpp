@@ -5,6 +5,7 @@
 #include "engine/imported_image.h"
 #include "engine/imported_image_writer_support.h"
 #include "platform/foundation/files.h"
+#include "platform/imageio/unnamed_file.h"
 #include "psd/rw_psd_writer.h"
 
 namespace velumar {
@@ -139,7 +140,7 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
   }
   if (written) {
     updateTagsForFileName(path);
-    urlsArray.push_back(path);
+    urlsArray.push_back(imageio::committedPath(path));
   }
   releasePropertiesAndMetadata();
   return written;

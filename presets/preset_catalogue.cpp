@@ -1,7 +1,9 @@
 #include "presets/preset_catalogue.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/locale_compare.h"
@@ -88,12 +90,15 @@ void PresetCatalogue::addPresetsFromFiles() {
   engine_.presetsArray.clear();
   menus_.removeAllItems();
   addSystemPresets();
-  foundation::enumerateFiles(
-      folder, true,
-      [&](const fs::path& file) {
-        setupPresetValuesWithDictionary(foundation::readPropertyList(file.string()), file.string(), false);
-      },
-      true);
+  // Listed by file name as a file manager orders them: the folder's own
+  // order differs between file systems and machines.
+  std::vector<fs::path> files;
+  foundation::enumerateFiles(folder, true, [&](const fs::path& file) { files.push_back(file); }, true);
+  std::sort(files.begin(), files.end(), [](const fs::path& a, const fs::path& b) {
+    return foundation::compareFileNames(a.filename().string(), b.filename().string()) < 0;
+  });
+  for (const fs::path& file : files)
+    setupPresetValuesWithDictionary(foundation::readPropertyList(file.string()), file.string(), false);
   for (PresetMenuItem& item : menus_.builtInItems) item.enabled = true;
   for (PresetMenuItem& item : menus_.userItems) item.enabled = true;
   menus_.setAllOff();

@@ -1,6 +1,8 @@
 #include "platform/foundation/main_loop.h"
 #include "presets/converter_form.h"
+#include "session/processing_view.h"
 #include "session/sandbox_folder_access.h"
+#include "session/session_alerts.h"
 
 namespace velumar {
 
@@ -90,13 +92,18 @@ void ConverterForm::updateFileURLTextFieldWithURL(const std::optional<std::strin
 void ConverterForm::updateFileURLFrom(ProcessingView* chooser) {
   if (state_.saveWithStoredFileURL != 1) return;
   const std::shared_ptr<SandboxFolderAccess> access = SandboxFolderAccess::fileAccess();
-  access->accessFilePath(
+  const bool accepted = access->accessFilePath(
       std::nullopt,
       [this, access] {
         const std::optional<std::string> folder = access->filePathFromOpenFile();
         foundation::MainLoop::runSync([&] { updateFileURLTextFieldWithURL(folder); });
       },
       false, true, true, chooser);
+  // A folder that cannot be written is not stored; the user learns why.
+  if (!accepted && chooser) {
+    if (const std::optional<SandboxFolderAccess::RefusedFolder> refused = access->refusedFolder())
+      chooser->showAlertSheet(kAlertFolderNotUsable, refused->path + ": " + refused->failure.describe());
+  }
 }
 
 void ConverterForm::setParagraphStyleFor() {

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "engine/imported_image.h"
+#include "filters/cifiltering.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
@@ -58,9 +59,13 @@ void setupClassesInitialValuesAndCloseWindows(ProcessingView& view, std::int64_t
   if (const std::shared_ptr<ImportedImage> engine = view.importedImage()) engine->watermarkImage.reset();
 }
 
-void clearClassesArrayWithLookups(ImportedImage& engine, bool /*lookups*/) {
+void clearClassesArrayWithLookups(ImportedImage& engine, bool lookups) {
   engine.urlsArray.clear();
   engine.psdInfoArray.clear();
+  if (engine.ciPhotoFilters) {
+    engine.ciPhotoFilters->cropFacesArray.clear();
+    if (lookups) engine.ciPhotoFilters->clearLookups();
+  }
 }
 
 std::optional<std::string> setupParentDirectoryWithInfo(const ConverterState& state, const ImageModifyInfo&,

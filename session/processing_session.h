@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine/image_modify_info.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/value.h"
 #include "platform/raster/image_set.h"
 
@@ -36,6 +37,7 @@ struct PreviewOverwriteMatch {
 struct FailedFile {
   std::string name;
   bool writeFailed = false;  // else its conversion failed
+  foundation::Failure failure;  // the cause; None when unknown
 };
 
 class ProcessingSession : public std::enable_shared_from_this<ProcessingSession> {
@@ -61,6 +63,10 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // The one sheet listing the files that failed in a batch that finished:
   // "k of N files failed:", up to ten "name: cause" lines, "and r more.".
   static std::string partialFailureText(const std::vector<FailedFile>& failures, std::uint64_t fileCount);
+  // The sheet of a cancelled batch that had failures before the cancel:
+  // "The batch was cancelled after k of N files." and their list.
+  static std::string cancelledFailureText(const std::vector<FailedFile>& failures, std::uint64_t handled,
+                                          std::uint64_t fileCount);
 
   // ---- Output paths (processing_session_paths.cpp) ----------------------------
   // The full output path of the session's processed file: the code's
@@ -96,7 +102,10 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   void completeImageProcessingAndUpdatePreview(SessionInfo& session);
   // Empties the written list, completes the session with code 0 and shows
   // the failure sheet: cause -1 a write failure, else unreadable sources.
-  void alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause);
+  // With the batch's failures the sheet names their causes: the cause of
+  // a one-file batch, or the list of every failed file.
+  void alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause,
+                                  const std::vector<FailedFile>& failures = {}, std::uint64_t fileCount = 0);
   // Which written files the preview shows or lists; nothing when none.
   std::optional<PreviewOverwriteMatch> verifyPreviewFilesAfterOverwriteWithSession(
       const SessionInfo& session) const;
@@ -106,11 +115,14 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // name also when overwriting would replace a file this session wrote or
   // another source of it.
   std::string pathForWrite(const std::string& path, const SessionInfo& session);
+  // The free name for path, told to this thread's commits as a variant of
+  // path (see imageio::NoReplaceScope).
+  static std::string freeNameForCommit(const std::string& path);
   // Notes the files the engine listed since it held `before` entries.
   void rememberWritten(const ImportedImage& engine, std::size_t before);
   // The name of a collected output: the first source's name with the
   // code's extension, renamed, in the output folder itself, free.
-  std::string collectedOutputPath(const SessionInfo& session, std::int64_t conversionCode) const;
+  static std::string collectedOutputPath(const SessionInfo& session, std::int64_t conversionCode);
   // Shows the first representation of a collected output while the live
   // preview is on, as a copy.
   void previewCollectedImage(const raster::ImageSet& image, SessionInfo& session) const;

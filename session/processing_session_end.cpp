@@ -94,16 +94,22 @@ void ProcessingSession::completeImageProcessingAndUpdatePreview(SessionInfo& ses
   session.setCurrentSession(nullptr);
 }
 
-void ProcessingSession::alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause) {
+void ProcessingSession::alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause,
+                                                   const std::vector<FailedFile>& failures,
+                                                   std::uint64_t fileCount) {
   const std::shared_ptr<ProcessingSession> keepAlive = session.currentSession();
   const std::shared_ptr<ProcessingView> view = session.processingView();
   if (view) view->activateAppWindow();
   if (const std::shared_ptr<ImportedImage> engine = session.processedImage()) engine->urlsArray.clear();
   session.completitionCode = kCompletionFailed;
   completeImageProcessingAndUpdatePreview(session);
-  if (view)
-    view->showAlertSheet(kAlertCouldntWriteFiles,
-                         failedCause == -1 ? kAlertCannotWriteFolder : kAlertFormatNotSupported);
+  if (!view) return;
+  std::string informative = failedCause == -1 ? kAlertCannotWriteFolder : kAlertFormatNotSupported;
+  if (failures.size() == 1 && fileCount <= 1 && failures.front().failure)
+    informative = failures.front().failure.describe();
+  else if (!failures.empty())
+    informative = partialFailureText(failures, std::max<std::uint64_t>(fileCount, failures.size()));
+  view->showAlertSheet(kAlertCouldntWriteFiles, informative);
 }
 
 }  // namespace velumar

@@ -11,7 +11,9 @@
 #include <fmt/format.h>
 
 #include "engine/depth_image_service.h"
+#include "engine/failure_causes.h"
 #include "engine/imported_image.h"
+#include "filters/cifiltering.h"
 #include "platform/foundation/memory_reuse.h"
 #include "session/conversion_window.h"
 #include "session/output_names.h"
@@ -60,11 +62,21 @@ std::string ProcessingSession::partialFailureText(const std::vector<FailedFile>&
                                                   std::uint64_t fileCount) {
   std::string text = fmt::format("{} of {} files failed:", failures.size(), fileCount);
   const std::size_t listed = std::min(failures.size(), kMostFailuresListed);
-  for (std::size_t i = 0; i < listed; ++i)
-    text += fmt::format("\n{}: {}", failures[i].name,
-                        failures[i].writeFailed ? kAlertCannotWriteFolder : kAlertFormatNotSupported);
+  for (std::size_t i = 0; i < listed; ++i) {
+    const FailedFile& failed = failures[i];
+    const std::string cause = failed.failure ? failed.failure.describe()
+                              : failed.writeFailed ? kAlertCannotWriteFolder
+                                                   : kAlertFormatNotSupported;
+    text += fmt::format("\n{}: {}", failed.name, cause);
+  }
   if (failures.size() > listed) text += fmt::format("\nand {} more.", failures.size() - listed);
   return text;
+}
+
+std::string ProcessingSession::cancelledFailureText(const std::vector<FailedFile>& failures,
+                                                    std::uint64_t handled, std::uint64_t fileCount) {
+  return fmt::format("The batch was cancelled after {} of {} files.\n{}", handled, fileCount,
+                     partialFailureText(failures, handled));
 }
 
 bool ProcessingSession::startSession(const std::shared_ptr<SessionInfo>& session) {
@@ -127,6 +139,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   ImageCollection tiffCollection, psdCollection;
   std::optional<foundation::Array> tiffInfoCollection;
   std::vector<FailedFile> failures;
+  std::size_t handled = 0;  // files taken before the loop ended
   auto showProgress = [&](double fraction) {
     if (!severalFiles) return;
     ++done;
@@ -153,13 +166,19 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     engine->setActFileTags(std::nullopt);
     engine->indexMaxPixels = 0;
     session->setProcessedURL(source);
+    foundation::clearFailure();
 
     if (copyOnly) {
       if (saveCopyImageWithSessionInfo(*session)) {
         session->updateNumberCount();
       } else {
         ++writeFailures;
-        failures.push_back({fileName(source.path), true});
+        // A copy fails on its source first: only a readable one is the
+        // destination's fault.
+        foundation::Failure failure = takeSourceFailure(source.path);
+        if (failure.cause == foundation::FailureCause::FormatNotSupported)
+          failure = takeWriteFailure(session->parentDirectory());
+        failures.push_back({fileName(source.path), true, std::move(failure)});
       }
       showProgress(count);
     } else {
@@ -187,8 +206,10 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       // With the eye-blink option a missing image is a skipped photo.
       if (!image && !working.optionFeaturesEyeBlink) {
         ++conversionFailures;
-        failures.push_back({fileName(source.path), false});
+        failures.push_back({fileName(source.path), false, takeSourceFailure(source.path)});
       }
+      // What the decode noted on its way to an image is no write's cause.
+      foundation::clearFailure();
 
       if (image && view->state().openPreviewFromThread) {
         if (!previewShown || clock() - lastPreviewTime >= kLivePreviewInterval) {
@@ -206,7 +227,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
           session->updateNumberCount();
         } else {
           ++writeFailures;
-          failures.push_back({fileName(source.path), true});
+          failures.push_back({fileName(source.path), true, takeWriteFailure(session->parentDirectory())});
         }
       };
       double denominator = count;
@@ -242,6 +263,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       if (window) window->giveBack(std::move(worker));
     }
 
+    ++handled;
     if (progress.cancelProgress) {
       writeFailures = conversionFailures = 0;
       break;
@@ -253,19 +275,35 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
 
   // Copy-only batches collect nothing, so they write no collected output.
   const bool cancelled = progress.cancelProgress;
+  // A failed collected output is the one failure the sheet names.
+  std::optional<foundation::Failure> collectedFailure;
   if (!copyOnly && working.convertMultipleImagesInTIFF && !cancelled) {
+    foundation::clearFailure();
     const bool written =
         saveTIFFMultipleRepsWithRepArray(tiffCollection, tiffInfoCollection, working, *session);
     if (severalFiles) progress.value = 1.0;
-    if (!written) conversionFailures = -1;
+    if (!written) {
+      conversionFailures = -1;
+      if (!tiffCollection.empty()) collectedFailure = takeWriteFailure(session->parentDirectory());
+    }
   }
   if (!copyOnly && working.convertMultipleImagesInPSD && !cancelled) {
+    foundation::clearFailure();
     const bool written = savePSDMultipleRepsWithRepArray(psdCollection, *session);
     if (severalFiles) progress.value = 1.0;
-    if (!written) conversionFailures = -1;
+    if (!written) {
+      conversionFailures = -1;
+      if (!psdCollection.empty()) collectedFailure = takeWriteFailure(session->parentDirectory());
+    }
   }
   tiffCollection.clear();
   psdCollection.clear();
+  // Nothing of this batch's faces or lookup tables reaches the next one,
+  // whether it finished or was cancelled.
+  if (engine->ciPhotoFilters) {
+    engine->ciPhotoFilters->cropFacesArray.clear();
+    engine->ciPhotoFilters->clearLookups();
+  }
 
   runOnMainQueueSync([&] {
     if (severalFiles) {
@@ -280,15 +318,24 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   // of ways; a batch whose every conversion failed says so.
   const std::int64_t total = std::int64_t(fileCount);
   const bool failed = conversionFailures == -1 || writeFailures + conversionFailures >= total;
+  // Failures the cancel itself caused are none of the files' own.
+  std::erase_if(failures,
+                [](const FailedFile& file) { return file.failure.cause == foundation::FailureCause::Cancelled; });
   runOnMainQueueSync([&] {
     if (!failed) {
       if (session->openWithHide) view->hideApplication();
       session->completitionCode = session->tempPath ? kCompletionTemporaryFolder : kCompletionOutputFolder;
       completeImageProcessingAndUpdatePreview(*session);
       if (!failures.empty() && !session->ignoreAlerts)
-        view->showAlertSheet(kAlertCouldntWriteFiles, partialFailureText(failures, fileCount));
+        view->showAlertSheet(kAlertCouldntWriteFiles,
+                             cancelled ? cancelledFailureText(failures, handled, fileCount)
+                                       : partialFailureText(failures, fileCount));
     } else if (!session->ignoreAlerts) {
-      alertSaveFailedWithSession(*session, conversionFailures == total && total > 0 ? total : -1);
+      const std::int64_t cause = conversionFailures == total && total > 0 ? total : -1;
+      if (collectedFailure)
+        alertSaveFailedWithSession(*session, cause, {FailedFile{"", true, *collectedFailure}}, 1);
+      else
+        alertSaveFailedWithSession(*session, cause, failures, fileCount);
     } else {
       view->activateAppWindow();
       session->completitionCode = kCompletionFailed;

@@ -5,6 +5,7 @@
 
 #include "engine/imported_image.h"
 #include "platform/foundation/file_copy.h"
+#include "platform/imageio/unnamed_file.h"
 #include "session/output_names.h"
 #include "session/processing_session.h"
 #include "session/processing_view.h"
@@ -47,6 +48,17 @@ raster::ImageSet combineCollection(ImageCollection& images, raster::Size size) {
   return combined;
 }
 
+// The name with " N" before its extension, as the free-name search makes.
+std::string numberedVariant(const std::string& path, long number) {
+  const std::string extension = fs::path(path).filename().extension().string();
+  return path.substr(0, path.size() - extension.size()) + " " + std::to_string(number) + extension;
+}
+
+bool nameIsTaken(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
 bool isEmptyCollection(const ImageCollection& images) {
   for (const std::shared_ptr<raster::ImageSet>& image : images)
     if (image && !image->isEmpty()) return false;
@@ -62,18 +74,32 @@ std::string comparablePath(const std::string& path) {
 }
 
 std::string ProcessingSession::pathForWrite(const std::string& path, const SessionInfo& session) {
-  if (!session.overwriteFiles) return verifyPathName(path);
-  const std::string target = comparablePath(path);
+  if (!session.overwriteFiles) return freeNameForCommit(path);
   std::lock_guard guard(lock_);
   if (!sourcePaths_) {
     sourcePaths_.emplace();
     for (const SourceFile& source : session.urlsArray) sourcePaths_->insert(comparablePath(source.path));
   }
   const std::optional<SourceFile> current = session.processedURL();
-  const bool isOwnSource = current && comparablePath(current->path) == target;
-  if (writtenPaths_.contains(target) || (sourcePaths_->contains(target) && !isOwnSource))
-    return verifyPathName(path);
-  return path;
+  const std::string own = current ? comparablePath(current->path) : std::string();
+  // Overwriting replaces what an earlier run left, numbered outputs
+  // included; it only steps aside for this batch's own outputs and its
+  // other sources, so a re-run gives the same names as the first run.
+  auto isTaken = [&](const std::string& candidate) {
+    const std::string target = comparablePath(candidate);
+    return writtenPaths_.contains(target) || (sourcePaths_->contains(target) && target != own);
+  };
+  if (!isTaken(path)) return path;
+  for (long number = 2;; ++number) {
+    std::string candidate = numberedVariant(path, number);
+    if (!isTaken(candidate)) return candidate;
+  }
+}
+
+std::string ProcessingSession::freeNameForCommit(const std::string& path) {
+  std::string free = verifyPathName(path);
+  imageio::noteFreeNameBase(free, path);
+  return free;
 }
 
 void ProcessingSession::rememberWritten(const ImportedImage& engine, std::size_t before) {
@@ -90,6 +116,9 @@ bool ProcessingSession::saveImage(const raster::ImageSet& image, ImageModifyInfo
   const std::int64_t code = info.conversionType;
   std::string path = createPathFileForSession(session, code);
   if (path.empty()) return false;
+  // Without overwriting, a commit never replaces a file that took the
+  // chosen name meanwhile: it takes the next free name instead.
+  const imageio::NoReplaceScope noReplace(!session.overwriteFiles);
   // Icon sets decide about replacing themselves.
   if (!isIconSet(code)) path = pathForWrite(path, session);
 
@@ -121,7 +150,8 @@ bool ProcessingSession::save2XTIFFImage(const raster::ImageSet& image, const Ima
   bool anyWritten = false;
   for (std::size_t index = 0; index < reps.size(); ++index) {
     // Several pages always take free names: name, name 2, name 3, ...
-    const std::string pagePath = reps.size() != 1 ? verifyPathName(path) : pathForWrite(path, session);
+    const imageio::NoReplaceScope noReplace(reps.size() != 1 || !session.overwriteFiles);
+    const std::string pagePath = reps.size() != 1 ? freeNameForCommit(path) : pathForWrite(path, session);
     const std::size_t before = engine->urlsArray.size();
     if (engine->saveImageReps2xTIFFFromBitmapRep(reps[index], std::int64_t(index), pagePath, info))
       anyWritten = true;
@@ -137,8 +167,14 @@ bool ProcessingSession::saveCopyImageWithSessionInfo(SessionInfo& session) {
   const std::string path = createPathFileForSession(session, kKeepSourceExtension);
   bool copied = false;
   if (!path.empty()) {
-    const std::string target = verifyPathName(path);
+    // A name taken between the search and the copy moves the copy on to
+    // the next free name.
+    std::string target = verifyPathName(path);
     copied = foundation::copyFileWithoutReplacing(source->path, target);
+    for (int attempt = 0; !copied && attempt < 100 && nameIsTaken(target); ++attempt) {
+      target = verifyPathName(path);
+      copied = foundation::copyFileWithoutReplacing(source->path, target);
+    }
     if (copied) {
       const std::size_t before = engine->urlsArray.size();
       engine->urlsArray.push_back(target);
@@ -150,13 +186,13 @@ bool ProcessingSession::saveCopyImageWithSessionInfo(SessionInfo& session) {
 }
 
 std::string ProcessingSession::collectedOutputPath(const SessionInfo& session,
-                                                   std::int64_t conversionCode) const {
+                                                   std::int64_t conversionCode) {
   const std::string first = session.urlsArray.empty() ? std::string() : session.urlsArray.front().path;
   // The name and its date both come from the first source.
   const std::string name = renamedFileName(updateFileNameForURL(first, conversionCode), session, first);
   std::string folder = session.parentDirectory().value_or("");
   if (folder.empty() || folder.back() != '/') folder += '/';
-  return verifyPathName(folder + name);
+  return freeNameForCommit(folder + name);
 }
 
 void ProcessingSession::previewCollectedImage(const raster::ImageSet& image, SessionInfo& session) const {
@@ -179,6 +215,7 @@ bool ProcessingSession::saveTIFFMultipleRepsWithRepArray(ImageCollection& images
   const std::shared_ptr<ImportedImage> engine = session.processedImage();
   if (!engine || isEmptyCollection(images)) return false;
   const raster::Size size = images.front() ? images.front()->size() : raster::Size{};
+  const imageio::NoReplaceScope noReplace;
   const std::string path = collectedOutputPath(session, kCodeTIFF);
   engine->setActFileTags(std::nullopt);
   const raster::ImageSet combined = combineCollection(images, size);
@@ -193,6 +230,7 @@ bool ProcessingSession::saveTIFFMultipleRepsWithRepArray(ImageCollection& images
 bool ProcessingSession::savePSDMultipleRepsWithRepArray(ImageCollection& images, SessionInfo& session) {
   const std::shared_ptr<ImportedImage> engine = session.processedImage();
   if (!engine || isEmptyCollection(images)) return false;
+  const imageio::NoReplaceScope noReplace;
   const std::string path = collectedOutputPath(session, kCodeLayeredPSD);
   engine->setActFileTags(std::nullopt);
   raster::ImageSet combined = combineCollection(images, raster::Size{});

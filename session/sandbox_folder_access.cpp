@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "platform/foundation/log.h"
@@ -59,16 +60,32 @@ bool SandboxFolderAccess::accessFilePath(const std::optional<std::string>& path,
     });
     if (!chosen) return false;
     folder = usableFolder(*chosen);
+    std::lock_guard guard(lock_);
     if (!folder) {
       foundation::log("Chosen folder is not usable: {}", *chosen);
+      refusedFolder_ = RefusedFolder{*chosen, folderFailure(*chosen)};
       return false;
     }
-    std::lock_guard guard(lock_);
     filePathFromOpenFile_ = folder;
   }
   if (!folder) return false;
   ProcessingQueues::shared().runAsync(std::move(block));
   return true;
+}
+
+foundation::Failure SandboxFolderAccess::folderFailure(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0)
+    return foundation::Failure{foundation::failureCauseFromErrno(errno, true), {}};
+  if (!S_ISDIR(info.st_mode)) return foundation::Failure{foundation::FailureCause::DestinationMissing, {}};
+  if (::access(path.c_str(), W_OK | X_OK) != 0)
+    return foundation::Failure{foundation::failureCauseFromErrno(errno, true), {}};
+  return foundation::Failure{foundation::FailureCause::Other, {}};
+}
+
+std::optional<SandboxFolderAccess::RefusedFolder> SandboxFolderAccess::refusedFolder() const {
+  std::lock_guard guard(lock_);
+  return refusedFolder_;
 }
 
 std::optional<std::string> SandboxFolderAccess::filePathFromOpenFile() const {

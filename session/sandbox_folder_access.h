@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/failure_cause.h"
+
 namespace velumar {
 
 class ProcessingView;
@@ -40,10 +42,20 @@ class SandboxFolderAccess {
   // our real identity may enter and write into; nothing otherwise (empty,
   // relative, NUL inside, missing, link loop, not a directory, no access).
   static std::optional<std::string> usableFolder(const std::string& path);
+  // Why usableFolder refuses path.
+  static foundation::Failure folderFailure(const std::string& path);
+
+  // A folder picked in the chooser that usableFolder refused, and why.
+  struct RefusedFolder {
+    std::string path;
+    foundation::Failure failure;
+  };
+  std::optional<RefusedFolder> refusedFolder() const;
 
  private:
   mutable std::mutex lock_;
   std::optional<std::string> filePathFromOpenFile_;
+  std::optional<RefusedFolder> refusedFolder_;
 };
 
 }  // namespace velumar

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 
 namespace foundation {
@@ -75,6 +76,7 @@ bool copyFileWithoutReplacing(const std::string& source, const std::string& dest
   Descriptor from(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info;
   if (from.fd < 0 || ::fstat(from.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    noteErrnoFailure(from.fd < 0 ? errno : EISDIR, false);
     log("Cannot copy {}: not a readable file", source);
     return false;
   }
@@ -89,7 +91,10 @@ bool copyFileWithoutReplacing(const std::string& source, const std::string& dest
     const std::string handle = "/proc/self/fd/" + std::to_string(unnamed.fd);
     copied = ::linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, destination.c_str(), AT_SYMLINK_FOLLOW) == 0;
   }
-  if (!copied) log("Cannot copy {} to {}", source, destination);
+  if (!copied) {
+    noteErrnoFailure(errno, true);
+    log("Cannot copy {} to {}", source, destination);
+  }
   return copied;
 }
 

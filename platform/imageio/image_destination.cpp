@@ -1,7 +1,11 @@
 #include "platform/imageio/image_destination.h"
 
+#include <sys/statvfs.h>
+
+#include <cerrno>
 #include <new>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/metadata.h"
@@ -21,6 +25,21 @@ bool carriesMetadata(const Frame& frame) {
     }
   }
   return false;
+}
+
+// Notes why an encoder could not write the file at path: a full disk or
+// file-size limit when the error or the file system says so.
+void noteEncoderFailure(const std::string& path, int error) {
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+    foundation::noteErrnoFailure(error, true);
+    return;
+  }
+  struct statvfs space {};
+  if (::statvfs(path.c_str(), &space) == 0 && space.f_bavail == 0) {
+    foundation::noteFailure(foundation::FailureCause::DiskFull);
+    return;
+  }
+  foundation::noteFailure(foundation::FailureCause::Other, "the image could not be encoded");
 }
 
 }  // namespace
@@ -75,16 +94,21 @@ bool ImageDestination::finalize() {
   const std::unique_ptr<UnnamedFile> file = UnnamedFile::createFor(path_);
   if (!file) return false;
   bool ok = false;
+  errno = 0;
   try {
     ok = codec->write(file->path(), frames_, fileProperties_);
+    if (!ok) noteEncoderFailure(file->path(), errno);
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory writing {}", path_);
+    foundation::noteFailure(foundation::FailureCause::Other, "out of memory");
   }
   if (ok) {
     bool anyMetadata = false;
     for (const Frame& frame : frames_) anyMetadata = anyMetadata || carriesMetadata(frame);
+    errno = 0;
     if (anyMetadata && !writeMetadata(file->path(), type_, frames_)) {
       foundation::log("imageio: metadata could not be written to {}", path_);
+      noteEncoderFailure(file->path(), errno);
       ok = false;
     }
     ok = ok && file->commit(path_);

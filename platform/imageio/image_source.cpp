@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/codec_support.h"
@@ -67,6 +68,9 @@ std::shared_ptr<ImageSource> ImageSource::open(const std::string& givenPath, std
   }
   if (!decoder || decoder->count() == 0) {
     foundation::log("imageio: no decoder reads {}", path);
+    // Bytes of a known type that its decoder refuses are a damaged file.
+    foundation::noteFailure(byContents.empty() ? foundation::FailureCause::FormatNotSupported
+                                               : foundation::FailureCause::SourceDamaged);
     return nullptr;
   }
 
@@ -136,10 +140,12 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
     }
   } catch (const std::bad_alloc&) {
     foundation::log("imageio: out of memory decoding {}", path_);
+    foundation::noteFailure(foundation::FailureCause::ImageTooLarge, "out of memory");
     return nullptr;
   }
   if (!image) {
     foundation::log("imageio: cannot decode image {} of {}", index, path_);
+    foundation::noteFailure(foundation::FailureCause::SourceDamaged);
     return nullptr;
   }
   if (options.shrinkToMaxPixelSize && options.maxPixelSize > 0 &&

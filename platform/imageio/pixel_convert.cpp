@@ -6,6 +6,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/parallel.h"
 #include "platform/raster/pixel_layout.h"
 
@@ -53,10 +54,16 @@ const char* colorModelName(int colorComponents) {
 
 bool withinImageLimits(std::int64_t width, std::int64_t height, std::int64_t bytesPerPixel,
                        std::int64_t pixelLimit) {
-  if (width <= 0 || height <= 0 || bytesPerPixel <= 0) return false;
-  if (width > raster::kMaxDimension || height > raster::kMaxDimension) return false;
-  if (width > pixelLimit / height) return false;  // both sides are at most 2^20: no overflow
-  return std::uint64_t(width * height) <= raster::kMaxBytes / std::uint64_t(bytesPerPixel);
+  if (width <= 0 || height <= 0 || bytesPerPixel <= 0) {
+    foundation::noteFailure(foundation::FailureCause::SourceDamaged, "no image size");
+    return false;
+  }
+  // A header's size beyond the limits: the reader of the file learns why.
+  const bool within = width <= raster::kMaxDimension && height <= raster::kMaxDimension &&
+                      width <= pixelLimit / height &&  // both sides are at most 2^20: no overflow
+                      std::uint64_t(width * height) <= raster::kMaxBytes / std::uint64_t(bytesPerPixel);
+  if (!within) foundation::noteFailure(foundation::FailureCause::ImageTooLarge);
+  return within;
 }
 
 std::size_t checkedBytesPerRow(std::int64_t width, std::int64_t height, const raster::PixelFormat& format,

@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <random>
 
+#include "platform/foundation/failure_cause.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 
 namespace imageio {
@@ -40,7 +43,13 @@ std::string descriptorPath(int fd) {
 // file system or the system lacks either.
 int openUnnamed(const std::string& folder, mode_t mode) {
   const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
-  if (fd < 0) return -1;
+  if (fd < 0) {
+    // Only a missing folder or a refusal is the destination's fault; other
+    // errors mean the file system lacks unnamed files.
+    if (errno == ENOENT || errno == ENOTDIR || errno == EACCES || errno == EROFS)
+      foundation::noteErrnoFailure(errno, true);
+    return -1;
+  }
   if (::access(descriptorPath(fd).c_str(), W_OK) != 0) {
     ::close(fd);
     return -1;
@@ -48,17 +57,42 @@ int openUnnamed(const std::string& folder, mode_t mode) {
   return fd;
 }
 
-// A hidden name beside target that does not exist yet.
+// A short hidden name in target's folder (a long target name must still
+// leave room for it), random so that it is almost surely free.
 std::string hiddenNameBeside(const std::string& target) {
   static std::mutex mutex;
   static std::mt19937_64 random{std::random_device{}()};
   std::lock_guard lock(mutex);
-  const std::filesystem::path path(target);
-  char suffix[24];
-  std::snprintf(suffix, sizeof suffix, "%012llx",
+  char name[32];
+  std::snprintf(name, sizeof name, ".velumar-%012llx",
                 static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-  return (std::filesystem::path(folderOf(target)) / ("." + path.filename().string() + ".velumar-" + suffix))
-      .string();
+  return (std::filesystem::path(folderOf(target)) / name).string();
+}
+
+// The pattern of a named stand-in in target's folder, as short as the
+// hidden name above.
+std::string standInPattern(const std::string& target) {
+  return (std::filesystem::path(folderOf(target)) / ".velumar-XXXXXX").string();
+}
+
+// This thread's commit naming (see NoReplaceScope).
+struct CommitNaming {
+  bool noReplace = false;
+  int depth = 0;
+  std::map<std::string, std::string> bases;  // chosen free name -> its base
+  std::map<std::string, std::string> moved;  // target -> name committed instead
+};
+thread_local CommitNaming naming;
+
+// Puts the file reached through handle at name unless something is there.
+bool claimName(const std::string& handle, bool named, const std::string& name) {
+  if (!named) return ::linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+  if (::renameat2(AT_FDCWD, handle.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return false;
+  // A file system without the no-replace rename: a hard link never replaces.
+  if (::link(handle.c_str(), name.c_str()) != 0) return false;
+  ::unlink(handle.c_str());
+  return true;
 }
 
 }  // namespace
@@ -71,12 +105,12 @@ std::unique_ptr<UnnamedFile> UnnamedFile::createFor(const std::string& target) {
     return std::unique_ptr<UnnamedFile>(new UnnamedFile(fd, descriptorPath(fd), true));
   }
   // The named stand-in.
-  std::string pattern = (std::filesystem::path(folderOf(target)) /
-                         ("." + std::filesystem::path(target).filename().string() + ".velumar-XXXXXX"))
-                            .string();
+  std::string pattern = standInPattern(target);
   const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (named < 0) {
-    foundation::log("imageio: cannot create a file beside {}: {}", target, std::strerror(errno));
+    const int error = errno;
+    foundation::log("imageio: cannot create a file beside {}: {}", target, std::strerror(error));
+    foundation::noteErrnoFailure(error, true);
     return nullptr;
   }
   ::fchmod(named, mode);
@@ -106,14 +140,14 @@ UnnamedFile::~UnnamedFile() {
 bool UnnamedFile::commit(const std::string& target) {
   if (committed_ || fd_ < 0) return false;
   if (::fsync(fd_) != 0) {
-    foundation::log("imageio: cannot flush {}: {}", target, std::strerror(errno));
+    const int error = errno;
+    foundation::log("imageio: cannot flush {}: {}", target, std::strerror(error));
+    foundation::noteErrnoFailure(error, true);
     return false;
   }
+  if (naming.noReplace) return commitWithoutReplacing(target);
   if (!unnamed_) {
-    if (::rename(path_.c_str(), target.c_str()) != 0) {
-      foundation::log("imageio: cannot move the new file to {}: {}", target, std::strerror(errno));
-      return false;
-    }
+    if (::rename(path_.c_str(), target.c_str()) != 0) return failCommit(target);
     committed_ = true;
     return true;
   }
@@ -123,10 +157,7 @@ bool UnnamedFile::commit(const std::string& target) {
     committed_ = true;
     return true;
   }
-  if (errno != EEXIST) {
-    foundation::log("imageio: cannot put the new file at {}: {}", target, std::strerror(errno));
-    return false;
-  }
+  if (errno != EEXIST) return failCommit(target);
   for (int attempt = 0; attempt < 16; ++attempt) {
     const std::string hidden = hiddenNameBeside(target);
     if (::linkat(AT_FDCWD, path_.c_str(), AT_FDCWD, hidden.c_str(), AT_SYMLINK_FOLLOW) != 0) {
@@ -134,15 +165,98 @@ bool UnnamedFile::commit(const std::string& target) {
       break;
     }
     if (::rename(hidden.c_str(), target.c_str()) != 0) {
-      foundation::log("imageio: cannot replace {}: {}", target, std::strerror(errno));
+      const int error = errno;
       ::unlink(hidden.c_str());
-      return false;
+      errno = error;
+      return failCommit(target);
     }
     committed_ = true;
     return true;
   }
-  foundation::log("imageio: cannot put the new file at {}: {}", target, std::strerror(errno));
+  return failCommit(target);
+}
+
+bool UnnamedFile::commitWithoutReplacing(const std::string& target) {
+  const auto base = naming.bases.find(target);
+  const std::string used =
+      claimFreeName(path_, !unnamed_, target, base != naming.bases.end() ? base->second : target);
+  if (used.empty()) return failCommit(target);
+  committed_ = true;
+  if (used == target) {
+    naming.moved.erase(target);
+  } else {
+    foundation::log("imageio: {} was taken meanwhile; written as {}", target, used);
+    naming.moved[target] = used;
+  }
+  return true;
+}
+
+bool UnnamedFile::failCommit(const std::string& target) {
+  const int error = errno;
+  foundation::log("imageio: cannot put the new file at {}: {}", target, std::strerror(error));
+  // An error without a cause of its own keeps the system's words.
+  const bool plain = foundation::failureCauseFromErrno(error, true) == foundation::FailureCause::Other;
+  foundation::noteErrnoFailure(error, true, plain ? std::strerror(error) : "");
   return false;
+}
+
+std::string claimFreeName(const std::string& handle, bool named, const std::string& target,
+                          const std::string& base) {
+  // Each refused name is a file that exists, so the free-name search moves
+  // on; the bound only guards against a folder filling as fast as we look.
+  std::string name = target;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    if (claimName(handle, named, name)) return name;
+    if (errno != EEXIST) return {};
+    name = foundation::freeName(base);
+  }
+  errno = EEXIST;
+  return {};
+}
+
+bool writeFileCommitted(const std::string& target, const std::uint8_t* data, std::size_t size) {
+  ignoreFileSizeSignal();
+  const std::unique_ptr<UnnamedFile> file = UnnamedFile::createFor(target);
+  if (!file) return false;
+  const int fd = ::open(file->path().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  bool written = fd >= 0;
+  while (written && size > 0) {
+    const ssize_t count = ::write(fd, data, size);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) {
+      const int error = count < 0 ? errno : ENOSPC;
+      foundation::log("imageio: cannot write {}: {}", target, std::strerror(error));
+      foundation::noteErrnoFailure(error, true);
+      written = false;
+      break;
+    }
+    data += count;
+    size -= std::size_t(count);
+  }
+  if (fd >= 0) ::close(fd);
+  return written && file->commit(target);
+}
+
+NoReplaceScope::NoReplaceScope(bool active) : saved_(naming.noReplace) {
+  naming.noReplace = active;
+  ++naming.depth;
+}
+
+NoReplaceScope::~NoReplaceScope() {
+  naming.noReplace = saved_;
+  if (--naming.depth == 0) {
+    naming.bases.clear();
+    naming.moved.clear();
+  }
+}
+
+void noteFreeNameBase(const std::string& chosen, const std::string& base) {
+  if (naming.depth > 0 && chosen != base) naming.bases[chosen] = base;
+}
+
+std::string committedPath(const std::string& target) {
+  const auto moved = naming.moved.find(target);
+  return moved != naming.moved.end() ? moved->second : target;
 }
 
 void ignoreFileSizeSignal() {

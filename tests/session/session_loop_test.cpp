@@ -19,7 +19,11 @@ namespace fs = std::filesystem;
 using sessiontest::SessionKit;
 
 constexpr const char* kWriteFailed = "Couldn't write file(s) | Cannot write to destination folder.";
-constexpr const char* kFormatFailed = "Couldn't write file(s) | File format not supported.";
+constexpr const char* kNotAnImage = "Couldn't write file(s) | The file format is not supported.";
+constexpr const char* kFolderInTheWay = "Couldn't write file(s) | An unexpected error occurred. (Is a directory)";
+constexpr const char* kTwoNotImages =
+    "Couldn't write file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
+    "bad1.jpg: The file format is not supported.";
 
 foundation::PlainMainLoop& mainLoop() {
   return *dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
@@ -84,8 +88,8 @@ TEST(SessionLoop, EndDecisionTable) {
   };
   const Case cases[] = {
       {"one good", {"good"}, 1, false, false, false, 1, {}, 1},
-      {"one bad", {"bad"}, 1, false, false, false, 0, {kFormatFailed}, 0},
-      {"one blocked", {"blocked"}, 1, false, false, false, 0, {kWriteFailed}, 0},
+      {"one bad", {"bad"}, 1, false, false, false, 0, {kNotAnImage}, 0},
+      {"one blocked", {"blocked"}, 1, false, false, false, 0, {kFolderInTheWay}, 0},
       {"partial failure listed",
        {"good", "bad", "good"},
        1,
@@ -93,15 +97,24 @@ TEST(SessionLoop, EndDecisionTable) {
        false,
        false,
        1,
-       {"Couldn't write file(s) | 1 of 3 files failed:\nbad1.jpg: File format not supported."},
+       {"Couldn't write file(s) | 1 of 3 files failed:\nbad1.jpg: The file format is not supported."},
        2},
       {"partial failure, alerts ignored", {"good", "bad"}, 1, false, false, true, 1, {}, 1},
-      {"mixed total failure", {"bad", "blocked"}, 1, false, false, false, 0, {kWriteFailed}, 0},
-      {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kFormatFailed}, 0},
+      {"mixed total failure",
+       {"bad", "blocked"},
+       1,
+       false,
+       false,
+       false,
+       0,
+       {"Couldn't write file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
+        "blocked1.png: An unexpected error occurred. (Is a directory)"},
+       0},
+      {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kTwoNotImages}, 0},
       {"eye-blink skips are no failures", {"bad", "bad"}, 1, true, false, false, 1, {}, 0},
       {"failure with alerts ignored", {"bad", "bad"}, 1, false, false, true, 0, {}, 0},
       {"multi-page TIFF", {"good", "good"}, 8, false, false, false, 1, {}, 1},
-      {"multi-page TIFF of nothing", {"bad", "bad"}, 8, false, false, false, 0, {kWriteFailed}, 0},
+      {"multi-page TIFF of nothing", {"bad", "bad"}, 8, false, false, false, 0, {kTwoNotImages}, 0},
       {"copy-only with a collecting code", {"good", "good"}, 8, false, true, false, 1, {}, 2},
       {"no files", {}, 1, false, false, false, 0, {kWriteFailed}, 0},
   };
@@ -138,7 +151,7 @@ TEST(SessionLoop, LongFailureListIsCut) {
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].substr(0, alerts[0].find('\n')), "Couldn't write file(s) | 11 of 12 files failed:");
   EXPECT_EQ(std::count(alerts[0].begin(), alerts[0].end(), '\n'), 11);
-  EXPECT_TRUE(alerts[0].ends_with("\nbad9.jpg: File format not supported.\nand 1 more."));
+  EXPECT_TRUE(alerts[0].ends_with("\nbad9.jpg: The file format is not supported.\nand 1 more."));
 }
 
 std::vector<std::string> withoutSetupSteps(const std::vector<std::string>& steps) {
@@ -195,6 +208,33 @@ TEST(SessionLoop, RunningNumbersSkipAFailedFile) {
   EXPECT_EQ(batch.outputFiles(), (std::vector<std::string>{"good05.png", "good26.png"}));
 }
 
+// Two batches writing the same names into one folder at the same time,
+// overwriting off: no output replaces another.
+TEST(SessionLoop, TwoBatchesIntoOneFolderKeepEveryOutput) {
+  Batch first, second;
+  for (Batch* batch : {&first, &second}) {
+    for (int i = 0; i < 6; ++i)
+      batch->sources.push_back({batch->makeInput("same" + std::to_string(i) + ".png",
+                                                 {"-size", "400x300", "plasma:", "-seed", "1"}),
+                                std::nullopt});
+    batch->view->state().overwriteFiles = false;
+    batch->view->state().fileURLForSaving = first.output;
+  }
+  std::vector<std::shared_ptr<SessionInfo>> records;
+  for (Batch* batch : {&first, &second}) {
+    ConversionRequest request;
+    request.sources = batch->sources;
+    records.push_back(processNewImageAfterDragging(batch->view, request));
+    ASSERT_TRUE(records.back());
+  }
+  EXPECT_TRUE(mainLoop().runUntil(
+      [&] { return !records[0]->currentSession() && !records[1]->currentSession(); }, 120));
+  mainLoop().runPending();
+  const std::vector<std::string> outputs = first.outputFiles();
+  EXPECT_EQ(outputs.size(), 12u);
+  EXPECT_EQ(std::count(outputs.begin(), outputs.end(), "same0 2.png"), 1);
+}
+
 // Presses cancel when the counter moves past file 2.
 class CancellingConverter : public HeadlessConverter {
  public:
@@ -229,8 +269,22 @@ TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
     batch.add("bad", "next");
     const auto next = batch.run();
     EXPECT_EQ(next->completitionCode, 0);
-    EXPECT_EQ(batch.alerts(), std::vector<std::string>{kFormatFailed});
+    EXPECT_EQ(batch.alerts(), std::vector<std::string>{kNotAnImage});
   }
+  // A failure before the cancel: the sheet says the batch was cancelled and
+  // lists only what failed before.
+  Batch batch;
+  batch.view = std::make_shared<CancellingConverter>();
+  batch.view->state().saveWithStoredFileURL = 1;
+  batch.view->state().fileURLForSaving = batch.output;
+  batch.addAll({"bad", "good", "bad", "good", "good"});
+  ImageModifyInfo info;
+  info.conversionType = 1;
+  batch.view->setSettings(info);
+  EXPECT_EQ(batch.run()->completitionCode, 1);
+  EXPECT_EQ(batch.alerts(), std::vector<std::string>{
+                                "Couldn't write file(s) | The batch was cancelled after 2 of 5 files.\n"
+                                "1 of 2 files failed:\nbad0.jpg: The file format is not supported."});
 }
 
 // Switches the live preview on as a user would once the run shows, and

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -44,6 +45,73 @@ TEST(DestinationUnnamed, PendingFileHasNoNameUntilCommitted) {
   EXPECT_EQ(rastertest::fileBytes(target), (std::vector<std::uint8_t>{'2'}));
   imageio::UnnamedFile::createFor(dir.file("dropped.png")).reset();
   EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.png"});
+}
+
+mode_t modeOf(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+// Without replacing, a commit whose name was taken while the file was
+// written keeps the other file and takes the next free name, counting on
+// from the name the free-name search started at.
+TEST(DestinationUnnamed, CommitWithoutReplacingTakesTheNextFreeName) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> existing;  // made before the commit (after the file was created)
+    std::string target, base, expected;
+  };
+  const Case cases[] = {
+      {"free name", {}, "a.png", "a.png", "a.png"},
+      {"taken meanwhile", {"a.png"}, "a.png", "a.png", "a 2.png"},
+      {"numbered name taken", {"a.png", "a 2.png"}, "a 2.png", "a.png", "a 3.png"},
+      {"numbered source name", {"IMG 2024.png"}, "IMG 2024.png", "IMG 2024.png", "IMG 2024 2.png"},
+  };
+  for (const Case& c : cases) {
+    testsupport::TempDir dir;
+    const imageio::NoReplaceScope noReplace;
+    imageio::noteFreeNameBase(dir.file(c.target), dir.file(c.base));
+    auto file = imageio::UnnamedFile::createFor(dir.file(c.target));
+    ASSERT_TRUE(file) << c.label;
+    rastertest::writeBytes(file->path(), {'n', 'e', 'w'});
+    for (const std::string& name : c.existing) rastertest::writeBytes(dir.file(name), {'o', 'l', 'd'});
+    ASSERT_TRUE(file->commit(dir.file(c.target))) << c.label;
+    EXPECT_EQ(imageio::committedPath(dir.file(c.target)), dir.file(c.expected)) << c.label;
+    EXPECT_EQ(rastertest::fileBytes(dir.file(c.expected)), (std::vector<std::uint8_t>{'n', 'e', 'w'}))
+        << c.label;
+    for (const std::string& name : c.existing)
+      EXPECT_EQ(rastertest::fileBytes(dir.file(name)), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << c.label;
+    EXPECT_EQ(namesIn(dir.path()).size(), c.existing.size() + 1) << c.label;
+  }
+  // Outside the scope the moved names are forgotten and commits replace.
+  testsupport::TempDir dir;
+  EXPECT_EQ(imageio::committedPath(dir.file("a.png")), dir.file("a.png"));
+}
+
+// Replacing keeps the replaced file's permissions, whatever the umask, and
+// works for names so long that little room is left in the folder entry.
+TEST(DestinationUnnamed, ReplacingKeepsModeAndWorksForLongNames) {
+  testsupport::TempDir dir;
+  const mode_t previousMask = ::umask(022);
+  const std::string shared = dir.file("shared.png");
+  rastertest::writeBytes(shared, {'o'});
+  ::chmod(shared.c_str(), 0664);
+  const std::string longName = dir.file(std::string(250, 'x') + ".png");
+  rastertest::writeBytes(longName, {'o'});
+  const bool wroteShared = rastertest::writeImage(shared, "public.png", makeImage(4, 4, 3, 8, false));
+  const bool wroteLong = rastertest::writeImage(longName, "public.png", makeImage(4, 4, 3, 8, false));
+  const bool wroteFresh = rastertest::writeImage(dir.file("fresh.png"), "public.png", makeImage(4, 4, 3, 8, false));
+  const std::vector<std::uint8_t> psd = {'8', 'B', 'P', 'S'};
+  const bool wrotePsd = imageio::writeFileCommitted(longName, psd.data(), psd.size());
+  ::umask(previousMask);
+  EXPECT_TRUE(wroteShared);
+  EXPECT_TRUE(wroteLong);
+  EXPECT_TRUE(wroteFresh);
+  EXPECT_TRUE(wrotePsd);
+  EXPECT_EQ(modeOf(shared), mode_t(0664));
+  EXPECT_EQ(modeOf(dir.file("fresh.png")), mode_t(0644));
+  EXPECT_EQ(rastertest::fileBytes(longName), psd);
+  EXPECT_EQ(namesIn(dir.path()).size(), 3u);
 }
 
 TEST(DestinationUnnamed, EveryWriterWritesThroughTheUnnamedFile) {

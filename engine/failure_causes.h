@@ -1,0 +1,21 @@
+#pragma once
+// The cause of a failed conversion or write, for the failure lists: the one
+// the decoders or writers noted on this thread, else what the source file
+// or the destination folder shows by itself.
+
+#include <optional>
+#include <string>
+
+#include "platform/foundation/failure_cause.h"
+
+namespace velumar {
+
+// Why the source at path gave no image: the cause noted (taken), else a
+// missing, unreadable or non-regular file, else a format not supported.
+foundation::Failure takeSourceFailure(const std::string& path);
+
+// Why a write into folder failed: the cause noted (taken), else a missing
+// or unwritable folder, else an unexpected error.
+foundation::Failure takeWriteFailure(const std::optional<std::string>& folder);
+
+}  // namespace velumar
