@@ -295,6 +295,25 @@ TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
   EXPECT_EQ(view->mostRunning.load(), 0);
 }
 
+// Files whose header gives no decoded size (layered PSD here) are converted
+// by the loop itself, never ahead outside the budget, however large it is.
+TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
+  for (const std::string extension : {"psd"}) {
+    SessionKit kit;
+    WindowOptionsScope wide(4, std::int64_t(1) << 30);
+    std::vector<SourceFile> sources;
+    for (int i = 0; i < 3; ++i)
+      sources.push_back({kit.makeInput("d" + std::to_string(i) + "." + extension, {"-size", "32x24", "xc:red"}),
+                         std::nullopt});
+    auto view = std::make_shared<EndWatchingConverter>();
+    ImageModifyInfo png;
+    png.conversionType = ConversionType::PNG;
+    const Outcome outcome = runBatch(sources, png, false, false, kit.output, view);
+    EXPECT_EQ(outcome.files.size(), 3u) << extension;
+    EXPECT_EQ(view->mostRunning.load(), 0) << extension;
+  }
+}
+
 TEST(ConversionWindow, FileIdentityFollowsReplacementAndRewrites) {
   SessionKit kit;
   const std::string path = kit.input + "/f.bin";

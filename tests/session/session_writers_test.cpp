@@ -199,6 +199,18 @@ TEST(SessionWriters, OverwritingNeverReplacesThisSessionsOutputsOrOtherSources) 
       EXPECT_TRUE(kit.processing->saveImage(*image, info, info.originalFileType, *kit.session));
     }
     EXPECT_EQ(kit.outputFiles(), (std::vector<std::string>{"Fixed 2.png", "Fixed 3.png", "Fixed.png"}));
+    // A second run replaces the first run's numbered outputs instead of
+    // numbering on.
+    auto again = std::make_shared<ProcessingSession>();
+    kit.session->setCurrentSession(again);
+    for (const std::string& source : sources) {
+      ImageModifyInfo info;
+      info.conversionType = 1;
+      auto image = kit.convert(source, info);
+      ASSERT_TRUE(image);
+      EXPECT_TRUE(again->saveImage(*image, info, info.originalFileType, *kit.session));
+    }
+    EXPECT_EQ(kit.outputFiles(), (std::vector<std::string>{"Fixed 2.png", "Fixed 3.png", "Fixed.png"}));
   }
   // a.png and a.jpg converted to JPEG beside themselves: each output holds
   // its own source's pixels, and a.jpg is replaced only by its own output.
