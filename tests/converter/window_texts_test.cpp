@@ -132,6 +132,18 @@ TEST_F(WindowTexts, TheModelsControlsHaveWidgetsThatWork) {
   view().setWindowMenu(nullptr);
 }
 
+TEST_F(WindowTexts, TheWindowWakesWithTheFaceAndBorderDefaults) {
+  const ConverterControls& c = view().form().controls;
+  EXPECT_TRUE(c.enhanceCheck.isOn() && !c.enhanceCheck.enabled);
+  EXPECT_TRUE(!c.redEyesCheck.isOn() && !c.redEyesCheck.enabled);
+  EXPECT_TRUE(c.isolateFacesCheck.isOn() && !c.isolateFacesCheck.enabled);
+  EXPECT_TRUE(!c.blurFacesCheck.isOn() && !c.eyeBlinkCheck.enabled);
+  EXPECT_FALSE(c.addBorderCheck.isOn());
+  EXPECT_EQ(c.leftBorderTextField.text, "0%");
+  EXPECT_FALSE(c.leftBorderTextField.enabled);
+  EXPECT_EQ(c.borderOpacitySlider.value, 1);
+}
+
 // Every shown label and button is at least as large as it asks to be.
 void expectNothingClipped(const QWidget& top, const char* where) {
   for (const QWidget* widget : top.findChildren<QWidget*>()) {
