@@ -15,42 +15,23 @@ void setItems(PopUp& popUp, std::initializer_list<const char*> titles) {
   popUp.selectedIndex = 0;
 }
 
-// Codes without a blend of their own are separators.
+// The composite modes by code; codes without a blend of their own (the
+// empty titles) are separators.
+// clang-format off
+constexpr const char* kCompositeTitles[] = {
+    "No composite", "", "", "Addition", "Maximum", "Minimum", "Multiply (Compositing)", "Source Atop",
+    "Source In", "Source Out", "Source Over", "", "", "Darken", "Lighten", "Multiply", "Difference",
+    "Exclusion", "Color Burn", "Color Dodge", "Overlay", "Screen", "Hard Light", "Soft Light", "Color",
+    "Saturation", "Hue", "Luminosity", "Divide", "Linear Burn", "Linear Dodge", "Pin Light", "Subtract"};
+// clang-format on
+
 void setCompositeItems(PopUp& popUp) {
-  setItems(popUp, {"No composite",
-                   "",
-                   "",
-                   "Addition",
-                   "Maximum",
-                   "Minimum",
-                   "Multiply (Compositing)",
-                   "Source Atop",
-                   "Source In",
-                   "Source Out",
-                   "Source Over",
-                   "",
-                   "",
-                   "Darken",
-                   "Lighten",
-                   "Multiply",
-                   "Difference",
-                   "Exclusion",
-                   "Color Burn",
-                   "Color Dodge",
-                   "Overlay",
-                   "Screen",
-                   "Hard Light",
-                   "Soft Light",
-                   "Color",
-                   "Saturation",
-                   "Hue",
-                   "Luminosity",
-                   "Divide",
-                   "Linear Burn",
-                   "Linear Dodge",
-                   "Pin Light",
-                   "Subtract"});
-  for (std::size_t code : {1, 2, 11, 12}) popUp.items[code] = {"", false, false, true};
+  popUp.items.clear();
+  for (const char* title : kCompositeTitles) {
+    const bool separator = *title == '\0';
+    popUp.items.push_back({title, !separator, false, separator});
+  }
+  popUp.selectedIndex = 0;
 }
 
 }  // namespace

@@ -9,10 +9,10 @@
 #include <functional>
 
 #include "converter/headless_live_preview_target.h"
+#include "converter/image_wells.h"
 #include "converter/main_loop_pump.h"
 #include "converter/modify_controls.h"
 #include "converter/window_test_kit.h"
-#include "platform/raster/bitmap_context.h"
 #include "platform/ui/color_well.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
@@ -20,22 +20,6 @@
 
 namespace velumar {
 namespace {
-
-std::shared_ptr<raster::ImageSet> picture() {
-  auto context =
-      raster::BitmapContext::create(64, 48, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB());
-  for (std::int64_t y = 0; y < 48; ++y) {
-    std::uint8_t* pixel = context->mutableData() + std::size_t(y) * context->bytesPerRow();
-    for (std::int64_t x = 0; x < 64; ++x, pixel += 4) {
-      pixel[0] = std::uint8_t(x * 4);
-      pixel[1] = std::uint8_t(y * 5);
-      pixel[2] = 128;
-      pixel[3] = 255;
-    }
-  }
-  return std::make_shared<raster::ImageSet>(
-      raster::ImageSet::withRepresentation(raster::BitmapImageRep::withImage(context->makeImage())));
-}
 
 class ControlsRender : public convertertest::WindowTest {
  public:
@@ -49,7 +33,9 @@ class ControlsRender : public convertertest::WindowTest {
 
  protected:
   void SetUp() override {
-    target_.show(picture(), {64, 48});
+    QImage picture(64, 48, QImage::Format_ARGB32);
+    picture.fill(Qt::darkCyan);
+    target_.show(imageSetOf(picture), {64, 48});
     view().setLivePreviewTarget(&target_);
   }
   void TearDown() override { view().setLivePreviewTarget(nullptr); }
@@ -122,6 +108,7 @@ TEST_F(ControlsRender, AForcedAndAnUnforcedRequestInOnePassRenderTheLastSettings
   EXPECT_EQ(settledRenders(), before + 1);
   ASSERT_TRUE(view().livePreview().lastStartedJob());
   EXPECT_EQ(view().livePreview().lastStartedJob()->info.filterType0, 0);
+  EXPECT_TRUE(view().livePreview().lastStartedJob()->clearPreviewContext);  // the new picture's
 }
 
 TEST_F(ControlsRender, TheWatermarkAnglesReachThePreviewView) {
