@@ -4,8 +4,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialog>
+#include <QFontDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -79,6 +81,16 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   appMenu_ = buildAppMenu(*this, window_.get());
   buildMenuBar(*this, *window_);
   buildInfoWindow();
+  converterView().setFontPanelActions(
+      [this] { openFontPanel(); },
+      [this] {
+        for (QWidget* panel : {static_cast<QWidget*>(fontPanel_->fontDialog()),
+                               static_cast<QWidget*>(fontPanel_->colorDialog())})
+          if (panel && panel->isVisible()) panel->hide();
+      });
+  converterView().setPreferencesPanel(preferencesPanel_.get());
+  converterView().setInfoWindow(infoWindow_);
+  converterView().setWindowMenu(appMenu_);
   window_->installEventFilter(this);
   PreferencesWindow& panel = *preferencesPanel_;
   connect(panel.previewFitsSizeCheck(), &QCheckBox::clicked, this,

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 
 #include "app/app_delegate.h"
+#include "converter/converter_view.h"
 #include "converter/converter_window.h"
 
 namespace velumar {
@@ -72,6 +73,8 @@ void buildMenuBar(AppDelegate& delegate, ConverterWindow& window) {
   QMenu* windowMenu = bar->addMenu(QStringLiteral("&Window"));
   addCommand(windowMenu, "Bring Converter to Front", delegate,
              [](AppDelegate& d) { d.showBringToFrontAppFrom(); });
+  addCommand(windowMenu, "Show Preview", delegate,
+             [](AppDelegate& d) { d.converterView().openClosePreviewWithActivationFrom(); });
   addCommand(
       windowMenu, "Hide Velumar", delegate, [](AppDelegate& d) { d.showHideAppFrom(); },
       QKeySequence(Qt::CTRL | Qt::Key_H));

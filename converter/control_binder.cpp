@@ -115,11 +115,19 @@ void ControlBinder::popUp(QComboBox* widget, PopUp& model, Action action) {
     if (!showsTitles(
             widget->count(), [widget](int i) { return widget->itemText(i); }, titles)) {
       widget->clear();
-      widget->addItems(titles);
+      for (int i = 0; i < titles.size(); ++i) {
+        if (model.items[std::size_t(i)].separator)
+          widget->insertSeparator(i);
+        else
+          widget->addItem(titles[i]);
+      }
     }
     if (auto* items = qobject_cast<QStandardItemModel*>(widget->model())) {
-      for (int i = 0; i < widget->count(); ++i)
-        if (QStandardItem* item = items->item(i)) item->setEnabled(model.items[std::size_t(i)].enabled);
+      for (int i = 0; i < widget->count(); ++i) {
+        QStandardItem* item = items->item(i);
+        if (item && !model.items[std::size_t(i)].separator)
+          item->setEnabled(model.items[std::size_t(i)].enabled);
+      }
     }
     widget->setCurrentIndex(int(model.selectedIndex));
     widget->setEnabled(model.enabled);

@@ -11,6 +11,7 @@
 #include "converter/modify_controls.h"
 #include "converter/open_with_applications.h"
 #include "engine/imported_image.h"
+#include "engine/installed_profile_lists.h"
 #include "platform/ui/custom_button.h"
 
 namespace velumar {
@@ -20,6 +21,42 @@ namespace {
 constexpr const char* kFormatTitles[ConverterView::kFormatCount] = {
     "JPG",      "PNG",         "BMP",          "TIFF", "PDF", "ICNS",           "GIF", "High-Res",
     "One file", "iOS iconset", "macOS(Xcode)", "@2X",  "PSD", "Multilayer PSD", "HEIF"};
+
+// The window's engine, its installed-profile lists filled as the window
+// wakes (the colour-space items are built from them).
+std::shared_ptr<ImportedImage> wokenEngine() {
+  auto engine = std::make_shared<ImportedImage>();
+  PopUp fixedItems;
+  setColorSpaceItems(fixedItems, {});
+  std::vector<std::string> titles;
+  for (const PopUpItem& item : fixedItems.items) titles.push_back(item.title);
+  fillInstalledProfileLists(*engine, titles);
+  return engine;
+}
+
+// The face and border controls as the window wakes, before any preset:
+// face options off except isolation, all of them dead until faces are on;
+// no border, its sides at 0 %, full opacity.
+void setWakeUpDefaults(ConverterForm& form) {
+  ConverterControls& c = form.controls;
+  c.autoAdjustCheck.set(false);
+  c.enhanceCheck.set(true);
+  c.redEyesCheck.set(false);
+  c.enhanceCheck.enabled = c.redEyesCheck.enabled = false;
+  c.featuresCheck.set(false);
+  for (CheckBox* face : {&c.isolateFacesCheck, &c.autoAdjustFacesCheck, &c.biggerBoundsFacesCheck,
+                         &c.blurFacesCheck, &c.pixelateFacesCheck, &c.frameFacesCheck, &c.vignetteFacesCheck,
+                         &c.blurBackgroundFacesCheck, &c.saveCropFacesCheck, &c.eyeBlinkCheck}) {
+    face->set(face == &c.isolateFacesCheck);
+    face->enabled = false;
+  }
+  c.addBorderCheck.set(false);
+  for (TextField* side :
+       {&c.topBorderTextField, &c.leftBorderTextField, &c.bottomBorderTextField, &c.rightBorderTextField})
+    side->text = form.percentText(0);
+  c.borderOpacitySlider.value = 1;
+  form.changeBorderOptions(false);
+}
 
 // Buttons with longer titles get the larger body and label frames.
 bool hasOneWordTitle(std::size_t code) {
@@ -31,7 +68,7 @@ bool hasOneWordTitle(std::size_t code) {
 ConverterView::ConverterView(QWidget* parent)
     : QWidget(parent),
       self_(static_cast<ProcessingView*>(this), [](ProcessingView*) {}),
-      engine_(std::make_shared<ImportedImage>()),
+      engine_(wokenEngine()),
       form_(std::make_unique<ConverterForm>(state_, *engine_, *this)) {
   // The view's flags at creation.
   state_.maintainHierarchy = true;
@@ -39,6 +76,7 @@ ConverterView::ConverterView(QWidget* parent)
   state_.searchInSubFolders = 1;
   state_.drawTextString = true;
   setAcceptDrops(true);
+  setWakeUpDefaults(*form_);
   buildLayout();
   applyDefaultPreset();
 }
@@ -114,6 +152,13 @@ QWidget* ConverterView::buildTabs() {
   presetsButton_ = new ui::CustomButton(QStringLiteral("Presets"), panel);
   presetsButton_->setObjectName(QStringLiteral("popOverButton"));
   bar->addWidget(presetsButton_);
+  showPreviewMenuButton_ = new ui::CustomButton(QStringLiteral("Preview"), panel);
+  showPreviewMenuButton_->setObjectName(QStringLiteral("showPreviewMenuButton"));
+  connect(showPreviewMenuButton_, &QAbstractButton::clicked, this, [this] {
+    showPreviewMenuButton_->setChecked(false);
+    openClosePreviewWithActivationFrom();
+  });
+  bar->addWidget(showPreviewMenuButton_);
   layout->addLayout(bar);
   layout->addWidget(tabs_);
   showTab(0);
@@ -122,6 +167,7 @@ QWidget* ConverterView::buildTabs() {
 
 void ConverterView::showTab(int index) {
   using P = PopoverId;
+  if (index != 1) closeAllOptionsPopovers();
   if (index == 0) {
     closePopovers({P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth,
                    P::TinyPlanet, P::LUT});

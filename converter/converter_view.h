@@ -27,6 +27,7 @@
 #include "session/processing_view.h"
 
 class QAction;
+class QMenu;
 class QMimeData;
 class QStackedWidget;
 
@@ -69,6 +70,20 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   using FontPanelUpdater =
       std::function<void(const TextFont& font, const raster::TextAttributes& attributes)>;
   void setFontPanelUpdater(FontPanelUpdater updater) { fontPanelUpdater_ = std::move(updater); }
+  // Opening and hiding the application's font panel ("Font Panel" button,
+  // a text watermark switched off, popovers closing).
+  void setFontPanelActions(std::function<void()> open, std::function<void()> hide) {
+    fontPanelOpener_ = std::move(open);
+    fontPanelHider_ = std::move(hide);
+  }
+  void openFontPanel() const;
+  void hideFontPanel() const;
+  // The preferences panel and the image-information window, closed with
+  // the popovers.
+  void setPreferencesPanel(QWidget* panel) { preferencesPanel_ = panel; }
+  void setInfoWindow(QWidget* window) { infoWindow_ = window; }
+  // The menu a right click on the drop zone pops up (not owned).
+  void setWindowMenu(QMenu* menu);
   bool dragAndDropBehaviorImportToPreview = false;
 
   // ---- Drop zone -------------------------------------------------------------
@@ -107,6 +122,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* tabButton(int index) const { return tabButtons_[std::size_t(index)]; }
   // "Presets": brings the presets window forward.
   ui::CustomButton* presetsButton() const { return presetsButton_; }
+  // "Preview": brings the preview window forward.
+  ui::CustomButton* showPreviewMenuButton() const { return showPreviewMenuButton_; }
+  // Shows the preview window and makes it key; nothing while a batch runs.
+  void openClosePreviewWithActivationFrom();
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
   // The preview window and its files window: the files window closes
@@ -128,6 +147,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::Popover* popover(PopoverId id) const { return popovers_[std::size_t(id)]; }
   // The floating curves panel, a tool window of its own.
   ui::Popover* curvesPanel() const { return curvesPanel_; }
+  // Closes the three filter slots' option popovers.
+  void closeAllOptionsPopovers();
 
   // ---- Live preview ------------------------------------------------------------
   // Every control that changes the processed image asks for a render here
@@ -200,6 +221,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void buildLayout();
@@ -212,6 +234,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* makePopover(PopoverId id, const char* title, QWidget* content);
   void closePopovers(std::initializer_list<PopoverId> ids);
   void deliverRequest(ConversionRequest request);
+  // The presets and preview buttons as the processing display says.
+  void showDisplayButtons();
   std::unique_ptr<LivePreviewRenderer> makeLivePreviewRenderer();
 
   std::shared_ptr<ProcessingView> self_;
@@ -220,6 +244,11 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   RequestHandler requestHandler_;
   PreviewImporter previewImporter_;
   FontPanelUpdater fontPanelUpdater_;
+  std::function<void()> fontPanelOpener_;
+  std::function<void()> fontPanelHider_;
+  QPointer<QWidget> preferencesPanel_;
+  QPointer<QWidget> infoWindow_;
+  QPointer<QObject> windowMenu_;
   std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;
   HeadlessWindowServices laterServices_;
@@ -236,6 +265,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::CustomButton*, kFormatCount> buttonsArray_{};
   std::array<ui::CustomButton*, 3> tabButtons_{};
   ui::CustomButton* presetsButton_ = nullptr;
+  ui::CustomButton* showPreviewMenuButton_ = nullptr;
   QPointer<QWidget> presetsWindow_;
   bool presetsWindowIsVisible_ = false;
   QPointer<QWidget> previewWindow_;

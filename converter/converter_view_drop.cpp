@@ -1,5 +1,7 @@
 // The drop zone: which drags are taken, and a drop made into one request.
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <filesystem>
@@ -28,6 +30,19 @@ void ConverterView::drawDragAndDrop() {
 void ConverterView::drawNoDragAndDrop() {
   state_.drawForDragAndDrop = false;
   dropZone_->setHighlighted(false);
+  if (state_.drawForDeactive) closeAllPopoversOnlyAlpha(true);
+}
+
+void ConverterView::setWindowMenu(QMenu* menu) {
+  windowMenu_ = menu;
+}
+
+void ConverterView::contextMenuEvent(QContextMenuEvent* event) {
+  // The window menu, except while a batch runs.
+  auto* menu = qobject_cast<QMenu*>(windowMenu_.data());
+  if (state_.isProcessingImages || !menu) return;
+  menu->popup(event->globalPos());
+  event->accept();
 }
 
 void ConverterView::setDrawForDeactive(bool deactive) {

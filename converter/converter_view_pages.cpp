@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 #include "converter/converter_view.h"
 #include "converter/modify_controls.h"
@@ -47,35 +48,61 @@ QWidget* ConverterView::buildBasicPage() {
   auto* height = newField("resizeHTextField");
   auto* aspect = named(new QCheckBox("Keep aspect ratio"), "aspectRatioCheck");
   auto* original = named(new QCheckBox("Original size"), "fixedSizeCheck");
-  binder_.popUp(method, c.resizeScalePopUp, [this, &f] { resizeScaleMethodFrom(f, state_); });
-  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] { selectResizeFormatFrom(f, state_); });
-  binder_.field(width, c.resizeWTextField,
-                [&f] { f.readResizeFactorWithSender(f.controls.resizeWTextField); });
-  binder_.field(height, c.resizeHTextField,
-                [&f] { f.readResizeFactorWithSender(f.controls.resizeHTextField); });
-  binder_.check(aspect, c.aspectRatioCheck, [&f] { modifyAspectRatioFrom(f); });
-  binder_.check(original, c.fixedSizeCheck, [&f] { f.setFixedSizeFrom(); });
+  binder_.popUp(method, c.resizeScalePopUp, [this, &f] {
+    resizeScaleMethodFrom(f, state_);
+    refreshLivePreview();
+  });
+  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] {
+    // Choosing the unit the fields are already written in changes nothing.
+    if (f.controls.resizeFormatsPopUp.selectedIndex == state_.lastSelectedFormat) return;
+    selectResizeFormatFrom(f, state_);
+    refreshLivePreview();
+  });
+  binder_.field(width, c.resizeWTextField, [this, &f] {
+    f.readResizeFactorWithSender(f.controls.resizeWTextField);
+    refreshLivePreview();
+  });
+  binder_.field(height, c.resizeHTextField, [this, &f] {
+    f.readResizeFactorWithSender(f.controls.resizeHTextField);
+    refreshLivePreview();
+  });
+  binder_.check(aspect, c.aspectRatioCheck, [this, &f] {
+    modifyAspectRatioFrom(f);
+    refreshLivePreview();
+  });
+  binder_.check(original, c.fixedSizeCheck, [this, &f] {
+    f.setFixedSizeFrom();
+    refreshLivePreview();
+  });
+  auto* keepType = named(new QCheckBox("Keep original file type"), "keepOriginalFileTypeCheck");
+  binder_.check(keepType, c.keepOriginalFileTypeCheck);
+  form->addRow("Output", row({keepType}));
   form->addRow("Resize", row({method, unit}));
   auto* left = named(new QPushButton(QString::fromUtf8("⟲")), "rotateLeftButton");
   auto* right = named(new QPushButton(QString::fromUtf8("⟳")), "rotateRightButton");
-  connect(left, &QPushButton::clicked, this, [this, &f] {
-    rotateLeftFrom(f, state_);
+  // The turns do nothing while the preview holds the unprocessed picture.
+  const auto turn = [this, &f](void (*turnFrom)(ConverterForm&, ConverterState&)) {
+    if (const LivePreviewTarget* shown = livePreview_->target(); shown && shown->isOriginalImage()) return;
+    turnFrom(f, state_);
     refreshControls();
-  });
-  connect(right, &QPushButton::clicked, this, [this, &f] {
-    rotateRightFrom(f, state_);
-    refreshControls();
-  });
+    refreshLivePreview();
+  };
+  connect(left, &QPushButton::clicked, this, [turn] { turn(rotateLeftFrom); });
+  connect(right, &QPushButton::clicked, this, [turn] { turn(rotateRightFrom); });
   form->addRow("Size", row({width, new QLabel("×"), height, aspect, original}));
   form->addRow("Turn", row({left, right}));
 
   auto* dpiCheck = named(new QCheckBox("Resolution"), "dpiCheck");
   auto* dpi = newField("dpiTextField");
-  binder_.check(dpiCheck, c.dpiCheck, [&f] {
+  binder_.check(dpiCheck, c.dpiCheck, [this, &f] {
     f.controls.dpiTextField.enabled = f.controls.dpiCheck.isOn();
     f.readDpiWithSender();
+    refreshLivePreview();
   });
-  binder_.field(dpi, c.dpiTextField, [&f] { f.readDpiWithSender(); });
+  binder_.field(dpi, c.dpiTextField, [this, &f] {
+    f.readDpiWithSender();
+    refreshLivePreview();
+  });
   form->addRow("", row({dpiCheck, dpi, new QLabel("dpi")}));
 
   auto* quality = named(new ui::DoubleSlider, "jpegSlider");
@@ -92,9 +119,13 @@ QWidget* ConverterView::buildBasicPage() {
   auto* colorSpace = named(new QComboBox, "colorSpacePopUp");
   colorSpace->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   colorSpace->setMinimumContentsLength(24);
-  binder_.popUp(colorSpace, c.colorSpacePopUp,
-                [&f] { f.updateColorSpaceProfileForIndex(f.controls.colorSpacePopUp.selectedIndex); });
-  form->addRow("Colour space", row({colorSpace}));
+  binder_.popUp(colorSpace, c.colorSpacePopUp, [this, &f] {
+    f.updateColorSpaceProfileForIndex(f.controls.colorSpacePopUp.selectedIndex);
+    refreshLivePreview();
+  });
+  auto* cmykAlpha = named(new QCheckBox("Keep CMYK alpha"), "cmykAlphaCheck");
+  binder_.check(cmykAlpha, c.cmykAlphaCheck);
+  form->addRow("Colour space", row({colorSpace, cmykAlpha}));
 
   auto* depth = named(new QComboBox, "depthPopUp");
   auto* alpha = named(new QComboBox, "alphaPopUp");
@@ -123,31 +154,41 @@ QWidget* ConverterView::buildModifyPage() {
   ConverterForm& f = *form_;
   ConverterControls& c = f.controls;
   modify_ = std::make_unique<ModifyControls>(f, binder_, *this, this);
+  modify_->openFontPanel = [this] { openFontPanel(); };
+  modify_->hideFontPanel = [this] { hideFontPanel(); };
   auto* page = new QWidget;
   auto* form = new QFormLayout(page);
 
   auto* angle = named(new ui::DoubleSlider, "imageTransformAngleSlider");
   auto* angleField = newField("imageTransformAngleTextField");
-  binder_.slider(angle, c.imageTransformAngleSlider,
-                 [&f] { f.readImageTransformAngleWithSender(From::Slider); });
-  binder_.field(angleField, c.imageTransformAngleTextField,
-                [&f] { f.readImageTransformAngleWithSender(From::Field); });
+  binder_.slider(angle, c.imageTransformAngleSlider, [this, &f] {
+    f.readImageTransformAngleWithSender(From::Slider);
+    refreshLivePreview();
+  });
+  binder_.field(angleField, c.imageTransformAngleTextField, [this, &f] {
+    f.readImageTransformAngleWithSender(From::Field);
+    refreshLivePreview();
+  });
   form->addRow("Rotation", row({angle, angleField}));
 
   auto* transform = new QWidget;
   auto* transformForm = new QFormLayout(transform);
   auto* cropX = newField("cropCenterXTextField");
   auto* cropY = newField("cropCenterYTextField");
-  binder_.field(cropX, c.cropCenterXTextField,
-                [&f] { f.readCropCenterWithSender(f.controls.cropCenterXTextField); });
-  binder_.field(cropY, c.cropCenterYTextField,
-                [&f] { f.readCropCenterWithSender(f.controls.cropCenterYTextField); });
+  binder_.field(cropX, c.cropCenterXTextField, [this, &f] {
+    f.readCropCenterWithSender(f.controls.cropCenterXTextField);
+    refreshLivePreview();
+  });
+  binder_.field(cropY, c.cropCenterYTextField, [this, &f] {
+    f.readCropCenterWithSender(f.controls.cropCenterYTextField);
+    refreshLivePreview();
+  });
   transformForm->addRow("Crop centre", row({cropX, cropY}));
   transformForm->addRow("", modify_->buildCropPicker());
   auto* stretch = named(new ui::DoubleSlider, "stretchAndCropStretchSlider");
   auto* crop = named(new ui::DoubleSlider, "stretchAndCropCropSlider");
-  binder_.slider(stretch, c.stretchAndCropStretchSlider);
-  binder_.slider(crop, c.stretchAndCropCropSlider);
+  binder_.slider(stretch, c.stretchAndCropStretchSlider, [this] { refreshLivePreview(); });
+  binder_.slider(crop, c.stretchAndCropCropSlider, [this] { refreshLivePreview(); });
   transformForm->addRow("Stretch", stretch);
   transformForm->addRow("Crop", crop);
 
@@ -193,7 +234,10 @@ QWidget* ConverterView::buildModifyPage() {
   form->addRow(buttons);
 
   auto* border = named(new QCheckBox("Border"), "addBorderCheck");
-  binder_.check(border, c.addBorderCheck, [&f] { f.changeBorderOptions(f.controls.addBorderCheck.isOn()); });
+  binder_.check(border, c.addBorderCheck, [this, &f] {
+    f.changeBorderOptions(f.controls.addBorderCheck.isOn());
+    refreshLivePreview();
+  });
   auto* borders = new QHBoxLayout;
   borders->addWidget(border);
   const std::pair<const char*, TextField*> sides[] = {{"topBorderTextField", &c.topBorderTextField},
@@ -203,19 +247,31 @@ QWidget* ConverterView::buildModifyPage() {
   for (const auto& [name, side] : sides) {
     auto* field = newField(name, 56);
     TextField* model = side;
-    binder_.field(field, *model, [&f, model] { f.readBorderStateWithSender(*model); });
+    binder_.field(field, *model, [this, &f, model] {
+      f.readBorderStateWithSender(*model);
+      refreshLivePreview();
+    });
     borders->addWidget(field);
   }
   borders->addStretch(1);
   form->addRow("", borders);
   auto* opacity = named(new ui::DoubleSlider, "borderOpacitySlider");
   auto* color = named(new ui::ColorWell, "borderColorWell");
-  binder_.slider(opacity, c.borderOpacitySlider);
+  binder_.slider(opacity, c.borderOpacitySlider, [this] { refreshLivePreview(); });
   connect(color, &ui::ColorWell::colorChosen, this, [this, &c](const QColor& chosen) {
     c.borderColorWell.rgba = {chosen.redF(), chosen.greenF(), chosen.blueF(), chosen.alphaF()};
     refreshControls();
+    refreshLivePreview();
   });
-  form->addRow("Border opacity", row({opacity, color}));
+  binder_.shows([color, &c] {
+    const auto& [r, g, b, a] = c.borderColorWell.rgba;
+    const QSignalBlocker blocker(color);
+    color->setColor(QColor::fromRgbF(float(r), float(g), float(b), float(a)));
+    color->setEnabled(c.borderColorWell.enabled);
+  });
+  auto* preserveRatio = named(new QCheckBox("Keep ratio"), "borderPreserveRatioCheck");
+  binder_.check(preserveRatio, c.borderPreserveRatioCheck, [this] { refreshLivePreview(); });
+  form->addRow("Border opacity", row({opacity, color, preserveRatio}));
   // Inner pages: this one, the filters and the watermarks; choosing one of
   // the latter two closes this page's popovers.
   return m.buildInnerTabs(page, [this] {

@@ -24,14 +24,43 @@ void ConverterView::closePopovers(std::initializer_list<PopoverId> ids) {
     if (ui::Popover* shown = popover(id); shown && shown->isVisible()) shown->close();
 }
 
+void ConverterView::closeAllOptionsPopovers() {
+  FilterSlots& filterSlots = form_->controls.filterSlots;
+  for (std::size_t slot = 0; slot < kFilterSlotCount; ++slot) {
+    filterSlots.popoverShown[slot] = false;
+    filterSlots.optionsButtonArray[slot].on = false;
+  }
+  refreshControls();
+}
+
 void ConverterView::closeAllPopoversOnlyAlpha(bool onlyAlpha) {
   using P = PopoverId;
+  closeAllOptionsPopovers();
+  if (preferencesPanel_ && preferencesPanel_->isVisible()) preferencesPanel_->hide();
   closePopovers(
       {P::SaveTo, P::FaceOptions, P::CompositeOptions, P::TransformOptions, P::Depth, P::TinyPlanet, P::LUT});
   if (curvesPanel_ && curvesPanel_->isVisible()) curvesPanel_->close();
-  if (onlyAlpha) return;
-  for (QWidget* side : {presetsWindow_.data(), filesWindow_.data()})
-    if (side && side->isVisible()) side->hide();
+  if (!onlyAlpha) {
+    for (QWidget* side : {presetsWindow_.data(), infoWindow_.data(), filesWindow_.data()})
+      if (side && side->isVisible()) side->hide();
+  }
+  hideFontPanel();
+}
+
+void ConverterView::openFontPanel() const {
+  if (fontPanelOpener_) fontPanelOpener_();
+}
+
+void ConverterView::hideFontPanel() const {
+  if (fontPanelHider_) fontPanelHider_();
+}
+
+void ConverterView::openClosePreviewWithActivationFrom() {
+  if (state_.isProcessingImages || !previewWindow_) return;
+  if (!previewWindow_->isVisible()) updatePreviewViewAndUpdateText(true, true, false);
+  previewWindow_->show();
+  previewWindow_->raise();
+  previewWindow_->activateWindow();
 }
 
 void ConverterView::verifyVisibleWindows() {

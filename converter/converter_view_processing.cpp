@@ -9,6 +9,7 @@
 #include "converter/preview_link.h"
 #include "converter/processing_sheet.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/custom_button.h"
 
 namespace velumar {
 
@@ -33,13 +34,24 @@ void ConverterView::removePresetsButtonFromViewMultipleFiles(bool multipleFiles)
     } else {
       display_.removePresetsButton(state_);
     }
+    showDisplayButtons();
     processingSheet()->showDisplay(display_);
   });
+}
+
+void ConverterView::showDisplayButtons() {
+  for (const auto& [button, model] : {std::pair(presetsButton_, display_.presetsButton),
+                                      std::pair(showPreviewMenuButton_, display_.previewMenuButton)}) {
+    if (!button) continue;
+    button->setEnabled(model.enabled);
+    button->setVisible(!model.hidden);
+  }
 }
 
 void ConverterView::addPresetsButtonFromView() {
   foundation::MainLoop::runSync([&] {
     display_.addPresetsButton(state_);
+    showDisplayButtons();
     processingSheet()->showDisplay(display_);
     closeImageView();
     drawNoDragAndDrop();
@@ -100,6 +112,9 @@ void ConverterView::activateAppWindow() {
 }
 
 void ConverterView::showAlertSheet(const std::string& message, const std::string& informativeText) {
+  // A session that ends in an alert may end before its display did: the
+  // drop that started it is over either way.
+  drawNoDragAndDrop();
   auto* alert = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message),
                                 QString::fromStdString(message), QMessageBox::Ok, window());
   alert->setInformativeText(QString::fromStdString(informativeText));

@@ -1,6 +1,8 @@
 #include "converter/format_selection.h"
 
 #include "converter/open_with_applications.h"
+#include "engine/imported_image.h"
+#include "filters/cifiltering.h"
 #include "presets/converter_form.h"
 
 namespace velumar {
@@ -24,6 +26,7 @@ bool setButtonFormatFrom(ConverterForm& form, ConverterState& state, std::int64_
   const std::int64_t previous = state.globalConversionFormat;
   state.globalConversionFormat = code;
   const bool iconOptionsBefore = c.roundedCornersCheck.enabled || c.shadowCheck.enabled;
+  const color::ProfileRef profileBefore = form.engine().ciPhotoFilters->currentProfile();
 
   c.jpegSlider.enabled = c.jpegQualityTextField.enabled = code == 0;
   c.tiffCompressionPopUp.enabled = usesTiffCompression(code);
@@ -41,6 +44,7 @@ bool setButtonFormatFrom(ConverterForm& form, ConverterState& state, std::int64_
   form.updateExampleLabel();
 
   const bool iconOptionChecked = c.roundedCornersCheck.isOn() || c.shadowCheck.isOn();
+  if (form.engine().ciPhotoFilters->currentProfile() != profileBefore) return true;
   return iconOptionChecked && (iconOptionsBefore || isIconOutput(code)) && code != previous;
 }
 

@@ -10,9 +10,9 @@ class ConverterForm;
 struct ConverterState;
 
 // Selects the format of the given conversion code (0 when out of range).
-// Answers whether the live preview needs a new render: an icon option is
-// checked and the icon options applied before or apply now, and the code
-// changed.
+// Answers whether the live preview needs a new render: the preview's
+// output profile changed, or an icon option is checked, the icon options
+// applied before or apply now, and the code changed.
 bool setButtonFormatFrom(ConverterForm& form, ConverterState& state, std::int64_t code);
 
 }  // namespace velumar

@@ -55,9 +55,11 @@ void LivePreviewRenderer::requestRender(bool controlFilterValues) {
   if (!target_ || target_->isOriginalImage()) return;
   const std::shared_ptr<raster::ImageSet> source = target_->rawImageBackup();
   if (!source || source->isEmpty()) return;
-  // Requests merged into one render: it is a forced render when any was.
+  // Requests merged into one render: it is a forced render when any was,
+  // and drops the cached context when any newly shown image asked.
   requestControlFilterValues_ =
       requestPosted_ ? requestControlFilterValues_ && controlFilterValues : controlFilterValues;
+  requestClearsContext_ = (requestPosted_ && requestClearsContext_) || controlFilterValues;
   if (requestPosted_) return;
   requestPosted_ = true;
   std::weak_ptr<bool> alive = alive_;
@@ -71,6 +73,7 @@ void LivePreviewRenderer::serveRequest() {
   if (!target_ || target_->isOriginalImage()) return;
   std::optional<LivePreviewJob> job = maker_(*target_, requestControlFilterValues_);
   if (!job || !job->source || job->source->isEmpty()) return;
+  job->clearPreviewContext = job->clearPreviewContext || requestClearsContext_;
   job->generation = ++generation_;
   if (running_) {
     waiting_ = std::move(job);

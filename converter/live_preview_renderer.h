@@ -84,6 +84,7 @@ class LivePreviewRenderer {
   // Main-thread scheduling state.
   bool requestPosted_ = false;
   bool requestControlFilterValues_ = false;
+  bool requestClearsContext_ = false;
   bool running_ = false;
   std::optional<LivePreviewJob> waiting_;
   std::optional<LivePreviewJob> lastStarted_;

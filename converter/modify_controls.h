@@ -57,6 +57,10 @@ class ModifyControls : public QObject {
   QWidget* buildCropPicker();
 
   FilterValues& filterValues() { return filterValues_; }
+  // The application's font panel, opened by the "Font Panel" button and
+  // hidden when the text watermark is switched off.
+  std::function<void()> openFontPanel;
+  std::function<void()> hideFontPanel;
   ExampleImageWell* exampleWell() const { return exampleWell_; }
 
   // The Edit menu's Undo and Redo follow the stacks.

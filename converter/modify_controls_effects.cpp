@@ -16,6 +16,7 @@
 #include "converter/modify_controls.h"
 #include "converter/page_layout.h"
 #include "converter/position_picker.h"
+#include "platform/ui/custom_button.h"
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "presets/filter_slot_table.h"
@@ -314,8 +315,21 @@ QWidget* ModifyControls::buildWatermarkSection() {
 
   auto* text = named(new QCheckBox("Text watermark"), "addWatermarkTextCheck");
   binder_.check(text, c.addWatermarkTextCheck, [this] {
-    form_.watermarkTextEnable(form_.controls.addWatermarkTextCheck.isOn());
+    const bool on = form_.controls.addWatermarkTextCheck.isOn();
+    form_.watermarkTextEnable(on);
+    if (!on && hideFontPanel) hideFontPanel();
     window_.updatePreviewViewAndUpdateText(true, false, true);
+  });
+  auto* fontPanel = named(new ui::CustomButton(QStringLiteral("Font Panel")), "textPanelButton");
+  fontPanel->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
+  connect(fontPanel, &QAbstractButton::clicked, this, [this, fontPanel] {
+    fontPanel->setChecked(false);
+    if (openFontPanel) openFontPanel();
+  });
+  binder_.shows([this, fontPanel] {
+    const bool live = form_.controls.addWatermarkTextCheck.isOn();
+    fontPanel->setEnabled(live);
+    setControlAlpha(fontPanel, live ? 1.0 : 0.5);
   });
   auto* words = named(new QLineEdit, "watermarkTextField");
   binder_.field(words, c.watermarkTextField, [this] {
@@ -336,8 +350,15 @@ QWidget* ModifyControls::buildWatermarkSection() {
   auto* textAngle = named(new ui::DoubleSlider, "angleTextSlider");
   auto* textAngleField = named(new QLineEdit, "angleTextTextField");
   textAngleField->setFixedWidth(60);
-  binder_.slider(textAngle, c.angleTextSlider, [this] { form_.readTextAngleWithSender(From::Slider); });
-  binder_.field(textAngleField, c.angleTextTextField, [this] { form_.readTextAngleWithSender(From::Field); });
+  // The angles reach the preview view as every other watermark setting does.
+  binder_.slider(textAngle, c.angleTextSlider, [this] {
+    form_.readTextAngleWithSender(From::Slider);
+    window_.updatePreviewViewAndUpdateText(false, false, true);
+  });
+  binder_.field(textAngleField, c.angleTextTextField, [this] {
+    form_.readTextAngleWithSender(From::Field);
+    window_.updatePreviewViewAndUpdateText(false, false, true);
+  });
   auto* obliqueness = named(new ui::DoubleSlider, "obliquenessTextSlider");
   auto* textOpacity = named(new ui::DoubleSlider, "opacityTextSlider");
   for (auto [widget, model] :
@@ -353,7 +374,7 @@ QWidget* ModifyControls::buildWatermarkSection() {
   textSliders->addRow("Opacity", textOpacity);
   auto* textColumn = new QVBoxLayout;
   textColumn->addLayout(row({text, words}));
-  textColumn->addLayout(row({date, dateStyle}));
+  textColumn->addLayout(row({date, dateStyle, fontPanel}));
   textColumn->addLayout(textSliders);
   textColumn->addWidget(textPicker);
   textColumn->addStretch(1);
@@ -373,9 +394,14 @@ QWidget* ModifyControls::buildWatermarkSection() {
   auto* imageAngle = named(new ui::DoubleSlider, "angleImageSlider");
   auto* imageAngleField = named(new QLineEdit, "angleImageTextField");
   imageAngleField->setFixedWidth(60);
-  binder_.slider(imageAngle, c.angleImageSlider, [this] { form_.readImageAngleWithSender(From::Slider); });
-  binder_.field(imageAngleField, c.angleImageTextField,
-                [this] { form_.readImageAngleWithSender(From::Field); });
+  binder_.slider(imageAngle, c.angleImageSlider, [this] {
+    form_.readImageAngleWithSender(From::Slider);
+    window_.updatePreviewViewAndUpdateText(false, false, true);
+  });
+  binder_.field(imageAngleField, c.angleImageTextField, [this] {
+    form_.readImageAngleWithSender(From::Field);
+    window_.updatePreviewViewAndUpdateText(false, false, true);
+  });
   auto* imageSize = named(new ui::DoubleSlider, "imageSizePercentSlider");
   auto* imageOpacity = named(new ui::DoubleSlider, "imageOpacitySlider");
   for (auto [widget, model] :

@@ -76,7 +76,9 @@ ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
   imageView_->setObjectName(QStringLiteral("imageView"));
   imageView_->setAlignment(Qt::AlignCenter);
   imagePopover_->setObjectName(QStringLiteral("popOverImageView"));
-  progressIndicator_->setGeometry((kWidth - 235) / 2, 50, 235, 42);
+  // Below the title and the counter of a batch of several files, above
+  // the buttons.
+  progressIndicator_->setGeometry((kWidth - 235) / 2, 101, 235, 42);
 }
 
 QPointF ProcessingSheet::yUpOrigin(const QWidget* child) const {
@@ -89,6 +91,9 @@ void ProcessingSheet::showDisplay(const ProcessingDisplay& display) {
   place(filesCountLabel_, display.filesCountLabel.origin, kFilesCountLabelSize);
   filesCountLabel_->setVisible(!display.filesCountLabel.hidden);
   filesCountLabel_->setText(QString::fromStdString(display.filesCountText));
+  // The bar belongs to a batch of several files; a single file's title
+  // sits where it would be.
+  progressIndicator_->setVisible(!display.filesCountLabel.hidden);
   showButton(cancelButton_, display.cancelButton);
   if (shownImageButton_ != display.imageButton) {
     showButton(imageButton_, display.imageButton);
@@ -112,7 +117,7 @@ void ProcessingSheet::hideShowPopoverImageFromButton() {
     imagePopover_->hide();
     closeImageView();
   } else {
-    imagePopover_->showRelativeTo(imageButton_);
+    imagePopover_->showRelativeTo(this);
   }
   imageButton_->setChecked(state_.openPreviewFromThread);
 }
@@ -129,7 +134,7 @@ void ProcessingSheet::openImageViewWithImage(const std::shared_ptr<const raster:
   if (shown.isNull()) return;
   imageView_->setPixmap(QPixmap::fromImage(shown));
   if (!imagePopover_->isVisible()) {
-    imagePopover_->showRelativeTo(imageButton_);
+    imagePopover_->showRelativeTo(this);
     imageButton_->setEnabled(true);
   }
 }

@@ -3,7 +3,8 @@
 // while a batch runs. It shows the processing-state model (labels placed at
 // their y-up origins, the counter, the cancel and image buttons) and the
 // progress model, on the bar and on the desktop's task bar. Beside the
-// image button, a popover shows the batch's just-converted images on request.
+// sheet (never over its buttons), a popover shows the batch's
+// just-converted images on request.
 
 #include <QDialog>
 #include <memory>

@@ -15,16 +15,30 @@ void setItems(PopUp& popUp, std::initializer_list<const char*> titles) {
   popUp.selectedIndex = 0;
 }
 
-void setNumberedItems(PopUp& popUp, const char* first, int count) {
-  popUp.items.assign(1, {first});
-  for (int i = 1; i < count; ++i) popUp.items.push_back({std::to_string(i)});
+// The composite modes by code; codes without a blend of their own (the
+// empty titles) are separators.
+// clang-format off
+constexpr const char* kCompositeTitles[] = {
+    "No composite", "", "", "Addition", "Maximum", "Minimum", "Multiply (Compositing)", "Source Atop",
+    "Source In", "Source Out", "Source Over", "", "", "Darken", "Lighten", "Multiply", "Difference",
+    "Exclusion", "Color Burn", "Color Dodge", "Overlay", "Screen", "Hard Light", "Soft Light", "Color",
+    "Saturation", "Hue", "Luminosity", "Divide", "Linear Burn", "Linear Dodge", "Pin Light", "Subtract"};
+// clang-format on
+
+void setCompositeItems(PopUp& popUp) {
+  popUp.items.clear();
+  for (const char* title : kCompositeTitles) {
+    const bool separator = *title == '\0';
+    popUp.items.push_back({title, !separator, false, separator});
+  }
   popUp.selectedIndex = 0;
 }
 
 }  // namespace
 
 void PopUp::select(std::int64_t index) {
-  selectedIndex = index >= 0 && index < count() ? index : (items.empty() ? -1 : 0);
+  const bool selectable = index >= 0 && index < count() && !items[std::size_t(index)].separator;
+  selectedIndex = selectable ? index : (items.empty() ? -1 : 0);
 }
 
 void setColorSpaceItems(PopUp& popUp, const std::vector<std::string>& profileDescriptions) {
@@ -49,12 +63,15 @@ ConverterControls::ConverterControls() {
   setItems(depthPopUp, {"Source depth", "8 bits", "16 bits", "32 bits float"});
   setItems(alphaPopUp, {"As source", "Without alpha", "With alpha"});
   setItems(tiffCompressionPopUp, {"No compression", "LZW", "PackBits"});
-  setNumberedItems(compositePopUp, "No composite", 33);
+  setCompositeItems(compositePopUp);
   setItems(dateSelectPopUp,
            {"No date", "Date before the name", "Date after the name", "Date instead of the name"});
   setItems(numberSelectPopUp, {"No number", "Number before the name", "Number after the name"});
   setItems(watermarkDatePopUp, {"Short", "Medium", "Long", "Full"});
-  setNumberedItems(openWithPopUp, "None", 15);
+  // What each Open With code does with the written files.
+  setItems(openWithPopUp,
+           {"None", "Default application", "Preview", "Photos", "Aperture", "Mail", "Photoshop", "Lightroom",
+            "Pixelmator", "Intensify", "Tonality", "Facebook", "Twitter", "Flickr", "Other application"});
   for (PopUp* slot : {&filterTypePopUp0, &filterTypePopUp1, &filterTypePopUp2}) setFilterTypeItems(*slot);
 
   prefixTextField = {kPrefixPlaceholder, false};

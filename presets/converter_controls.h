@@ -48,6 +48,8 @@ struct PopUpItem {
   std::string title;
   bool enabled = true;
   bool on = false;
+  // A menu separator: keeps its index, is never selected.
+  bool separator = false;
 };
 
 struct PopUp {
@@ -55,7 +57,7 @@ struct PopUp {
   std::vector<PopUpItem> items;
   bool enabled = true;
 
-  // Selects item index, or item 0 when index is out of range.
+  // Selects item index, or item 0 when index is out of range or a separator.
   void select(std::int64_t index);
   std::int64_t count() const { return std::int64_t(items.size()); }
 };

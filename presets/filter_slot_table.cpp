@@ -386,8 +386,14 @@ std::string FilterSlotTable::title(std::int64_t type) {
 
 void setFilterTypeItems(PopUp& popUp) {
   popUp.items.clear();
-  for (std::int64_t type = 0; type < FilterSlotTable::kTypeCount; ++type)
-    popUp.items.push_back({FilterSlotTable::title(type), type == 0 || FilterSlotTable::hasOperation(type)});
+  for (std::int64_t type = 0; type < FilterSlotTable::kTypeCount; ++type) {
+    const bool selectable = type == 0 || FilterSlotTable::hasOperation(type);
+    std::string title = FilterSlotTable::title(type);
+    // Types without an operation are group headers, or separators where
+    // the group has no name.
+    const bool separator = !selectable && title == "—";
+    popUp.items.push_back({separator ? std::string() : std::move(title), selectable, false, separator});
+  }
   popUp.selectedIndex = 0;
 }
 

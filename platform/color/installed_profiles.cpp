@@ -53,11 +53,31 @@ bool readEntry(const std::filesystem::path& file, InstalledProfile& entry) {
 }  // namespace
 
 std::vector<std::filesystem::path> installedProfileFolders() {
-  std::vector<std::filesystem::path> folders = {"/usr/share/color/icc", "/usr/local/share/color/icc"};
-  if (const char* home = std::getenv("HOME"); home && *home) {
-    folders.push_back(std::filesystem::path(home) / ".local/share/color/icc");
-    folders.push_back(std::filesystem::path(home) / ".color/icc");
+  // The base-directory rules: a variable that is unset, empty or not an
+  // absolute path counts as unset.
+  const auto variable = [](const char* name) -> std::string {
+    const char* value = std::getenv(name);
+    return value && *value == '/' ? std::string(value) : std::string();
+  };
+  const char* homeValue = std::getenv("HOME");
+  const std::string home = homeValue && *homeValue ? homeValue : "";
+  std::vector<std::filesystem::path> folders;
+  std::string dataHome = variable("XDG_DATA_HOME");
+  if (dataHome.empty() && !home.empty()) dataHome = home + "/.local/share";
+  if (!dataHome.empty()) {
+    folders.push_back(std::filesystem::path(dataHome) / "icc");
+    folders.push_back(std::filesystem::path(dataHome) / "color/icc");
   }
+  std::string dataDirs = variable("XDG_DATA_DIRS");
+  if (dataDirs.empty()) dataDirs = "/usr/local/share:/usr/share";
+  std::size_t start = 0;
+  while (start <= dataDirs.size()) {
+    const std::size_t end = std::min(dataDirs.find(':', start), dataDirs.size());
+    const std::string dir = dataDirs.substr(start, end - start);
+    if (!dir.empty() && dir.front() == '/') folders.push_back(std::filesystem::path(dir) / "color/icc");
+    start = end + 1;
+  }
+  if (!home.empty()) folders.push_back(std::filesystem::path(home) / ".color/icc");
   return folders;
 }
 

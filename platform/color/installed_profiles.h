@@ -19,8 +19,10 @@ struct InstalledProfile {
   std::string description;
 };
 
-// /usr/share/color/icc, /usr/local/share/color/icc, ~/.local/share/color/icc
-// and ~/.color/icc ($HOME as it is now).
+// The profile folders of the base-directory rules, as the environment is
+// now: $XDG_DATA_HOME/icc and $XDG_DATA_HOME/color/icc (the data home
+// defaulting to ~/.local/share), color/icc below each of $XDG_DATA_DIRS
+// (defaulting to /usr/local/share and /usr/share), then ~/.color/icc.
 std::vector<std::filesystem::path> installedProfileFolders();
 
 // The profiles below installedProfileFolders(), scanned once per set of

@@ -1,6 +1,7 @@
 #include "platform/ui/popover.h"
 
 #include <QAbstractButton>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
@@ -46,6 +47,15 @@ void Popover::showRelativeTo(QWidget* anchor) {
   move(position);
   show();
   raise();
+}
+
+void Popover::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    event->accept();
+    return;
+  }
+  QFrame::keyPressEvent(event);
 }
 
 void Popover::hideEvent(QHideEvent* event) {

@@ -2,7 +2,8 @@
 // A panel shown beside its button: a frameless tool window at the button's
 // right edge (its left edge when there is no room on the right). Several
 // can be open at once, and the user works with other controls while one is
-// open; it closes only when asked to or when its button is toggled off.
+// open; it closes only when asked to, when its button is toggled off, or
+// by Escape while it has the focus.
 
 #include <QFrame>
 #include <QPointer>
@@ -31,6 +32,7 @@ class Popover : public QFrame {
 
  protected:
   void hideEvent(QHideEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QPointer<QAbstractButton> button_;

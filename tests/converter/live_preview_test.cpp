@@ -366,13 +366,31 @@ TEST_F(LivePreviewFromControls, EachImageChangingControlCountsAsAChange) {
         c.featuresCheck.set(true);
         c.isolateFacesCheck.set(true);
       },
+      [](ConverterControls& c) { c.roundedCornersCheck.set(true); },
+      [](ConverterControls& c) { c.shadowCheck.set(true); },
   };
+  // Each border side alone; the icon looks where the format takes them.
+  for (TextField ConverterControls::*side :
+       {&ConverterControls::topBorderTextField, &ConverterControls::leftBorderTextField,
+        &ConverterControls::bottomBorderTextField, &ConverterControls::rightBorderTextField}) {
+    ConverterControls saved = model();
+    model().addBorderCheck.set(true);
+    (model().*side).text = "5%";
+    EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));
+    model() = saved;
+  }
+  view().setButtonFormatFrom(5);
   for (const auto& change : changes) {
     ConverterControls saved = model();
     change(model());
     EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));
     model() = saved;
   }
+  view().setButtonFormatFrom(0);
+  // An output profile.
+  view().form().updateColorSpaceProfileForIndex(3);
+  EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));
+  view().form().updateColorSpaceProfileForIndex(0);
 }
 
 TEST_F(LivePreviewFromControls, AFieldBeingEditedKeepsItsTextAndCountsAtItsCommittedValue) {

@@ -187,6 +187,9 @@ TEST_F(ProcessingSheetTest, AConvertedImageOpensThePopoverOnlyWhenAskedFor) {
 
     view().openImageViewWithImage(convertedImage());
     EXPECT_EQ(sheet().imagePopover()->isVisible(), asked);
+    // Beside the sheet, never over its Cancel button.
+    const QRect cancel(sheet().cancelButton()->mapToGlobal(QPoint()), sheet().cancelButton()->size());
+    EXPECT_FALSE(asked && sheet().imagePopover()->frameGeometry().intersects(cancel));
     EXPECT_TRUE(sheet().imageButton()->isEnabled());
     EXPECT_EQ(sheet().imageView()->pixmap().size(), asked ? QSize(400, 200) : QSize(0, 0));
     view().closeImageView();
@@ -216,6 +219,12 @@ TEST_F(ProcessingSheetTest, TheImageButtonOrLeavingTheApplicationEndsTheRequest)
     EXPECT_FALSE(sheet().imagePopover()->isVisible());
     view().addPresetsButtonFromView();
   }
+}
+
+TEST_F(ProcessingSheetTest, AFailedSessionsAlertClearsTheDropHighlight) {
+  view().drawDragAndDrop();
+  view().showAlertSheet("Couldn't write file(s)", "Cannot write to destination folder.");
+  EXPECT_FALSE(view().drawForDragAndDrop());
 }
 
 // ---- The bar's drawing ---------------------------------------------------------

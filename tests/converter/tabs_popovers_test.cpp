@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTest>
+#include <functional>
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
@@ -69,6 +70,72 @@ TEST_F(TabsPopoversTest, ClosingAPopoverTurnsItsButtonOff) {
   face->close();
   EXPECT_FALSE(face->button()->isChecked());
   EXPECT_TRUE(view().popover(P::Depth)->isVisible());
+}
+
+TEST_F(TabsPopoversTest, FilterOptionsAndSideWindowsCloseWithThePopovers) {
+  QWidget preferences, info, font;
+  view().setPreferencesPanel(&preferences);
+  view().setInfoWindow(&info);
+  view().setFontPanelActions({}, [&font] { font.hide(); });
+  FilterSlots& filterSlots = view().form().controls.filterSlots;
+  const auto optionsShown = [this] {
+    std::vector<bool> out;
+    for (int slot = 0; slot < 3; ++slot)
+      out.push_back(
+          view().findChild<ui::Popover*>(QStringLiteral("optionsPopOver%1").arg(slot))->isVisible());
+    return out;
+  };
+  // What stays open after each step: the three option popovers, then the
+  // preferences panel, the information window and the font panel.
+  const struct {
+    const char* step;
+    std::function<void()> run;
+    std::vector<bool> options;
+    std::vector<bool> windows;
+  } rows[] = {
+      {"Modify",
+       [this] { QTest::mouseClick(view().tabButton(1), Qt::LeftButton); },
+       {true, true, true},
+       {true, true, true}},
+      {"Basic",
+       [this] { QTest::mouseClick(view().tabButton(0), Qt::LeftButton); },
+       {false, false, false},
+       {true, true, true}},
+      {"File options",
+       [this] { QTest::mouseClick(view().tabButton(2), Qt::LeftButton); },
+       {false, false, false},
+       {true, true, true}},
+      {"only alpha",
+       [this] { view().closeAllPopoversOnlyAlpha(true); },
+       {false, false, false},
+       {false, true, false}},
+      {"all",
+       [this] { view().closeAllPopoversOnlyAlpha(false); },
+       {false, false, false},
+       {false, false, false}},
+  };
+  for (const auto& row : rows) {
+    QTest::mouseClick(view().tabButton(1), Qt::LeftButton);
+    for (std::size_t slot = 0; slot < 3; ++slot)
+      filterSlots.popoverShown[slot] = filterSlots.optionsButtonArray[slot].on = true;
+    view().refreshControls();
+    for (QWidget* side : {&preferences, &info, &font}) side->show();
+    row.run();
+    EXPECT_EQ(optionsShown(), row.options) << row.step;
+    EXPECT_EQ((std::vector<bool>{preferences.isVisible(), info.isVisible(), font.isVisible()}), row.windows)
+        << row.step;
+    EXPECT_EQ(filterSlots.optionsButtonArray[0].on, row.options[0]) << row.step;
+  }
+  view().setFontPanelActions({}, {});
+}
+
+TEST_F(TabsPopoversTest, EscapeClosesThePopoverWithTheFocus) {
+  ui::Popover* face = view().popover(P::FaceOptions);
+  face->button()->click();
+  ASSERT_TRUE(face->isVisible());
+  QTest::keyClick(face, Qt::Key_Escape);
+  EXPECT_FALSE(face->isVisible());
+  EXPECT_FALSE(face->button()->isChecked());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/property_list.h"
 #include "presets/converter_form.h"
+#include "presets/filter_slot_table.h"
 #include "presets/headless_window_services.h"
 #include "presets/preset_file.h"
 #include "presets/preset_loader.h"
@@ -126,7 +127,7 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   r.optionAutoAdjust = r.optionRedEye = true;
   r.optionFeatures = r.optionFeaturesIsolateFaces = r.optionFeaturesBlurFaces = r.optionFeaturesEyeBlink =
       true;
-  r.compositeMode = 12;
+  r.compositeMode = 13;
   r.compositeModeType = 0;
   r.compositeOrigin = {20, 80};
   r.compositeOpacity = n(0.4);
@@ -534,7 +535,7 @@ TEST(ConverterForm, ImageCopiesLoadIntoTheWellsAndAMissingOneLeavesNothingBehind
   Form f;
   auto preset = std::make_shared<ImageInfo>();
   ImageModifyInfo r = fresh();
-  r.compositeMode = 1;
+  r.compositeMode = 3;
   r.compositeModeType = 1;
   r.compositeOriginalAlpha = true;
   r.addWatermarkImage = true;
@@ -694,9 +695,16 @@ TEST(ConverterForm, RandomInRangePresetsApplyAndReadBackUnchanged) {
     r.modifyImageDpi = coin();
     const int colours[] = {0, 1, 2, 3, 6, 7};
     r.colorSpace = isIconOutput(code) ? 0 : colours[pick(0, 5)];
-    r.filterType0 = pick(0, 111);
-    r.filterType1 = pick(0, 111);
-    r.filterType2 = pick(0, 111);
+    // Menu separators are never selected, so no preset holds one.
+    const auto filterType = [&] {
+      for (;;)
+        if (const int type = pick(0, 111);
+            FilterSlotTable::hasOperation(type) || FilterSlotTable::title(type) != "—")
+          return type;
+    };
+    r.filterType0 = filterType();
+    r.filterType1 = filterType();
+    r.filterType2 = filterType();
     r.optionAutoAdjust = coin();
     r.optionEnhance = r.optionAutoAdjust && coin();
     r.optionRedEye = r.optionAutoAdjust && coin();
@@ -709,7 +717,8 @@ TEST(ConverterForm, RandomInRangePresetsApplyAndReadBackUnchanged) {
           &ImageModifyInfo::optionFeaturesBlurBackgroundFaces, &ImageModifyInfo::optionFeaturesSaveCropFaces})
       r.*effect = r.optionFeaturesIsolateFaces && coin();
     r.optionFeaturesEyeBlink = r.optionFeatures && coin();
-    r.compositeMode = pick(0, 32);
+    const int composites[] = {0, 3, 4, 5, 6, 7, 8, 9, 10, 13, 20, 27, 28, 32};
+    r.compositeMode = composites[pick(0, 13)];
     r.compositeModeType = pick(0, 1);
     r.compositeOrigin = {double(pick(0, 100)), double(pick(0, 100))};
     r.compositeOpacity = unit();

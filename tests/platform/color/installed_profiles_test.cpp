@@ -70,7 +70,7 @@ TEST(InstalledProfiles, IncludeTheUsersFoldersAndTheSystemOnes) {
   if (std::filesystem::exists("/usr/share/color/icc/colord/sRGB.icc")) {
     auto system = std::find(paths.begin(), paths.end(), "/usr/share/color/icc/colord/sRGB.icc");
     ASSERT_NE(system, paths.end());
-    EXPECT_LT(system, theirs);
+    EXPECT_LT(theirs, system) << "the user's data home comes before the system's data folders";
   }
 }
 
