@@ -218,6 +218,11 @@ bool mergeLayers(const std::uint8_t* data, std::size_t size, const FlatInfo& inf
     if (w > kMaxLayerSide || h > kMaxLayerSide || (drawn && w * h > pixelLimit))
       return damaged("layer too large");
     const std::uint64_t planeBytes = std::uint64_t(w > 0 ? w : 0) * std::uint64_t(h > 0 ? h : 0) * (depth / 8);
+    // No plane expands more than deflate allows: a record claiming more
+    // than its data can hold is refused before anything is allocated.
+    std::uint64_t largest = 0;
+    for (const Channel& channel : layer.channels) largest = std::max(largest, channel.length);
+    if (drawn && planeBytes > largest * 1100 + 4096) return damaged("layer data too short for the layer's size");
     // The colour planes, then transparency.
     if (drawn) planes.assign(std::size_t(planeBytes) * std::size_t(stride), 0);
     bool hasTransparency = false;
