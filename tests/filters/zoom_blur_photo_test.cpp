@@ -27,7 +27,7 @@ Pixels cameraPhoto(const testsupport::TempDir& dir) {
 
 const char* const kModel = R"(
 W, H, share, reach = %lld, %lld, %.9g, 256.0
-img = inp.reshape(H, W, 4).astype(np.float64)
+img = inp.reshape(H, W, 4)
 ys, xs = np.mgrid[0:H, 0:W]
 px, py = xs + 0.5, ys + 0.5
 dx, dy = W / 2 - px, H / 2 - py
@@ -67,24 +67,23 @@ TEST(ZoomBlurPhoto, MatchesModelWithoutTileSeams) {
   const Pixels photo = cameraPhoto(dir);
   if (photo.count() == 0) GTEST_SKIP() << "mate-backgrounds could not be fetched";
   ASSERT_EQ(photo.width, 2000);
-  for (const double amount : {4.0, 30.0}) {
-    SCOPED_TRACE(amount);
-    velumar::FilterInfo info;
-    info.zoomBlurLevel = amount;
-    const Pixels ours = filtertest::renderType(photo, 86, info);
-    char script[2048];
-    std::snprintf(script, sizeof script, kModel, static_cast<long long>(photo.width),
-                  static_cast<long long>(photo.height), amount / 100);
-    const auto model = filtertest::python(photo, script);
-    ASSERT_TRUE(model);
-    EXPECT_LE(filtertest::largestDifference(ours, *model) * 255, 2.0);
-    const auto border = [](std::int64_t i) { return i % 128 == 0 || i % 128 == 127; };
-    const auto inside = [&](std::int64_t i) { return !border(i); };
-    for (const bool rows : {true, false}) {
-      const double atBorders = meanDifference(ours, *model, rows, border);
-      const double elsewhere = meanDifference(ours, *model, rows, inside);
-      EXPECT_LE(atBorders, elsewhere * 1.5 + 0.05 / 255) << (rows ? "rows" : "columns");
-    }
+  // The slider's largest amount, where every ray crosses several tiles.
+  const double amount = 30;
+  velumar::FilterInfo info;
+  info.zoomBlurLevel = amount;
+  const Pixels ours = filtertest::renderType(photo, 86, info);
+  char script[2048];
+  std::snprintf(script, sizeof script, kModel, static_cast<long long>(photo.width),
+                static_cast<long long>(photo.height), amount / 100);
+  const auto model = filtertest::python(photo, script);
+  ASSERT_TRUE(model);
+  EXPECT_LE(filtertest::largestDifference(ours, *model) * 255, 2.0);
+  const auto border = [](std::int64_t i) { return i % 128 == 0 || i % 128 == 127; };
+  const auto inside = [&](std::int64_t i) { return !border(i); };
+  for (const bool rows : {true, false}) {
+    const double atBorders = meanDifference(ours, *model, rows, border);
+    const double elsewhere = meanDifference(ours, *model, rows, inside);
+    EXPECT_LE(atBorders, elsewhere * 1.5 + 0.05 / 255) << (rows ? "rows" : "columns");
   }
 }
 
