@@ -81,11 +81,13 @@ ImageRef zoomBlurred(const ImageRef& input, raster::Point centre, double amount)
           for (int c = 0; c < 4; ++c) row.output[i * 4 + c] = sum[c] / kSamples;
         }
       },
-      [centre, share](const raster::Rect& r) {
-        // Every ray ends within the reach, and within the way to the centre.
+      [centre](const raster::Rect& r) {
+        // Every ray ends within the reach, and within the box spanned by
+        // the region and the centre (a box around the centre: an empty
+        // rectangle would add nothing to the union, and tiles away from the
+        // centre would read transparency where their rays leave them).
         const double reach = kMaximumReach + 2;
-        raster::Rect towards = extentUnion(r, raster::Rect(centre.x, centre.y, 0, 0));
-        (void)share;
+        const raster::Rect towards = extentUnion(r, raster::Rect(centre.x - 1, centre.y - 1, 2, 2));
         return extentGrown(r, reach, reach).intersection(extentGrown(towards, 2, 2));
       });
 }

@@ -1,5 +1,7 @@
 #include "platform/ci/renderer.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "platform/foundation/parallel.h"
@@ -112,8 +114,20 @@ void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
   }
 }
 
+namespace {
+std::atomic<std::int64_t> testTileSize{0};
+}  // namespace
+
+void setTileSizeForTesting(std::int64_t tileSize) { testTileSize = std::max<std::int64_t>(0, tileSize); }
+
+std::int64_t currentTileSize() {
+  const std::int64_t size = testTileSize.load(std::memory_order_relaxed);
+  return size > 0 ? size : kDefaultTileSize;
+}
+
 void renderRegion(const ImageRef& image, const PixelRegion& region, float* topDownPixels,
                   std::size_t floatsPerRow, std::int64_t tileSize) {
+  if (tileSize <= 0) tileSize = currentTileSize();
   if (region.isEmpty() || !topDownPixels) return;
   const std::size_t rowBytes = std::size_t(region.width) * 4 * sizeof(float);
   if (!image) {

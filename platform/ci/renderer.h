@@ -35,7 +35,14 @@ inline constexpr std::int64_t kDefaultTileSize = 128;
 
 // Renders region of image into premultiplied float RGBA rows stored
 // top-down (the first row is the region's highest), floatsPerRow apart.
+// A tileSize of 0 uses the process-wide tile size (see setTileSizeForTesting).
 void renderRegion(const ImageRef& image, const PixelRegion& region, float* topDownPixels,
-                  std::size_t floatsPerRow, std::int64_t tileSize = kDefaultTileSize);
+                  std::size_t floatsPerRow, std::int64_t tileSize = 0);
+
+// The tile size of every render that names none: kDefaultTileSize unless a
+// test set another (0 puts the default back). Tests render with tiny and
+// with huge tiles to show that no filter depends on the tiling.
+void setTileSizeForTesting(std::int64_t tileSize);
+std::int64_t currentTileSize();
 
 }  // namespace ci

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
@@ -10,6 +11,7 @@
 #include "platform/imageio/mapped_file.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/psd_flat_format.h"
+#include "platform/imageio/psd_flat_layers.h"
 #include "platform/imageio/psd_matte.h"
 
 namespace imageio {
@@ -42,9 +44,21 @@ class FlatPsdDecoder final : public Decoder {
     }
     std::vector<std::uint8_t> pixels(bytesPerRow * std::size_t(info_.height));
     if (format.hasPadding()) std::memset(pixels.data(), 0xff, pixels.size());
+    if (!info_.realMergedImage) {
+      // The stored composite is a placeholder: the layers merged stand in.
+      if (!psd::mergeLayers(file_->data(), file_->size(), info_, pixelLimit_, pixels.data(), bytesPerRow,
+                            format.componentsPerPixel()))
+        return nullptr;
+      return raster::Image::make(info_.width, info_.height,
+                                 decodedFormat(info_.outputDepth, info_.colorComponents, true),
+                                 colorSpaceFor(info_.colorComponents, &info_.icc), std::move(pixels),
+                                 bytesPerRow);
+    }
     if (!psd::decodeComposite(file_->data(), file_->size(), info_, pixelLimit_, pixels.data(), bytesPerRow,
-                              format.componentsPerPixel()))
+                              format.componentsPerPixel())) {
+      foundation::noteFailure(foundation::FailureCause::SourceDamaged, "damaged composite image");
       return nullptr;
+    }
     raster::PixelFormat outFormat = format;
     // Composites with transparency normally hold colour matted against
     // white; taken out, that leaves premultiplied colour without loss.
@@ -87,6 +101,9 @@ std::unique_ptr<Decoder> openPsd(const std::string& path, std::int64_t pixelLimi
     foundation::log("psd: cannot read {}", path);
     return nullptr;
   }
+  // Layers merged in place of a placeholder composite always bring
+  // transparency.
+  if (!info->realMergedImage) info->hasAlpha = true;
   if (!withinImageLimits(info->width, info->height, kLargestPixelBytes, pixelLimit)) {
     foundation::log("psd: {}: {} x {} pixels exceed the limit", path, info->width, info->height);
     return nullptr;

@@ -19,6 +19,7 @@ constexpr std::int64_t kMaxSidePsd = 30000;
 constexpr std::int64_t kMaxSidePsb = 300000;
 constexpr std::uint16_t kResolutionResource = 1005;
 constexpr std::uint16_t kIccResource = 1039;
+constexpr std::uint16_t kVersionInfoResource = 1057;
 
 bool fail(const char* why) {
   foundation::log("psd: {}", why);
@@ -61,6 +62,9 @@ void parseResources(ByteReader r, FlatInfo& info) {
         if (v > 0 && std::isfinite(v)) info.dpiY = v;
       } else if (id == kIccResource && length > 0) {
         info.icc.assign(body, body + length);
+      } else if (id == kVersionInfoResource && length >= 5) {
+        // A 32-bit version, then whether the composite is the real merged image.
+        info.realMergedImage = body[4] != 0;
       }
     }
     r.skip(length + (length % 2));
@@ -196,6 +200,8 @@ std::optional<FlatInfo> parseFlat(const std::uint8_t* data, std::size_t size) {
 
   const std::uint64_t layersLength = info.bigDocument ? r.u64() : r.u32();
   if (!r.ok() || layersLength > r.remaining()) return fail("truncated layer section"), std::nullopt;
+  info.layerSectionOffset = r.offset();
+  info.layerSectionLength = layersLength;
   r.skip(layersLength);
   if (r.remaining() < 2) return fail("no composite image data"), std::nullopt;
   info.imageDataOffset = r.offset();
@@ -344,6 +350,48 @@ bool decodeComposite(const std::uint8_t* data, std::size_t size, const FlatInfo&
       },
       8);
   return true;
+}
+
+bool decodePlane(const std::uint8_t* data, std::size_t size, int compression, std::int64_t width,
+                 std::int64_t height, int depth, bool bigDocument, std::uint8_t* out) {
+  if (width < 1 || height < 1) return true;
+  const std::uint64_t rowBytes = (std::uint64_t(width) * std::uint64_t(depth) + 7) / 8;
+  const std::uint64_t planeBytes = rowBytes * std::uint64_t(height);
+  switch (compression) {
+    case 0:
+      if (planeBytes > size) return false;
+      std::memcpy(out, data, std::size_t(planeBytes));
+      return true;
+    case 1: {
+      const int entryBytes = bigDocument ? 4 : 2;
+      ByteReader table(data, size);
+      if (std::uint64_t(height) * std::uint64_t(entryBytes) > size) return false;
+      std::uint64_t at = std::uint64_t(height) * std::uint64_t(entryBytes);
+      for (std::int64_t y = 0; y < height; ++y) {
+        const std::uint64_t count = bigDocument ? table.u32() : table.u16();
+        if (count > size - at) return false;
+        if (!unpackBits(data + at, std::size_t(count), out + std::uint64_t(y) * rowBytes, std::size_t(rowBytes)))
+          return false;
+        at += count;
+      }
+      return true;
+    }
+    case 2:
+    case 3: {
+      // Deflate expands at most about 1032-fold.
+      if (planeBytes > std::uint64_t(size) * 1100 + 4096) return false;
+      if (!inflateAll(data, size, out, std::size_t(planeBytes))) return false;
+      if (compression == 3) {
+        if (depth == 1) return false;
+        std::vector<std::uint8_t> scratch;
+        for (std::int64_t y = 0; y < height; ++y)
+          undoPrediction(out + std::uint64_t(y) * rowBytes, width, depth, scratch);
+      }
+      return true;
+    }
+    default:
+      return false;
+  }
 }
 
 std::vector<std::uint8_t> packBits(const std::uint8_t* data, std::size_t size) {

@@ -37,6 +37,12 @@ struct FlatInfo {
   std::vector<std::uint8_t> palette;  // 768 bytes for indexed files
   std::vector<std::uint8_t> icc;
   std::optional<double> dpiX, dpiY;
+  // False when the version-info resource says the stored composite is only
+  // a placeholder (a file saved without its merged image).
+  bool realMergedImage = true;
+  // The layer and mask section, after its length field.
+  std::size_t layerSectionOffset = 0;
+  std::uint64_t layerSectionLength = 0;
   std::size_t imageDataOffset = 0;  // the compression word of the composite
 };
 
@@ -70,6 +76,13 @@ struct FlatImage {
 // A complete flat PSD file (RLE-compressed composite); empty on invalid
 // input.
 std::vector<std::uint8_t> encodeFlat(const FlatImage& image);
+
+// One channel's samples as a layer stores them after its compression word
+// (0 raw, 1 PackBits after a table of row lengths, 2 ZIP, 3 ZIP with
+// prediction) into width x height big-endian samples of depth bits, rows
+// packed. False on damaged or short data.
+bool decodePlane(const std::uint8_t* data, std::size_t size, int compression, std::int64_t width,
+                 std::int64_t height, int depth, bool bigDocument, std::uint8_t* out);
 
 // PackBits as PSD uses it, exposed for tests.
 std::vector<std::uint8_t> packBits(const std::uint8_t* data, std::size_t size);

@@ -206,5 +206,41 @@ TEST(ColorModelWriters, UnpremultiplyClampsAndZeroesTransparentColour) {
   EXPECT_EQ(componentsAt(*back, 1, 0), (std::vector<double>{0.0, 0.0}));
 }
 
+// A JPEG holds no transparency: a half-transparent frame written as JPEG
+// reads back (in ImageMagick) with no ink where it was transparent, white
+// for gray and RGB, and half the colour where it was half transparent.
+TEST_F(ColorModelEndToEnd, TransparencyWrittenAsJpegIsPaper) {
+  struct Route {
+    std::int64_t model, code;
+    bool preserveCMYKAlpha;
+    const char* paper;  // ImageMagick's text for pixel 28,8
+  };
+  for (const Route& route : {Route{2, 5, false, "cmyk(0,0,0,0)"}, Route{2, 4, true, "cmyk(0,0,0,0)"},
+                             Route{0, 6, false, "gray(255)"}, Route{1, 0, false, "srgb(255,255,255)"}}) {
+    SCOPED_TRACE(route.paper);
+    ImageModifyInfo info;
+    info.conversionType = ConversionType::JPEG;
+    info.colorSpaceModel = route.model;
+    info.colorSpace = route.code;
+    info.preserveCMYKAlpha = route.preserveCMYKAlpha;
+    std::int64_t fileType = -1;
+    auto image = engine_.resizePixelSizeForURL(dir_.file("source.png"), info, &fileType, nullptr);
+    ASSERT_TRUE(image);
+    path_ = dir_.file("frame-" + std::to_string(route.model) + std::to_string(route.code) + ".jpg");
+    ASSERT_TRUE(
+        engine_.saveImage(*image, ConversionType::JPEG, path_, fileType, 1.0, 1, false, false, false, false));
+    const std::string clear = magick("%[pixel:p{28,8}]");
+    EXPECT_EQ(clear, route.paper);
+    // Half-transparent orange: about half of the opaque orange's distance from paper.
+    const auto level = [&](int x) {
+      return testsupport::runCommand({"/usr/bin/convert", path_, "-colorspace", "Gray", "-format",
+                                      "%[fx:p{" + std::to_string(x) + ",8}.intensity]", "info:"})
+          .output;
+    };
+    const double paper = std::stod(level(28)), opaque = std::stod(level(3)), half = std::stod(level(15));
+    EXPECT_NEAR(paper - half, (paper - opaque) / 2, 0.06) << paper << " " << opaque << " " << half;
+  }
+}
+
 }  // namespace
 }  // namespace velumar

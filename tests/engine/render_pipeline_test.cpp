@@ -229,6 +229,40 @@ INSTANTIATE_TEST_SUITE_P(Borders, DrawBorder,
                          ::testing::Values(BorderCase{true, 0.1, 5, 5}, BorderCase{false, 0.1, 10, 5},
                                            BorderCase{false, 0.0, 0, 0}));
 
+// A border on one side only reaches the output on that side alone.
+TEST(MainDraw, BorderOnOneSideDrawsThatSide) {
+  struct Side {
+    const char* name;
+    double ImageModifyInfo::*size;
+    std::int64_t x, y;  // just inside the strip (rows top-down)
+  };
+  const Side sides[] = {{"top", &ImageModifyInfo::topBorderSize, 100, 4},
+                        {"bottom", &ImageModifyInfo::bottomBorderSize, 100, 95},
+                        {"left", &ImageModifyInfo::leftBorderSize, 9, 50},
+                        {"right", &ImageModifyInfo::rightBorderSize, 190, 50}};
+  using testimages::colourAt;
+  using Q = testimages::Quadrant;
+  for (const Side& side : sides) {
+    SCOPED_TRACE(side.name);
+    ImportedImage engine;
+    ImageModifyInfo info;
+    info.addBorder = true;
+    info.*side.size = 0.1;
+    info.borderColorR = 1, info.borderColorG = 0, info.borderColorB = 0;
+    auto drawn = engine.drawInCGContextFromBmpRep(solidRep(200, 100, raster::Color::rgb(0, 0, 1)), nullptr,
+                                                  {200, 100}, info);
+    ASSERT_TRUE(drawn);
+    const raster::ImageRef& image = drawn->image();
+    EXPECT_EQ(colourAt(image, side.x, side.y), Q::Red);
+    // Every other edge keeps the picture.
+    for (const Side& other : sides) {
+      if (&other != &side) {
+        EXPECT_EQ(colourAt(image, other.x, other.y), Q::Blue) << other.name;
+      }
+    }
+  }
+}
+
 TEST(MainDraw, TranslucentBorderCoversCornersOnce) {
   ImportedImage engine;
   auto rep = solidRep(40, 40, raster::Color::rgb(0, 0, 1));

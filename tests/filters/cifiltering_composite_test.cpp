@@ -103,3 +103,29 @@ TEST(CompositeStep, FilteredOverUnfilteredIsNeverPlaced) {
 }
 
 }  // namespace
+
+namespace {
+
+// Opacities beyond [0, 1], as a preset file may hold them, give the pixels
+// of the nearest end of the range.
+TEST(CompositeStep, OpacityOutsideTheRangeActsAsItsEnd) {
+  const ci::ImageRef composite = citest::imageOf(
+      20, 10, [](std::int64_t x, std::int64_t) { return Pixel{1, float(x) / 20, 0, 0.75f}; });
+  const auto render = [&](double opacity) {
+    auto context = filtertest::floatContext(16, 12, kBlue);
+    velumar::CIFiltering filters;
+    filters.createNewCIContextWithCGContext(context.get(), true);
+    filters.compositeFilterWithCGContext(context.get(), nullptr, composite, opacity, 1.0, {50, 50}, 1, 7);
+    return citest::render(filters.ciImage(), ci::PixelRegion{0, 0, 16, 12});
+  };
+  const struct {
+    double given, end;
+  } cases[] = {{1.7, 1}, {1e9, 1}, {INFINITY, 1}, {-0.5, 0}, {-INFINITY, 0}};
+  for (const auto& c : cases) {
+    const auto got = render(c.given), expected = render(c.end);
+    for (std::int64_t y = 0; y < 12; ++y)
+      for (std::int64_t x = 0; x < 16; ++x) ASSERT_EQ(got.at(x, y), expected.at(x, y)) << c.given << " at " << x << "," << y;
+  }
+}
+
+}  // namespace

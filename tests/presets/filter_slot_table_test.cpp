@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 using namespace velumar;
 
@@ -181,4 +182,91 @@ TEST(FilterSlotTable, StoredValuesEnterTheControlsOrLeaveThem) {
   foundation::Array longer(30, foundation::Value(0.75));
   updateSliderValuesWithArray(c, longer);
   EXPECT_EQ(c.optionsSliderArray[0].slider.value, 0.75f);
+}
+
+// Every slider of every type: range, starting value and the field it feeds,
+// read from a freshly laid-out slot 0 (sliders at 0 to 2 in order, or the
+// one slider at 1; the dial at 9).
+TEST(FilterSlotTable, EverySliderHasItsRangeStartAndField) {
+  using F = FilterInfo;
+  struct Slider {
+    double minValue, maxValue, start;
+    double FilterInfo::*field;
+  };
+  struct Row {
+    std::vector<std::int64_t> types;
+    std::vector<Slider> sliders;
+  };
+  const double pi = std::numbers::pi;
+  const Row cube{{}, {{-1, 2, 1, &F::colorCubeLevel0}, {-1, 1, 0, &F::colorCubeLevel1}, {-1, 1, 0, &F::colorCubeLevel2}}};
+  std::vector<Row> rows = {
+      {{52}, {{8, 32, 16, &F::hdrRadius}, {64, 512, 320, &F::hdrBins}, {1, 20, 3, &F::hdrClipLimit}}},
+      {{53}, {{-2, 2, 1, &F::hdrSaturation}, {64, 512, 320, &F::hdrBins}, {1, 20, 3, &F::hdrClipLimit}}},
+      {{54}, {{8, 32, 24, &F::hdrRadius}, {64, 512, 96, &F::hdrBins}, {1, 20, 10, &F::hdrClipLimit}}},
+      {{57}, {{0, 2, 1, &F::saturationLevel}, {-0.5, 0.5, 0, &F::brightnessLevel}, {0, 2, 1, &F::contrastLevel}}},
+      {{59}, {{0, 2, 0.4, &F::saturationLevel}}},
+      {{60}, {{0, 2, 1.5, &F::saturationLevel}}},
+      {{61}, {{0.5, 2, 0.8, &F::contrastLevel}}},
+      {{62}, {{0.5, 2, 1.3, &F::contrastLevel}}},
+      {{63}, {{-2, 2, -1, &F::exposureLevel}}},
+      {{64}, {{-2, 2, 1, &F::exposureLevel}}},
+      {{65}, {{0, 1.9, 1.25, &F::gammaLevel}}},
+      {{66}, {{0, 2 * pi, 0, &F::hueAngle}}},
+      {{68}, {{0, 1, 1, &F::colorMonochromeIntensity}}},
+      {{70}, {{-1, 2, 1, &F::HSHighLightAmount}, {-1, 1, -0.5, &F::HSShadowAmount}}},
+      {{71}, {{-1, 2, 1, &F::HSHighLightAmount}, {-1, 1, 0.5, &F::HSShadowAmount}}},
+      {{72}, {{-1, 1, 0.8, &F::vibranceLevel}}},
+      {{73}, {{0, 1, 1, &F::sepiaLevel}}},
+      {{74}, {{2500, 11000, 10000, &F::temperatureLevel}, {2500, 11000, 6500, &F::tintLevel}}},
+      {{75}, {{2500, 11000, 3000, &F::temperatureLevel}, {2500, 11000, 6500, &F::tintLevel}}},
+      {{76}, {{2, 60, 31, &F::hdrGaussRadius}, {1, 15, 8, &F::hdrUnsharpMaskRadius}, {0.1, 1, 0.55, &F::hdrUnsharpMaskIntensity}}},
+      {{79}, {{0, 2 * pi, 0, &F::straightenAngle}}},
+      {{80}, {{0, 2 * pi, pi / 2, &F::straightenAngle}}},
+      {{81}, {{0, 2 * pi, pi, &F::straightenAngle}}},
+      {{82}, {{0, 1, 0.4, &F::sharpenLuminanceLevel}}},
+      {{83}, {{1, 10, 2.5, &F::unsharpMaskRadius}, {0.1, 1, 0.5, &F::unsharpMaskIntensity}}},
+      {{84}, {{1, 10, 4, &F::blurLevel}}},
+      {{85}, {{1, 20, 2, &F::blurLevel}}},
+      {{86}, {{2, 30, 4, &F::zoomBlurLevel}}},
+      {{87}, {{0, 0.1, 0.02, &F::noiseReductionLevel}, {0, 1, 0.4, &F::noiseReductionSharpness}}},
+      {{93}, {{0.1, 2, 1, &F::edgesLevel}}},
+      {{94}, {{1, 40, 10, &F::crystallizeRadius}}},
+      {{95}, {{1, 15, 10, &F::gloomRadius}, {0, 2, 1, &F::gloomIntensity}}},
+      {{96}, {{1, 15, 8, &F::pixellateScale}}},
+      {{97}, {{0.1, 2, 1, &F::vignetteRadius}, {0, 10, 2, &F::vignetteIntensity}}},
+      {{98}, {{2, 15, 10, &F::tiltShiftRadius}, {0.55, 1, 0.75, &F::tiltShiftDistance}}},
+      {{99}, {{0.1, 1, 0.1, &F::noiseIntensity}}},
+      {{100}, {{0.1, 1, 1, &F::oldPhotoIntensity}, {0.1, 1, 0.3, &F::oldPhotoNoise}}},
+      {{103}, {{0, 360, 0, &F::hslHueLevel}, {0, 2, 1, &F::hslSaturationLevel}, {0.1, 2, 1, &F::hslLuminosityLevel}}},
+      {{104}, {{0, 360, 0, &F::hsvHueLevel}, {0, 2, 1, &F::hsvSaturationLevel}, {0.1, 2, 1, &F::hsvValueLevel}}},
+      {{105}, {{0, 2, 1, &F::labSaturationLevel}, {0.1, 2, 1, &F::labLuminosityLevel}}},
+      {{106}, {{0, 2, 1, &F::hsvSaturationLevel}, {0.1, 2, 1, &F::hsvValueLevel}, {0.5, 2, 1, &F::hsvContrastLevel}}},
+      {{107}, {{0, 2, 1, &F::cMatrixRed}, {0, 2, 1, &F::cMatrixGreen}, {0, 2, 1, &F::cMatrixBlue}}},
+      {{108}, {{-1, 2, 1, &F::PSHighLightAmount}, {-1, 1, 0, &F::PSShadowAmount}, {0, 10, 0, &F::PSRadiusAmount}}},
+      {{109}, {{0, 2, 1, &F::lSaturationShadows}, {0, 2, 1, &F::lSaturationMidtones}, {0, 2, 1, &F::lSaturationHighlights}}},
+      {{110}, {{0, 2, 1, &F::lExposureShadows}, {0, 2, 1, &F::lExposureMidtones}, {0, 2, 1, &F::lExposureHighlights}}},
+      {{111}, {{0, 1, 1, &F::colorAllIntensity}}},
+  };
+  for (std::int64_t type = 13; type <= 51; ++type) rows.push_back({{type}, cube.sliders});
+  std::size_t checked = 0;
+  for (const Row& row : rows) {
+    for (const std::int64_t type : row.types) {
+      SCOPED_TRACE(type);
+      const SlotLayout layout = FilterSlotTable::row(type).layout;
+      ConverterControls c;
+      const FilterInfo record = choose(c, 0, type);
+      ASSERT_EQ(FilterSlotTable::row(type).sliders.size(), row.sliders.size());
+      for (std::size_t k = 0; k < row.sliders.size(); ++k) {
+        const Slider& s = row.sliders[k];
+        const std::size_t index = layout == SlotLayout::Angle ? 9 : row.sliders.size() == 1 ? 1 : k;
+        const auto& slider = c.optionsSliderArray[index].slider;
+        EXPECT_EQ(slider.minValue, float(s.minValue)) << "slider " << k;
+        EXPECT_EQ(slider.maxValue, float(s.maxValue)) << "slider " << k;
+        EXPECT_EQ(slider.value, float(s.start)) << "slider " << k;
+        EXPECT_EQ(record.*s.field, double(float(s.start))) << "slider " << k;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_EQ(checked, 39u * 3 + 81u);
 }
