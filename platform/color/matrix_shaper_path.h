@@ -52,6 +52,7 @@ class MatrixShaperPath {
     // x must lie in [kLowest, 1].
     float operator()(float x) const;
     bool operator==(const OctaveTable&) const = default;
+    const float* data() const { return values_.data(); }
 
    private:
     std::vector<float> values_;
@@ -59,6 +60,9 @@ class MatrixShaperPath {
 
  private:
   MatrixShaperPath() = default;
+  // Pixels converted together: every pass over a block is a plain loop
+  // over planar arrays of this fixed length, which the compiler vectorises.
+  static constexpr int kBlockPixels = 64;
   template <typename In, typename Out>
   void convertTyped(const std::uint8_t* source, int inStride, int inFirst, std::uint8_t* destination,
                     int outStride, int outFirst, int pixels) const;
@@ -70,8 +74,20 @@ class MatrixShaperPath {
   float extendedCurve(int channel, float encoded) const;
   float extendedInverseCurve(int channel, float linear) const;
 
+  // Linear values of the colour samples of count (<= kBlockPixels) pixels,
+  // planar; and the mixed values encoded into the destination's pixels.
+  template <typename In>
+  void linearise(const std::uint8_t* source, int inStride, int inFirst, int count,
+                 float (&linear)[3][kBlockPixels]) const;
+  template <typename Out>
+  void encode(const float (&mixed)[3][kBlockPixels], int count, std::uint8_t* destination, int outStride,
+              int outFirst) const;
+
   std::array<std::array<float, 256>, 3> linearOf8Bit_{};
   std::array<std::vector<float>, 3> linearOf16Bit_;  // 65536 entries each
+  // Per channel; channels with the same curve read the first one's table,
+  // so that float input keeps one table, not three, in the cache.
+  std::array<const float*, 3> linearOf16BitShared_{};
   // Per channel; channels with the same curve share the first one's.
   std::array<OctaveTable, 3> linearTables_;
   std::array<OctaveTable, 3> encodedTables_;
