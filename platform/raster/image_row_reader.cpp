@@ -23,6 +23,15 @@ ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetForm
   }
 }
 
+bool ImageRowReader::storesAsStored(const PixelFormat& targetFormat) const {
+  const PixelFormat& format = image_.format();
+  if (sourceIsMask_ || targetIsMask_ || conversion_ || !(format == targetFormat)) return false;
+  const bool wholeBytes = format.bitsPerComponent == 8 || format.bitsPerComponent == 16 ||
+                          format.bitsPerComponent == 32;
+  return wholeBytes && (format.alpha == AlphaInfo::None || format.alpha == AlphaInfo::PremultipliedLast ||
+                        format.alpha == AlphaInfo::PremultipliedFirst);
+}
+
 ImageRowReader::Scratch ImageRowReader::makeScratch(std::int64_t maxPixels) const {
   Scratch s;
   const std::size_t size = std::size_t(std::max<std::int64_t>(maxPixels, 1) * sourceChannels_);

@@ -20,6 +20,10 @@ class ImageRowReader {
                  const float* fillColor);
 
   int channels() const { return targetChannels_; }
+  // True when reading and storing into targetFormat gives back the image's
+  // own bytes: same format, no colour conversion, no alpha to divide out
+  // and no padding to rewrite.
+  bool storesAsStored(const PixelFormat& targetFormat) const;
   // Per-task scratch memory, made once per row task. Left uninitialised:
   // every element is written before it is read.
   struct Scratch {
