@@ -141,18 +141,32 @@ void drawPixelAligned(const DrawTarget& target, const PixelBounds& area, const I
   const Surface& surface = target.surface;
   const PixelBounds drawn = area.intersection(surface.bounds());
   if (drawn.isEmpty()) return;
-  if (replaces && reader.storesAsStored(surface.format)) {
-    const std::size_t pixelBytes = std::size_t(surface.format.bytesPerPixel());
-    const std::size_t rowBytes = std::size_t(drawn.width()) * pixelBytes;
-    foundation::parallelForRange(
-        drawn.y0, drawn.y1,
-        [&](std::int64_t begin, std::int64_t end) {
-          for (std::int64_t y = begin; y < end; ++y)
-            std::memcpy(surface.pixel(drawn.x0, y),
-                        image.row(y - dy) + std::size_t(drawn.x0 - dx) * pixelBytes, rowBytes);
-        },
-        std::max<std::int64_t>(1, 65536 / std::max<std::int64_t>(1, std::int64_t(rowBytes))));
-    return;
+  if (replaces) {
+    const std::size_t sourcePixelBytes = std::size_t(image.format().bytesPerPixel());
+    const std::int64_t grain = std::max<std::int64_t>(1, 16384 / drawn.width());
+    if (reader.storesAsStored(surface.format)) {
+      const std::size_t rowBytes = std::size_t(drawn.width()) * sourcePixelBytes;
+      foundation::parallelForRange(
+          drawn.y0, drawn.y1,
+          [&](std::int64_t begin, std::int64_t end) {
+            for (std::int64_t y = begin; y < end; ++y)
+              std::memcpy(surface.pixel(drawn.x0, y),
+                          image.row(y - dy) + std::size_t(drawn.x0 - dx) * sourcePixelBytes, rowBytes);
+          },
+          grain);
+      return;
+    }
+    if (const auto transform = reader.storingTransform(surface.format)) {
+      foundation::parallelForRange(
+          drawn.y0, drawn.y1,
+          [&](std::int64_t begin, std::int64_t end) {
+            for (std::int64_t y = begin; y < end; ++y)
+              transform->convertRow(image.row(y - dy) + std::size_t(drawn.x0 - dx) * sourcePixelBytes,
+                                    surface.pixel(drawn.x0, y), drawn.width());
+          },
+          grain);
+      return;
+    }
   }
   RowSource source = [&](std::int64_t y, std::int64_t x0, std::int64_t x1, float* out) {
     ImageRowReader::Scratch scratch = reader.makeScratch(x1 - x0);

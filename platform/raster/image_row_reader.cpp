@@ -9,6 +9,7 @@ namespace raster {
 ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetFormat,
                                const ColorSpace* targetSpace, const float* fillColor)
     : image_(image),
+      targetSpace_(targetSpace),
       sourceChannels_(workingChannels(image.format())),
       targetChannels_(workingChannels(targetFormat)),
       sourceIsMask_(image.format().alpha == AlphaInfo::Only),
@@ -30,6 +31,16 @@ bool ImageRowReader::storesAsStored(const PixelFormat& targetFormat) const {
                           format.bitsPerComponent == 32;
   return wholeBytes && (format.alpha == AlphaInfo::None || format.alpha == AlphaInfo::PremultipliedLast ||
                         format.alpha == AlphaInfo::PremultipliedFirst);
+}
+
+std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(const PixelFormat& targetFormat) const {
+  if (!conversion_ || !conversion_->byProfiles() || !targetSpace_) return nullptr;
+  const PixelFormat& format = image_.format();
+  // Colour with alpha stored without alpha would be flattened onto black.
+  if (format.hasAlpha() && !targetFormat.hasAlpha()) return nullptr;
+  const std::optional<color::BufferLayout> in = bufferLayoutOf(format), out = bufferLayoutOf(targetFormat);
+  if (!in || !out) return nullptr;
+  return color::Transform::get(image_.colorSpace()->profile(), *in, targetSpace_->profile(), *out);
 }
 
 ImageRowReader::Scratch ImageRowReader::makeScratch(std::int64_t maxPixels) const {
