@@ -249,16 +249,22 @@ MatrixShaperPath::~MatrixShaperPath() {
 
 template <typename In>
 void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int inFirst, int count,
-                                 float (&linear)[3][kBlockPixels]) const {
+                                 const float* factor, float (&linear)[3][kBlockPixels]) const {
   for (int c = 0; c < inChannels_; ++c) {
     float* out = linear[c];
-    if constexpr (std::is_same_v<In, std::uint8_t>) {
-      const float* table = linearOf8Bit_[c].data();
-      for (int i = 0; i < count; ++i) out[i] = table[source[i * inStride + inFirst + c]];
-    } else if constexpr (std::is_same_v<In, std::uint16_t>) {
-      const float* table = linearOf16BitShared_[c];
-      for (int i = 0; i < count; ++i)
-        out[i] = table[loadSample<std::uint16_t>(source, i * inStride + inFirst + c)];
+    if constexpr (!std::is_same_v<In, float>) {
+      const float* table =
+          std::is_same_v<In, std::uint8_t> ? linearOf8Bit_[c].data() : linearOf16BitShared_[c];
+      if (factor) {
+        // Unpremultiplied to the nearest integer sample, as staged samples are.
+        constexpr float kMax = std::is_same_v<In, std::uint8_t> ? 255.0f : 65535.0f;
+        for (int i = 0; i < count; ++i) {
+          const float value = float(loadSample<In>(source, i * inStride + inFirst + c)) * factor[i] + 0.5f;
+          out[i] = table[In(std::min(value, kMax))];
+        }
+      } else {
+        for (int i = 0; i < count; ++i) out[i] = table[loadSample<In>(source, i * inStride + inFirst + c)];
+      }
     } else {
       // Values in [kUniformFrom, 1] by the 16-bit table as toLinear reads
       // it, in passes the compiler vectorises except for the table reads;
@@ -268,6 +274,8 @@ void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int i
       alignas(64) std::int32_t index[kBlockPixels];
       alignas(64) float low[kBlockPixels], high[kBlockPixels];
       for (int i = 0; i < count; ++i) encoded[i] = loadSample<float>(source, i * inStride + inFirst + c);
+      if (factor)
+        for (int i = 0; i < kBlockPixels; ++i) encoded[i] *= factor[i];
       // Float comparisons as comparisons of bit patterns (non-negative
       // floats order like their bits; NaN lies above infinity), so that
       // the loop has no branches and vectorises.
@@ -299,8 +307,8 @@ void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int i
 }
 
 template <typename Out>
-void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, std::uint8_t* destination,
-                              int outStride, int outFirst) const {
+void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, const float* alpha,
+                              std::uint8_t* destination, int outStride, int outFirst) const {
   for (int c = 0; c < outChannels_; ++c) {
     const float* in = mixed[c];
     // The octave table's position of each value, clamped into its range
@@ -340,6 +348,8 @@ void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, 
           if (!(magnitude >= OctaveTable::kLowest && magnitude <= 1.0f)) value[i] = fromLinear(c, in[i]);
         }
       }
+      if (alpha)
+        for (int i = 0; i < kBlockPixels; ++i) value[i] *= alpha[i];
       for (int i = 0; i < count; ++i) storeSample<float>(destination, i * outStride + outFirst + c, value[i]);
     } else {
       // Below the table's first octave the curve rounds to 0.
@@ -349,6 +359,10 @@ void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, 
         const float clamped = std::bit_cast<float>(bits < kOneBits ? bits : kOneBits);
         value[i] = clamped * kMax * float(inside[i]) + 0.5f;
       }
+      if (alpha) {
+        // Premultiplied after rounding, as Transform premultiplies stored samples.
+        for (int i = 0; i < kBlockPixels; ++i) value[i] = float(Out(value[i])) * alpha[i] + 0.5f;
+      }
       for (int i = 0; i < count; ++i) storeSample<Out>(destination, i * outStride + outFirst + c, Out(value[i]));
     }
   }
@@ -356,43 +370,62 @@ void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, 
 
 template <typename In, typename Out>
 void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, int inFirst,
-                                    std::uint8_t* destination, int outStride, int outFirst,
-                                    int pixels) const {
+                                    std::uint8_t* destination, int outStride, int outFirst, int pixels,
+                                    const float* unpremultiplyBy, const float* premultiplyBy) const {
   const float* m = matrix_.data();
   // Channels a gray source lacks stay 0.
   alignas(64) float linear[3][kBlockPixels] = {};
   alignas(64) float mixed[3][kBlockPixels];
+  alignas(64) float factor[kBlockPixels] = {}, scale[kBlockPixels] = {};
   for (int first = 0; first < pixels; first += kBlockPixels) {
     const int count = std::min(kBlockPixels, pixels - first);
+    if (unpremultiplyBy) {
+      for (int i = 0; i < count; ++i) {
+        const float a = unpremultiplyBy[first + i];
+        factor[i] = a > 0.0f ? 1.0f / a : 0.0f;
+      }
+    }
+    if (premultiplyBy) {
+      for (int i = 0; i < count; ++i) {
+        const float a = premultiplyBy[first + i];
+        scale[i] = std::is_same_v<Out, float> ? a : std::clamp(a, 0.0f, 1.0f);
+      }
+    }
     linearise<In>(source + std::size_t(first) * std::size_t(inStride) * sizeof(In), inStride, inFirst, count,
-                  linear);
+                  unpremultiplyBy ? factor : nullptr, linear);
     for (int c = 0; c < outChannels_; ++c) {
       const float m0 = m[c * 3], m1 = m[c * 3 + 1], m2 = m[c * 3 + 2];
       for (int i = 0; i < kBlockPixels; ++i)
         mixed[c][i] = m0 * linear[0][i] + m1 * linear[1][i] + m2 * linear[2][i];
     }
-    encode<Out>(mixed, count, destination + std::size_t(first) * std::size_t(outStride) * sizeof(Out),
-                outStride, outFirst);
+    encode<Out>(mixed, count, premultiplyBy ? scale : nullptr,
+                destination + std::size_t(first) * std::size_t(outStride) * sizeof(Out), outStride, outFirst);
   }
 }
 
 void MatrixShaperPath::convert(const std::uint8_t* source, const BufferLayout& sourceLayout,
-                               std::uint8_t* destination, const BufferLayout& destinationLayout,
-                               int pixels) const {
+                               std::uint8_t* destination, const BufferLayout& destinationLayout, int pixels,
+                               const float* alpha) const {
   const int inStride = sourceLayout.samplesPerPixel(), outStride = destinationLayout.samplesPerPixel();
   const int inFirst = (sourceLayout.hasAlpha || sourceLayout.padding) && sourceLayout.alphaFirst ? 1 : 0;
   const int outFirst =
       (destinationLayout.hasAlpha || destinationLayout.padding) && destinationLayout.alphaFirst ? 1 : 0;
+  const float* unpremultiplyBy = alpha && sourceLayout.hasAlpha && sourceLayout.premultiplied ? alpha : nullptr;
+  const float* premultiplyBy =
+      alpha && destinationLayout.hasAlpha && destinationLayout.premultiplied ? alpha : nullptr;
   auto withOutput = [&]<typename In>() {
     switch (destinationLayout.type) {
       case SampleType::UInt8:
-        convertTyped<In, std::uint8_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        convertTyped<In, std::uint8_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels,
+                                       unpremultiplyBy, premultiplyBy);
         break;
       case SampleType::UInt16:
-        convertTyped<In, std::uint16_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        convertTyped<In, std::uint16_t>(source, inStride, inFirst, destination, outStride, outFirst, pixels,
+                                        unpremultiplyBy, premultiplyBy);
         break;
       case SampleType::Float32:
-        convertTyped<In, float>(source, inStride, inFirst, destination, outStride, outFirst, pixels);
+        convertTyped<In, float>(source, inStride, inFirst, destination, outStride, outFirst, pixels,
+                                unpremultiplyBy, premultiplyBy);
         break;
     }
   };
