@@ -234,10 +234,12 @@ int main(int argc, char** argv) {
   }
   const double t3 = median(threeSlotTimes);
   const double ms = 1000;
-  std::printf("T   direct preview render                 %8.1f ms  (target <= 100 ms; CPU of all threads %.1f ms)\n",
-              t * ms, median(directCPU) * ms);
-  std::printf("T3  three slots and a tone curve          %8.1f ms  (target <= 150 ms; CPU of all threads %.1f ms)\n",
-              t3 * ms, median(threeSlotCPU) * ms);
+  std::printf(
+      "T   direct preview render                 %8.1f ms  (target <= 100 ms; CPU of all threads %.1f ms)\n",
+      t * ms, median(directCPU) * ms);
+  std::printf(
+      "T3  three slots and a tone curve          %8.1f ms  (target <= 150 ms; CPU of all threads %.1f ms)\n",
+      t3 * ms, median(threeSlotCPU) * ms);
   std::fflush(stdout);
   // "--direct": the direct renders only.
   if (argc > 1 && std::strcmp(argv[argc - 1], "--direct") == 0) {

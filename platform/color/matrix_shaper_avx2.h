@@ -68,10 +68,9 @@ inline bool available() {
 
 [[gnu::target("avx2")]] inline void mix(const float* m, const __m256 (&linear)[3], __m256 (&mixed)[3]) {
   for (int c = 0; c < 3; ++c)
-    mixed[c] = _mm256_add_ps(
-        _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[c * 3]), linear[0]),
-                      _mm256_mul_ps(_mm256_set1_ps(m[c * 3 + 1]), linear[1])),
-        _mm256_mul_ps(_mm256_set1_ps(m[c * 3 + 2]), linear[2]));
+    mixed[c] = _mm256_add_ps(_mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(m[c * 3]), linear[0]),
+                                           _mm256_mul_ps(_mm256_set1_ps(m[c * 3 + 1]), linear[1])),
+                             _mm256_mul_ps(_mm256_set1_ps(m[c * 3 + 2]), linear[2]));
 }
 
 // a > 0 ? 1 / a : 0
@@ -105,8 +104,8 @@ template <typename Fix>
 // pixels it converted. toEncoded(channel, linear) handles values outside
 // the octave table.
 template <typename ToEncoded>
-[[gnu::target("avx2")]] int eightBitToFloat(const Tables& t, const Bits& bits, const std::uint8_t* in, float* out,
-                                            int pixels, bool unpremultiply, bool premultiply,
+[[gnu::target("avx2")]] int eightBitToFloat(const Tables& t, const Bits& bits, const std::uint8_t* in,
+                                            float* out, int pixels, bool unpremultiply, bool premultiply,
                                             ToEncoded&& toEncoded) {
   const int groups = pixels / 8;
   const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
@@ -116,7 +115,8 @@ template <typename ToEncoded>
   for (int g = 0; g < groups; ++g) {
     __m256i px = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + std::size_t(g) * 32));
     px = _mm256_permutevar8x32_epi32(px, order);
-    __m256i samples[3] = {_mm256_and_si256(px, byteMask), _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask),
+    __m256i samples[3] = {_mm256_and_si256(px, byteMask),
+                          _mm256_and_si256(_mm256_srli_epi32(px, 8), byteMask),
                           _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask)};
     const __m256 alpha =
         _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(px, 24)), _mm256_set1_ps(1.0f / 255.0f));
@@ -133,8 +133,8 @@ template <typename ToEncoded>
     for (int c = 0; c < 3; ++c) {
       const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(mixed[c]), magnitudeMask);
       // Outside [lowest, 1]: below, above or NaN.
-      const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(lowest, magnitude),
-                                              _mm256_cmpgt_epi32(magnitude, one));
+      const __m256i outside =
+          _mm256_or_si256(_mm256_cmpgt_epi32(lowest, magnitude), _mm256_cmpgt_epi32(magnitude, one));
       const __m256i clamped = _mm256_min_epi32(_mm256_max_epi32(magnitude, lowest), one);
       __m256 value = copySign(octave(t.encoded[c], clamped, bits), mixed[c]);
       value = patch(value, mixed[c], outside, [&](float x) { return toEncoded(c, x); });
@@ -148,9 +148,9 @@ template <typename ToEncoded>
 // Float RGBx (colour first) into 8-bit RGBx, the other way round.
 // toLinear(channel, encoded) handles values outside [uniformFrom, 1].
 template <typename ToLinear>
-[[gnu::target("avx2")]] int floatToEightBit(const Tables& t, const Bits& bits, const float* in, std::uint8_t* out,
-                                            int pixels, bool unpremultiply, bool premultiply,
-                                            ToLinear&& toLinear) {
+[[gnu::target("avx2")]] int floatToEightBit(const Tables& t, const Bits& bits, const float* in,
+                                            std::uint8_t* out, int pixels, bool unpremultiply,
+                                            bool premultiply, ToLinear&& toLinear) {
   const int groups = pixels / 8;
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   const __m256i magnitudeMask = _mm256_set1_epi32(0x7fffffff);
@@ -168,8 +168,8 @@ template <typename ToLinear>
     __m256 linear[3], mixed[3];
     for (int c = 0; c < 3; ++c) {
       const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(samples[c]), magnitudeMask);
-      const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(uniformFrom, magnitude),
-                                              _mm256_cmpgt_epi32(magnitude, one));
+      const __m256i outside =
+          _mm256_or_si256(_mm256_cmpgt_epi32(uniformFrom, magnitude), _mm256_cmpgt_epi32(magnitude, one));
       const __m256 position =
           _mm256_mul_ps(_mm256_castsi256_ps(_mm256_min_epi32(magnitude, one)), _mm256_set1_ps(65535.0f));
       const __m256i at = _mm256_min_epi32(_mm256_cvttps_epi32(position), _mm256_set1_epi32(65534));
@@ -178,8 +178,7 @@ template <typename ToLinear>
       linear[c] = patch(value, samples[c], outside, [&](float x) { return toLinear(c, x); });
     }
     mix(t.matrix, linear, mixed);
-    const __m256 scale =
-        _mm256_min_ps(_mm256_max_ps(alpha, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
+    const __m256 scale = _mm256_min_ps(_mm256_max_ps(alpha, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
     __m256i packed = _mm256_setzero_si256();
     for (int c = 0; c < 3; ++c) {
       const __m256i signedBits = _mm256_castps_si256(mixed[c]);

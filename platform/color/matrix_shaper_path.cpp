@@ -365,7 +365,8 @@ void MatrixShaperPath::encode(const float (&mixed)[3][kBlockPixels], int count, 
         // Premultiplied after rounding, as Transform premultiplies stored samples.
         for (int i = 0; i < kBlockPixels; ++i) value[i] = float(Out(value[i])) * alpha[i] + 0.5f;
       }
-      for (int i = 0; i < count; ++i) storeSample<Out>(destination, i * outStride + outFirst + c, Out(value[i]));
+      for (int i = 0; i < count; ++i)
+        storeSample<Out>(destination, i * outStride + outFirst + c, Out(value[i]));
     }
   }
 }
@@ -394,8 +395,8 @@ void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, in
                                      unpremultiplyBy != nullptr, premultiplyBy != nullptr,
                                      [this](int c, float x) { return fromLinear(c, x); });
       } else {
-        done = avx2::floatToEightBit(tables, bits, reinterpret_cast<const float*>(source), destination, pixels,
-                                     unpremultiplyBy != nullptr, premultiplyBy != nullptr,
+        done = avx2::floatToEightBit(tables, bits, reinterpret_cast<const float*>(source), destination,
+                                     pixels, unpremultiplyBy != nullptr, premultiplyBy != nullptr,
                                      [this](int c, float x) { return toLinear(c, x); });
       }
       if (done == pixels) return;
@@ -444,7 +445,8 @@ void MatrixShaperPath::convert(const std::uint8_t* source, const BufferLayout& s
   const int inFirst = (sourceLayout.hasAlpha || sourceLayout.padding) && sourceLayout.alphaFirst ? 1 : 0;
   const int outFirst =
       (destinationLayout.hasAlpha || destinationLayout.padding) && destinationLayout.alphaFirst ? 1 : 0;
-  const float* unpremultiplyBy = alpha && sourceLayout.hasAlpha && sourceLayout.premultiplied ? alpha : nullptr;
+  const float* unpremultiplyBy =
+      alpha && sourceLayout.hasAlpha && sourceLayout.premultiplied ? alpha : nullptr;
   const float* premultiplyBy =
       alpha && destinationLayout.hasAlpha && destinationLayout.premultiplied ? alpha : nullptr;
   auto withOutput = [&]<typename In>() {

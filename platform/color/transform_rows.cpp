@@ -220,8 +220,7 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
     cmsDoTransform(static_cast<cmsHTRANSFORM>(handle_), input, destination, cmsUInt32Number(pixels));
   }
 
-  if (isFloatCMYK(out) && !floatViaSixteenBit_)
-    scaleColour(destination, out, pixels, 1.0f / kInkScale);
+  if (isFloatCMYK(out) && !floatViaSixteenBit_) scaleColour(destination, out, pixels, 1.0f / kInkScale);
   if (!destinationNeedsAlpha_) return;
   const float* sourceAlpha = in.hasAlpha ? alpha : nullptr;
   withSampleType(out.type, [&]<typename T>() {
@@ -234,6 +233,11 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
 void Transform::convertRow(const void* source, void* destination, std::int64_t pixels) const {
   auto* in = static_cast<const std::uint8_t*>(source);
   auto* out = static_cast<std::uint8_t*>(destination);
+  if (copies_) {
+    if (pixels > 0 && in != out)
+      std::memmove(out, in, std::size_t(pixels) * std::size_t(sourceLayout_.bytesPerPixel()));
+    return;
+  }
   auto inBytes = std::size_t(sourceLayout_.bytesPerPixel());
   auto outBytes = std::size_t(destinationLayout_.bytesPerPixel());
   for (std::int64_t done = 0; done < pixels; done += kChunkPixels)

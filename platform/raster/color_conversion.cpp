@@ -38,8 +38,9 @@ std::optional<color::BufferLayout> bufferLayoutOf(const PixelFormat& format) {
     return std::nullopt;
   color::BufferLayout layout;
   layout.colorChannels = format.colorComponents;
-  layout.type = bits == 8 ? color::SampleType::UInt8 : bits == 16 ? color::SampleType::UInt16
-                                                                   : color::SampleType::Float32;
+  layout.type = bits == 8    ? color::SampleType::UInt8
+                : bits == 16 ? color::SampleType::UInt16
+                             : color::SampleType::Float32;
   layout.hasAlpha = format.hasAlpha();
   layout.alphaFirst = format.alphaFirst();
   layout.premultiplied = format.isPremultiplied();

@@ -27,13 +27,14 @@ ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetForm
 bool ImageRowReader::storesAsStored(const PixelFormat& targetFormat) const {
   const PixelFormat& format = image_.format();
   if (sourceIsMask_ || targetIsMask_ || conversion_ || !(format == targetFormat)) return false;
-  const bool wholeBytes = format.bitsPerComponent == 8 || format.bitsPerComponent == 16 ||
-                          format.bitsPerComponent == 32;
+  const bool wholeBytes =
+      format.bitsPerComponent == 8 || format.bitsPerComponent == 16 || format.bitsPerComponent == 32;
   return wholeBytes && (format.alpha == AlphaInfo::None || format.alpha == AlphaInfo::PremultipliedLast ||
                         format.alpha == AlphaInfo::PremultipliedFirst);
 }
 
-std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(const PixelFormat& targetFormat) const {
+std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(
+    const PixelFormat& targetFormat) const {
   if (!conversion_ || !conversion_->byProfiles() || !targetSpace_) return nullptr;
   const PixelFormat& format = image_.format();
   // Colour with alpha stored without alpha would be flattened onto black.

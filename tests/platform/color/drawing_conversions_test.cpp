@@ -51,12 +51,14 @@ double sampleAt(const std::vector<std::uint8_t>& bytes, SampleType type, std::si
 
 void setSample(std::vector<std::uint8_t>& bytes, SampleType type, std::size_t i, double unit) {
   if (type == SampleType::UInt8) bytes[i] = std::uint8_t(std::lround(unit * 255.0));
-  if (type == SampleType::UInt16) reinterpret_cast<std::uint16_t*>(bytes.data())[i] = std::uint16_t(std::lround(unit * 65535.0));
+  if (type == SampleType::UInt16)
+    reinterpret_cast<std::uint16_t*>(bytes.data())[i] = std::uint16_t(std::lround(unit * 65535.0));
   if (type == SampleType::Float32) reinterpret_cast<float*>(bytes.data())[i] = float(unit);
 }
 
 TEST(DrawingConversions, MatchLcmsOnRandomPixels) {
-  const ProfileRef srgb = IccProfile::named(NamedProfile::SRGB), adobe = IccProfile::named(NamedProfile::AdobeRGB1998),
+  const ProfileRef srgb = IccProfile::named(NamedProfile::SRGB),
+                   adobe = IccProfile::named(NamedProfile::AdobeRGB1998),
                    working = IccProfile::named(NamedProfile::GenericRGB),
                    gray = IccProfile::named(NamedProfile::GrayGamma22), romm = proPhoto();
   ASSERT_TRUE(srgb && adobe && working && gray && romm);
@@ -85,7 +87,8 @@ TEST(DrawingConversions, MatchLcmsOnRandomPixels) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const int inColours = c.from->channels(), outColours = c.to->channels();
-    const BufferLayout inLayout = premultiplied(inColours, c.in), outLayout = premultiplied(outColours, c.out);
+    const BufferLayout inLayout = premultiplied(inColours, c.in),
+                       outLayout = premultiplied(outColours, c.out);
     const auto ours = Transform::get(c.from, inLayout, c.to, outLayout);
     ASSERT_NE(ours, nullptr);
     // Integer input is opaque (dividing rounded samples by alpha is lossy);
@@ -109,8 +112,8 @@ TEST(DrawingConversions, MatchLcmsOnRandomPixels) {
     std::vector<float> expected(std::size_t(pixels) * std::size_t(outColours));
     const auto formatOf = [](int colours) { return colours == 1 ? TYPE_GRAY_FLT : TYPE_RGB_FLT; };
     cmsHTRANSFORM reference = cmsCreateTransform(
-        static_cast<cmsHPROFILE>(c.from->handle()), formatOf(inColours), static_cast<cmsHPROFILE>(c.to->handle()),
-        formatOf(outColours), INTENT_RELATIVE_COLORIMETRIC,
+        static_cast<cmsHPROFILE>(c.from->handle()), formatOf(inColours),
+        static_cast<cmsHPROFILE>(c.to->handle()), formatOf(outColours), INTENT_RELATIVE_COLORIMETRIC,
         cmsFLAGS_NOOPTIMIZE | cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION);
     ASSERT_NE(reference, nullptr);
     cmsDoTransform(reference, straight.data(), expected.data(), cmsUInt32Number(pixels));
@@ -122,9 +125,11 @@ TEST(DrawingConversions, MatchLcmsOnRandomPixels) {
         const double value = expected[std::size_t(p) * outColours + k];
         // lcms2 clamps or bends float values outside 0..1, we do not.
         if (c.out == f32 && !(value > 0.0 && value < 1.0)) continue;
-        const double want = c.out == f32 ? value * alpha[p]
-                                         : std::round(std::clamp(value, 0.0, 1.0) * maximumOf(c.out)) * alpha[p];
-        worst = std::max(worst, std::abs(sampleAt(output, c.out, std::size_t(p) * (outColours + 1) + k) - want));
+        const double want = c.out == f32
+                                ? value * alpha[p]
+                                : std::round(std::clamp(value, 0.0, 1.0) * maximumOf(c.out)) * alpha[p];
+        worst =
+            std::max(worst, std::abs(sampleAt(output, c.out, std::size_t(p) * (outColours + 1) + k) - want));
       }
       const double storedAlpha = sampleAt(output, c.out, std::size_t(p) * (outColours + 1) + outColours);
       ASSERT_NEAR(storedAlpha, alpha[p] * maximumOf(c.out), c.out == f32 ? 1e-6 : 0.51) << "pixel " << p;
