@@ -39,6 +39,9 @@ std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(
   const PixelFormat& format = image_.format();
   // Colour with alpha stored without alpha would be flattened onto black.
   if (format.hasAlpha() && !targetFormat.hasAlpha()) return nullptr;
+  // Gray and RGB only: their transforms agree with the float path to a
+  // level; CMYK ones are sampled grids that differ by depth.
+  if (format.colorComponents > 3 || targetFormat.colorComponents > 3) return nullptr;
   const std::optional<color::BufferLayout> in = bufferLayoutOf(format), out = bufferLayoutOf(targetFormat);
   if (!in || !out) return nullptr;
   return color::Transform::get(image_.colorSpace()->profile(), *in, targetSpace_->profile(), *out);
