@@ -2,14 +2,16 @@
 // A 6000 × 4000 JPEG is made from a wallpaper photo of the Debian packages
 // with ImageMagick, decoded and reduced as the preview keeps it (at most
 // 3,145,728 pixels), and previewed with filter slot 57.
-//   T  the engine's own preview render of that source and settings;
+//   T  the engine's own preview render of that source and settings
+//      (target <= 100 ms), and T3 the same with slots 57, 65 and 107 and a
+//      tone curve (target <= 150 ms);
 //   L  one slider step until its new preview is installed (target <= 1.2 T);
 //   a drag of 60 steps at 60 Hz: last step until its image is shown
 //      (target <= 2.2 T) and the longest main-thread stall (<= 0.1 T),
 //      beside the same drag with every request rendered on the main thread
 //      0.1 s after it, in the same run;
 //   the example image filtered per step (target <= T / 20).
-// Medians of 10.
+// Medians of 10. With --direct only T and T3 are measured.
 
 #include <QApplication>
 #include <QTimer>
@@ -17,6 +19,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -26,6 +30,8 @@
 #include "converter/live_preview_renderer.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
+#include "platform/ci/centripetal_curve.h"
+#include "platform/ci/filter.h"
 #include "platform/foundation/files.h"
 #include "platform/imageio/image_source.h"
 #include "platform/ui/qt_main_loop.h"
@@ -43,6 +49,14 @@ constexpr std::int64_t kExampleSide = 200;  // the example well's thumbnail
 
 double seconds(Clock::time_point from, Clock::time_point to = Clock::now()) {
   return std::chrono::duration<double>(to - from).count();
+}
+
+// CPU time of the whole process (every thread), for reading T on a loaded
+// machine.
+double processSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+  return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
 double median(std::vector<double> values) {
@@ -181,14 +195,57 @@ int main(int argc, char** argv) {
   velumar::ImportedImage direct;
   direct.setImagePreviewOriginalSize(fileSize);
   direct.imagePreviewOriginalDpi = 72;
-  std::vector<double> directTimes;
+  std::vector<double> directTimes, directCPU;
   for (int round = 0; round < kRounds; ++round) {
     direct.ciPhotoFilters->setFilterInfo0(slotAt(round));
     const auto start = Clock::now();
+    const double cpuStart = processSeconds();
     if (!direct.resizePixelSizeForImage(source, nullptr, nullptr, 72, settings())) return 1;
     directTimes.push_back(seconds(start));
+    directCPU.push_back(processSeconds() - cpuStart);
   }
   const double t = median(directTimes);
+
+  // T3: three slots and a tone curve.
+  const ci::FilterRef curve = ci::Filter::withName("ToneCurveFilter");
+  if (!curve) return 1;
+  curve->setDefaults();
+  const double lifted[5][2] = {{0, 0}, {0.25, 0.32}, {0.5, 0.6}, {0.75, 0.82}, {1, 1}};
+  for (std::size_t i = 0; i < 5; ++i)
+    curve->setValue(ci::kToneCurvePointKeys[i], ci::Vector{lifted[i][0], lifted[i][1]});
+  direct.setToneCurveFilter(curve);
+  velumar::ImageModifyInfo threeSlots = settings();
+  threeSlots.filterType1 = 65;
+  threeSlots.filterType2 = 107;
+  threeSlots.addToneCurve = true;
+  velumar::FilterInfo gamma, matrix;
+  gamma.gammaLevel = 1.25;
+  matrix.cMatrixRed = 1.1, matrix.cMatrixGreen = 1, matrix.cMatrixBlue = 0.9;
+  direct.ciPhotoFilters->setFilterInfo1(gamma);
+  direct.ciPhotoFilters->setFilterInfo2(matrix);
+  std::vector<double> threeSlotTimes, threeSlotCPU;
+  for (int round = 0; round < kRounds; ++round) {
+    direct.ciPhotoFilters->setFilterInfo0(slotAt(round));
+    const auto start = Clock::now();
+    const double cpuStart = processSeconds();
+    if (!direct.resizePixelSizeForImage(source, nullptr, nullptr, 72, threeSlots)) return 1;
+    threeSlotTimes.push_back(seconds(start));
+    threeSlotCPU.push_back(processSeconds() - cpuStart);
+  }
+  const double t3 = median(threeSlotTimes);
+  const double ms = 1000;
+  std::printf(
+      "T   direct preview render                 %8.1f ms  (target <= 100 ms; CPU of all threads %.1f ms)\n",
+      t * ms, median(directCPU) * ms);
+  std::printf(
+      "T3  three slots and a tone curve          %8.1f ms  (target <= 150 ms; CPU of all threads %.1f ms)\n",
+      t3 * ms, median(threeSlotCPU) * ms);
+  std::fflush(stdout);
+  // "--direct": the direct renders only.
+  if (argc > 1 && std::strcmp(argv[argc - 1], "--direct") == 0) {
+    foundation::MainLoop::install(nullptr);
+    return 0;
+  }
 
   // L: one step, from the request until its preview is installed.
   std::vector<double> stepTimes;
@@ -277,9 +334,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  const double ms = 1000;
   const double lastMedian = median(lastShown), stallMedian = median(ourStalls);
-  std::printf("T   direct preview render                 %8.1f ms\n", t * ms);
   std::printf(
       "L   one step until installed              %8.1f ms  (%.2f T, target <= 1.2 T, goal < 100 ms)\n",
       l * ms, l / t);
@@ -296,7 +351,7 @@ int main(int argc, char** argv) {
     std::printf("example image (200 x 200) per step        %8.2f ms  (T / %.0f, target <= T / 20)\n", e * ms,
                 t / e);
   }
-  const bool met = l <= 1.2 * t && lastMedian <= 2.2 * t && stallMedian <= 0.1 * t;
+  const bool met = t <= 0.1 && t3 <= 0.15 && l <= 1.2 * t && lastMedian <= 2.2 * t && stallMedian <= 0.1 * t;
   std::printf("%s\n", met ? "targets met" : "targets missed");
   foundation::MainLoop::install(nullptr);
   return 0;

@@ -19,6 +19,11 @@ bool drawable(const raster::Rect& rect) {
   return !rect.isEmpty() && !isInfinite(rect) && std::isfinite(rect.minX()) && std::isfinite(rect.minY());
 }
 
+bool isWholePixels(const raster::Rect& rect) {
+  return rect.minX() == std::round(rect.minX()) && rect.minY() == std::round(rect.minY()) &&
+         rect.maxX() == std::round(rect.maxX()) && rect.maxY() == std::round(rect.maxY());
+}
+
 // image's fromRect stretched over inRect, cut to inRect.
 ImageRef placed(const ImageRef& image, const raster::Rect& inRect, const raster::Rect& fromRect) {
   const raster::Rect from = fromRect.standardized(), in = inRect.standardized();
@@ -105,6 +110,20 @@ void Context::drawImage(const ImageRef& image, const raster::Rect& inRect, const
   const double moveX = in.minX() - from.minX(), moveY = in.minY() - from.minY();
   if (in.width() == from.width() && in.height() == from.height() && moveX == std::round(moveX) &&
       moveY == std::round(moveY)) {
+    // A bitmap moved by whole pixels, within its own bounds, into whole
+    // pixels: the bitmap context draws it itself, converting its colour
+    // once (or copying it) instead of into the working space and back.
+    const raster::ImageRef bitmap = image->sourceBitmap();
+    if (bitmap && target_->ctm().isIdentity() && isWholePixels(in) &&
+        image->extent().intersection(from) == from) {
+      target_->saveGState();
+      target_->clipToRect(in);
+      const raster::Rect& extent = image->extent();
+      target_->drawImage(bitmap, raster::Rect(extent.minX() + moveX, extent.minY() + moveY, extent.width(),
+                                              extent.height()));
+      target_->restoreGState();
+      return;
+    }
     dx = std::int64_t(moveX), dy = std::int64_t(moveY);
     graph = image->cropped(from);
   } else {

@@ -151,6 +151,9 @@ class Image : public std::enable_shared_from_this<Image> {
   // Renders region into out (already sized to region and zeroed); inputs[i]
   // covers at least the region asked of input i.
   virtual void render(std::span<const TileBuffer* const> inputs, TileBuffer& out) const = 0;
+  // For a bitmap source, the bitmap it shows: a draw of it alone needs no
+  // trip through the working space and back.
+  virtual raster::ImageRef sourceBitmap() const { return nullptr; }
   // Called once per render, before any tile, inputs before consumers and
   // outside the parallel tile work: nodes that keep a whole rendered image
   // make it here.

@@ -20,6 +20,8 @@ class BitmapSource final : public Image {
         bitmap_(std::move(bitmap)),
         converter_(std::move(converter)) {}
 
+  raster::ImageRef sourceBitmap() const override { return bitmap_; }
+
   void render(std::span<const TileBuffer* const>, TileBuffer& out) const override {
     PixelRegion area = out.region().intersection(domain());
     if (area.isEmpty()) return;

@@ -34,8 +34,11 @@ class MatrixShaperPath {
   MatrixShaperPath& operator=(const MatrixShaperPath&) = delete;
 
   // Converts the colour samples of pixels, leaving extra samples alone.
+  // With alpha (0..1 per pixel, the source's), premultiplied source colour
+  // is divided by it first and premultiplied destination colour multiplied
+  // by it after, as Transform does around a conversion.
   void convert(const std::uint8_t* source, const BufferLayout& sourceLayout, std::uint8_t* destination,
-               const BufferLayout& destinationLayout, int pixels) const;
+               const BufferLayout& destinationLayout, int pixels, const float* alpha = nullptr) const;
 
   // A curve sampled at 2^kSegmentBits points per octave of [2^-kOctaves, 1]
   // (and one point past 1), read by the bits of a float and interpolated
@@ -52,6 +55,7 @@ class MatrixShaperPath {
     // x must lie in [kLowest, 1].
     float operator()(float x) const;
     bool operator==(const OctaveTable&) const = default;
+    const float* data() const { return values_.data(); }
 
    private:
     std::vector<float> values_;
@@ -59,9 +63,13 @@ class MatrixShaperPath {
 
  private:
   MatrixShaperPath() = default;
+  // Pixels converted together: every pass over a block is a plain loop
+  // over planar arrays of this fixed length, which the compiler vectorises.
+  static constexpr int kBlockPixels = 64;
   template <typename In, typename Out>
   void convertTyped(const std::uint8_t* source, int inStride, int inFirst, std::uint8_t* destination,
-                    int outStride, int outFirst, int pixels) const;
+                    int outStride, int outFirst, int pixels, const float* unpremultiplyBy,
+                    const float* premultiplyBy) const;
   float toLinear(int channel, float encoded) const;
   float fromLinear(int channel, float linear) const;
   // fromLinear for a value clamped to 0..1, for integer output.
@@ -70,8 +78,20 @@ class MatrixShaperPath {
   float extendedCurve(int channel, float encoded) const;
   float extendedInverseCurve(int channel, float linear) const;
 
+  // Linear values of the colour samples of count (<= kBlockPixels) pixels,
+  // planar; and the mixed values encoded into the destination's pixels.
+  template <typename In>
+  void linearise(const std::uint8_t* source, int inStride, int inFirst, int count, const float* factor,
+                 float (&linear)[3][kBlockPixels]) const;
+  template <typename Out>
+  void encode(const float (&mixed)[3][kBlockPixels], int count, const float* alpha, std::uint8_t* destination,
+              int outStride, int outFirst) const;
+
   std::array<std::array<float, 256>, 3> linearOf8Bit_{};
   std::array<std::vector<float>, 3> linearOf16Bit_;  // 65536 entries each
+  // Per channel; channels with the same curve read the first one's table,
+  // so that float input keeps one table, not three, in the cache.
+  std::array<const float*, 3> linearOf16BitShared_{};
   // Per channel; channels with the same curve share the first one's.
   std::array<OctaveTable, 3> linearTables_;
   std::array<OctaveTable, 3> encodedTables_;

@@ -23,6 +23,12 @@ struct TransformFactory {
     return transform;
   }
 
+  static std::shared_ptr<const Transform> copying(const BufferLayout& layout) {
+    auto transform = std::make_shared<Transform>(nullptr, layout, layout);
+    transform->copies_ = true;
+    return transform;
+  }
+
   static std::shared_ptr<const Transform> withHandle(void* handle, const BufferLayout& source,
                                                      const BufferLayout& destination, bool viaSixteenBit) {
     auto transform = std::make_shared<Transform>(handle, source, destination);
@@ -123,6 +129,9 @@ BufferLayout sixteenBitFor(BufferLayout layout) {
 std::shared_ptr<const Transform> build(const ProfileRef& source, const BufferLayout& sourceLayout,
                                        const ProfileRef& destination, const BufferLayout& destinationLayout,
                                        Intent intent, bool blackPoint) {
+  if (sourceLayout == destinationLayout && !sourceLayout.padding && source->sameAs(*destination) &&
+      intent != Intent::AbsoluteColorimetric)
+    return TransformFactory::copying(sourceLayout);
   // Between RGB or gray matrix/shaper profiles with 16-bit or float
   // samples: exact, unbounded tables.
   if (auto exact = MatrixShaperPath::make(*source, sourceLayout, *destination, destinationLayout, intent))

@@ -8,7 +8,8 @@
 // samples are 0..1 for gray, RGB and CMYK (Lab as lcms2 has it: L 0..100)
 // and are not clamped where the profiles allow it: between RGB or gray
 // matrix/shaper profiles curves are odd below 0 and continue past 1. A
-// transform may be used from several threads at once.
+// transform may be used from several threads at once. Between the same
+// profile and the same layout (without padding) pixels are copied as they are.
 
 #include <cstddef>
 #include <cstdint>
@@ -72,6 +73,8 @@ class Transform {
   void* handle_;  // cmsHTRANSFORM
   // Exact tables between RGB matrix/shaper profiles, used instead of handle_.
   std::shared_ptr<const MatrixShaperPath> exact_;
+  // The same profile and layout on both sides: rows are copied.
+  bool copies_ = false;
   // handle_ works on 16-bit samples where the layouts have float ones.
   bool floatViaSixteenBit_ = false;
   BufferLayout sourceLayout_;

@@ -185,6 +185,16 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
   float alpha[kChunkPixels];
   if (in.hasAlpha) withSampleType(in.type, [&]<typename T>() { readAlpha<T>(source, in, pixels, alpha); });
 
+  if (exact_) {
+    // The exact path divides and multiplies by alpha itself, unstaged.
+    exact_->convert(source, in, destination, out, pixels, in.hasAlpha ? alpha : nullptr);
+    if (destinationNeedsAlpha_)
+      withSampleType(out.type, [&]<typename T>() {
+        writeExtra<T>(destination, out, pixels, in.hasAlpha ? alpha : nullptr);
+      });
+    return;
+  }
+
   const std::uint8_t* input = source;
   alignas(16) std::uint8_t staging[kChunkPixels * kMaxBytesPerPixel];
   if (sourceNeedsStaging_) {
@@ -195,9 +205,7 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
     input = staging;
   }
 
-  if (exact_) {
-    exact_->convert(input, in, destination, out, pixels);
-  } else if (floatViaSixteenBit_) {
+  if (floatViaSixteenBit_) {
     alignas(16) std::uint8_t wideIn[kChunkPixels * kMaxBytesPerPixel];
     alignas(16) std::uint8_t wideOut[kChunkPixels * kMaxBytesPerPixel];
     if (in.type == SampleType::Float32) {
@@ -212,8 +220,7 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
     cmsDoTransform(static_cast<cmsHTRANSFORM>(handle_), input, destination, cmsUInt32Number(pixels));
   }
 
-  if (isFloatCMYK(out) && !exact_ && !floatViaSixteenBit_)
-    scaleColour(destination, out, pixels, 1.0f / kInkScale);
+  if (isFloatCMYK(out) && !floatViaSixteenBit_) scaleColour(destination, out, pixels, 1.0f / kInkScale);
   if (!destinationNeedsAlpha_) return;
   const float* sourceAlpha = in.hasAlpha ? alpha : nullptr;
   withSampleType(out.type, [&]<typename T>() {
@@ -226,6 +233,11 @@ void Transform::convertChunk(const std::uint8_t* source, std::uint8_t* destinati
 void Transform::convertRow(const void* source, void* destination, std::int64_t pixels) const {
   auto* in = static_cast<const std::uint8_t*>(source);
   auto* out = static_cast<std::uint8_t*>(destination);
+  if (copies_) {
+    if (pixels > 0 && in != out)
+      std::memmove(out, in, std::size_t(pixels) * std::size_t(sourceLayout_.bytesPerPixel()));
+    return;
+  }
   auto inBytes = std::size_t(sourceLayout_.bytesPerPixel());
   auto outBytes = std::size_t(destinationLayout_.bytesPerPixel());
   for (std::int64_t done = 0; done < pixels; done += kChunkPixels)

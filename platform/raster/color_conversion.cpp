@@ -31,6 +31,23 @@ void deviceConvert(const float* in, int from, float* out, int to) {
 
 }  // namespace
 
+std::optional<color::BufferLayout> bufferLayoutOf(const PixelFormat& format) {
+  const int bits = format.bitsPerComponent;
+  if ((bits != 8 && bits != 16 && bits != 32) || format.alpha == AlphaInfo::Only) return std::nullopt;
+  if (format.colorComponents != 1 && format.colorComponents != 3 && format.colorComponents != 4)
+    return std::nullopt;
+  color::BufferLayout layout;
+  layout.colorChannels = format.colorComponents;
+  layout.type = bits == 8    ? color::SampleType::UInt8
+                : bits == 16 ? color::SampleType::UInt16
+                             : color::SampleType::Float32;
+  layout.hasAlpha = format.hasAlpha();
+  layout.alphaFirst = format.alphaFirst();
+  layout.premultiplied = format.isPremultiplied();
+  layout.padding = format.hasPadding();
+  return layout;
+}
+
 bool ColorConversion::isIdentity(const ColorSpace* from, const ColorSpace* to) {
   if (!from || !to || from == to) return true;
   if (from->components() != to->components()) return false;

@@ -6,11 +6,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/color/transform.h"
 #include "platform/raster/color_space.h"
+#include "platform/raster/pixel_format.h"
 
 namespace raster {
+
+// The colour transform's view of a stored pixel format; nothing for formats
+// it has no layout for (5-bit, alpha-only).
+std::optional<color::BufferLayout> bufferLayoutOf(const PixelFormat& format);
 
 class ColorConversion {
  public:
@@ -21,6 +27,8 @@ class ColorConversion {
   static bool isIdentity(const ColorSpace* from, const ColorSpace* to);
 
   int sourceColors() const { return sourceColors_; }
+  // Whether colour goes through an ICC transform (not device formulas).
+  bool byProfiles() const { return transform_ != nullptr; }
   int destinationColors() const { return destinationColors_; }
   // in: count · (sourceColors + 1) floats; out: count · (destinationColors + 1).
   // in and out must not overlap. scratch holds count · (sourceColors + 1)

@@ -7,6 +7,7 @@
 // Catmull-Rom (medium and high) or bilinear (low).
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -128,6 +129,52 @@ bool isOpaqueImage(const Image& image) {
   return !image.format().hasAlpha();
 }
 
+// A draw that maps every image pixel onto one device pixel (scale 1, no
+// flip, whole-pixel offset dx, dy) needs no resampling: rows are read (and
+// converted) straight into the compositor, or copied byte for byte when the
+// result would be the image's own bytes anyway.
+void drawPixelAligned(const DrawTarget& target, const PixelBounds& area, const Image& image,
+                      const ImageRowReader& reader, std::int64_t dx, std::int64_t dy) {
+  const bool opaque = isOpaqueImage(image);
+  const bool replaces = target.clip == nullptr && target.alpha == 1.0f &&
+                        (target.mode == BlendMode::Copy || (target.mode == BlendMode::Normal && opaque));
+  const Surface& surface = target.surface;
+  const PixelBounds drawn = area.intersection(surface.bounds());
+  if (drawn.isEmpty()) return;
+  if (replaces) {
+    const std::size_t sourcePixelBytes = std::size_t(image.format().bytesPerPixel());
+    const std::int64_t grain = std::max<std::int64_t>(1, 16384 / drawn.width());
+    if (reader.storesAsStored(surface.format)) {
+      const std::size_t rowBytes = std::size_t(drawn.width()) * sourcePixelBytes;
+      foundation::parallelForRange(
+          drawn.y0, drawn.y1,
+          [&](std::int64_t begin, std::int64_t end) {
+            for (std::int64_t y = begin; y < end; ++y)
+              std::memcpy(surface.pixel(drawn.x0, y),
+                          image.row(y - dy) + std::size_t(drawn.x0 - dx) * sourcePixelBytes, rowBytes);
+          },
+          grain);
+      return;
+    }
+    if (const auto transform = reader.storingTransform(surface.format)) {
+      foundation::parallelForRange(
+          drawn.y0, drawn.y1,
+          [&](std::int64_t begin, std::int64_t end) {
+            for (std::int64_t y = begin; y < end; ++y)
+              transform->convertRow(image.row(y - dy) + std::size_t(drawn.x0 - dx) * sourcePixelBytes,
+                                    surface.pixel(drawn.x0, y), drawn.width());
+          },
+          grain);
+      return;
+    }
+  }
+  RowSource source = [&](std::int64_t y, std::int64_t x0, std::int64_t x1, float* out) {
+    ImageRowReader::Scratch scratch = reader.makeScratch(x1 - x0);
+    reader.read(y - dy, x0 - dx, x1 - dx, out, scratch);
+  };
+  compositeRows(surface, drawn, nullptr, target.clip, nullptr, &source, target.mode, target.alpha, opaque);
+}
+
 void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const Image& image,
                      const AffineTransform& imageToDevice, const ImageRowReader& reader,
                      InterpolationQuality quality, bool antialias) {
@@ -156,6 +203,11 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
       for (std::int64_t x = area.x0; x < area.x1; ++x)
         row[x - area.x0] = std::uint8_t(std::lround(255.0f * fy * spanCoverage(x, X0, X1, antialias)));
     }
+  }
+
+  if (!edges && a == 1.0 && d == 1.0 && tx == std::round(tx) && ty == std::round(ty)) {
+    drawPixelAligned(target, area, image, reader, std::int64_t(tx), std::int64_t(ty));
+    return;
   }
 
   const ResamplingPlan plan = planFor(quality);

@@ -9,6 +9,7 @@ namespace raster {
 ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetFormat,
                                const ColorSpace* targetSpace, const float* fillColor)
     : image_(image),
+      targetSpace_(targetSpace),
       sourceChannels_(workingChannels(image.format())),
       targetChannels_(workingChannels(targetFormat)),
       sourceIsMask_(image.format().alpha == AlphaInfo::Only),
@@ -21,6 +22,29 @@ ImageRowReader::ImageRowReader(const Image& image, const PixelFormat& targetForm
           std::make_shared<const ColorConversion>(sourceChannels_ - 1, targetChannels_ - 1, nullptr);
     }
   }
+}
+
+bool ImageRowReader::storesAsStored(const PixelFormat& targetFormat) const {
+  const PixelFormat& format = image_.format();
+  if (sourceIsMask_ || targetIsMask_ || conversion_ || !(format == targetFormat)) return false;
+  const bool wholeBytes =
+      format.bitsPerComponent == 8 || format.bitsPerComponent == 16 || format.bitsPerComponent == 32;
+  return wholeBytes && (format.alpha == AlphaInfo::None || format.alpha == AlphaInfo::PremultipliedLast ||
+                        format.alpha == AlphaInfo::PremultipliedFirst);
+}
+
+std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(
+    const PixelFormat& targetFormat) const {
+  if (!conversion_ || !conversion_->byProfiles() || !targetSpace_) return nullptr;
+  const PixelFormat& format = image_.format();
+  // Colour with alpha stored without alpha would be flattened onto black.
+  if (format.hasAlpha() && !targetFormat.hasAlpha()) return nullptr;
+  // Gray and RGB only: their transforms agree with the float path to a
+  // level; CMYK ones are sampled grids that differ by depth.
+  if (format.colorComponents > 3 || targetFormat.colorComponents > 3) return nullptr;
+  const std::optional<color::BufferLayout> in = bufferLayoutOf(format), out = bufferLayoutOf(targetFormat);
+  if (!in || !out) return nullptr;
+  return color::Transform::get(image_.colorSpace()->profile(), *in, targetSpace_->profile(), *out);
 }
 
 ImageRowReader::Scratch ImageRowReader::makeScratch(std::int64_t maxPixels) const {

@@ -20,6 +20,15 @@ class ImageRowReader {
                  const float* fillColor);
 
   int channels() const { return targetChannels_; }
+  // True when reading and storing into targetFormat gives back the image's
+  // own bytes: same format, no colour conversion, no alpha to divide out
+  // and no padding to rewrite.
+  bool storesAsStored(const PixelFormat& targetFormat) const;
+  // A transform from the image's stored pixels straight into targetFormat's
+  // when colour is converted between ICC profiles, for callers that would
+  // only store what they read; nullptr when there is none (no conversion,
+  // formats it cannot take, or alpha the target would have to flatten).
+  std::shared_ptr<const color::Transform> storingTransform(const PixelFormat& targetFormat) const;
   // Per-task scratch memory, made once per row task. Left uninitialised:
   // every element is written before it is read.
   struct Scratch {
@@ -31,6 +40,7 @@ class ImageRowReader {
 
  private:
   const Image& image_;
+  const ColorSpace* targetSpace_;
   int sourceChannels_;
   int targetChannels_;
   bool sourceIsMask_;
