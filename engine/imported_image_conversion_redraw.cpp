@@ -54,7 +54,12 @@ raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* 
   raster::ImageRef unfiltered;
   if (info.compositeMode != 0 && info.compositeModeType == 0) unfiltered = context->makeImage();
 
+  filters.takeMissingLookup();
   filters.concat3FiltersWithCGContext(context, info.filterType0, info.filterType1, info.filterType2);
+  if (filters.takeMissingLookup()) {
+    filters.resetCIContext();
+    return nullptr;
+  }
 
   const std::optional<bool> accepted =
       filters.autoAdjustFilterWithContext(context, updateFacesOptionsWithInfo(info));

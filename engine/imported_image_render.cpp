@@ -101,7 +101,15 @@ BitmapRepRef ImportedImage::drawInCGContextFromBmpRep(const BitmapRepRef& rep, c
                                  info.cropAndRotateCropSize, info.rotationAngle, !inPlace);
   }
 
+  filters.takeMissingLookup();
   raster::ImageRef unfiltered = applyFilterStagesWithContext(cg, depth, info);
+  if (filters.takeMissingLookup()) {
+    // A Look without its lookup image fails rather than pass the picture on
+    // unchanged; the lookup step noted the cause.
+    filters.resetCIContext();
+    if (inPlace) rep->setSize(entrySize);
+    return nullptr;
+  }
 
   const std::optional<bool> accepted =
       filters.autoAdjustFilterWithContext(cg, updateFacesOptionsWithInfo(info));

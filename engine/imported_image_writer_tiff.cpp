@@ -42,7 +42,13 @@ bool ImportedImage::saveATiffVersionFromImage(const raster::ImageSet& image, con
                                               std::int64_t doCompression, double /*factor*/,
                                               bool preserveMetadata,
                                               const std::optional<foundation::Array>& imageInfoArray) {
-  saveCropFaceRepsToFile(path);
+  // The crops go beside the file as committed, which may have taken the
+  // next free name; after the write, whichever way it ends.
+  struct SaveFaceCrops {
+    ImportedImage& engine;
+    const std::string& path;
+    ~SaveFaceCrops() { engine.saveCropFaceRepsToFile(imageio::committedPath(path)); }
+  } saveFaceCrops{*this, path};
   if (preserveMetadata && imageInfoArray) {
     const bool written =
         createCGImageTIFFMultipleRepsAndSaveMetadataFromImage(image, path, doCompression, *imageInfoArray);

@@ -118,7 +118,7 @@ bool ImportedImage::saveImageReps2xTIFFFromBitmapRep(const BitmapRepRef& rep, st
     }
     releasePropertiesAndMetadata();
     if (written) {
-      saveCropFaceRepsToFile(path);
+      saveCropFaceRepsToFile(imageio::committedPath(path));
       updateTagsForFileName(path);
       urlsArray.push_back(imageio::committedPath(path));
       return true;

@@ -27,11 +27,17 @@ bool ImportedImage::saveImage(const raster::ImageSet& image, std::int64_t conver
       engine.psdInfoRepresentations.clear();
     }
   } forgetLayerRecords{*this};
+  // The crops go beside the file as committed, which may have taken the
+  // next free name; after the write, whichever way it ends.
+  struct SaveFaceCrops {
+    ImportedImage& engine;
+    const std::string& path;
+    ~SaveFaceCrops() { engine.saveCropFaceRepsToFile(imageio::committedPath(path)); }
+  } saveFaceCrops{*this, path};
 
   const auto& reps = image.representations();
   if (indexMaxPixels < 0 || std::size_t(indexMaxPixels) >= reps.size()) indexMaxPixels = 0;
   const BitmapRepRef rep = reps.empty() ? nullptr : reps[std::size_t(indexMaxPixels)];
-  saveCropFaceRepsToFile(path);
   const bool keepMetadata = preserveMetadata && imageMetadataArray.has_value();
   const bool severalReps = reps.size() >= 2;
 

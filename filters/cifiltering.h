@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "filters/face_options.h"
@@ -189,8 +190,15 @@ class CIFiltering {
                                  const std::string& imageName);
   // A colour-cube filter for a lookup image of the bundle, from the cache
   // or converted (replacing the cache's one entry); nullptr when the image
-  // is missing or malformed.
+  // is missing or malformed, with its cause noted and the miss kept for
+  // takeMissingLookup.
   ci::FilterRef setupColorFilterForImageName(const std::string& imageName);
+  // Whether a lookup filter had no usable lookup image since the last call.
+  // A conversion fails then rather than pass the picture on unchanged.
+  bool takeMissingLookup() { return std::exchange(missingLookup_, false); }
+  // The folder the lookup images are read from; empty for the
+  // application's resources.
+  std::string lookupImageFolder;
   struct LookupEntry {
     std::string name;
     std::shared_ptr<const ci::Data> cube;
@@ -299,6 +307,7 @@ class CIFiltering {
   std::optional<std::vector<raster::Rect>> facesRectArray_;
   std::unique_ptr<ci::FaceDetector> ciDetector_;
   std::vector<LookupEntry> lookups_;
+  bool missingLookup_ = false;
   color::ProfileRef currentProfile_;
   ci::FilterRef currentColorSpaceFilter_;
 };

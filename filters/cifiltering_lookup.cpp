@@ -1,8 +1,11 @@
 // The user's lookup table with an intensity, and the catalogue's
 // lookup-image filters with their one-entry cache.
 
+#include <unistd.h>
+
 #include "filters/catalogue_steps.h"
 #include "filters/lookup_image.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/files.h"
 
 namespace velumar {
@@ -37,8 +40,21 @@ ci::FilterRef CIFiltering::setupColorFilterForImageName(const std::string& image
     if (entry.name == imageName) cube = entry.cube;
   }
   if (!cube) {
-    cube = lookupCubeFromFile(foundation::bundleResourcePath(imageName));
-    if (!cube) return nullptr;
+    const std::string path = lookupImageFolder.empty() ? foundation::bundleResourcePath(imageName)
+                                                       : lookupImageFolder + "/" + imageName;
+    {
+      // The reader's own causes would name the lookup image as the source.
+      const foundation::FailureScope lookupRead;
+      cube = lookupCubeFromFile(path);
+    }
+    if (!cube) {
+      missingLookup_ = true;
+      // Not the source's fault: the application lacks one of its resources.
+      const bool exists = ::access(path.c_str(), F_OK) == 0;
+      foundation::noteFailure(foundation::FailureCause::Other,
+                              "the lookup image " + imageName + (exists ? " cannot be read" : " is missing"));
+      return nullptr;
+    }
     lookups_.clear();
     lookups_.push_back({imageName, cube});
   }

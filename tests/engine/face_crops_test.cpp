@@ -1,5 +1,6 @@
 // Face crops saved beside the output: folder names, numbering, the folder
-// beside an icon set, and crops dropped when no folder can be made.
+// beside an icon set and beside the name an output took, and crops dropped
+// when no folder can be made.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "engine_test_images.h"
 #include "filters/cifiltering.h"
 #include "platform/imageio/image_source.h"
+#include "platform/imageio/unnamed_file.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -58,6 +60,17 @@ TEST(FaceCropFiles, BesideAnIconSetAndDroppedWithoutAFolder) {
                                false, false, false));
   EXPECT_TRUE(fs::is_directory(dir.file("photo_Xcode Iconset")));
   EXPECT_TRUE(fs::is_regular_file(dir.file("Faces_photo/face_1.png")));
+
+  // Overwrite off, the name taken: the crops follow the name the output got.
+  std::ofstream(dir.file("taken.png")) << "another program's file";
+  {
+    const imageio::NoReplaceScope noReplace;
+    collectCrops(engine, 1);
+    EXPECT_TRUE(engine.saveImage(image, ConversionType::PNG, dir.file("taken.png"), 1, 1, 0, false, false,
+                                 false, false));
+  }
+  EXPECT_TRUE(fs::is_regular_file(dir.file("taken 2.png")));
+  EXPECT_TRUE(fs::is_regular_file(dir.file("Faces_taken 2/face_0.png")));
 
   // A file where the folder's parent should be: the crops are dropped, not
   // kept for the next image's output.

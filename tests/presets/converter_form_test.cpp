@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "filters/cifiltering.h"
@@ -643,6 +649,63 @@ TEST(ConverterForm, ChoosingTheOutputFolderArrivesOnTheMainThread) {
   f.form.updateFileURLFrom(&chooser);
   loop->runUntil([] { return false; }, 0.2);
   EXPECT_EQ(f.state.fileURLForSaving, expected);
+}
+
+// Choosing a folder the output cannot go to stores nothing and says why; a
+// cancelled choice after it says nothing. Root writes anywhere, so the
+// choices run as user nobody then.
+TEST(ConverterForm, UnusableOutputFolderIsRefusedWithItsCause) {
+  testsupport::TempDir dir;
+  const std::string file = dir.file("file.txt"), locked = dir.file("locked");
+  std::ofstream(file) << "x";
+  fs::create_directory(locked);
+  ::chmod(dir.path().c_str(), 0755);
+  ::chmod(locked.c_str(), 0555);
+  const std::string refused = "alert This folder cannot be the output folder. | ";
+  struct Case {
+    std::optional<std::string> chosen;
+    std::string alert;  // empty: none
+  };
+  const Case cases[] = {
+      {locked, refused + locked + ": Permission denied."},
+      {file + "/out", refused + file + "/out: The destination folder does not exist."},
+      {file, refused + file + ": The destination folder does not exist."},
+      {std::nullopt, ""},
+  };
+  Form f;
+  f.state.saveWithStoredFileURL = 1;
+  f.state.fileURLForSaving = "/before";
+  const auto check = [&] {
+    bool passed = true;
+    for (const Case& c : cases) {
+      HeadlessConverter chooser;
+      chooser.scriptFolderChoice(c.chosen);
+      f.form.updateFileURLFrom(&chooser);
+      std::string alert;
+      for (const std::string& step : chooser.steps())
+        if (step.rfind("alert ", 0) == 0) alert = step;
+      if (alert != c.alert || f.state.fileURLForSaving != "/before") {
+        std::fprintf(stderr, "chose %s: got \"%s\", folder %s\n", c.chosen.value_or("nothing").c_str(),
+                     alert.c_str(), f.state.fileURLForSaving.c_str());
+        passed = false;
+      }
+    }
+    return passed;
+  };
+  if (::geteuid() != 0) {
+    EXPECT_TRUE(check());
+    return;
+  }
+  const struct passwd* nobody = ::getpwnam("nobody");
+  ASSERT_NE(nobody, nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // Random presets whose values are in range and whose gated values are set

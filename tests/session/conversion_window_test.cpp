@@ -295,22 +295,41 @@ TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
   EXPECT_EQ(view->mostRunning.load(), 0);
 }
 
-// Files whose header gives no decoded size (layered PSD here) are converted
-// by the loop itself, never ahead outside the budget, however large it is.
+// Files whose header gives no decoded size (layered PSD, two-page PDF) or
+// that the engine decodes at a reduced size (JPEG fitted into a collected
+// TIFF) are converted by the loop itself, never ahead outside the budget,
+// however large it is.
 TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
-  for (const std::string extension : {"psd"}) {
+  ImageModifyInfo png;
+  png.conversionType = ConversionType::PNG;
+  ImageModifyInfo fittedTiff = collectedTiff();
+  fittedTiff.doImageResize = true;
+  fittedTiff.resizeConversionType = 1;
+  fittedTiff.resizeScaleType = 5;
+  fittedTiff.fixedSizeW = fittedTiff.fixedSizeH = 16;
+  struct Case {
+    std::string extension;
+    ImageModifyInfo settings;
+    std::size_t outputs;
+  };
+  const Case cases[] = {{"psd", png, 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
+  for (const Case& c : cases) {
     SessionKit kit;
     WindowOptionsScope wide(4, std::int64_t(1) << 30);
     std::vector<SourceFile> sources;
-    for (int i = 0; i < 3; ++i)
-      sources.push_back({kit.makeInput("d" + std::to_string(i) + "." + extension, {"-size", "32x24", "xc:red"}),
-                         std::nullopt});
+    for (int i = 0; i < 3; ++i) {
+      const std::string name = "d" + std::to_string(i) + "." + c.extension;
+      if (c.extension == "pdf") {
+        writeTwoPagePdf(kit.input + "/" + name);
+        sources.push_back({kit.input + "/" + name, std::nullopt});
+      } else {
+        sources.push_back({kit.makeInput(name, {"-size", "32x24", "xc:red"}), std::nullopt});
+      }
+    }
     auto view = std::make_shared<EndWatchingConverter>();
-    ImageModifyInfo png;
-    png.conversionType = ConversionType::PNG;
-    const Outcome outcome = runBatch(sources, png, false, false, kit.output, view);
-    EXPECT_EQ(outcome.files.size(), 3u) << extension;
-    EXPECT_EQ(view->mostRunning.load(), 0) << extension;
+    const Outcome outcome = runBatch(sources, c.settings, false, false, kit.output, view);
+    EXPECT_EQ(outcome.files.size(), c.outputs) << c.extension;
+    EXPECT_EQ(view->mostRunning.load(), 0) << c.extension;
   }
 }
 

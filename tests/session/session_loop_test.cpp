@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "filters/cifiltering.h"
 #include "platform/foundation/main_loop.h"
 #include "session/conversion_request.h"
 #include "session/session_alerts.h"
@@ -206,6 +207,25 @@ TEST(SessionLoop, RunningNumbersSkipAFailedFile) {
   batch.view->state().initialNumber = 5;
   batch.run();
   EXPECT_EQ(batch.outputFiles(), (std::vector<std::string>{"good05.png", "good26.png"}));
+}
+
+// A Look whose lookup image is missing fails its files, naming the image,
+// rather than write the pictures unchanged.
+TEST(SessionLoop, LookWithoutItsLookupImageFailsTheFile) {
+  Batch batch;
+  batch.addAll({"good", "good"});
+  ImageModifyInfo info;
+  info.conversionType = 1;
+  info.filterType0 = 15;
+  batch.view->setSettings(info);
+  batch.engine->ciPhotoFilters->lookupImageFolder = batch.dir.file("no lookup images");
+  const auto record = batch.run();
+  ASSERT_TRUE(record);
+  EXPECT_EQ(record->completitionCode, 0);
+  const std::string cause = ": An unexpected error occurred. (the lookup image lookup0.png is missing)";
+  EXPECT_EQ(batch.alerts(), (std::vector<std::string>{"Couldn't write file(s) | 2 of 2 files failed:\ngood0.png" +
+                                                      cause + "\ngood1.png" + cause}));
+  EXPECT_TRUE(batch.outputFiles().empty());
 }
 
 // Two batches writing the same names into one folder at the same time,
