@@ -36,6 +36,10 @@
 #include "platform/raster/geometry.h"
 #include "platform/raster/image_set.h"
 
+namespace imageio {
+class EncodedFile;
+}  // namespace imageio
+
 namespace velumar {
 
 class CIFiltering;
@@ -135,6 +139,18 @@ class ImportedImage {
   // (largest representation, metadata, layer records, colour space), so the
   // writers see the file as if this engine had converted it.
   void takeFileResultsFrom(ImportedImage& worker);
+  // A worker's write of its converted image as saveImage would make it,
+  // encoded and flushed into folder but not yet named, for outputs that are
+  // one plain raster file (JPEG, PNG, BMP, GIF or TIFF of one
+  // representation). Nothing for any other output or when the encode
+  // fails; the caller then writes the image itself.
+  std::optional<imageio::EncodedFile> encodeForBatch(const raster::ImageSet& image, ImageModifyInfo info,
+                                                     std::int64_t originalFileType,
+                                                     const std::string& folder);
+  // Finishes the write of an image encoded by encodeForBatch at path, as
+  // saveImage finishes its own: the file's name, its tags, the written list
+  // and the per-file records.
+  bool claimEncodedFile(imageio::EncodedFile& file, const std::string& path);
 
   // ---- Text ----------------------------------------------------------------
   // Empty watermark text, the system font of 144 points and attributes

@@ -1,8 +1,14 @@
 // Engines for converting several files of a batch at once: each worker is
 // a copy of the converter's engine for conversion, and hands its per-file
-// state back to it before the file is written.
+// state back to it before the file is written. A worker may also encode
+// its file, which the converter's engine then names.
 
 #include "engine/imported_image.h"
+
+#include <algorithm>
+
+#include "filters/cifiltering.h"
+#include "platform/imageio/deferred_naming.h"
 
 namespace velumar {
 
@@ -51,6 +57,67 @@ void ImportedImage::takeFileResultsFrom(ImportedImage& worker) {
   watermarkDrawDate = worker.watermarkDrawDate;
   watermarkMetadataDate = worker.watermarkMetadataDate;
   exportedDepthImage = worker.exportedDepthImage;
+}
+
+namespace {
+
+// The name an encode ahead is made under: only its folder matters, the
+// loop names the file.
+constexpr const char* kEncodeAheadName = ".velumar-encoding";
+
+bool isPlainRasterOutput(std::int64_t code) {
+  return code == ConversionType::JPEG || code == ConversionType::PNG || code == ConversionType::BMP ||
+         code == ConversionType::GIF || code == ConversionType::TIFF;
+}
+
+}  // namespace
+
+std::optional<imageio::EncodedFile> ImportedImage::encodeForBatch(const raster::ImageSet& image,
+                                                                  ImageModifyInfo info,
+                                                                  std::int64_t originalFileType,
+                                                                  const std::string& folder) {
+  verifyKeepOriginalFileTypeForImageInfo(info, std::nullopt, originalFileType);
+  const std::int64_t code = info.conversionType;
+  if (folder.empty() || !isPlainRasterOutput(code) || image.representations().size() != 1 ||
+      !ciPhotoFilters->cropFacesArray.empty())
+    return std::nullopt;
+  const std::string path = (folder.back() == '/' ? folder : folder + "/") + kEncodeAheadName;
+  // The writer drops the per-file records it used; the engine that takes
+  // this worker's results still needs them when the file is written anew.
+  const std::optional<foundation::Array> metadata = imageMetadataArray;
+  const foundation::Array layers = psdInfoArray;
+  const raster::Size canvas = psdCanvasSize;
+  const auto layerReps = psdInfoRepresentations;
+  const std::size_t listed = urlsArray.size();
+  std::vector<imageio::EncodedFile> files;
+  bool encoded = false;
+  {
+    imageio::DeferredNaming deferred;
+    encoded = saveImage(image, code, path, originalFileType, info.jpegCompressionFactor,
+                        info.doTiffCompression, info.preserveMetadata, false, info.roundedCornersICNS,
+                        info.shadowICNS);
+    files = deferred.take();
+  }
+  urlsArray.resize(std::min(urlsArray.size(), listed));
+  imageMetadataArray = metadata;
+  psdInfoArray = layers;
+  psdCanvasSize = canvas;
+  psdInfoRepresentations = layerReps;
+  if (!encoded || files.size() != 1) return std::nullopt;
+  return std::move(files.front());
+}
+
+bool ImportedImage::claimEncodedFile(imageio::EncodedFile& file, const std::string& path) {
+  psdInfoArray.clear();
+  psdCanvasSize = {0, 0};
+  psdInfoRepresentations.clear();
+  const bool written = file.claim(path);
+  if (written) {
+    updateTagsForFileName(path);
+    urlsArray.push_back(path);
+  }
+  releasePropertiesAndMetadata();
+  return written;
 }
 
 }  // namespace velumar

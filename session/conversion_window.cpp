@@ -76,12 +76,13 @@ bool ConversionWindow::suitsSettings(const ImageModifyInfo& settings) {
 
 ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
                                    const ImageModifyInfo& settings, const ImportedImage& engine,
-                                   ConversionWindowOptions options)
+                                   ConversionWindowOptions options, OutputFolder outputFolder)
     : work_(work),
       sources_(std::move(sources)),
       settings_(settings),
       engine_(engine),
       options_(options),
+      outputFolder_(options.encodeAhead && work == Work::Convert ? std::move(outputFolder) : nullptr),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);
@@ -164,6 +165,13 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
       worker->indexMaxPixels = 0;
       worker->psdInfoArray.clear();
       result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+      if (result.image && outputFolder_) {
+        // The writers see the settings as the loop hands them over.
+        ImageModifyInfo info = settings_;
+        info.originalFileType = result.fileType;
+        result.encoded =
+            worker->encodeForBatch(*result.image, info, result.fileType, outputFolder_(sources_[index]));
+      }
     }
   } catch (const std::exception& error) {
     foundation::log("session: converting {} ahead failed: {}", path, error.what());
@@ -175,6 +183,7 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
   // A file that changed while it was read is read again by the loop.
   if (!before || before != after) {
     result.image = nullptr;
+    result.encoded.reset();
     result.decoded.reset();
   }
   {

@@ -145,7 +145,14 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     const ConversionWindow::Work work = ConversionWindow::suitsSettings(working)
                                             ? ConversionWindow::Work::Convert
                                             : ConversionWindow::Work::Decode;
-    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions);
+    // Files converted ahead are written ahead too, into their output
+    // folder without a name; the loop names them in order. A 2x TIFF is
+    // always the loop's own write.
+    ConversionWindow::OutputFolder outputFolder;
+    if (!working.convert2XImagesInTIFF)
+      outputFolder = [session](const SourceFile& source) { return outputFolderForSource(*session, source); };
+    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions,
+                                                std::move(outputFolder));
   }
 
   for (std::size_t index = 0; index < session->urlsArray.size(); ++index) {
@@ -166,11 +173,13 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       std::int64_t fileType = 0;
       std::shared_ptr<raster::ImageSet> image;
       std::shared_ptr<ImportedImage> worker;
+      std::optional<imageio::EncodedFile> encoded;
       std::optional<ConversionWindow::Converted> ahead = window ? window->take(index) : std::nullopt;
       if (ahead && ahead->image) {
         image = std::move(ahead->image);
         fileType = ahead->fileType;
         worker = std::move(ahead->worker);
+        encoded = std::move(ahead->encoded);
         engine->takeFileResultsFrom(*worker);
       } else {
         // The engine takes the decoded representations in place of its own
@@ -232,7 +241,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
         }
         denominator = 1.5 * count;
       } else if (image) {
-        countWrite(saveImage(*image, working, fileType, *session));
+        countWrite(saveImage(*image, working, fileType, *session, encoded ? &*encoded : nullptr));
       }
 
       engine->indexMaxPixels = 0;

@@ -63,12 +63,15 @@ std::string ProcessingSession::createPathFileForSession(const SessionInfo& sessi
                                                   : fs::path(source.path).filename().string();
   const std::string name = renamedFileName(ownName, session);
 
+  return joinPath(outputFolderForSource(session, source), name);
+}
+
+std::string ProcessingSession::outputFolderForSource(const SessionInfo& session, const SourceFile& source) {
   const std::string outputFolder = session.parentDirectory().value_or("");
   if (source.parentPath && session.maintainHierarchy) {
-    if (std::optional<std::string> folder = hierarchyFolder(outputFolder, *source.parentPath))
-      return joinPath(*folder, name);
+    if (std::optional<std::string> folder = hierarchyFolder(outputFolder, *source.parentPath)) return *folder;
   }
-  return joinPath(outputFolder, name);
+  return outputFolder;
 }
 
 std::string ProcessingSession::verifyPathName(const std::string& path) {
