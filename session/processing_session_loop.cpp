@@ -28,6 +28,7 @@ namespace {
 constexpr std::int64_t kCodeLayeredPSD = 13;
 constexpr double kLivePreviewInterval = 1.0;
 constexpr std::size_t kMostFailuresListed = 10;
+constexpr std::size_t kFilesBetweenPageReleases = 16;
 constexpr const char* kHasFlattenedImageKey = "Has Flattened Image";
 
 double steadySeconds() {
@@ -250,6 +251,8 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       engine->exportedDepthImage = nullptr;
       if (window) window->giveBack(std::move(worker));
     }
+    // What the allocator keeps of freed buffers stays that of a few files.
+    if ((index + 1) % kFilesBetweenPageReleases == 0) foundation::MemoryReuseScope::releaseFreedPages();
 
     if (progress.cancelProgress) {
       writeFailures = conversionFailures = 0;
