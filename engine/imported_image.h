@@ -132,8 +132,9 @@ class ImportedImage {
 
   // ---- Batch workers (imported_image_batch_worker.cpp) ------------------------
   // A new engine that converts files as this one would: the settings, the
-  // installed profiles and the watermark and composite state are copied; the
-  // filter engine and the per-file state are its own.
+  // installed profiles and the watermark and composite state are copied, the
+  // filter engine and the LUT and curve filters are copies of its own; the
+  // per-file state starts empty.
   std::shared_ptr<ImportedImage> makeBatchWorker() const;
   // Takes over the per-file state a worker left from its last conversion
   // (largest representation, metadata, layer records, colour space), so the
@@ -677,6 +678,9 @@ class ImportedImage {
   raster::Size imagePreviewOriginalSize_;
   raster::Size imagePreviewSize_;
   raster::Size cropOriginalSize_;
+  // A batch worker's own copies of the LUT and curve filters, which the
+  // weak references above name (a converter's are owned by its window).
+  std::vector<ci::FilterRef> workerFilters_;
 
   PdfInfo pdfInfo_;
   std::mutex renderMutex_;

@@ -14,15 +14,24 @@ namespace velumar {
 
 std::shared_ptr<ImportedImage> ImportedImage::makeBatchWorker() const {
   auto worker = std::make_shared<ImportedImage>();
+  worker->ciPhotoFilters = ciPhotoFilters->copyForWorker();
   {
     std::scoped_lock locks(propertyLock_, worker->propertyLock_);
     worker->imageModifyInfo_ = imageModifyInfo_;
     worker->compositeImageOrigin_ = compositeImageOrigin_;
-    worker->lutFilter_ = lutFilter_;
-    worker->toneCurveFilter_ = toneCurveFilter_;
-    worker->redCurveFilter_ = redCurveFilter_;
-    worker->greenCurveFilter_ = greenCurveFilter_;
-    worker->blueCurveFilter_ = blueCurveFilter_;
+    // Filters hold their inputs while they render: every worker renders
+    // with copies of its own.
+    auto ownCopy = [&](const std::weak_ptr<ci::Filter>& filter) -> std::weak_ptr<ci::Filter> {
+      const ci::FilterRef original = filter.lock();
+      if (!original) return {};
+      worker->workerFilters_.push_back(original->copy());
+      return worker->workerFilters_.back();
+    };
+    worker->lutFilter_ = ownCopy(lutFilter_);
+    worker->toneCurveFilter_ = ownCopy(toneCurveFilter_);
+    worker->redCurveFilter_ = ownCopy(redCurveFilter_);
+    worker->greenCurveFilter_ = ownCopy(greenCurveFilter_);
+    worker->blueCurveFilter_ = ownCopy(blueCurveFilter_);
     worker->imagePreviewOriginalSize_ = imagePreviewOriginalSize_;
     worker->imagePreviewSize_ = imagePreviewSize_;
     worker->cropOriginalSize_ = cropOriginalSize_;

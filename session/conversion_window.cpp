@@ -66,12 +66,15 @@ std::optional<FileIdentity> fileIdentity(const std::string& path) {
   return identity;
 }
 
+// Filter slots, LUT, curves, composites, tiny planets, borders and
+// watermarks render alike on a worker's copies; the automatic adjustments
+// and faces (a detector per engine, crops collected for the session) and
+// depth (read by the loop per file) stay with the converter's engine.
 bool ConversionWindow::suitsSettings(const ImageModifyInfo& settings) {
   return !settings.convertMultipleImagesInTIFF && !settings.convertMultipleImagesInPSD &&
-         !ImportedImage::needsCIContextForImageInfo(settings) && !settings.optionEnhance &&
-         !settings.optionRedEye && !settings.optionFeaturesEyeBlink &&
-         !settings.optionFeaturesSaveCropFaces && !settings.wantsDepthExport && !settings.addWatermarkText &&
-         !settings.addWatermarkDate && !settings.addWatermarkImage;
+         !settings.optionAutoAdjust && !settings.optionFeatures && !settings.optionEnhance &&
+         !settings.optionRedEye && !settings.optionFeaturesEyeBlink && !settings.optionFeaturesSaveCropFaces &&
+         !settings.wantsMixWithDepthData && !settings.wantsDepthExport;
 }
 
 ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,

@@ -72,8 +72,8 @@ class ConversionWindow {
   using OutputFolder = std::function<std::string(const SourceFile&)>;
 
   // Whether files converted under these settings may be converted apart
-  // from the converter's engine: no filter graph, faces, depth, text or
-  // picture marks, and no collected output.
+  // from the converter's engine, on copies of it: no automatic adjustment,
+  // faces, depth or collected output.
   static bool suitsSettings(const ImageModifyInfo& settings);
 
   // engine is the converter's: workers are copies of it, made on the
