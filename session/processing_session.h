@@ -73,9 +73,10 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // repeating the source's place when the hierarchy is kept. Hands the
   // source's tags to the engine. Before the free-name search.
   std::string createPathFileForSession(const SessionInfo& session, std::int64_t conversionCode) const;
-  // The folder createPathFileForSession puts source's output in (made when
-  // it is a missing subfolder of a kept hierarchy). Any thread.
-  static std::string outputFolderForSource(const SessionInfo& session, const SourceFile& source);
+  // The folder createPathFileForSession puts source's output in, when it
+  // exists already; empty for a kept hierarchy's subfolder not yet made.
+  // Makes nothing. Any thread.
+  static std::string existingOutputFolderForSource(const SessionInfo& session, const SourceFile& source);
   // The path when nothing exists there, else its first free " N" variant.
   static std::string verifyPathName(const std::string& path);
 

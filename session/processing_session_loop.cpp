@@ -147,11 +147,14 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
                                             ? ConversionWindow::Work::Convert
                                             : ConversionWindow::Work::Decode;
     // Files converted ahead are written ahead too, into their output
-    // folder without a name; the loop names them in order. A 2x TIFF is
-    // always the loop's own write.
+    // folder without a name; the loop names them in order. A 2x TIFF, and
+    // a file whose kept-hierarchy subfolder the loop has not made yet, are
+    // the loop's own writes.
     ConversionWindow::OutputFolder outputFolder;
     if (!working.convert2XImagesInTIFF)
-      outputFolder = [session](const SourceFile& source) { return outputFolderForSource(*session, source); };
+      outputFolder = [session](const SourceFile& source) {
+        return existingOutputFolderForSource(*session, source);
+      };
     window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions,
                                                 std::move(outputFolder));
   }
