@@ -85,7 +85,7 @@ ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
       settings_(settings),
       engine_(engine),
       options_(options),
-      outputFolder_(options.encodeAhead && work == Work::Convert ? std::move(outputFolder) : nullptr),
+      outputFolder_(work == Work::Convert ? std::move(outputFolder) : nullptr),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);

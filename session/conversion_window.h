@@ -28,9 +28,6 @@ struct ConversionWindowOptions {
   // Files converted at once; 0 one per core of the shared pool, 1 none
   // ahead (the loop converts every file itself).
   int filesAtOnce = 0;
-  // Whether a file converted ahead is also encoded ahead, for the loop to
-  // name (off: the loop encodes every file).
-  bool encodeAhead = true;
   // Bytes of the files converted ahead, estimated from their headers
   // (three times the decoded pixels); a file above it is never converted
   // ahead.
