@@ -6,7 +6,9 @@
 // with vipsthumbnail (one process, and eight in parallel) and gm mogrify.
 // Every run is a child process, so its wall time and peak memory are its
 // own (wait4). Prints medians, images/s, MP/s, peak memory and each peer's
-// time over ours, checks every output, then converts one 80+ MP photo.
+// time over ours, checks every output, then converts one 80+ MP photo and
+// compares the peak memory of a batch of 40 and of 1,200 copies of one
+// 1920 x 1280 JPEG. Ends with each target and whether it is met.
 //
 //   bench_session_convert [--input DIR] [--repeat N]
 
@@ -26,8 +28,14 @@
 #include "bench/engine_convert_photos.h"
 #include "bench/engine_convert_presets.h"
 #include "engine/imported_image.h"
+#include "filters/cifiltering.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/foundation/property_list.h"
 #include "platform/imageio/image_source.h"
+#include "presets/converter_controls.h"
+#include "presets/filter_slot_table.h"
+#include "presets/preset_loader.h"
 #include "session/conversion_request.h"
 #include "session/conversion_window.h"
 #include "session/headless_converter.h"
@@ -77,12 +85,54 @@ Run runChildren(const std::vector<std::vector<std::string>>& commands) {
   return run;
 }
 
-// The child's side: one session over the files of input into output.
-int runSession(const fs::path& input, const fs::path& output, bool shrinkOnLoad, int filesAtOnce) {
+constexpr const char* kColorControls = "Color controls";
+
+// The built-in preset's settings with the batch's JPEG fit 1600, its filter
+// slots laid out and filled as the window does when the preset is chosen.
+bool applyBuiltInPreset(const std::string& name, velumar::HeadlessConverter& view) {
+  velumar::ImportedImage& engine = *view.importedImage();
+  const std::string path = (fs::path(foundation::bundleResourcePath("presets")) / name).string();
+  const std::optional<foundation::Value> file = foundation::readPropertyList(path);
+  if (!file || !file->asDictionary()) return false;
+  const auto preset = velumar::imageInfoFromPresetDictionary(*file->asDictionary(), path, engine);
+  if (!preset) return false;
+  velumar::ImageModifyInfo settings = preset->imageModifyInfo();
+  const velumar::ImageModifyInfo fit = enginebench::jpeg1600();
+  settings.conversionType = fit.conversionType;
+  settings.jpegCompressionFactor = fit.jpegCompressionFactor;
+  settings.doImageResize = fit.doImageResize;
+  settings.resizeConversionType = fit.resizeConversionType;
+  settings.resizeScaleType = fit.resizeScaleType;
+  settings.fixedSizeW = fit.fixedSizeW;
+  settings.fixedSizeH = fit.fixedSizeH;
+  view.setSettings(settings);
+  velumar::ConverterControls controls;
+  velumar::PopUp* popUps[] = {&controls.filterTypePopUp0, &controls.filterTypePopUp1,
+                              &controls.filterTypePopUp2};
+  const std::int64_t types[] = {settings.filterType0, settings.filterType1, settings.filterType2};
+  for (std::size_t slot = 0; slot < 3; ++slot) {
+    popUps[slot]->selectedIndex = types[slot];
+    velumar::updateSliderValuesForArrayIndex(controls, slot, true);
+  }
+  velumar::updateSliderValuesWithArray(controls, preset->filterValues);
+  for (std::size_t slot = 0; slot < 3; ++slot)
+    velumar::storeSlotRecord(*engine.ciPhotoFilters, slot,
+                             velumar::updateSliderValuesForArrayIndex(controls, slot, false));
+  return true;
+}
+
+// The child's side: one session over the files of input into output, with
+// the plain settings or a built-in preset's.
+int runSession(const fs::path& input, const fs::path& output, bool shrinkOnLoad, int filesAtOnce,
+               const std::string& preset) {
   foundation::PlainMainLoop loop;
   foundation::MainLoop::install(&loop);
   velumar::conversionWindowOptions().filesAtOnce = filesAtOnce;
   auto view = std::make_shared<velumar::HeadlessConverter>(enginebench::jpeg1600());
+  if (!preset.empty() && !applyBuiltInPreset(preset, *view)) {
+    std::fprintf(stderr, "preset %s not found\n", preset.c_str());
+    return 1;
+  }
   view->importedImage()->shrinkOnLoad = shrinkOnLoad;
   view->state().saveWithStoredFileURL = 1;
   view->state().fileURLForSaving = output.string();
@@ -126,17 +176,19 @@ struct Row {
 std::vector<Row> rows(const std::string& self) {
   std::vector<Row> all;
   // The session in a child: shrink-on-load "1" or "0", files at once ("0"
-  // one per core, "1" one file after the other).
-  auto session = [self](const char* shrinkOnLoad, const char* filesAtOnce) {
-    return [self, shrinkOnLoad, filesAtOnce](const std::vector<std::string>& files, const fs::path& out) {
+  // one per core, "1" one file after the other), a built-in preset or "".
+  auto session = [self](const char* shrinkOnLoad, const char* filesAtOnce, const char* preset = "") {
+    return [self, shrinkOnLoad, filesAtOnce, preset](const std::vector<std::string>& files,
+                                                     const fs::path& out) {
       return std::vector<std::vector<std::string>>{{self, "--child-session",
                                                     fs::path(files.front()).parent_path().string(),
-                                                    out.string(), shrinkOnLoad, filesAtOnce}};
+                                                    out.string(), shrinkOnLoad, filesAtOnce, preset}};
     };
   };
   all.emplace_back("session", session("1", "0"));
   all.emplace_back("session, full decode", session("0", "0"));
   all.emplace_back("session, one at a time", session("1", "1"));
+  all.emplace_back("session, Color controls", session("1", "0", kColorControls));
   if (hasProgram("vipsthumbnail")) {
     auto vips = [](const std::vector<std::string>& files, const fs::path& out, int processes) {
       std::vector<std::vector<std::string>> commands(
@@ -192,6 +244,17 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+const Row* rowNamed(const std::vector<Row>& table, const std::string& name) {
+  for (const Row& row : table)
+    if (row.name == name) return &row;
+  return nullptr;
+}
+
+// One target line: the figure, its bound and whether it holds.
+void printTarget(const char* what, double figure, double bound) {
+  std::printf("  %-52s %6.2f  (target <= %.2f)  %s\n", what, figure, bound, figure <= bound ? "met" : "MISSED");
+}
+
 void compare(std::vector<Row>& table, const std::vector<std::string>& files, double megapixels, int repeat,
              const fs::path& scratch) {
   for (int pass = 0; pass < repeat; ++pass) {
@@ -219,8 +282,8 @@ void compare(std::vector<Row>& table, const std::vector<std::string>& files, dou
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 6 && std::string(argv[1]) == "--child-session")
-    return runSession(argv[2], argv[3], std::string(argv[4]) == "1", std::atoi(argv[5]));
+  if (argc == 7 && std::string(argv[1]) == "--child-session")
+    return runSession(argv[2], argv[3], std::string(argv[4]) == "1", std::atoi(argv[5]), argv[6]);
   fs::path input;
   int repeat = 5;
   for (int i = 1; i < argc; ++i) {
@@ -270,6 +333,7 @@ int main(int argc, char** argv) {
   compare(table, filesOf(scratch / "in"), megapixels, repeat, scratch);
 
   // One very large photo, made by ImageMagick from the first one.
+  double largePeakRatio = -1;
   const fs::path large = scratch / "large" / "large.jpg";
   fs::create_directories(large.parent_path());
   if (runChildren({{"/usr/bin/convert", photos.front().string(), "-resize", "11000x7500!", "-quality", "92",
@@ -282,7 +346,48 @@ int main(int argc, char** argv) {
                   [](const Row& row) { return row.name != "session" && row.name != "vipsthumbnail x1"; }),
               one.end());
     compare(one, {large.string()}, 82.5, repeat, scratch);
+    if (one.size() == 2) largePeakRatio = one[0].peakMegabytes / one[1].peakMegabytes;
   }
+
+  // The peak of a long batch against a short one: 40 and 1,200 names for
+  // one 1920 x 1280 JPEG (hard links: copies to every reader).
+  double fewPeak = 0, manyPeak = 0;
+  const fs::path small = scratch / "small.jpg";
+  if (runChildren({{"/usr/bin/convert", photos.front().string(), "-resize", "1920x1280!", "-quality", "90",
+                    small.string()}})
+          .ok) {
+    std::printf("\ncopies of one 1920 x 1280 photo, peak memory of the session\n");
+    for (const int count : {40, 1200}) {
+      const fs::path folder = scratch / ("copies" + std::to_string(count));
+      fs::create_directories(folder);
+      for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "c%04d.jpg", i);
+        fs::create_hard_link(small, folder / name);
+      }
+      std::vector<Row> session = rows(self);
+      session.erase(session.begin() + 1, session.end());
+      const std::vector<std::string> copies = filesOf(folder);
+      compare(session, copies, double(count) * 1920 * 1280 / 1e6, std::max(1, repeat / 2), scratch);
+      (count == 40 ? fewPeak : manyPeak) = session.front().peakMegabytes;
+      fs::remove_all(folder);
+    }
+  }
+
+  std::printf("\ntargets\n");
+  const Row* ours = rowNamed(table, "session");
+  if (const Row* peers = rowNamed(table, "vipsthumbnail x8"))
+    printTarget("20 photos: session time / vipsthumbnail x8 time", median(ours->seconds) / median(peers->seconds),
+                0.75);
+  if (const Row* filtered = rowNamed(table, "session, Color controls"))
+    printTarget("20 photos: Color controls time / plain session time",
+                median(filtered->seconds) / median(ours->seconds), 1.3);
+  if (const Row* single = rowNamed(table, "vipsthumbnail x1"))
+    printTarget("20 photos: session peak / vipsthumbnail x1 peak", ours->peakMegabytes / single->peakMegabytes,
+                1.0);
+  if (largePeakRatio > 0)
+    printTarget("one 82.5 MP photo: session peak / vipsthumbnail x1 peak", largePeakRatio, 1.0);
+  if (fewPeak > 0 && manyPeak > 0) printTarget("copies: 1,200-file peak / 40-file peak", manyPeak / fewPeak, 1.1);
   fs::remove_all(scratch);
   return 0;
 }

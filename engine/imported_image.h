@@ -36,6 +36,10 @@
 #include "platform/raster/geometry.h"
 #include "platform/raster/image_set.h"
 
+namespace imageio {
+class EncodedFile;
+}  // namespace imageio
+
 namespace velumar {
 
 class CIFiltering;
@@ -128,13 +132,26 @@ class ImportedImage {
 
   // ---- Batch workers (imported_image_batch_worker.cpp) ------------------------
   // A new engine that converts files as this one would: the settings, the
-  // installed profiles and the watermark and composite state are copied; the
-  // filter engine and the per-file state are its own.
+  // installed profiles and the watermark and composite state are copied, the
+  // filter engine and the LUT and curve filters are copies of its own; the
+  // per-file state starts empty.
   std::shared_ptr<ImportedImage> makeBatchWorker() const;
   // Takes over the per-file state a worker left from its last conversion
   // (largest representation, metadata, layer records, colour space), so the
   // writers see the file as if this engine had converted it.
   void takeFileResultsFrom(ImportedImage& worker);
+  // A worker's write of its converted image as saveImage would make it,
+  // encoded and flushed into folder but not yet named, for outputs that are
+  // one plain raster file (JPEG, PNG, BMP, GIF or TIFF of one
+  // representation). Nothing for any other output or when the encode
+  // fails; the caller then writes the image itself.
+  std::optional<imageio::EncodedFile> encodeForBatch(const raster::ImageSet& image, ImageModifyInfo info,
+                                                     std::int64_t originalFileType,
+                                                     const std::string& folder);
+  // Finishes the write of an image encoded by encodeForBatch at path, as
+  // saveImage finishes its own: the file's name, its tags, the written list
+  // and the per-file records.
+  bool claimEncodedFile(imageio::EncodedFile& file, const std::string& path);
 
   // ---- Text ----------------------------------------------------------------
   // Empty watermark text, the system font of 144 points and attributes
@@ -661,6 +678,9 @@ class ImportedImage {
   raster::Size imagePreviewOriginalSize_;
   raster::Size imagePreviewSize_;
   raster::Size cropOriginalSize_;
+  // A batch worker's own copies of the LUT and curve filters, which the
+  // weak references above name (a converter's are owned by its window).
+  std::vector<ci::FilterRef> workerFilters_;
 
   PdfInfo pdfInfo_;
   std::mutex renderMutex_;

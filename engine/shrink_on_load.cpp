@@ -35,7 +35,8 @@ bool allowsReducedDecode(const ImageModifyInfo& info, std::string_view sourceTyp
   return (sourceType == "public.jpeg" || sourceType == "org.webmproject.webp") && info.doImageResize &&
          !info.onlySetDpi && isWholeImageFit(info.resizeScaleType) && !isIconOutput(info.conversionType) &&
          !info.optionEnhance && !info.optionRedEye && !info.wantsDepthExport &&
-         !ImportedImage::needsCIContextForImageInfo(info);
+         !ImportedImage::needsCIContextTransformForImageInfo(info) && !info.optionAutoAdjust &&
+         !info.optionFeatures && !info.wantsTinyPlanet && !info.wantsMixWithDepthData;
 }
 
 std::int64_t reducedDecodeLongSide(raster::Size uprightPixels, raster::Size target) {

@@ -13,9 +13,11 @@
 namespace velumar {
 
 // Whether the settings draw the whole source scaled into the target and
-// nothing else looks at the source's own pixels (no filter-graph stage, no
-// faces, no depth, no icon output), so a smaller decode changes nothing but
-// the resampling.
+// nothing else looks at the source's own pixels (no transform through the
+// filter graph, no tiny planet, no automatic adjustment, faces or depth, no
+// icon output), so a smaller decode changes nothing but the resampling.
+// Filter slots, LUTs, curves, composites, borders and marks work on the
+// drawn target and allow it.
 bool allowsReducedDecode(const ImageModifyInfo& info, std::string_view sourceType);
 
 // The longer side to decode a source of uprightPixels at for a draw of

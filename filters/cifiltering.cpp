@@ -11,6 +11,22 @@ CIFiltering::CIFiltering() {
   initialValuesForFilterInfo(&filterInfo2_);
 }
 
+std::shared_ptr<CIFiltering> CIFiltering::copyForWorker() const {
+  auto copy = std::make_shared<CIFiltering>();
+  {
+    std::lock_guard lock(slotsMutex_);
+    copy->filterInfo0_ = filterInfo0_;
+    copy->filterInfo1_ = filterInfo1_;
+    copy->filterInfo2_ = filterInfo2_;
+  }
+  copy->filterUsesGPUForRendering_.store(filterUsesGPUForRendering_.load());
+  copy->currentProfile_ = currentProfile_;
+  // Filters hold their inputs: each engine sets its own.
+  copy->currentColorSpaceFilter_ = currentColorSpaceFilter_ ? currentColorSpaceFilter_->copy() : nullptr;
+  copy->lookups_ = lookups_;
+  return copy;
+}
+
 void CIFiltering::initialValuesForFilterInfo(FilterInfo* info) {
   if (info) *info = FilterInfo{};
 }

@@ -57,6 +57,12 @@ class CIFiltering {
     facesRectArray_ = std::move(faces);
   }
 
+  // A filter engine of its own for another thread that renders as this one
+  // would: the slot records, the rendering flag, the output profile with its
+  // cube and the cached lookup cube are copied; the per-draw state, the face
+  // detector and the collected face crops start empty.
+  std::shared_ptr<CIFiltering> copyForWorker() const;
+
   // Overwrites every field of info with the defaults.
   static void initialValuesForFilterInfo(FilterInfo* info);
 

@@ -66,22 +66,26 @@ std::optional<FileIdentity> fileIdentity(const std::string& path) {
   return identity;
 }
 
+// Filter slots, LUT, curves, composites, tiny planets, borders and
+// watermarks render alike on a worker's copies; the automatic adjustments
+// and faces (a detector per engine, crops collected for the session) and
+// depth (read by the loop per file) stay with the converter's engine.
 bool ConversionWindow::suitsSettings(const ImageModifyInfo& settings) {
   return !settings.convertMultipleImagesInTIFF && !settings.convertMultipleImagesInPSD &&
-         !ImportedImage::needsCIContextForImageInfo(settings) && !settings.optionEnhance &&
-         !settings.optionRedEye && !settings.optionFeaturesEyeBlink &&
-         !settings.optionFeaturesSaveCropFaces && !settings.wantsDepthExport && !settings.addWatermarkText &&
-         !settings.addWatermarkDate && !settings.addWatermarkImage;
+         !settings.optionAutoAdjust && !settings.optionFeatures && !settings.optionEnhance &&
+         !settings.optionRedEye && !settings.optionFeaturesEyeBlink && !settings.optionFeaturesSaveCropFaces &&
+         !settings.wantsMixWithDepthData && !settings.wantsDepthExport;
 }
 
 ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
                                    const ImageModifyInfo& settings, const ImportedImage& engine,
-                                   ConversionWindowOptions options)
+                                   ConversionWindowOptions options, OutputFolder outputFolder)
     : work_(work),
       sources_(std::move(sources)),
       settings_(settings),
       engine_(engine),
       options_(options),
+      outputFolder_(work == Work::Convert ? std::move(outputFolder) : nullptr),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);
@@ -164,6 +168,13 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
       worker->indexMaxPixels = 0;
       worker->psdInfoArray.clear();
       result.image = worker->resizePixelSizeForURL(path, settings_, &result.fileType, nullptr);
+      if (result.image && outputFolder_) {
+        // The writers see the settings as the loop hands them over.
+        ImageModifyInfo info = settings_;
+        info.originalFileType = result.fileType;
+        result.encoded =
+            worker->encodeForBatch(*result.image, info, result.fileType, outputFolder_(sources_[index]));
+      }
     }
   } catch (const std::exception& error) {
     foundation::log("session: converting {} ahead failed: {}", path, error.what());
@@ -175,6 +186,7 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
   // A file that changed while it was read is read again by the loop.
   if (!before || before != after) {
     result.image = nullptr;
+    result.encoded.reset();
     result.decoded.reset();
   }
   {

@@ -7,6 +7,7 @@
 // those of one file after the other.
 
 #include <condition_variable>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,6 +16,7 @@
 
 #include "engine/image_modify_info.h"
 #include "platform/foundation/task_group.h"
+#include "platform/imageio/deferred_naming.h"
 #include "platform/raster/image_set.h"
 #include "session/conversion_request.h"
 
@@ -52,24 +54,31 @@ class ConversionWindow {
   enum class Work { Convert, Decode };
 
   // A file converted ahead: the engine's result and the detected type code;
-  // worker holds the per-file state the writers read. Or a file decoded
+  // worker holds the per-file state the writers read; encoded, when there
+  // is one, is the written file waiting for its name. Or a file decoded
   // ahead: its representations.
   struct Converted {
     std::shared_ptr<raster::ImageSet> image;
     std::int64_t fileType = 0;
     std::shared_ptr<ImportedImage> worker;
+    std::optional<imageio::EncodedFile> encoded;
     std::optional<std::vector<raster::BitmapImageRepRef>> decoded;
   };
+  // The folder a source's output goes to, for encoding it ahead; empty
+  // when it is not to be encoded ahead. Called on the pool's threads.
+  using OutputFolder = std::function<std::string(const SourceFile&)>;
 
   // Whether files converted under these settings may be converted apart
-  // from the converter's engine: no filter graph, faces, depth, text or
-  // picture marks, and no collected output.
+  // from the converter's engine, on copies of it: no automatic adjustment,
+  // faces, depth or collected output.
   static bool suitsSettings(const ImageModifyInfo& settings);
 
   // engine is the converter's: workers are copies of it, made on the
   // calling thread only. Decoding ahead holds at most three files.
+  // With outputFolder, files converted ahead are encoded ahead too.
   ConversionWindow(Work work, std::vector<SourceFile> sources, const ImageModifyInfo& settings,
-                   const ImportedImage& engine, ConversionWindowOptions options);
+                   const ImportedImage& engine, ConversionWindowOptions options,
+                   OutputFolder outputFolder = nullptr);
   // Closes the window.
   ~ConversionWindow();
 
@@ -105,6 +114,7 @@ class ConversionWindow {
   const ImageModifyInfo settings_;
   const ImportedImage& engine_;
   const ConversionWindowOptions options_;
+  const OutputFolder outputFolder_;
   std::size_t filesAtOnce_ = 1;
   std::size_t nextToStart_ = 0;
   std::int64_t bytesInFlight_ = 0;

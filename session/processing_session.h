@@ -19,11 +19,16 @@
 #include "platform/foundation/value.h"
 #include "platform/raster/image_set.h"
 
+namespace imageio {
+class EncodedFile;
+}  // namespace imageio
+
 namespace velumar {
 
 class ImportedImage;
 class SandboxFolderAccess;
 class SessionInfo;
+struct SourceFile;
 
 using ImageCollection = std::vector<std::shared_ptr<raster::ImageSet>>;
 
@@ -74,6 +79,10 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // repeating the source's place when the hierarchy is kept. Hands the
   // source's tags to the engine. Before the free-name search.
   std::string createPathFileForSession(const SessionInfo& session, std::int64_t conversionCode) const;
+  // The folder createPathFileForSession puts source's output in, when it
+  // exists already; empty for a kept hierarchy's subfolder not yet made.
+  // Makes nothing. Any thread.
+  static std::string existingOutputFolderForSource(const SessionInfo& session, const SourceFile& source);
   // The path when nothing exists there, else its first free " N" variant.
   static std::string verifyPathName(const std::string& path);
 
@@ -81,8 +90,10 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // Each answers whether it wrote its file(s). The engine lists every file
   // it writes in its urlsArray.
   // One converted image in its output format.
+  // With encoded, the image was already encoded and flushed ahead
+  // (ImportedImage::encodeForBatch): the write names that file instead.
   bool saveImage(const raster::ImageSet& image, ImageModifyInfo info, std::int64_t originalFileType,
-                 SessionInfo& session);
+                 SessionInfo& session, imageio::EncodedFile* encoded = nullptr);
   // Each representation as a TIFF at double and normal size.
   bool save2XTIFFImage(const raster::ImageSet& image, const ImageModifyInfo& info, SessionInfo& session);
   // The source copied under its new name, always to a free name.

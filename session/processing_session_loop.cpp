@@ -30,6 +30,7 @@ namespace {
 constexpr std::int64_t kCodeLayeredPSD = 13;
 constexpr double kLivePreviewInterval = 1.0;
 constexpr std::size_t kMostFailuresListed = 10;
+constexpr std::size_t kFilesBetweenPageReleases = 16;
 constexpr const char* kHasFlattenedImageKey = "Has Flattened Image";
 
 double steadySeconds() {
@@ -158,7 +159,17 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     const ConversionWindow::Work work = ConversionWindow::suitsSettings(working)
                                             ? ConversionWindow::Work::Convert
                                             : ConversionWindow::Work::Decode;
-    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions);
+    // Files converted ahead are written ahead too, into their output
+    // folder without a name; the loop names them in order. A 2x TIFF, and
+    // a file whose kept-hierarchy subfolder the loop has not made yet, are
+    // the loop's own writes.
+    ConversionWindow::OutputFolder outputFolder;
+    if (!working.convert2XImagesInTIFF)
+      outputFolder = [session](const SourceFile& source) {
+        return existingOutputFolderForSource(*session, source);
+      };
+    window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions,
+                                                std::move(outputFolder));
   }
 
   for (std::size_t index = 0; index < session->urlsArray.size(); ++index) {
@@ -185,11 +196,13 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       std::int64_t fileType = 0;
       std::shared_ptr<raster::ImageSet> image;
       std::shared_ptr<ImportedImage> worker;
+      std::optional<imageio::EncodedFile> encoded;
       std::optional<ConversionWindow::Converted> ahead = window ? window->take(index) : std::nullopt;
       if (ahead && ahead->image) {
         image = std::move(ahead->image);
         fileType = ahead->fileType;
         worker = std::move(ahead->worker);
+        encoded = std::move(ahead->encoded);
         engine->takeFileResultsFrom(*worker);
       } else {
         // The engine takes the decoded representations in place of its own
@@ -253,7 +266,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
         }
         denominator = 1.5 * count;
       } else if (image) {
-        countWrite(saveImage(*image, working, fileType, *session));
+        countWrite(saveImage(*image, working, fileType, *session, encoded ? &*encoded : nullptr));
       }
 
       engine->indexMaxPixels = 0;
@@ -262,6 +275,8 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       engine->exportedDepthImage = nullptr;
       if (window) window->giveBack(std::move(worker));
     }
+    // What the allocator keeps of freed buffers stays that of a few files.
+    if ((index + 1) % kFilesBetweenPageReleases == 0) foundation::MemoryReuseScope::releaseFreedPages();
 
     ++handled;
     if (progress.cancelProgress) {

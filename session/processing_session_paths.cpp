@@ -35,15 +35,16 @@ std::string joinPath(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-// The subfolder for a kept hierarchy, made when missing; nothing when it
-// cannot be used.
-std::optional<std::string> hierarchyFolder(const std::string& outputFolder, const std::string& parentPath) {
+// The subfolder for a kept hierarchy, made when missing and make is set;
+// nothing when it cannot be used.
+std::optional<std::string> hierarchyFolder(const std::string& outputFolder, const std::string& parentPath,
+                                           bool make) {
   if (!isPlainRelativeChain(parentPath)) return std::nullopt;
   std::string folder = outputFolder;
   while (!folder.empty() && folder.back() == '/') folder.pop_back();
   folder += parentPath;
   std::error_code error;
-  if (!fs::is_directory(folder, error)) fs::create_directories(folder, error);
+  if (make && !fs::is_directory(folder, error)) fs::create_directories(folder, error);
   if (!fs::is_directory(folder, error)) return std::nullopt;
   return folder;
 }
@@ -65,10 +66,19 @@ std::string ProcessingSession::createPathFileForSession(const SessionInfo& sessi
 
   const std::string outputFolder = session.parentDirectory().value_or("");
   if (source.parentPath && session.maintainHierarchy) {
-    if (std::optional<std::string> folder = hierarchyFolder(outputFolder, *source.parentPath))
+    if (std::optional<std::string> folder = hierarchyFolder(outputFolder, *source.parentPath, true))
       return joinPath(*folder, name);
   }
   return joinPath(outputFolder, name);
+}
+
+std::string ProcessingSession::existingOutputFolderForSource(const SessionInfo& session,
+                                                             const SourceFile& source) {
+  const std::string outputFolder = session.parentDirectory().value_or("");
+  if (!source.parentPath || !session.maintainHierarchy) return outputFolder;
+  // A subfolder that cannot be used takes the output folder itself.
+  if (!isPlainRelativeChain(*source.parentPath)) return outputFolder;
+  return hierarchyFolder(outputFolder, *source.parentPath, false).value_or("");
 }
 
 std::string ProcessingSession::verifyPathName(const std::string& path) {

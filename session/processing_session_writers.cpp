@@ -5,6 +5,7 @@
 
 #include "engine/imported_image.h"
 #include "platform/foundation/file_copy.h"
+#include "platform/imageio/deferred_naming.h"
 #include "platform/imageio/unnamed_file.h"
 #include "session/output_names.h"
 #include "session/processing_session.h"
@@ -109,7 +110,8 @@ void ProcessingSession::rememberWritten(const ImportedImage& engine, std::size_t
 }
 
 bool ProcessingSession::saveImage(const raster::ImageSet& image, ImageModifyInfo info,
-                                  std::int64_t originalFileType, SessionInfo& session) {
+                                  std::int64_t originalFileType, SessionInfo& session,
+                                  imageio::EncodedFile* encoded) {
   const std::shared_ptr<ImportedImage> engine = session.processedImage();
   if (!engine) return false;
   ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, std::nullopt, originalFileType);
@@ -125,7 +127,9 @@ bool ProcessingSession::saveImage(const raster::ImageSet& image, ImageModifyInfo
   const std::size_t before = engine->urlsArray.size();
   const std::size_t pages = image.representations().size();
   bool written = false;
-  if (code == kCodeTIFF && pages >= 2) {
+  if (encoded) {
+    written = engine->claimEncodedFile(*encoded, path);
+  } else if (code == kCodeTIFF && pages >= 2) {
     written = engine->saveATiffVersionFromImage(
         image, path, info.doTiffCompression, 1.0, info.preserveMetadata,
         info.preserveMetadata ? singleSourceInfoArray(*engine) : std::nullopt);

@@ -16,6 +16,10 @@ constexpr int kHeapBufferLimit = 32 * 1024 * 1024;
 constexpr int kNoTrim = 1 << 30;
 constexpr int kDefaultTrimThreshold = 128 * 1024;
 constexpr int kDefaultMmapThreshold = 128 * 1024;
+// One heap for the threads that start allocating during a batch; 0 is the
+// allocator's own limit (eight per core).
+constexpr int kBatchHeaps = 1;
+constexpr int kDefaultHeaps = 0;
 
 std::mutex scopesLock;
 int openScopes = 0;
@@ -27,6 +31,7 @@ MemoryReuseScope::MemoryReuseScope() {
   if (openScopes++ > 0) return;
   mallopt(M_MMAP_THRESHOLD, kHeapBufferLimit);
   mallopt(M_TRIM_THRESHOLD, kNoTrim);
+  mallopt(M_ARENA_MAX, kBatchHeaps);
 }
 
 MemoryReuseScope::~MemoryReuseScope() {
@@ -34,6 +39,11 @@ MemoryReuseScope::~MemoryReuseScope() {
   if (--openScopes > 0) return;
   mallopt(M_MMAP_THRESHOLD, kDefaultMmapThreshold);
   mallopt(M_TRIM_THRESHOLD, kDefaultTrimThreshold);
+  mallopt(M_ARENA_MAX, kDefaultHeaps);
+  malloc_trim(0);
+}
+
+void MemoryReuseScope::releaseFreedPages() {
   malloc_trim(0);
 }
 

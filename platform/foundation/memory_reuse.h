@@ -7,6 +7,12 @@
 // the heap and the heap is not trimmed; when the last scope ends, the
 // allocator gets its starting limits back and the unused memory goes back
 // to the system.
+//
+// Threads that start allocating while a scope lives share one heap: a heap
+// per pool thread would each keep its own largest files' buffers. Small
+// records a batch keeps per file (the names written) split freed buffers,
+// so what a heap keeps creeps up with the files; releaseFreedPages(), called
+// now and then, gives the pages of freed memory back and bounds it.
 
 namespace foundation {
 
@@ -16,6 +22,10 @@ class MemoryReuseScope {
   ~MemoryReuseScope();
   MemoryReuseScope(const MemoryReuseScope&) = delete;
   MemoryReuseScope& operator=(const MemoryReuseScope&) = delete;
+
+  // Returns the whole pages of freed memory to the system (the memory stays
+  // the allocator's, so later buffers reuse it after a page fault).
+  static void releaseFreedPages();
 };
 
 }  // namespace foundation

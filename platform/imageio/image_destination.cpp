@@ -8,6 +8,7 @@
 #include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
+#include "platform/imageio/deferred_naming.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/unnamed_file.h"
 
@@ -91,7 +92,7 @@ bool ImageDestination::finalize() {
 
   // An oversized file must fail this write, not end the process.
   ignoreFileSizeSignal();
-  const std::unique_ptr<UnnamedFile> file = UnnamedFile::createFor(path_);
+  std::unique_ptr<UnnamedFile> file = UnnamedFile::createFor(path_);
   if (!file) return false;
   bool ok = false;
   errno = 0;
@@ -111,7 +112,11 @@ bool ImageDestination::finalize() {
       noteEncoderFailure(file->path(), errno);
       ok = false;
     }
-    ok = ok && file->commit(path_);
+    // Under deferred naming the file is kept, flushed, for a later claim.
+    if (DeferredNaming* deferred = DeferredNaming::current())
+      ok = ok && deferred->keep(std::move(file), path_);
+    else
+      ok = ok && file->commit(path_);
   }
   if (!ok) foundation::log("imageio: writing {} failed", path_);
   return ok;

@@ -137,6 +137,18 @@ UnnamedFile::~UnnamedFile() {
   if (!unnamed_ && !committed_) ::unlink(path_.c_str());
 }
 
+bool UnnamedFile::flush() {
+  if (fd_ < 0 || ::fsync(fd_) != 0) {
+    foundation::log("imageio: cannot flush {}: {}", path_, std::strerror(errno));
+    return false;
+  }
+  return true;
+}
+
+void UnnamedFile::takeModeFor(const std::string& target) {
+  if (fd_ >= 0) ::fchmod(fd_, modeFor(target));
+}
+
 bool UnnamedFile::commit(const std::string& target) {
   if (committed_ || fd_ < 0) return false;
   if (::fsync(fd_) != 0) {

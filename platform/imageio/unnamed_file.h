@@ -28,6 +28,13 @@ class UnnamedFile {
   const std::string& path() const { return path_; }
   // Whether the file has no name (false: the named stand-in is used).
   bool isUnnamed() const { return unnamed_; }
+  // Flushes the file's contents to disk ahead of its commit. False (logged)
+  // when that fails.
+  bool flush();
+  // Gives the file the permissions a new file at target gets (those target
+  // has, else those of a new file), for a commit to another name than the
+  // one it was made for.
+  void takeModeFor(const std::string& target);
   // Flushes the file to disk and puts it at target, replacing what was
   // there in one step; under a NoReplaceScope it never replaces and takes
   // the next free name when target is taken (see committedPath). False

@@ -53,7 +53,8 @@ TEST(ShrinkOnLoad, SettingsThatAllowIt) {
       {"only the dpi", [](ImageModifyInfo& i) { i.onlySetDpi = true; }, "public.jpeg", false},
       {"crop", [](ImageModifyInfo& i) { i.resizeScaleType = 6; }, "public.jpeg", false},
       {"Lanczos", [](ImageModifyInfo& i) { i.resizeScaleType = 1; }, "public.jpeg", false},
-      {"a filter", [](ImageModifyInfo& i) { i.filterType0 = 3; }, "public.jpeg", false},
+      {"a filter on the drawn target", [](ImageModifyInfo& i) { i.filterType0 = 57; }, "public.jpeg", true},
+      {"tiny planet", [](ImageModifyInfo& i) { i.wantsTinyPlanet = true; }, "public.jpeg", false},
       {"faces", [](ImageModifyInfo& i) { i.optionFeatures = true; }, "public.jpeg", false},
       {"icon set", [](ImageModifyInfo& i) { i.conversionType = 10; }, "public.jpeg", false},
   };

@@ -13,6 +13,8 @@
 #include <map>
 #include <thread>
 
+#include "engine/imported_image.h"
+#include "filters/cifiltering.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/imageio/image_source.h"
 #include "session/conversion_request.h"
@@ -102,6 +104,29 @@ ImageModifyInfo fit1600Jpeg() {
   return info;
 }
 
+// Colour controls in the first filter slot, a blend with the unfiltered
+// picture, a border and a text mark: every worker renders them with its own
+// copy of the filter engine.
+ImageModifyInfo filteredJpeg() {
+  ImageModifyInfo info = fit1600Jpeg();
+  info.filterType0 = 57;
+  info.compositeMode = 3;
+  info.compositeModeType = 0;
+  info.addBorder = true;
+  info.topBorderSize = info.leftBorderSize = 12;
+  info.borderColorR = 0.2;
+  info.addWatermarkText = true;
+  return info;
+}
+
+void prepareFilters(ImportedImage& engine) {
+  FilterInfo record;
+  record.saturationLevel = 1.2;
+  record.contrastLevel = 1.1;
+  engine.ciPhotoFilters->setFilterInfo0(record);
+  engine.watermarkDrawString = "Velumar";
+}
+
 ImageModifyInfo sameSizeLzwTiff() {
   ImageModifyInfo info;
   info.conversionType = ConversionType::TIFF;
@@ -160,23 +185,30 @@ TEST(ConversionWindow, SeveralFilesAtOnceGiveTheSerialBatch) {
   struct Case {
     const char* label;
     ImageModifyInfo settings;
-    bool numbered, overwrite, collected;
+    bool numbered, overwrite, collected, filtered = false;
   };
   const Case cases[] = {
       {"fit 1600 JPEG, numbered", fit1600Jpeg(), true, false, false},
       {"fit 1600 JPEG, overwriting", fit1600Jpeg(), false, true, false},
       {"same-size LZW TIFF", sameSizeLzwTiff(), false, false, false},
       {"one multi-page TIFF", collectedTiff(), false, false, true},
+      {"filters, border and mark", filteredJpeg(), false, false, false, true},
   };
+  ASSERT_TRUE(ConversionWindow::suitsSettings(filteredJpeg()));
   for (const Case& c : cases) {
+    auto converter = [&] {
+      auto view = std::make_shared<HeadlessConverter>();
+      if (c.filtered) prepareFilters(*view->importedImage());
+      return view;
+    };
     Outcome serial, parallel;
     {
       WindowOptionsScope one(1, ConversionWindowOptions().memoryBudget);
-      serial = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output);
+      serial = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output, converter());
     }
     {
       WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
-      parallel = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output);
+      parallel = runBatch(sources, c.settings, c.numbered, c.overwrite, kit.output, converter());
     }
     EXPECT_EQ(serial.code, 1) << c.label;
     EXPECT_EQ(parallel.code, serial.code) << c.label;

@@ -1,6 +1,7 @@
 // Writes that get a name only when complete: nothing named appears in the
 // folder while a file is written, every writer works through the unnamed
-// file, and a file-size limit fails the write instead of ending the process.
+// file, a write under deferred naming waits for its claim, and a file-size
+// limit fails the write instead of ending the process.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,6 +10,9 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
+#include "platform/imageio/deferred_naming.h"
 #include "platform/imageio/type_detection.h"
 #include "platform/imageio/unnamed_file.h"
 #include "raster_codecs_test_support.h"
@@ -112,6 +116,34 @@ TEST(DestinationUnnamed, ReplacingKeepsModeAndWorksForLongNames) {
   EXPECT_EQ(modeOf(dir.file("fresh.png")), mode_t(0644));
   EXPECT_EQ(rastertest::fileBytes(longName), psd);
   EXPECT_EQ(namesIn(dir.path()).size(), 3u);
+}
+
+TEST(DestinationUnnamed, DeferredWritesWaitForTheirClaim) {
+  testsupport::TempDir dir;
+  const std::string old = dir.file("old.png");
+  rastertest::writeBytes(old, {'o', 'l', 'd'});
+  ASSERT_EQ(::chmod(old.c_str(), 0640), 0);
+  std::vector<imageio::EncodedFile> files;
+  {
+    imageio::DeferredNaming deferred;
+    ASSERT_TRUE(rastertest::writeImage(dir.file("draft.png"), "public.png", makeImage(32, 24, 3, 8, false)));
+    ASSERT_TRUE(rastertest::writeImage(dir.file("other.png"), "public.png", makeImage(8, 8, 3, 8, false)));
+    files = deferred.take();
+  }
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(files[0].intendedPath(), dir.file("draft.png"));
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"old.png"});
+
+  // Claimed under another name it replaces that file and takes its
+  // permissions; once only. The unclaimed one leaves nothing.
+  ASSERT_TRUE(files[0].claim(old));
+  EXPECT_FALSE(files[0].claim(dir.file("again.png")));
+  files.clear();
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"old.png"});
+  struct stat status {};
+  ASSERT_EQ(::stat(old.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+  EXPECT_EQ(testsupport::runCommand({"identify", "-format", "%wx%h", old}).output, "32x24");
 }
 
 TEST(DestinationUnnamed, EveryWriterWritesThroughTheUnnamedFile) {
