@@ -96,14 +96,12 @@ int openRegularFile(const std::string& path) {
   if (fd < 0) {
     const int error = errno;
     noteErrnoFailure(error, false, std::strerror(error));
-    if (error != ENOENT) log("Cannot open {}: {}", path, std::strerror(error));
     return -1;
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
     noteFailure(FailureCause::SourceUnreadable, "not a regular file");
-    log("Not reading {}: not a regular file", path);
     return -1;
   }
   const int flags = ::fcntl(fd, F_GETFL);

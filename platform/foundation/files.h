@@ -21,8 +21,8 @@ bool writeFileAtomically(const std::string& path, const Data& bytes);
 // Opens path for reading only when it is a regular file (links followed):
 // the open never blocks (a FIFO without a writer, a device) and a FIFO,
 // socket, folder or device is refused. The descriptor (close-on-exec,
-// blocking again) or -1 with a log line and the cause noted (a refused
-// special file is SourceUnreadable).
+// blocking again) or -1 with the cause noted (a refused special file is
+// SourceUnreadable); the caller logs.
 int openRegularFile(const std::string& path);
 
 // Whether path is a regular file that can be opened for reading now,

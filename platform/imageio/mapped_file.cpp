@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 
@@ -12,7 +13,10 @@ namespace imageio {
 
 std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
   const int fd = foundation::openRegularFile(path);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    foundation::log("imageio: cannot open {} ({})", path, foundation::lastFailure().describe());
+    return nullptr;
+  }
   struct stat info {};
   if (::fstat(fd, &info) != 0) {
     ::close(fd);
