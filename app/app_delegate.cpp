@@ -23,6 +23,8 @@
 #include "app/appearance.h"
 #include "app/font_panel.h"
 #include "app/launch_steps.h"
+#include "app/open_dialogs.h"
+#include "app/settings_alerts.h"
 #include "app/preferences_window.h"
 #include "app/status_item.h"
 #include "app/window_wiring.h"
@@ -75,6 +77,7 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   appearance_ = new Appearance(paletteIsDark, this);
+  settingsAlerts_ = new SettingsAlerts(defaults_, this);
   fontPanel_ = new FontPanel(form(), window_.get());
   converterView().setFontPanelUpdater(
       [this](const TextFont&, const raster::TextAttributes&) { fontPanel_->updateFontPanel(); });
@@ -189,6 +192,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   step("registerGlobalShortcut");
   // The shortcut calls the converter up at the mouse, or hides it when shown.
   registerGlobalShortcut([this] { window_->hideShowWindowRelativeToMouse(); }, defaults_);
+  settingsAlerts_->checkAtLaunch();
 }
 
 bool AppDelegate::isShortcutEnabled() const {
@@ -260,6 +264,7 @@ bool AppDelegate::applicationShouldTerminate() const {
 }
 
 void AppDelegate::applicationWillTerminate() {
+  settingsAlerts_->stop();
   writePreferences(storeIn(defaults_), preferences_, form());
   defaults_.synchronize();
   catalogue().clearTempDirectory();
@@ -273,11 +278,16 @@ void AppDelegate::quitAppMenuFrom() {
 void AppDelegate::terminationRequested() {
   if (terminating_) return;
   terminating_ = true;
+  settingsAlerts_->stop();
   converterView().state().progressBar.cancelProgress = true;
-  // The batch notices the cancel after its current image and ends on the
-  // main thread, which must keep running meanwhile.
+  // A dialog waiting for an answer (the destination folder, an alert) is
+  // cancelled, now and whenever one opens until the batch has ended. The
+  // batch notices the cancel after its current image and ends on the main
+  // thread, which must keep running meanwhile.
+  closeOpenDialogsAsCancelled();
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, [this, poll] {
+    closeOpenDialogsAsCancelled();
     if (isProcessing()) {
       converterView().state().progressBar.cancelProgress = true;
       return;

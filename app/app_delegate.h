@@ -29,6 +29,7 @@ class UserDefaults;
 namespace velumar {
 
 class Appearance;
+class SettingsAlerts;
 class ConverterForm;
 class ConverterView;
 class ConverterWindow;
@@ -49,6 +50,7 @@ class AppDelegate : public QObject {
   ~AppDelegate() override;
 
   ConverterWindow& window() const { return *window_; }
+  SettingsAlerts& settingsAlerts() const { return *settingsAlerts_; }
   ConverterView& converterView() const;
   ConverterForm& form() const;
   // The converter window's preset catalogue.
@@ -161,6 +163,7 @@ class AppDelegate : public QObject {
   bool hidden_ = false;
   std::vector<QPointer<QWidget>> hiddenWindows_;
   bool terminating_ = false;
+  SettingsAlerts* settingsAlerts_ = nullptr;
 };
 
 }  // namespace velumar

@@ -1,6 +1,9 @@
 #include "app/single_instance.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -11,6 +14,7 @@
 #include <QUrl>
 
 #include "app/instance_message.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 
 namespace velumar {
@@ -39,6 +43,14 @@ QString SingleInstance::lockPath() const {
 
 bool SingleInstance::claim() {
   QDir().mkpath(folder_);
+  // The lock file is read when it exists: anything there but a regular file
+  // (a FIFO would block the read for good) leaves this start on its own.
+  const std::string lock = QFile::encodeName(lockPath()).toStdString();
+  struct stat info {};
+  if (::lstat(lock.c_str(), &info) == 0 && !foundation::isReadableRegularFile(lock)) {
+    foundation::log("Cannot take {}: running without taking files from later starts", lock);
+    return true;
+  }
   lock_ = std::make_unique<QLockFile>(lockPath());
   // Only a dead owner makes the lock stale, never its age.
   lock_->setStaleLockTime(0);

@@ -1,9 +1,13 @@
 #include "psd/kd_psd_stream.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "psd/kd_psd_byte_order.h"
 #include "psd/kd_psd_error.h"
@@ -24,14 +28,16 @@ std::string decodePSD8BitString(const std::uint8_t* bytes, std::size_t length) {
 }
 
 std::unique_ptr<KDPSDStream> KDPSDStream::PSDStreamForReadingURL(const std::string& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  // Opened without blocking, and only when it is a regular file.
+  const int fd = foundation::openRegularFile(path);
+  if (fd < 0) {
     foundation::log("err: '{} is not a file'", path);
     return nullptr;
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = ::fdopen(fd, "rb");
   if (!file) {
     foundation::log("err: '{}'", std::strerror(errno));
+    ::close(fd);
     return nullptr;
   }
   std::vector<std::uint8_t> bytes;

@@ -71,6 +71,8 @@ FolderScanResult findRecursiveDirectoryForArray(const std::vector<std::string>& 
       if (result.files.empty()) result.scannedFolderLeftNothing = true;
       continue;
     }
+    // A FIFO, socket or device would block or never end its reader.
+    if (!fs::is_regular_file(status)) continue;
     if (isSupported && isSupported(path)) result.files.push_back(SourceFile{path, std::nullopt});
   }
   return result;

@@ -97,8 +97,10 @@ const std::vector<std::pair<std::string, PhotoEffect>>& photoEffects() {
 }
 
 void addPhotoEffectFilters(BuiltinFilterTable& table) {
-  for (const auto& [name, effect] : photoEffects()) {
-    table[name] = {{}, [&effect](const Filter& f) { return applyEffect(f.image(kInputImageKey), effect); }};
+  // A named reference, not a structured binding: clang 14 cannot capture those.
+  for (const auto& entry : photoEffects()) {
+    const PhotoEffect& effect = entry.second;
+    table[entry.first] = {{}, [&effect](const Filter& f) { return applyEffect(f.image(kInputImageKey), effect); }};
   }
 }
 

@@ -9,11 +9,12 @@
 #include <set>
 
 #include "platform/color/icc_profile_factory.h"
+#include "platform/foundation/files.h"
 
 namespace color {
 namespace {
 
-constexpr std::uintmax_t kMaxProfileBytes = 64u << 20;
+constexpr std::size_t kMaxProfileBytes = 64u << 20;
 
 bool hasProfileExtension(const std::filesystem::path& path) {
   std::string extension = path.extension().string();
@@ -39,7 +40,11 @@ std::vector<std::filesystem::path> profileFilesBelow(const std::filesystem::path
 }
 
 bool readEntry(const std::filesystem::path& file, InstalledProfile& entry) {
-  cmsHPROFILE handle = cmsOpenProfileFromFile(file.c_str(), "r");
+  // Read through the regular-file check: a FIFO put there after the scan
+  // must not block.
+  const std::optional<foundation::Data> bytes = foundation::readFile(file.string(), kMaxProfileBytes);
+  if (!bytes) return false;
+  cmsHPROFILE handle = cmsOpenProfileFromMem(bytes->data(), cmsUInt32Number(bytes->size()));
   if (!handle) return false;
   entry.path = file.string();
   entry.deviceClass = Signature(cmsGetDeviceClass(handle));

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 
 namespace foundation {
@@ -88,11 +89,38 @@ bool writeFileAtomically(const std::string& path, const Data& bytes) {
   return true;
 }
 
+int openRegularFile(const std::string& path) {
+  // Non-blocking, so that opening a FIFO returns at once; O_NOCTTY, so that
+  // a terminal never becomes the controlling one.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    const int error = errno;
+    noteErrnoFailure(error, false, std::strerror(error));
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    noteFailure(FailureCause::SourceUnreadable, "not a regular file");
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+bool isReadableRegularFile(const std::string& path) {
+  const int fd = openRegularFile(path);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 std::optional<Data> readFile(const std::string& path, std::size_t maxBytes) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = openRegularFile(path);
   if (fd < 0) return std::nullopt;
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || std::uint64_t(info.st_size) > maxBytes) {
+  if (::fstat(fd, &info) != 0 || std::uint64_t(info.st_size) > maxBytes) {
     ::close(fd);
     return std::nullopt;
   }
@@ -201,10 +229,10 @@ void enumerateFolder(const fs::path& folder, bool recursive, bool includeHidden,
       if (recursive && !isMountPoint(entry.string())) enumerateFolder(entry, recursive, includeHidden, visit);
       continue;
     }
-    if (fs::is_symlink(status)) {
-      // A link to a folder is neither entered nor reported.
-      if (fs::is_directory(fs::status(entry, typeError)) || typeError) continue;
-    }
+    // Only regular files (directly or through a link) are reported: a FIFO
+    // or device would block or never end for whoever reads it.
+    if (fs::is_symlink(status)) status = fs::status(entry, typeError);
+    if (typeError || !fs::is_regular_file(status)) continue;
     visit(entry);
   }
 }

@@ -18,7 +18,20 @@ namespace foundation {
 // it was and no temporary file remains. Keeps an existing file's permissions.
 bool writeFileAtomically(const std::string& path, const Data& bytes);
 
-// The whole file, or nullopt when it cannot be read or is larger than maxBytes.
+// Opens path for reading only when it is a regular file (links followed):
+// the open never blocks (a FIFO without a writer, a device) and a FIFO,
+// socket, folder or device is refused. The descriptor (close-on-exec,
+// blocking again) or -1 with the cause noted (a refused special file is
+// SourceUnreadable); the caller logs.
+int openRegularFile(const std::string& path);
+
+// Whether path is a regular file that can be opened for reading now,
+// checked as openRegularFile does. For readers that must hand a library
+// the path itself.
+bool isReadableRegularFile(const std::string& path);
+
+// The whole file, or nullopt when it cannot be read, is not a regular file
+// (see openRegularFile) or is larger than maxBytes.
 std::optional<Data> readFile(const std::string& path, std::size_t maxBytes = std::size_t(1) << 30);
 
 // The path itself when nothing (file or folder) exists there, else the first
@@ -41,8 +54,8 @@ std::optional<Date> creationDate(const std::string& path);
 std::vector<std::string> readTags(const std::string& path);
 bool writeTags(const std::string& path, const std::vector<std::string>& tags);
 
-// Calls visit for every entry of folder that is not a folder, in directory
-// order. Hidden entries (names starting with ".") are skipped together with
+// Calls visit for every regular file of folder (or link to one), in
+// directory order; FIFOs, sockets and devices are skipped. Hidden entries (names starting with ".") are skipped together with
 // what is inside hidden folders unless includeHidden. Folders are entered
 // when recursive, but links to folders are never followed (a link to a file
 // is reported like a file). Folders that are mount points are not entered,

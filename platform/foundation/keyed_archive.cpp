@@ -1,6 +1,7 @@
 #include "platform/foundation/keyed_archive.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/property_list_nodes.h"
@@ -9,7 +10,12 @@ namespace foundation {
 
 namespace {
 
-constexpr int kMaxObjectDepth = 64;
+// Every step from one value to another (a reference, an array element)
+// counts towards the depth, so no chain of references can exhaust the stack;
+// the resolved values are counted too, so arrays that share references
+// cannot expand into an exponential tree.
+constexpr std::size_t kMaxDepth = 64;
+constexpr std::size_t kMaxResolvedValues = 100000;
 
 PlistPtr stringArrayNode(const std::vector<std::string>& strings) {
   PlistPtr array(plist_new_array());
@@ -25,7 +31,8 @@ std::optional<std::string> stringOf(plist_t node) {
   return std::string(text ? text : "", text ? length : 0);
 }
 
-// Resolves the references of one archive, refusing cycles and bad UIDs.
+// Resolves the references of one archive, refusing cycles, bad UIDs and
+// graphs too deep or too large.
 class Resolver {
  public:
   explicit Resolver(plist_t objects) : objects_(objects), count_(plist_array_get_size(objects)) {}
@@ -33,15 +40,39 @@ class Resolver {
   std::optional<ArchivedObject> object(std::uint64_t uid) {
     plist_t node = referenced(uid);
     if (node == nullptr || plist_get_node_type(node) != PLIST_DICT) return fail("object is not a dictionary");
-    if (std::find(visiting_.begin(), visiting_.end(), uid) != visiting_.end()) return fail("reference cycle");
-    if (visiting_.size() >= kMaxObjectDepth) return fail("objects nested too deeply");
-    visiting_.push_back(uid);
+    if (!enter(uid)) return std::nullopt;
     auto result = objectFields(node);
-    visiting_.pop_back();
+    leave();
     return result;
   }
 
  private:
+  // One step deeper, following the reference uid (none for an array
+  // element); false (logged) on a cycle or beyond the limits.
+  bool enter(std::optional<std::uint64_t> uid) {
+    if (uid && std::find(visiting_.begin(), visiting_.end(), *uid) != visiting_.end()) {
+      fail("reference cycle");
+      return false;
+    }
+    if (depth_ >= kMaxDepth) {
+      fail("objects nested too deeply");
+      return false;
+    }
+    if (++resolved_ > kMaxResolvedValues) {
+      fail("too many values");
+      return false;
+    }
+    ++depth_;
+    visiting_.push_back(uid.value_or(kNoReference));
+    return true;
+  }
+  void leave() {
+    --depth_;
+    visiting_.pop_back();
+  }
+
+  static constexpr std::uint64_t kNoReference = ~std::uint64_t(0);
+
   std::nullopt_t fail(const char* problem) {
     log("Keyed archive: {}", problem);
     return std::nullopt;
@@ -108,15 +139,22 @@ class Resolver {
           return Value(std::move(fields));
         }
         if (stringOf(target) == "$null") return Value();
-        return field(target);
+        if (!enter(uid)) return std::nullopt;
+        auto value = field(target);
+        leave();
+        return value;
       }
       case PLIST_ARRAY: {
+        if (!enter(std::nullopt)) return std::nullopt;
         Array array;
-        for (std::uint32_t i = 0; i < plist_array_get_size(item); ++i) {
+        bool complete = true;
+        for (std::uint32_t i = 0; complete && i < plist_array_get_size(item); ++i) {
           auto element = field(plist_array_get_item(item, i));
-          if (!element) return std::nullopt;
-          array.push_back(std::move(*element));
+          if (element) array.push_back(std::move(*element));
+          complete = element.has_value();
         }
+        leave();
+        if (!complete) return std::nullopt;
         return Value(std::move(array));
       }
       case PLIST_DICT:
@@ -129,6 +167,8 @@ class Resolver {
   plist_t objects_;
   std::uint32_t count_;
   std::vector<std::uint64_t> visiting_;
+  std::size_t depth_ = 0;
+  std::size_t resolved_ = 0;
 };
 
 }  // namespace

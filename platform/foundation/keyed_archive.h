@@ -2,8 +2,9 @@
 // Keyed archives: one object graph stored as a binary property list whose
 // "$objects" table holds every object and whose references are property-list
 // UIDs ("$top" {"root": UID}). Writing supports one root object whose fields
-// are stored inline; reading resolves references, refusing cycles and
-// references out of range.
+// are stored inline; reading resolves references, refusing cycles,
+// references out of range and graphs deeper than 64 steps or larger than
+// 100,000 values once resolved.
 
 #include <optional>
 #include <string>

@@ -1,6 +1,13 @@
 #include "platform/foundation/user_defaults.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
 
 #include "platform/foundation/log.h"
@@ -21,6 +28,19 @@ std::string UserDefaults::standardPath() {
   return (folder / "velumar" / "velumar.plist").string();
 }
 
+namespace {
+
+// "2026-12-07-190512" in local time: sorts by date and suits a file name.
+std::string fileDateStamp(std::time_t now) {
+  std::tm local{};
+  char text[32] = {};
+  if (localtime_r(&now, &local) == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d-%H%M%S", &local) == 0)
+    return std::to_string(now);
+  return text;
+}
+
+}  // namespace
+
 UserDefaults& UserDefaults::standard() {
   static UserDefaults defaults(standardPath());
   return defaults;
@@ -35,7 +55,8 @@ void UserDefaults::loadLocked() const {
   if (!std::filesystem::exists(path_, error)) return;
   auto contents = readPropertyList(path_);
   if (!contents) {
-    log("User defaults: {} is unreadable; starting with none", path_);
+    unreadableKeptAs_ = path_ + ".unreadable-" + fileDateStamp(std::time(nullptr));
+    log("User defaults: {} is unreadable; starting with none and keeping it as {}", path_, *unreadableKeptAs_);
     return;
   }
   values_ = *contents->asDictionary();
@@ -130,17 +151,59 @@ void UserDefaults::reload() {
   announce();
 }
 
-bool UserDefaults::synchronize() {
-  std::lock_guard lock(mutex_);
-  loadLocked();
-  if (unsaved_.empty()) return true;
-  std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
-  if (!writePropertyList(path_, Value(values_))) {
-    log("User defaults: cannot save {}", path_);
+void UserDefaults::announceWriteFailure() {
+  NotificationCenter::defaultCenter().post(kWriteFailedNotification, this);
+}
+
+bool UserDefaults::keepUnreadableFileLocked() {
+  if (!unreadableKeptAs_ || unreadableMoved_) return true;
+  if (std::rename(path_.c_str(), unreadableKeptAs_->c_str()) != 0 && errno != ENOENT) {
+    log("User defaults: cannot keep the unreadable {} as {}: {}", path_, *unreadableKeptAs_, std::strerror(errno));
     return false;
   }
-  unsaved_.clear();
+  unreadableMoved_ = true;
+  return true;
+}
+
+bool UserDefaults::synchronize() {
+  bool written = true;
+  {
+    std::lock_guard lock(mutex_);
+    loadLocked();
+    if (unsaved_.empty()) return true;
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
+    // The unreadable file is never replaced by the settings written now.
+    written = keepUnreadableFileLocked() && writePropertyList(path_, Value(values_));
+    if (written) {
+      unsaved_.clear();
+    } else {
+      log("User defaults: cannot save {}", path_);
+    }
+  }
+  if (!written) announceWriteFailure();
+  return written;
+}
+
+std::optional<std::string> UserDefaults::unreadableFileKeptAs() const {
+  std::lock_guard lock(mutex_);
+  loadLocked();
+  return unreadableKeptAs_;
+}
+
+bool UserDefaults::canWrite() {
+  const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  std::string probe = (folder / ".velumar-write-test-XXXXXX").string();
+  const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+  if (fd < 0) {
+    log("User defaults: the folder {} cannot be written: {}", folder.string(), std::strerror(errno));
+    announceWriteFailure();
+    return false;
+  }
+  ::close(fd);
+  ::unlink(probe.c_str());
   return true;
 }
 

@@ -6,6 +6,10 @@
 // Thread-safe. Every change is announced with kDidChangeNotification on the
 // default notification center (the defaults as sender), on the changing
 // thread, after the change.
+//
+// A file that exists but cannot be read is never overwritten: the first
+// write moves it aside (renamed beside it with the date and time it was
+// found unreadable) before writing the settings.
 
 #include <cstdint>
 #include <mutex>
@@ -20,6 +24,9 @@ namespace foundation {
 class UserDefaults {
  public:
   static constexpr const char* kDidChangeNotification = "UserDefaultsDidChange";
+  // Posted (the defaults as sender) after every failed write, on the
+  // writing thread.
+  static constexpr const char* kWriteFailedNotification = "UserDefaultsWriteFailed";
 
   // The process's defaults.
   static UserDefaults& standard();
@@ -45,6 +52,16 @@ class UserDefaults {
   // write; creates the folder when missing. False when the write failed.
   bool synchronize();
 
+  // When the file existed but could not be read at first use: the path it
+  // is kept under ("velumar.plist.unreadable-2026-12-07-190512"), where the
+  // next write moves it.
+  std::optional<std::string> unreadableFileKeptAs() const;
+
+  // Whether the settings' folder can be written: creates it when missing
+  // and creates and removes a temporary file in it. Posts
+  // kWriteFailedNotification when it cannot.
+  bool canWrite();
+
   // Rereads the file after another program changed it; keys changed here
   // and not yet written keep this program's values. Announces a change when
   // any value differs. An unreadable file changes nothing.
@@ -55,6 +72,9 @@ class UserDefaults {
  private:
   void loadLocked() const;
   void announce();
+  void announceWriteFailure();
+  // Moves the unreadable file aside, once; false when it could not be.
+  bool keepUnreadableFileLocked();
 
   std::string path_;
   mutable std::mutex mutex_;
@@ -62,6 +82,9 @@ class UserDefaults {
   mutable Dictionary values_;
   // Keys set or removed since the last write.
   std::set<std::string> unsaved_;
+  // Where an unreadable file goes, until it was moved there.
+  mutable std::optional<std::string> unreadableKeptAs_;
+  bool unreadableMoved_ = false;
 };
 
 }  // namespace foundation

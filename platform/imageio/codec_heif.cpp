@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
@@ -169,6 +170,7 @@ bool sniffHeif(const std::uint8_t* bytes, std::size_t size) {
 }
 
 std::unique_ptr<Decoder> openHeif(const std::string& path, std::int64_t pixelLimit) {
+  if (!foundation::isReadableRegularFile(path)) return nullptr;
   ContextPtr context(heif_context_alloc());
   if (!context) return nullptr;
   heif_context_set_maximum_image_size_limit(

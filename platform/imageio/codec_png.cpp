@@ -145,8 +145,27 @@ void tolerateKnownProfiles(png_structp png) {
   png_set_benign_errors(png, 1);
 }
 
+// Whether every chunk before the image data lies within the file. libpng
+// allocates a text or metadata chunk's declared length before reading it,
+// so a few bytes declaring gigabytes would cost that much memory.
+bool chunksBeforeImageDataFit(const std::uint8_t* data, std::size_t size, std::string& error) {
+  std::size_t offset = 8;
+  while (offset + 8 <= size) {
+    const std::uint64_t length = (std::uint64_t(data[offset]) << 24) | (std::uint64_t(data[offset + 1]) << 16) |
+                                 (std::uint64_t(data[offset + 2]) << 8) | std::uint64_t(data[offset + 3]);
+    if (std::memcmp(data + offset + 4, "IDAT", 4) == 0) return true;
+    if (length + 12 > size - offset) {
+      error = "file is truncated";
+      return false;
+    }
+    offset += std::size_t(length) + 12;
+  }
+  return true;
+}
+
 bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
                 std::vector<std::uint8_t>& icc, PngTexts& texts, std::string& error) {
+  if (!chunksBeforeImageDataFit(data, size, error)) return false;
   IoContext context;
   context.data = data;
   context.size = size;
@@ -167,6 +186,7 @@ bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& header,
 
 bool decodePixels(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& pixels,
                   std::vector<png_bytep>& rows, std::size_t rowBytes, std::string& error) {
+  if (!chunksBeforeImageDataFit(data, size, error)) return false;
   IoContext context;
   context.data = data;
   context.size = size;

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
@@ -53,6 +54,7 @@ void quietGlobalHandlers() {
 }
 
 TIFF* openTiff(const std::string& path, const char* mode, Diagnostics* diagnostics) {
+  if (mode[0] == 'r' && !foundation::isReadableRegularFile(path)) return nullptr;
   quietGlobalHandlers();
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/byte_reader.h"
 #include "platform/imageio/codec_support.h"
@@ -272,6 +273,7 @@ bool linkDepthImageInMemory(Bytes& file, heif_item_id mainId, heif_item_id depth
 
 bool linkDepthImage(const std::string& path) {
   heif_item_id mainId = 0, depthId = 0;
+  if (!foundation::isReadableRegularFile(path)) return false;
   {
     std::unique_ptr<heif_context, void (*)(heif_context*)> context(heif_context_alloc(), heif_context_free);
     if (heif_context_read_from_file(context.get(), path.c_str(), nullptr).code != heif_error_Ok ||

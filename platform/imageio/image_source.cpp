@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/foundation/failure_cause.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/codec_support.h"
@@ -46,8 +47,8 @@ std::unique_ptr<Decoder> openWith(const Codec* codec, const std::string& path, s
 
 std::shared_ptr<ImageSource> ImageSource::open(const std::string& givenPath, std::int64_t pixelLimit) {
   const std::string path = absolutePath(givenPath);
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return nullptr;
+  // Refuses FIFOs, sockets, folders and devices without blocking on them.
+  if (!foundation::isReadableRegularFile(path)) return nullptr;
   if (pixelLimit <= 0) pixelLimit = kDefaultPixelLimit;
 
   // The contents decide first (a PNG named .jpg is still a PNG); the

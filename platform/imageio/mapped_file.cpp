@@ -5,20 +5,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/foundation/failure_cause.h"
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 
 namespace imageio {
 
 std::shared_ptr<const MappedFile> MappedFile::open(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = foundation::openRegularFile(path);
   if (fd < 0) {
-    foundation::log("imageio: cannot open {}", path);
+    foundation::log("imageio: cannot open {} ({})", path, foundation::lastFailure().describe());
     return nullptr;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
     ::close(fd);
-    foundation::log("imageio: {} is not a regular file", path);
+    foundation::log("imageio: cannot examine {}", path);
     return nullptr;
   }
   std::shared_ptr<MappedFile> file(new MappedFile());

@@ -9,6 +9,7 @@
 #include <set>
 #include <string_view>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/unnamed_file.h"
@@ -284,6 +285,7 @@ bool readMetadata(const std::string& path, Value& properties) {
   initializeExiv2();
   if (!properties.isDictionary()) properties = Value(Dictionary{});
   Exiv2::Image::AutoPtr image;
+  if (!foundation::isReadableRegularFile(path)) return false;
   try {
     if (Exiv2::ImageFactory::getType(path) == Exiv2::ImageType::none) return false;
     image = Exiv2::ImageFactory::open(path);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
@@ -90,6 +91,7 @@ struct PdfDocument::Impl {
 PdfDocument::~PdfDocument() = default;
 
 std::unique_ptr<PdfDocument> PdfDocument::open(const std::string& path) {
+  if (!foundation::isReadableRegularFile(path)) return nullptr;
   routePopplerMessages();
   std::unique_ptr<poppler::document> document;
   {

@@ -1,5 +1,6 @@
 #include "platform/imageio/postscript_decoder.h"
 
+#include "platform/foundation/files.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/document_sizing.h"
 
@@ -25,6 +26,9 @@ raster::ImageRef PostScriptDecoder::decode(std::size_t index, const DecodeOption
 }
 
 std::unique_ptr<Decoder> openPostScript(const std::string& path, std::int64_t pixelLimit) {
+  // Ghostscript is never given what is not a regular file (a FIFO would
+  // hold it until its time runs out).
+  if (!foundation::isReadableRegularFile(path)) return nullptr;
   auto box = postScriptBoundingBox(path);
   if (!box) return nullptr;
   return std::make_unique<PostScriptDecoder>(path, *box, pixelLimit);

@@ -4,8 +4,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
+
+#include "platform/foundation/files.h"
 
 #include "platform/imageio/codec.h"
 #include "platform/imageio/image_source.h"
@@ -25,12 +29,19 @@ struct Head {
   std::size_t size = 0;
 };
 
+// The first bytes of a regular file; none for anything else (a FIFO would
+// block the reader).
 Head readHead(const std::string& path) {
   Head head;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return head;
-  file.read(reinterpret_cast<char*>(head.bytes), sizeof head.bytes);
-  head.size = std::size_t(file.gcount());
+  const int fd = foundation::openRegularFile(path);
+  if (fd < 0) return head;
+  while (head.size < sizeof head.bytes) {
+    const ssize_t count = ::read(fd, head.bytes + head.size, sizeof head.bytes - head.size);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) break;
+    head.size += std::size_t(count);
+  }
+  ::close(fd);
   return head;
 }
 

@@ -20,6 +20,7 @@
 
 #include "app/app_delegate.h"
 #include "app/font_panel.h"
+#include "app/settings_alerts.h"
 #include "app/preferences_window.h"
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
@@ -139,6 +140,42 @@ TEST_F(DelegateTest, TerminationSignalCancelsTheBatchThenQuits) {
   EXPECT_EQ(quits_, 0);  // waits for the batch to end
   setProcessing(false);
   EXPECT_TRUE(QTest::qWaitFor([this] { return quits_ == 1; }, 2000));
+}
+
+TEST(DelegateSettingsAlerts, UnreadableAndUnwritableSettingsAreToldOnce) {
+  auto alertsNamed = [](const QString& name) {
+    int count = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (widget->objectName() == name && widget->isVisible()) ++count;
+    return count;
+  };
+  testsupport::TempDir dir;
+  const std::string damaged = dir.file("velumar.plist");
+  ASSERT_TRUE(foundation::writeFileAtomically(damaged, foundation::Data{'b', 'p', 'l', 'i', 's', 't'}));
+  {
+    foundation::UserDefaults defaults(damaged);
+    AppDelegate delegate(defaults, true);
+    delegate.launch();
+    ASSERT_NE(delegate.settingsAlerts().unreadableAlert(), nullptr);
+    EXPECT_EQ(alertsNamed(QStringLiteral("settingsUnreadableAlert")), 1);
+    EXPECT_TRUE(delegate.settingsAlerts().unreadableAlert()->informativeText().contains(
+        QString::fromStdString(fs::path(*defaults.unreadableFileKeptAs()).filename().string())));
+    EXPECT_EQ(delegate.settingsAlerts().notWritableAlert(), nullptr);
+    delegate.settingsAlerts().unreadableAlert()->close();
+  }
+  // A settings folder that cannot be made: one alert at launch, none again.
+  ASSERT_TRUE(foundation::writeFileAtomically(dir.file("file"), foundation::Data{'x'}));
+  foundation::UserDefaults defaults(dir.file("file") + "/velumar.plist");
+  AppDelegate delegate(defaults, true);
+  delegate.launch();
+  QTest::qWait(50);
+  EXPECT_EQ(alertsNamed(QStringLiteral("settingsNotWritableAlert")), 1);
+  defaults.set("key", 1);
+  EXPECT_FALSE(defaults.synchronize());
+  QTest::qWait(50);
+  EXPECT_EQ(alertsNamed(QStringLiteral("settingsNotWritableAlert")), 1);
+  EXPECT_EQ(delegate.settingsAlerts().unreadableAlert(), nullptr);
+  delegate.settingsAlerts().notWritableAlert()->close();
 }
 
 TEST_F(DelegateTest, OpenedFilesBecomeOneBatch) {

@@ -97,6 +97,23 @@ TEST(ShortcutArchive, HandWrittenArchivesAndBadInput) {
       {"cycle", "['$null', {'$class': U(2), 'KeyCode': 1, 'Next': U(1)}, " + kShortcutClass + "]", "U(1)",
        std::nullopt},
       {"root not a reference", "['$null']", "1", std::nullopt},
+      {"field array refers to itself",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'List': U(3)}, " + kShortcutClass + ", [U(3)]]", "U(1)",
+       std::nullopt},
+      {"reference to itself", "['$null', {'$class': U(2), 'KeyCode': 40, 'R': U(3)}, " + kShortcutClass + ", U(3)]",
+       "U(1)", std::nullopt},
+      {"nested deeper than the cap",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'L': U(3)}, " + kShortcutClass +
+           "] + [[U(i + 1)] for i in range(3, 80)] + [1]",
+       "U(1)", std::nullopt},
+      {"shared arrays expanding exponentially",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'L': U(3)}, " + kShortcutClass +
+           "] + [[U(i + 1), U(i + 1)] for i in range(3, 50)] + [1]",
+       "U(1)", std::nullopt},
+      {"shallow nesting still reads",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'ModifierFlags': 0, 'L': U(3)}, " + kShortcutClass +
+           "] + [[U(i + 1), U(i + 1)] for i in range(3, 10)] + [1]",
+       "U(1)", KeyShortcut(40, 0)},
   };
   for (const auto& row : rows) {
     const foundation::Data data = bytesOfPythonArchive(dir, row.objects, row.root);

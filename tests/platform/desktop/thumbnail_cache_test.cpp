@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -186,6 +187,29 @@ TEST(ThumbnailNaming, UrisAndSizesMatchTheDesktop) {
   // The md5 of the URI, as the desktop names it.
   EXPECT_EQ(cache.thumbnailPath("file:///home/user/photos/me.png", ThumbnailSize::Normal),
             "/c/normal/82e527558437c903f8b4ac4d00c5ac11.png");
+}
+
+TEST(ThumbnailNaming, DefaultRootFollowsOnlyAnAbsoluteXdgCacheHome) {
+  const char* oldCache = std::getenv("XDG_CACHE_HOME");
+  const char* oldHome = std::getenv("HOME");
+  const std::string savedCache = oldCache ? oldCache : "", savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", "/home/someone", 1);
+  const struct {
+    const char* cacheHome;
+    std::string root;
+  } rows[] = {
+      {"/var/cache/someone", "/var/cache/someone/thumbnails"},
+      // Relative or empty values are invalid and ignored.
+      {"relative/cache", "/home/someone/.cache/thumbnails"},
+      {"./.cache", "/home/someone/.cache/thumbnails"},
+      {"", "/home/someone/.cache/thumbnails"},
+  };
+  for (const auto& row : rows) {
+    ::setenv("XDG_CACHE_HOME", row.cacheHome, 1);
+    EXPECT_EQ(ThumbnailCache::defaultRoot(), row.root) << row.cacheHome;
+  }
+  if (oldCache) ::setenv("XDG_CACHE_HOME", savedCache.c_str(), 1); else ::unsetenv("XDG_CACHE_HOME");
+  if (oldHome) ::setenv("HOME", savedHome.c_str(), 1); else ::unsetenv("HOME");
 }
 
 }  // namespace

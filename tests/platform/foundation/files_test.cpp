@@ -170,6 +170,9 @@ TEST(Files, EnumerationSkipsHiddenAndDoesNotFollowFolderLinks) {
   fs::create_directory_symlink(dir.path() / "outside", root / "linked-folder");
   fs::create_directory_symlink(root, root / "sub" / "loop");
   fs::create_symlink(root / "a.jpg", root / "file-link.jpg");
+  // Special files are never reported, directly or through a link.
+  ASSERT_EQ(::mkfifo((root / "pipe.jpg").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", root / "sub" / "device.png");
 
   auto collect = [&](bool recursive, bool includeHidden) {
     std::vector<std::string> found;

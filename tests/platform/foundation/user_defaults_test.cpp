@@ -67,18 +67,35 @@ TEST(UserDefaults, SynchronizePersistsAndRemoveForgets) {
   EXPECT_FALSE(reread.object("preset/last:selected"));
 }
 
-TEST(UserDefaults, UnreadableFileStartsEmptyAndFailedWriteIsReported) {
+TEST(UserDefaults, UnreadableFileIsKeptAsideAndFailedWritesAreAnnounced) {
   testsupport::TempDir dir;
   const std::string path = dir.file("velumar.plist");
-  ASSERT_TRUE(writeFileAtomically(path, Data{'<', 'p', 'l'}));
+  const Data damaged{'<', 'p', 'l'};
+  ASSERT_TRUE(writeFileAtomically(path, damaged));
   UserDefaults defaults(path);
   EXPECT_FALSE(defaults.object("anything"));
+  const std::optional<std::string> keptAs = defaults.unreadableFileKeptAs();
+  ASSERT_TRUE(keptAs);
+  EXPECT_TRUE(keptAs->starts_with(path + ".unreadable-")) << *keptAs;
+  // Nothing moves until the first write, which then keeps the old bytes.
+  EXPECT_EQ(readFile(path), damaged);
+  defaults.set("key", 2);
+  ASSERT_TRUE(defaults.synchronize());
+  EXPECT_EQ(readFile(*keptAs), damaged);
+  EXPECT_EQ(UserDefaults(path).integerForKey("key"), 2);
+  EXPECT_FALSE(UserDefaults(path).unreadableFileKeptAs());
 
+  int failures = 0;
   ASSERT_TRUE(writeFileAtomically(dir.file("file"), Data{'x'}));
   UserDefaults unwritable(dir.file("file") + "/velumar.plist");
+  auto observer = NotificationCenter::defaultCenter().addObserver(
+      UserDefaults::kWriteFailedNotification, &unwritable, [&](const Notification&) { ++failures; });
+  EXPECT_FALSE(unwritable.canWrite());
   unwritable.set("key", 1);
   EXPECT_FALSE(unwritable.synchronize());
   EXPECT_EQ(unwritable.integerForKey("key"), 1);
+  EXPECT_EQ(failures, 2);
+  EXPECT_TRUE(defaults.canWrite());
 }
 
 TEST(UserDefaults, StandardLivesUnderTheConfigurationFolder) {

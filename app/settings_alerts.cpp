@@ -1,0 +1,61 @@
+#include "app/settings_alerts.h"
+
+#include <QFile>
+#include <QMessageBox>
+#include <filesystem>
+
+#include "platform/foundation/user_defaults.h"
+
+namespace velumar {
+
+namespace {
+
+QString fromPath(const std::string& path) {
+  return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+}  // namespace
+
+SettingsAlerts::SettingsAlerts(foundation::UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults) {
+  writeFailedObserver_ = foundation::NotificationCenter::defaultCenter().addObserver(
+      foundation::UserDefaults::kWriteFailedNotification, &defaults_,
+      [this](const foundation::Notification&) {
+        // Writes may fail on another thread; the alert shows on the main one.
+        QMetaObject::invokeMethod(this, &SettingsAlerts::writeFailed, Qt::AutoConnection);
+      });
+}
+
+void SettingsAlerts::checkAtLaunch() {
+  if (const std::optional<std::string> keptAs = defaults_.unreadableFileKeptAs()) {
+    const std::filesystem::path kept(*keptAs);
+    unreadableAlert_ = showAlert(
+        QStringLiteral("settingsUnreadableAlert"), QStringLiteral("Your settings could not be read."),
+        QStringLiteral("Velumar starts with its default settings. The unreadable settings file is kept as "
+                       "\u201C%1\u201D in %2.")
+            .arg(fromPath(kept.filename().string()), fromPath(kept.parent_path().string())));
+  }
+  defaults_.canWrite();
+}
+
+void SettingsAlerts::writeFailed() {
+  if (writeFailureShown_ || stopped_) return;
+  writeFailureShown_ = true;
+  const std::string folder = std::filesystem::path(defaults_.path()).parent_path().string();
+  notWritableAlert_ = showAlert(
+      QStringLiteral("settingsNotWritableAlert"), QStringLiteral("Your settings will not be kept."),
+      QStringLiteral("The folder %1 cannot be written. Changes to the settings are lost when Velumar quits.")
+          .arg(fromPath(folder)));
+}
+
+QMessageBox* SettingsAlerts::showAlert(const QString& name, const QString& text, const QString& informative) {
+  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"), text, QMessageBox::Ok);
+  alert->setObjectName(name);
+  alert->setInformativeText(informative);
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  alert->setWindowModality(Qt::ApplicationModal);
+  alert->show();
+  return alert;
+}
+
+}  // namespace velumar
