@@ -72,6 +72,8 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
+  // The preview's own "Clear Preview" asks and is refused like the converter's.
+  previewWindow_->setClearRequest([this] { resetOriginalPreviewImageFrom(); });
   appearance_ = new Appearance(paletteIsDark, this);
   fontPanel_ = new FontPanel(form(), window_.get());
   converterView().setFontPanelUpdater(
