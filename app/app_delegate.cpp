@@ -424,9 +424,11 @@ void AppDelegate::buildInfoWindow() {
   infoWindow_->setWindowModality(Qt::WindowModal);
   auto* layout = new QVBoxLayout(infoWindow_);
   auto* text = new QLabel(QStringLiteral("Drop images or folders on the converter window, or open them with "
-                                         "Velumar from your file manager: they are converted with the "
-                                         "current settings.\n\nChoose the output format below the drop zone "
-                                         "and the options in the tabs."),
+                                         "Velumar from your file manager: they are listed in the preview "
+                                         "window. Convert All there, or the converter's Process commands, "
+                                         "converts them with the current settings. (Preferences can make a "
+                                         "drop convert at once.)\n\nChoose the output format below the drop "
+                                         "zone and the options in the tabs."),
                           infoWindow_);
   text->setWordWrap(true);
   layout->addWidget(text);
