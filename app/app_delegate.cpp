@@ -148,6 +148,7 @@ void AppDelegate::awakeFromNib() {
   preferencesPanel_->showPage(PreferencesWindow::Page::General);
   step("statusItem");
   menuBar_ = new StatusItem(appMenu_, *appearance_, this);
+  menuBar_->setPrimaryAction([this] { showBringToFrontAppFrom(); });
 }
 
 void AppDelegate::setAppSupportDir() {
@@ -212,6 +213,19 @@ void AppDelegate::openFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) chosen.push_back(resolvedPath(path));
   // The folder of the first path as it was given, links unresolved.
   convertItems(chosen, fs::path(paths.front()).parent_path().string(), true);
+}
+
+void AppDelegate::refuseFilesDuringConversion(const std::vector<std::string>& paths) {
+  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"),
+                                QStringLiteral("The files were not opened."), QMessageBox::Ok, window_.get());
+  alert->setObjectName(QStringLiteral("refusedFilesAlert"));
+  alert->setInformativeText(
+      QStringLiteral("%1 opened while a conversion is running. Open them again when it has finished.")
+          .arg(paths.size() == 1 ? QStringLiteral("1 item was")
+                                 : QStringLiteral("%1 items were").arg(qulonglong(paths.size()))));
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  alert->setWindowModality(Qt::NonModal);
+  alert->show();
 }
 
 SupportedImageCheck AppDelegate::supportedImage() const {

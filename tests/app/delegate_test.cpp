@@ -309,6 +309,21 @@ TEST_F(DelegateTest, ResetAlertEmptiesThePreviewListOnOk) {
   }
 }
 
+TEST_F(DelegateTest, FilesRefusedDuringAConversionGetOneAlertEach) {
+  delegate_.launch();
+  const auto alerts = [] {
+    int shown = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      shown += widget->objectName() == "refusedFilesAlert" && widget->isVisible();
+    return shown;
+  };
+  delegate_.refuseFilesDuringConversion({"/a.jpg"});
+  delegate_.refuseFilesDuringConversion({"/b.jpg", "/c.jpg"});
+  EXPECT_EQ(alerts(), 2);
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->objectName() == "refusedFilesAlert") widget->close();
+}
+
 TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
   delegate_.launch();
   ImportedImage& engine = *view().importedImage();
