@@ -1,6 +1,11 @@
 #include "app/status_item.h"
 
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
 #include <QDBusConnection>
+#include <QDBusInterface>
 #include <QDBusServiceWatcher>
 #include <QIcon>
 #include <QMenu>
@@ -9,6 +14,7 @@
 
 #include "app/appearance.h"
 #include "platform/foundation/files.h"
+#include "shortcut/x11_key_grabs.h"
 
 namespace velumar {
 
@@ -25,6 +31,36 @@ QIcon statusIcon(const QString& name) {
   return icon;
 }
 
+// A StatusNotifierItem host (the D-Bus tray of current desktops).
+bool statusNotifierHostRegistered() {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  QDBusInterface watcher(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService, bus);
+  return watcher.isValid() && watcher.property("IsStatusNotifierHostRegistered").toBool();
+}
+
+// An X11 system tray (the older embedding protocol) on the default screen.
+bool x11TrayExists() {
+  xcb_connection_t* connection = shortcut::x11::connection();
+  if (!connection) return false;
+  static const char kSelection[] = "_NET_SYSTEM_TRAY_S0";
+  xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, 1, sizeof(kSelection) - 1, kSelection), nullptr);
+  if (!atom) return false;
+  const xcb_atom_t selection = atom->atom;
+  std::free(atom);
+  if (selection == XCB_NONE) return false;
+  xcb_get_selection_owner_reply_t* owner =
+      xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, selection), nullptr);
+  const bool owned = owner && owner->owner != XCB_NONE;
+  std::free(owner);
+  return owned;
+}
+
+bool trayHostExists() {
+  return statusNotifierHostRegistered() || x11TrayExists();
+}
+
 }  // namespace
 
 StatusItem::StatusItem(QMenu* appMenu, const Appearance& appearance, QObject* parent)
@@ -36,7 +72,9 @@ StatusItem::StatusItem(QMenu* appMenu, const Appearance& appearance, QObject* pa
 
 bool StatusItem::showWhenTrayExists() {
   if (tray_) return true;
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return false;
+  // Qt answers its tray check once per process: it is asked only once a
+  // tray is known to be there, so a tray that comes later still counts.
+  if (!trayHostExists() || !QSystemTrayIcon::isSystemTrayAvailable()) return false;
   tray_ = new QSystemTrayIcon(statusIcon(imageName_), this);
   tray_->setToolTip(QStringLiteral("Velumar"));
   tray_->setContextMenu(appMenu_);
@@ -51,12 +89,10 @@ void StatusItem::watchForLaterTray() {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
   auto* watcher = new QDBusServiceWatcher(kWatcherService, bus, QDBusServiceWatcher::WatchForRegistration, this);
-  // Qt learns of the tray asynchronously: ask again a few times after a sign.
-  const auto retry = [this, watcher] {
-    for (int delay : {0, 250, 1000, 3000})
-      QTimer::singleShot(delay, this, [this, watcher] {
-        if (showWhenTrayExists()) watcher->deleteLater();
-      });
+  // A host may register a moment after its watcher appears: ask again a
+  // few times after each sign.
+  const auto retry = [this] {
+    for (int delay : {0, 250, 1000, 3000}) QTimer::singleShot(delay, this, [this] { showWhenTrayExists(); });
   };
   connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, retry);
   bus.connect(kWatcherService, QStringLiteral("/StatusNotifierWatcher"), kWatcherService,

@@ -138,6 +138,11 @@ TEST(X11HotKeys, TheCombinationRunsAlsoWhileOneOfOurWindowsHasTheFocus) {
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+  // The X keyboard focus on our window, as a window manager would set it.
+  xcb_set_input_focus(x11::connection(), XCB_INPUT_FOCUS_POINTER_ROOT, xcb_window_t(window.winId()),
+                      XCB_CURRENT_TIME);
+  xcb_flush(x11::connection());
+  QTest::qWait(100);
   int runs = 0, windowKeys = 0;
   auto token = addGlobalHotkeyMonitor(kCtrlAltK, [&] { ++runs; });
   ASSERT_TRUE(token);
