@@ -76,6 +76,8 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
+  // The preview's own "Clear Preview" asks and is refused like the converter's.
+  previewWindow_->setClearRequest([this] { resetOriginalPreviewImageFrom(); });
   appearance_ = new Appearance(paletteIsDark, this);
   settingsAlerts_ = new SettingsAlerts(defaults_, this);
   fontPanel_ = new FontPanel(form(), window_.get());
@@ -161,6 +163,7 @@ void AppDelegate::awakeFromNib() {
   preferencesPanel_->showPage(PreferencesWindow::Page::General);
   step("statusItem");
   menuBar_ = new StatusItem(appMenu_, *appearance_, this);
+  menuBar_->setPrimaryAction([this] { showBringToFrontAppFrom(); });
 }
 
 void AppDelegate::setAppSupportDir() {
@@ -226,6 +229,19 @@ void AppDelegate::openFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) chosen.push_back(resolvedPath(path));
   // The folder of the first path as it was given, links unresolved.
   convertItems(chosen, fs::path(paths.front()).parent_path().string(), true);
+}
+
+void AppDelegate::refuseFilesDuringConversion(const std::vector<std::string>& paths) {
+  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"),
+                                QStringLiteral("The files were not opened."), QMessageBox::Ok, window_.get());
+  alert->setObjectName(QStringLiteral("refusedFilesAlert"));
+  alert->setInformativeText(
+      QStringLiteral("%1 opened while a conversion is running. Open them again when it has finished.")
+          .arg(paths.size() == 1 ? QStringLiteral("1 item was")
+                                 : QStringLiteral("%1 items were").arg(qulonglong(paths.size()))));
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  alert->setWindowModality(Qt::NonModal);
+  alert->show();
 }
 
 SupportedImageCheck AppDelegate::supportedImage() const {
@@ -444,9 +460,11 @@ void AppDelegate::buildInfoWindow() {
   infoWindow_->setWindowModality(Qt::WindowModal);
   auto* layout = new QVBoxLayout(infoWindow_);
   auto* text = new QLabel(QStringLiteral("Drop images or folders on the converter window, or open them with "
-                                         "Velumar from your file manager: they are converted with the "
-                                         "current settings.\n\nChoose the output format below the drop zone "
-                                         "and the options in the tabs."),
+                                         "Velumar from your file manager: they are listed in the preview "
+                                         "window. Convert All there, or the converter's Process commands, "
+                                         "converts them with the current settings. (Preferences can make a "
+                                         "drop convert at once.)\n\nChoose the output format below the drop "
+                                         "zone and the options in the tabs."),
                           infoWindow_);
   text->setWordWrap(true);
   layout->addWidget(text);

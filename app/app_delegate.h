@@ -86,6 +86,10 @@ class AppDelegate : public QObject {
 
   // ---- Files from outside ---------------------------------------------------
   void openFiles(const std::vector<std::string>& paths);
+  // A later start's files arrived while a conversion runs: they are not
+  // opened, and an alert says so (the start may have come from a file
+  // manager, without a terminal to read).
+  void refuseFilesDuringConversion(const std::vector<std::string>& paths);
 
   // ---- Quit -------------------------------------------------------------------
   bool isProcessing() const;

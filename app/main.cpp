@@ -6,9 +6,11 @@
 #include <QPalette>
 
 #include "app/app_delegate.h"
+#include "app/instance_message.h"
 #include "app/launch_steps.h"
 #include "app/single_instance.h"
 #include "app/termination_signals.h"
+#include "app/wayland_input_method.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/user_defaults.h"
@@ -16,6 +18,7 @@
 #include "platform/ui/qt_main_loop.h"
 
 int main(int argc, char** argv) {
+  velumar::avoidSeatlessInputMethod();
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velumar"));
   QApplication::setDesktopFileName(QStringLiteral("velumar"));
@@ -25,7 +28,20 @@ int main(int argc, char** argv) {
       velumar::SingleInstance::absolutePaths(QApplication::arguments().mid(1));
   velumar::SingleInstance instance;
   if (!instance.claim()) {
-    if (instance.sendToRunningInstance(files)) return 0;
+    using Handover = velumar::SingleInstance::Handover;
+    switch (instance.sendToRunningInstance(files)) {
+      case Handover::Delivered: return 0;
+      case Handover::Refused:
+        foundation::log("The files were not opened: Velumar is running a conversion. Open them again when it "
+                        "has finished.");
+        return 1;
+      case Handover::TooLarge:
+        foundation::log("The files were not opened: {} paths are more than the running Velumar takes at once "
+                        "(at most {} paths and {} KiB). Open fewer at a time, or open their folder.",
+                        files.size(), velumar::kInstanceMessageMaxPaths, velumar::kInstanceMessageMaxBytes / 1024);
+        return 1;
+      case Handover::NoAnswer: break;
+    }
     foundation::log("Velumar is running but does not answer");
     return 1;
   }
@@ -43,6 +59,9 @@ int main(int argc, char** argv) {
     velumar::AppDelegate delegate(foundation::UserDefaults::standard(), paletteIsDark);
     QObject::connect(&terminationSignals, &velumar::TerminationSignals::received, &delegate,
                      &velumar::AppDelegate::terminationRequested);
+    instance.setRefusal([&delegate] { return delegate.isProcessing(); });
+    QObject::connect(&instance, &velumar::SingleInstance::filesRefused, &delegate,
+                     &velumar::AppDelegate::refuseFilesDuringConversion);
     QObject::connect(&instance, &velumar::SingleInstance::filesReceived, &delegate,
                      [&delegate](const std::vector<std::string>& paths) {
                        delegate.showBringToFrontAppFrom();

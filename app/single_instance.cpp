@@ -87,31 +87,41 @@ void SingleInstance::acceptConnection() {
       const QByteArray bytes = socket->readAll();
       const auto status = reader->feed(bytes.constData(), std::size_t(bytes.size()));
       if (status == InstanceMessageReader::Status::NeedMore) return;
+      if (status != InstanceMessageReader::Status::Complete) return socket->disconnectFromServer();
+      // The answer goes out before the files are handled, so the later
+      // start never waits on a dialog of this instance.
+      const bool refused = refuses_ && refuses_();
+      socket->write(refused ? "0" : "1", 1);
+      socket->flush();
       socket->disconnectFromServer();
-      if (status == InstanceMessageReader::Status::Complete) emit filesReceived(reader->paths());
+      if (refused)
+        emit filesRefused(reader->paths());
+      else
+        emit filesReceived(reader->paths());
     });
   }
 }
 
-bool SingleInstance::sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs) const {
+SingleInstance::Handover SingleInstance::sendToRunningInstance(const std::vector<std::string>& paths,
+                                                               int timeoutMs) const {
   const std::optional<std::string> message = encodeInstanceMessage(paths);
-  if (!message) {
-    foundation::log("Too many or unusable files to hand to the running instance");
-    return false;
-  }
+  if (!message) return Handover::TooLarge;
   QLocalSocket socket;
   // The running instance may still be starting: try again for a while.
   for (int waited = 0;; waited += 100) {
     socket.connectToServer(socketPath());
     if (socket.waitForConnected(timeoutMs)) break;
-    if (waited >= timeoutMs) return false;
+    if (waited >= timeoutMs) return Handover::NoAnswer;
     QThread::msleep(100);
   }
   socket.write(message->data(), qint64(message->size()));
-  if (!socket.waitForBytesWritten(timeoutMs)) return false;
-  // The instance closes the connection once it has the whole message.
-  if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
-  return true;
+  if (!socket.waitForBytesWritten(timeoutMs)) return Handover::NoAnswer;
+  // The instance answers once it has the whole message, then closes.
+  while (socket.bytesAvailable() < 1 && socket.state() == QLocalSocket::ConnectedState)
+    if (!socket.waitForReadyRead(timeoutMs)) break;
+  char answer = 0;
+  if (socket.read(&answer, 1) != 1) return Handover::NoAnswer;
+  return answer == '0' ? Handover::Refused : Handover::Delivered;
 }
 
 std::vector<std::string> SingleInstance::absolutePaths(const QStringList& arguments) {

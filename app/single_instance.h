@@ -3,10 +3,12 @@
 // runtime folder and listens on a local socket beside it; a later start
 // finds the lock taken and hands its files to the first over the socket.
 // A lock left by a crashed instance is stale and is taken over, and its
-// socket removed.
+// socket removed. The running instance answers each hand-over with one
+// byte: '1' taken, '0' refused.
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,9 +32,19 @@ class SingleInstance : public QObject {
   // The running instance starts to take later starts' files (once it can
   // handle them); a socket left by a crashed instance is replaced.
   bool listen();
+  // How a hand-over of files to the running instance ended.
+  enum class Handover {
+    Delivered,  // the running instance took the files
+    Refused,    // it is converting and did not open them
+    TooLarge,   // too many paths or bytes to send (see instance_message.h)
+    NoAnswer,   // no instance answered
+  };
   // Sends paths to the running instance, waiting for it to finish its
-  // launch; false when none answered.
-  bool sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs = 10000) const;
+  // launch, and waits for its answer.
+  Handover sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs = 10000) const;
+  // Asked for each later start's files: true refuses them (a conversion
+  // runs); the later start is told so and they are announced as refused.
+  void setRefusal(std::function<bool()> refuses) { refuses_ = std::move(refuses); }
 
   QString socketPath() const;
   QString lockPath() const;
@@ -44,6 +56,8 @@ class SingleInstance : public QObject {
  signals:
   // A later start's files, on the main thread.
   void filesReceived(const std::vector<std::string>& paths);
+  // A later start's files that were refused, on the main thread.
+  void filesRefused(const std::vector<std::string>& paths);
 
  private:
   void acceptConnection();
@@ -51,6 +65,7 @@ class SingleInstance : public QObject {
   QString folder_;
   std::unique_ptr<QLockFile> lock_;
   QLocalServer* server_ = nullptr;
+  std::function<bool()> refuses_;
 };
 
 }  // namespace velumar

@@ -11,8 +11,6 @@ namespace velumar {
 
 namespace {
 
-constexpr int kTitleHeight = 18;
-constexpr int kSubtitleHeight = 16;
 constexpr int kShadow = 4;
 
 QFont titleFont(bool bold) {
@@ -28,14 +26,37 @@ QFont subtitleFont() {
   return font;
 }
 
+// A text line: the font's full height (bold, the taller) plus a pixel.
+int titleHeight() {
+  return QFontMetrics(titleFont(true)).height() + 1;
+}
+int subtitleHeight() {
+  return QFontMetrics(subtitleFont()).height() + 1;
+}
+
 }  // namespace
+
+QRect ImageBrowserDelegate::titleRect(const QRect& cell) const {
+  return {cell.x(), cell.y() + imageSide_, cell.width(), titleHeight()};
+}
+
+QRect ImageBrowserDelegate::subtitleRect(const QRect& cell) const {
+  return {cell.x(), cell.y() + imageSide_ + titleHeight(), cell.width(), subtitleHeight()};
+}
+
+QString ImageBrowserDelegate::fittedSubtitle(const QString& subtitle, const QFontMetrics& metrics, int width) {
+  if (metrics.horizontalAdvance(subtitle) <= width) return subtitle;
+  const qsizetype comma = subtitle.indexOf(QStringLiteral(", "));
+  const QString size = comma > 0 ? subtitle.left(comma) : subtitle;
+  return metrics.elidedText(size, Qt::ElideRight, width);
+}
 
 QColor ImageBrowserDelegate::accentColor() {
   return QColor::fromRgbF(0, 0.62f, 0.89f, 1);
 }
 
 QSize ImageBrowserDelegate::cellSize() const {
-  return {imageSide_, imageSide_ + kTitleHeight + kSubtitleHeight};
+  return {imageSide_, imageSide_ + titleHeight() + subtitleHeight()};
 }
 
 QSize ImageBrowserDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
@@ -80,20 +101,19 @@ void ImageBrowserDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     painter->drawRoundedRect(picture.adjusted(-3, -3, 3, 3), 4, 4);
   }
 
-  const QRect titleRect(cell.x(), square.bottom() + 1, cell.width(), kTitleHeight);
+  const QRect titleLine = titleRect(cell);
   const QFont title = titleFont(selected);
   painter->setFont(title);
   painter->setPen(Qt::white);
   const QString titleText = QFontMetrics(title).elidedText(index.data(Qt::DisplayRole).toString(),
-                                                           Qt::ElideRight, titleRect.width());
-  painter->drawText(titleRect, Qt::AlignHCenter | Qt::AlignVCenter, titleText);
-  const QRect subtitleRect(cell.x(), titleRect.bottom() + 1, cell.width(), kSubtitleHeight);
+                                                           Qt::ElideRight, titleLine.width());
+  painter->drawText(titleLine, Qt::AlignHCenter | Qt::AlignVCenter, titleText);
+  const QRect subtitleLine = subtitleRect(cell);
   painter->setFont(subtitleFont());
   painter->setPen(accentColor());
-  const QString subtitle = QFontMetrics(subtitleFont())
-                               .elidedText(index.data(ImageBrowserModel::SubtitleRole).toString(),
-                                           Qt::ElideRight, subtitleRect.width());
-  painter->drawText(subtitleRect, Qt::AlignHCenter | Qt::AlignVCenter, subtitle);
+  painter->drawText(subtitleLine, Qt::AlignHCenter | Qt::AlignVCenter,
+                    fittedSubtitle(index.data(ImageBrowserModel::SubtitleRole).toString(),
+                                   QFontMetrics(subtitleFont()), subtitleLine.width()));
   painter->restore();
 }
 

@@ -20,6 +20,14 @@ class ImageBrowserDelegate : public QStyledItemDelegate {
   // The whole cell: the square plus the two text lines.
   QSize cellSize() const;
 
+  // Where the two text lines of a cell go: each as high as its font's line
+  // (descenders such as underscores included).
+  QRect titleRect(const QRect& cell) const;
+  QRect subtitleRect(const QRect& cell) const;
+  // The subtitle elided to width; the pixel size goes last ("W x H, type"
+  // loses its type first).
+  static QString fittedSubtitle(const QString& subtitle, const QFontMetrics& metrics, int width);
+
   void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
   QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 

@@ -42,7 +42,7 @@ ImageBrowserMirror::ImageBrowserMirror(PreviewList& preview, ImageBrowserView& v
 }
 
 void ImageBrowserMirror::syncWithList() {
-  updateBrowserViewWithURLs(BrowserViewUpdate{preview_.imagesIndexSet(), preview_.imageFileUrls()});
+  updateBrowserViewWithURLs(BrowserViewUpdate{preview_.imagesIndexSet(), preview_.imageFileUrls(), 0});
 }
 
 void ImageBrowserMirror::reloadGuarded(const OrganizedIndexSet* selection) {
@@ -61,9 +61,17 @@ void ImageBrowserMirror::appendItems(const OrganizedURLList& entries) {
   }
 }
 
+bool ImageBrowserMirror::inStep() const {
+  const OrganizedURLList& entries = preview_.imageFileUrls();
+  if (imageFileUrls_.size() != entries.size()) return false;
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (imageFileUrls_[i].path != entries[i]->path) return false;
+  return true;
+}
+
 void ImageBrowserMirror::checkInStep() const {
-  if (imageFileUrls_.size() != preview_.imageFileUrls().size()) {
-    foundation::log("Library grid: {} items for {} list entries", imageFileUrls_.size(),
+  if (!inStep()) {
+    foundation::log("Library grid: {} items do not match the {} list entries", imageFileUrls_.size(),
                     preview_.imageFileUrls().size());
     assert(false && "the grid fell out of step with the preview list");
   }
@@ -85,7 +93,7 @@ void ImageBrowserMirror::addBrowserViewWithURLs(const BrowserViewUpdate& update)
     if (entry) added.push_back(BrowserOrganizedURL::withEntry(*entry));
   }
   if (!added.empty()) {
-    const std::size_t at = std::min(imagesIndexSet_.imageCount, imageFileUrls_.size());
+    const std::size_t at = std::min(update.position, imageFileUrls_.size());
     imageFileUrls_.insert(imageFileUrls_.begin() + std::ptrdiff_t(at), std::make_move_iterator(added.begin()),
                           std::make_move_iterator(added.end()));
     reloadGuarded(&imagesIndexSet_);

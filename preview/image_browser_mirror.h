@@ -42,6 +42,8 @@ class ImageBrowserMirror {
   // that makes are not passed back to the list.
   bool canUpdateSelectionChange() const { return canUpdateSelectionChange_; }
 
+  // The grid holds exactly the list's entries, in its order.
+  bool inStep() const;
   // Takes the list as it is now (a grid opened after files were listed).
   void syncWithList();
 
@@ -69,7 +71,7 @@ class ImageBrowserMirror {
  private:
   void reloadGuarded(const OrganizedIndexSet* selection);
   void appendItems(const OrganizedURLList& entries);
-  // The grid must hold exactly one item per list entry after every change.
+  // Logs (and stops a debug build) when it does not, after every change.
   void checkInStep() const;
 
   PreviewList& preview_;

@@ -10,10 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "engine/depth_image_service.h"
 #include "engine/image_info.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/raster/bitmap_context.h"
@@ -98,8 +100,22 @@ PreviewImageView::~PreviewImageView() = default;
 // ---- Showing -------------------------------------------------------------------
 
 bool PreviewImageView::showFile(const std::string& path, bool revealOverlays) {
-  std::optional<PreviewPicture> picture = loadPreviewPicture(path, watermarks_.get());
-  if (!picture) return false;
+  std::optional<PreviewPicture> picture;
+  foundation::Failure failure;
+  {
+    const foundation::FailureScope scope;
+    picture = loadPreviewPicture(path, watermarks_.get());
+    if (!picture) failure = foundation::takeFailure();
+  }
+  if (!picture) {
+    if (!failure) failure.cause = foundation::FailureCause::FormatNotSupported;
+    unavailableFile_ = path;
+    const QString name = QFile::decodeName(QByteArray::fromStdString(std::filesystem::path(path).filename().string()));
+    unavailableText_ = tr("Cannot show \u201c%1\u201d.\n%2")
+                           .arg(name, QString::fromStdString(std::string(failureCauseText(failure.cause))));
+    update();
+    return false;
+  }
   rawDepthImage_ = getDepthImageWithURL(path);
   showPicture(std::move(*picture), path, revealOverlays);
   return true;
@@ -107,6 +123,8 @@ bool PreviewImageView::showFile(const std::string& path, bool revealOverlays) {
 
 void PreviewImageView::showPicture(PreviewPicture picture, const std::string& path, bool revealOverlays) {
   isOriginalImage_ = false;
+  unavailableFile_.reset();
+  unavailableText_.clear();
   if (revealOverlays) showProcessAndInfoViews();
   const PreviewPicture shown = picture;
   updateImageWithPicture(std::move(picture));
@@ -165,6 +183,8 @@ void PreviewImageView::updateImageWithPicture(PreviewPicture picture) {
 void PreviewImageView::resetOriginalImage() {
   isOriginalImage_ = true;
   previewURL_.reset();
+  unavailableFile_.reset();
+  unavailableText_.clear();
   imageURLSize_ = imageURLPreviewSize_ = {};
   currentImageDpi_ = 72;
   rawDepthImage_.reset();
@@ -177,7 +197,8 @@ void PreviewImageView::resetOriginalImage() {
 }
 
 void PreviewImageView::setProcessedImage(const QImage& image, raster::Size previewPixelSize) {
-  if (image.isNull() || isOriginalImage_) return;
+  // A render of the previous file must not stand in for one that cannot be shown.
+  if (image.isNull() || isOriginalImage_ || unavailableFile_) return;
   image_ = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
   rawImage_ = image_;
   imageURLPreviewSize_ = previewPixelSize;
@@ -247,6 +268,10 @@ void PreviewImageView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   painter.setClipPath(viewClip(width(), height()));
+  if (unavailableFile_) {
+    drawUnavailable(painter);
+    return;
+  }
   if (isOriginalImage_) {
     drawEmptyState(painter);
     return;
@@ -288,13 +313,35 @@ void PreviewImageView::drawEmptyState(QPainter& painter) {
   painter.drawImage(square, placeholder_);
   painter.setOpacity(1.0);
 
+  drawInvitationText(painter, kInvitation);
+}
+
+void PreviewImageView::drawUnavailable(QPainter& painter) {
+  const double w = width(), h = height();
+  const QRectF square = ui::flippedRect(
+      {(w - kPlaceholderSide) / 2, (h - kPlaceholderSide) / 2, kPlaceholderSide, kPlaceholderSide}, h);
+  painter.setOpacity(0.35);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(square, placeholder_);
+  painter.setOpacity(1.0);
+  drawInvitationText(painter, unavailableText_);
+}
+
+void PreviewImageView::drawInvitationText(QPainter& painter, const QString& text) {
+  const double w = width(), h = height();
   const QRectF box =
       ui::flippedRect({std::floor((w - kInvitationWidth) / 2 + 0.5), std::floor((h - 300) / 2 + 0.5) - 72,
                        kInvitationWidth, kInvitationHeight},
                       h);
   const QFont font = invitationFont(this->font());
   const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
-  // The text casts a soft black shadow 3.1 right and 3.1 down.
+  if (text != kInvitation) {
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(box, flags, text);
+    return;
+  }
+  // The invitation casts a soft black shadow 3.1 right and 3.1 down.
   if (invitationShadow_.isNull()) {
     QImage mask(int(kInvitationWidth), int(kInvitationHeight), QImage::Format_Alpha8);
     mask.fill(0);

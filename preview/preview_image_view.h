@@ -36,8 +36,9 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   ~PreviewImageView() override;
 
   // ---- Showing ---------------------------------------------------------------
-  // Loads and shows a file; false, with nothing changed, when it cannot be
-  // shown. revealOverlays shows the process and info views.
+  // Loads and shows a file. When it cannot be shown: false, the labels and
+  // previewURL stay, and the view draws a placeholder that names the file
+  // and says why instead of the previous picture.
   bool showFile(const std::string& path, bool revealOverlays = true);
   // Shows a loaded picture of the file at path as the current entry.
   void showPicture(PreviewPicture picture, const std::string& path, bool revealOverlays = true);
@@ -51,6 +52,12 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
 
   bool isOriginalImage() const override { return isOriginalImage_; }
   const std::optional<std::string>& previewURL() const { return previewURL_; }
+  // The file whose picture, or whose cannot-show placeholder, is drawn.
+  std::optional<std::string> displayedFile() const {
+    return unavailableFile_ ? unavailableFile_ : previewURL_;
+  }
+  // The placeholder's text while the last file asked for cannot be shown.
+  const QString& unavailableText() const { return unavailableText_; }
   raster::Size imageURLSize() const { return imageURLSize_; }
   raster::Size imageURLPreviewSize() const { return imageURLPreviewSize_; }
   double currentImageDpi() const { return currentImageDpi_; }
@@ -116,6 +123,8 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   // The picker takes the event's crop point; moving while the drag goes on.
   void moveCropPoint(const QMouseEvent& event, bool moving);
   void drawEmptyState(QPainter& painter);
+  void drawUnavailable(QPainter& painter);
+  void drawInvitationText(QPainter& painter, const QString& text);
   void drawPicture(QPainter& painter, const QImage& picture, const raster::Rect& rect);
   void drawRectForCrop(QPainter& painter, const raster::Rect& rect, double ratio);
   void updateSizeLabel();
@@ -128,6 +137,8 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   QImage invitationShadow_;
   ci::ImageRef rawDepthImage_;
   std::optional<std::string> previewURL_;
+  std::optional<std::string> unavailableFile_;
+  QString unavailableText_;
   raster::Size imageURLSize_;
   raster::Size imageURLPreviewSize_;
   double currentImageDpi_ = 72;

@@ -69,6 +69,8 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
   while (shown < entries.size() && !show(first + shown)) ++shown;
   if (shown == entries.size()) {
     entries_ = previous;
+    // The view tried the new files: the current entry is shown again.
+    if (filled) show(selection_.imageCount);
     foundation::log("Preview: none of the {} imported files could be shown; nothing was added",
                     entries.size());
     return false;
@@ -78,9 +80,10 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
   selection_ = OrganizedIndexSet::withIndex(first + shown, first + shown);
   tree_ = buildLibraryTree(entries_);
   if (filled)
-    post("addBrowserViewWithURLs", BrowserViewUpdate{selection_, std::move(entries)});
+    post("addBrowserViewWithURLs", BrowserViewUpdate{selection_, std::move(entries), first});
   else
-    post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_});
+    post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_, 0});
+  post("previewListDidChange", {});
   return true;
 }
 
@@ -88,6 +91,7 @@ void PreviewList::resetOriginalImage() {
   if (isOriginalImage_) return;
   isOriginalImage_ = true;
   ++generation_;
+  queuedImports_.clear();
   selection_ = {};
   globalPath_.reset();
   for (const auto& entry : entries_) entry->parentPathKey.reset();
@@ -95,8 +99,9 @@ void PreviewList::resetOriginalImage() {
   tree_.clear();
   ascendingOrder_ = true;
   lastOrder_ = SortOrder::None;
-  post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_});
+  post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_, 0});
   post("previewNewImageFromDragAndDrop", {});
+  post("previewListDidChange", {});
 }
 
 bool PreviewList::removeSelectedItemsWithIndexSet(const std::vector<std::size_t>& indexes,
@@ -124,6 +129,7 @@ bool PreviewList::removeSelectedItemsWithIndexSet(const std::vector<std::size_t>
   selection_ = OrganizedIndexSet::withIndex(0, 0);
   tree_ = buildLibraryTree(entries_);
   if (postNotification) post("removeBrowserViewWithURLs", BrowserViewRemoval{selection_, removedPositions});
+  post("previewListDidChange", {});
   return true;
 }
 
@@ -143,6 +149,7 @@ bool PreviewList::moveItemsAtIndexes(const std::vector<std::size_t>& indexes, st
   selection_ = OrganizedIndexSet::withIndexesInRange(target, block.size(), target);
   tree_ = buildLibraryTree(entries_);
   post("updatePreviewAfterIKBrowserViewMouseUp", {});
+  post("previewListDidChange", {});
   return true;
 }
 
@@ -173,7 +180,8 @@ void PreviewList::updatePreviewWithArray(OrganizedURLList entries) {
   selection_ = entries_.empty() ? OrganizedIndexSet{} : OrganizedIndexSet::withIndex(0, 0);
   tree_ = buildLibraryTree(entries_);
   show(0);
-  post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_});
+  post("updateBrowserViewWithURLs", BrowserViewUpdate{selection_, entries_, 0});
+  post("previewListDidChange", {});
 }
 
 bool PreviewList::sortBy(SortOrder order, const SortKeyReaders& readers) {

@@ -25,10 +25,13 @@ class SerialQueue;
 namespace velumar {
 
 // Payload of "updateBrowserViewWithURLs" (the whole list) and
-// "addBrowserViewWithURLs" (the added entries).
+// "addBrowserViewWithURLs" (the added entries, inserted as one block at
+// position, which need not be the current entry: that is the first one
+// that could be shown).
 struct BrowserViewUpdate {
   OrganizedIndexSet selection;
   OrganizedURLList entries;
+  std::size_t position = 0;
 };
 // Payload of "removeBrowserViewWithURLs".
 struct BrowserViewRemoval {
@@ -36,6 +39,9 @@ struct BrowserViewRemoval {
   std::vector<std::size_t> removed;
 };
 // "updateBrowserViewIndexSet" carries the OrganizedIndexSet itself.
+// "previewListDidChange" (no payload) follows every change of the entries,
+// whoever asked for it and whether or not the grid's notification was
+// posted, so the preview window's labels, outline, table and picture follow.
 
 class PreviewList {
  public:
@@ -70,7 +76,8 @@ class PreviewList {
   // nothing was added; imports arriving during a background sort are kept
   // and merged after the new order is in (answering true).
   bool verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath, OrganizedURLList entries);
-  // Empties the list and returns to the placeholder.
+  // Empties the list and returns to the placeholder. Wins over a running
+  // background sort and the imports queued behind it.
   void resetOriginalImage();
   bool removeSelectedItemsWithIndexSet(const std::vector<std::size_t>& indexes, bool postNotification);
   bool moveItemsAtIndexes(const std::vector<std::size_t>& indexes, std::size_t target);

@@ -1,12 +1,16 @@
 #include "preview/preview_picture.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <memory>
 
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/pdf_document.h"
 #include "platform/raster/bitmap_context.h"
@@ -47,6 +51,9 @@ std::optional<PreviewPicture> loadPreviewPicture(const std::string& path, Import
   const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
   if (!reading || reading->entries.empty()) {
     foundation::log("Preview: {} cannot be read as an image", path);
+    // The decoders' own cause first; else what the file itself tells.
+    if (::access(path.c_str(), R_OK) != 0) foundation::noteErrnoFailure(errno, false);
+    foundation::noteFailure(foundation::FailureCause::FormatNotSupported);
     return std::nullopt;
   }
   const ImageRepEntry& entry = reading->entries.front();
@@ -54,12 +61,15 @@ std::optional<PreviewPicture> loadPreviewPicture(const std::string& path, Import
   if (!(points.width > 0 && points.height > 0) || points.width > kLargestPreviewSide ||
       points.height > kLargestPreviewSide) {
     foundation::log("Preview: {} is {} x {} points; not shown", path, points.width, points.height);
+    foundation::noteFailure(points.width > 0 && points.height > 0 ? foundation::FailureCause::ImageTooLarge
+                                                                  : foundation::FailureCause::SourceDamaged);
     return std::nullopt;
   }
   PreviewPicture picture;
   picture.pixelSize = entry.isDocument ? points : uprightPixelSize(*reading, entry);
   if (!(picture.pixelSize.width >= 1 && picture.pixelSize.height >= 1)) {
     foundation::log("Preview: {} has no pixels", path);
+    foundation::noteFailure(foundation::FailureCause::SourceDamaged);
     return std::nullopt;
   }
   picture.dpi = representationDpi(entry.isDocument ? points.width : entry.pixelsWide, points.width);
@@ -83,12 +93,14 @@ std::optional<PreviewPicture> loadPreviewPicture(const std::string& path, Import
   }
   if (!decoded) {
     foundation::log("Preview: {} does not decode", path);
+    foundation::noteFailure(foundation::FailureCause::SourceDamaged);
     return std::nullopt;
   }
   picture.bitsPerSample = decoded->format().bitsPerComponent;
   picture.image = drawnPreviewImage(decoded, int(kept.width), int(kept.height));
   if (picture.image.isNull()) {
     foundation::log("Preview: {} could not be drawn at {} x {}", path, kept.width, kept.height);
+    foundation::noteFailure(foundation::FailureCause::Other);
     return std::nullopt;
   }
   return picture;

@@ -187,7 +187,12 @@ void PreviewWindow::buildMenus() {
   add(optionsMenu_, tr("Show in File Manager"), QKeySequence(), [this] { showInFileManager(); });
   add(optionsMenu_, tr("Select All"), QKeySequence::SelectAll, [this] { selectAllFiles(); });
   add(optionsMenu_, tr("Remove Selected"), QKeySequence::Delete, [this] { removeSelectedFiles(); });
-  add(optionsMenu_, tr("Clear Preview"), QKeySequence(), [this] { resetPreview(); });
+  add(optionsMenu_, tr("Clear Preview"), QKeySequence(), [this] {
+    if (clearRequest_)
+      clearRequest_();
+    else
+      resetPreview();
+  });
   QMenu* sortMenu = optionsMenu_->addMenu(tr("Sort By"));
   const struct {
     const char* title;
@@ -213,16 +218,25 @@ void PreviewWindow::buildMenus() {
 
   menuBar()->addMenu(optionsMenu_);
   view_->setContextMenu(optionsMenu_);
+  // The files window's menu shares the items, so they are enabled alike.
+  filesMenu_ = new QMenu(this);
+  filesMenu_->setObjectName("optionsInFilesWindowMenu");
+  filesMenu_->addActions(optionsMenu_->actions());
+  table_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(table_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    filesWindow_->activateWindow();
+    table_->setFocus();
+    filesMenu_->popup(table_->viewport()->mapToGlobal(at));
+  });
   connect(outline_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { optionsMenu_->popup(outline_->viewport()->mapToGlobal(at)); });
 }
 
 void PreviewWindow::observeList() {
   auto& center = foundation::NotificationCenter::defaultCenter();
-  const auto refresh = [this](const foundation::Notification&) { refreshAll(); };
-  for (const char* name : {"updateBrowserViewWithURLs", "addBrowserViewWithURLs", "removeBrowserViewWithURLs",
-                           "updatePreviewAfterIKBrowserViewMouseUp"})
-    observers_.push_back(center.addObserver(name, list_.get(), refresh));
+  // Every change of the entries, whoever made it (this window, the grid, a sort).
+  observers_.push_back(center.addObserver("previewListDidChange", list_.get(),
+                                          [this](const foundation::Notification&) { refreshAll(); }));
   observers_.push_back(center.addObserver("updateBrowserViewIndexSet", list_.get(),
                                           [this](const foundation::Notification&) { refreshSelection(); }));
   // From the application and the session.
@@ -246,6 +260,7 @@ bool PreviewWindow::showEntry(const OrganizedURL& entry) {
 // ---- Refreshing the views ---------------------------------------------------------------
 
 void PreviewWindow::refreshAll() {
+  refreshPicture();
   tableModel_->reload();
   outlineModel_->setTree(list_->libraryTree());
   const std::size_t count = list_->imageFileUrls().size();
@@ -256,6 +271,21 @@ void PreviewWindow::refreshAll() {
   refreshSelection();
   refreshBlockedState();
   emit listRefreshed();
+}
+
+void PreviewWindow::refreshPicture() {
+  const OrganizedURLList& entries = list_->imageFileUrls();
+  const std::size_t current = list_->imagesIndexSet().imageCount;
+  if (entries.empty()) {
+    if (view_->isOriginalImage() && !view_->displayedFile()) return;
+    view_->resetOriginalImage();
+    infoLabel_->setText(tr("Info"));
+    sizeLabel_->setText(tr("Width x Height"));
+    previewFitsSizeFirstImage_ = false;
+    filesWindow_->hide();
+    return;
+  }
+  if (current < entries.size() && view_->displayedFile() != entries[current]->path) showEntry(*entries[current]);
 }
 
 void PreviewWindow::refreshSelection() {
@@ -355,20 +385,12 @@ bool PreviewWindow::removeSelectedFiles() {
   for (const QModelIndex& index : table_->selectionModel()->selectedRows())
     rows.push_back(std::size_t(index.row()));
   if (rows.empty()) rows = list_->imagesIndexSet().indexSet;
-  const bool wasFilled = !list_->imageFileUrls().empty();
-  if (!list_->removeSelectedItemsWithIndexSet(rows, true)) return false;
-  if (wasFilled && list_->imageFileUrls().empty()) view_->resetOriginalImage();
-  refreshAll();
-  return true;
+  // The list's change notification refreshes the window.
+  return list_->removeSelectedItemsWithIndexSet(rows, true);
 }
 
 void PreviewWindow::resetPreview() {
   list_->resetOriginalImage();
-  view_->resetOriginalImage();
-  infoLabel_->setText(tr("Info"));
-  sizeLabel_->setText(tr("Width x Height"));
-  previewFitsSizeFirstImage_ = false;
-  filesWindow_->hide();
   refreshAll();
 }
 

@@ -7,6 +7,7 @@
 // picker, session block) and shows it.
 
 #include <QMainWindow>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,13 +57,16 @@ class PreviewWindow : public QMainWindow {
   QLabel* infoLabel() const { return infoLabel_; }
   QLabel* sizeLabel() const { return sizeLabel_; }
   QMenu* optionsMenu() const { return optionsMenu_; }
+  // The files window's context menu: the same items as optionsMenu.
+  QMenu* optionsInFilesWindowMenu() const { return filesMenu_; }
   SortingSheet* sortingSheet() const { return sortingSheet_; }
 
   // ---- For the application and the converter ------------------------------------
   // Files and folders sent by the converter or the import panel: folders
   // are scanned (their subfolders when asked), the entries merged at once.
   // firstPath is the folder of the first item; none marks photo-library
-  // items. Answers whether anything was listed; then the window comes forward.
+  // items. Answers whether the scan found images (files listed already are
+  // dropped silently); then the window comes forward.
   bool importPaths(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath,
                    bool searchSubfolders);
   // The entries the import panel scanned, sent as "multipleImageViewDragAndDrop":
@@ -78,6 +82,10 @@ class PreviewWindow : public QMainWindow {
   std::optional<std::string> shownFile() const;
   std::vector<std::string> listedFiles() const;
   void setCropPicker(std::shared_ptr<CropPickerLink> picker);
+  // What "Clear Preview" asks for: the application's confirmation, refused
+  // while a conversion runs (it posts "resetPreviewImage"). Without one the
+  // list is emptied at once.
+  void setClearRequest(std::function<void()> request) { clearRequest_ = std::move(request); }
   // The "PreviewFitsSize" preference: later pictures keep the window's size.
   void setWindowRemainsSameSize(bool remains) { windowRemainsSameSize_ = remains; }
   // Windows and commands that read the list: destroyed with this window,
@@ -122,6 +130,9 @@ class PreviewWindow : public QMainWindow {
   void refreshAll();
   void refreshSelection();
   void refreshBlockedState();
+  // The view shows the current entry (or its cannot-show placeholder), and
+  // the placeholder once the list is empty.
+  void refreshPicture();
   void fitWindowToPicture();
   // Two-way selection between the list and the table and outline.
   void tableSelectionChanged();
@@ -145,6 +156,8 @@ class PreviewWindow : public QMainWindow {
   QWidget* processView_ = nullptr;
   QWidget* imageInfoView_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
+  QMenu* filesMenu_ = nullptr;
+  std::function<void()> clearRequest_;
   QAction* ascendingAction_ = nullptr;
   QAction* descendingAction_ = nullptr;
   SortingSheet* sortingSheet_ = nullptr;

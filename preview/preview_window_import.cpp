@@ -48,8 +48,9 @@ bool PreviewWindow::importPaths(const std::vector<std::string>& paths,
       findRecursiveDirectoryForArray(paths, searchSubfolders, mediaFolder, firstPath.value_or(std::string()),
                                      [this](const std::string& path) { return isSupportedImage(path); });
   if (entries.empty()) return false;
+  // Files found is the answer: listed ones are dropped silently by the merge.
   if (!list_->verifyDuplicateImageUrlsWithUrlsArray(firstPath.value_or(std::string()), std::move(entries)))
-    return false;
+    foundation::log("Preview: the imported files added nothing to the list");
   bringForward();
   return true;
 }

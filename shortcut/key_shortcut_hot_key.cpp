@@ -24,7 +24,8 @@ void dispatch(std::uint32_t id) {
   }
 }
 
-// One user-defaults key's hot key: re-registered on every change.
+// One user-defaults key's hot key: re-registered when the value stored
+// under its key changes (other keys' writes leave it alone).
 class UserDefaultsHotKey {
  public:
   UserDefaultsHotKey(std::string key, std::function<void()> handler, foundation::UserDefaults& defaults)
@@ -32,6 +33,7 @@ class UserDefaultsHotKey {
     token_ = foundation::NotificationCenter::defaultCenter().addObserver(
         foundation::UserDefaults::kDidChangeNotification, &defaults_,
         [this](const foundation::Notification&) {
+          if (defaults_.dataForKey(key_) == stored_) return;
           removeGlobalHotkeyMonitor(monitor_);
           monitor_.reset();
           install();
@@ -47,7 +49,8 @@ class UserDefaultsHotKey {
 
  private:
   void install() {
-    auto data = defaults_.dataForKey(key_);
+    const auto data = defaults_.dataForKey(key_);
+    stored_ = data;
     auto shortcut = data ? KeyShortcut::fromData(*data) : std::nullopt;
     if (shortcut) monitor_ = addGlobalHotkeyMonitor(*shortcut, handler_);
   }
@@ -56,6 +59,7 @@ class UserDefaultsHotKey {
   std::function<void()> handler_;
   foundation::UserDefaults& defaults_;
   std::optional<std::string> monitor_;
+  std::optional<foundation::Data> stored_;
   foundation::ObserverToken token_;
 };
 

@@ -42,7 +42,9 @@ std::uint8_t grabAll(xcb_connection_t* conn, const Grab& grab) {
   std::sort(variants.begin(), variants.end());
   const auto end = std::unique(variants.begin(), variants.end());
   for (auto it = variants.begin(); it != end; ++it) {
-    auto cookie = xcb_grab_key_checked(conn, 1, rootWindow(), *it, grab.keycode, XCB_GRAB_MODE_ASYNC,
+    // owner_events off: the press is reported to the root window even when
+    // one of our own windows has the focus, where the filter looks for it.
+    auto cookie = xcb_grab_key_checked(conn, 0, rootWindow(), *it, grab.keycode, XCB_GRAB_MODE_ASYNC,
                                        XCB_GRAB_MODE_ASYNC);
     xcb_generic_error_t* error = xcb_request_check(conn, cookie);
     if (error != nullptr) {

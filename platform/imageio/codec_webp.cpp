@@ -63,7 +63,7 @@ class WebpDecoder final : public Decoder {
       WebPDemuxReleaseIterator(&frame);
     }
     if (durations_.empty()) return false;
-    if (!animated_) durations_.resize(1);
+    if (!animated_) durations_.erase(durations_.begin() + 1, durations_.end());
     return width_ > 0 && height_ > 0;
   }
 

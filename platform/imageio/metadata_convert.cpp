@@ -195,11 +195,14 @@ void xmpLock(void*, bool lock) {
     xmpMutex.unlock();
 }
 
-void exiv2Log(int level, const char* message) {
-  if (level < Exiv2::LogMsg::error || !message) return;
+// exiv2's own messages (e.g. duplicate XMP nodes in ordinary camera files)
+// are developer detail: the failures that matter reach the user through our
+// own results and causes.
+void exiv2Log(int, const char* message) {
+  if (!message) return;
   std::string text = message;
   while (!text.empty() && text.back() == '\n') text.pop_back();
-  foundation::log("exiv2: {}", text);
+  foundation::logDebug("exiv2: {}", text);
 }
 
 // Rational of a double with a denominator that keeps four decimals.
@@ -261,7 +264,7 @@ std::string degreesText(double degrees) {
 
 void initializeExiv2() {
   std::call_once(exiv2Once, [] {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::error);
+    Exiv2::LogMsg::setLevel(foundation::debugLogging() ? Exiv2::LogMsg::info : Exiv2::LogMsg::error);
     Exiv2::LogMsg::setHandler(exiv2Log);
     Exiv2::XmpParser::initialize(xmpLock, nullptr);
 #ifdef EXV_ENABLE_BMFF

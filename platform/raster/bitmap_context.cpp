@@ -39,7 +39,7 @@ void convertColorForContext(const BitmapContext& context, const Color& color, fl
   }
   double alpha = color.count > fromColors ? color.components[std::size_t(fromColors)] : 1.0;
   if (colors == 0) {
-    workingColor(format, &alpha, 1, out);
+    out[0] = float(alpha);  // an alpha-only context keeps the alpha alone
     return;
   }
   std::shared_ptr<const ColorConversion> conversion;

@@ -53,6 +53,14 @@ TEST(AppProcess, LaterStartsHandTheirFilesToTheRunningInstance) {
   EXPECT_EQ(relative.exitCode(), 0);
   EXPECT_TRUE(converted(home, "second.jpg"));
   EXPECT_EQ(running->state(), QProcess::Running);
+  // More paths than a hand-over takes: said on stderr, and a failure.
+  QProcess tooMany;
+  tooMany.setProcessEnvironment(home.environment());
+  tooMany.start(QStringLiteral(VELUMAR_APP_BINARY), QStringList(10001, q(first)));
+  ASSERT_TRUE(tooMany.waitForFinished(20000));
+  EXPECT_EQ(tooMany.exitCode(), 1);
+  const QString said = QString::fromUtf8(tooMany.readAllStandardError());
+  EXPECT_TRUE(said.contains("not opened") && said.contains("10001 paths")) << said.toStdString();
 
   // A crashed instance leaves lock and socket behind: the next start takes over.
   running->kill();

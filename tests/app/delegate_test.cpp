@@ -311,23 +311,54 @@ TEST_F(DelegateTest, ResetAlertEmptiesThePreviewListOnOk) {
       "resetPreviewImage", [&](const foundation::Notification&) { ++resets; });
   bool listed = true;
   delegate_.previewHasImages = [&] { return listed; };
+  // The preview window's own "Clear Preview" asks the same way, and a
+  // running conversion refuses it.
+  QAction* previewItem = nullptr;
+  for (QAction* item : delegate_.previewWindow().optionsMenu()->actions())
+    if (item->text() == "Clear Preview") previewItem = item;
+  ASSERT_NE(previewItem, nullptr);
   struct Case {
     bool listed;
+    bool fromPreview;
+    bool processing;
     const char* answer;
     int resets;
     bool asked;
   };
-  for (const Case& c :
-       {Case{true, "Cancel", 0, true}, Case{true, "Ok", 1, true}, Case{false, "Ok", 0, false}}) {
+  for (const Case& c : {Case{true, false, false, "Cancel", 0, true}, Case{true, false, false, "Ok", 1, true},
+                        Case{false, false, false, "Ok", 0, false}, Case{true, true, false, "Cancel", 0, true},
+                        Case{true, true, false, "Ok", 1, true}, Case{true, true, true, "Ok", 0, false}}) {
     listed = c.listed;
+    setProcessing(c.processing);
     resets = 0;
     modalText_.clear();
     answerNextModal(QString::fromUtf8(c.answer));
-    delegate_.resetOriginalPreviewImageFrom();
-    EXPECT_EQ(resets, c.resets) << c.answer << c.listed;
+    if (c.fromPreview) {
+      previewItem->setEnabled(true);
+      previewItem->trigger();
+    } else {
+      delegate_.resetOriginalPreviewImageFrom();
+    }
+    EXPECT_EQ(resets, c.resets) << c.answer << c.listed << c.fromPreview;
     EXPECT_EQ(modalText_ == "This will remove all images from preview.", c.asked) << c.answer << c.listed;
+    setProcessing(false);
     QTest::qWait(80);
   }
+}
+
+TEST_F(DelegateTest, FilesRefusedDuringAConversionGetOneAlertEach) {
+  delegate_.launch();
+  const auto alerts = [] {
+    int shown = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      shown += widget->objectName() == "refusedFilesAlert" && widget->isVisible();
+    return shown;
+  };
+  delegate_.refuseFilesDuringConversion({"/a.jpg"});
+  delegate_.refuseFilesDuringConversion({"/b.jpg", "/c.jpg"});
+  EXPECT_EQ(alerts(), 2);
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    if (widget->objectName() == "refusedFilesAlert") widget->close();
 }
 
 TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {

@@ -39,15 +39,34 @@ TEST(SingleInstance, OnlyWellFormedMessagesOpenFiles) {
   QTest::qWait(50);
   EXPECT_EQ(opened.count(), 0);
 
-  // A later start's sending blocks, so it runs beside the event loop.
-  std::thread sender([&later] {
-    EXPECT_TRUE(later.sendToRunningInstance({"/photos/a.jpg", "/photos/b c"}));
-  });
-  EXPECT_TRUE(QTest::qWaitFor([&] { return opened.count() == 1; }, 5000));
-  sender.join();
-  ASSERT_EQ(opened.count(), 1);
-  EXPECT_EQ(opened.front().front().value<std::vector<std::string>>(),
-            (std::vector<std::string>{"/photos/a.jpg", "/photos/b c"}));
+  // A later start's sending blocks, so it runs beside the event loop. It
+  // learns whether the files were taken or refused during a conversion; a
+  // hand-over over the bounds is not sent at all.
+  QSignalSpy refused(&running, &SingleInstance::filesRefused);
+  bool converting = false;
+  running.setRefusal([&] { return converting; });
+  const std::vector<std::string> files = {"/photos/a.jpg", "/photos/b c"};
+  using Handover = SingleInstance::Handover;
+  const struct {
+    bool converting;
+    Handover expected;
+    int opened, refused;
+  } cases[] = {{false, Handover::Delivered, 1, 0}, {true, Handover::Refused, 1, 1}};
+  for (const auto& c : cases) {
+    converting = c.converting;
+    Handover answer = Handover::NoAnswer;
+    std::thread sender([&] { answer = later.sendToRunningInstance(files); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return opened.count() + refused.count() == c.opened + c.refused; }, 5000));
+    sender.join();
+    EXPECT_EQ(answer, c.expected);
+    ASSERT_EQ(opened.count(), c.opened);
+    ASSERT_EQ(refused.count(), c.refused);
+  }
+  EXPECT_EQ(opened.front().front().value<std::vector<std::string>>(), files);
+  EXPECT_EQ(refused.front().front().value<std::vector<std::string>>(), files);
+  EXPECT_EQ(later.sendToRunningInstance(std::vector<std::string>(kInstanceMessageMaxPaths + 1, "/a")),
+            Handover::TooLarge);
+  EXPECT_EQ(opened.count() + refused.count(), 2);
 }
 
 TEST(SingleInstance, ArgumentsBecomeAbsolutePaths) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
@@ -81,8 +83,15 @@ TEST_F(WindowWiringTest, ConverterDropsAreListedInThePreviewAsItsSubfolderSwitch
     EXPECT_TRUE(preview_->isVisible());
     EXPECT_FALSE(view().isRequestPending());  // listed, not converted
   }
-  // The two files dropped again add nothing: the drop is refused.
-  EXPECT_FALSE(dropOnConverter({one, two}));
+  // The two files dropped again add nothing, silently: the drop answers yes,
+  // no alert follows and the preview comes forward.
+  preview_->hide();
+  EXPECT_TRUE(dropOnConverter({one, two}));
+  QTest::qWait(250);
+  EXPECT_EQ(preview_->listedFiles().size(), 3u);
+  EXPECT_TRUE(preview_->isVisible());
+  for (QWidget* widget : QApplication::topLevelWidgets())
+    EXPECT_FALSE(qobject_cast<QMessageBox*>(widget) && widget->isVisible()) << "an alert is shown";
 }
 
 TEST_F(WindowWiringTest, SessionHoldsThePreviewListAndReadsWhatItShows) {

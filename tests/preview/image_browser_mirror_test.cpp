@@ -46,7 +46,8 @@ class ImageBrowserMirrorTest : public ::testing::Test {
     return out;
   }
 
-  PreviewList list_{[](const OrganizedURL&) { return true; }};
+  // Files named bad*.jpg cannot be shown.
+  PreviewList list_{[](const OrganizedURL& entry) { return entry.fileName().rfind("bad", 0) != 0; }};
   RecordingView view_;
   ImageBrowserMirror mirror_{list_, view_};
 };
@@ -62,6 +63,9 @@ TEST_F(ImageBrowserMirrorTest, ReorderMovesGridAndListAlike) {
       {{4}, 0, {"4", "0", "1", "2", "3", "5"}, {0}},
       {{0, 1}, 6, {"2", "3", "4", "5", "0", "1"}, {4, 5}},
       {{5, 2, 2}, 1, {"0", "2", "5", "1", "3", "4"}, {1, 2}},
+      // Dropped on its own place, before or after itself: it stays.
+      {{3}, 3, {"0", "1", "2", "3", "4", "5"}, {3}},
+      {{3}, 4, {"0", "1", "2", "3", "4", "5"}, {3}},
   };
   for (const auto& c : cases) {
     list_.resetOriginalImage();
@@ -95,6 +99,16 @@ TEST_F(ImageBrowserMirrorTest, FilesDroppedAtAPositionAreInsertedThere) {
   // Without a drop position the files are appended.
   import({"z.jpg"});
   EXPECT_EQ(gridTitles().back(), "z");
+  EXPECT_EQ(listTitles(), gridTitles());
+  // The first dropped file cannot be shown: the block still goes where it
+  // was dropped, and a delete then removes the cell the user chose.
+  mirror_.setDropPosition(2);
+  import({"bad1.jpg", "w.jpg"});
+  EXPECT_EQ(gridTitles(), (std::vector<std::string>{"a", "x", "bad1", "w", "y", "b", "c", "z"}));
+  EXPECT_TRUE(mirror_.inStep());
+  EXPECT_EQ(list_.imagesIndexSet().imageCount, 3u);  // w, the first one shown
+  ASSERT_TRUE(mirror_.removeItemsAtIndexes({2}));
+  EXPECT_EQ(gridTitles(), (std::vector<std::string>{"a", "x", "w", "y", "b", "c", "z"}));
   EXPECT_EQ(listTitles(), gridTitles());
 }
 

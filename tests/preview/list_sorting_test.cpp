@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -43,8 +44,22 @@ SortKeyReaders tableReaders(const std::map<std::string, std::int64_t>& keys) {
   return {date, date, date, size, size};
 }
 
+// Each reader orders a.jpg, b.tif and c.png its own way, so a reader used
+// for the wrong key gives a wrong order.
+SortKeyReaders distinctReaders() {
+  enum { kExif, kModified, kCreated, kSize, kPixels };
+  const std::map<std::string, std::array<std::int64_t, 5>> table = {
+      {"a.jpg", {1, 3, 2, 2, 1}}, {"b.tif", {2, 1, 3, 1, 3}}, {"c.png", {3, 2, 1, 3, 2}}};
+  const auto readerOf = [table](int which) {
+    std::map<std::string, std::int64_t> keys;
+    for (const auto& [name, row] : table) keys[name] = row[std::size_t(which)];
+    return tableReaders(keys);
+  };
+  return {readerOf(kExif).exifDate, readerOf(kModified).modificationDate, readerOf(kCreated).creationDate,
+          readerOf(kSize).fileSize, readerOf(kPixels).pixelCount};
+}
+
 TEST(ListSorting, KeysAndDirections) {
-  const std::map<std::string, std::int64_t> keys = {{"c.png", 3}, {"a.jpg", 1}, {"b.tif", 2}};
   struct Case {
     SortOrder order;
     bool ascending;
@@ -54,15 +69,15 @@ TEST(ListSorting, KeysAndDirections) {
       {SortOrder::Name, true, {"img10.jpg", "img2.jpg", "Img1.jpg"}, {"Img1.jpg", "img2.jpg", "img10.jpg"}},
       {SortOrder::Name, false, {"img10.jpg", "img2.jpg", "Img1.jpg"}, {"img10.jpg", "img2.jpg", "Img1.jpg"}},
       {SortOrder::Format, true, {"c.png", "x", "a.JPG", "b.tif"}, {"x", "a.JPG", "c.png", "b.tif"}},
-      {SortOrder::FileSize, true, {"c.png", "b.tif", "none", "a.jpg"}, {"none", "a.jpg", "b.tif", "c.png"}},
-      {SortOrder::PixelDimensions, false, {"a.jpg", "none", "c.png"}, {"c.png", "a.jpg", "none"}},
-      {SortOrder::ModificationDate, true, {"c.png", "b.tif", "a.jpg"}, {"a.jpg", "b.tif", "c.png"}},
+      {SortOrder::FileSize, true, {"c.png", "b.tif", "none", "a.jpg"}, {"none", "b.tif", "a.jpg", "c.png"}},
+      {SortOrder::PixelDimensions, false, {"a.jpg", "none", "c.png", "b.tif"}, {"b.tif", "c.png", "a.jpg", "none"}},
+      {SortOrder::ModificationDate, true, {"c.png", "b.tif", "a.jpg"}, {"b.tif", "c.png", "a.jpg"}},
       {SortOrder::ExifDate, false, {"a.jpg", "c.png", "b.tif"}, {"c.png", "b.tif", "a.jpg"}},
       // A missing date is equal to everything: a stable sort leaves it where it was.
-      {SortOrder::CreationDate, true, {"none", "c.png", "a.jpg"}, {"none", "a.jpg", "c.png"}},
+      {SortOrder::CreationDate, true, {"none", "a.jpg", "c.png"}, {"none", "c.png", "a.jpg"}},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(namesOf(sortedEntries(entriesNamed(c.given), c.order, c.ascending, tableReaders(keys))),
+    EXPECT_EQ(namesOf(sortedEntries(entriesNamed(c.given), c.order, c.ascending, distinctReaders())),
               c.expected)
         << int(c.order) << (c.ascending ? " up" : " down");
   EXPECT_FALSE(sortsInBackground(SortOrder::Name, 5000));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <set>
 
 #include "platform/foundation/main_loop.h"
@@ -167,6 +168,9 @@ TEST_F(PreviewListTest, RemovalAndMoveArithmetic) {
       {"move", {3, 4}, 0, {"d", "e", "a", "b", "c"}, OrganizedIndexSet::withIndexesInRange(0, 2, 0)},
       {"move", {1, 3}, 5, {"a", "c", "e", "b", "d"}, OrganizedIndexSet::withIndexesInRange(3, 2, 3)},
       {"move", {0}, 99, {"b", "c", "d", "e", "a"}, OrganizedIndexSet::withIndex(4, 4)},
+      // Onto its own place, before or after itself: it stays.
+      {"move", {2}, 2, {"a", "b", "c", "d", "e"}, OrganizedIndexSet::withIndex(2, 2)},
+      {"move", {2}, 3, {"a", "b", "c", "d", "e"}, OrganizedIndexSet::withIndex(2, 2)},
   };
   for (const auto& c : cases) {
     list_.resetOriginalImage();
@@ -262,6 +266,39 @@ TEST_F(PreviewListTest, LongSortsRunInTheBackgroundAndQueueImports) {
     }
     EXPECT_EQ(list_.lastOrder(), SortOrder::FileSize);
   }
+}
+
+TEST_F(PreviewListTest, EveryChangeIsAnnouncedAndAClearWinsOverARunningSort) {
+  int changes = 0;
+  auto token = foundation::NotificationCenter::defaultCenter().addObserver(
+      "previewListDidChange", &list_, [&](const foundation::Notification&) { ++changes; });
+  std::vector<std::string> added;
+  for (std::size_t i = kForegroundSortLimit + 5; i > 0; --i) added.push_back(std::string(i, 'x'));
+  const struct {
+    const char* what;
+    std::function<bool()> change;
+  } steps[] = {
+      {"import", [&] { return import("/p", added); }},
+      {"grid delete", [&] { return list_.removeSelectedItemsWithIndexSet({1}, false); }},
+      {"move", [&] { return list_.moveItemsAtIndexes({0}, 3); }},
+      {"sort", [&] { return list_.sortBy(SortOrder::Name); }},
+  };
+  for (const auto& step : steps) {
+    const int before = changes;
+    ASSERT_TRUE(step.change()) << step.what;
+    EXPECT_EQ(changes, before + 1) << step.what;
+  }
+  // A clear during a background sort: the sort's result and the import
+  // queued behind it stay out.
+  ASSERT_TRUE(list_.sortBy(SortOrder::FileSize, sizeReaders()));
+  ASSERT_FALSE(list_.canAcceptImages());
+  EXPECT_TRUE(import("/q", {"late"}));
+  list_.resetOriginalImage();
+  auto* loop = static_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+  ASSERT_TRUE(loop->runUntil([&] { return list_.canAcceptImages(); }, 10));
+  loop->runUntil([] { return false; }, 0.05);
+  EXPECT_TRUE(list_.imageFileUrls().empty());
+  EXPECT_TRUE(list_.isOriginalImage());
 }
 
 TEST_F(PreviewListTest, DirectionReversesWithoutSorting) {

@@ -110,3 +110,19 @@ TEST_F(DesktopTest, IconFollowsThePortalsColorScheme) {
   setColorScheme(0);
   EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().imageName() == "MenuBar"; }, 20000));
 }
+
+TEST_F(DesktopTest, ATrayThatStartsLaterGetsTheIconAndAPrimaryClickShowsTheConverter) {
+  startDelegate();
+  EXPECT_FALSE(delegate_->menuBar().isShown());
+  startServices({QStringLiteral("--watcher")});
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->menuBar().isShown(); }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor([this] { return registeredItems().size() == 1; }, 20000));
+  delegate_->window().hide();
+  const QString item = registeredItems().value(0);
+  const QString service = item.section(QLatin1Char('/'), 0, 0);
+  const QString path = item.contains(QLatin1Char('/')) ? "/" + item.section(QLatin1Char('/'), 1)
+                                                       : QStringLiteral("/StatusNotifierItem");
+  QDBusInterface tray(service, path, QStringLiteral("org.kde.StatusNotifierItem"));
+  tray.asyncCall(QStringLiteral("Activate"), 0, 0);
+  EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->window().isVisible(); }, 20000));
+}

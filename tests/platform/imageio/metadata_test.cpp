@@ -1,8 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "doc_codecs_support.h"
+#include "platform/foundation/log.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/metadata.h"
 #include "support/test_support.h"
@@ -249,4 +256,50 @@ TEST(Metadata, MultiPageTiffKeepsItsPages) {
   ASSERT_TRUE(pagesSource);
   ASSERT_EQ(pagesSource->count(), 3u);
   EXPECT_TRUE(pagesSource->createImage(2));
+}
+
+namespace {
+
+// Standard error of this process while fn runs.
+std::string capturedStderr(const std::function<void()>& fn) {
+  testsupport::TempDir dir;
+  const std::string file = dir.file("stderr");
+  std::fflush(stderr);
+  const int saved = ::dup(2);
+  const int target = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(target, 2);
+  ::close(target);
+  fn();
+  std::fflush(stderr);
+  ::dup2(saved, 2);
+  ::close(saved);
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+// exiv2's complaints about ordinary camera files (duplicate XMP nodes and
+// the like) are debug detail: reading the metadata of the wallpaper
+// packages' photos prints nothing at the default log level.
+TEST(Metadata, CameraPhotosPrintNothingAtTheDefaultLogLevel) {
+  ASSERT_FALSE(foundation::debugLogging());
+  std::vector<std::filesystem::path> photos;
+  for (const char* package : {"plasma-workspace-wallpapers", "mate-backgrounds"}) {
+    const auto root = testsupport::fetchDebianPackageFiles(package);
+    if (root.empty()) continue;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+      if (entry.path().extension() == ".jpg") photos.push_back(entry.path());
+  }
+  if (photos.empty()) GTEST_SKIP() << "wallpaper packages unavailable";
+  std::size_t read = 0;
+  const std::string printed = capturedStderr([&] {
+    for (const auto& photo : photos) {
+      Value props(Dictionary{});
+      if (!imageio::readMetadata(photo.string(), props)) continue;
+      ++read;
+    }
+  });
+  EXPECT_GT(read, photos.size() / 2);
+  EXPECT_EQ(printed, "");
 }

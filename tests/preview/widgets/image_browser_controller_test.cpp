@@ -7,12 +7,16 @@
 #include <QListView>
 #include <QMenu>
 #include <QMimeData>
+#include <QPainter>
+#include <QStandardItemModel>
 #include <QTest>
 #include <QUrl>
 #include <filesystem>
 
 #include "platform/imageio/image_destination.h"
+#include "preview/image_browser_delegate.h"
 #include "preview/image_browser_grid_view.h"
+#include "preview/image_browser_model.h"
 #include "preview/image_browser_large_preview.h"
 #include "support/test_support.h"
 
@@ -215,6 +219,54 @@ TEST(ImageBrowserScrolling, CellsScrolledIntoViewGetTheirThumbnailsFirst) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return loaded(79); }));
   // The middle of the list, neither visible nor near, is not loaded.
   EXPECT_FALSE(loaded(40));
+}
+
+}  // namespace
+}  // namespace velumar
+
+namespace velumar {
+namespace {
+
+// A cell titled with descenders: the title line is as high as its font's
+// line, and a narrow cell keeps the pixel size of the subtitle.
+TEST(ImageBrowserCell, TitlesKeepTheirDescendersAndSubtitlesTheirPixelSize) {
+  QListView view;
+  ImageBrowserDelegate delegate(&view);
+  QStandardItemModel model;
+  auto* item = new QStandardItem(QStringLiteral("g_y_Q"));
+  item->setData(QStringLiteral("4000 x 3000, jpeg"), ImageBrowserModel::SubtitleRole);
+  model.appendRow(item);
+  for (const int side : {51, 128, 256}) {
+    delegate.setImageSide(side);
+    const QRect cell(QPoint(0, 0), delegate.cellSize());
+    QFont bold;
+    bold.setPointSizeF(12);
+    bold.setBold(true);
+    const QRect title = delegate.titleRect(cell);
+    EXPECT_GE(title.height(), QFontMetrics(bold).height()) << side;
+    EXPECT_LE(delegate.subtitleRect(cell).bottom(), cell.bottom()) << side;
+    EXPECT_GE(delegate.subtitleRect(cell).top(), title.bottom()) << side;
+    // Drawn: the underscores' row below the baseline carries white pixels.
+    QImage drawn(cell.size(), QImage::Format_ARGB32_Premultiplied);
+    drawn.fill(Qt::black);
+    QPainter painter(&drawn);
+    QStyleOptionViewItem option;
+    option.rect = cell;
+    delegate.paint(&painter, option, model.index(0, 0));
+    painter.end();
+    int lowWhite = 0;
+    const int baseline = title.center().y() + QFontMetrics(bold).ascent() / 2;
+    for (int y = baseline; y <= title.bottom(); ++y)
+      for (int x = 0; x < drawn.width(); ++x) lowWhite += qGray(drawn.pixel(x, y)) > 200;
+    EXPECT_GT(lowWhite, 0) << side;
+  }
+  QFont small;
+  small.setPointSizeF(10);
+  const QFontMetrics metrics(small);
+  const QString fitted = ImageBrowserDelegate::fittedSubtitle("4000 x 3000, jpeg", metrics,
+                                                              metrics.horizontalAdvance("4000 x 3000") + 2);
+  EXPECT_EQ(fitted, "4000 x 3000");
+  EXPECT_EQ(ImageBrowserDelegate::fittedSubtitle("40 x 30, png", metrics, 400), "40 x 30, png");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -89,8 +90,9 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_TRUE(window.outlineView()->isExpanded(outline->index(1, 0)));
   EXPECT_FALSE(window.outlineView()->isExpanded(outline->index(0, 0)));
 
-  // Importing the same files again adds nothing.
-  EXPECT_FALSE(window.importPaths({one}, folder.dir.path().string(), false));
+  // Importing the same files again adds nothing, silently: files were found.
+  EXPECT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
+  EXPECT_EQ(window.listedFiles().size(), 3u);
   window.resetPreview();
   EXPECT_TRUE(window.listedFiles().empty());
   EXPECT_EQ(window.windowTitle(), "Velumar");
@@ -98,6 +100,54 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
   EXPECT_TRUE(window.previewView()->isOriginalImage());
   EXPECT_EQ(enabledItems(), 1);
+}
+
+TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
+  ImageFolder folder;
+  const std::string one = folder.make("a/1.png"), two = folder.make("a/2.png"),
+                    wide = folder.make("a/3.png", "10001x2"), cut = folder.make("a/4.png", "300x300");
+  fs::resize_file(cut, 100);  // a PNG cut short
+  const std::string gone = folder.make("a/5.png");
+  PreviewWindow window;
+  ASSERT_TRUE(window.importPaths({folder.dir.path().string() + "/a"}, folder.dir.path().string(), false));
+  ASSERT_EQ(window.listedFiles().size(), 5u);
+  fs::remove(gone);
+  // The cut PNG's cause is the decoder's to note; until it does, the
+  // preview falls back to the unsupported format.
+  const struct {
+    std::size_t position;
+    QString cause;
+  } unshowable[] = {{2, "The image is too large."},
+                    {3, "(damaged or incomplete|format is not supported)"},
+                    {4, "The source file does not exist."}};
+  for (const auto& c : unshowable) {
+    ASSERT_TRUE(window.list().changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(c.position, c.position)));
+    // previewURL and the labels stay; the view says why instead of the old picture.
+    EXPECT_EQ(window.shownFile(), one) << c.position;
+    EXPECT_EQ(window.previewView()->displayedFile(), window.listedFiles()[c.position]);
+    EXPECT_TRUE(window.previewView()->unavailableText().contains(QRegularExpression(c.cause)))
+        << window.previewView()->unavailableText().toStdString();
+    EXPECT_TRUE(window.previewView()->unavailableText().contains(
+        QString::fromStdString(fs::path(window.listedFiles()[c.position]).filename().string())));
+  }
+  // A delete made by the grid (no removal notification) reaches the
+  // labels, outline, table and picture.
+  ASSERT_TRUE(window.list().removeSelectedItemsWithIndexSet({0, 3}, false));
+  EXPECT_EQ(window.countLabel()->text(), "1 / 3");
+  EXPECT_EQ(window.filesTable()->model()->rowCount(), 3);
+  EXPECT_TRUE(window.outlineView()->model()->index(0, 0).data().toString().endsWith("(3)"));
+  EXPECT_EQ(window.previewView()->displayedFile(), two);
+  EXPECT_TRUE(window.previewView()->unavailableText().isEmpty());
+  // Moved by the grid: the current entry is the one drawn.
+  ASSERT_TRUE(window.list().moveItemsAtIndexes({1}, 0));
+  EXPECT_EQ(window.previewView()->displayedFile(), wide);
+  // Emptied by the grid: back to the placeholder.
+  ASSERT_TRUE(window.list().removeSelectedItemsWithIndexSet({0, 1, 2}, false));
+  EXPECT_TRUE(window.previewView()->isOriginalImage());
+  EXPECT_FALSE(window.previewView()->displayedFile());
+  EXPECT_EQ(window.countLabel()->text(), "1 / 1");
+  // The files window's context menu carries the window's items.
+  EXPECT_EQ(window.optionsInFilesWindowMenu()->actions(), window.optionsMenu()->actions());
 }
 
 TEST(PreviewWindow, TheHoldDownButtonShowsTheUnprocessedPictureOnlyWhileHeldOverAnImage) {

@@ -3,7 +3,9 @@
 #include <linux/input-event-codes.h>
 #include <xcb/xtest.h>
 
+#include <QKeyEvent>
 #include <QTest>
+#include <QWidget>
 
 #include <initializer_list>
 
@@ -110,6 +112,11 @@ TEST(X11HotKeys, TheStoredShortcutIsRegisteredAndFollowsChanges) {
       "KeyShortcut", [&] { ++runs; }, defaults);
   type({KEY_LEFTCTRL, KEY_LEFTALT, KEY_K});
   EXPECT_TRUE(settlesAt(runs, 1));
+  // Writes of other keys leave the registration alone.
+  const std::uint32_t registered = KeyShortcutHotKey::lastHotKeyId();
+  for (int i = 0; i < 5; ++i) defaults.set("Other" + std::to_string(i), i);
+  defaults.set("KeyShortcut", kCtrlAltK.data());
+  EXPECT_EQ(KeyShortcutHotKey::lastHotKeyId(), registered);
 
   setGlobalShortcut(ctrlAltM, "KeyShortcut", defaults);
   type({KEY_LEFTCTRL, KEY_LEFTALT, KEY_K});
@@ -123,6 +130,35 @@ TEST(X11HotKeys, TheStoredShortcutIsRegisteredAndFollowsChanges) {
   EXPECT_FALSE(backend().isFilterInstalled());
   type({KEY_LEFTCTRL, KEY_LEFTALT, KEY_K});
   EXPECT_TRUE(settlesAt(runs, 2));
+}
+
+TEST(X11HotKeys, TheCombinationRunsAlsoWhileOneOfOurWindowsHasTheFocus) {
+  QWidget window;
+  window.resize(200, 100);
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window, 3000));
+  // The X keyboard focus on our window, as a window manager would set it.
+  xcb_set_input_focus(x11::connection(), XCB_INPUT_FOCUS_POINTER_ROOT, xcb_window_t(window.winId()),
+                      XCB_CURRENT_TIME);
+  xcb_flush(x11::connection());
+  QTest::qWait(100);
+  int runs = 0, windowKeys = 0;
+  auto token = addGlobalHotkeyMonitor(kCtrlAltK, [&] { ++runs; });
+  ASSERT_TRUE(token);
+  struct KeyCounter : QObject {
+    int& keys;
+    explicit KeyCounter(int& k) : keys(k) {}
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_K) ++keys;
+      return false;
+    }
+  } counter(windowKeys);
+  window.installEventFilter(&counter);
+  type({KEY_LEFTCTRL, KEY_LEFTALT, KEY_K});
+  EXPECT_TRUE(settlesAt(runs, 1));
+  EXPECT_EQ(windowKeys, 0);  // the hot key, not a key of the window
+  removeGlobalHotkeyMonitor(token);
 }
 
 TEST(X11HotKeys, RecorderToolTipsTellWhatAClickDoes) {
