@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QLayout>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -229,9 +230,27 @@ double PreviewImageView::pixelScaling() const {
 }
 
 raster::Rect PreviewImageView::drawingRectForOriginalImage(double* ratio) const {
-  return drawingRectForImage({double(width()), double(height())},
-                             {double(rawImageBackup_.width()), double(rawImageBackup_.height())},
-                             pixelScaling(), ratio);
+  return pictureRect(rawImageBackup_, ratio);
+}
+
+raster::Rect PreviewImageView::pictureRect(const QImage& picture, double* ratio) const {
+  const QSize area = pictureAreaSize();
+  raster::Rect rect = drawingRectForImage({double(area.width()), double(area.height())},
+                                          {double(picture.width()), double(picture.height())},
+                                          pixelScaling(), ratio);
+  // y grows upward: the area starts above the band.
+  if (rect.size.width > 0) rect.origin.y += height() - area.height();
+  return rect;
+}
+
+int PreviewImageView::overlayBandHeight() const {
+  int strip = 0;
+  for (const QWidget* overlay : {processView_.data(), infoView_.data()})
+    if (overlay) strip = std::max(strip, overlay->sizeHint().height());
+  if (strip == 0) return 0;
+  // The strip's margin below it is kept above it too.
+  const int margin = layout() ? layout()->contentsMargins().bottom() : 0;
+  return std::min(height(), strip + 2 * margin);
 }
 
 void PreviewImageView::updateSizeLabel() {
@@ -280,6 +299,8 @@ void PreviewImageView::paintEvent(QPaintEvent*) {
   const bool cropDrag = cropPicker_ && cropPicker_->viewIsMovingMouse();
   if (cropDrag) showOriginalImage_ = true;
   painter.setRenderHint(QPainter::SmoothPixmapTransform, !inLiveResize());
+  // Pictures, their shadow and the crop frame stay out of the strip's band.
+  painter.setClipRect(QRect(QPoint(0, 0), pictureAreaSize()), Qt::IntersectClip);
   if (showOriginalImage_) {
     double ratio = 0;
     const raster::Rect rect = drawingRectForOriginalImage(&ratio);
@@ -287,10 +308,7 @@ void PreviewImageView::paintEvent(QPaintEvent*) {
     drawRectForCrop(painter, rect, ratio);
   } else {
     if (!inLiveResize() && !drawImageOnly_) drawTextAndImageWithInfo(previewInfo_);
-    const raster::Rect rect =
-        drawingRectForImage({double(width()), double(height())},
-                            {double(image_.width()), double(image_.height())}, pixelScaling());
-    drawPicture(painter, image_, rect);
+    drawPicture(painter, image_, pictureRect(image_));
   }
   showOriginalImage_ = remembered;
 }

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -84,6 +85,11 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   void drawTextAndImageWithInfo(const ImageModifyInfo& info);
   // The unprocessed picture's place in the view (y up) and its scale.
   raster::Rect drawingRectForOriginalImage(double* ratio = nullptr) const;
+  // The band at the bottom of the view that the overlay strip takes: the
+  // pictures are fitted into the rest (the picture area) and never drawn
+  // under the strip, whether the strip is shown or not.
+  int overlayBandHeight() const;
+  QSize pictureAreaSize() const { return {width(), std::max(0, height() - overlayBandHeight())}; }
   double pixelScaling() const;
   bool inLiveResize() const { return liveResize_.isActive(); }
 
@@ -126,6 +132,8 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   void drawUnavailable(QPainter& painter);
   void drawInvitationText(QPainter& painter, const QString& text);
   void drawPicture(QPainter& painter, const QImage& picture, const raster::Rect& rect);
+  // A picture of that pixel size fitted into the picture area (y up).
+  raster::Rect pictureRect(const QImage& picture, double* ratio = nullptr) const;
   void drawRectForCrop(QPainter& painter, const raster::Rect& rect, double ratio);
   void updateSizeLabel();
   foundation::Value basicInformation(const std::string& path, const PreviewPicture& picture) const;

@@ -336,7 +336,9 @@ void PreviewWindow::fitWindowToPicture() {
   }
   const QImage& picture = view_->shownImage();
   fitting.imageSize = {double(picture.width()), double(picture.height())};
-  fitting.decoration = {double(frame.width() - view_->width()), double(frame.height() - view_->height())};
+  // The overlay strip's band counts as window furniture: the picture fills the area above it.
+  const QSize area = view_->pictureAreaSize();
+  fitting.decoration = {double(frame.width() - area.width()), double(frame.height() - area.height())};
   const QSize minimum = minimumSizeHint().expandedTo(minimumSize());
   fitting.minimumSize = {double(minimum.width()), double(minimum.height())};
   fitting.backingScale = view_->pixelScaling();
