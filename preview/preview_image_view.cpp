@@ -235,9 +235,9 @@ raster::Rect PreviewImageView::drawingRectForOriginalImage(double* ratio) const 
 
 raster::Rect PreviewImageView::pictureRect(const QImage& picture, double* ratio) const {
   const QSize area = pictureAreaSize();
-  raster::Rect rect = drawingRectForImage({double(area.width()), double(area.height())},
-                                          {double(picture.width()), double(picture.height())},
-                                          pixelScaling(), ratio);
+  raster::Rect rect =
+      drawingRectForImage({double(area.width()), double(area.height())},
+                          {double(picture.width()), double(picture.height())}, pixelScaling(), ratio);
   // y grows upward: the area starts above the band.
   if (rect.size.width > 0) rect.origin.y += height() - area.height();
   return rect;

@@ -121,7 +121,8 @@ TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
                     {3, "(damaged or incomplete|format is not supported)"},
                     {4, "The source file does not exist."}};
   for (const auto& c : unshowable) {
-    ASSERT_TRUE(window.list().changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(c.position, c.position)));
+    ASSERT_TRUE(
+        window.list().changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(c.position, c.position)));
     // previewURL and the labels stay; the view says why instead of the old picture.
     EXPECT_EQ(window.shownFile(), one) << c.position;
     EXPECT_EQ(window.previewView()->displayedFile(), window.listedFiles()[c.position]);
@@ -296,6 +297,37 @@ TEST(PreviewWindow, TheFilesWindowAsksForImagesWhenTheListIsEmpty) {
   auto* alert = window.findChild<QWidget*>("emptyListAlert");
   ASSERT_TRUE(alert);
   EXPECT_FALSE(window.filesWindow()->isVisible());
+}
+
+TEST(PreviewWindow, PicturesStayAboveTheOverlayStrip) {
+  ImageFolder folder;
+  const std::string tall = folder.make("tall.png", "300x900");
+  PreviewWindow window;
+  window.show();
+  ASSERT_TRUE(window.importPaths({tall}, folder.dir.path().string(), false));
+  PreviewImageView* view = window.previewView();
+  view->showProcessAndInfoViews();
+  QImage cropped(400, 400, QImage::Format_RGBA8888_Premultiplied);
+  cropped.fill(Qt::red);
+  // The source held down, then a cropped square preview: each fills the height.
+  for (const auto& [original, colour] :
+       {std::pair{true, QColor(0, 128, 128)}, std::pair{false, QColor(Qt::red)}}) {
+    SCOPED_TRACE(original);
+    view->setProcessedImage(cropped, {400, 400});
+    view->setShowOriginalImage(original);
+    const QImage shot = window.grab().toImage();
+    const QRect area(view->mapTo(&window, QPoint(0, 0)), view->pictureAreaSize());
+    const QRect strip =
+        window.countLabel()->parentWidget()->geometry().translated(view->mapTo(&window, QPoint()));
+    ASSERT_GT(view->overlayBandHeight(), 0);
+    EXPECT_LE(area.bottom(), strip.top());
+    int inside = 0, outside = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x)
+        if (shot.pixelColor(x, y) == colour) ++(area.contains(x, y) ? inside : outside);
+    EXPECT_GT(inside, area.width() * area.height() / 4);
+    EXPECT_EQ(outside, 0);
+  }
 }
 
 }  // namespace
