@@ -156,7 +156,8 @@ TEST_F(WindowWiringTest, PressInThePreviewPicksTheConverterCropCentreOnlyForCrop
     view().form().controls.resizeScalePopUp.select(c.resizeMethod);
     picker.mousePoint = {10, 10};
     view().refreshControls();
-    const QPoint centre = picture.rect().center();
+    // The picture's centre: the area above the overlay strip.
+    const QPoint centre = QRect(QPoint(), picture.pictureAreaSize()).center();
     QTest::mousePress(&picture, Qt::LeftButton, {}, centre);
     EXPECT_EQ(picker.viewIsMovingMouse, c.picks) << c.resizeMethod;
     QTest::mouseRelease(&picture, Qt::LeftButton, {}, centre);
