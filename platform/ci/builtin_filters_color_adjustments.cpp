@@ -69,9 +69,8 @@ ImageRef gammaAdjust(const Filter& f) {
   const float power = parameter(f.number("inputPower", 1), 1);
   if (power == 1) return in;
   if (colorkernel::fastPowerApplies(power)) {
-    return colorkernel::straightColor(in, [power](const float* p, float* o) {
-      colorkernel::signedPowerPixel(p, o, power);
-      o[3] = p[3];
+    return Image::kernel({in}, in->extent(), [power](const KernelRow& row) {
+      colorkernel::signedPowerRow(row.inputs[0], row.output, row.count, power);
     });
   }
   return colorkernel::straightColor(in, [power](const float* p, float* o) {
