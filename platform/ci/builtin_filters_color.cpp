@@ -16,15 +16,9 @@ void addColorFilters(BuiltinFilterTable& table) {
         Vector lo = f.vector("inputMinComponents"), hi = f.vector("inputMaxComponents");
         float mn[4], mx[4];
         for (int c = 0; c < 4; ++c) mn[c] = float(lo.at(c)), mx[c] = float(hi.at(c));
-        return Image::kernel(
-            {in}, in->extent(),
-            [=](const KernelRow& row) {
-              const float* p = row.inputs[0];
-              for (std::int64_t i = 0; i < row.count * 4; i += 4) {
-                for (int c = 0; c < 4; ++c) row.output[i + c] = std::clamp(p[i + c], mn[c], mx[c]);
-              }
-            },
-            true);
+        return colorkernel::straightPixels(in, in->extent(), [=](const float* p, float* o) {
+          for (int c = 0; c < 4; ++c) o[c] = std::clamp(p[c], mn[c], mx[c]);
+        });
       }};
   table["CIColorMatrix"] = {
       {{"inputRVector", Vector{1, 0, 0, 0}},
@@ -45,18 +39,11 @@ void addColorFilters(BuiltinFilterTable& table) {
         }
         // A bias on alpha makes pixels outside the extent visible too.
         raster::Rect extent = bias[3] > 0 ? infiniteRect() : in->extent();
-        return Image::kernel(
-            {in}, extent,
-            [=](const KernelRow& row) {
-              const float* p = row.inputs[0];
-              for (std::int64_t i = 0; i < row.count * 4; i += 4) {
-                for (int r = 0; r < 4; ++r) {
-                  row.output[i + r] = colorkernel::finite(m[r][0] * p[i] + m[r][1] * p[i + 1] +
-                                                          m[r][2] * p[i + 2] + m[r][3] * p[i + 3] + bias[r]);
-                }
-              }
-            },
-            true);
+        return colorkernel::straightPixels(in, extent, [=](const float* p, float* o) {
+          for (int r = 0; r < 4; ++r) {
+            o[r] = colorkernel::finite(m[r][0] * p[0] + m[r][1] * p[1] + m[r][2] * p[2] + m[r][3] * p[3] + bias[r]);
+          }
+        });
       }};
   table["CIConstantColorGenerator"] = {{{"inputColor", Color{1, 1, 1, 1}}}, [](const Filter& f) -> ImageRef {
                                          return Image::constantColor(f.color("inputColor", Color::white()));

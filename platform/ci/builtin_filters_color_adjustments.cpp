@@ -19,6 +19,7 @@
 
 #include "platform/ci/builtin_filters.h"
 #include "platform/ci/color_kernel.h"
+#include "platform/ci/fast_power.h"
 
 namespace ci {
 
@@ -67,6 +68,11 @@ ImageRef gammaAdjust(const Filter& f) {
   if (!in) return nullptr;
   const float power = parameter(f.number("inputPower", 1), 1);
   if (power == 1) return in;
+  if (colorkernel::fastPowerApplies(power)) {
+    return Image::kernel({in}, in->extent(), [power](const KernelRow& row) {
+      colorkernel::signedPowerRow(row.inputs[0], row.output, row.count, power);
+    });
+  }
   return colorkernel::straightColor(in, [power](const float* p, float* o) {
     for (int c = 0; c < 3; ++c) o[c] = colorkernel::signedPower(p[c], power);
     o[3] = p[3];

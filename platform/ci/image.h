@@ -148,9 +148,12 @@ class Image : public std::enable_shared_from_this<Image> {
   PixelRegion domain() const { return domain_; }
   // Regions of each input needed to render region (empty when none).
   virtual void inputRegions(const PixelRegion& region, std::vector<PixelRegion>& out) const;
-  // Renders region into out (already sized to region and zeroed); inputs[i]
-  // covers at least the region asked of input i.
+  // Renders region into out (already sized to region, and zeroed unless
+  // writesWholeDomain); inputs[i] covers at least the region asked of input i.
   virtual void render(std::span<const TileBuffer* const> inputs, TileBuffer& out) const = 0;
+  // True when render writes every pixel of its region inside domain(): the
+  // renderer then leaves such regions uncleared.
+  virtual bool writesWholeDomain() const { return false; }
   // For a bitmap source, the bitmap it shows: a draw of it alone needs no
   // trip through the working space and back.
   virtual raster::ImageRef sourceBitmap() const { return nullptr; }

@@ -20,6 +20,15 @@ void fetchRow(const TileBuffer& in, std::int64_t x, std::int64_t y, std::int64_t
   if (x1 > x0) std::memcpy(row + (x0 - x) * 4, in.at(x0, y), std::size_t(x1 - x0) * 4 * sizeof(float));
 }
 
+// Row (count pixels from x at y) of input in: the input's own pixels where
+// it holds the whole row, else a copy in row with zeros outside it.
+const float* inputRow(const TileBuffer& in, std::int64_t x, std::int64_t y, std::int64_t count, float* row) {
+  const PixelRegion& have = in.region();
+  if (y >= have.y && y < have.maxY() && x >= have.x && x + count <= have.maxX()) return in.at(x, y);
+  fetchRow(in, x, y, count, row);
+  return row;
+}
+
 void unpremultiply(float* p, std::int64_t count) {
   for (std::int64_t i = 0; i < count; ++i, p += 4) {
     if (p[3] > 0) {
@@ -40,6 +49,8 @@ class KernelNode final : public Image {
   KernelNode(std::vector<ImageRef> inputs, const raster::Rect& extent, KernelFunction function, bool straight)
       : Image(extent, std::move(inputs)), function_(std::move(function)), straight_(straight) {}
 
+  bool writesWholeDomain() const override { return true; }
+
   void inputRegions(const PixelRegion& region, std::vector<PixelRegion>& out) const override {
     PixelRegion area = region.intersection(domain());
     out.resize(inputs().size());
@@ -56,8 +67,12 @@ class KernelNode final : public Image {
     for (std::int64_t y = area.y; y < area.maxY(); ++y) {
       for (std::size_t i = 0; i < n; ++i) {
         float* row = rows.data() + i * rowFloats;
-        fetchRow(*inputs[i], area.x, y, area.width, row);
-        if (straight_) unpremultiply(row, area.width);
+        if (straight_) {
+          fetchRow(*inputs[i], area.x, y, area.width, row);
+          unpremultiply(row, area.width);
+        } else {
+          pointers[i] = inputRow(*inputs[i], area.x, y, area.width, row);
+        }
       }
       float* output = out.at(area.x, y);
       function_(KernelRow{area.x, y, area.width, pointers.data(), output});

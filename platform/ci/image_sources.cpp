@@ -21,6 +21,7 @@ class BitmapSource final : public Image {
         converter_(std::move(converter)) {}
 
   raster::ImageRef sourceBitmap() const override { return bitmap_; }
+  bool writesWholeDomain() const override { return true; }
 
   void render(std::span<const TileBuffer* const>, TileBuffer& out) const override {
     PixelRegion area = out.region().intersection(domain());
@@ -45,6 +46,8 @@ class PixelSource final : public Image {
         height_(height),
         pixels_(std::move(pixels)) {}
 
+  bool writesWholeDomain() const override { return true; }
+
   void render(std::span<const TileBuffer* const>, TileBuffer& out) const override {
     PixelRegion area = out.region().intersection(domain());
     const std::size_t width = std::size_t(domain().width);
@@ -67,6 +70,8 @@ class ConstantColorSource final : public Image {
     premultiplied_[0] = float(color.red) * a, premultiplied_[1] = float(color.green) * a;
     premultiplied_[2] = float(color.blue) * a, premultiplied_[3] = a;
   }
+
+  bool writesWholeDomain() const override { return true; }
 
   void render(std::span<const TileBuffer* const>, TileBuffer& out) const override {
     float* p = out.data();

@@ -102,7 +102,11 @@ void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
   std::vector<const TileBuffer*> inputs;
   for (std::size_t i = n; i-- > 0;) {
     TileBuffer& target = i == 0 ? out : buffers[i];
-    target.reset(regions[i]);
+    if (nodes_[i]->writesWholeDomain() && nodes_[i]->domain().contains(regions[i])) {
+      target.resetUninitialized(regions[i]);
+    } else {
+      target.reset(regions[i]);
+    }
     if (!regions[i].isEmpty()) {
       inputs.clear();
       for (std::size_t j : inputs_[i]) inputs.push_back(&buffers[j]);
