@@ -24,6 +24,7 @@ std::shared_ptr<CIFiltering> CIFiltering::copyForWorker() const {
   // Filters hold their inputs: each engine sets its own.
   copy->currentColorSpaceFilter_ = currentColorSpaceFilter_ ? currentColorSpaceFilter_->copy() : nullptr;
   copy->lookups_ = lookups_;
+  copy->lookupImageFolder = lookupImageFolder;
   return copy;
 }
 
