@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -692,20 +690,7 @@ TEST(ConverterForm, UnusableOutputFolderIsRefusedWithItsCause) {
     }
     return passed;
   };
-  if (::geteuid() != 0) {
-    EXPECT_TRUE(check());
-    return;
-  }
-  const struct passwd* nobody = ::getpwnam("nobody");
-  ASSERT_NE(nobody, nullptr);
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(2);
-    ::_exit(check() ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(testsupport::checkWithoutWriteAccess(check));
 }
 
 // Random presets whose values are in range and whose gated values are set

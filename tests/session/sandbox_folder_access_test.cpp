@@ -2,9 +2,7 @@
 // the chooser, and the queues' lifetime.
 #include <gtest/gtest.h>
 
-#include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -69,22 +67,6 @@ Observed observeAccess(const std::optional<std::string>& path, bool ignoreBookma
   return observed;
 }
 
-// Runs check in a child process as user nobody when we are root (root may
-// write anywhere); in this process otherwise. check answers whether it passed.
-bool checkWithoutWriteAccess(const std::function<bool()>& check) {
-  if (::geteuid() != 0) return check();
-  const struct passwd* nobody = ::getpwnam("nobody");
-  if (!nobody) return false;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(2);
-    ::_exit(check() ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 struct Folders {
   testsupport::TempDir dir;
   std::string folder = dir.file("out");
@@ -137,7 +119,7 @@ TEST(SandboxFolderAccess, AnswerThreadAndOrderTable) {
     EXPECT_EQ(observed.onCallingThread, c.onCallingThread) << label;
     EXPECT_EQ(observed.returnedBeforeBlock, c.returnedBeforeBlock) << label;
   }
-  EXPECT_TRUE(checkWithoutWriteAccess([&] {
+  EXPECT_TRUE(testsupport::checkWithoutWriteAccess([&] {
     const Observed observed = observeAccess(f.locked, false, true);
     return !observed.answer && !observed.ran && observeAccess(f.folder + "/..", false, true).answer == false;
   }));
@@ -181,7 +163,7 @@ TEST(SandboxFolderAccess, Chooser) {
   EXPECT_EQ(steps[1], "chooseFolder Destination Folder | Select destination folder. | Choose");
 
   // A chosen folder we cannot write into.
-  EXPECT_TRUE(checkWithoutWriteAccess([&] {
+  EXPECT_TRUE(testsupport::checkWithoutWriteAccess([&] {
     HeadlessConverter chooser;
     chooser.scriptFolderChoice(f.locked);
     const Observed observed = observeAccess(std::nullopt, false, true, &chooser);

@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -195,6 +196,20 @@ std::vector<fs::path> findFiles(const fs::path& folder, const std::vector<std::s
 
 fs::path testDataDir() {
   return fs::path(VELUMAR_SOURCE_DIR) / "tests" / "data";
+}
+
+bool checkWithoutWriteAccess(const std::function<bool()>& check) {
+  if (::geteuid() != 0) return check();
+  const struct passwd* nobody = ::getpwnam("nobody");
+  if (!nobody) return false;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(2);
+    ::_exit(check() ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 }  // namespace testsupport

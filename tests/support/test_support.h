@@ -3,6 +3,7 @@
 // files from Debian packages, file searches and running outside tools.
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,10 @@ CommandResult runCommand(const std::vector<std::string>& argv,
 
 // The source tree's tests/data folder (small committed fixtures).
 std::filesystem::path testDataDir();
+
+// Runs check in a child process as user nobody when we are root (root may
+// write anywhere, so a read-only folder would not refuse it); in this
+// process otherwise. Answers whether check passed.
+bool checkWithoutWriteAccess(const std::function<bool()>& check);
 
 }  // namespace testsupport
