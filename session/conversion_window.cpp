@@ -19,6 +19,10 @@ namespace {
 
 std::atomic<int> conversionsRunning{0};
 constexpr std::size_t kMostFilesDecodedAhead = 3;
+// Converted files may wait for the loop while later ones convert: a slow
+// file (a large photo) then does not leave the other cores idle. Each
+// waiting file holds only its result within the budget.
+constexpr std::size_t kFilesAheadPerFileAtOnce = 3;
 
 std::int64_t nanoseconds(const timespec& time) {
   return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
@@ -37,6 +41,19 @@ std::int64_t conversionBytesOf(const std::string& path) {
   const std::shared_ptr<imageio::ImageSource> source = imageio::ImageSource::open(path);
   if (!source || !imageio::isPlainRasterType(source->type())) return 0;
   return source->decodedByteEstimate() * kConversionBytesPerDecodedByte;
+}
+
+// The bytes a finished conversion holds until the loop takes it: its
+// result's pixels.
+std::int64_t heldBytesOf(const ConversionWindow::Converted& result) {
+  std::int64_t bytes = 0;
+  auto add = [&](const std::vector<raster::BitmapImageRepRef>& reps) {
+    for (const raster::BitmapImageRepRef& rep : reps)
+      if (rep && rep->image()) bytes += std::int64_t(rep->image()->bytesPerRow()) * rep->image()->height();
+  };
+  if (result.image) add(result.image->representations());
+  if (result.decoded) add(*result.decoded);
+  return bytes;
 }
 
 }  // namespace
@@ -79,17 +96,20 @@ bool ConversionWindow::suitsSettings(const ImageModifyInfo& settings) {
 
 ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
                                    const ImageModifyInfo& settings, const ImportedImage& engine,
-                                   ConversionWindowOptions options, OutputFolder outputFolder)
+                                   ConversionWindowOptions options, OutputFolder outputFolder,
+                                   PixelsWanted pixelsWanted)
     : work_(work),
       sources_(std::move(sources)),
       settings_(settings),
       engine_(engine),
       options_(options),
       outputFolder_(work == Work::Convert ? std::move(outputFolder) : nullptr),
+      pixelsWanted_(std::move(pixelsWanted)),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);
-  if (work_ == Work::Decode) filesAtOnce_ = std::min<std::size_t>(filesAtOnce_, kMostFilesDecodedAhead);
+  filesAhead_ = filesAtOnce_ * kFilesAheadPerFileAtOnce;
+  if (work_ == Work::Decode) filesAhead_ = filesAtOnce_ = std::min<std::size_t>(filesAtOnce_, kMostFilesDecodedAhead);
 }
 
 ConversionWindow::~ConversionWindow() {
@@ -128,7 +148,8 @@ void ConversionWindow::startFilesUpTo(std::size_t end) {
     }
     {
       std::lock_guard guard(lock_);
-      if (bytesInFlight_ + slot.estimate > options_.memoryBudget) return;
+      if (converting_ >= filesAtOnce_ || bytesInFlight_ + slot.estimate > options_.memoryBudget) return;
+      ++converting_;
       bytesInFlight_ += slot.estimate;
       slot.state = State::Queued;
     }
@@ -151,7 +172,11 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
     // The loop converts a file itself that it needs before a thread of the
     // pool could start it.
     std::lock_guard guard(lock_);
-    if (closed_ || slots_[index].state != State::Queued) return;
+    if (slots_[index].state != State::Queued) return;
+    if (closed_) {
+      --converting_;
+      return;
+    }
     slots_[index].state = State::Running;
     ++conversionsRunning;
   }
@@ -174,6 +199,9 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
         info.originalFileType = result.fileType;
         result.encoded =
             worker->encodeForBatch(*result.image, info, result.fileType, outputFolder_(sources_[index]));
+        // Written already: the pixels would only wait for the loop.
+        if (result.encoded && pixelsWanted_ && !pixelsWanted_())
+          result.image = std::make_shared<raster::ImageSet>(result.image->size());
       }
     }
   } catch (const std::exception& error) {
@@ -193,8 +221,13 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
     std::lock_guard guard(lock_);
     Slot& slot = slots_[index];
     slot.identity = before;
+    // From now on the file holds its result, not what converting it took.
+    const std::int64_t held = std::min(slot.estimate, heldBytesOf(result));
+    bytesInFlight_ -= slot.estimate - held;
+    slot.estimate = held;
     slot.result = std::move(result);
     slot.state = State::Done;
+    --converting_;
     --conversionsRunning;
     finished_.notify_all();
   }
@@ -202,25 +235,35 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
 
 std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t index) {
   if (index >= slots_.size()) return std::nullopt;
-  startFilesUpTo(index + filesAtOnce_);
+  startFilesUpTo(index + filesAhead_);
   Slot& slot = slots_[index];
   Converted result;
   std::optional<FileIdentity> identity;
   {
     std::unique_lock guard(lock_);
-    if (slot.state == State::Queued) bytesInFlight_ -= slot.estimate;
+    if (slot.state == State::Queued) {
+      bytesInFlight_ -= slot.estimate;
+      --converting_;
+    }
     if (slot.state == State::OnLoop || slot.state == State::Waiting || slot.state == State::Queued) {
       slot.state = State::OnLoop;
       return std::nullopt;
     }
-    finished_.wait(guard, [&] { return slot.state == State::Done; });
+    // Each later file finishing makes room for the next one to start.
+    while (slot.state != State::Done) {
+      finished_.wait(guard);
+      if (slot.state == State::Done) break;
+      guard.unlock();
+      startFilesUpTo(index + filesAhead_);
+      guard.lock();
+    }
     slot.state = State::Taken;
     bytesInFlight_ -= slot.estimate;
     result = std::move(slot.result);
     identity = slot.identity;
   }
   // Another file of the window may start in the budget this one held.
-  startFilesUpTo(index + 1 + filesAtOnce_);
+  startFilesUpTo(index + 1 + filesAhead_);
   const bool hasResult = work_ == Work::Decode ? result.decoded.has_value() : result.image != nullptr;
   if (!hasResult || !identity || fileIdentity(sources_[index].path) != identity) {
     giveBack(std::move(result.worker));

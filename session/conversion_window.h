@@ -67,6 +67,10 @@ class ConversionWindow {
   // The folder a source's output goes to, for encoding it ahead; empty
   // when it is not to be encoded ahead. Called on the pool's threads.
   using OutputFolder = std::function<std::string(const SourceFile&)>;
+  // Whether the loop may still show the pixels of a file it takes (the
+  // live preview); when not, a file encoded ahead keeps only its size until
+  // the loop takes it. Called on the pool's threads.
+  using PixelsWanted = std::function<bool()>;
 
   // Whether files converted under these settings may be converted apart
   // from the converter's engine, on copies of it: no automatic adjustment,
@@ -78,7 +82,7 @@ class ConversionWindow {
   // With outputFolder, files converted ahead are encoded ahead too.
   ConversionWindow(Work work, std::vector<SourceFile> sources, const ImageModifyInfo& settings,
                    const ImportedImage& engine, ConversionWindowOptions options,
-                   OutputFolder outputFolder = nullptr);
+                   OutputFolder outputFolder = nullptr, PixelsWanted pixelsWanted = nullptr);
   // Closes the window.
   ~ConversionWindow();
 
@@ -115,7 +119,10 @@ class ConversionWindow {
   const ImportedImage& engine_;
   const ConversionWindowOptions options_;
   const OutputFolder outputFolder_;
+  const PixelsWanted pixelsWanted_;
   std::size_t filesAtOnce_ = 1;
+  std::size_t filesAhead_ = 1;  // files started beyond the one the loop takes
+  std::size_t converting_ = 0;  // files queued or running on the pool
   std::size_t nextToStart_ = 0;
   std::int64_t bytesInFlight_ = 0;
   std::vector<std::shared_ptr<ImportedImage>> idleWorkers_;

@@ -4,6 +4,7 @@
 // with one completion or one failure report.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <utility>
@@ -168,8 +169,10 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       outputFolder = [session](const SourceFile& source) {
         return existingOutputFolderForSource(*session, source);
       };
+    const std::atomic<bool>& previewWanted = view->state().openPreviewFromThread;
     window = std::make_unique<ConversionWindow>(work, session->urlsArray, working, *engine, windowOptions,
-                                                std::move(outputFolder));
+                                                std::move(outputFolder),
+                                                [&previewWanted] { return previewWanted.load(); });
   }
 
   for (std::size_t index = 0; index < session->urlsArray.size(); ++index) {
@@ -224,8 +227,9 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       // What the decode noted on its way to an image is no write's cause.
       foundation::clearFailure();
 
+      // A file written ahead while the preview was off has no pixels left.
       if (image && view->state().openPreviewFromThread) {
-        if (!previewShown || clock() - lastPreviewTime >= kLivePreviewInterval) {
+        if (!image->isEmpty() && (!previewShown || clock() - lastPreviewTime >= kLivePreviewInterval)) {
           const std::shared_ptr<const raster::ImageSet> preview = previewCopy(*image);
           runOnMainQueueSync([&] { view->openImageViewWithImage(preview); });
           lastPreviewTime = clock();

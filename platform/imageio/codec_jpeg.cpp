@@ -2,6 +2,10 @@
 // correctly), embedded ICC profiles, JFIF density, DCT-scaled reduced
 // decodes.
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 // clang-format off
 #include <jpeglib.h>
@@ -15,6 +19,7 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
@@ -56,6 +61,91 @@ void installErrorManager(ErrorManager& manager) {
   manager.pub.emit_message = onMessage;
 }
 
+// Feeds libjpeg from a file in 64 KiB reads: opening a file reads only
+// its markers, and a decode streams the file instead of holding all of it.
+// Owned by the caller of the function that sets the jump point, so a fatal
+// error never skips its destructor. The end of the file (also a file cut
+// short meanwhile) reads as an end-of-image marker with the warning libjpeg
+// expects, which the decode reports as premature end of data.
+class FileInput {
+ public:
+  explicit FileInput(const std::string& path) : fd_(foundation::openRegularFile(path)) {
+    manager_.input = this;
+    jpeg_source_mgr& source = manager_.source;
+    source.next_input_byte = nullptr;
+    source.bytes_in_buffer = 0;
+    source.init_source = [](j_decompress_ptr) {};
+    source.fill_input_buffer = [](j_decompress_ptr cinfo) -> boolean {
+      return of(cinfo).fill(cinfo);
+    };
+    source.skip_input_data = [](j_decompress_ptr cinfo, long count) { of(cinfo).skip(cinfo, count); };
+    source.resync_to_restart = jpeg_resync_to_restart;
+    source.term_source = [](j_decompress_ptr) {};
+  }
+  ~FileInput() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileInput(const FileInput&) = delete;
+  FileInput& operator=(const FileInput&) = delete;
+
+  bool isOpen() const { return fd_ >= 0; }
+  // The first bytes of the file (fewer when it is shorter).
+  std::size_t peek(std::uint8_t* out, std::size_t count) {
+    const ssize_t got = ::pread(fd_, out, count, 0);
+    return got > 0 ? std::size_t(got) : 0;
+  }
+  // Makes cinfo read the file from its start.
+  void attach(jpeg_decompress_struct& cinfo) {
+    ::lseek(fd_, 0, SEEK_SET);
+    manager_.source.next_input_byte = nullptr;
+    manager_.source.bytes_in_buffer = 0;
+    cinfo.src = &manager_.source;
+  }
+
+ private:
+  static constexpr std::size_t kBufferBytes = 64 * 1024;
+  struct Manager {
+    jpeg_source_mgr source;  // first: libjpeg sees the manager as this
+    FileInput* input = nullptr;
+  };
+  static FileInput& of(j_decompress_ptr cinfo) { return *reinterpret_cast<Manager*>(cinfo->src)->input; }
+
+  boolean fill(j_decompress_ptr cinfo) {
+    ssize_t got = -1;
+    do {
+      got = ::read(fd_, buffer_.get(), kBufferBytes);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      WARNMS(cinfo, JWRN_JPEG_EOF);
+      buffer_[0] = 0xFF;
+      buffer_[1] = JPEG_EOI;
+      got = 2;
+    }
+    manager_.source.next_input_byte = buffer_.get();
+    manager_.source.bytes_in_buffer = std::size_t(got);
+    return TRUE;
+  }
+
+  void skip(j_decompress_ptr cinfo, long count) {
+    if (count <= 0) return;
+    jpeg_source_mgr& source = manager_.source;
+    if (std::size_t(count) <= source.bytes_in_buffer) {
+      source.next_input_byte += count;
+      source.bytes_in_buffer -= std::size_t(count);
+      return;
+    }
+    // Past the buffer: seek, and read on from there (past the end, the
+    // next read finds the end).
+    const off_t beyond = off_t(std::size_t(count) - source.bytes_in_buffer);
+    source.bytes_in_buffer = 0;
+    if (::lseek(fd_, beyond, SEEK_CUR) < 0) fill(cinfo);
+  }
+
+  int fd_ = -1;
+  Manager manager_;
+  std::unique_ptr<JOCTET[]> buffer_ = std::make_unique_for_overwrite<JOCTET[]>(kBufferBytes);
+};
+
 struct HeaderInfo {
   std::int64_t width = 0, height = 0;
   int components = 0;  // 1 gray, 3 RGB, 4 CMYK as decoded
@@ -68,8 +158,7 @@ struct HeaderInfo {
 };
 
 // Reads the markers and frame header. icc receives the embedded profile.
-bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& info, std::vector<std::uint8_t>& icc,
-                std::string& error) {
+bool readHeader(FileInput& input, HeaderInfo& info, std::vector<std::uint8_t>& icc, std::string& error) {
   jpeg_decompress_struct cinfo;
   ErrorManager manager;
   cinfo.err = &manager.pub;
@@ -80,7 +169,7 @@ bool readHeader(const std::uint8_t* data, std::size_t size, HeaderInfo& info, st
     return false;
   }
   jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  input.attach(cinfo);
   jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
   jpeg_read_header(&cinfo, TRUE);
@@ -144,7 +233,7 @@ using PixelBuffer = std::shared_ptr<std::uint8_t[]>;
 // rows goes straight to its upright place, so pixels hold the upright image
 // (result and rowBytes describe it); band is the caller's, since a fatal
 // error jumps out of this function past any local's destructor.
-bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& info, int scaleNumerator,
+bool decodePixels(FileInput& input, const HeaderInfo& info, int scaleNumerator,
                   int orientation, std::int64_t pixelLimit, PixelBuffer& pixels,
                   std::vector<std::uint8_t>& band, std::size_t& rowBytes, DecodeResult& result,
                   std::string& error) {
@@ -158,7 +247,7 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
     return false;
   }
   jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+  input.attach(cinfo);
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space =
       info.components == 1 ? JCS_GRAYSCALE : (info.components == 4 ? JCS_CMYK : JCS_EXT_RGBX);
@@ -216,10 +305,8 @@ bool decodePixels(const std::uint8_t* data, std::size_t size, const HeaderInfo& 
 
 class JpegDecoder final : public Decoder {
  public:
-  JpegDecoder(std::string path, std::vector<std::uint8_t> bytes, HeaderInfo info,
-              std::vector<std::uint8_t> icc, std::int64_t pixelLimit)
+  JpegDecoder(std::string path, HeaderInfo info, std::vector<std::uint8_t> icc, std::int64_t pixelLimit)
       : path_(std::move(path)),
-        bytes_(std::move(bytes)),
         info_(info),
         icc_(std::move(icc)),
         pixelLimit_(pixelLimit) {}
@@ -270,8 +357,14 @@ class JpegDecoder final : public Decoder {
     std::size_t rowBytes = 0;
     DecodeResult result;
     std::string error;
-    if (!decodePixels(bytes_.data(), bytes_.size(), info_, numerator, orientation, pixelLimit_, pixels, band,
-                      rowBytes, result, error)) {
+    // The file is read again only now, as it is now.
+    FileInput input(path_);
+    if (!input.isOpen()) {
+      foundation::log("jpeg: cannot read {}", path_);
+      return nullptr;
+    }
+    if (!decodePixels(input, info_, numerator, orientation, pixelLimit_, pixels, band, rowBytes, result,
+                      error)) {
       foundation::log("jpeg: {}: {}", path_, error);
       return nullptr;
     }
@@ -286,7 +379,6 @@ class JpegDecoder final : public Decoder {
   }
 
   std::string path_;
-  std::vector<std::uint8_t> bytes_;
   HeaderInfo info_;
   std::vector<std::uint8_t> icc_;
   std::int64_t pixelLimit_;
@@ -297,16 +389,20 @@ bool sniffJpeg(const std::uint8_t* bytes, std::size_t size) {
 }
 
 std::unique_ptr<Decoder> openJpeg(const std::string& path, std::int64_t pixelLimit) {
-  auto bytes = readFileBytes(path);
-  if (!bytes) return nullptr;
-  if (!sniffJpeg(bytes->data(), bytes->size())) {
+  FileInput input(path);
+  if (!input.isOpen()) {
+    foundation::log("imageio: cannot read {}", path);
+    return nullptr;
+  }
+  std::uint8_t start[3] = {};
+  if (!sniffJpeg(start, input.peek(start, sizeof start))) {
     foundation::log("jpeg: {} is not a JPEG file", path);
     return nullptr;
   }
   HeaderInfo info;
   std::vector<std::uint8_t> icc;
   std::string error;
-  if (!readHeader(bytes->data(), bytes->size(), info, icc, error)) {
+  if (!readHeader(input, info, icc, error)) {
     foundation::log("jpeg: {}: {}", path, error);
     return nullptr;
   }
@@ -315,7 +411,7 @@ std::unique_ptr<Decoder> openJpeg(const std::string& path, std::int64_t pixelLim
     foundation::log("jpeg: {}: {} x {} pixels exceed the limit", path, info.width, info.height);
     return nullptr;
   }
-  return std::make_unique<JpegDecoder>(path, std::move(*bytes), info, std::move(icc), pixelLimit);
+  return std::make_unique<JpegDecoder>(path, info, std::move(icc), pixelLimit);
 }
 
 struct EncodeSettings {

@@ -195,6 +195,16 @@ inline void storeUnit<float>(float v, float* out) {
 template <typename T>
 void shuffleRow(const T* in, std::int64_t width, const SourceLayout& l, bool wantAlpha, T maxValue, T* out) {
   const int outComponents = l.colorCount + (wantAlpha ? 1 : 0);
+  // Four stored components to three colours, the encoders' common case.
+  if (l.components == 4 && l.colorCount == 3 && !wantAlpha && (l.colorOffset == 0 || l.colorOffset == 1)) {
+    const T* p = in + l.colorOffset;
+    for (std::int64_t x = 0; x < width; ++x, p += 4, out += 3) {
+      out[0] = p[0];
+      out[1] = p[1];
+      out[2] = p[2];
+    }
+    return;
+  }
   for (std::int64_t x = 0; x < width; ++x) {
     const T* p = in + x * l.components;
     T* o = out + x * outComponents;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
@@ -22,7 +23,7 @@ namespace raster {
 
 namespace {
 
-constexpr std::int64_t kBandRows = 256;
+constexpr std::int64_t kBandRows = 64;
 
 // Rows of a prefilter task: enough source pixels that the per-task set-up
 // (scratch buffers, scheduling) stays small next to the work, and never
@@ -86,13 +87,49 @@ void boxRow(const ImageRowReader& reader, ImageRowReader::Scratch& scratch, floa
   }
 }
 
-// Applies the horizontal filter table to one box-filtered row. Channels is a
-// template argument for the common four-channel case.
-template <int Fixed>
+// Four floats as one value: one pixel's channels, added in one step.
+using Float4 = float __attribute__((vector_size(16)));
+
+inline Float4 load4(const float* p) {
+  Float4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline void store4(float* p, Float4 v) {
+  std::memcpy(p, &v, sizeof v);
+}
+
+// Applies the horizontal filter table to one box-filtered row. Four
+// channels take the fast path: four output pixels at a time, each summing
+// its taps in order on its own, so the additions of one pixel never wait
+// for each other's results and every sum is that of the plain loop.
 void horizontalPass(const FilterTable& h, const float* boxed, std::int64_t p0, std::int64_t outWidth,
-                    float* out, int channels = Fixed) {
-  const int ch = Fixed ? Fixed : channels;
-  for (std::int64_t i = 0; i < outWidth; ++i) {
+                    float* out, int ch) {
+  std::int64_t i = 0;
+  if (ch == 4) {
+    const std::size_t stride = std::size_t(h.maxTaps);
+    for (; i + 4 <= outWidth; i += 4) {
+      const float* w[4];
+      const float* in[4];
+      int taps[4];
+      for (int k = 0; k < 4; ++k) {
+        const std::size_t n = std::size_t(i + k);
+        w[k] = h.weights.data() + n * stride;
+        in[k] = boxed + (h.first[n] - p0) * 4;
+        taps[k] = h.taps[n];
+      }
+      Float4 acc[4] = {};
+      const int common = std::min(std::min(taps[0], taps[1]), std::min(taps[2], taps[3]));
+      for (int t = 0; t < common; ++t)
+        for (int k = 0; k < 4; ++k) acc[k] += w[k][t] * load4(in[k] + t * 4);
+      for (int k = 0; k < 4; ++k) {
+        for (int t = common; t < taps[k]; ++t) acc[k] += w[k][t] * load4(in[k] + t * 4);
+        store4(out + (i + k) * 4, acc[k]);
+      }
+    }
+  }
+  for (; i < outWidth; ++i) {
     const float* w = h.weights.data() + std::size_t(i) * std::size_t(h.maxTaps);
     const float* in = boxed + (h.first[std::size_t(i)] - p0) * ch;
     float acc[5] = {0, 0, 0, 0, 0};
@@ -102,6 +139,26 @@ void horizontalPass(const FilterTable& h, const float* boxed, std::int64_t p0, s
       for (int c = 0; c < ch; ++c) acc[c] += weight * in[t * ch + c];
     }
     for (int c = 0; c < ch; ++c) out[i * ch + c] = acc[c];
+  }
+}
+
+// out[i] = Σ weights[t] · rows[t][i] over n floats, the taps summed in
+// order for each float; sixteen floats stay in registers across the taps.
+void verticalPass(const float* const* rows, const float* weights, int taps, std::int64_t n, float* out) {
+  std::int64_t i = 0;
+  for (; i + 16 <= n; i += 16) {
+    Float4 acc[4] = {};
+    for (int t = 0; t < taps; ++t) {
+      const float weight = weights[t];
+      const float* in = rows[t] + i;
+      for (int k = 0; k < 4; ++k) acc[k] += weight * load4(in + 4 * k);
+    }
+    for (int k = 0; k < 4; ++k) store4(out + i + 4 * k, acc[k]);
+  }
+  for (; i < n; ++i) {
+    float acc = 0.0f;
+    for (int t = 0; t < taps; ++t) acc += weights[t] * rows[t][i];
+    out[i] = acc;
   }
 }
 
@@ -254,11 +311,7 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
           for (std::int64_t r = begin; r < end; ++r) {
             boxRow(reader, scratch, line.get(), r, p0, p1, kx, ky, W, H, boxed.get());
             float* out = intermediate.get() + std::size_t(r - r0) * std::size_t(outWidth * ch);
-            if (ch == 4) {
-              horizontalPass<4>(h, boxed.get(), p0, outWidth, out);
-            } else {
-              horizontalPass<0>(h, boxed.get(), p0, outWidth, out, ch);
-            }
+            horizontalPass(h, boxed.get(), p0, outWidth, out, ch);
           }
         },
         prefilterGrain(sourceColumns, ky));
@@ -268,15 +321,22 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
     const bool opaque = isOpaqueImage(image);
     RowSource source = [&](std::int64_t y, std::int64_t x0, std::int64_t x1, float* out) {
       std::size_t k = std::size_t(y - area.y0);
-      const float* w = v.weights.data() + k * std::size_t(v.maxTaps);
       const std::int64_t n = (x1 - x0) * ch;
-      std::fill(out, out + n, 0.0f);
-      for (int t = 0; t < v.taps[k]; ++t) {
-        const float* in = intermediate.get() + std::size_t(v.first[k] + t - r0) * std::size_t(outWidth * ch) +
-                          std::size_t((x0 - area.x0) * ch);
-        const float weight = w[t];
-        for (std::int64_t i = 0; i < n; ++i) out[i] += weight * in[i];
+      const int taps = v.taps[k];
+      // Rows are asked for from several threads: the tap rows live on the
+      // stack (the heap only for an unusually wide kernel).
+      constexpr int kStackTaps = 64;
+      const float* stackRows[kStackTaps];
+      std::vector<const float*> heapRows;
+      const float** rows = stackRows;
+      if (taps > kStackTaps) {
+        heapRows.resize(std::size_t(taps));
+        rows = heapRows.data();
       }
+      for (int t = 0; t < taps; ++t)
+        rows[t] = intermediate.get() + std::size_t(v.first[k] + t - r0) * std::size_t(outWidth * ch) +
+                  std::size_t((x0 - area.x0) * ch);
+      verticalPass(rows, v.weights.data() + k * std::size_t(v.maxTaps), taps, n, out);
       if (opaque)
         for (std::int64_t i = ch - 1; i < n; i += ch) out[i] = 1.0f;
     };

@@ -150,6 +150,15 @@ void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t
 }
 
 void storeRow(const float* in, const PixelFormat& format, std::int64_t count, std::uint8_t* destination) {
+  if (format.bitsPerComponent == 8 && format.colorComponents == 3 &&
+      (format.alpha == AlphaInfo::PremultipliedLast || format.alpha == AlphaInfo::NoneSkipLast)) {
+    // The most common layout: premultiplied values stored as they are, in
+    // one loop the compiler vectorises; the padding byte is opaque.
+    for (std::int64_t i = 0; i < count * 4; ++i) writeSample<std::uint8_t>(destination + i, in[i]);
+    if (format.alpha == AlphaInfo::NoneSkipLast)
+      for (std::int64_t i = 3; i < count * 4; i += 4) destination[i] = 255;
+    return;
+  }
   switch (format.bitsPerComponent) {
     case 5:
       store5(in, count, destination);

@@ -305,10 +305,42 @@ TEST(ConversionWindow, CancelWithWorkInFlightEndsEveryConversionFirst) {
     const Outcome outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output, view);
     EXPECT_EQ(outcome.code, 1);
     EXPECT_EQ(view->runningAtEnd, 0) << filesAtOnce;
+    EXPECT_LE(view->mostRunning.load(), filesAtOnce) << filesAtOnce;
     if (filesAtOnce == 1) serialFiles = outcome.files;
     EXPECT_EQ(outcome.files.size(), 1u) << filesAtOnce;
     EXPECT_EQ(outcome.files, serialFiles) << filesAtOnce;
   }
+}
+
+// Switches the live preview on after the second file and keeps what it
+// shows.
+class LatePreviewConverter : public HeadlessConverter {
+ public:
+  std::vector<std::shared_ptr<const raster::ImageSet>> shown;
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    if (current == 3) state().openPreviewFromThread = true;
+  }
+  void openImageViewWithImage(const std::shared_ptr<const raster::ImageSet>& image) override {
+    HeadlessConverter::openImageViewWithImage(image);
+    if (image && state().openPreviewFromThread) shown.push_back(image);
+  }
+};
+
+// Files written ahead while the preview is off let their pixels go; the
+// preview switched on meanwhile still only ever shows a picture.
+TEST(ConversionWindow, APreviewSwitchedOnMidBatchShowsPictures) {
+  SessionKit kit;
+  WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
+  std::vector<SourceFile> sources;
+  for (int i = 0; i < 12; ++i)
+    sources.push_back(
+        {kit.makeInput("p" + std::to_string(i) + ".png", {"-size", "300x200", "xc:red"}), std::nullopt});
+  auto view = std::make_shared<LatePreviewConverter>();
+  const Outcome outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output, view);
+  EXPECT_EQ(outcome.files.size(), 12u);
+  ASSERT_FALSE(view->shown.empty());
+  for (const auto& image : view->shown) EXPECT_FALSE(image->isEmpty());
 }
 
 TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {

@@ -142,6 +142,34 @@ INSTANTIATE_TEST_SUITE_P(Formats, Malformed,
                            return name;
                          });
 
+// A JPEG is read from its file when it is decoded, in blocks: markers it
+// skips may span blocks, and a file cut short after it was opened fails
+// its decode.
+TEST(Malformed, JpegReadAtDecodeTimeAcrossBlocksAndCuts) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("long.jpg");
+  ASSERT_TRUE(rastertest::writeImage(path, "public.jpeg", rastertest::makeImage(40, 30, 3, 8, false)));
+  const std::vector<std::uint8_t> plain = rastertest::fileBytes(path);
+  const raster::ImageRef expected = rastertest::readImage(path);
+  ASSERT_TRUE(expected);
+  // Three comments of 65,533 bytes after the start of image.
+  std::vector<std::uint8_t> padded(plain.begin(), plain.begin() + 2);
+  for (int i = 0; i < 3; ++i) {
+    padded.insert(padded.end(), {0xFF, 0xFE, 0xFF, 0xFF});
+    padded.insert(padded.end(), 65533, std::uint8_t('a' + i));
+  }
+  padded.insert(padded.end(), plain.begin() + 2, plain.end());
+  rastertest::writeBytes(path, padded);
+  const raster::ImageRef decoded = rastertest::readImage(path);
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(rastertest::samplesOf(*decoded, 8, false), rastertest::samplesOf(*expected, 8, false));
+
+  const auto source = imageio::ImageSource::open(path, kLimit);
+  ASSERT_TRUE(source);
+  ASSERT_EQ(truncate(path.c_str(), off_t(padded.size() - plain.size() / 2)), 0);
+  EXPECT_FALSE(source->createImage(0));
+}
+
 void put32le(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));
 }
