@@ -1,7 +1,8 @@
 #pragma once
 // Whole tasks on the one shared thread pool: run() hands a task to the pool
 // and returns at once; wait() returns when every task handed over so far has
-// finished. The destructor waits too, so no task outlives its group.
+// finished. The destructor waits too, so no task outlives its group. A task
+// never starts inside another one's wait for its parallel loops.
 
 #include <functional>
 #include <memory>

@@ -102,7 +102,7 @@ bool replacesDestination(const RowSource* source, const CoverageMask* shape, con
 
 void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* shape,
                    const CoverageMask* clip, const float* constantSource, const RowSource* source,
-                   BlendMode mode, float alpha, bool sourceOpaque) {
+                   BlendMode mode, float alpha, bool sourceOpaque, std::int64_t rowsPerTask) {
   area = area.intersection(target.bounds());
   if (shape) area = area.intersection(shape->bounds);
   if (clip) area = area.intersection(clip->bounds);
@@ -112,6 +112,7 @@ void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* 
   const int colors = workingColors(format);
   const std::int64_t n = area.width();
   // Every buffer below is written in full before it is read.
+  const std::int64_t grain = rowsPerTask > 0 ? rowsPerTask : rowGrain(n);
   auto buffer = [](std::int64_t count) {
     return std::make_unique_for_overwrite<float[]>(std::size_t(std::max<std::int64_t>(count, 1)));
   };
@@ -126,7 +127,7 @@ void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* 
             storeRow(src.get(), format, n, target.pixel(area.x0, y));
           }
         },
-        rowGrain(n));
+        grain);
     return;
   }
   foundation::parallelForRange(
@@ -156,7 +157,7 @@ void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* 
           storeRow(dst.get(), format, n, row);
         }
       },
-      rowGrain(n));
+      grain);
 }
 
 std::unique_ptr<ContextLayer> ContextLayer::make(const PixelBounds& area, int colors) {

@@ -25,15 +25,14 @@ namespace {
 
 constexpr std::int64_t kBandRows = 64;
 
-// Rows of a prefilter task: enough source pixels that the per-task set-up
-// (scratch buffers, scheduling) stays small next to the work, and never
-// fewer than kMinTaskRows.
-constexpr std::int64_t kMinTaskRows = 4;
-constexpr std::int64_t kTaskSourcePixels = 1 << 15;
+// Rows of a task: enough work (source pixels read, plus filter taps
+// applied) that the per-task set-up (scratch buffers, scheduling) stays
+// small next to it, and no more, so that a band of rows still spreads over
+// every core.
+constexpr std::int64_t kTaskWork = 1 << 15;
 
-std::int64_t prefilterGrain(std::int64_t sourceColumns, int rowsPerOutput) {
-  const std::int64_t perRow = std::max<std::int64_t>(1, sourceColumns * rowsPerOutput);
-  return std::max(kMinTaskRows, kTaskSourcePixels / perRow);
+std::int64_t taskRows(std::int64_t workPerRow) {
+  return std::max<std::int64_t>(1, kTaskWork / std::max<std::int64_t>(1, workPerRow));
 }
 
 // A buffer of floats for one task, not zero-filled.
@@ -314,7 +313,7 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
             horizontalPass(h, boxed.get(), p0, outWidth, out, ch);
           }
         },
-        prefilterGrain(sourceColumns, ky));
+        taskRows(sourceColumns * ky + outWidth * h.maxTaps));
     // Vertical pass row by row as the compositor asks for them. An opaque
     // image stays exactly opaque: the filter weights sum to 1 only up to
     // rounding.
@@ -342,7 +341,7 @@ void drawAxisAligned(const DrawTarget& target, const PixelBounds& limit, const I
     };
     PixelBounds band{area.x0, band0, area.x1, band1};
     compositeRows(target.surface, band, edges.get(), target.clip, nullptr, &source, target.mode, target.alpha,
-                  opaque);
+                  opaque, taskRows(outWidth * v.maxTaps));
   }
 }
 
@@ -393,7 +392,7 @@ void drawTransformed(const DrawTarget& target, const PixelBounds& limit, const I
           boxRow(reader, scratch, line.get(), r, u0, u1, ku, kv, W, H,
                  prefiltered.data() + std::size_t((r - v0) * pw * ch));
       },
-      prefilterGrain(sourceColumns, kv));
+      std::max<std::int64_t>(4, taskRows(sourceColumns * kv)));
 
   const bool nearest = plan.kernel == ResamplingKernel::Nearest;
   const bool cubic = plan.kernel == ResamplingKernel::CatmullRom || plan.kernel == ResamplingKernel::Lanczos3;

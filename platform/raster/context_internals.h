@@ -70,9 +70,11 @@ using RowSource = std::function<void(std::int64_t y, std::int64_t x0, std::int64
 // Blends a source (constant working-form colour, or a row source) weighted by
 // shape × clip coverage into area of target. Row-parallel. sourceOpaque
 // promises that every pixel the row source gives has alpha exactly 1.
+// rowsPerTask (0: chosen from the width) suits a row source whose rows are
+// costly.
 void compositeRows(const Surface& target, PixelBounds area, const CoverageMask* shape,
                    const CoverageMask* clip, const float* constantSource, const RowSource* source,
-                   BlendMode mode, float alpha, bool sourceOpaque = false);
+                   BlendMode mode, float alpha, bool sourceOpaque = false, std::int64_t rowsPerTask = 0);
 
 // Working-form colour (premultiplied) of a context format from components
 // in the context's space and alpha.
