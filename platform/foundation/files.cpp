@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,6 +51,29 @@ std::string xdgFolder(const char* name, const char* fallback) {
 
 }  // namespace
 
+mode_t processUmask() {
+  // Linux reports it in the process status; only without that is it read by
+  // setting it, which is safe only while no other thread creates files.
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status))
+      found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return mode_t(mask & 0777);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+mode_t modeForNewOrExisting(const std::string& path) {
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) return existing.st_mode & 07777;
+  return 0666 & ~processUmask();
+}
+
 bool writeFileAtomically(const std::string& path, const Data& bytes) {
   if (path.empty()) return false;
   fs::path target(path);
@@ -63,15 +87,7 @@ bool writeFileAtomically(const std::string& path, const Data& bytes) {
   }
   // Keep the permissions of the file being replaced; new files get the usual
   // mode under the umask instead of mkstemp's 0600.
-  struct stat old;
-  mode_t mode;
-  if (::stat(path.c_str(), &old) == 0) {
-    mode = old.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
+  const mode_t mode = modeForNewOrExisting(path);
   bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) ok = false;

@@ -2,6 +2,8 @@
 // File-system services: atomic writes, bounded reads, free names, creation
 // dates, tags, folder enumeration and the application's folders.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,6 +19,14 @@ namespace foundation {
 // disk and renames it over path. On failure the old file (if any) is left as
 // it was and no temporary file remains. Keeps an existing file's permissions.
 bool writeFileAtomically(const std::string& path, const Data& bytes);
+
+// The process's file-creation mask, read without changing it (setting it
+// to read it would let another thread create a file under the wrong mask).
+mode_t processUmask();
+
+// The mode of the file at path (permission bits), else that of a new file
+// under the umask.
+mode_t modeForNewOrExisting(const std::string& path);
 
 // Opens path for reading only when it is a regular file (links followed):
 // the open never blocks (a FIFO without a writer, a device) and a FIFO,

@@ -39,6 +39,9 @@ DeferredNaming* DeferredNaming::current() {
 }
 
 bool DeferredNaming::keep(std::unique_ptr<UnnamedFile> file, const std::string& intendedPath) {
+  // The mode its intended name gives goes in before the flush: a claim of
+  // that name then finds nothing left to write.
+  if (file) file->takeModeFor(intendedPath);
   if (!file || !file->flush()) return false;
   files_.emplace_back(std::move(file), intendedPath);
   return true;

@@ -26,15 +26,6 @@ std::string folderOf(const std::string& target) {
   return folder.empty() ? std::string(".") : folder.string();
 }
 
-// The permissions target has, else those a new file gets under the umask.
-mode_t modeFor(const std::string& target) {
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0) return existing.st_mode & 07777;
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
-}
-
 std::string descriptorPath(int fd) {
   return "/proc/self/fd/" + std::to_string(fd);
 }
@@ -98,11 +89,12 @@ bool claimName(const std::string& handle, bool named, const std::string& name) {
 }  // namespace
 
 std::unique_ptr<UnnamedFile> UnnamedFile::createFor(const std::string& target) {
-  const mode_t mode = modeFor(target);
+  const mode_t mode = foundation::modeForNewOrExisting(target);
   const int fd = openUnnamed(folderOf(target), mode);
   if (fd >= 0) {
-    ::fchmod(fd, mode);
-    return std::unique_ptr<UnnamedFile>(new UnnamedFile(fd, descriptorPath(fd), true));
+    std::unique_ptr<UnnamedFile> file(new UnnamedFile(fd, descriptorPath(fd), true));
+    if (::fchmod(fd, mode) == 0) file->mode_ = mode;
+    return file;
   }
   // The named stand-in.
   std::string pattern = standInPattern(target);
@@ -146,7 +138,11 @@ bool UnnamedFile::flush() {
 }
 
 void UnnamedFile::takeModeFor(const std::string& target) {
-  if (fd_ >= 0) ::fchmod(fd_, modeFor(target));
+  if (fd_ < 0) return;
+  // An unchanged mode leaves the inode alone, so a flushed file stays clean.
+  const mode_t mode = foundation::modeForNewOrExisting(target);
+  if (mode == mode_) return;
+  if (::fchmod(fd_, mode) == 0) mode_ = mode;
 }
 
 bool UnnamedFile::commit(const std::string& target) {

@@ -6,6 +6,8 @@
 // unnamed files, a hidden named file beside the target stands in; it is
 // removed when the file is dropped without commit.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -51,6 +53,7 @@ class UnnamedFile {
   std::string path_;
   bool unnamed_ = false;
   bool committed_ = false;
+  mode_t mode_ = mode_t(-1);  // set by takeModeFor
 };
 
 // Writes data to a new file committed at target like any UnnamedFile.

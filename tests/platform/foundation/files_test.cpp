@@ -2,7 +2,12 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -219,3 +224,28 @@ TEST(Files, BundleResourcePathFindsTheSourceTreesResources) {
   EXPECT_TRUE(fs::equivalent(bundleResourcePath(first.filename().string()), first));
   EXPECT_NE(bundleResourcePath("no-such-resource").find("share/velumar/no-such-resource"), std::string::npos);
 }
+
+// Reading the umask never changes it, even for an instant: files another
+// thread creates meanwhile keep the mask's permissions.
+TEST(Files, ReadingTheUmaskLeavesOtherThreadsFilesAlone) {
+  testsupport::TempDir dir;
+  const mode_t previous = ::umask(022);
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    while (!done) EXPECT_EQ(modeForNewOrExisting(dir.file("missing")), mode_t(0644));
+  });
+  int wrongModes = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string path = dir.file("f" + std::to_string(i));
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0666);
+    struct stat status {};
+    if (fd >= 0 && ::fstat(fd, &status) == 0 && (status.st_mode & 0777) != 0644) ++wrongModes;
+    if (fd >= 0) ::close(fd);
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(processUmask(), mode_t(022));
+  ::umask(previous);
+  EXPECT_EQ(wrongModes, 0);
+}
+
