@@ -382,12 +382,14 @@ int main(int argc, char** argv) {
   if (const Row* filtered = rowNamed(table, "session, Color controls"))
     printTarget("20 photos: Color controls time / plain session time",
                 median(filtered->seconds) / median(ours->seconds), 1.3);
-  if (const Row* single = rowNamed(table, "vipsthumbnail x1"))
-    printTarget("20 photos: session peak / vipsthumbnail x1 peak", ours->peakMegabytes / single->peakMegabytes,
-                1.0);
   if (largePeakRatio > 0)
     printTarget("one 82.5 MP photo: session peak / vipsthumbnail x1 peak", largePeakRatio, 1.0);
   if (fewPeak > 0 && manyPeak > 0) printTarget("copies: 1,200-file peak / 40-file peak", manyPeak / fewPeak, 1.1);
+  // Several files at once hold several decodes: no bound against a peer
+  // that converts one file after the other.
+  if (const Row* single = rowNamed(table, "vipsthumbnail x1"))
+    std::printf("  %-52s %6.2f  (for reference)\n", "20 photos: session peak / vipsthumbnail x1 peak",
+                ours->peakMegabytes / single->peakMegabytes);
   fs::remove_all(scratch);
   return 0;
 }
