@@ -55,8 +55,9 @@ class ConversionWindow {
 
   // A file converted ahead: the engine's result and the detected type code;
   // worker holds the per-file state the writers read; encoded, when there
-  // is one, is the written file waiting for its name. Or a file decoded
-  // ahead: its representations.
+  // is one, is the written file waiting for its name (its image then has
+  // no representations unless the live preview may show it). Or a file
+  // decoded ahead: its representations.
   struct Converted {
     std::shared_ptr<raster::ImageSet> image;
     std::int64_t fileType = 0;

@@ -109,25 +109,6 @@ TEST(KeyShortcut, KeyTextsOfFixedKeysAndLayouts) {
   }
 }
 
-// Every key whose text does not depend on the layout, layout or none.
-TEST(KeyShortcut, EveryFixedKeyText) {
-  const struct {
-    std::uint64_t keyCode;
-    const char* text;
-  } rows[] = {
-      {36, "\u21A9"}, {48, "\u21E5"}, {49, "Space"}, {51, "\u232B"}, {53, "\u238B"}, {64, "F17"},
-      {79, "F18"},     {80, "F19"},     {65, "."},     {67, "*"},      {69, "+"},      {75, "/"},
-      {81, "="},       {71, "\u2327"}, {76, "\u2305"}, {78, "\u2013"}, {82, "0"},    {83, "1"},
-      {84, "2"},       {85, "3"},       {86, "4"},     {87, "5"},      {88, "6"},      {89, "7"},
-      {91, "8"},       {92, "9"},       {122, "F1"},   {120, "F2"},    {99, "F3"},     {118, "F4"},
-      {96, "F5"},      {97, "F6"},      {98, "F7"},    {100, "F8"},    {101, "F9"},    {109, "F10"},
-      {103, "F11"},    {111, "F12"},    {105, "F13"},  {107, "F14"},   {113, "F15"},   {106, "F16"},
-      {114, "?"},      {115, "\u2196"}, {119, "\u2198"}, {116, "\u21DE"}, {121, "\u21DF"},
-      {117, "\u2326"}, {123, "\u2190"}, {124, "\u2192"}, {125, "\u2193"}, {126, "\u2191"},
-  };
-  for (const auto& row : rows) EXPECT_EQ(KeyShortcut(row.keyCode, 0).keyCodeString(nullptr), row.text) << row.keyCode;
-}
-
 TEST(KeyShortcut, ValidityAndBypass) {
   const struct {
     std::uint64_t keyCode, flags;
