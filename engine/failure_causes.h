@@ -14,8 +14,13 @@ namespace velumar {
 // missing, unreadable or non-regular file, else a format not supported.
 foundation::Failure takeSourceFailure(const std::string& path);
 
-// Why a write into folder failed: the cause noted (taken), else a missing
-// or unwritable folder, else an unexpected error.
+// Why a write into folder failed: the cause noted (taken), else a missing,
+// read-only or unwritable folder, else an unexpected error.
 foundation::Failure takeWriteFailure(const std::optional<std::string>& folder);
+
+// Why outputs cannot be written into folder: missing (or not a folder),
+// read-only (a read-only disk, or no write permission for anyone), or not
+// writable for us; no cause when we may write there.
+foundation::Failure destinationFolderFailure(const std::string& folder);
 
 }  // namespace velumar

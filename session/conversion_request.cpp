@@ -113,6 +113,10 @@ std::shared_ptr<SessionInfo> processNewImageAfterDragging(const std::shared_ptr<
     engine->openWithApplicationType = settings.openWith;
     outputFolder = setupParentDirectoryWithInfo(state, settings, request.sources.size());
   }
+  // A stored folder passed over: the chooser asks, and a refusal names it.
+  const bool storedFolderPassedOver = !tempPath && !outputFolder && state.saveWithStoredFileURL == 1 &&
+                                      !state.fileURLForSaving.empty() &&
+                                      state.fileURLForSaving != kOutputFolderPlaceholder;
 
   auto session = std::make_shared<SessionInfo>();
   session->setProcessingView(view);
@@ -134,6 +138,7 @@ std::shared_ptr<SessionInfo> processNewImageAfterDragging(const std::shared_ptr<
   session->ignoreBookmark = request.ignoreBookmark;
   session->ignoreAlerts = request.ignoreAlerts;
   session->tempPath = tempPath;
+  if (storedFolderPassedOver) session->refusedStoredFolder = state.fileURLForSaving;
   session->setRenameInfo(view->setupRenameInfo());
   session->setRenameValues(state.renameValues());
   session->renameIgnoreProcessing = state.renameIgnoreProcessing;

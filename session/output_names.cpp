@@ -122,15 +122,22 @@ std::string renamedFileName(const std::string& ownName, const SessionInfo& sessi
                             const std::optional<std::string>& datePath) {
   const std::string renamed =
       modifyImagePrefixNameAndSuffix(ownName, session.renameInfo(), session, datePath);
-  return singleComponentFileName(renamed, singleComponentFileName(ownName, "untitled"));
+  const std::string fallback = singleComponentFileName(ownName, "untitled");
+  const std::string name = singleComponentFileName(renamed, fallback);
+  // A name that starts with a dot would hide the output ("..png" for the
+  // name ".."): it falls back as an empty one does.
+  return name.front() == '.' ? fallback : name;
 }
 
 std::string updateStringForExample(ProcessingView& view, const std::string& fileName) {
   const ConverterState& state = view.state();
   const std::string name = updateExtensionForFilename(fileName, state.globalConversionFormat);
   const RenameValues values = state.renameValues();
-  return modifyImagePrefixNameAndSuffix(name, view.setupRenameInfo(), values, values.initialNumber,
-                                        [] { return ImportedImage::genericDateString(); });
+  const std::string example =
+      modifyImagePrefixNameAndSuffix(name, view.setupRenameInfo(), values, values.initialNumber,
+                                     [] { return ImportedImage::genericDateString(); });
+  // As the session names it: a name starting with a dot falls back.
+  return example.starts_with('.') ? name : example;
 }
 
 bool verifyParentDirectory(const std::optional<std::string>& path) {

@@ -47,7 +47,7 @@ std::string modifyImagePrefixNameAndSuffix(const std::string& fileName, const Re
 std::string singleComponentFileName(const std::string& name, const std::string& fallback);
 
 // ownName through the session's rename rule, made one path component; a
-// name left unusable falls back to ownName.
+// name left unusable (empty, or starting with a dot) falls back to ownName.
 std::string renamedFileName(const std::string& ownName, const SessionInfo& session,
                             const std::optional<std::string>& datePath = std::nullopt);
 

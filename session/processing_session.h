@@ -72,6 +72,19 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // "The batch was cancelled after k of N files." and their list.
   static std::string cancelledFailureText(const std::vector<FailedFile>& failures, std::uint64_t handled,
                                           std::uint64_t fileCount);
+  // The title of a failure sheet: a cancelled batch says so; otherwise
+  // failures that are all the sources' (or, without a list, failedCause
+  // other than -1) are reading failures, all writes' are writing failures,
+  // any other mix is a failed conversion.
+  static const char* failureSheetTitle(const std::vector<FailedFile>& failures, std::int64_t failedCause,
+                                       bool cancelled = false);
+  // "folder: cause" for an output folder that cannot be written into.
+  static std::string unusableFolderText(const std::string& folder);
+  // What a refused folder access tells: the folder chosen and refused, the
+  // output folder given, or the stored output folder that was passed over
+  // for the chooser, each with why; the plain text when the chooser was
+  // cancelled without a stored folder.
+  static std::string refusedFolderText(const SessionInfo& session, const SandboxFolderAccess& access);
 
   // ---- Output paths (processing_session_paths.cpp) ----------------------------
   // The full output path of the session's processed file: the code's
@@ -117,6 +130,9 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // a one-file batch, or the list of every failed file.
   void alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause,
                                   const std::vector<FailedFile>& failures = {}, std::uint64_t fileCount = 0);
+  // The failure sheet of a batch whose output folder cannot be written
+  // into (gone before the loop started): it names the folder and why.
+  void alertFolderUnusable(SessionInfo& session);
   // Which written files the preview shows or lists; nothing when none.
   std::optional<PreviewOverwriteMatch> verifyPreviewFilesAfterOverwriteWithSession(
       const SessionInfo& session) const;
@@ -137,6 +153,9 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
   // Shows the first representation of a collected output while the live
   // preview is on, as a copy.
   void previewCollectedImage(const raster::ImageSet& image, SessionInfo& session) const;
+  // Ends the session as failed (written list emptied, code 0) and shows
+  // the sheet.
+  void endWithFailureSheet(SessionInfo& session, const std::string& title, const std::string& informative);
 
   std::mutex lock_;
   std::set<std::string> writtenPaths_;

@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "engine/failure_causes.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/notification_center.h"
 #include "session/processing_session.h"
 #include "session/processing_view.h"
 #include "session/result_actions.h"
+#include "session/sandbox_folder_access.h"
 #include "session/session_alerts.h"
 #include "session/session_info.h"
 
@@ -94,22 +96,66 @@ void ProcessingSession::completeImageProcessingAndUpdatePreview(SessionInfo& ses
   session.setCurrentSession(nullptr);
 }
 
-void ProcessingSession::alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause,
-                                                   const std::vector<FailedFile>& failures,
-                                                   std::uint64_t fileCount) {
+const char* ProcessingSession::failureSheetTitle(const std::vector<FailedFile>& failures,
+                                                 std::int64_t failedCause, bool cancelled) {
+  if (cancelled) return kAlertBatchCancelled;
+  if (failures.empty()) return failedCause == -1 ? kAlertCouldntWriteFiles : kAlertCouldntReadFiles;
+  bool reading = false, writing = false, other = false;
+  for (const FailedFile& failed : failures) {
+    // A copy that failed on its source failed reading it.
+    if (foundation::isSourceCause(failed.failure.cause) || (!failed.failure && !failed.writeFailed))
+      reading = true;
+    else if (failed.writeFailed)
+      writing = true;
+    else
+      other = true;
+  }
+  if (reading && !writing && !other) return kAlertCouldntReadFiles;
+  if (writing && !reading && !other) return kAlertCouldntWriteFiles;
+  return kAlertCouldntConvertFiles;
+}
+
+std::string ProcessingSession::unusableFolderText(const std::string& folder) {
+  foundation::Failure failure = destinationFolderFailure(folder);
+  if (!failure) failure.cause = foundation::FailureCause::Other;
+  return folder + ": " + failure.describe();
+}
+
+std::string ProcessingSession::refusedFolderText(const SessionInfo& session,
+                                             const SandboxFolderAccess& access) {
+  if (const std::optional<SandboxFolderAccess::RefusedFolder> refused = access.refusedFolder())
+    return refused->path + ": " + refused->failure.describe();
+  if (const std::optional<std::string> folder = session.parentDirectory()) return unusableFolderText(*folder);
+  if (session.refusedStoredFolder) return unusableFolderText(*session.refusedStoredFolder);
+  return kAlertCannotWriteFolder;
+}
+
+void ProcessingSession::endWithFailureSheet(SessionInfo& session, const std::string& title,
+                                            const std::string& informative) {
   const std::shared_ptr<ProcessingSession> keepAlive = session.currentSession();
   const std::shared_ptr<ProcessingView> view = session.processingView();
   if (view) view->activateAppWindow();
   if (const std::shared_ptr<ImportedImage> engine = session.processedImage()) engine->urlsArray.clear();
   session.completitionCode = kCompletionFailed;
   completeImageProcessingAndUpdatePreview(session);
-  if (!view) return;
+  if (view) view->showAlertSheet(title, informative);
+}
+
+void ProcessingSession::alertSaveFailedWithSession(SessionInfo& session, std::int64_t failedCause,
+                                                   const std::vector<FailedFile>& failures,
+                                                   std::uint64_t fileCount) {
   std::string informative = failedCause == -1 ? kAlertCannotWriteFolder : kAlertFormatNotSupported;
   if (failures.size() == 1 && fileCount <= 1 && failures.front().failure)
     informative = failures.front().failure.describe();
   else if (!failures.empty())
     informative = partialFailureText(failures, std::max<std::uint64_t>(fileCount, failures.size()));
-  view->showAlertSheet(kAlertCouldntWriteFiles, informative);
+  endWithFailureSheet(session, failureSheetTitle(failures, failedCause), informative);
+}
+
+void ProcessingSession::alertFolderUnusable(SessionInfo& session) {
+  const std::optional<std::string> folder = session.parentDirectory();
+  endWithFailureSheet(session, kAlertCouldntWriteFiles,
+                      folder ? unusableFolderText(*folder) : std::string(kAlertCannotWriteFolder));
 }
 
 }  // namespace velumar

@@ -93,7 +93,7 @@ bool ProcessingSession::startSession(const std::shared_ptr<SessionInfo>& session
     session->completitionCode = kCompletionFailed;
     completeImageProcessingAndUpdatePreview(*session);
     if (view && !session->ignoreAlerts)
-      view->showAlertSheet(kAlertCouldntWriteFiles, kAlertCannotWriteFolder);
+      view->showAlertSheet(kAlertCouldntWriteFiles, refusedFolderText(*session, *access));
   }
   return started;
 }
@@ -108,7 +108,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   if (!view || !engine || !verifyParentDirectory(session->parentDirectory())) {
     runOnMainQueueSync([&] {
       if (view && engine && !session->ignoreAlerts) {
-        alertSaveFailedWithSession(*session, -1);
+        alertFolderUnusable(*session);
       } else {
         session->completitionCode = kCompletionFailed;
         completeImageProcessingAndUpdatePreview(*session);
@@ -346,7 +346,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
       session->completitionCode = session->tempPath ? kCompletionTemporaryFolder : kCompletionOutputFolder;
       completeImageProcessingAndUpdatePreview(*session);
       if (!failures.empty() && !session->ignoreAlerts)
-        view->showAlertSheet(kAlertCouldntWriteFiles,
+        view->showAlertSheet(failureSheetTitle(failures, -1, cancelled),
                              cancelled ? cancelledFailureText(failures, handled, fileCount)
                                        : partialFailureText(failures, fileCount));
     } else if (!session->ignoreAlerts) {

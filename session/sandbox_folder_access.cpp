@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "engine/failure_causes.h"
 #include "platform/foundation/log.h"
 #include "session/processing_queues.h"
 #include "session/processing_view.h"
@@ -74,12 +75,7 @@ bool SandboxFolderAccess::accessFilePath(const std::optional<std::string>& path,
 }
 
 foundation::Failure SandboxFolderAccess::folderFailure(const std::string& path) {
-  struct stat info;
-  if (::stat(path.c_str(), &info) != 0)
-    return foundation::Failure{foundation::failureCauseFromErrno(errno, true), {}};
-  if (!S_ISDIR(info.st_mode)) return foundation::Failure{foundation::FailureCause::DestinationMissing, {}};
-  if (::access(path.c_str(), W_OK | X_OK) != 0)
-    return foundation::Failure{foundation::failureCauseFromErrno(errno, true), {}};
+  if (foundation::Failure unusable = destinationFolderFailure(path)) return unusable;
   return foundation::Failure{foundation::FailureCause::Other, {}};
 }
 

@@ -53,6 +53,9 @@ class SessionInfo {
   std::vector<SourceFile> urlsArray;
   std::optional<std::string> tempPath;
   std::optional<std::string> globalParentDirectory;
+  // The stored output folder the request passed over because it is not a
+  // folder now (the chooser asks instead); a refusal names it.
+  std::optional<std::string> refusedStoredFolder;
 
   // The running number advances by one (from -1, numbering off, it gives 0).
   void updateNumberCount() { ++numberCount; }

@@ -14,7 +14,8 @@ std::string_view failureCauseText(FailureCause cause) {
     case FailureCause::None: return "No failure.";
     case FailureCause::FileNameTooLong: return "The file name is too long.";
     case FailureCause::DiskFull: return "The disk is full.";
-    case FailureCause::PermissionDenied: return "Permission denied.";
+    case FailureCause::PermissionDenied: return "The destination folder is not writable.";
+    case FailureCause::DestinationReadOnly: return "The destination folder is read-only.";
     case FailureCause::DestinationMissing: return "The destination folder does not exist.";
     case FailureCause::SourceMissing: return "The source file does not exist.";
     case FailureCause::SourceUnreadable: return "The source file cannot be read.";
@@ -35,16 +36,28 @@ FailureCause failureCauseFromErrno(int error, bool writing) {
     case EDQUOT:
     case EFBIG: return FailureCause::DiskFull;
     case EACCES:
-    case EPERM:
-    case EROFS: return FailureCause::PermissionDenied;
+    case EPERM: return writing ? FailureCause::PermissionDenied : FailureCause::SourceUnreadable;
+    case EROFS: return writing ? FailureCause::DestinationReadOnly : FailureCause::SourceUnreadable;
     case ENOENT:
     case ENOTDIR: return writing ? FailureCause::DestinationMissing : FailureCause::SourceMissing;
+    case ELOOP: return writing ? FailureCause::DestinationMissing : FailureCause::SourceUnreadable;
     case EISDIR:
     case ENXIO:
     case ENODEV:
     case EWOULDBLOCK: return writing ? FailureCause::Other : FailureCause::SourceUnreadable;
     case EIO: return writing ? FailureCause::Other : FailureCause::SourceUnreadable;
     default: return FailureCause::Other;
+  }
+}
+
+bool isSourceCause(FailureCause cause) {
+  switch (cause) {
+    case FailureCause::SourceMissing:
+    case FailureCause::SourceUnreadable:
+    case FailureCause::SourceDamaged:
+    case FailureCause::ImageTooLarge:
+    case FailureCause::FormatNotSupported: return true;
+    default: return false;
   }
 }
 

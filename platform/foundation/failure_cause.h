@@ -17,7 +17,8 @@ enum class FailureCause {
   None,
   FileNameTooLong,
   DiskFull,
-  PermissionDenied,
+  PermissionDenied,  // the destination refuses our writes
+  DestinationReadOnly,
   DestinationMissing,
   SourceMissing,
   SourceUnreadable,
@@ -32,8 +33,13 @@ enum class FailureCause {
 std::string_view failureCauseText(FailureCause cause);
 
 // The cause an errno value stands for. writing picks the destination's
-// causes (missing folder, permission) over the source's.
+// causes (missing folder, permission) over the source's; a source that
+// cannot be opened (permission, a link loop, a folder) cannot be read.
 FailureCause failureCauseFromErrno(int error, bool writing);
+
+// Whether cause is about reading a source (missing, unreadable, damaged,
+// too large, not supported) rather than writing an output or a cancel.
+bool isSourceCause(FailureCause cause);
 
 struct Failure {
   FailureCause cause = FailureCause::None;

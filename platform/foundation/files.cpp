@@ -111,7 +111,9 @@ int openRegularFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     const int error = errno;
-    noteErrnoFailure(error, false, std::strerror(error));
+    // An error without a cause of its own keeps the system's words.
+    const bool plain = failureCauseFromErrno(error, false) == FailureCause::Other;
+    noteErrnoFailure(error, false, plain ? std::strerror(error) : "");
     return -1;
   }
   struct stat info {};

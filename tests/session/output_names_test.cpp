@@ -181,16 +181,38 @@ TEST(OutputPath, HierarchyTable) {
   }
 }
 
+// A built name that is empty, leaves a path component or would start the
+// output's name with a dot (a hidden file) falls back to the source's name.
 TEST(OutputPath, KeepsSourceExtensionAndFallsBackForUnusableNames) {
+  struct Case {
+    const char* source;
+    std::int64_t code;
+    RenameValues values;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"README", ProcessingSession::kKeepSourceExtension, {"..", "", "", -1, -1}, "README"},
+      {"a.jpg", 1, {".", "", "", -1, -1}, "a.png"},
+      {"a.jpg", 1, {"..", "", "", -1, -1}, "a.png"},
+      {"a.jpg", 1, {"../up", "", "", -1, -1}, "a.png"},
+      {"a.jpg", 1, {".hidden", "", "", -1, -1}, "a.png"},
+      {"a.jpg", 1, {"", ".", "", -1, -1}, "a.png"},
+      {"a.jpg", 1, {"up/../x", "", "", -1, -1}, "up .. x.png"},
+      {"a.jpg", 1, {"v.2", "", "", -1, -1}, "v.2.png"},
+  };
+  for (const Case& c : cases) {
+    SessionFixture f;
+    f.session.setRenameInfo(allSwitches(0, 0));
+    f.session.setRenameValues(c.values);
+    EXPECT_EQ(f.pathFor({f.dir.file(c.source), std::nullopt}, c.code), f.output + "/" + c.expected)
+        << c.values.nameString << " | " << c.values.prefixString;
+  }
+  HeadlessConverter view({}, allSwitches(0, 0));
+  view.state().globalConversionFormat = 1;
+  view.state().nameString = "..";
+  EXPECT_EQ(updateStringForExample(view, "a.jpg"), "a.png");
   SessionFixture f;
-  f.session.setRenameInfo(allSwitches(0, 0));
-  f.session.setRenameValues({"..", "", "", -1, -1});
-  EXPECT_EQ(f.pathFor({f.dir.file("README"), std::nullopt}, ProcessingSession::kKeepSourceExtension),
-            f.output + "/README");
-  f.session.setRenameValues({"../up", "", "", -1, -1});
-  EXPECT_EQ(f.pathFor({f.dir.file("a.jpg"), std::nullopt}, 1), f.output + "/.. up.png");
   const std::string nonUtf8 = f.dir.file("caf\xe9.jpg");
-  f.session.setRenameInfo({});
   EXPECT_EQ(f.pathFor({nonUtf8, std::nullopt}, 0), f.output + "/caf\xe9.jpg");
 }
 

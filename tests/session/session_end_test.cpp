@@ -167,11 +167,12 @@ TEST(SessionEnd, FailureReportOrder) {
     view->importedImage()->urlsArray = numberedFiles(kit.output, 2);
     kit.session->completitionCode = kCompletionOutputFolder;
     kit.processing->alertSaveFailedWithSession(*kit.session, cause);
-    const std::string informative = cause == -1 ? kAlertCannotWriteFolder : kAlertFormatNotSupported;
-    EXPECT_EQ(view->steps(), (std::vector<std::string>{
-                                 "activateAppWindow", "previewAcceptsImages", "restoreVisibleWindows",
-                                 "sheet with 0 listed, idle",
-                                 std::string("alert ") + kAlertCouldntWriteFiles + " | " + informative}));
+    // A write failure keeps its title; unreadable sources are no write's.
+    const std::string alert = cause == -1 ? std::string(kAlertCouldntWriteFiles) + " | " + kAlertCannotWriteFolder
+                                          : std::string(kAlertCouldntReadFiles) + " | " + kAlertFormatNotSupported;
+    EXPECT_EQ(view->steps(), (std::vector<std::string>{"activateAppWindow", "previewAcceptsImages",
+                                                       "restoreVisibleWindows", "sheet with 0 listed, idle",
+                                                       "alert " + alert}));
     EXPECT_EQ(kit.session->completitionCode, kCompletionFailed);
   }
 }

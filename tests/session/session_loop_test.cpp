@@ -20,14 +20,35 @@ namespace fs = std::filesystem;
 using sessiontest::SessionKit;
 
 constexpr const char* kWriteFailed = "Couldn't write file(s) | Cannot write to destination folder.";
-constexpr const char* kNotAnImage = "Couldn't write file(s) | The file format is not supported.";
+constexpr const char* kNotAnImage = "Couldn't read file(s) | The file format is not supported.";
 constexpr const char* kFolderInTheWay = "Couldn't write file(s) | An unexpected error occurred. (Is a directory)";
 constexpr const char* kTwoNotImages =
-    "Couldn't write file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
+    "Couldn't read file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
     "bad1.jpg: The file format is not supported.";
 
 foundation::PlainMainLoop& mainLoop() {
   return *dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+}
+
+// Patches a little-endian TIFF's second page so that its strip lies past
+// the end of the file.
+void pointSecondPageStripPastTheEnd(const std::string& path) {
+  std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+  auto read = [&](std::streamoff at, int size) {
+    std::uint32_t value = 0;
+    file.seekg(at);
+    file.read(reinterpret_cast<char*>(&value), size);
+    return value;
+  };
+  const std::uint32_t first = read(4, 4);
+  const std::uint32_t second = read(first + 2 + 12 * read(first, 2), 4);
+  for (std::uint32_t entry = 0, count = read(second, 2); entry < count; ++entry) {
+    const std::streamoff at = second + 2 + 12 * entry;
+    if (read(at, 2) != 273) continue;  // StripOffsets
+    const std::uint32_t far = 0x7fffffff;
+    file.seekp(at + 8);
+    file.write(reinterpret_cast<const char*>(&far), 4);
+  }
 }
 
 // Inputs: "good" pictures, "bad" text files named .jpg, and "blocked"
@@ -36,7 +57,11 @@ foundation::PlainMainLoop& mainLoop() {
 struct Batch : SessionKit {
   std::vector<SourceFile> sources;
 
-  Batch() {
+  explicit Batch(std::shared_ptr<HeadlessConverter> custom = nullptr) {
+    if (custom) {
+      view = std::move(custom);
+      engine = view->importedImage();
+    }
     ImageModifyInfo info;
     info.conversionType = 1;
     view->setSettings(info);
@@ -49,6 +74,23 @@ struct Batch : SessionKit {
       const std::string path = input + "/" + stem + ".jpg";
       std::ofstream(path) << "not an image";
       sources.push_back({path, std::nullopt});
+      return;
+    }
+    // Sources that vanished, are folders or links that loop.
+    const std::string path = input + "/" + stem + ".png";
+    if (kind == "missing" || kind == "folder" || kind == "loop") {
+      if (kind == "folder") fs::create_directory(path);
+      if (kind == "loop") fs::create_symlink(stem + ".png", path);
+      sources.push_back({path, std::nullopt});
+      return;
+    }
+    // A two-page TIFF whose second page cannot be decoded: the first gives
+    // the picture, with the damage noted. Its output name is blocked.
+    if (kind == "damaged page") {
+      const std::string tiff = makeInput(stem + ".tiff", {"-size", "8x6", "xc:red", "xc:blue", "-compress", "none"});
+      pointSecondPageStripPastTheEnd(tiff);
+      sources.push_back({tiff, std::nullopt});
+      fs::create_directories(output + "/" + stem + ".png/inside");
       return;
     }
     sources.push_back({makeInput(stem + ".png", {"-size", "8x6", "xc:red"}), std::nullopt});
@@ -98,7 +140,7 @@ TEST(SessionLoop, EndDecisionTable) {
        false,
        false,
        1,
-       {"Couldn't write file(s) | 1 of 3 files failed:\nbad1.jpg: The file format is not supported."},
+       {"Couldn't read file(s) | 1 of 3 files failed:\nbad1.jpg: The file format is not supported."},
        2},
       {"partial failure, alerts ignored", {"good", "bad"}, 1, false, false, true, 1, {}, 1},
       {"mixed total failure",
@@ -108,7 +150,7 @@ TEST(SessionLoop, EndDecisionTable) {
        false,
        false,
        0,
-       {"Couldn't write file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
+       {"Couldn't convert file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
         "blocked1.png: An unexpected error occurred. (Is a directory)"},
        0},
       {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kTwoNotImages}, 0},
@@ -150,9 +192,51 @@ TEST(SessionLoop, LongFailureListIsCut) {
   batch.run();
   const std::vector<std::string> alerts = batch.alerts();
   ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].substr(0, alerts[0].find('\n')), "Couldn't write file(s) | 11 of 12 files failed:");
+  EXPECT_EQ(alerts[0].substr(0, alerts[0].find('\n')), "Couldn't read file(s) | 11 of 12 files failed:");
   EXPECT_EQ(std::count(alerts[0].begin(), alerts[0].end(), '\n'), 11);
   EXPECT_TRUE(alerts[0].ends_with("\nbad9.jpg: The file format is not supported.\nand 1 more."));
+}
+
+// Removes the output folder once the batch has started (after its folder
+// check, before the first write).
+class OutputRemovingConverter : public HeadlessConverter {
+ public:
+  void removePresetsButtonFromViewMultipleFiles(bool multipleFiles) override {
+    HeadlessConverter::removePresetsButtonFromViewMultipleFiles(multipleFiles);
+    fs::remove_all(state().fileURLForSaving);
+  }
+};
+
+TEST(SessionLoop, EveryFailureNamesItsOwnCause) {
+  struct Case {
+    const char* label;
+    std::vector<std::string> kinds;
+    bool outputRemoved;
+    std::string alert;
+  };
+  const std::string missing = "The source file does not exist.", unreadable = "The source file cannot be read.",
+                    notAFile = unreadable + " (not a regular file)";
+  const Case cases[] = {
+      {"source deleted before its turn", {"missing"}, false, "Couldn't read file(s) | " + missing},
+      {"source is a folder", {"folder"}, false, "Couldn't read file(s) | " + notAFile},
+      {"link loop", {"loop"}, false, "Couldn't read file(s) | " + unreadable},
+      {"output folder removed before the write",
+       {"good"},
+       true,
+       "Couldn't write file(s) | The destination folder does not exist."},
+      {"damaged yet decoded, onto a blocked name", {"damaged page"}, false, kFolderInTheWay},
+      {"each file its own cause",
+       {"missing", "folder", "loop", "damaged page", "good"},
+       false,
+       "Couldn't convert file(s) | 4 of 5 files failed:\nmissing0.png: " + missing + "\nfolder1.png: " +
+           notAFile + "\nloop2.png: " + unreadable + "\ndamaged page3.tiff: An unexpected error occurred. (Is a directory)"},
+  };
+  for (const Case& c : cases) {
+    Batch batch(c.outputRemoved ? std::make_shared<OutputRemovingConverter>() : nullptr);
+    batch.addAll(c.kinds);
+    batch.run();
+    EXPECT_EQ(batch.alerts(), std::vector<std::string>{c.alert}) << c.label;
+  }
 }
 
 std::vector<std::string> withoutSetupSteps(const std::vector<std::string>& steps) {
@@ -223,7 +307,7 @@ TEST(SessionLoop, LookWithoutItsLookupImageFailsTheFile) {
   ASSERT_TRUE(record);
   EXPECT_EQ(record->completitionCode, 0);
   const std::string cause = ": An unexpected error occurred. (the lookup image lookup0.png is missing)";
-  EXPECT_EQ(batch.alerts(), (std::vector<std::string>{"Couldn't write file(s) | 2 of 2 files failed:\ngood0.png" +
+  EXPECT_EQ(batch.alerts(), (std::vector<std::string>{"Couldn't convert file(s) | 2 of 2 files failed:\ngood0.png" +
                                                       cause + "\ngood1.png" + cause}));
   EXPECT_TRUE(batch.outputFiles().empty());
 }
@@ -303,7 +387,7 @@ TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
   batch.view->setSettings(info);
   EXPECT_EQ(batch.run()->completitionCode, 1);
   EXPECT_EQ(batch.alerts(), std::vector<std::string>{
-                                "Couldn't write file(s) | The batch was cancelled after 2 of 5 files.\n"
+                                "Batch cancelled | The batch was cancelled after 2 of 5 files.\n"
                                 "1 of 2 files failed:\nbad0.jpg: The file format is not supported."});
 }
 
@@ -462,7 +546,8 @@ TEST(ConversionRequest, OutputFolderVanishedBeforeTheLoop) {
   kit.session->asyncQueue = false;
   EXPECT_TRUE(kit.processing->startSession(kit.session));
   EXPECT_EQ(kit.session->completitionCode, 0);
-  EXPECT_EQ(kit.view->steps().back(), std::string("alert ") + kWriteFailed);
+  EXPECT_EQ(kit.view->steps().back(),
+            "alert Couldn't write file(s) | " + kit.output + "/gone: The destination folder does not exist.");
 }
 
 TEST(ConversionRequest, HideAfterOpenWithAndRenderForPrinting) {
