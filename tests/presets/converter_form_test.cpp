@@ -665,7 +665,7 @@ TEST(ConverterForm, UnusableOutputFolderIsRefusedWithItsCause) {
     std::string alert;  // empty: none
   };
   const Case cases[] = {
-      {locked, refused + locked + ": Permission denied."},
+      {locked, refused + locked + ": The destination folder is read-only."},
       {file + "/out", refused + file + "/out: The destination folder does not exist."},
       {file, refused + file + ": The destination folder does not exist."},
       {std::nullopt, ""},

@@ -1,6 +1,12 @@
 #include "session/folder_scan.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include <filesystem>
 #include <fstream>
@@ -81,6 +87,16 @@ TEST_F(FolderScanTest, ResultFlagAndDirectFiles) {
   image("one.png");
   text("notes.txt");
   fs::create_directories(dir_.path() / "Empty");
+  // Special files under picture names: never listed (nor opened).
+  ASSERT_EQ(::mkfifo(dir_.file("a.jpg").c_str(), 0600), 0);
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const std::string socketPath = dir_.file("s.png");
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size());
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
   struct Case {
     std::vector<std::string> items;
     std::vector<std::string> files;
@@ -91,6 +107,7 @@ TEST_F(FolderScanTest, ResultFlagAndDirectFiles) {
       {{"notes.txt"}, {}, false},                      // unsupported only: the alert case
       {{"Empty"}, {}, true},                           // image-less folder: silent
       {{"missing.png", "one.png"}, {"one.png"}, false},
+      {{"a.jpg", "s.png", "one.png"}, {"one.png"}, false},
       {{}, {}, false},
   };
   for (const Case& c : cases) {

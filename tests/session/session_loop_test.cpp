@@ -2,6 +2,7 @@
 // display steps, running numbers, cancel, the live preview and the
 // temporary-folder request.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -339,6 +340,24 @@ TEST(SessionLoop, TwoBatchesIntoOneFolderKeepEveryOutput) {
   EXPECT_EQ(std::count(outputs.begin(), outputs.end(), "same0 2.png"), 1);
 }
 
+// Synchronous runs share the calling thread: without overwriting twice,
+// then with it, the last run replaces the first output (a no-replace
+// commit of an earlier batch never outlives it).
+TEST(SessionLoop, OverwritingAfterBatchesWithoutItReplacesOnTheSameThread) {
+  Batch batch;
+  batch.addAll({"good"});
+  ConversionRequest request;
+  request.sources = batch.sources;
+  request.ignoreBookmark = true;
+  request.asyncQueue = false;
+  for (const bool overwrite : {false, false, true}) {
+    batch.view->state().overwriteFiles = overwrite;
+    const auto record = processNewImageAfterDragging(batch.view, request);
+    ASSERT_TRUE(record && !record->currentSession());
+  }
+  EXPECT_EQ(batch.outputFiles(), (std::vector<std::string>{"good0 2.png", "good0.png"}));
+}
+
 // Presses cancel when the counter moves past file 2.
 class CancellingConverter : public HeadlessConverter {
  public:
@@ -548,6 +567,42 @@ TEST(ConversionRequest, OutputFolderVanishedBeforeTheLoop) {
   EXPECT_EQ(kit.session->completitionCode, 0);
   EXPECT_EQ(kit.view->steps().back(),
             "alert Couldn't write file(s) | " + kit.output + "/gone: The destination folder does not exist.");
+}
+
+// Root reads and writes anywhere, so these run as user nobody: a stored
+// output folder that is gone, read-only or not ours names itself and why;
+// a source we may not read cannot be read.
+TEST(ConversionRequest, UnusableStoredFolderOrUnreadableSourceSaysWhichAndWhere) {
+  Batch batch;
+  batch.addAll({"good"});
+  const std::string gone = batch.dir.file("gone"), readOnly = batch.dir.file("read-only"),
+                    notOurs = batch.dir.file("not ours");
+  fs::create_directory(readOnly);
+  fs::create_directory(notOurs);
+  ::chmod(batch.dir.path().c_str(), 0755);
+  ::chmod(readOnly.c_str(), 0555);
+  ::chmod(batch.output.c_str(), 0777);
+  ::chmod(batch.sources[0].path.c_str(), 0600);
+  const std::string title = "Couldn't write file(s) | ";
+  const std::pair<std::string, std::string> cases[] = {
+      {gone, title + gone + ": The destination folder does not exist."},
+      {readOnly, title + readOnly + ": The destination folder is read-only."},
+      {notOurs, title + notOurs + ": The destination folder is not writable."},
+      {batch.output, "Couldn't read file(s) | The source file cannot be read."},
+  };
+  EXPECT_TRUE(testsupport::checkWithoutWriteAccess([&] {
+    bool passed = true;
+    for (const auto& [folder, alert] : cases) {
+      batch.view->clearSteps();
+      batch.view->state().fileURLForSaving = folder;
+      batch.run();
+      if (batch.alerts() != std::vector<std::string>{alert}) {
+        std::fprintf(stderr, "%s: got %s\n", folder.c_str(), ::testing::PrintToString(batch.alerts()).c_str());
+        passed = false;
+      }
+    }
+    return passed;
+  }));
 }
 
 TEST(ConversionRequest, HideAfterOpenWithAndRenderForPrinting) {

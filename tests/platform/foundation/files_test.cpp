@@ -7,11 +7,15 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <thread>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/files.h"
 #include "support/test_support.h"
 
@@ -82,6 +86,50 @@ TEST(Files, ReadFileHonoursTheLimit) {
   EXPECT_FALSE(readFile(dir.path().string()));
   ASSERT_TRUE(writeFileAtomically(dir.file("empty"), {}));
   EXPECT_EQ(readFile(dir.file("empty")), Data{});
+}
+
+// A FIFO without a writer, a folder and a device are refused at once as
+// unreadable. Each call runs on a thread of its own under a watchdog: one
+// that blocks fails by name within seconds, and a writer opened on the
+// FIFO frees it.
+TEST(Files, SpecialFilesAreRefusedAtOnce) {
+  testsupport::TempDir dir;
+  const std::string fifo = dir.file("a.jpg");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  using Reader = std::function<bool(const std::string&)>;
+  const Reader read = [](const std::string& path) { return readFile(path, 1 << 20).has_value(); };
+  const Reader check = [](const std::string& path) { return isReadableRegularFile(path); };
+  const struct {
+    const char* label;
+    std::string path;
+    Reader reader;
+  } cases[] = {
+      {"readFile of a FIFO", fifo, read},
+      {"isReadableRegularFile of a FIFO", fifo, check},
+      {"readFile of a folder", dir.path().string(), read},
+      {"isReadableRegularFile of a folder", dir.path().string(), check},
+      {"readFile of /dev/zero", "/dev/zero", read},
+      {"isReadableRegularFile of /dev/zero", "/dev/zero", check},
+  };
+  for (const auto& c : cases) {
+    auto promise = std::make_shared<std::promise<std::pair<bool, FailureCause>>>();
+    std::future<std::pair<bool, FailureCause>> answer = promise->get_future();
+    std::thread([promise, path = c.path, reader = c.reader] {
+      clearFailure();
+      const bool accepted = reader(path);
+      promise->set_value({accepted, takeFailure().cause});
+    }).detach();
+    if (answer.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+      ADD_FAILURE() << c.label << " blocked";
+      const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) ::close(writer);
+      answer.wait_for(std::chrono::seconds(5));
+      continue;
+    }
+    const auto [accepted, cause] = answer.get();
+    EXPECT_FALSE(accepted) << c.label;
+    EXPECT_EQ(cause, FailureCause::SourceUnreadable) << c.label;
+  }
 }
 
 TEST(Files, FreeNameSequences) {

@@ -87,9 +87,17 @@ TEST(DestinationUnnamed, CommitWithoutReplacingTakesTheNextFreeName) {
       EXPECT_EQ(rastertest::fileBytes(dir.file(name)), (std::vector<std::uint8_t>{'o', 'l', 'd'})) << c.label;
     EXPECT_EQ(namesIn(dir.path()).size(), c.existing.size() + 1) << c.label;
   }
-  // Outside the scope the moved names are forgotten and commits replace.
+  // Outside the scope the moved names are forgotten and commits replace:
+  // the scope put back what it found.
   testsupport::TempDir dir;
   EXPECT_EQ(imageio::committedPath(dir.file("a.png")), dir.file("a.png"));
+  rastertest::writeBytes(dir.file("a.png"), {'o', 'l', 'd'});
+  auto file = imageio::UnnamedFile::createFor(dir.file("a.png"));
+  ASSERT_TRUE(file);
+  rastertest::writeBytes(file->path(), {'n', 'e', 'w'});
+  ASSERT_TRUE(file->commit(dir.file("a.png")));
+  EXPECT_EQ(rastertest::fileBytes(dir.file("a.png")), (std::vector<std::uint8_t>{'n', 'e', 'w'}));
+  EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"a.png"});
 }
 
 // Replacing keeps the replaced file's permissions, whatever the umask, and
