@@ -10,6 +10,7 @@
 
 #include "filters/cifiltering.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/imageio/image_source.h"
 #include "session/conversion_request.h"
 #include "session/session_alerts.h"
 #include "session_test_kit.h"
@@ -408,6 +409,54 @@ TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
   EXPECT_EQ(batch.alerts(), std::vector<std::string>{
                                 "Batch cancelled | The batch was cancelled after 2 of 5 files.\n"
                                 "1 of 2 files failed:\nbad0.jpg: The file format is not supported."});
+}
+
+// Fills the face-crop list and the lookup cache as a conversion does,
+// notes whether both were empty when the loop started, and cancels after
+// the first file.
+class LeftoverWatchingConverter : public HeadlessConverter {
+ public:
+  std::string face;  // a picture to crop as a face
+  std::vector<bool> emptyAtStart;
+  CIFiltering& filters() { return *importedImage()->ciPhotoFilters; }
+  void fill() {
+    filters().cropFacesArray.push_back(
+        raster::BitmapImageRep::withImage(imageio::ImageSource::open(face)->createImage(0)));
+    filters().setupColorFilterForImageName("lookup0.png");
+  }
+  bool empty() { return filters().cropFacesArray.empty() && filters().lookups().empty(); }
+  void removePresetsButtonFromViewMultipleFiles(bool multipleFiles) override {
+    HeadlessConverter::removePresetsButtonFromViewMultipleFiles(multipleFiles);
+    emptyAtStart.push_back(empty());
+  }
+  void updateProgressBarWithCurrentImageCount(std::int64_t current, std::int64_t total) override {
+    HeadlessConverter::updateProgressBarWithCurrentImageCount(current, total);
+    if (state().progressBar.cancelProgress) return;  // the loop's end
+    fill();
+    state().progressBar.cancelProgress = true;
+  }
+};
+
+// Faces and lookup tables of one batch never reach the next: emptied when
+// a request starts, and after a collecting batch that was cancelled.
+TEST(SessionLoop, FacesAndLookupsNeverOutliveABatch) {
+  auto view = std::make_shared<LeftoverWatchingConverter>();
+  Batch batch(view);
+  batch.addAll({"good", "good", "good"});
+  view->face = batch.sources[0].path;
+  fs::create_directory(batch.dir.file("looks"));
+  batch.makeInput("../looks/lookup0.png", {"-size", "512x512", "gradient:red-blue", "-type", "TrueColor"});
+  view->filters().lookupImageFolder = batch.dir.file("looks");
+  ImageModifyInfo info;
+  info.conversionType = 8;
+  info.convertMultipleImagesInTIFF = true;
+  view->setSettings(info);
+  view->fill();  // what an earlier batch left
+  ASSERT_EQ(view->filters().lookups().size(), 1u);
+  batch.run();
+  EXPECT_EQ(view->emptyAtStart, std::vector<bool>{true});
+  EXPECT_TRUE(view->empty());
+  EXPECT_TRUE(batch.outputFiles().empty());
 }
 
 // Switches the live preview on as a user would once the run shows, and
