@@ -115,6 +115,9 @@ TEST_F(FolderScanTest, ResultFlagAndDirectFiles) {
     EXPECT_EQ(names(result), c.files) << ::testing::PrintToString(c.items);
     EXPECT_EQ(result.scannedFolderLeftNothing, c.folderLeftNothing) << ::testing::PrintToString(c.items);
   }
+  // The scan itself passes them over, whatever the check would answer.
+  const auto everything = [](const std::string&) { return true; };
+  EXPECT_TRUE(findRecursiveDirectoryForArray({dir_.file("a.jpg"), socketPath}, true, everything).files.empty());
 }
 
 TEST_F(FolderScanTest, NonUtf8NameSurvives) {
