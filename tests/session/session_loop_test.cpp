@@ -161,6 +161,15 @@ TEST(SessionLoop, EndDecisionTable) {
       {"multi-page TIFF", {"good", "good"}, 8, false, false, false, 1, {}, 1},
       {"multi-page TIFF of nothing", {"bad", "bad"}, 8, false, false, false, 0, {kTwoNotImages}, 0},
       {"copy-only with a collecting code", {"good", "good"}, 8, false, true, false, 1, {}, 2},
+      {"copy-only of a missing source",
+       {"missing"},
+       1,
+       false,
+       true,
+       false,
+       0,
+       {"Couldn't read file(s) | The source file does not exist."},
+       0},
       {"no files", {}, 1, false, false, false, 0, {kWriteFailed}, 0},
   };
   for (const Case& c : cases) {
