@@ -20,6 +20,7 @@ enum class FailureCause {
   PermissionDenied,  // the destination refuses our writes
   DestinationReadOnly,
   DestinationMissing,
+  FolderInTheWay,  // a folder holds the output file's name
   SourceMissing,
   SourceUnreadable,
   SourceDamaged,

@@ -23,7 +23,7 @@ using sessiontest::SessionKit;
 
 constexpr const char* kWriteFailed = "Couldn't write file(s) | Cannot write to destination folder.";
 constexpr const char* kNotAnImage = "Couldn't read file(s) | The file format is not supported.";
-constexpr const char* kFolderInTheWay = "Couldn't write file(s) | An unexpected error occurred. (Is a directory)";
+constexpr const char* kFolderInTheWay = "Couldn't write file(s) | A folder has the output file's name.";
 constexpr const char* kTwoNotImages =
     "Couldn't read file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
     "bad1.jpg: The file format is not supported.";
@@ -153,7 +153,7 @@ TEST(SessionLoop, EndDecisionTable) {
        false,
        0,
        {"Couldn't convert file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
-        "blocked1.png: An unexpected error occurred. (Is a directory)"},
+        "blocked1.png: A folder has the output file's name."},
        0},
       {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kTwoNotImages}, 0},
       {"eye-blink skips are no failures", {"bad", "bad"}, 1, true, false, false, 1, {}, 0},
@@ -240,7 +240,7 @@ TEST(SessionLoop, EveryFailureNamesItsOwnCause) {
        {"missing", "folder", "loop", "damaged page", "good"},
        false,
        "Couldn't convert file(s) | 4 of 5 files failed:\nmissing0.png: " + missing + "\nfolder1.png: " +
-           notAFile + "\nloop2.png: " + unreadable + "\ndamaged page3.tiff: An unexpected error occurred. (Is a directory)"},
+           notAFile + "\nloop2.png: " + unreadable + "\ndamaged page3.tiff: A folder has the output file's name."},
   };
   for (const Case& c : cases) {
     Batch batch(c.outputRemoved ? std::make_shared<OutputRemovingConverter>() : nullptr);

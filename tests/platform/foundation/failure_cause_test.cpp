@@ -51,7 +51,7 @@ TEST(FailureCause, ErrnoNamesTheSideThatFailed) {
       {EROFS, FailureCause::SourceUnreadable, FailureCause::DestinationReadOnly},
       {ELOOP, FailureCause::SourceUnreadable, FailureCause::DestinationMissing},
       {ENOENT, FailureCause::SourceMissing, FailureCause::DestinationMissing},
-      {EISDIR, FailureCause::SourceUnreadable, FailureCause::Other},
+      {EISDIR, FailureCause::SourceUnreadable, FailureCause::FolderInTheWay},
       {ENOSPC, FailureCause::DiskFull, FailureCause::DiskFull},
       {0, FailureCause::None, FailureCause::None},
   };
