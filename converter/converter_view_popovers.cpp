@@ -28,9 +28,17 @@ class UnmappedPopoverCloser : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     QWindow* window = popover_ ? popover_->windowHandle() : nullptr;
-    if (watched == popover_ && event->type() == QEvent::Show && window) window->installEventFilter(this);
-    if (watched == window && event->type() == QEvent::Expose && !window->isExposed() &&
-        popover_->isVisible()) {
+    if (watched == popover_ && event->type() == QEvent::Show && window) {
+      window->installEventFilter(this);
+      exposedSinceShown_ = false;
+    }
+    if (watched != window || event->type() != QEvent::Expose) return QObject::eventFilter(watched, event);
+    // Only a window that was on the screen since it was shown counts: the
+    // unmapping of an earlier close may still be on its way.
+    if (window->isExposed()) {
+      exposedSinceShown_ = true;
+    } else if (exposedSinceShown_ && popover_->isVisible()) {
+      exposedSinceShown_ = false;
       QTimer::singleShot(0, popover_, [popover = popover_] {
         if (popover && popover->isVisible() && popover->windowHandle() &&
             !popover->windowHandle()->isExposed())
@@ -42,6 +50,7 @@ class UnmappedPopoverCloser : public QObject {
 
  private:
   QPointer<ui::Popover> popover_;
+  bool exposedSinceShown_ = false;
 };
 
 }  // namespace
