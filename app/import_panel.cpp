@@ -35,7 +35,8 @@ std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPan
   // The panel opens in the folder it was in last, else at home (never in
   // the process's working folder).
   static QString lastFolder;
-  const QString start = !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
+  const QString start =
+      !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
   QFileDialog panel(parent, QStringLiteral("Source Folder"), start);
   panel.setObjectName(QStringLiteral("importPanel"));
   panel.setOption(QFileDialog::ReadOnly);  // cannot create folders

@@ -379,7 +379,8 @@ QWidget* ConverterView::buildFileOptionsPage() {
           field->selectAll();
         });
     });
-    binder_.hintedField(field, *rename.field, rename.hint, [&f, action = rename.fieldAction] { (f.*action)(); });
+    binder_.hintedField(field, *rename.field, rename.hint,
+                        [&f, action = rename.fieldAction] { (f.*action)(); });
     grid->addWidget(box, next, 0);
     grid->addWidget(field, next, 1, 1, 2);
     ++next;

@@ -133,7 +133,8 @@ std::optional<std::string> ConverterView::chooseDestinationFolder(const FolderCh
   // (never in the process's working folder).
   static QString lastChosen;
   QString start = lastChosen;
-  if (start.isEmpty() || !QFileInfo(start).isDir()) start = QFile::decodeName(QByteArray::fromStdString(state_.fileURLForSaving));
+  if (start.isEmpty() || !QFileInfo(start).isDir())
+    start = QFile::decodeName(QByteArray::fromStdString(state_.fileURLForSaving));
   if (!QFileInfo(start).isAbsolute() || !QFileInfo(start).isDir()) start = QDir::homePath();
   QFileDialog dialog(window(), QString::fromStdString(texts.title), start);
   dialog.setFileMode(QFileDialog::Directory);

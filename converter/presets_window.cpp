@@ -1,9 +1,9 @@
 #include "converter/presets_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QAbstractItemView>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
@@ -143,7 +143,8 @@ void PresetsWindow::savePresetFrom() {
   view_.refreshControls();
   if (saved && shortened)
     showNameNote(tr("Saved as \u201c%1\u201d: the name was shortened to fit a file name.")
-                     .arg(elidedTitle(qText(view_.state().lastSelectedPresetName.value_or("")), nameNote_->font(), this)));
+                     .arg(elidedTitle(qText(view_.state().lastSelectedPresetName.value_or("")),
+                                      nameNote_->font(), this)));
   else
     showNameNote(QString());
 }

@@ -155,7 +155,8 @@ bool savePresetFrom(ConverterForm& form, PresetCatalogue& catalogue) {
   const PresetFileName typed = presetFileName(c.presetTextField.text);
   const std::string& base = typed.name;
   if (base.empty()) return false;
-  if (typed.shortened) foundation::log("Preset: the name \"{}\" is too long and is shortened", c.presetTextField.text);
+  if (typed.shortened)
+    foundation::log("Preset: the name \"{}\" is too long and is shortened", c.presetTextField.text);
   if (std::none_of(c.buttonsArray.begin(), c.buttonsArray.end(), [](const ToggleButton& b) { return b.on; }))
     return false;
 

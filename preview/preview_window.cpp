@@ -241,11 +241,10 @@ void PreviewWindow::observeList() {
   observers_.push_back(center.addObserver("updateBrowserViewIndexSet", list_.get(),
                                           [this](const foundation::Notification&) { refreshSelection(); }));
   // From the application and the session.
-  observers_.push_back(center.addObserver("previewImportNotShown", list_.get(),
-                                          [this](const foundation::Notification& sent) {
-                                            if (const auto* import = std::any_cast<UnshownImport>(&sent.payload))
-                                              alertUnshownImport(*import);
-                                          }));
+  observers_.push_back(
+      center.addObserver("previewImportNotShown", list_.get(), [this](const foundation::Notification& sent) {
+        if (const auto* import = std::any_cast<UnshownImport>(&sent.payload)) alertUnshownImport(*import);
+      }));
   observers_.push_back(
       center.addObserver("resetPreviewImage", [this](const foundation::Notification&) { resetPreview(); }));
   observers_.push_back(
@@ -274,7 +273,8 @@ void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
                      ? failure->second
                      : tr("Cannot show \u201c%1\u201d.")
                            .arg(displayed(std::filesystem::path(import.firstPath).filename().string()));
-  if (import.count > 1) text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(import.count - 1));
+  if (import.count > 1)
+    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(import.count - 1));
   const QString title = import.count > 1 ? tr("None of the imported images can be shown.")
                                          : tr("The imported image cannot be shown.");
   if (!unshownAlert_) {
@@ -319,7 +319,8 @@ void PreviewWindow::refreshPicture() {
     filesWindow_->hide();
     return;
   }
-  if (current < entries.size() && view_->displayedFile() != entries[current]->path) showEntry(*entries[current]);
+  if (current < entries.size() && view_->displayedFile() != entries[current]->path)
+    showEntry(*entries[current]);
 }
 
 void PreviewWindow::refreshSelection() {

@@ -99,6 +99,7 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   scaleField_->setRange(10, 400);
   scaleField_->setSuffix(QStringLiteral(" %"));
   scaleField_->setValue(100);
+  scaleField_->setMaximumWidth(120);
   scaleLayout->addRow(QObject::tr("Scale:"), scaleField_);
   dialog_->setOptionTabs({scaleTab});
   QObject::connect(dialog_, &QDialog::finished, dialog_, [this, representations](int result) {

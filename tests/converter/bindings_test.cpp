@@ -159,9 +159,10 @@ TEST_F(BindingsTest, RenameFieldsLeftEmptyAndTypedInto) {
   struct Field {
     const char *check, *field, *hint;
     std::string ConverterState::*property;
-  } const fields[] = {{"addPrefixCheck", "prefixTextField", kPrefixPlaceholder, &ConverterState::prefixString},
-                      {"modifyNameCheck", "nameTextField", kNamePlaceholder, &ConverterState::nameString},
-                      {"addSuffixCheck", "suffixTextField", kSuffixPlaceholder, &ConverterState::suffixString}};
+  } const fields[] = {
+      {"addPrefixCheck", "prefixTextField", kPrefixPlaceholder, &ConverterState::prefixString},
+      {"modifyNameCheck", "nameTextField", kNamePlaceholder, &ConverterState::nameString},
+      {"addSuffixCheck", "suffixTextField", kSuffixPlaceholder, &ConverterState::suffixString}};
   const struct {
     QString typed[3];
     QString example;

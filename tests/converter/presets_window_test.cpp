@@ -3,13 +3,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
-#include <QTest>
-#include <QFont>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>

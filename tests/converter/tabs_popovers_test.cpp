@@ -83,9 +83,10 @@ TEST_F(TabsPopoversTest, TheChosenFolderShowsInTheOpenPopover) {
   testsupport::TempDir first, second;
   const struct {
     QString chosen, startsIn;
-  } choices[] = {{QString::fromStdString(std::filesystem::canonical(first.path()).string()), QDir::homePath()},
-                 {QString::fromStdString(std::filesystem::canonical(second.path()).string()),
-                  QString::fromStdString(std::filesystem::canonical(first.path()).string())}};
+  } choices[] = {
+      {QString::fromStdString(std::filesystem::canonical(first.path()).string()), QDir::homePath()},
+      {QString::fromStdString(std::filesystem::canonical(second.path()).string()),
+       QString::fromStdString(std::filesystem::canonical(first.path()).string())}};
   for (const auto& choice : choices) {
     QString startedIn;
     // Answers the dialog once it is up.
@@ -101,7 +102,8 @@ TEST_F(TabsPopoversTest, TheChosenFolderShowsInTheOpenPopover) {
     };
     QTimer::singleShot(0, answer);
     view().findChild<QPushButton*>("selectFolderButton")->click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return field->text() == choice.chosen; }, 5000)) << field->text().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->text() == choice.chosen; }, 5000))
+        << field->text().toStdString();
     EXPECT_EQ(startedIn, choice.startsIn);
     EXPECT_TRUE(saveTo->isVisible());
   }

@@ -35,8 +35,8 @@ struct CapturedActions {
       revealed.push_back(paths);
       return fileManagerShows;
     };
-    sessionResultActions().openURLs = [this](ImportedImage&, std::vector<std::string>& paths, std::int64_t code,
-                                             std::function<void(bool)> mailAnswered) {
+    sessionResultActions().openURLs = [this](ImportedImage&, std::vector<std::string>& paths,
+                                             std::int64_t code, std::function<void(bool)> mailAnswered) {
       openedWith.push_back(code);
       paths.clear();
       if (code == 5 && mailTakes)
@@ -170,14 +170,10 @@ TEST(SessionEnd, WhatCannotBeHandedOnIsSaidInOneAlert) {
     std::optional<bool> mailTakes;
     std::string alert;  // empty: none
   } const cases[] = {
-      {true, false, 0, true, noFiles},
-      {true, true, 0, true, none},
-      {false, false, 5, false, noMail},
-      {true, false, 5, false, noFiles + "\n" + noMail},
-      {true, false, 5, true, noFiles},
-      {true, false, 5, std::nullopt, noFiles},  // said after the wait
-      {true, true, 5, true, none},
-      {true, false, 2, true, noFiles},
+      {true, false, 0, true, noFiles},  {true, true, 0, true, none},
+      {false, false, 5, false, noMail}, {true, false, 5, false, noFiles + "\n" + noMail},
+      {true, false, 5, true, noFiles},  {true, false, 5, std::nullopt, noFiles},  // said after the wait
+      {true, true, 5, true, none},      {true, false, 2, true, noFiles},
   };
   for (const Case& c : cases) {
     SessionKit kit;
@@ -199,8 +195,9 @@ TEST(SessionEnd, WhatCannotBeHandedOnIsSaidInOneAlert) {
         },
         c.alert.empty() ? 0.3 : kMailAnswerWait + 1);
     const std::vector<std::string> expected =
-        c.alert.empty() ? std::vector<std::string>{}
-                        : std::vector<std::string>{std::string("alert ") + kAlertResultsNotHandedOn + " | " + c.alert};
+        c.alert.empty()
+            ? std::vector<std::string>{}
+            : std::vector<std::string>{std::string("alert ") + kAlertResultsNotHandedOn + " | " + c.alert};
     EXPECT_EQ(alerts, expected) << c.code << " " << c.reveal << c.fileManagerShows;
     EXPECT_TRUE(kit.engine->urlsArray.empty());
   }
@@ -213,8 +210,8 @@ TEST(SessionEnd, MailAnswerIsTheHelpersExitStatus) {
   ASSERT_NE(loop, nullptr);
   testsupport::TempDir bin;
   const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
-  for (const auto& [script, taken] : {std::pair<const char*, bool>{"exit 0", true}, {"exit 3", false},
-                                      {nullptr, false}}) {
+  for (const auto& [script, taken] :
+       {std::pair<const char*, bool>{"exit 0", true}, {"exit 3", false}, {nullptr, false}}) {
     std::filesystem::remove(bin.file("xdg-email"));
     if (script) {
       std::ofstream(bin.file("xdg-email")) << "#!/bin/sh\n" << script << "\n";

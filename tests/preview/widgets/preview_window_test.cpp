@@ -20,8 +20,8 @@
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
-#include "preview/preview_import.h"
 #include "preview/preview_image_view.h"
+#include "preview/preview_import.h"
 #include "preview/sorting_sheet.h"
 #include "support/test_support.h"
 
