@@ -1,6 +1,8 @@
 #include "app/import_panel.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "platform/imageio/codec.h"
 #include "platform/imageio/type_detection.h"
@@ -30,7 +32,12 @@ QString imageNameFilter() {
 }  // namespace
 
 std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPanelOptions& options) {
-  QFileDialog panel(parent, QStringLiteral("Source Folder"));
+  // The panel opens in the folder it was in last, else at home (never in
+  // the process's working folder).
+  static QString lastFolder;
+  const QString start =
+      !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
+  QFileDialog panel(parent, QStringLiteral("Source Folder"), start);
   panel.setObjectName(QStringLiteral("importPanel"));
   panel.setOption(QFileDialog::ReadOnly);  // cannot create folders
   panel.setFileMode(options.folder ? QFileDialog::Directory : QFileDialog::ExistingFiles);
@@ -44,7 +51,9 @@ std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPan
   ImportPanelChoice choice;
   QObject::connect(&panel, &QFileDialog::directoryEntered,
                    [&choice](const QString& folder) { choice.openPanelURL = localPath(folder); });
-  if (panel.exec() != QDialog::Accepted) return std::nullopt;
+  const int answer = panel.exec();
+  lastFolder = panel.directory().absolutePath();
+  if (answer != QDialog::Accepted) return std::nullopt;
   for (const QString& file : panel.selectedFiles()) choice.paths.push_back(localPath(file));
   choice.directoryURL = localPath(panel.directory().absolutePath());
   if (choice.paths.empty()) return std::nullopt;

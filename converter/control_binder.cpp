@@ -74,17 +74,24 @@ void ControlBinder::check(QCheckBox* widget, CheckBox& model, Action action) {
 }
 
 void ControlBinder::field(QLineEdit* widget, TextField& model, Action action) {
-  QObject::connect(widget, &QLineEdit::editingFinished, widget, [this, &model, widget, action] {
+  hintedField(widget, model, nullptr, std::move(action));
+}
+
+void ControlBinder::hintedField(QLineEdit* widget, TextField& model, const char* hint, Action action) {
+  if (hint) widget->setPlaceholderText(QString::fromUtf8(hint));
+  // The text the widget shows for the model.
+  const auto shown = [&model, hint] { return hint && model.text == hint ? std::string() : model.text; };
+  QObject::connect(widget, &QLineEdit::editingFinished, widget, [this, &model, widget, action, shown] {
     // editingFinished also fires on focus loss after a refresh; only a
     // changed text is an edit.
     const std::string text = stdText(widget->text());
-    if (text == model.text) return;
+    if (text == shown()) return;
     model.text = text;
     userEdited(action);
   });
-  refreshers_.push_back([widget, &model] {
+  refreshers_.push_back([widget, &model, shown] {
     const QSignalBlocker blocker(widget);
-    const QString text = qText(model.text);
+    const QString text = qText(shown());
     if (widget->text() != text) widget->setText(text);
     widget->setEnabled(model.enabled);
   });

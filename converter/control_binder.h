@@ -30,6 +30,10 @@ class ControlBinder {
 
   void check(QCheckBox* widget, CheckBox& model, Action action = {});
   void field(QLineEdit* widget, TextField& model, Action action = {});
+  // A field whose model text `hint` means "nothing": the widget shows it as
+  // its greyed placeholder over an empty text, and an emptied widget hands
+  // the model "" (its action puts the hint back).
+  void hintedField(QLineEdit* widget, TextField& model, const char* hint, Action action = {});
   void slider(ui::DoubleSlider* widget, Slider& model, Action action = {});
   void popUp(QComboBox* widget, PopUp& model, Action action = {});
   void popUp(ui::PopUpMenuButton* widget, PopUp& model, Action action = {});

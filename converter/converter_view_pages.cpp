@@ -8,8 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTimer>
 
 #include "converter/converter_view.h"
 #include "converter/modify_controls.h"
@@ -21,6 +23,7 @@
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "platform/ui/popover.h"
+#include "session/rename_info.h"
 
 namespace velumar {
 
@@ -289,7 +292,9 @@ QWidget* ConverterView::buildFileOptionsPage() {
 
   auto* askEachTime = named(new QCheckBox("Ask each time"), "saveAskEachTimeCheck");
   auto* storeDirectory = named(new QCheckBox("Save to folder"), "saveStoreDirectoryCheck");
-  auto* asImage = named(new QCheckBox("Save as preset folder"), "saveAsImageCheck");
+  // The third button picks asking too: it asks for the folder in a dialog.
+  auto* asImage = named(new QCheckBox("Save as..."), "saveAsImageCheck");
+  asImage->setToolTip("Asks for the output folder at each batch, as \u201cAsk each time\u201d does.");
   binder_.check(askEachTime, c.saveAskEachTimeCheck, [&f] { f.selectSavingMethodFrom(Saving::AskEachTime); });
   binder_.check(storeDirectory, c.saveStoreDirectoryCheck,
                 [&f] { f.selectSavingMethodFrom(Saving::StoreDirectory); });
@@ -300,10 +305,13 @@ QWidget* ConverterView::buildFileOptionsPage() {
   auto* folder = named(new QLineEdit, "fileURLTextField");
   folder->setReadOnly(true);
   folder->setMinimumWidth(260);
-  binder_.field(folder, c.fileURLTextField);
+  binder_.hintedField(folder, c.fileURLTextField, kOutputFolderPlaceholder);
   auto* select = named(new QPushButton("Select..."), "selectFolderButton");
   connect(select, &QPushButton::clicked, this, [this] {
-    form_->updateFileURLFrom(this);
+    // The chosen folder arrives later, from the folder access queue.
+    form_->updateFileURLFrom(this, [self = QPointer<ConverterView>(this)] {
+      if (self) self->refreshControls();
+    });
     refreshControls();
   });
   saveToLayout->addWidget(folder);
@@ -349,20 +357,30 @@ QWidget* ConverterView::buildFileOptionsPage() {
     void (ConverterForm::*checkAction)();
     const char* fieldName;
     TextField* field;
+    const char* hint;
     void (ConverterForm::*fieldAction)();
   } renames[] = {
       {"Prefix", "addPrefixCheck", &c.addPrefixCheck, &ConverterForm::setCheckPrefixFrom, "prefixTextField",
-       &c.prefixTextField, &ConverterForm::setPrefixStringFrom},
+       &c.prefixTextField, kPrefixPlaceholder, &ConverterForm::setPrefixStringFrom},
       {"Name", "modifyNameCheck", &c.modifyNameCheck, &ConverterForm::setCheckNameFrom, "nameTextField",
-       &c.nameTextField, &ConverterForm::setNameStringFrom},
+       &c.nameTextField, kNamePlaceholder, &ConverterForm::setNameStringFrom},
       {"Suffix", "addSuffixCheck", &c.addSuffixCheck, &ConverterForm::setCheckSuffixFrom, "suffixTextField",
-       &c.suffixTextField, &ConverterForm::setSuffixStringFrom},
+       &c.suffixTextField, kSuffixPlaceholder, &ConverterForm::setSuffixStringFrom},
   };
   for (const auto& rename : renames) {
     auto* box = named(new QCheckBox(rename.checkTitle), rename.checkName);
     auto* field = named(new QLineEdit, rename.fieldName);
-    binder_.check(box, *rename.check, [&f, action = rename.checkAction] { (f.*action)(); });
-    binder_.field(field, *rename.field, [&f, action = rename.fieldAction] { (f.*action)(); });
+    // Turned on, the field takes the typing, its text selected.
+    binder_.check(box, *rename.check, [&f, field, action = rename.checkAction, check = rename.check] {
+      (f.*action)();
+      if (check->isOn())
+        QTimer::singleShot(0, field, [field] {
+          field->setFocus(Qt::OtherFocusReason);
+          field->selectAll();
+        });
+    });
+    binder_.hintedField(field, *rename.field, rename.hint,
+                        [&f, action = rename.fieldAction] { (f.*action)(); });
     grid->addWidget(box, next, 0);
     grid->addWidget(field, next, 1, 1, 2);
     ++next;

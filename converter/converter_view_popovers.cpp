@@ -1,6 +1,10 @@
 // The popovers beside their toggle buttons, the curves panel and the side
 // windows around a session.
+#include <QEvent>
 #include <QLabel>
+#include <QPointer>
+#include <QTimer>
+#include <QWindow>
 #include <utility>
 
 #include "converter/converter_view.h"
@@ -9,12 +13,55 @@
 
 namespace velumar {
 
+namespace {
+
+// Closes a popover whose window was taken off the screen by someone else
+// (a window manager hides the tool windows of an application it thinks
+// inactive): the popover then counts as closed, its button is off, and the
+// next click on the button opens it instead of closing an unseen popover.
+class UnmappedPopoverCloser : public QObject {
+ public:
+  explicit UnmappedPopoverCloser(ui::Popover* popover) : QObject(popover), popover_(popover) {
+    popover->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    QWindow* window = popover_ ? popover_->windowHandle() : nullptr;
+    if (watched == popover_ && event->type() == QEvent::Show && window) {
+      window->installEventFilter(this);
+      exposedSinceShown_ = false;
+    }
+    if (watched != window || event->type() != QEvent::Expose) return QObject::eventFilter(watched, event);
+    // Only a window that was on the screen since it was shown counts: the
+    // unmapping of an earlier close may still be on its way.
+    if (window->isExposed()) {
+      exposedSinceShown_ = true;
+    } else if (exposedSinceShown_ && popover_->isVisible()) {
+      exposedSinceShown_ = false;
+      QTimer::singleShot(0, popover_, [popover = popover_] {
+        if (popover && popover->isVisible() && popover->windowHandle() &&
+            !popover->windowHandle()->isExposed())
+          popover->close();
+      });
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QPointer<ui::Popover> popover_;
+  bool exposedSinceShown_ = false;
+};
+
+}  // namespace
+
 ui::CustomButton* ConverterView::makePopover(PopoverId id, const char* title, QWidget* content) {
   auto* button = new ui::CustomButton(QString::fromUtf8(title));
   button->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
   auto* shown = new ui::Popover(content, this);
   shown->setObjectName(QStringLiteral("popover%1").arg(int(id)));
   shown->attachToButton(button);
+  new UnmappedPopoverCloser(shown);
   popovers_[std::size_t(id)] = shown;
   return button;
 }

@@ -1,7 +1,9 @@
 // The converter as a session sees it: settings and rename switches, the
 // processing display (the processing sheet) and the window steps of a run.
+#include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 #include "converter/converter_view.h"
@@ -126,8 +128,15 @@ void ConverterView::showAlertSheet(const std::string& message, const std::string
 
 std::optional<std::string> ConverterView::chooseDestinationFolder(const FolderChooserTexts& texts) {
   // The session waits for the answer; the dialog stays window-modal so the
-  // rest of the application keeps running meanwhile.
-  QFileDialog dialog(window(), QString::fromStdString(texts.title));
+  // rest of the application keeps running meanwhile. It opens where the
+  // last choice was made, else in the stored output folder, else at home
+  // (never in the process's working folder).
+  static QString lastChosen;
+  QString start = lastChosen;
+  if (start.isEmpty() || !QFileInfo(start).isDir())
+    start = QFile::decodeName(QByteArray::fromStdString(state_.fileURLForSaving));
+  if (!QFileInfo(start).isAbsolute() || !QFileInfo(start).isDir()) start = QDir::homePath();
+  QFileDialog dialog(window(), QString::fromStdString(texts.title), start);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(texts.prompt));
@@ -138,7 +147,8 @@ std::optional<std::string> ConverterView::chooseDestinationFolder(const FolderCh
   dialog.open();
   waiting.exec();
   if (dialog.result() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const QByteArray path = QFile::encodeName(dialog.selectedFiles().front());
+  lastChosen = dialog.selectedFiles().front();
+  const QByteArray path = QFile::encodeName(lastChosen);
   return std::string(path.constData(), std::size_t(path.size()));
 }
 

@@ -1,12 +1,17 @@
 #include "converter/presets_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "converter/converter_view.h"
 #include "platform/ui/custom_button.h"
@@ -35,6 +40,16 @@ ui::CustomButton* framedButton(const char* title, const char* name, QWidget* par
   return button;
 }
 
+// A preset's title as a pop-up or menu shows it: long names are elided in
+// the middle, so no name widens the window or a menu past the screen.
+QString elidedTitle(const QString& title, const QFont& font, const QWidget* on) {
+  const QFontMetrics metrics(font);
+  int widest = metrics.averageCharWidth() * 48;
+  if (const QScreen* screen = on ? on->screen() : nullptr)
+    widest = std::min(widest, screen->availableGeometry().width() / 2);
+  return metrics.elidedText(title, Qt::ElideMiddle, widest);
+}
+
 }  // namespace
 
 PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
@@ -49,6 +64,8 @@ PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
   popUp_ = new QComboBox(this);
   popUp_->setObjectName(QStringLiteral("presetsPopUp"));
   popUp_->setMinimumContentsLength(28);
+  popUp_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  popUp_->view()->setTextElideMode(Qt::ElideMiddle);
   connect(popUp_, &QComboBox::activated, this, [this](int index) {
     catalogue_->updateCurrentPresetFrom(index);
     showMenus();  // also when the choice was refused
@@ -58,6 +75,15 @@ PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
   name_->setObjectName(QStringLiteral("presetTextField"));
   name_->setPlaceholderText(QStringLiteral("Preset name"));
   view.binder().field(name_, c.presetTextField);
+  nameNote_ = new QLabel(this);
+  nameNote_->setObjectName(QStringLiteral("presetNameNote"));
+  nameNote_->setWordWrap(true);
+  nameNote_->setVisible(false);
+  connect(name_, &QLineEdit::textEdited, this, [this](const QString& typed) {
+    showNameNote(presetFileName(stdText(typed)).shortened
+                     ? tr("This name is too long for a file name: it is saved shortened.")
+                     : QString());
+  });
   save_ = framedButton("Save Preset", "savePresetButton", this);
   delete_ = framedButton("Delete Preset", "deleteButton", this);
   connect(save_, &QAbstractButton::clicked, this, &PresetsWindow::savePresetFrom);
@@ -72,9 +98,10 @@ PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
   auto* grid = new QGridLayout(this);
   grid->addWidget(popUp_, 0, 0, 1, 2);
   grid->addWidget(name_, 1, 0, 1, 2);
-  grid->addWidget(save_, 2, 0);
-  grid->addWidget(delete_, 2, 1);
-  grid->addWidget(memorize, 3, 0, 1, 2);
+  grid->addWidget(nameNote_, 2, 0, 1, 2);
+  grid->addWidget(save_, 3, 0);
+  grid->addWidget(delete_, 3, 1);
+  grid->addWidget(memorize, 4, 0, 1, 2);
 
   catalogue_->menus().changed = [this] { showMenus(); };
   view.setPresetsWindow(this);
@@ -93,6 +120,7 @@ void PresetsWindow::fillMenu(QMenu* presetsMenu) {
   builtIn_->setObjectName(QStringLiteral("presetsSubMenu"));
   user_ = presetsMenu->addMenu(QStringLiteral("My Presets"));
   user_->setObjectName(QStringLiteral("customPresetsSubMenu"));
+  for (QMenu* submenu : {builtIn_, user_}) submenu->setToolTipsVisible(true);
   presetsMenu->addSeparator();
   QAction* show = presetsMenu->addAction(QStringLiteral("Show Presets"));
   connect(show, &QAction::triggered, this, &PresetsWindow::openClosePresetsWindowFrom);
@@ -110,8 +138,20 @@ void PresetsWindow::openClosePresetsWindowFrom() {
 void PresetsWindow::savePresetFrom() {
   // The name as typed, also when the field was not left before the click.
   view_.form().controls.presetTextField.text = stdText(name_->text());
-  velumar::savePresetFrom(view_.form(), *catalogue_);
+  const bool shortened = presetFileName(view_.form().controls.presetTextField.text).shortened;
+  const bool saved = velumar::savePresetFrom(view_.form(), *catalogue_);
   view_.refreshControls();
+  if (saved && shortened)
+    showNameNote(tr("Saved as \u201c%1\u201d: the name was shortened to fit a file name.")
+                     .arg(elidedTitle(qText(view_.state().lastSelectedPresetName.value_or("")),
+                                      nameNote_->font(), this)));
+  else
+    showNameNote(QString());
+}
+
+void PresetsWindow::showNameNote(const QString& text) {
+  nameNote_->setText(text);
+  nameNote_->setVisible(!text.isEmpty());
 }
 
 void PresetsWindow::deletePresetFrom() {
@@ -129,8 +169,11 @@ void PresetsWindow::showMenus() {
     bold.setBold(true);
     bold.setPointSizeF(11);
     for (const PresetPopUpItem& item : menus.popUpItems) {
-      popUp_->addItem(qText(item.title));
-      if (item.bold) popUp_->setItemData(popUp_->count() - 1, bold, Qt::FontRole);
+      const QString title = qText(item.title);
+      popUp_->addItem(elidedTitle(title, item.bold ? bold : popUp_->font(), this));
+      const int at = popUp_->count() - 1;
+      if (item.bold) popUp_->setItemData(at, bold, Qt::FontRole);
+      if (popUp_->itemText(at) != title) popUp_->setItemData(at, title, Qt::ToolTipRole);
     }
     popUp_->setCurrentIndex(int(menus.selectedIndex));
   }
@@ -166,7 +209,10 @@ void PresetsWindow::showSubmenu(QMenu* menu, const std::vector<PresetMenuItem>& 
   }
   for (std::size_t i = 0; i < items.size(); ++i) {
     QAction* action = actions[qsizetype(i)];
-    action->setText(qText(items[i].title).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    const QString title = qText(items[i].title);
+    const QString shown = elidedTitle(title, menu->font(), menu);
+    action->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    action->setToolTip(shown != title ? title : QString());
     action->setChecked(items[i].on);
     action->setEnabled(items[i].enabled && items[i].hasAction);
     action->setCheckable(items[i].hasAction);

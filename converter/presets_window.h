@@ -14,6 +14,7 @@
 
 class QAction;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 
@@ -48,6 +49,7 @@ class PresetsWindow : public QWidget {
  private:
   // Shows the catalogue's lists in the pop-up and the submenus.
   void showMenus();
+  void showNameNote(const QString& text);
   static void showSubmenu(QMenu* menu, const std::vector<PresetMenuItem>& items,
                           const std::function<void(std::size_t)>& choose);
 
@@ -56,6 +58,8 @@ class PresetsWindow : public QWidget {
   std::unique_ptr<PresetCatalogue> catalogue_;
   QComboBox* popUp_ = nullptr;
   QLineEdit* name_ = nullptr;
+  // Says when a name is too long for a file name and is saved shortened.
+  QLabel* nameNote_ = nullptr;
   ui::CustomButton* save_ = nullptr;
   ui::CustomButton* delete_ = nullptr;
   QMenu* builtIn_ = nullptr;

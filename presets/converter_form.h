@@ -7,6 +7,7 @@
 // batch reads.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -134,8 +135,9 @@ class ConverterForm : public PresetControlsTarget {
   // nullopt: nothing; else the field and the stored folder take the path.
   void updateFileURLTextFieldWithURL(const std::optional<std::string>& folder);
   // With the stored-folder method, asks chooser for a folder; the choice
-  // arrives on the main thread after this returns. Nothing on cancel.
-  void updateFileURLFrom(ProcessingView* chooser);
+  // arrives on the main thread after this returns, and then shown runs
+  // there. Nothing on cancel.
+  void updateFileURLFrom(ProcessingView* chooser, std::function<void()> shown = {});
   // The first-use text of the information field.
   void setParagraphStyleFor();
   // Every option field re-parsed, clamped and rewritten, in the order a

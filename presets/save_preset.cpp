@@ -40,12 +40,14 @@ std::string cutUTF8(const std::string& text, std::size_t bytes) {
   return text.substr(0, end);
 }
 
+// The room a preset's name has in a file name beside its copies' suffixes.
+constexpr std::size_t kNameRoom = kLongestFileName - kLongestCopySuffix.size();
+
 // The first free name from base: free in both folders, and no copy of that
 // name in the presets folder (a copy must never overwrite another file).
 std::optional<std::string> freePresetName(const std::string& base, const fs::path& presets,
                                           const fs::path& resources) {
-  const std::size_t room = kLongestFileName - kLongestCopySuffix.size();
-  if (base.size() > room) foundation::log("Preset: the name \"{}\" is too long and is shortened", base);
+  const std::size_t room = kNameRoom;
   for (int n = 1; n <= kMostNumberedNames; ++n) {
     const std::string number = n == 1 ? std::string() : " " + std::to_string(n);
     const std::string name = cutUTF8(base, room - number.size()) + number;
@@ -137,14 +139,24 @@ std::shared_ptr<ImageInfo> presetFromControls(ConverterForm& form) {
 
 }  // namespace
 
+PresetFileName presetFileName(const std::string& typed) {
+  std::string name = typed;
+  name.erase(std::remove(name.begin(), name.end(), '\0'), name.end());
+  std::replace(name.begin(), name.end(), '/', ' ');
+  PresetFileName result{cutUTF8(name, kNameRoom), false};
+  result.shortened = result.name.size() < name.size();
+  return result;
+}
+
 bool savePresetFrom(ConverterForm& form, PresetCatalogue& catalogue) {
   ConverterControls& c = form.controls;
   c.savePresetButton.on = false;
   if (form.state().isProcessingImages.load()) return false;
-  std::string base = c.presetTextField.text;
-  base.erase(std::remove(base.begin(), base.end(), '\0'), base.end());
-  std::replace(base.begin(), base.end(), '/', ' ');
+  const PresetFileName typed = presetFileName(c.presetTextField.text);
+  const std::string& base = typed.name;
   if (base.empty()) return false;
+  if (typed.shortened)
+    foundation::log("Preset: the name \"{}\" is too long and is shortened", c.presetTextField.text);
   if (std::none_of(c.buttonsArray.begin(), c.buttonsArray.end(), [](const ToggleButton& b) { return b.on; }))
     return false;
 

@@ -89,14 +89,17 @@ void ConverterForm::updateFileURLTextFieldWithURL(const std::optional<std::strin
   state_.fileURLForSaving = controls.fileURLTextField.text;
 }
 
-void ConverterForm::updateFileURLFrom(ProcessingView* chooser) {
+void ConverterForm::updateFileURLFrom(ProcessingView* chooser, std::function<void()> shown) {
   if (state_.saveWithStoredFileURL != 1) return;
   const std::shared_ptr<SandboxFolderAccess> access = SandboxFolderAccess::fileAccess();
   const bool accepted = access->accessFilePath(
       std::nullopt,
-      [this, access] {
+      [this, access, shown = std::move(shown)] {
         const std::optional<std::string> folder = access->filePathFromOpenFile();
-        foundation::MainLoop::runSync([&] { updateFileURLTextFieldWithURL(folder); });
+        foundation::MainLoop::runSync([&] {
+          updateFileURLTextFieldWithURL(folder);
+          if (shown) shown();
+        });
       },
       false, true, true, chooser);
   // A folder that cannot be written is not stored; the user learns why.

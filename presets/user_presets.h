@@ -12,6 +12,15 @@
 
 namespace velumar {
 
+// The name a typed preset name is saved under before numbering: "/" becomes
+// a space, NUL is dropped, and a name too long for the preset file and its
+// image copies is cut at a character boundary (shortened then says so).
+struct PresetFileName {
+  std::string name;
+  bool shortened = false;
+};
+PresetFileName presetFileName(const std::string& typed);
+
 // Saves the controls under the name in the preset-name field ("/" becomes a
 // space, NUL is dropped; an empty name saves nothing) as a new file of
 // "ImagePresets", with the composite and watermark images copied beside it,

@@ -114,6 +114,9 @@ bool PreviewImageView::showFile(const std::string& path, bool revealOverlays) {
     const QString name = QFile::decodeName(QByteArray::fromStdString(std::filesystem::path(path).filename().string()));
     unavailableText_ = tr("Cannot show \u201c%1\u201d.\n%2")
                            .arg(name, QString::fromStdString(std::string(failureCauseText(failure.cause))));
+    // No size or type under the placeholder: they would be the last file's.
+    emit imageSizeLabelChanged(QString());
+    emit imageInfoLabelChanged(QString());
     update();
     return false;
   }
@@ -254,7 +257,7 @@ int PreviewImageView::overlayBandHeight() const {
 }
 
 void PreviewImageView::updateSizeLabel() {
-  if (!(imageURLSize_.width > 0 && imageURLSize_.height > 0)) return;
+  if (unavailableFile_ || !(imageURLSize_.width > 0 && imageURLSize_.height > 0)) return;
   const raster::Size shown = imageURLPreviewSize_.width > 0 && imageURLPreviewSize_.height > 0
                                  ? imageURLPreviewSize_
                                  : imageURLSize_;

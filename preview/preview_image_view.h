@@ -37,9 +37,10 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   ~PreviewImageView() override;
 
   // ---- Showing ---------------------------------------------------------------
-  // Loads and shows a file. When it cannot be shown: false, the labels and
-  // previewURL stay, and the view draws a placeholder that names the file
-  // and says why instead of the previous picture.
+  // Loads and shows a file. When it cannot be shown: false, previewURL
+  // stays, the size and information labels are emptied, and the view draws
+  // a placeholder that names the file and says why instead of the previous
+  // picture.
   bool showFile(const std::string& path, bool revealOverlays = true);
   // Shows a loaded picture of the file at path as the current entry.
   void showPicture(PreviewPicture picture, const std::string& path, bool revealOverlays = true);

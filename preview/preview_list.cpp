@@ -69,8 +69,13 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
   while (shown < entries.size() && !show(first + shown)) ++shown;
   if (shown == entries.size()) {
     entries_ = previous;
-    // The view tried the new files: the current entry is shown again.
-    if (filled) show(selection_.imageCount);
+    // The view tried the new files: the current entry is shown again, and
+    // the user learns why the files were not added (an empty list shows the
+    // placeholder of the file tried).
+    if (filled) {
+      post("previewImportNotShown", UnshownImport{entries.front()->path, entries.size()});
+      show(selection_.imageCount);
+    }
     foundation::log("Preview: none of the {} imported files could be shown; nothing was added",
                     entries.size());
     return false;

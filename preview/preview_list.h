@@ -38,6 +38,13 @@ struct BrowserViewRemoval {
   OrganizedIndexSet selection;
   std::vector<std::size_t> removed;
 };
+// Payload of "previewImportNotShown", posted when an import into a filled
+// list added nothing because none of its new files could be shown: the
+// first of them and how many there were.
+struct UnshownImport {
+  std::string firstPath;
+  std::size_t count = 0;
+};
 // "updateBrowserViewIndexSet" carries the OrganizedIndexSet itself.
 // "previewListDidChange" (no payload) follows every change of the entries,
 // whoever asked for it and whether or not the grid's notification was

@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <any>
 #include <filesystem>
 
 #include "engine/imported_image.h"
@@ -241,6 +242,10 @@ void PreviewWindow::observeList() {
                                           [this](const foundation::Notification&) { refreshSelection(); }));
   // From the application and the session.
   observers_.push_back(
+      center.addObserver("previewImportNotShown", list_.get(), [this](const foundation::Notification& sent) {
+        if (const auto* import = std::any_cast<UnshownImport>(&sent.payload)) alertUnshownImport(*import);
+      }));
+  observers_.push_back(
       center.addObserver("resetPreviewImage", [this](const foundation::Notification&) { resetPreview(); }));
   observers_.push_back(
       center.addObserver("multipleImageViewDragAndDrop",
@@ -254,7 +259,36 @@ void PreviewWindow::observeList() {
 }
 
 bool PreviewWindow::showEntry(const OrganizedURL& entry) {
-  return view_->showFile(entry.path, revealOverlays_);
+  const bool shown = view_->showFile(entry.path, revealOverlays_);
+  if (shown)
+    failedShows_.clear();
+  else
+    failedShows_[entry.path] = view_->unavailableText();
+  return shown;
+}
+
+void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
+  const auto failure = failedShows_.find(import.firstPath);
+  QString text = failure != failedShows_.end()
+                     ? failure->second
+                     : tr("Cannot show \u201c%1\u201d.")
+                           .arg(displayed(std::filesystem::path(import.firstPath).filename().string()));
+  if (import.count > 1)
+    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(import.count - 1));
+  const QString title = import.count > 1 ? tr("None of the imported images can be shown.")
+                                         : tr("The imported image cannot be shown.");
+  if (!unshownAlert_) {
+    unshownAlert_ = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
+    unshownAlert_->setObjectName("unshownImportAlert");
+    unshownAlert_->setAttribute(Qt::WA_DeleteOnClose);
+    unshownAlert_->setWindowModality(Qt::WindowModal);
+  }
+  unshownAlert_->setText(title);
+  unshownAlert_->setInformativeText(text);
+  // Opened once the import has brought the window forward.
+  QTimer::singleShot(0, unshownAlert_.data(), [alert = unshownAlert_] {
+    if (alert && !alert->isVisible()) alert->open();
+  });
 }
 
 // ---- Refreshing the views ---------------------------------------------------------------
@@ -285,7 +319,8 @@ void PreviewWindow::refreshPicture() {
     filesWindow_->hide();
     return;
   }
-  if (current < entries.size() && view_->displayedFile() != entries[current]->path) showEntry(*entries[current]);
+  if (current < entries.size() && view_->displayedFile() != entries[current]->path)
+    showEntry(*entries[current]);
 }
 
 void PreviewWindow::refreshSelection() {

@@ -7,7 +7,10 @@
 // picker, session block) and shows it.
 
 #include <QMainWindow>
+#include <QPointer>
+#include <QString>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +26,7 @@
 class QAction;
 class QLabel;
 class QMenu;
+class QMessageBox;
 class QTableView;
 class QTreeView;
 
@@ -134,6 +138,9 @@ class PreviewWindow : public QMainWindow {
   // the placeholder once the list is empty.
   void refreshPicture();
   void fitWindowToPicture();
+  // One alert (reused while open) saying why an import into the filled
+  // list added nothing.
+  void alertUnshownImport(const UnshownImport& import);
   // Two-way selection between the list and the table and outline.
   void tableSelectionChanged();
   void outlineSelectionChanged();
@@ -162,6 +169,9 @@ class PreviewWindow : public QMainWindow {
   QAction* descendingAction_ = nullptr;
   SortingSheet* sortingSheet_ = nullptr;
   std::vector<foundation::ObserverToken> observers_;
+  // Why each file that failed to show since the last shown one failed.
+  std::map<std::string, QString> failedShows_;
+  QPointer<QMessageBox> unshownAlert_;
   std::vector<std::unique_ptr<QObject>> companions_;
   bool revealOverlays_ = true;
   bool previewFitsSizeFirstImage_ = false;

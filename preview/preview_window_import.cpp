@@ -62,7 +62,10 @@ bool PreviewWindow::importSentEntries(const foundation::Notification& notificati
     foundation::log("Preview: images sent without their first path and entries are ignored");
     return false;
   }
-  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(*(*details)[0].asString(), *entries)) return false;
+  // Files that are all listed already add nothing, and still bring the
+  // window forward.
+  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(*(*details)[0].asString(), *entries))
+    foundation::log("Preview: the sent files added nothing to the list");
   bringForward();
   return true;
 }

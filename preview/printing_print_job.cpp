@@ -1,8 +1,10 @@
 #include "preview/printing_print_job.h"
 
+#include <QFormLayout>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSpinBox>
 #include <algorithm>
 
 #include "platform/foundation/notification_center.h"
@@ -18,6 +20,11 @@ QRectF fittedPageRect(QSizeF picture, QRectF page) {
   const float x = float((page.width() - size.width()) * 0.5 + page.x());
   const float y = float((page.height() - size.height()) * 0.5 + page.y());
   return {QPointF(x, y), size};
+}
+
+QRectF scaledPageRect(QRectF page, double scale) {
+  const QSizeF size(page.width() * scale, page.height() * scale);
+  return {page.center() - QPointF(size.width() / 2, size.height() / 2), size};
 }
 
 QImage printableImage(const raster::BitmapImageRep& representation) {
@@ -46,7 +53,8 @@ QPrinter& PreviewPrinter::printer() {
 }
 
 bool PreviewPrinter::printRepresentations(QPrinter& printer,
-                                          const std::vector<raster::BitmapImageRepRef>& representations) {
+                                          const std::vector<raster::BitmapImageRepRef>& representations,
+                                          double scale) {
   QPainter painter;
   if (!painter.begin(&printer)) return false;
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -63,7 +71,8 @@ bool PreviewPrinter::printRepresentations(QPrinter& printer,
         printer.pageLayout()
             .paintRectPixels(printer.resolution())
             .translated(-printer.pageLayout().paintRectPixels(printer.resolution()).topLeft());
-    const QRectF target = fittedPageRect(QSizeF(points.width, points.height), page.toAlignedRect());
+    const QRectF target =
+        fittedPageRect(QSizeF(points.width, points.height), scaledPageRect(page.toAlignedRect(), scale));
     painter.drawImage(target, image);
   }
   return painter.end();
@@ -81,6 +90,18 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   dialog_->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   dialog_->setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
   dialog_->setMinMax(1, int(representations.size()));
+  // The scale of the print, as its own tab of the dialog: 100 % at every print.
+  auto* scaleTab = new QWidget;
+  scaleTab->setWindowTitle(QObject::tr("Scale"));
+  auto* scaleLayout = new QFormLayout(scaleTab);
+  scaleField_ = new QSpinBox(scaleTab);
+  scaleField_->setObjectName("printScaleField");
+  scaleField_->setRange(10, 400);
+  scaleField_->setSuffix(QStringLiteral(" %"));
+  scaleField_->setValue(100);
+  scaleField_->setMaximumWidth(120);
+  scaleLayout->addRow(QObject::tr("Scale:"), scaleField_);
+  dialog_->setOptionTabs({scaleTab});
   QObject::connect(dialog_, &QDialog::finished, dialog_, [this, representations](int result) {
     if (result == QDialog::Accepted) {
       std::vector<raster::BitmapImageRepRef> pages = representations;
@@ -89,10 +110,11 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
         pages.assign(representations.begin() + std::min<std::ptrdiff_t>(from - 1, pages.size()),
                      representations.begin() + std::min<std::ptrdiff_t>(to, pages.size()));
       }
-      printRepresentations(*printer_, pages);
+      printRepresentations(*printer_, pages, scaleField_->value() / 100.0);
     }
     dialog_->deleteLater();
     dialog_ = nullptr;
+    scaleField_ = nullptr;
     foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
   });
   dialog_->open();

@@ -14,6 +14,7 @@
 
 class QPrinter;
 class QPrintDialog;
+class QSpinBox;
 class QWidget;
 
 namespace velumar {
@@ -21,6 +22,10 @@ namespace velumar {
 // The largest rectangle with the picture's proportions inside page,
 // centred in it (scale factors rounded to single precision).
 QRectF fittedPageRect(QSizeF picture, QRectF page);
+
+// The page with its width and height scaled by scale, about its centre:
+// the area a picture is fitted into at that print scale.
+QRectF scaledPageRect(QRectF page, double scale);
 
 // The representation as an image for painting (nullptr pixels: null image).
 QImage printableImage(const raster::BitmapImageRep& representation);
@@ -36,18 +41,23 @@ class PreviewPrinter {
   bool printImageWithPrintInfo(const std::string& title,
                                const std::vector<raster::BitmapImageRepRef>& representations,
                                QWidget* window);
-  // The dialog of the print under way, if any.
+  // The dialog of the print under way, if any, and its scale field (per
+  // cent, 100 at every print).
   QPrintDialog* dialog() const { return dialog_; }
+  QSpinBox* scaleField() const { return scaleField_; }
 
-  // Draws one representation per page on the printer; false when the
-  // printer cannot be painted on.
+  // Draws one representation per page on the printer, fitted into the
+  // printable area scaled by scale; false when the printer cannot be
+  // painted on.
   static bool printRepresentations(QPrinter& printer,
-                                   const std::vector<raster::BitmapImageRepRef>& representations);
+                                   const std::vector<raster::BitmapImageRepRef>& representations,
+                                   double scale = 1.0);
 
  private:
   PreviewPrinter();
   QPrinter* printer_ = nullptr;
   QPrintDialog* dialog_ = nullptr;
+  QSpinBox* scaleField_ = nullptr;
 };
 
 }  // namespace velumar

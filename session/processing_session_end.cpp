@@ -85,10 +85,8 @@ void ProcessingSession::completeImageProcessingAndUpdatePreview(SessionInfo& ses
 
   // A temporary-folder job keeps its files listed for its caller.
   if (code != kCompletionTemporaryFolder && engine && !engine->urlsArray.empty()) {
-    if (view && view->state().showInFinderSavedFiles)
-      sessionResultActions().showItemsInFileManager(filesToReveal(engine->urlsArray));
-    if (engine->openWithApplicationType != 0)
-      sessionResultActions().openURLs(*engine, engine->urlsArray, engine->openWithApplicationType);
+    const bool reveal = view && view->state().showInFinderSavedFiles;
+    handOnResults(*engine, reveal ? filesToReveal(engine->urlsArray) : std::vector<std::string>(), view);
     engine->urlsArray.clear();
   }
 

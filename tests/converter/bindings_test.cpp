@@ -3,6 +3,7 @@
 #include <unicode/uloc.h>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QStandardItemModel>
@@ -136,13 +137,58 @@ TEST_F(BindingsTest, UserEditsReachTheModelAndTheConverter) {
   widget<QCheckBox>("addPrefixCheck")->click();
   EXPECT_TRUE(widget<QLineEdit>("prefixTextField")->isEnabled());
   type("prefixTextField", "");
-  EXPECT_EQ(widget<QLineEdit>("prefixTextField")->text().toStdString(), kPrefixPlaceholder);
+  EXPECT_EQ(widget<QLineEdit>("prefixTextField")->text(), "");
+  EXPECT_EQ(widget<QLineEdit>("prefixTextField")->placeholderText().toStdString(), kPrefixPlaceholder);
   type("prefixTextField", "a/b");
   EXPECT_EQ(view().state().prefixString, "a b");
 
   view().setButtonFormatFrom(14);
   const ImageModifyInfo info = view().readCurrentPresetValues();
   EXPECT_EQ(info.conversionType, 14);
+}
+
+// The rename hints are placeholders: a field left empty names nothing, and
+// a click into a field and typing gives exactly the typed text.
+TEST_F(BindingsTest, RenameFieldsLeftEmptyAndTypedInto) {
+  window_.show();
+  QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
+  view().setButtonFormatFrom(0);
+  pick("numberSelectPopUp", 2);
+  type("initialNumberTextField", "7");
+  type("zerosTextField", "3");
+  struct Field {
+    const char *check, *field, *hint;
+    std::string ConverterState::*property;
+  } const fields[] = {
+      {"addPrefixCheck", "prefixTextField", kPrefixPlaceholder, &ConverterState::prefixString},
+      {"modifyNameCheck", "nameTextField", kNamePlaceholder, &ConverterState::nameString},
+      {"addSuffixCheck", "suffixTextField", kSuffixPlaceholder, &ConverterState::suffixString}};
+  const struct {
+    QString typed[3];
+    QString example;
+  } rows[] = {{{"", "", ""}, "filename007.jpg"},
+              {{"pre_", "nm", "_suf"}, "pre_nm_suf007.jpg"},
+              {{"", "", ""}, "filename007.jpg"}};  // emptied again
+  for (const Field& f : fields) widget<QCheckBox>(f.check)->click();
+  for (const auto& row : rows) {
+    for (int i = 0; i < 3; ++i) {
+      QLineEdit* field = widget<QLineEdit>(fields[i].field);
+      QTest::mouseClick(field, Qt::LeftButton, {}, QPoint(field->width() - 4, field->height() / 2));
+      if (row.typed[i].isEmpty()) {
+        field->selectAll();
+        QTest::keyClick(field, Qt::Key_Delete);
+      } else {
+        QTest::keyClicks(field, row.typed[i]);
+      }
+      QTest::keyClick(field, Qt::Key_Return);
+      EXPECT_EQ(field->text(), row.typed[i]) << fields[i].field;
+      EXPECT_EQ(field->placeholderText().toStdString(), fields[i].hint);
+      // Empty means none, whether stored as "" or as the hint.
+      const std::string stored = view().state().*fields[i].property;
+      EXPECT_EQ(stored == fields[i].hint ? "" : stored, row.typed[i].toStdString());
+    }
+    EXPECT_EQ(widget<QLabel>("resultLabelString")->text(), row.example);
+  }
 }
 
 TEST_F(BindingsTest, SavingMethodAndNumberingThroughTheirWidgets) {

@@ -4,8 +4,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFont>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <cstdlib>
 #include <filesystem>
@@ -112,6 +116,36 @@ TEST_F(PresetsWindowTest, SaveAndDeleteAUserPreset) {
   EXPECT_EQ(items(presets().builtInSubmenu())[15], "Multiple files merged into one TIFF file*");
   EXPECT_EQ(items(presets().userSubmenu()), std::vector<std::string>{"No presets-"});
   EXPECT_EQ(view().state().lastSelectedPresetName, "Multiple files merged into one TIFF file");
+}
+
+// A long name: the window says it is cut before and after the save, and
+// the pop-up, the submenu and the window stay within the screen.
+TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
+  window_.show();
+  presets().show();
+  view().setButtonFormatFrom(1);
+  auto* field = widget<QLineEdit>("presetTextField");
+  auto* note = presets().findChild<QLabel*>("presetNameNote");
+  ASSERT_TRUE(note);
+  const QString longName(300, QLatin1Char('w'));
+  field->setText(QString());
+  QTest::keyClicks(field, "short");
+  EXPECT_FALSE(note->isVisible());
+  field->clear();
+  QTest::keyClicks(field, longName);
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().contains("too long"));
+  widget<ui::CustomButton>("savePresetButton")->click();
+  EXPECT_TRUE(note->isVisible());
+  EXPECT_TRUE(note->text().startsWith(QString::fromUtf8("Saved as \u201c")));
+  const int screen = presets().screen()->availableGeometry().width();
+  const int current = popUp()->currentIndex();
+  EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(), QString(241, QLatin1Char('w')));
+  EXPECT_TRUE(popUp()->itemText(current).contains(QChar(0x2026)));
+  EXPECT_LT(popUp()->sizeHint().width(), screen / 2);
+  EXPECT_LE(presets().sizeHint().width(), screen / 2);
+  EXPECT_LT(presets().userSubmenu()->sizeHint().width(), screen);
+  EXPECT_LE(note->sizeHint().width(), screen / 2);
 }
 
 TEST_F(PresetsWindowTest, PresetsButtonBringsTheWindowForward) {

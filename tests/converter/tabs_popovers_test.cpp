@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 #include <functional>
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/popover.h"
+#include "support/test_support.h"
 
 namespace velumar {
 namespace {
@@ -60,6 +69,44 @@ TEST_F(TabsPopoversTest, EachTabClosesThePopoversOfThePagesLeft) {
   EXPECT_EQ(shown(), std::vector<bool>(ConverterView::kPopoverCount, false));
   EXPECT_FALSE(view().curvesPanel()->isVisible());
   EXPECT_FALSE(view().curvesPanel()->button()->isChecked());
+}
+
+// Select... in the open save-to popover: the dialog opens at home, then
+// where the last choice was made, and the field shows the choice at once.
+TEST_F(TabsPopoversTest, TheChosenFolderShowsInTheOpenPopover) {
+  QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
+  view().findChild<QCheckBox*>("saveStoreDirectoryCheck")->click();
+  ui::Popover* saveTo = view().popover(P::SaveTo);
+  saveTo->button()->click();
+  ASSERT_TRUE(saveTo->isVisible());
+  auto* field = view().findChild<QLineEdit*>("fileURLTextField");
+  testsupport::TempDir first, second;
+  const struct {
+    QString chosen, startsIn;
+  } choices[] = {
+      {QString::fromStdString(std::filesystem::canonical(first.path()).string()), QDir::homePath()},
+      {QString::fromStdString(std::filesystem::canonical(second.path()).string()),
+       QString::fromStdString(std::filesystem::canonical(first.path()).string())}};
+  for (const auto& choice : choices) {
+    QString startedIn;
+    // Answers the dialog once it is up.
+    std::function<void()> answer = [&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+          startedIn = dialog->directory().absolutePath();
+          dialog->setDirectory(choice.chosen);
+          static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept checks the choice
+          return;
+        }
+      QTimer::singleShot(20, answer);
+    };
+    QTimer::singleShot(0, answer);
+    view().findChild<QPushButton*>("selectFolderButton")->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return field->text() == choice.chosen; }, 5000))
+        << field->text().toStdString();
+    EXPECT_EQ(startedIn, choice.startsIn);
+    EXPECT_TRUE(saveTo->isVisible());
+  }
 }
 
 TEST_F(TabsPopoversTest, ClosingAPopoverTurnsItsButtonOff) {

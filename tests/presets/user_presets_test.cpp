@@ -107,6 +107,19 @@ TEST_F(UserPresetsTest, SavedNamesAreFreeAndMended) {
   const std::string longName(300, 'x');
   ASSERT_TRUE(save(longName + "/"));
   EXPECT_TRUE(saved(std::string(241, 'x')));
+  // Whether the name is cut is known before the save, for the window to say.
+  const struct {
+    std::string typed, name;
+    bool shortened;
+  } names[] = {{"a/b", "a b", false},
+               {std::string(241, 'x'), std::string(241, 'x'), false},
+               {std::string(240, 'x') + "\xc3\xa9", std::string(240, 'x'), true},  // not inside the é
+               {longName, std::string(241, 'x'), true}};
+  for (const auto& n : names) {
+    const PresetFileName fileName = presetFileName(n.typed);
+    EXPECT_EQ(fileName.name, n.name);
+    EXPECT_EQ(fileName.shortened, n.shortened) << n.typed.size();
+  }
 }
 
 TEST_F(UserPresetsTest, SavedValuesFollowTheFileOptionRules) {

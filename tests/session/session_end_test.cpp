@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <any>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 #include <set>
 
 #include "fake_file_manager.h"
+#include "platform/foundation/main_loop.h"
 #include "platform/foundation/notification_center.h"
 #include "session/result_actions.h"
 #include "session/session_alerts.h"
@@ -17,19 +22,25 @@ namespace {
 
 using sessiontest::SessionKit;
 
-// Captures what the end sends to the file manager and the opener.
+// Captures what the end sends to the file manager and the opener; the file
+// manager and the mail program answer as told.
 struct CapturedActions {
   ResultActions saved = sessionResultActions();
   std::vector<std::vector<std::string>> revealed;
   std::vector<std::int64_t> openedWith;
+  bool fileManagerShows = true;
+  std::optional<bool> mailTakes = true;  // nothing: the mail program never answers
   CapturedActions() {
     sessionResultActions().showItemsInFileManager = [this](const std::vector<std::string>& paths) {
       revealed.push_back(paths);
+      return fileManagerShows;
     };
     sessionResultActions().openURLs = [this](ImportedImage&, std::vector<std::string>& paths,
-                                             std::int64_t code) {
+                                             std::int64_t code, std::function<void(bool)> mailAnswered) {
       openedWith.push_back(code);
       paths.clear();
+      if (code == 5 && mailTakes)
+        foundation::MainLoop::post([mailAnswered, taken = *mailTakes] { mailAnswered(taken); });
     };
   }
   ~CapturedActions() { sessionResultActions() = saved; }
@@ -145,6 +156,74 @@ TEST(SessionEnd, TemporaryFolderEndKeepsTheWrittenList) {
   EXPECT_TRUE(actions.openedWith.empty());
   EXPECT_EQ(kit.engine->urlsArray.size(), 1u);
   EXPECT_FALSE(kit.view->state().isProcessingImages);
+}
+
+// A file manager or mail program that does not take the files is said in
+// one alert, after the mail program's answer or after waiting for it.
+TEST(SessionEnd, WhatCannotBeHandedOnIsSaidInOneAlert) {
+  auto* loop = dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+  ASSERT_NE(loop, nullptr);
+  const std::string none = "", noFiles = kResultsNoFileManager, noMail = kResultsNoMailProgram;
+  struct Case {
+    bool reveal, fileManagerShows;
+    std::int64_t code;
+    std::optional<bool> mailTakes;
+    std::string alert;  // empty: none
+  } const cases[] = {
+      {true, false, 0, true, noFiles},  {true, true, 0, true, none},
+      {false, false, 5, false, noMail}, {true, false, 5, false, noFiles + "\n" + noMail},
+      {true, false, 5, true, noFiles},  {true, false, 5, std::nullopt, noFiles},  // said after the wait
+      {true, true, 5, true, none},      {true, false, 2, true, noFiles},
+  };
+  for (const Case& c : cases) {
+    SessionKit kit;
+    CapturedActions actions;
+    actions.fileManagerShows = c.fileManagerShows;
+    actions.mailTakes = c.mailTakes;
+    kit.view->state().showInFinderSavedFiles = c.reveal;
+    kit.engine->openWithApplicationType = c.code;
+    kit.engine->urlsArray = numberedFiles(kit.output, 2);
+    kit.session->completitionCode = kCompletionOutputFolder;
+    kit.processing->completeImageProcessingAndUpdatePreview(*kit.session);
+    std::vector<std::string> alerts;
+    loop->runUntil(
+        [&] {
+          alerts.clear();
+          for (const std::string& step : kit.view->steps())
+            if (step.rfind("alert ", 0) == 0) alerts.push_back(step);
+          return !alerts.empty();
+        },
+        c.alert.empty() ? 0.3 : kMailAnswerWait + 1);
+    const std::vector<std::string> expected =
+        c.alert.empty()
+            ? std::vector<std::string>{}
+            : std::vector<std::string>{std::string("alert ") + kAlertResultsNotHandedOn + " | " + c.alert};
+    EXPECT_EQ(alerts, expected) << c.code << " " << c.reveal << c.fileManagerShows;
+    EXPECT_TRUE(kit.engine->urlsArray.empty());
+  }
+}
+
+// The mail program's answer is its helper's exit status; a helper that
+// cannot start answers no.
+TEST(SessionEnd, MailAnswerIsTheHelpersExitStatus) {
+  auto* loop = dynamic_cast<foundation::PlainMainLoop*>(foundation::MainLoop::installed());
+  ASSERT_NE(loop, nullptr);
+  testsupport::TempDir bin;
+  const std::string savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  for (const auto& [script, taken] :
+       {std::pair<const char*, bool>{"exit 0", true}, {"exit 3", false}, {nullptr, false}}) {
+    std::filesystem::remove(bin.file("xdg-email"));
+    if (script) {
+      std::ofstream(bin.file("xdg-email")) << "#!/bin/sh\n" << script << "\n";
+      std::filesystem::permissions(bin.file("xdg-email"), std::filesystem::perms(0755));
+    }
+    ::setenv("PATH", bin.path().c_str(), 1);
+    std::optional<bool> answer;
+    mailFiles({"/tmp/a.jpg"}, [&](bool t) { answer = t; });
+    ::setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_TRUE(loop->runUntil([&] { return answer.has_value(); }, 10)) << (script ? script : "missing");
+    EXPECT_EQ(answer, taken) << (script ? script : "missing");
+  }
 }
 
 // Notes the converter's state when the failure sheet appears.

@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -20,6 +21,7 @@
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
 #include "preview/preview_image_view.h"
+#include "preview/preview_import.h"
 #include "preview/sorting_sheet.h"
 #include "support/test_support.h"
 
@@ -90,9 +92,22 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_TRUE(window.outlineView()->isExpanded(outline->index(1, 0)));
   EXPECT_FALSE(window.outlineView()->isExpanded(outline->index(0, 0)));
 
-  // Importing the same files again adds nothing, silently: files were found.
-  EXPECT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
-  EXPECT_EQ(window.listedFiles().size(), 3u);
+  // Importing the same files again adds nothing, silently: files were
+  // found, and the hidden window comes forward, by either way in.
+  for (const bool sent : {false, true}) {
+    window.hide();
+    if (sent)
+      foundation::NotificationCenter::defaultCenter().post(
+          "multipleImageViewDragAndDrop", nullptr,
+          foundation::Value(foundation::Array{folder.dir.path().string(), foundation::Array{one}}),
+          findRecursiveDirectoryForArray({one}, false, false, folder.dir.path().string(),
+                                         [](const std::string&) { return true; }));
+    else
+      EXPECT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
+    EXPECT_EQ(window.listedFiles().size(), 3u);
+    EXPECT_TRUE(window.isVisible()) << sent;
+  }
+  EXPECT_FALSE(window.findChild<QWidget*>("unshownImportAlert"));
   window.resetPreview();
   EXPECT_TRUE(window.listedFiles().empty());
   EXPECT_EQ(window.windowTitle(), "Velumar");
@@ -123,8 +138,11 @@ TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
   for (const auto& c : unshowable) {
     ASSERT_TRUE(
         window.list().changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(c.position, c.position)));
-    // previewURL and the labels stay; the view says why instead of the old picture.
+    // previewURL stays, the labels hold nothing of the last file; the view
+    // says why instead of the old picture.
     EXPECT_EQ(window.shownFile(), one) << c.position;
+    EXPECT_EQ(window.sizeLabel()->text(), "");
+    EXPECT_EQ(window.infoLabel()->text(), "");
     EXPECT_EQ(window.previewView()->displayedFile(), window.listedFiles()[c.position]);
     EXPECT_TRUE(window.previewView()->unavailableText().contains(QRegularExpression(c.cause)))
         << window.previewView()->unavailableText().toStdString();
@@ -149,6 +167,38 @@ TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
   EXPECT_EQ(window.countLabel()->text(), "1 / 1");
   // The files window's context menu carries the window's items.
   EXPECT_EQ(window.optionsInFilesWindowMenu()->actions(), window.optionsMenu()->actions());
+}
+
+// Files none of which can be shown, imported into a filled list: nothing is
+// added, the current file stays shown, and one alert names the first file
+// and its cause.
+TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
+  ImageFolder folder;
+  const std::string one = folder.make("1.png"), cut = folder.make("new/2.png", "300x300");
+  fs::resize_file(cut, 100);
+  const std::string wide = folder.make("new/3.png", "10001x2");
+  PreviewWindow window;
+  ASSERT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
+  const struct {
+    std::vector<std::string> files;
+    QString title, cause;
+  } rows[] = {
+      {{wide}, "The imported image cannot be shown.", "3.png.*\\n.*too large"},
+      {{cut, wide}, "None of the imported images can be shown.", "2.png.*\\n.*\\nThe other 1 file"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_TRUE(window.importPaths(row.files, folder.dir.path().string(), false));
+    EXPECT_EQ(window.listedFiles(), std::vector<std::string>{one});
+    EXPECT_EQ(window.previewView()->displayedFile(), one);
+    EXPECT_EQ(window.sizeLabel()->text(), "40 x 30");
+    QTest::qWait(20);
+    const QList<QMessageBox*> alerts = window.findChildren<QMessageBox*>("unshownImportAlert");
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.front()->isVisible());
+    EXPECT_EQ(alerts.front()->text(), row.title);
+    EXPECT_TRUE(alerts.front()->informativeText().contains(QRegularExpression(row.cause)))
+        << alerts.front()->informativeText().toStdString();
+  }
 }
 
 TEST(PreviewWindow, TheHoldDownButtonShowsTheUnprocessedPictureOnlyWhileHeldOverAnImage) {

@@ -4,6 +4,7 @@
 
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSpinBox>
 #include <QWidget>
 #include <regex>
 
@@ -92,6 +93,32 @@ TEST(Printing, OnePagePerRepresentationFittedAndCentredInAPdf) {
   }
 }
 
+// The print scale shrinks or grows the fitted picture about the page's
+// centre: at 50 % a page's picture is half as wide and high.
+TEST(Printing, ScaleResizesThePictureAboutThePageCentre) {
+  EXPECT_EQ(scaledPageRect({10, 20, 100, 200}, 0.5), QRectF(35, 70, 50, 100));
+  EXPECT_EQ(scaledPageRect({10, 20, 100, 200}, 1.0), QRectF(10, 20, 100, 200));
+  const testsupport::TempDir dir;
+  QSize widths[2];
+  for (const double scale : {1.0, 0.5}) {
+    const std::string pdf = dir.file("scale" + std::to_string(int(scale * 100)) + ".pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_TRUE(PreviewPrinter::printRepresentations(printer, {solid(300, 200, 255, 0, 0)}, scale));
+    ASSERT_EQ(testsupport::runCommand({"pdftoppm", "-r", "20", "-png", pdf, dir.file("s")}).exitCode, 0);
+    QSize pageSize;
+    const QRect box = inkBox(dir.file("s-1.png"), pageSize);
+    ASSERT_FALSE(box.isEmpty());
+    EXPECT_NEAR(box.center().x(), pageSize.width() / 2.0, 2.0);
+    EXPECT_NEAR(box.center().y(), pageSize.height() / 2.0, 2.0);
+    widths[scale == 1.0 ? 0 : 1] = box.size();
+  }
+  EXPECT_NEAR(widths[1].width() * 2.0, widths[0].width(), 3.0);
+  EXPECT_NEAR(widths[1].height() * 2.0, widths[0].height(), 3.0);
+}
+
 TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
   QWidget window;
   window.show();
@@ -113,6 +140,11 @@ TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
     EXPECT_EQ(printer.printer().pageLayout().orientation(), c.orientation);
     ASSERT_TRUE(printer.dialog());
     EXPECT_EQ(printer.dialog()->windowModality(), Qt::WindowModal);
+    // The dialog shows a scale that starts at 100 % at every print.
+    ASSERT_TRUE(printer.scaleField());
+    EXPECT_TRUE(printer.dialog()->isAncestorOf(printer.scaleField()));
+    EXPECT_EQ(printer.scaleField()->value(), 100);
+    printer.scaleField()->setValue(50);
     printer.dialog()->reject();
     EXPECT_FALSE(printer.dialog());
   }
