@@ -18,6 +18,7 @@ class QLineEdit;
 class QWidget;
 
 namespace ui {
+class DoubleDial;
 class DoubleSlider;
 class PopUpMenuButton;
 }  // namespace ui
@@ -31,6 +32,8 @@ class ControlBinder {
   void check(QCheckBox* widget, CheckBox& model, Action action = {});
   void field(QLineEdit* widget, TextField& model, Action action = {});
   void slider(ui::DoubleSlider* widget, Slider& model, Action action = {});
+  // A circular slider: one turn spans the model's range.
+  void dial(ui::DoubleDial* widget, Slider& model, Action action = {});
   void popUp(QComboBox* widget, PopUp& model, Action action = {});
   void popUp(ui::PopUpMenuButton* widget, PopUp& model, Action action = {});
   void toggle(QAbstractButton* widget, ToggleButton& model, Action action = {});

@@ -88,6 +88,21 @@ std::string Application::desktopFilePath() const {
   return path ? path : "";
 }
 
+std::string Application::iconName() const {
+  if (!info_) return {};
+  GIcon* icon = g_app_info_get_icon(appInfo(info_));  // not owned
+  if (!icon) return {};
+  if (G_IS_FILE_ICON(icon)) {
+    OwnedString path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
+    return path ? std::string(path.get()) : std::string();
+  }
+  if (G_IS_THEMED_ICON(icon)) {
+    const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+    return names && names[0] ? std::string(names[0]) : std::string();
+  }
+  return {};
+}
+
 bool Application::launch(const std::vector<std::string>& paths) const {
   if (!info_) return false;
   FileList files(paths);
@@ -118,6 +133,11 @@ std::string contentTypeForFile(const std::string& path) {
 Application defaultApplicationForContentType(const std::string& contentType) {
   if (contentType.empty()) return {};
   return Application::adopt(g_app_info_get_default_for_type(contentType.c_str(), FALSE));
+}
+
+Application defaultApplicationForUriScheme(const std::string& scheme) {
+  if (scheme.empty()) return {};
+  return Application::adopt(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
 }
 
 std::vector<Application> applicationsForContentType(const std::string& contentType) {
