@@ -123,6 +123,7 @@ TEST_F(WindowTexts, TheModelsControlsHaveWidgetsThatWork) {
     view().state().isProcessingImages = true;
     button->click();
     EXPECT_FALSE(preview.isVisible()) << name;
+    EXPECT_FALSE(button->isChecked()) << name;
     view().state().isProcessingImages = false;
     button->click();
     EXPECT_TRUE(preview.isVisible()) << name;
