@@ -129,11 +129,11 @@ TEST(PopUpMenuButton, ItemsSelectionAndUserPicks) {
   // item's title and icon.
   popUp.select(1);
   popUp.setItemTitle(1, "Display P3");
+  EXPECT_EQ(popUp.text(), "Display P3");
   QPixmap red(8, 8);
   red.fill(Qt::red);
   popUp.setItemIcon(1, QIcon(red));
   EXPECT_EQ(popUp.submenuOf(1), submenu);
-  EXPECT_EQ(popUp.text(), "Display P3");
   EXPECT_FALSE(popUp.icon().isNull());
   popUp.select(0);
   EXPECT_TRUE(popUp.icon().isNull());
