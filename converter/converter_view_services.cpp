@@ -1,7 +1,6 @@
 // What the controls model asks of the window.
 #include <QAction>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
@@ -21,13 +20,14 @@ namespace velumar {
 namespace {
 constexpr int kOpenWithOtherApplication = 14;
 
-// An application's icon as its desktop entry names it: a file, or a name
-// of the icon theme.
+// An application's icon as its desktop entry names it: a name of the
+// user's icon theme, or else the file the desktop's folders hold.
 QIcon desktopIcon(const std::string& icon) {
   if (icon.empty()) return {};
-  const QString name = qText(icon);
-  if (icon.front() == '/') return QFileInfo(name).isFile() ? QIcon(name) : QIcon();
-  return QIcon::fromTheme(name);
+  if (icon.front() != '/')
+    if (QIcon themed = QIcon::fromTheme(qText(icon)); !themed.isNull()) return themed;
+  const std::string file = desktop::iconFilePath(icon);
+  return file.empty() ? QIcon() : QIcon(qText(file));
 }
 }  // namespace
 

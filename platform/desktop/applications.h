@@ -49,6 +49,13 @@ std::string contentTypeForFile(const std::string& path);
 // The application the desktop opens files of the content type with.
 Application defaultApplicationForContentType(const std::string& contentType);
 
+// The file of an application's icon (iconName() of an application): an
+// absolute path that is a file, or the name looked up, at the usual sizes,
+// in the "hicolor" icon theme and the "pixmaps" folder of each XDG data
+// folder. Empty when nothing is found, and for names that are not plain
+// file names.
+std::string iconFilePath(const std::string& iconName);
+
 // The application the desktop opens URIs of the scheme with ("mailto").
 Application defaultApplicationForUriScheme(const std::string& scheme);
 

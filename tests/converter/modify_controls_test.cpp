@@ -180,8 +180,9 @@ TEST_F(ModifyTest, AngleDialsTurnAcrossZeroDegrees) {
 }
 
 // Sliders and dials that do not apply are drawn dimmed and without the
-// accent: the border opacity with no border, stretch and crop under
-// another method, the text watermark's with no text watermark.
+// accent: the border opacity with no border, stretch and crop and the
+// rotation under another method, the text watermark's with no text
+// watermark.
 TEST_F(ModifyTest, DeadSlidersAndDialsLookDead) {
   view().setPalette(ui::darkPalette());
   window_.show();
@@ -209,7 +210,8 @@ TEST_F(ModifyTest, DeadSlidersAndDialsLookDead) {
     return seen;
   };
   for (const char* name : {"borderOpacitySlider", "stretchAndCropStretchSlider", "stretchAndCropCropSlider",
-                           "angleTextSlider", "obliquenessTextSlider", "opacityTextSlider"}) {
+                           "angleTextSlider", "obliquenessTextSlider", "opacityTextSlider",
+                           "imageTransformAngleSlider"}) {
     auto* control = widget<QAbstractSlider>(name);
     ASSERT_FALSE(control->isEnabled()) << name;
     control->resize(qMax(control->width(), 60), control->height());
