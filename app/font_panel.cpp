@@ -2,6 +2,10 @@
 
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 
 #include "presets/converter_form.h"
 
@@ -17,6 +21,44 @@ void updateWatermarkWithFont(ConverterForm& form, const TextFont& font, raster::
   form.services().updatePreviewViewAndUpdateText(true, false, true);
 }
 
+namespace {
+
+// The dialog's sample text in the chosen font, shrunk until it fits its box
+// (a watermark font shown at a quarter of its size is still often too big).
+class FittingSample : public QLabel {
+ public:
+  explicit FittingSample(const QString& text) : QLabel(text) {
+    setAlignment(Qt::AlignCenter);
+    setMinimumSize(1, 1);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+  }
+  void setSampleFont(const QFont& font) {
+    chosen_ = font;
+    fit();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    fit();
+  }
+
+ private:
+  void fit() {
+    QFont shown = chosen_;
+    const QSizeF room = contentsRect().size() - QSizeF(8, 4);
+    while (shown.pointSizeF() > 4) {
+      const QFontMetricsF metrics(shown);
+      if (metrics.horizontalAdvance(text()) <= room.width() && metrics.height() <= room.height()) break;
+      shown.setPointSizeF(shown.pointSizeF() * 0.9);
+    }
+    setFont(shown);
+  }
+  QFont chosen_;
+};
+
+}  // namespace
+
 FontPanel::FontPanel(ConverterForm& form, QWidget* parent) : QObject(parent), form_(form), parent_(parent) {}
 
 void FontPanel::openFontPanel(QPoint origin) {
@@ -28,6 +70,20 @@ void FontPanel::openFontPanel(QPoint origin) {
     fontDialog_->setModal(false);
     fontDialog_->move(origin);
     connect(fontDialog_, &QFontDialog::currentFontChanged, this, &FontPanel::changeFont);
+    // The dialog's own sample keeps the chosen font (the dialog answers it)
+    // and is clipped by large sizes: a fitting copy is shown in its place.
+    if (auto* own = fontDialog_->findChild<QLineEdit*>(QStringLiteral("qt_fontDialog_sampleEdit"));
+        own && own->parentWidget() && own->parentWidget()->layout()) {
+      auto* sample = new FittingSample(own->text());
+      sample_ = sample;
+      sample_->setObjectName(QStringLiteral("fontPanelSample"));
+      own->parentWidget()->layout()->replaceWidget(own, sample_);
+      own->hide();
+      connect(fontDialog_, &QFontDialog::currentFontChanged, sample_, [sample, own](const QFont& font) {
+        sample->setText(own->text());  // the writing system's sample
+        sample->setSampleFont(font);
+      });
+    }
     colorDialog_ = new QColorDialog(parent_);
     colorDialog_->setObjectName(QStringLiteral("textColorPanel"));
     colorDialog_->setWindowTitle(QStringLiteral("Watermark Colour"));
@@ -65,6 +121,7 @@ void FontPanel::showWatermarkFont() {
   // Showing the current values is no choice of the user's.
   showing_ = true;
   fontDialog_->setCurrentFont(shown);
+  if (auto* sample = static_cast<FittingSample*>(sample_)) sample->setSampleFont(fontDialog_->currentFont());
   colorDialog_->setCurrentColor(color);
   showing_ = false;
 }

@@ -12,6 +12,7 @@
 class QColorDialog;
 class QFont;
 class QFontDialog;
+class QLabel;
 class QWidget;
 
 namespace velumar {
@@ -38,6 +39,8 @@ class FontPanel : public QObject {
   void updateFontPanel();
   QFontDialog* fontDialog() const { return fontDialog_; }
   QColorDialog* colorDialog() const { return colorDialog_; }
+  // The sample text the panel shows, in the chosen font scaled to fit.
+  QLabel* sample() const { return sample_; }
 
  private:
   void changeFont(const QFont& shown);
@@ -49,6 +52,7 @@ class FontPanel : public QObject {
   QWidget* parent_;
   QFontDialog* fontDialog_ = nullptr;
   QColorDialog* colorDialog_ = nullptr;
+  QLabel* sample_ = nullptr;
   bool showing_ = false;
 };
 

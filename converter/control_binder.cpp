@@ -7,6 +7,7 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
+#include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "platform/ui/view_alpha.h"
@@ -111,6 +112,20 @@ void ControlBinder::slider(ui::DoubleSlider* widget, Slider& model, Action actio
   });
 }
 
+void ControlBinder::dial(ui::DoubleDial* widget, Slider& model, Action action) {
+  QObject::connect(widget, &ui::DoubleDial::valueEdited, widget, [this, &model, action](double value) {
+    model.value = float(double(model.minValue) + value);
+    userEdited(action);
+  });
+  refreshers_.push_back([widget, &model] {
+    const QSignalBlocker blocker(widget);
+    widget->setTurn(double(model.maxValue) - double(model.minValue));
+    widget->setDoubleValue(double(model.value) - double(model.minValue));
+    widget->setEnabled(model.enabled);
+    widget->setVisible(!model.hidden);
+  });
+}
+
 void ControlBinder::popUp(QComboBox* widget, PopUp& model, Action action) {
   QObject::connect(widget, &QComboBox::activated, widget, [this, &model, action](int index) {
     model.selectedIndex = index;
@@ -149,9 +164,10 @@ void ControlBinder::popUp(ui::PopUpMenuButton* widget, PopUp& model, Action acti
   refreshers_.push_back([widget, &model] {
     const QSignalBlocker blocker(widget);
     const QStringList titles = itemTitles(model);
-    if (!showsTitles(
-            widget->count(), [widget](int i) { return widget->itemTitle(i); }, titles))
-      widget->setItems(titles);
+    // Items are retitled in place when only titles changed, so their
+    // submenus stay.
+    if (widget->count() != titles.size()) widget->setItems(titles);
+    for (int i = 0; i < widget->count(); ++i) widget->setItemTitle(i, titles[i]);
     for (int i = 0; i < widget->count(); ++i) widget->setItemEnabled(i, model.items[std::size_t(i)].enabled);
     widget->select(int(model.selectedIndex));
     widget->setEnabled(model.enabled);

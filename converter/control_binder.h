@@ -18,6 +18,7 @@ class QLineEdit;
 class QWidget;
 
 namespace ui {
+class DoubleDial;
 class DoubleSlider;
 class PopUpMenuButton;
 }  // namespace ui
@@ -35,6 +36,8 @@ class ControlBinder {
   // the model "" (its action puts the hint back).
   void hintedField(QLineEdit* widget, TextField& model, const char* hint, Action action = {});
   void slider(ui::DoubleSlider* widget, Slider& model, Action action = {});
+  // A circular slider: one turn spans the model's range.
+  void dial(ui::DoubleDial* widget, Slider& model, Action action = {});
   void popUp(QComboBox* widget, PopUp& model, Action action = {});
   void popUp(ui::PopUpMenuButton* widget, PopUp& model, Action action = {});
   void toggle(QAbstractButton* widget, ToggleButton& model, Action action = {});

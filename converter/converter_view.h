@@ -6,10 +6,12 @@
 // and do nothing. Its option widgets show the controls model (form()) and
 // write the user's edits into it.
 
+#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,6 +28,7 @@
 #include "session/processing_display.h"
 #include "session/processing_view.h"
 
+class QAbstractButton;
 class QAction;
 class QMenu;
 class QMimeData;
@@ -126,6 +129,16 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   ui::CustomButton* showPreviewMenuButton() const { return showPreviewMenuButton_; }
   // Shows the preview window and makes it key; nothing while a batch runs.
   void openClosePreviewWithActivationFrom();
+  // The preview window with the watermarks handed over first when it was
+  // hidden, made key and brought forward.
+  void makeKeyPreviewAfterActivation();
+  // The Transform page's "Preview": the button springs back, the preview
+  // is rendered again and its window comes forward (made key only when it
+  // was hidden). Nothing while a batch runs.
+  void updateImagePreviewTransformFrom(QAbstractButton* sender);
+  // The Watermark page's "Preview": the button springs back and, unless a
+  // batch runs, the preview window is made key.
+  void openCloseWatermarkPreviewFrom(QAbstractButton* sender);
   // The presets side window, closed around a session and brought back after.
   void setPresetsWindow(QWidget* window) { presetsWindow_ = window; }
   // The preview window and its files window: the files window closes
@@ -237,6 +250,10 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   // The presets and preview buttons as the processing display says.
   void showDisplayButtons();
   std::unique_ptr<LivePreviewRenderer> makeLivePreviewRenderer();
+  // The fixed Open With items named after the programs they start, and
+  // their icons shown.
+  void titleOpenWithItems();
+  void showOpenWithIcons() const;
 
   std::shared_ptr<ProcessingView> self_;
   ConverterState state_;
@@ -276,6 +293,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::array<ui::Popover*, kPopoverCount> popovers_{};
   ui::Popover* curvesPanel_ = nullptr;
   ui::PopUpMenuButton* openWithButton_ = nullptr;
+  std::vector<std::string> openWithFixedTitles_;
+  std::map<int, QIcon> openWithIcons_;
   std::unique_ptr<ModifyControls> modify_;
 };
 

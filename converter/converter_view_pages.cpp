@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTimer>
+#include <memory>
 
 #include "converter/converter_view.h"
 #include "converter/modify_controls.h"
@@ -55,10 +56,13 @@ QWidget* ConverterView::buildBasicPage() {
     resizeScaleMethodFrom(f, state_);
     refreshLivePreview();
   });
-  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f] {
+  // Set by a change of unit: the width field's text is selected once the
+  // fields show the new unit.
+  auto selectWidth = std::make_shared<bool>(false);
+  binder_.popUp(unit, c.resizeFormatsPopUp, [this, &f, selectWidth] {
     // Choosing the unit the fields are already written in changes nothing.
     if (f.controls.resizeFormatsPopUp.selectedIndex == state_.lastSelectedFormat) return;
-    selectResizeFormatFrom(f, state_);
+    *selectWidth = selectResizeFormatFrom(f, state_);
     refreshLivePreview();
   });
   binder_.field(width, c.resizeWTextField, [this, &f] {
@@ -68,6 +72,12 @@ QWidget* ConverterView::buildBasicPage() {
   binder_.field(height, c.resizeHTextField, [this, &f] {
     f.readResizeFactorWithSender(f.controls.resizeHTextField);
     refreshLivePreview();
+  });
+  binder_.shows([width, selectWidth] {
+    if (!*selectWidth) return;
+    *selectWidth = false;
+    width->setFocus(Qt::OtherFocusReason);
+    width->selectAll();
   });
   binder_.check(aspect, c.aspectRatioCheck, [this, &f] {
     modifyAspectRatioFrom(f);
@@ -145,9 +155,13 @@ QWidget* ConverterView::buildBasicPage() {
   auto* openWith = named(new ui::PopUpMenuButton, "openWithPopUp");
   binder_.popUp(openWith, c.openWithPopUp);
   openWithButton_ = openWith;
-  // The applications are looked up once, the first time the menu opens.
+  binder_.shows([this] { showOpenWithIcons(); });
+  // The applications of the last item are looked up once, the first time
+  // the menu opens; the fixed items name the programs installed now.
   connect(openWith->menu(), &QMenu::aboutToShow, this, [this] {
     if (engine_->appIDInfoArray.empty()) updateApplicationsForOpenWithMenu();
+    titleOpenWithItems();
+    refreshControls();
   });
   form->addRow("Open with", row({openWith}));
   return page;
@@ -159,12 +173,13 @@ QWidget* ConverterView::buildModifyPage() {
   modify_ = std::make_unique<ModifyControls>(f, binder_, *this, this);
   modify_->openFontPanel = [this] { openFontPanel(); };
   modify_->hideFontPanel = [this] { hideFontPanel(); };
+  modify_->showWatermarkPreview = [this](QAbstractButton* sender) { openCloseWatermarkPreviewFrom(sender); };
   auto* page = new QWidget;
   auto* form = new QFormLayout(page);
 
-  auto* angle = named(new ui::DoubleSlider, "imageTransformAngleSlider");
+  auto* angle = named(newAngleDial(), "imageTransformAngleSlider");
   auto* angleField = newField("imageTransformAngleTextField");
-  binder_.slider(angle, c.imageTransformAngleSlider, [this, &f] {
+  binder_.dial(angle, c.imageTransformAngleSlider, [this, &f] {
     f.readImageTransformAngleWithSender(From::Slider);
     refreshLivePreview();
   });
@@ -201,9 +216,9 @@ QWidget* ConverterView::buildModifyPage() {
   auto* buttons = new QGridLayout;
   ModifyControls& m = *modify_;
   const std::tuple<P, const char*, QWidget*> popovers[] = {
-      {P::TransformOptions, "Options", transform},
+      {P::TransformOptions, "Crop Options", transform},
       {P::FaceOptions, "Face Detector", m.buildFaceOptions()},
-      {P::CompositeOptions, "Options", m.buildCompositeOptions()},
+      {P::CompositeOptions, "Composite Options", m.buildCompositeOptions()},
       {P::Depth, "Depth Map", m.buildDepthOptions()},
       {P::TinyPlanet, "Tiny Planet", m.buildTinyPlanetOptions()},
       {P::LUT, "LUT", m.buildLUTOptions()},
@@ -212,6 +227,8 @@ QWidget* ConverterView::buildModifyPage() {
   for (const auto& [id, title, content] : popovers) {
     ui::CustomButton* button = makePopover(id, title, content);
     button->setObjectName(QStringLiteral("popoverButton%1").arg(int(id)));
+    // The two options buttons say which options they open: wider labels.
+    if (id == P::TransformOptions || id == P::CompositeOptions) button->setFrames({5, 5, 130, 30}, {10, 10, 120, 20});
     buttons->addWidget(button, at / 4, at % 4);
     ++at;
   }
@@ -234,6 +251,12 @@ QWidget* ConverterView::buildModifyPage() {
   curves->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});
   curvesPanel_->attachToButton(curves);
   buttons->addWidget(curves, at / 4, at % 4);
+  ++at;
+  // Renders the preview again and brings its window forward.
+  auto* preview = named(new ui::CustomButton("Preview"), "transformPreviewButton");
+  preview->setCheckable(true);
+  connect(preview, &QAbstractButton::clicked, this, [this, preview] { updateImagePreviewTransformFrom(preview); });
+  buttons->addWidget(preview, at / 4, at % 4);
   form->addRow(buttons);
 
   auto* border = named(new QCheckBox("Border"), "addBorderCheck");
@@ -249,6 +272,13 @@ QWidget* ConverterView::buildModifyPage() {
                                                       {"rightBorderTextField", &c.rightBorderTextField}};
   for (const auto& [name, side] : sides) {
     auto* field = newField(name, 56);
+    // "topBorderTextField" is labelled "Top", and so on.
+    QString title = QString::fromUtf8(name);
+    title.truncate(title.indexOf(QStringLiteral("Border")));
+    title[0] = title[0].toUpper();
+    auto* label = new QLabel(title);
+    label->setBuddy(field);
+    borders->addWidget(label);
     TextField* model = side;
     binder_.field(field, *model, [this, &f, model] {
       f.readBorderStateWithSender(*model);

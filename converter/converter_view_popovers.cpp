@@ -1,6 +1,7 @@
 // The popovers beside their toggle buttons, the curves panel and the side
 // windows around a session.
 #include <QEvent>
+#include <QAbstractButton>
 #include <QLabel>
 #include <QPointer>
 #include <QTimer>
@@ -103,11 +104,33 @@ void ConverterView::hideFontPanel() const {
 }
 
 void ConverterView::openClosePreviewWithActivationFrom() {
-  if (state_.isProcessingImages || !previewWindow_) return;
+  if (state_.isProcessingImages) return;
+  makeKeyPreviewAfterActivation();
+}
+
+void ConverterView::makeKeyPreviewAfterActivation() {
+  if (!previewWindow_) return;
   if (!previewWindow_->isVisible()) updatePreviewViewAndUpdateText(true, true, false);
   previewWindow_->show();
   previewWindow_->raise();
   previewWindow_->activateWindow();
+}
+
+void ConverterView::updateImagePreviewTransformFrom(QAbstractButton* sender) {
+  if (sender) sender->setChecked(false);
+  if (state_.isProcessingImages) return;
+  refreshLivePreview();
+  if (!previewWindow_) return;
+  const bool wasVisible = previewWindow_->isVisible();
+  if (!wasVisible) updatePreviewViewAndUpdateText(true, true, false);
+  previewWindow_->show();
+  previewWindow_->raise();
+  if (!wasVisible) previewWindow_->activateWindow();
+}
+
+void ConverterView::openCloseWatermarkPreviewFrom(QAbstractButton* sender) {
+  if (sender) sender->setChecked(false);
+  if (!state_.isProcessingImages) makeKeyPreviewAfterActivation();
 }
 
 void ConverterView::verifyVisibleWindows() {

@@ -1,6 +1,7 @@
 // What the controls model asks of the window.
 #include <QAction>
 #include <QEventLoop>
+#include <QIcon>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include "converter/modify_controls.h"
 #include "converter/open_with_applications.h"
 #include "engine/imported_image.h"
+#include "platform/desktop/applications.h"
 #include "platform/foundation/files.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "session/output_names.h"
@@ -17,6 +19,34 @@ namespace velumar {
 
 namespace {
 constexpr int kOpenWithOtherApplication = 14;
+
+// An application's icon as its desktop entry names it: a name of the
+// user's icon theme, or else the file the desktop's folders hold.
+QIcon desktopIcon(const std::string& icon) {
+  if (icon.empty()) return {};
+  if (icon.front() != '/')
+    if (QIcon themed = QIcon::fromTheme(qText(icon)); !themed.isNull()) return themed;
+  const std::string file = desktop::iconFilePath(icon);
+  return file.empty() ? QIcon() : QIcon(qText(file));
+}
+}  // namespace
+
+void ConverterView::titleOpenWithItems() {
+  PopUp& popUp = form_->controls.openWithPopUp;
+  if (openWithFixedTitles_.empty())
+    for (const PopUpItem& item : popUp.items) openWithFixedTitles_.push_back(item.title);
+  openWithIcons_.clear();
+  for (const auto& [code, icon] : titleOpenWithItemsByProgram(popUp, openWithFixedTitles_, *engine_))
+    openWithIcons_[int(code)] = desktopIcon(icon);
+}
+
+void ConverterView::showOpenWithIcons() const {
+  if (!openWithButton_) return;
+  for (int index = 0; index < openWithButton_->count(); ++index) {
+    const auto icon = openWithIcons_.find(index);
+    const QIcon shown = icon == openWithIcons_.end() ? QIcon() : icon->second;
+    if (openWithButton_->itemIcon(index).cacheKey() != shown.cacheKey()) openWithButton_->setItemIcon(index, shown);
+  }
 }
 
 void ConverterView::updateFilterValuesForPreset(ConverterControls&, const ImageInfo& preset) {
@@ -40,6 +70,10 @@ void ConverterView::updateApplicationsForOpenWithMenu() {
   submenu->clear();
   for (const ApplicationMenuItem& item : items) {
     QAction* action = submenu->addAction(qText(item.title));
+    if (const auto entry = engine_->appIDInfoArray.find(item.tag); entry != engine_->appIDInfoArray.end()) {
+      const foundation::Value* path = entry->second.find("AppFullPath");
+      if (path) action->setIcon(desktopIcon(desktop::applicationFromDesktopFile(path->stringOr("")).iconName()));
+    }
     action->setCheckable(true);
     action->setData(qlonglong(item.tag));
     connect(action, &QAction::triggered, this, [this, tag = item.tag] { selectApplicationFrom(tag); });

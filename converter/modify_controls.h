@@ -18,6 +18,7 @@
 #include "presets/converter_form.h"
 #include "presets/filter_values.h"
 
+class QAbstractButton;
 class QAction;
 class QWidget;
 
@@ -61,6 +62,8 @@ class ModifyControls : public QObject {
   // hidden when the text watermark is switched off.
   std::function<void()> openFontPanel;
   std::function<void()> hideFontPanel;
+  // The Watermark page's "Preview" button was pressed.
+  std::function<void(QAbstractButton* sender)> showWatermarkPreview;
   ExampleImageWell* exampleWell() const { return exampleWell_; }
 
   // The Edit menu's Undo and Redo follow the stacks.

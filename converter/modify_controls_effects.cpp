@@ -10,12 +10,14 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "converter/control_binder.h"
 #include "converter/image_wells.h"
 #include "converter/modify_controls.h"
 #include "converter/page_layout.h"
 #include "converter/position_picker.h"
+#include "platform/foundation/date_format.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
@@ -345,13 +347,23 @@ QWidget* ModifyControls::buildWatermarkSection() {
     window_.updatePreviewViewAndUpdateText(true, false, true);
   });
   auto* dateStyle = named(new QComboBox, "watermarkDatePopUp");
+  // Long dates show in full in the list, not by widening the page.
+  dateStyle->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  dateStyle->setMinimumContentsLength(12);
+  // The four date styles are titled with today's date in each of them, as
+  // the user's locale writes it.
+  const foundation::Date today = std::chrono::system_clock::now();
+  for (std::size_t style = 0; style < c.watermarkDatePopUp.items.size() && style < 4; ++style) {
+    std::string title = foundation::localizedDateString(today, (long long)style + 1);
+    if (!title.empty()) c.watermarkDatePopUp.items[style].title = std::move(title);
+  }
   binder_.popUp(dateStyle, c.watermarkDatePopUp,
                 [this] { window_.updatePreviewViewAndUpdateText(true, false, true); });
-  auto* textAngle = named(new ui::DoubleSlider, "angleTextSlider");
+  auto* textAngle = named(newAngleDial(), "angleTextSlider");
   auto* textAngleField = named(new QLineEdit, "angleTextTextField");
   textAngleField->setFixedWidth(60);
   // The angles reach the preview view as every other watermark setting does.
-  binder_.slider(textAngle, c.angleTextSlider, [this] {
+  binder_.dial(textAngle, c.angleTextSlider, [this] {
     form_.readTextAngleWithSender(From::Slider);
     window_.updatePreviewViewAndUpdateText(false, false, true);
   });
@@ -391,10 +403,10 @@ QWidget* ModifyControls::buildWatermarkSection() {
   watermarkWell_->setFixedSize(100, 100);
   auto* imagePicker = named(new PositionPickerView(c.mousePositionViewImage, "watermarkImagePosition"),
                             "mousePositionViewImage");
-  auto* imageAngle = named(new ui::DoubleSlider, "angleImageSlider");
+  auto* imageAngle = named(newAngleDial(), "angleImageSlider");
   auto* imageAngleField = named(new QLineEdit, "angleImageTextField");
   imageAngleField->setFixedWidth(60);
-  binder_.slider(imageAngle, c.angleImageSlider, [this] {
+  binder_.dial(imageAngle, c.angleImageSlider, [this] {
     form_.readImageAngleWithSender(From::Slider);
     window_.updatePreviewViewAndUpdateText(false, false, true);
   });
@@ -425,12 +437,20 @@ QWidget* ModifyControls::buildWatermarkSection() {
   imageColumn->addLayout(row({image, add, remove}));
   imageColumn->addLayout(imageSliders);
   imageColumn->addLayout(row({watermarkWell_, imagePicker}));
+  // Shows the watermarks on the preview window's picture.
+  auto* preview = named(new ui::CustomButton(QStringLiteral("Preview")), "watermarkPreviewButton");
+  preview->setCheckable(true);
+  connect(preview, &QAbstractButton::clicked, this, [this, preview] {
+    if (showWatermarkPreview)
+      showWatermarkPreview(preview);
+    else
+      preview->setChecked(false);
+  });
+  imageColumn->addWidget(preview, 0, Qt::AlignRight);
   imageColumn->addStretch(1);
   columns->addLayout(textColumn);
   columns->addLayout(imageColumn);
-  for (QWidget* slider : {static_cast<QWidget*>(textAngle), static_cast<QWidget*>(obliqueness),
-                          static_cast<QWidget*>(textOpacity), static_cast<QWidget*>(imageAngle),
-                          static_cast<QWidget*>(imageSize), static_cast<QWidget*>(imageOpacity)})
+  for (ui::DoubleSlider* slider : {obliqueness, textOpacity, imageSize, imageOpacity})
     slider->setMinimumWidth(70);
   textAngleField->setFixedWidth(50);
   imageAngleField->setFixedWidth(50);

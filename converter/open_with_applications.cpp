@@ -4,6 +4,7 @@
 #include <set>
 
 #include "engine/imported_image.h"
+#include "engine/open_with_target.h"
 #include "platform/desktop/applications.h"
 #include "platform/foundation/locale_compare.h"
 
@@ -46,6 +47,20 @@ std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<Applicatio
   for (ApplicationMenuItem& item : items) item.on = known && item.tag == tag;
   engine.openWithAppID = known ? entry->second : foundation::Dictionary();
   return known ? kOtherApplicationItem : 0;
+}
+
+std::map<std::int64_t, std::string> titleOpenWithItemsByProgram(PopUp& popUp,
+                                                                const std::vector<std::string>& fixedTitles,
+                                                                const ImportedImage& engine) {
+  std::map<std::int64_t, std::string> icons;
+  const std::int64_t last = std::min({popUp.count(), std::int64_t(fixedTitles.size()), std::int64_t(9)});
+  for (std::int64_t code = 2; code < last; ++code) {
+    const desktop::Application program = openWithApplication(code, engine.openWithAppID);
+    const std::string name = program.displayName();
+    popUp.items[std::size_t(code)].title = name.empty() ? fixedTitles[std::size_t(code)] : name;
+    if (!name.empty()) icons[code] = program.iconName();
+  }
+  return icons;
 }
 
 void disableUnavailableOpenWithItems(PopUp& popUp, const ImportedImage& engine) {

@@ -4,6 +4,7 @@
 // left out, titled by its bare name and sorted by title; the engine's
 // application table is refilled under the items' tags.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,14 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
 // the pop-up's new index.
 std::int64_t selectApplicationFrom(ImportedImage& engine, std::vector<ApplicationMenuItem>& items,
                                    std::int64_t tag);
+
+// The fixed items 2 to 8 whose program is installed are titled with that
+// program's own name; the others take their title from fixedTitles (the
+// items as first made). Answers the icon of each titled item by index: an
+// icon-theme name or a file path.
+std::map<std::int64_t, std::string> titleOpenWithItemsByProgram(PopUp& popUp,
+                                                                const std::vector<std::string>& fixedTitles,
+                                                                const ImportedImage& engine);
 
 // Disables the fixed Open With items (1 to 13) whose target the engine
 // cannot open on this desktop, after the format's own rules have run; a

@@ -6,6 +6,8 @@
 #include <QWidget>
 #include <initializer_list>
 
+#include "platform/ui/double_dial.h"
+
 namespace velumar {
 
 // The widget with its object name (the model control's name), for tests
@@ -22,6 +24,13 @@ inline QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
   for (QWidget* widget : widgets) layout->addWidget(widget);
   layout->addStretch(1);
   return layout;
+}
+
+// The circular slider of a watermark or transform angle.
+inline ui::DoubleDial* newAngleDial() {
+  auto* dial = new ui::DoubleDial;
+  dial->setFixedSize(40, 40);
+  return dial;
 }
 
 }  // namespace velumar

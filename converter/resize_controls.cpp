@@ -67,20 +67,20 @@ void resizeScaleMethodFrom(ConverterForm& form, ConverterState& state) {
   form.enableImageTransformAngle(method == 15 || method == 16);
 }
 
-void selectResizeFormatFrom(ConverterForm& form, ConverterState& state) {
+bool selectResizeFormatFrom(ConverterForm& form, ConverterState& state) {
   ConverterControls& c = form.controls;
   const std::int64_t to = c.resizeFormatsPopUp.selectedIndex;
   const std::int64_t from = state.lastSelectedFormat;
-  if (to == from) return;
+  if (to == from) return false;
   if (c.resizeScalePopUp.selectedIndex == kKeepSize) {
     holdKeepSize(form, state);
-    return;
+    return false;
   }
   if (to == kPercent) {
     showFullFactor(form);
     c.aspectRatioCheck.enabled = true;
     state.lastSelectedFormat = kPercent;
-    return;
+    return true;
   }
   c.aspectRatioCheck.enabled = false;
   form.readResizeFactorWithSender(c.resizeWTextField);
@@ -90,6 +90,7 @@ void selectResizeFormatFrom(ConverterForm& form, ConverterState& state) {
   convertField(form, c.resizeWTextField, from, to, dpi);
   convertField(form, c.resizeHTextField, from, to, dpi);
   state.lastSelectedFormat = to;
+  return true;
 }
 
 void modifyAspectRatioFrom(ConverterForm& form) {

@@ -14,7 +14,9 @@ struct ConverterState;
 // crop, stretch-and-crop and rotation methods enable their own controls.
 void resizeScaleMethodFrom(ConverterForm& form, ConverterState& state);
 // The unit pop-up now shows a new unit: both fields are rewritten in it.
-void selectResizeFormatFrom(ConverterForm& form, ConverterState& state);
+// Answers whether the width field's text is to be selected (after a change
+// of unit outside the keep-size method).
+bool selectResizeFormatFrom(ConverterForm& form, ConverterState& state);
 // The aspect-ratio check was clicked.
 void modifyAspectRatioFrom(ConverterForm& form);
 // The quarter-turn buttons: the scale method moves to the turned state.

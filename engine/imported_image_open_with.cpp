@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/imported_image.h"
+#include "engine/open_with_target.h"
 #include "platform/desktop/applications.h"
 
 namespace velumar {
@@ -78,6 +79,14 @@ bool mailFiles(const std::vector<std::string>& paths) {
 }
 
 }  // namespace
+
+desktop::Application openWithApplication(std::int64_t code, const foundation::Dictionary& openWithAppID) {
+  if (code == kOpenWithDefaultApplication) return defaultApplicationOtherThanOurs(kExampleContentType);
+  if (code == kOpenWithMail)
+    return desktop::isProgramOnPath("xdg-email") ? desktop::defaultApplicationForUriScheme("mailto")
+                                                 : desktop::Application();
+  return namedApplicationForCode(code, openWithAppID);
+}
 
 bool ImportedImage::openURLs(std::vector<std::string>& urls, std::int64_t code) {
   const std::vector<std::string> files = firstOccurrences(urls);

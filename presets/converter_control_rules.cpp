@@ -123,7 +123,8 @@ void ConverterForm::readBorderStateWithSender(TextField& sender) {
 
 void ConverterForm::readCropCenterWithSender(TextField& sender) {
   const std::optional<double> read = decimal_.parse(sender.text);
-  const double offset = read ? std::clamp(*read, -50.0, 50.0) : 0.0;
+  // No range: the picker keeps points outside the picture too.
+  const double offset = read.value_or(0.0);
   sender.text = decimalText(offset);
   raster::Point& point = controls.cropPositionView.mousePoint;
   (&sender == &controls.cropCenterYTextField ? point.y : point.x) = offset + 50;

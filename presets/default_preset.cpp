@@ -76,6 +76,8 @@ bool ConverterForm::setDefaultPreset() {
   stretchAndCropSlidersEnable(false);
   c.imageTransformAngleSlider.set(angleSliderValue(0));
   c.imageTransformAngleTextField.text = angleText(0);
+  // The default method turns nothing: the angle does not apply.
+  enableImageTransformAngle(false);
   c.addWatermarkTextCheck.set(false);
   c.addWatermarkDateCheck.set(false);
   c.addWatermarkImageCheck.set(false);

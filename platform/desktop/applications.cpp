@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 
 #include "platform/foundation/log.h"
@@ -62,6 +63,11 @@ bool isExecutableFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
+bool isRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 }  // namespace
 
 Application Application::adopt(void* info) {
@@ -86,6 +92,21 @@ std::string Application::desktopFilePath() const {
   if (!info_ || !G_IS_DESKTOP_APP_INFO(appInfo(info_))) return {};
   const char* path = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(appInfo(info_)));
   return path ? path : "";
+}
+
+std::string Application::iconName() const {
+  if (!info_) return {};
+  GIcon* icon = g_app_info_get_icon(appInfo(info_));  // not owned
+  if (!icon) return {};
+  if (G_IS_FILE_ICON(icon)) {
+    OwnedString path(g_file_get_path(g_file_icon_get_file(G_FILE_ICON(icon))));
+    return path ? std::string(path.get()) : std::string();
+  }
+  if (G_IS_THEMED_ICON(icon)) {
+    const gchar* const* names = g_themed_icon_get_names(G_THEMED_ICON(icon));
+    return names && names[0] ? std::string(names[0]) : std::string();
+  }
+  return {};
 }
 
 bool Application::launch(const std::vector<std::string>& paths) const {
@@ -118,6 +139,46 @@ std::string contentTypeForFile(const std::string& path) {
 Application defaultApplicationForContentType(const std::string& contentType) {
   if (contentType.empty()) return {};
   return Application::adopt(g_app_info_get_default_for_type(contentType.c_str(), FALSE));
+}
+
+std::string iconFilePath(const std::string& iconName) {
+  if (iconName.empty()) return {};
+  if (iconName.front() == '/') return isRegularFile(iconName) ? iconName : std::string();
+  if (iconName.find('/') != std::string::npos || iconName == "." || iconName == "..") return {};
+  std::vector<std::string> folders;
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  if (dataHome && *dataHome == '/')
+    folders.emplace_back(dataHome);
+  else if (home && *home)
+    folders.push_back(std::string(home) + "/.local/share");
+  const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+  std::string list = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
+  for (std::size_t start = 0; start <= list.size();) {
+    const std::size_t end = std::min(list.find(':', start), list.size());
+    if (end > start && list[start] == '/') folders.push_back(list.substr(start, end - start));
+    start = end + 1;
+  }
+  // Sizes a menu shows well first; scalable images need an SVG reader.
+  static const char* const kThemeFiles[] = {"48x48/apps/%.png",   "64x64/apps/%.png", "32x32/apps/%.png",
+                                            "128x128/apps/%.png", "24x24/apps/%.png", "256x256/apps/%.png",
+                                            "22x22/apps/%.png",   "16x16/apps/%.png", "scalable/apps/%.svg"};
+  static const char* const kPixmaps[] = {"%.png", "%.svg", "%.xpm"};
+  const auto named = [&iconName](std::string pattern) {
+    return pattern.replace(pattern.find('%'), 1, iconName);
+  };
+  for (const std::string& folder : folders) {
+    for (const char* file : kThemeFiles)
+      if (const std::string path = folder + "/icons/hicolor/" + named(file); isRegularFile(path)) return path;
+    for (const char* file : kPixmaps)
+      if (const std::string path = folder + "/pixmaps/" + named(file); isRegularFile(path)) return path;
+  }
+  return {};
+}
+
+Application defaultApplicationForUriScheme(const std::string& scheme) {
+  if (scheme.empty()) return {};
+  return Application::adopt(g_app_info_get_default_for_uri_scheme(scheme.c_str()));
 }
 
 std::vector<Application> applicationsForContentType(const std::string& contentType) {

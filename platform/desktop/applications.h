@@ -27,6 +27,9 @@ class Application {
   // The .desktop file the application was read from; empty for
   // applications made from an executable.
   std::string desktopFilePath() const;
+  // The application's icon as its desktop entry names it: an icon-theme
+  // name ("org.gnome.eog") or an absolute file path; empty when it has none.
+  std::string iconName() const;
 
   // Starts the application with the files; it opens them on its own time.
   // false when the launch was refused (nothing to start, spawn failure).
@@ -45,6 +48,16 @@ std::string contentTypeForFile(const std::string& path);
 
 // The application the desktop opens files of the content type with.
 Application defaultApplicationForContentType(const std::string& contentType);
+
+// The file of an application's icon (iconName() of an application): an
+// absolute path that is a file, or the name looked up, at the usual sizes,
+// in the "hicolor" icon theme and the "pixmaps" folder of each XDG data
+// folder. Empty when nothing is found, and for names that are not plain
+// file names.
+std::string iconFilePath(const std::string& iconName);
+
+// The application the desktop opens URIs of the scheme with ("mailto").
+Application defaultApplicationForUriScheme(const std::string& scheme);
 
 // Every installed application that opens files of the content type, the
 // recommended ones first, as the desktop lists them.

@@ -6,8 +6,7 @@
 
 namespace ui {
 
-void applyDarkPalette(QApplication& application) {
-  application.setStyle(QStyleFactory::create("Fusion"));
+QPalette darkPalette() {
   const QColor dark = QColor::fromRgbF(kDarkTone, kDarkTone, kDarkTone);
   const QColor base = dark.darker(130);
   const QColor text(230, 230, 230);
@@ -28,7 +27,12 @@ void applyDarkPalette(QApplication& application) {
   palette.setColor(QPalette::Link, accent);
   for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
     palette.setColor(QPalette::Disabled, role, text.darker(200));
-  application.setPalette(palette);
+  return palette;
+}
+
+void applyDarkPalette(QApplication& application) {
+  application.setStyle(QStyleFactory::create("Fusion"));
+  application.setPalette(darkPalette());
 }
 
 }  // namespace ui

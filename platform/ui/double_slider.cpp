@@ -1,8 +1,11 @@
 #include "platform/ui/double_slider.h"
 
 #include <QSignalBlocker>
+#include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
+
+#include "platform/ui/slider_painting.h"
 
 namespace ui {
 
@@ -34,6 +37,17 @@ void DoubleSlider::showPosition() {
   const int position = span > 0 ? int(std::lround((value_ - minimum_) / span * kSteps)) : 0;
   const QSignalBlocker blocker(this);
   setValue(position);
+}
+
+void DoubleSlider::paintEvent(QPaintEvent* event) {
+  if (isEnabled()) {
+    QSlider::paintEvent(event);
+    return;
+  }
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  option.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderHandle;
+  paintSliderControl(this, QStyle::CC_Slider, option);
 }
 
 }  // namespace ui

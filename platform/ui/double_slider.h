@@ -1,7 +1,7 @@
 #pragma once
 // A horizontal slider over a floating-point range that keeps the exact
 // value it was given: the integer position only follows it for drawing. A
-// user's move sets the value from the position.
+// user's move sets the value from the position. Disabled, it is drawn dimmed.
 
 #include <QSlider>
 
@@ -23,6 +23,9 @@ class DoubleSlider : public QSlider {
  signals:
   // The user moved the slider (while dragging and on release).
   void valueEdited(double value);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   static constexpr int kSteps = 10000;

@@ -43,6 +43,22 @@ QString PopUpMenuButton::itemTitle(int index) const {
   return index >= 0 && index < count() ? actions_[std::size_t(index)]->text() : QString();
 }
 
+void PopUpMenuButton::setItemTitle(int index, const QString& title) {
+  if (index < 0 || index >= count() || actions_[std::size_t(index)]->text() == title) return;
+  actions_[std::size_t(index)]->setText(title);
+  if (index == selected_) showSelection();
+}
+
+void PopUpMenuButton::setItemIcon(int index, const QIcon& icon) {
+  if (index < 0 || index >= count()) return;
+  actions_[std::size_t(index)]->setIcon(icon);
+  if (index == selected_) showSelection();
+}
+
+QIcon PopUpMenuButton::itemIcon(int index) const {
+  return index >= 0 && index < count() ? actions_[std::size_t(index)]->icon() : QIcon();
+}
+
 QMenu* PopUpMenuButton::submenuOf(int index) {
   if (index < 0 || index >= count()) return nullptr;
   QAction* action = actions_[std::size_t(index)];
@@ -56,6 +72,7 @@ QMenu* PopUpMenuButton::submenuOf(int index) {
 void PopUpMenuButton::showSelection() {
   for (std::size_t i = 0; i < actions_.size(); ++i) actions_[i]->setChecked(int(i) == selected_);
   setText(itemTitle(selected_));
+  setIcon(itemIcon(selected_));
 }
 
 }  // namespace ui

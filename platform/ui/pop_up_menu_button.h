@@ -4,6 +4,7 @@
 // disabled or carry a submenu. The selection changes only by the user
 // (activated) or by select(), which emits nothing.
 
+#include <QIcon>
 #include <QPushButton>
 #include <QString>
 #include <vector>
@@ -28,6 +29,11 @@ class PopUpMenuButton : public QPushButton {
   void setItemEnabled(int index, bool enabled);
   bool isItemEnabled(int index) const;
   QString itemTitle(int index) const;
+  // Retitles an item in place (its submenu stays).
+  void setItemTitle(int index, const QString& title);
+  // An item's icon, shown in the menu and, while selected, on the button.
+  void setItemIcon(int index, const QIcon& icon);
+  QIcon itemIcon(int index) const;
   // The submenu of an item, made on first use.
   QMenu* submenuOf(int index);
   QMenu* menu() const { return menu_; }

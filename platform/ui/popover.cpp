@@ -47,6 +47,9 @@ void Popover::showRelativeTo(QWidget* anchor) {
   move(position);
   show();
   raise();
+  // The popover takes the keyboard, so Escape closes it at once.
+  activateWindow();
+  setFocus(Qt::PopupFocusReason);
 }
 
 void Popover::keyPressEvent(QKeyEvent* event) {

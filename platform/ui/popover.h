@@ -3,7 +3,7 @@
 // right edge (its left edge when there is no room on the right). Several
 // can be open at once, and the user works with other controls while one is
 // open; it closes only when asked to, when its button is toggled off, or
-// by Escape while it has the focus.
+// by Escape while it has the focus (it takes the focus when it opens).
 
 #include <QFrame>
 #include <QPointer>
@@ -24,7 +24,7 @@ class Popover : public QFrame {
   QAbstractButton* button() const { return button_; }
 
   // Shows the popover beside anchor's right edge, or its left edge when the
-  // screen has no room on the right.
+  // screen has no room on the right, and gives it the keyboard focus.
   void showRelativeTo(QWidget* anchor);
 
  signals:

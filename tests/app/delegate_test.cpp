@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -372,6 +374,12 @@ TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {
   EXPECT_TRUE(panel->isVisible());
   EXPECT_DOUBLE_EQ(panel->currentFont().pointSizeF(), 36);
   EXPECT_DOUBLE_EQ(engine.textFont.pointSize, 144);  // showing is no choice
+  // The sample text shows the font whole, however large.
+  const QLabel* sample = delegate_.fontPanel().sample();
+  ASSERT_NE(sample, nullptr);
+  EXPECT_TRUE(sample->isVisible());
+  EXPECT_EQ(sample->font().family(), panel->currentFont().family());
+  EXPECT_LE(QFontMetricsF(sample->font()).horizontalAdvance(sample->text()), sample->contentsRect().width());
 
   struct Case {
     double shown;

@@ -12,6 +12,7 @@
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "window_test_kit.h"
@@ -72,11 +73,21 @@ TEST_F(BindingsTest, FieldsShowTheNormalisedText) {
   EXPECT_FLOAT_EQ(model().jpegSlider.value, 0.8f);
   EXPECT_NEAR(widget<ui::DoubleSlider>("jpegSlider")->doubleValue(), 0.8, 1e-6);
   type("imageTransformAngleTextField", "400");
-  EXPECT_NEAR(widget<ui::DoubleSlider>("imageTransformAngleSlider")->doubleValue(), 270, 1e-4);
-  pick("resizeScalePopUp", 6);  // crop: the centre fields are on
-  type("cropCenterXTextField", "-20");
-  EXPECT_EQ(widget<QLineEdit>("cropCenterXTextField")->text(), "-20");
-  EXPECT_EQ(model().cropPositionView.mousePoint.x, 30);
+  EXPECT_NEAR(widget<ui::DoubleDial>("imageTransformAngleSlider")->doubleValue(), 270, 1e-4);
+  pick("resizeScalePopUp", 6);  // crop: the centre fields are on, without a range
+  const struct {
+    const char* field;
+    QString typed;
+    double x, y;
+  } crops[] = {{"cropCenterXTextField", "-20", 30, 50},
+               {"cropCenterXTextField", "-70", -20, 50},
+               {"cropCenterYTextField", "75", -20, 125}};
+  for (const auto& crop : crops) {
+    type(crop.field, crop.typed);
+    EXPECT_EQ(widget<QLineEdit>(crop.field)->text(), crop.typed);
+    EXPECT_EQ(model().cropPositionView.mousePoint.x, crop.x) << crop.typed.toStdString();
+    EXPECT_EQ(model().cropPositionView.mousePoint.y, crop.y) << crop.typed.toStdString();
+  }
 }
 
 // The fields read and write numbers as a German user types them.

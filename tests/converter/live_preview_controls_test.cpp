@@ -15,6 +15,7 @@
 #include "converter/window_test_kit.h"
 #include "platform/ui/color_well.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "preview/preview_image_view.h"
 
@@ -29,7 +30,12 @@ class ControlsRender : public convertertest::WindowTest {
   using WindowTest::view;
   using WindowTest::widget;
   void click(const char* name) { widget<QAbstractButton>(name)->click(); }
-  void slide(const char* name, double value) { emit widget<ui::DoubleSlider>(name)->valueEdited(value); }
+  void slide(const char* name, double value) {
+    if (auto* dial = view().findChild<ui::DoubleDial*>(QString::fromUtf8(name)))
+      emit dial->valueEdited(value);
+    else
+      emit widget<ui::DoubleSlider>(name)->valueEdited(value);
+  }
 
  protected:
   void SetUp() override {

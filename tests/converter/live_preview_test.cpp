@@ -219,6 +219,9 @@ TEST(LivePreviewScheduling, ARendererDestroyedMidRenderInstallsNothing) {
       return std::optional<LivePreviewJob>(job);
     });
     renderer.setTarget(&target);
+    // Held, so the render is still running when the renderer goes, however
+    // fast the machine.
+    renderer.holdWorker(true);
     renderer.requestRender();
     ASSERT_TRUE(main.runUntil([&] { return renderer.rendersStarted() == 1; }));
   }

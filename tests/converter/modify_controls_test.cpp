@@ -1,5 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMouseEvent>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QMimeData>
@@ -8,6 +11,7 @@
 #include <QUrl>
 #include <fstream>
 #include <numbers>
+#include <set>
 
 #include "converter/image_wells.h"
 #include "converter/modify_controls.h"
@@ -16,8 +20,10 @@
 #include "converter/well_images.h"
 #include "converter/window_test_kit.h"
 #include "filters/cifiltering.h"
+#include "platform/foundation/date_format.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/dark_palette.h"
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
 #include "platform/ui/popover.h"
@@ -135,6 +141,101 @@ TEST_F(ModifyTest, TypedAngleIsDegrees) {
             double(float(std::numbers::pi / 4)));
   type("textField0Options2", "north");
   EXPECT_EQ(widget<QLineEdit>("textField0Options2")->text(), "45");
+}
+
+// A drag of each angle dial across 0°, from below the right edge of the
+// 40-point dial to above it: the angle runs 45°, 0°, 315° the short way.
+TEST_F(ModifyTest, AngleDialsTurnAcrossZeroDegrees) {
+  pick("resizeScalePopUp", 15);  // free rotation
+  widget<QCheckBox>("addWatermarkTextCheck")->click();
+  widget<QCheckBox>("addWatermarkImageCheck")->click();
+  const struct {
+    const char* dial;
+    const char* field;
+    const Slider& model;
+  } dials[] = {{"angleTextSlider", "angleTextTextField", model().angleTextSlider},
+               {"angleImageSlider", "angleImageTextField", model().angleImageSlider},
+               {"imageTransformAngleSlider", "imageTransformAngleTextField", model().imageTransformAngleSlider}};
+  const struct {
+    QPoint at;
+    const char* shown;
+    float value;
+  } drag[] = {{{30, 30}, "45°", 315}, {{30, 20}, "0°", 270}, {{30, 10}, "315°", 225}};
+  for (const auto& row : dials) {
+    auto* dial = widget<ui::DoubleDial>(row.dial);
+    ASSERT_TRUE(dial->isEnabled()) << row.dial;
+    ASSERT_EQ(dial->size(), QSize(40, 40));
+    for (std::size_t step = 0; step < std::size(drag); ++step) {
+      const QPointF at = drag[step].at;
+      QMouseEvent event(step == 0 ? QEvent::MouseButtonPress : QEvent::MouseMove, at, dial->mapToGlobal(at),
+                        step == 0 ? Qt::LeftButton : Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(dial, &event);
+      EXPECT_EQ(widget<QLineEdit>(row.field)->text().toStdString(), drag[step].shown) << row.dial << step;
+      EXPECT_FLOAT_EQ(row.model.value, drag[step].value) << row.dial << step;
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(30, 10), dial->mapToGlobal(QPointF(30, 10)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(dial, &release);
+  }
+}
+
+// Sliders and dials that do not apply are drawn dimmed and without the
+// accent: the border opacity with no border, stretch and crop and the
+// rotation under another method, the text watermark's with no text
+// watermark.
+TEST_F(ModifyTest, DeadSlidersAndDialsLookDead) {
+  view().setPalette(ui::darkPalette());
+  window_.show();
+  struct Look {
+    int accentPixels = 0;
+    int contrast = 0;  // the largest channel difference from the background
+  };
+  // Measured against the control's own palette (the popover's stretch and
+  // crop sliders keep the default one).
+  const auto look = [](QWidget* widget) {
+    const QColor background = widget->palette().color(QPalette::Window);
+    const QColor accent = widget->palette().color(QPalette::Active, QPalette::Highlight);
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    Look seen;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QColor pixel = image.pixelColor(x, y);
+        const auto distance = [&pixel](const QColor& to) {
+          return std::max({std::abs(pixel.red() - to.red()), std::abs(pixel.green() - to.green()),
+                           std::abs(pixel.blue() - to.blue())});
+        };
+        seen.accentPixels += distance(accent) < 24;
+        seen.contrast = std::max(seen.contrast, distance(background));
+      }
+    return seen;
+  };
+  for (const char* name : {"borderOpacitySlider", "stretchAndCropStretchSlider", "stretchAndCropCropSlider",
+                           "angleTextSlider", "obliquenessTextSlider", "opacityTextSlider",
+                           "imageTransformAngleSlider"}) {
+    auto* control = widget<QAbstractSlider>(name);
+    ASSERT_FALSE(control->isEnabled()) << name;
+    control->resize(qMax(control->width(), 60), control->height());
+    const Look dead = look(control);
+    control->setEnabled(true);
+    const Look live = look(control);
+    control->setEnabled(false);
+    EXPECT_EQ(dead.accentPixels, 0) << name;
+    EXPECT_LT(dead.contrast * 3, live.contrast * 2) << name << " " << dead.contrast << " " << live.contrast;
+  }
+  EXPECT_GT(look(widget<QAbstractSlider>("jpegSlider")).accentPixels, 0);  // a live one shows it
+}
+
+// The date styles are titled with today's date in each style.
+TEST_F(ModifyTest, DateStylesShowToday) {
+  auto* styles = widget<QComboBox>("watermarkDatePopUp");
+  ASSERT_EQ(styles->count(), 4);
+  const foundation::Date today = std::chrono::system_clock::now();
+  std::set<QString> titles;
+  for (int style = 0; style < 4; ++style) {
+    EXPECT_EQ(styles->itemText(style).toStdString(), foundation::localizedDateString(today, style + 1));
+    titles.insert(styles->itemText(style));
+  }
+  EXPECT_EQ(titles.size(), 4u);
 }
 
 TEST_F(ModifyTest, ExampleImageFollowsTheSlots) {

@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QImage>
 #include <QMenu>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/imported_image.h"
+#include "platform/desktop/applications.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "support/test_support.h"
 #include "window_test_kit.h"
@@ -16,45 +19,76 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Desktop entries in a private data folder: the only applications the
-// desktop knows in this process.
-class OpenWithMenuTest : public convertertest::WindowTest {
- protected:
-  static void SetUpTestSuite() {
-    data_ = new testsupport::TempDir;
-    const fs::path applications = data_->path() / "home/applications";
+// GLib reads the XDG folders once per process, at the first question about
+// applications, and GIO keeps listing the applications of those folders; so
+// whichever window first asks fixes the desktop for every later test of
+// this binary. The binary's desktop is therefore made private before any
+// test runs: desktop entries in a temporary data folder, read by GLib here,
+// at start-up; the variables are then put back for everything else.
+class PrivateDesktop {
+ public:
+  PrivateDesktop() {
+    const fs::path applications = folder_.path() / "home/applications";
     fs::create_directories(applications);
     // The system's MIME database only, so the example's type is known.
-    fs::create_directories(data_->path() / "system");
-    fs::create_directory_symlink("/usr/share/mime", data_->path() / "system/mime");
-    const std::pair<const char*, const char*> entries[] = {
+    fs::create_directories(folder_.path() / "system");
+    fs::create_directory_symlink("/usr/share/mime", folder_.path() / "system/mime");
+    fs::create_directories(folder_.path() / "config");
+    const std::string editorIcon = "Icon=" + iconPath() + "\n";
+    const std::pair<const char*, std::string> entries[] = {
         {"zeta.desktop", "Name=Zeta Viewer\n"},
         {"zeta-copy.desktop", "Name=Zeta Viewer\n"},
         {"alpha.desktop", "Name=alpha viewer\n"},
         {"org.example.velumar.desktop", "Name=Velumar\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
         // Targets of fixed Open With items, outside the JPEG submenu.
-        {"gimp.desktop", "Name=Editor\nMimeType=text/plain;\n"},
+        {"gimp.desktop", "Name=Editor\nMimeType=text/plain;\n" + editorIcon},
         {"darktable.desktop", "Name=Darkroom\nMimeType=text/plain;\n"},
     };
     for (const auto& [file, lines] : entries) {
       std::ofstream entry(applications / file);
       entry << "[Desktop Entry]\nType=Application\nExec=/bin/true %F\n" << lines;
-      if (std::string(lines).find("MimeType") == std::string::npos) entry << "MimeType=image/jpeg;\n";
+      if (lines.find("MimeType") == std::string::npos) entry << "MimeType=image/jpeg;\n";
     }
     // The index the desktop's database tool would write.
     std::ofstream(applications / "mimeinfo.cache")
         << "[MIME "
            "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;\n"
         << "text/plain=text.desktop;\n";
-    setenv("XDG_DATA_HOME", (data_->path() / "home").c_str(), 1);
-    setenv("XDG_DATA_DIRS", (data_->path() / "system").c_str(), 1);
+    const std::pair<const char*, fs::path> variables[] = {{"XDG_DATA_HOME", folder_.path() / "home"},
+                                                          {"XDG_DATA_DIRS", folder_.path() / "system"},
+                                                          {"XDG_CONFIG_HOME", folder_.path() / "config"},
+                                                          {"XDG_CONFIG_DIRS", folder_.path() / "config"}};
+    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+    for (const auto& [name, value] : variables) {
+      const char* old = std::getenv(name);
+      saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+      setenv(name, value.c_str(), 1);
+    }
+    desktop::installedApplications();  // GLib reads the folders now
+    for (const auto& [name, old] : saved) {
+      if (old)
+        setenv(name, old->c_str(), 1);
+      else
+        unsetenv(name);
+    }
   }
-  static void TearDownTestSuite() { delete data_; }
+  // The icon of the "Editor" entry (written once a test can draw it).
+  std::string iconPath() const { return folder_.file("editor.png"); }
 
-  static testsupport::TempDir* data_;
+ private:
+  testsupport::TempDir folder_;
 };
-testsupport::TempDir* OpenWithMenuTest::data_ = nullptr;
+const PrivateDesktop privateDesktop;
+
+class OpenWithMenuTest : public convertertest::WindowTest {
+ protected:
+  static void SetUpTestSuite() {
+    QImage icon(16, 16, QImage::Format_ARGB32);
+    icon.fill(Qt::red);
+    icon.save(QString::fromStdString(privateDesktop.iconPath()));
+  }
+};
 
 TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   auto* openWith = widget<ui::PopUpMenuButton>("openWithPopUp");
@@ -68,6 +102,11 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
 
   emit openWith->menu()->aboutToShow();  // not built again
   EXPECT_EQ(submenu->actions().size(), 3);
+  // A retitled item (a program installed meanwhile) keeps its submenu.
+  model().openWithPopUp.items[14].title = "Other program";
+  view().refreshControls();
+  EXPECT_EQ(openWith->itemTitle(14), "Other program");
+  EXPECT_EQ(openWith->submenuOf(14), submenu);
 
   QAction* alpha = submenu->actions().at(0);
   alpha->trigger();
@@ -100,6 +139,25 @@ TEST_F(OpenWithMenuTest, FixedItemsNeedTheirApplicationAndTheFormat) {
     EXPECT_EQ(openWith->isItemEnabled(row.item), row.enabled) << row.format << " " << row.item;
   }
   EXPECT_EQ(openWith->selectedIndex(), 0);  // ICNS took item 7 away
+
+  // The items of installed programs say which program opens the files, with
+  // its icon; the others keep their titles and stay off.
+  view().setButtonFormatFrom(0);
+  emit openWith->menu()->aboutToShow();
+  const struct {
+    int item;
+    const char* title;
+    bool enabled, icon;
+  } items[] = {{6, "Editor", true, true},   {7, "Darkroom", true, false}, {2, "Preview", false, false},
+               {3, "Photos", false, false}, {8, "Pixelmator", false, false}};
+  for (const auto& item : items) {
+    EXPECT_EQ(openWith->itemTitle(item.item).toStdString(), item.title) << item.item;
+    EXPECT_EQ(openWith->isItemEnabled(item.item), item.enabled) << item.item;
+    EXPECT_EQ(!openWith->itemIcon(item.item).isNull(), item.icon) << item.item;
+  }
+  openWith->menu()->actions().at(6)->trigger();
+  EXPECT_EQ(openWith->text(), "Editor");
+  EXPECT_FALSE(openWith->icon().isNull());
 }
 
 }  // namespace

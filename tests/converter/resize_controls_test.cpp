@@ -21,6 +21,7 @@ class ResizeControlsTest : public convertertest::WindowTest {
 TEST_F(ResizeControlsTest, UnitChangesConvertBothFields) {
   pick("resizeFormatsPopUp", 1);  // percent to pixels: no pixel size to derive
   EXPECT_EQ(width(), "Original");
+  EXPECT_EQ(widget<QLineEdit>("resizeWTextField")->selectedText(), "Original");  // ready to be typed over
   EXPECT_EQ(height(), "Original");
   EXPECT_FALSE(widget<QCheckBox>("aspectRatioCheck")->isEnabled());
   type("resizeWTextField", "600");
@@ -34,8 +35,10 @@ TEST_F(ResizeControlsTest, UnitChangesConvertBothFields) {
   pick("resizeFormatsPopUp", 2);
   EXPECT_EQ(width(), "2");
   EXPECT_EQ(height(), "Original");
+  widget<QLineEdit>("resizeWTextField")->deselect();
   pick("resizeFormatsPopUp", 0);
   EXPECT_EQ(width(), "100%");
+  EXPECT_EQ(widget<QLineEdit>("resizeWTextField")->selectedText(), "100%");
   EXPECT_TRUE(widget<QCheckBox>("aspectRatioCheck")->isEnabled());
 }
 

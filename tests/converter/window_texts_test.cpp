@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <set>
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
@@ -20,6 +21,7 @@
 #include "converter/progress_indicator.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/pop_up_menu_button.h"
+#include "platform/ui/popover.h"
 
 namespace velumar {
 namespace {
@@ -108,16 +110,25 @@ TEST_F(WindowTexts, TheModelsControlsHaveWidgetsThatWork) {
   EXPECT_FALSE(fontButton->isEnabled());
   view().setFontPanelActions({}, {});
 
-  // The preview button brings the preview window back, except during a batch.
+  // The preview buttons (the window's, the Transform and the Watermark
+  // page's) bring the preview window back, except during a batch, and
+  // spring back.
   QWidget preview;
   view().setPreviewWindows(&preview, nullptr);
-  EXPECT_EQ(view().showPreviewMenuButton()->text(), "Preview");
-  view().state().isProcessingImages = true;
-  view().showPreviewMenuButton()->click();
-  EXPECT_FALSE(preview.isVisible());
-  view().state().isProcessingImages = false;
-  view().showPreviewMenuButton()->click();
-  EXPECT_TRUE(preview.isVisible());
+  for (const char* name : {"showPreviewMenuButton", "transformPreviewButton", "watermarkPreviewButton"}) {
+    auto* button = view().findChild<ui::CustomButton*>(QString::fromUtf8(name));
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_EQ(button->text(), "Preview") << name;
+    preview.hide();
+    view().state().isProcessingImages = true;
+    button->click();
+    EXPECT_FALSE(preview.isVisible()) << name;
+    EXPECT_FALSE(button->isChecked()) << name;
+    view().state().isProcessingImages = false;
+    button->click();
+    EXPECT_TRUE(preview.isVisible()) << name;
+    EXPECT_FALSE(button->isChecked()) << name;
+  }
   view().setPreviewWindows(nullptr, nullptr);
 
   // A right click on the drop zone pops the window menu up.
@@ -129,6 +140,27 @@ TEST_F(WindowTexts, TheModelsControlsHaveWidgetsThatWork) {
   EXPECT_TRUE(menu.isVisible());
   menu.close();
   view().setWindowMenu(nullptr);
+}
+
+// Each border field is labelled with its side, and no two popover buttons
+// share a title, so every button says what it opens.
+TEST_F(WindowTexts, FieldsAndButtonsSayWhatTheyAre) {
+  const std::pair<const char*, const char*> sides[] = {{"topBorderTextField", "Top"},
+                                                       {"leftBorderTextField", "Left"},
+                                                       {"bottomBorderTextField", "Bottom"},
+                                                       {"rightBorderTextField", "Right"}};
+  for (const auto& [field, side] : sides) {
+    QString label;
+    for (const QLabel* candidate : view().findChildren<QLabel*>())
+      if (candidate->buddy() && candidate->buddy()->objectName() == QString::fromUtf8(field))
+        label = candidate->text();
+    EXPECT_EQ(label.toStdString(), side) << field;
+  }
+  std::set<QString> titles;
+  for (std::size_t id = 0; id < ConverterView::kPopoverCount; ++id) {
+    const QAbstractButton* button = view().popover(ConverterView::PopoverId(id))->button();
+    EXPECT_TRUE(titles.insert(button->text()).second) << button->text().toStdString();
+  }
 }
 
 TEST_F(WindowTexts, TheWindowWakesWithTheFaceAndBorderDefaults) {

@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QPixmap>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -61,6 +62,16 @@ TEST(DoubleDial, WrapsIntoOneTurn) {
   dial.triggerAction(QAbstractSlider::SliderToMinimum);
   ASSERT_EQ(edited.count(), 1);
   EXPECT_DOUBLE_EQ(dial.doubleValue(), 0);
+
+  // A turn of 360: an angle in degrees, wrapped and reported as such.
+  dial.setTurn(360);
+  dial.setDoubleValue(400);
+  EXPECT_DOUBLE_EQ(dial.doubleValue(), 40);
+  dial.setDoubleValue(360);
+  EXPECT_DOUBLE_EQ(dial.doubleValue(), 360);
+  dial.setSliderPosition(dial.maximum() / 4);  // a quarter turn, as a drag
+  ASSERT_EQ(edited.count(), 2);
+  EXPECT_DOUBLE_EQ(edited.back().front().toDouble(), 90);
 }
 
 TEST(FlippedCoordinates, LowerLeftOriginBecomesTopLeft) {
@@ -114,6 +125,18 @@ TEST(PopUpMenuButton, ItemsSelectionAndUserPicks) {
   ASSERT_NE(submenu, nullptr);
   EXPECT_EQ(popUp.submenuOf(1), submenu);  // made once
   EXPECT_EQ(popUp.submenuOf(7), nullptr);
+  // Retitled in place: the submenu stays; the button shows the selected
+  // item's title and icon.
+  popUp.select(1);
+  popUp.setItemTitle(1, "Display P3");
+  EXPECT_EQ(popUp.text(), "Display P3");
+  QPixmap red(8, 8);
+  red.fill(Qt::red);
+  popUp.setItemIcon(1, QIcon(red));
+  EXPECT_EQ(popUp.submenuOf(1), submenu);
+  EXPECT_FALSE(popUp.icon().isNull());
+  popUp.select(0);
+  EXPECT_TRUE(popUp.icon().isNull());
 }
 
 TEST(ColorWell, SharedDialogAnswersTheWellThatOpenedIt) {
