@@ -22,6 +22,7 @@ std::string_view failureCauseText(FailureCause cause) {
     case FailureCause::SourceDamaged: return "The source file is damaged or incomplete.";
     case FailureCause::ImageTooLarge: return "The image is too large.";
     case FailureCause::FormatNotSupported: return "The file format is not supported.";
+    case FailureCause::FolderInTheWay: return "A folder has the output file's name.";
     case FailureCause::Cancelled: return "Cancelled.";
     case FailureCause::Other: return "An unexpected error occurred.";
   }
@@ -41,7 +42,7 @@ FailureCause failureCauseFromErrno(int error, bool writing) {
     case ENOENT:
     case ENOTDIR: return writing ? FailureCause::DestinationMissing : FailureCause::SourceMissing;
     case ELOOP: return writing ? FailureCause::DestinationMissing : FailureCause::SourceUnreadable;
-    case EISDIR:
+    case EISDIR: return writing ? FailureCause::FolderInTheWay : FailureCause::SourceUnreadable;
     case ENXIO:
     case ENODEV:
     case EWOULDBLOCK: return writing ? FailureCause::Other : FailureCause::SourceUnreadable;
