@@ -77,7 +77,7 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   // The preview's own "Clear Preview" asks and is refused like the converter's.
-  previewWindow_->setClearRequest([this] { resetOriginalPreviewImageFrom(); });
+  previewWindow_->setClearRequest([this] { resetOriginalPreviewImageFrom(previewWindow_.get()); });
   appearance_ = new Appearance(paletteIsDark, this);
   settingsAlerts_ = new SettingsAlerts(defaults_, this);
   fontPanel_ = new FontPanel(form(), window_.get());
@@ -94,7 +94,6 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
           if (panel && panel->isVisible()) panel->hide();
       });
   converterView().setPreferencesPanel(preferencesPanel_.get());
-  converterView().setInfoWindow(infoWindow_);
   converterView().setWindowMenu(appMenu_);
   window_->installEventFilter(this);
   PreferencesWindow& panel = *preferencesPanel_;
@@ -123,6 +122,7 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
 }
 
 AppDelegate::~AppDelegate() {
+  delete refusedAlert_;
   unregisterGlobalShortcut();
 }
 
@@ -232,16 +232,20 @@ void AppDelegate::openFiles(const std::vector<std::string>& paths) {
 }
 
 void AppDelegate::refuseFilesDuringConversion(const std::vector<std::string>& paths) {
-  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"),
-                                QStringLiteral("The files were not opened."), QMessageBox::Ok, window_.get());
-  alert->setObjectName(QStringLiteral("refusedFilesAlert"));
-  alert->setInformativeText(
+  if (!refusedAlert_) {
+    refusedItems_ = 0;
+    refusedAlert_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"),
+                                    QStringLiteral("The files were not opened."), QMessageBox::Ok);
+    refusedAlert_->setObjectName(QStringLiteral("refusedFilesAlert"));
+    refusedAlert_->setAttribute(Qt::WA_DeleteOnClose);
+    refusedAlert_->setWindowModality(Qt::NonModal);
+  }
+  refusedItems_ += paths.size();
+  refusedAlert_->setInformativeText(
       QStringLiteral("%1 opened while a conversion is running. Open them again when it has finished.")
-          .arg(paths.size() == 1 ? QStringLiteral("1 item was")
-                                 : QStringLiteral("%1 items were").arg(qulonglong(paths.size()))));
-  alert->setAttribute(Qt::WA_DeleteOnClose);
-  alert->setWindowModality(Qt::NonModal);
-  alert->show();
+          .arg(refusedItems_ == 1 ? QStringLiteral("1 item was")
+                                  : QStringLiteral("%1 items were").arg(qulonglong(refusedItems_))));
+  activateWindow(refusedAlert_);
 }
 
 SupportedImageCheck AppDelegate::supportedImage() const {
@@ -459,11 +463,11 @@ void AppDelegate::buildInfoWindow() {
   infoWindow_->setWindowTitle(QStringLiteral("Welcome to Velumar"));
   infoWindow_->setWindowModality(Qt::WindowModal);
   auto* layout = new QVBoxLayout(infoWindow_);
-  auto* text = new QLabel(QStringLiteral("Drop images or folders on the converter window, or open them with "
-                                         "Velumar from your file manager: they are listed in the preview "
-                                         "window. Convert All there, or the converter's Process commands, "
-                                         "converts them with the current settings. (Preferences can make a "
-                                         "drop convert at once.)\n\nChoose the output format below the drop "
+  auto* text = new QLabel(QStringLiteral("Drop images or folders on the converter window: they are listed in "
+                                         "the preview window, where Convert All (or the converter's Process "
+                                         "commands) converts them with the current settings.\n\nFiles you "
+                                         "open with Velumar from your file manager are converted at once, "
+                                         "without being listed.\n\nChoose the output format below the drop "
                                          "zone and the options in the tabs."),
                           infoWindow_);
   text->setWordWrap(true);
@@ -555,12 +559,12 @@ void AppDelegate::addFileUrlsToPreviewView(const std::string& firstPath, const O
                                                        foundation::Array{firstPath, std::move(paths)}, urls);
 }
 
-void AppDelegate::resetOriginalPreviewImageFrom() {
+void AppDelegate::resetOriginalPreviewImageFrom(QWidget* over) {
   if (auto* sender = qobject_cast<QAbstractButton*>(QObject::sender())) sender->setChecked(false);
   if (isProcessing() || !previewHasImages()) return;
   QMessageBox alert(QMessageBox::Warning, QStringLiteral("Velumar"),
                     QStringLiteral("This will remove all images from preview."), QMessageBox::NoButton,
-                    window_.get());
+                    over ? over : window_.get());
   alert.setObjectName(QStringLiteral("resetAlert"));
   alert.setInformativeText(QStringLiteral("Continue?"));
   alert.addButton(QStringLiteral("Ok"), QMessageBox::AcceptRole);

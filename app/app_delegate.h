@@ -4,6 +4,7 @@
 // batch converts), the preferences, the tray icon and the small panels.
 // Every effect goes through the converter view; main thread only.
 
+#include <QMessageBox>
 #include <QObject>
 #include <QPointer>
 #include <functional>
@@ -88,8 +89,11 @@ class AppDelegate : public QObject {
   void openFiles(const std::vector<std::string>& paths);
   // A later start's files arrived while a conversion runs: they are not
   // opened, and an alert says so (the start may have come from a file
-  // manager, without a terminal to read).
+  // manager, without a terminal to read). The alert belongs to no window,
+  // so a sheet never blocks it, and further refusals count in the one
+  // alert.
   void refuseFilesDuringConversion(const std::vector<std::string>& paths);
+  QMessageBox* refusedFilesAlert() const { return refusedAlert_; }
 
   // ---- Quit -------------------------------------------------------------------
   bool isProcessing() const;
@@ -131,8 +135,9 @@ class AppDelegate : public QObject {
   void importImagesForPreview(bool folder);
   // Hands the images found for the preview to its list.
   void addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls);
-  // Asks "This will remove all images from preview." and empties the list.
-  void resetOriginalPreviewImageFrom();
+  // Asks "This will remove all images from preview." over the window whose
+  // menu was used (the converter by default) and empties the list.
+  void resetOriginalPreviewImageFrom(QWidget* over = nullptr);
   void openFontPanel();
 
  protected:
@@ -168,6 +173,8 @@ class AppDelegate : public QObject {
   std::vector<QPointer<QWidget>> hiddenWindows_;
   bool terminating_ = false;
   SettingsAlerts* settingsAlerts_ = nullptr;
+  QPointer<QMessageBox> refusedAlert_;
+  std::size_t refusedItems_ = 0;
 };
 
 }  // namespace velumar

@@ -6,6 +6,7 @@
 #include <QPalette>
 
 #include "app/app_delegate.h"
+#include "app/command_line.h"
 #include "app/instance_message.h"
 #include "app/launch_steps.h"
 #include "app/single_instance.h"
@@ -19,13 +20,14 @@
 
 int main(int argc, char** argv) {
   velumar::avoidSeatlessInputMethod();
-  QApplication application(argc, argv);
+  velumar::CommandLine commandLine(argc, argv);
+  QApplication application(commandLine.toolkitArgc(), commandLine.toolkitArgv());
   QApplication::setApplicationName(QStringLiteral("Velumar"));
   QApplication::setDesktopFileName(QStringLiteral("velumar"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velumar")));
 
   const std::vector<std::string> files =
-      velumar::SingleInstance::absolutePaths(QApplication::arguments().mid(1));
+      velumar::SingleInstance::absolutePaths(commandLine.files(QApplication::arguments().mid(1)));
   velumar::SingleInstance instance;
   if (!instance.claim()) {
     using Handover = velumar::SingleInstance::Handover;
@@ -59,7 +61,11 @@ int main(int argc, char** argv) {
     velumar::AppDelegate delegate(foundation::UserDefaults::standard(), paletteIsDark);
     QObject::connect(&terminationSignals, &velumar::TerminationSignals::received, &delegate,
                      &velumar::AppDelegate::terminationRequested);
-    instance.setRefusal([&delegate] { return delegate.isProcessing(); });
+    // Only files are refused during a conversion: a start without files
+    // just brings the converter forward.
+    instance.setRefusal([&delegate](const std::vector<std::string>& paths) {
+      return !paths.empty() && delegate.isProcessing();
+    });
     QObject::connect(&instance, &velumar::SingleInstance::filesRefused, &delegate,
                      &velumar::AppDelegate::refuseFilesDuringConversion);
     QObject::connect(&instance, &velumar::SingleInstance::filesReceived, &delegate,

@@ -76,7 +76,15 @@ QWidget* PreferencesWindow::buildGeneralPage() {
   form->addRow(QString(), previewFitsSizeCheck_);
   dragAndDropBehaviorMatrix_ =
       addMatrix(page, form, QStringLiteral("Dropped images:"), {"Process at once", "Import to the preview"});
+  // The choice is fixed: drops are listed, files opened from outside convert.
   for (QAbstractButton* row : dragAndDropBehaviorMatrix_->buttons()) row->setEnabled(false);
+  auto* fixedChoice = new QLabel(QStringLiteral("Drops are always listed in the preview. Files opened with "
+                                                "Velumar from the file manager are converted at once."),
+                                 page);
+  fixedChoice->setObjectName(QStringLiteral("dropChoiceNote"));
+  fixedChoice->setWordWrap(true);
+  fixedChoice->setEnabled(false);
+  form->addRow(QString(), fixedChoice);
   cpuGPUMatrix_ =
       addMatrix(page, form, QStringLiteral("Render filters on:"), {"Graphics processor", "Processor"});
   return page;

@@ -90,7 +90,7 @@ void SingleInstance::acceptConnection() {
       if (status != InstanceMessageReader::Status::Complete) return socket->disconnectFromServer();
       // The answer goes out before the files are handled, so the later
       // start never waits on a dialog of this instance.
-      const bool refused = refuses_ && refuses_();
+      const bool refused = refuses_ && refuses_(reader->paths());
       socket->write(refused ? "0" : "1", 1);
       socket->flush();
       socket->disconnectFromServer();

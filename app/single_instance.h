@@ -42,9 +42,11 @@ class SingleInstance : public QObject {
   // Sends paths to the running instance, waiting for it to finish its
   // launch, and waits for its answer.
   Handover sendToRunningInstance(const std::vector<std::string>& paths, int timeoutMs = 10000) const;
-  // Asked for each later start's files: true refuses them (a conversion
-  // runs); the later start is told so and they are announced as refused.
-  void setRefusal(std::function<bool()> refuses) { refuses_ = std::move(refuses); }
+  // Asked for each later start's files (none for a start without files):
+  // true refuses them (a conversion runs); the later start is told so and
+  // they are announced as refused.
+  using Refusal = std::function<bool(const std::vector<std::string>& paths)>;
+  void setRefusal(Refusal refuses) { refuses_ = std::move(refuses); }
 
   QString socketPath() const;
   QString lockPath() const;
@@ -65,7 +67,7 @@ class SingleInstance : public QObject {
   QString folder_;
   std::unique_ptr<QLockFile> lock_;
   QLocalServer* server_ = nullptr;
-  std::function<bool()> refuses_;
+  Refusal refuses_;
 };
 
 }  // namespace velumar

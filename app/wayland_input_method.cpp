@@ -44,17 +44,32 @@ WaylandGlobals probeWaylandGlobals() {
   return globals;
 }
 
-bool waylandPlatformExpected() {
-  const std::string_view platform = environment("QT_QPA_PLATFORM");
-  if (!platform.empty()) return platform.starts_with("wayland");
-  if (environment("XDG_SESSION_TYPE") == "wayland") return true;
-  return environment("DISPLAY").empty() && !environment("WAYLAND_DISPLAY").empty();
+InputMethodEnvironment InputMethodEnvironment::current() {
+  return {std::string(environment("QT_QPA_PLATFORM")), std::string(environment("XDG_SESSION_TYPE")),
+          !environment("DISPLAY").empty(), !environment("WAYLAND_DISPLAY").empty(),
+          !environment("QT_IM_MODULE").empty()};
+}
+
+bool waylandPlatformExpected(const InputMethodEnvironment& environment) {
+  if (!environment.platform.empty()) {
+    // Qt tries the platforms of a list in turn; the first one decides.
+    const std::string_view first = std::string_view(environment.platform).substr(0, environment.platform.find(';'));
+    return first.starts_with("wayland");
+  }
+  if (environment.sessionType == "wayland") return true;
+  return !environment.x11Display && environment.waylandDisplay;
+}
+
+bool inputMethodMustBeOff(const InputMethodEnvironment& environment, const WaylandGlobals& globals) {
+  return !environment.inputMethodChosen && waylandPlatformExpected(environment) && globals.connected &&
+         !globals.seat && globals.textInputManager;
 }
 
 bool avoidSeatlessInputMethod() {
-  if (!environment("QT_IM_MODULE").empty() || !waylandPlatformExpected()) return false;
-  const WaylandGlobals globals = probeWaylandGlobals();
-  if (!globals.connected || globals.seat || !globals.textInputManager) return false;
+  const InputMethodEnvironment current = InputMethodEnvironment::current();
+  // The compositor is asked only when its answer can matter.
+  if (current.inputMethodChosen || !waylandPlatformExpected(current)) return false;
+  if (!inputMethodMustBeOff(current, probeWaylandGlobals())) return false;
   setenv("QT_IM_MODULE", "none", 1);
   foundation::logDebug("Wayland: text input is offered without a seat; the input method is off");
   return true;

@@ -20,8 +20,24 @@ struct WaylandGlobals {
 // The globals of the compositor at WAYLAND_DISPLAY (nothing when none answers).
 WaylandGlobals probeWaylandGlobals();
 
-// Whether Qt will run on Wayland, from the platform the environment asks for.
-bool waylandPlatformExpected();
+// What the environment says about the session.
+struct InputMethodEnvironment {
+  std::string platform;     // QT_QPA_PLATFORM ("wayland", "wayland-egl", "xcb;wayland", ...)
+  std::string sessionType;  // XDG_SESSION_TYPE
+  bool x11Display = false;  // DISPLAY is set
+  bool waylandDisplay = false;  // WAYLAND_DISPLAY is set
+  bool inputMethodChosen = false;  // QT_IM_MODULE is set
+  static InputMethodEnvironment current();
+};
+
+// Whether Qt will run on Wayland: the first platform asked for, else the
+// session type, else the only display there is.
+bool waylandPlatformExpected(const InputMethodEnvironment& environment);
+
+// Whether the input method must be off: Qt runs on Wayland, the user chose
+// no input method module, and the compositor offers text input without a
+// seat.
+bool inputMethodMustBeOff(const InputMethodEnvironment& environment, const WaylandGlobals& globals);
 
 // Sets QT_IM_MODULE=none when Qt will run on Wayland, the user chose no
 // input method module, and the compositor offers text input without a seat.

@@ -115,6 +115,9 @@ void connectLibraryWindows(ConverterWindow& converter, PreviewWindow& preview) {
 
   PreviewCommands& commands = *windows->commands;
   commands.setInfoWindow(windows->info.get());
+  // The image-information window "Info" opens closes around a batch with
+  // the other side windows.
+  view.setInfoWindow(windows->info.get());
   commands.setSelectionSources([&preview] { return preview.selectedTableRows(); },
                                [&preview] { return preview.selectedOutlineFolders(); });
   commands.setLink(std::make_shared<SessionCommandsLink>(

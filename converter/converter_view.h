@@ -265,6 +265,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   std::function<void()> fontPanelHider_;
   QPointer<QWidget> preferencesPanel_;
   QPointer<QWidget> infoWindow_;
+  bool infoWindowIsVisible_ = false;
   QPointer<QObject> windowMenu_;
   std::shared_ptr<PreviewLink> previewLink_;
   bool requestPending_ = false;

@@ -135,6 +135,7 @@ void ConverterView::openCloseWatermarkPreviewFrom(QAbstractButton* sender) {
 
 void ConverterView::verifyVisibleWindows() {
   presetsWindowIsVisible_ = presetsWindow_ && presetsWindow_->isVisible();
+  infoWindowIsVisible_ = infoWindow_ && infoWindow_->isVisible();
   previewWindowIsVisible_ = previewWindow_ && previewWindow_->isVisible();
   filesWindowIsVisible_ = filesWindow_ && filesWindow_->isVisible();
 }
@@ -144,6 +145,7 @@ void ConverterView::restoreVisibleWindows() {
   // the active one.
   if (!isApplicationHidden()) {
     for (const auto& [window, wasVisible] : {std::pair(presetsWindow_, presetsWindowIsVisible_),
+                                             std::pair(infoWindow_, infoWindowIsVisible_),
                                              std::pair(previewWindow_, previewWindowIsVisible_),
                                              std::pair(filesWindow_, filesWindowIsVisible_)}) {
       if (!wasVisible || !window) continue;
@@ -152,7 +154,7 @@ void ConverterView::restoreVisibleWindows() {
     }
     if (filesWindowIsVisible_ && filesWindow_) filesWindow_->activateWindow();
   }
-  presetsWindowIsVisible_ = previewWindowIsVisible_ = filesWindowIsVisible_ = false;
+  presetsWindowIsVisible_ = infoWindowIsVisible_ = previewWindowIsVisible_ = filesWindowIsVisible_ = false;
 }
 
 }  // namespace velumar

@@ -11,6 +11,7 @@
 #include "platform/foundation/log.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/codec_support.h"
+#include "platform/imageio/damaged_images.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
@@ -127,6 +128,12 @@ foundation::Value ImageSource::fileProperties() const {
 
 raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions& options) const {
   if (index >= count()) return nullptr;
+  if (isKnownDamaged(path_, index)) {
+    foundation::noteFailure(foundation::FailureCause::SourceDamaged);
+    return nullptr;
+  }
+  // Whether a failure noted from here on is this decode's own.
+  const bool causeNotedBefore = bool(foundation::lastFailure());
   const int orientation = options.applyOrientation ? frameOrientation(properties(index)) : 1;
   raster::ImageRef image;
   bool upright = orientation < 2 || orientation > 8;
@@ -145,6 +152,10 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
     return nullptr;
   }
   if (!image) {
+    const foundation::FailureCause noted = foundation::lastFailure().cause;
+    if (!causeNotedBefore &&
+        (noted == foundation::FailureCause::None || noted == foundation::FailureCause::SourceDamaged))
+      rememberDamaged(path_, index);
     foundation::log("imageio: cannot decode image {} of {}", index, path_);
     foundation::noteFailure(foundation::FailureCause::SourceDamaged);
     return nullptr;

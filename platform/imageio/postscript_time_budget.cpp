@@ -1,34 +1,17 @@
 #include "platform/imageio/postscript_time_budget.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
-#include <tuple>
+
+#include "platform/imageio/file_identity.h"
 
 namespace imageio {
 
 namespace {
 
 constexpr std::size_t kMaxRecords = 1024;
-
-struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
-  std::int64_t modifiedNanoseconds = 0;
-  auto key() const { return std::tie(device, inode, size, modifiedNanoseconds); }
-  bool operator<(const FileIdentity& other) const { return key() < other.key(); }
-};
-
-std::optional<FileIdentity> identityOf(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-  return FileIdentity{info.st_dev, info.st_ino, info.st_size,
-                      std::int64_t(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
-}
 
 std::atomic<double> timeLimit{60.0};
 std::mutex recordsMutex;

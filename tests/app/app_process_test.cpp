@@ -1,7 +1,7 @@
 // The program as the desktop starts it: a later start hands its files to
-// the running instance and ends; a crashed instance's place is taken over;
-// the desktop entry opens files through gio; termination signals quit in
-// order.
+// the running instance and ends (refused with files during a batch); a
+// crashed instance's place is taken over; the desktop entry opens files
+// through gio; termination signals quit in order, also during a batch.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -23,6 +23,31 @@ QString q(const fs::path& path) {
 
 bool converted(const AppHome& home, const char* name) {
   return waitFor([&] { return fs::exists(home.output() / name); });
+}
+
+// An EPS whose rendering takes about seconds s: a batch that runs a while.
+fs::path makeSlowEps(const AppHome& home, const std::string& name, int seconds) {
+  const fs::path file = home.root() / name;
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 16 16\n"
+                      << "realtime /start exch def { realtime start sub " << seconds * 1000
+                      << " gt { exit } if } loop\n1 0 0 setrgbcolor 0 0 16 16 rectfill showpage\n";
+  return file;
+}
+
+// Runs the program in folder with arguments; its exit code (-1 when it did
+// not end) and what it wrote on standard error.
+std::pair<int, QString> runIn(const AppHome& home, const fs::path& folder, const QStringList& arguments) {
+  QProcess process;
+  process.setProcessEnvironment(home.environment());
+  process.setWorkingDirectory(q(folder));
+  process.start(QStringLiteral(VELUMAR_APP_BINARY), arguments);
+  if (!process.waitForFinished(20000)) {
+    process.kill();
+    process.waitForFinished();
+    return {-1, {}};
+  }
+  return {process.exitCode(), QString::fromUtf8(process.readAllStandardError())};
 }
 
 void terminate(QProcess& process) {
@@ -115,4 +140,66 @@ TEST(AppProcess, DesktopEntryOpensFilesThroughGio) {
   EXPECT_EQ(home.run(QStringLiteral("gio"), {QStringLiteral("open"), q(photo)}), 0);
   EXPECT_TRUE(converted(home, "photo.jpg"));
   terminate(*running);
+}
+
+// Relative names that look like toolkit options are files when they name
+// files; a damaged JPEG among them is decoded (and reported) once.
+TEST(AppProcess, ArgumentsNamingFilesAreConvertedAndADamagedJpegIsReadOnce) {
+  AppHome home;
+  const fs::path in = home.root() / "in";
+  const fs::path full = home.makeJpeg("in/x.jpg");
+  fs::copy_file(full, in / "-reverse");
+  fs::copy_file(full, in / "later.jpg");
+  testsupport::runCommand({"/usr/bin/convert", "-size", "400x300", "plasma:", (in / "whole.jpg").string()});
+  {
+    std::ifstream whole(in / "whole.jpg", std::ios::binary);
+    std::string bytes(6000, '\0');
+    whole.read(bytes.data(), std::streamsize(bytes.size()));
+    std::ofstream(in / "trunc.jpg", std::ios::binary) << bytes;
+  }
+  QProcess running;
+  running.setProcessEnvironment(home.environment());
+  running.setWorkingDirectory(q(in));
+  running.start(QStringLiteral(VELUMAR_APP_BINARY), {QStringLiteral("-reverse"), QStringLiteral("-style"),
+                                                     QStringLiteral("x.jpg"), QStringLiteral("trunc.jpg"),
+                                                     QStringLiteral("later.jpg")});
+  ASSERT_TRUE(running.waitForStarted(10000));
+  for (const char* name : {"-reverse.jpg", "x.jpg", "later.jpg"}) EXPECT_TRUE(converted(home, name)) << name;
+  EXPECT_FALSE(fs::exists(home.output() / "trunc.jpg"));
+  terminate(running);
+  const QString said = QString::fromUtf8(running.readAllStandardError());
+  EXPECT_EQ(said.count(QStringLiteral("premature end of data")), 1) << said.toStdString();
+}
+
+// During a batch a later start with files is refused (exit status 1), one
+// without files is not (0); SIGTERM then ends the program on its own,
+// although the batch's end opens an alert for a file it could not write.
+TEST(AppProcess, LaterStartsAndSignalDuringABatch) {
+  AppHome home;
+  {
+    foundation::UserDefaults defaults(home.settingsFile().string());
+    defaults.set("OverwriteFiles", true);
+    defaults.synchronize();
+  }
+  const fs::path blocked = home.makeJpeg("in/blocked.jpg");
+  fs::create_directories(home.output() / "blocked.jpg");  // the write fails
+  const fs::path slow = makeSlowEps(home, "in/slow.eps", 8);
+  auto running = home.startPrimary({q(blocked), q(slow)});
+  ASSERT_TRUE(running);
+  const fs::path photo = home.makeJpeg("in/photo.jpg");
+  struct Case {
+    QStringList arguments;
+    int exitCode;
+  };
+  for (const Case& c : {Case{{q(photo)}, 1}, Case{{}, 0}}) {
+    const auto [exitCode, said] = runIn(home, home.root(), c.arguments);
+    EXPECT_EQ(exitCode, c.exitCode) << c.arguments.size() << " " << said.toStdString();
+  }
+  EXPECT_EQ(running->state(), QProcess::Running);
+  ::kill(pid_t(running->processId()), SIGTERM);
+  ASSERT_TRUE(running->waitForFinished(30000)) << "still running after SIGTERM";
+  EXPECT_EQ(running->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(running->exitCode(), 0);
+  EXPECT_FALSE(fs::exists(home.output() / "photo.jpg"));
+  EXPECT_TRUE(fs::is_directory(home.output() / "blocked.jpg"));
 }

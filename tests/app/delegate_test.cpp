@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QFileDialog>
 #include <QFontDialog>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -70,6 +71,7 @@ class DelegateTest : public ::testing::Test {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!box) return;
       modalText_ = box->text();
+      modalOver_ = box->parentWidget();
       for (QAbstractButton* button : box->buttons())
         if (button->text() == answer) button->click();
     });
@@ -81,6 +83,7 @@ class DelegateTest : public ::testing::Test {
   std::vector<std::string> steps_;
   int quits_ = 0;
   QString modalText_;
+  QWidget* modalOver_ = nullptr;
 };
 
 }  // namespace
@@ -343,24 +346,57 @@ TEST_F(DelegateTest, ResetAlertEmptiesThePreviewListOnOk) {
     }
     EXPECT_EQ(resets, c.resets) << c.answer << c.listed << c.fromPreview;
     EXPECT_EQ(modalText_ == "This will remove all images from preview.", c.asked) << c.answer << c.listed;
+    // Over the window whose menu was used.
+    if (c.asked) {
+      EXPECT_EQ(modalOver_, c.fromPreview ? static_cast<QWidget*>(&delegate_.previewWindow()) : &delegate_.window());
+    }
     setProcessing(false);
     QTest::qWait(80);
   }
 }
 
-TEST_F(DelegateTest, FilesRefusedDuringAConversionGetOneAlertEach) {
+TEST_F(DelegateTest, RefusedFilesAlertCountsAndIsAnsweredWhileTheDestinationSheetIsOpen) {
   delegate_.launch();
-  const auto alerts = [] {
-    int shown = 0;
+  // A batch that asks for its destination: the folder sheet on the converter.
+  // The batch waits inside the sheet's own loop, so the checks run from a
+  // timer there.
+  view().state().saveWithStoredFileURL = 0;
+  const std::string image = dir_.file("a.png");
+  testsupport::runCommand({"/usr/bin/convert", "-size", "8x8", "xc:blue", image});
+  bool checked = false;
+  QTimer whileAsking;
+  whileAsking.setInterval(50);
+  QObject::connect(&whileAsking, &QTimer::timeout, [&] {
+    auto* sheet = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (!sheet) return;
+    whileAsking.stop();
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(delegate_.isProcessing());
+    delegate_.refuseFilesDuringConversion({"/a.jpg"});
+    delegate_.refuseFilesDuringConversion({"/b.jpg", "/c.jpg"});
+    int alerts = 0;
     for (QWidget* widget : QApplication::topLevelWidgets())
-      shown += widget->objectName() == "refusedFilesAlert" && widget->isVisible();
-    return shown;
-  };
-  delegate_.refuseFilesDuringConversion({"/a.jpg"});
-  delegate_.refuseFilesDuringConversion({"/b.jpg", "/c.jpg"});
-  EXPECT_EQ(alerts(), 2);
-  for (QWidget* widget : QApplication::topLevelWidgets())
-    if (widget->objectName() == "refusedFilesAlert") widget->close();
+      alerts += widget->objectName() == "refusedFilesAlert" && widget->isVisible();
+    EXPECT_EQ(alerts, 1);
+    QMessageBox* alert = delegate_.refusedFilesAlert();
+    QAbstractButton* ok = alert ? alert->button(QMessageBox::Ok) : nullptr;
+    if (ok) {
+      EXPECT_TRUE(alert->informativeText().startsWith("3 items were opened"))
+          << alert->informativeText().toStdString();
+      // Its Ok button takes a click as the window system delivers it: the
+      // sheet does not block the alert.
+      QTest::mouseClick(alert->windowHandle(), Qt::LeftButton, {}, ok->mapTo(alert, ok->rect().center()));
+      EXPECT_TRUE(QTest::qWaitFor([&] { return delegate_.refusedFilesAlert() == nullptr; }, 2000));
+    } else {
+      ADD_FAILURE() << "no alert";
+    }
+    EXPECT_TRUE(sheet->isVisible());
+    sheet->reject();
+    checked = true;
+  });
+  whileAsking.start();
+  delegate_.openFiles({image});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return checked && !delegate_.isProcessing(); }, 10000));
 }
 
 TEST_F(DelegateTest, FontPanelShowsAQuarterOfTheWatermarkFont) {

@@ -40,33 +40,37 @@ TEST(SingleInstance, OnlyWellFormedMessagesOpenFiles) {
   EXPECT_EQ(opened.count(), 0);
 
   // A later start's sending blocks, so it runs beside the event loop. It
-  // learns whether the files were taken or refused during a conversion; a
-  // hand-over over the bounds is not sent at all.
+  // learns whether the files were taken or refused during a conversion (a
+  // start without files is never refused); a hand-over over the bounds is
+  // not sent at all.
   QSignalSpy refused(&running, &SingleInstance::filesRefused);
   bool converting = false;
-  running.setRefusal([&] { return converting; });
+  running.setRefusal([&](const std::vector<std::string>& paths) { return converting && !paths.empty(); });
   const std::vector<std::string> files = {"/photos/a.jpg", "/photos/b c"};
   using Handover = SingleInstance::Handover;
   const struct {
     bool converting;
+    std::vector<std::string> sent;
     Handover expected;
     int opened, refused;
-  } cases[] = {{false, Handover::Delivered, 1, 0}, {true, Handover::Refused, 1, 1}};
+  } cases[] = {{false, files, Handover::Delivered, 1, 0},
+               {true, files, Handover::Refused, 1, 1},
+               {true, {}, Handover::Delivered, 2, 1}};
   for (const auto& c : cases) {
     converting = c.converting;
     Handover answer = Handover::NoAnswer;
-    std::thread sender([&] { answer = later.sendToRunningInstance(files); });
+    std::thread sender([&] { answer = later.sendToRunningInstance(c.sent); });
     EXPECT_TRUE(QTest::qWaitFor([&] { return opened.count() + refused.count() == c.opened + c.refused; }, 5000));
     sender.join();
-    EXPECT_EQ(answer, c.expected);
+    EXPECT_EQ(answer, c.expected) << c.sent.size();
     ASSERT_EQ(opened.count(), c.opened);
     ASSERT_EQ(refused.count(), c.refused);
+    const QSignalSpy& announced = c.expected == Handover::Refused ? refused : opened;
+    EXPECT_EQ(announced.back().front().value<std::vector<std::string>>(), c.sent);
   }
-  EXPECT_EQ(opened.front().front().value<std::vector<std::string>>(), files);
-  EXPECT_EQ(refused.front().front().value<std::vector<std::string>>(), files);
   EXPECT_EQ(later.sendToRunningInstance(std::vector<std::string>(kInstanceMessageMaxPaths + 1, "/a")),
             Handover::TooLarge);
-  EXPECT_EQ(opened.count() + refused.count(), 2);
+  EXPECT_EQ(opened.count() + refused.count(), 3);
 }
 
 TEST(SingleInstance, ArgumentsBecomeAbsolutePaths) {

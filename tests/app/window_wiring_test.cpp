@@ -1,5 +1,7 @@
 #include "app/window_wiring.h"
 
+#include "app/app_delegate.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -7,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QToolButton>
 #include <QTest>
 #include <QUrl>
 #include <cstdlib>
@@ -18,6 +21,7 @@
 #include "converter/presets_window.h"
 #include "platform/foundation/user_defaults.h"
 #include "platform/ui/custom_button.h"
+#include "preview/image_info_window.h"
 #include "preview/preview_image_view.h"
 #include "preview/preview_window.h"
 #include "session/conversion_request.h"
@@ -141,6 +145,74 @@ TEST_F(WindowWiringTest, FilesWindowClosesAroundASessionAndBothPreviewWindowsCom
     EXPECT_EQ(preview_->isVisible(), c.previewShown) << c.previewShown << c.filesShown;
     EXPECT_EQ(files.isVisible(), c.filesShown) << c.previewShown << c.filesShown;
     files.hide();
+  }
+}
+
+// Records the order in which watched windows are shown.
+class ShowOrder : public QObject {
+ public:
+  std::vector<QObject*> shown;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show) shown.push_back(watched);
+    return false;
+  }
+};
+
+// The windows as the application wires them: the image information that
+// the preview's "Info" opens closes around a batch, and the side windows
+// come back in the order information, files.
+TEST(WindowWiring, InformationWindowClosesAroundABatchAndComesBackInOrder) {
+  testsupport::TempDir dir;
+  foundation::UserDefaults defaults(dir.file("settings.plist"));
+  AppDelegate delegate(defaults);
+  delegate.launch();
+  PreviewWindow& preview = delegate.previewWindow();
+  ConverterView& view = delegate.converterView();
+  const std::string image = dir.file("a.png");
+  testsupport::runCommand({"/usr/bin/convert", "-size", "20x10", "xc:teal", image});
+  ASSERT_TRUE(preview.importPaths({image}, dir.path().string(), false));
+  auto* infoButton = preview.findChild<QToolButton*>("imageInfoButton");
+  ASSERT_NE(infoButton, nullptr);
+  QWidget* files = preview.filesWindow();
+  ShowOrder order;
+  struct Case {
+    bool info, preview, files;
+  };
+  for (const Case& c : {Case{true, true, true}, Case{true, false, false}, Case{false, true, false}}) {
+    preview.setVisible(c.preview);
+    if (c.info) infoButton->click();
+    if (c.files) preview.openFilesWindow();
+    QWidget* info = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* window = qobject_cast<ImageInfoWindow*>(top)) info = window;
+    ASSERT_NE(info, nullptr);
+    ASSERT_EQ(info->isVisible(), c.info);
+    setupClassesInitialValuesAndCloseWindows(view, 1);
+    EXPECT_FALSE(info->isVisible()) << c.info << c.preview;
+    EXPECT_FALSE(files->isVisible());
+    EXPECT_FALSE(delegate.infoWindow()->isVisible());  // the welcome sheet is no side window
+    view.state().isProcessingImages = false;
+    view.setPreviewCanAcceptImages(true);
+    order.shown.clear();
+    for (QObject* window : {static_cast<QObject*>(info), static_cast<QObject*>(&preview),
+                            static_cast<QObject*>(files)})
+      window->installEventFilter(&order);
+    view.restoreVisibleWindows();
+    // The preview stays open through a batch; the closed ones come back in order.
+    std::vector<QObject*> expected;
+    if (c.info) expected.push_back(info);
+    if (c.files) expected.push_back(files);
+    EXPECT_EQ(order.shown, expected) << c.info << c.preview;
+    EXPECT_EQ(preview.isVisible(), c.preview);
+    EXPECT_EQ(info->isVisible(), c.info);
+    EXPECT_EQ(files->isVisible(), c.files);
+    for (QObject* window : {static_cast<QObject*>(info), static_cast<QObject*>(&preview),
+                            static_cast<QObject*>(files)})
+      window->removeEventFilter(&order);
+    info->hide();
+    files->hide();
   }
 }
 

@@ -6,6 +6,7 @@
 #include <QMenuBar>
 
 #include <set>
+#include <vector>
 
 #include "shortcut/key_shortcut.h"
 #include "shortcut/keyboard_layout.h"
@@ -107,6 +108,51 @@ TEST(KeyShortcut, KeyTextsOfFixedKeysAndLayouts) {
     EXPECT_EQ(KeyShortcut(row.keyCode, 0).keyCodeString(us.get()), row.us) << row.keyCode;
     EXPECT_EQ(KeyShortcut(row.keyCode, 0).keyCodeString(de.get()), row.de) << row.keyCode;
   }
+}
+
+// Every key with a fixed text, whatever the layout (none, German): key
+// codes and texts as the keys are named, in groups, so a swapped pair
+// (F5/F6, Page Up/Page Down) fails.
+TEST(KeyShortcut, EveryFixedKeyTextInAnyLayout) {
+  const struct {
+    const char* keys;
+    std::vector<std::uint64_t> keyCodes;
+    std::vector<const char*> texts;
+  } groups[] = {
+      {"Return", {36}, {"\u21A9"}},
+      {"Tab", {48}, {"\u21E5"}},
+      {"Space", {49}, {"Space"}},
+      {"Delete", {51}, {"\u232B"}},
+      {"Escape", {53}, {"\u238B"}},
+      {"F17 to F19", {64, 79, 80}, {"F17", "F18", "F19"}},
+      {"keypad decimal, multiply, plus, divide, equals", {65, 67, 69, 75, 81}, {".", "*", "+", "/", "="}},
+      {"keypad Clear", {71}, {"\u2327"}},
+      {"keypad Enter", {76}, {"\u2305"}},
+      {"keypad minus", {78}, {"\u2013"}},
+      {"keypad 0 to 9",
+       {82, 83, 84, 85, 86, 87, 88, 89, 91, 92},
+       {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+      {"F1 to F16",
+       {122, 120, 99, 118, 96, 97, 98, 100, 101, 109, 103, 111, 105, 107, 113, 106},
+       {"F1", "F2", "F3", "F4", "F5", "F6", "F7", "F8", "F9", "F10", "F11", "F12", "F13", "F14", "F15", "F16"}},
+      {"Help", {114}, {"?"}},
+      {"Home, End", {115, 119}, {"\u2196", "\u2198"}},
+      {"Page Up, Page Down", {116, 121}, {"\u21DE", "\u21DF"}},
+      {"Forward Delete", {117}, {"\u2326"}},
+      {"Left, Right, Down, Up", {123, 124, 125, 126}, {"\u2190", "\u2192", "\u2193", "\u2191"}},
+  };
+  auto german = KeyboardLayout::named("de");
+  ASSERT_TRUE(german);
+  std::size_t keys = 0;
+  for (const auto& group : groups) {
+    ASSERT_EQ(group.keyCodes.size(), group.texts.size()) << group.keys;
+    for (std::size_t i = 0; i < group.keyCodes.size(); ++i, ++keys) {
+      const KeyShortcut key(group.keyCodes[i], 0);
+      EXPECT_EQ(key.keyCodeString(nullptr), group.texts[i]) << group.keys << ", key code " << group.keyCodes[i];
+      EXPECT_EQ(key.keyCodeString(german.get()), group.texts[i]) << group.keys << ", key code " << group.keyCodes[i];
+    }
+  }
+  EXPECT_EQ(keys, 52u);
 }
 
 TEST(KeyShortcut, ValidityAndBypass) {
