@@ -30,6 +30,9 @@ class MatrixShaperPath {
                                                 const IccProfile& destination,
                                                 const BufferLayout& destinationLayout, Intent intent);
   ~MatrixShaperPath();
+  // Whether the eight-pixel AVX2 conversions may run where the processor
+  // has them (on by default); tests turn them off to run the blocked path.
+  static void allowVectorPath(bool allowed);
   MatrixShaperPath(const MatrixShaperPath&) = delete;
   MatrixShaperPath& operator=(const MatrixShaperPath&) = delete;
 
@@ -80,9 +83,16 @@ class MatrixShaperPath {
 
   // Linear values of the colour samples of count (<= kBlockPixels) pixels,
   // planar; and the mixed values encoded into the destination's pixels.
+  // Premultiplied integer samples are divided by their alpha (factor is its
+  // inverse) to the nearest integer level, as staged samples are, or in
+  // float when divideInFloat is set (for float output, which keeps what
+  // lies between levels).
   template <typename In>
   void linearise(const std::uint8_t* source, int inStride, int inFirst, int count, const float* factor,
-                 float (&linear)[3][kBlockPixels]) const;
+                 bool divideInFloat, float (&linear)[3][kBlockPixels]) const;
+  // Encoded values of one channel (count of them, the rest of the block
+  // zero) to linear ones.
+  void lineariseEncoded(int channel, const float (&encoded)[kBlockPixels], int count, float* out) const;
   template <typename Out>
   void encode(const float (&mixed)[3][kBlockPixels], int count, const float* alpha, std::uint8_t* destination,
               int outStride, int outFirst) const;
