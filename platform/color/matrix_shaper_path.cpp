@@ -448,7 +448,7 @@ void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, in
       }
     }
     linearise<In>(source + std::size_t(first) * std::size_t(inStride) * sizeof(In), inStride, inFirst, count,
-                  unpremultiplyBy ? factor : nullptr, std::is_same_v<Out, float>, linear);
+                  unpremultiplyBy ? factor : nullptr, !std::is_same_v<Out, std::uint8_t>, linear);
     for (int c = 0; c < outChannels_; ++c) {
       const float m0 = m[c * 3], m1 = m[c * 3 + 1], m2 = m[c * 3 + 2];
       for (int i = 0; i < kBlockPixels; ++i)

@@ -85,8 +85,8 @@ class MatrixShaperPath {
   // planar; and the mixed values encoded into the destination's pixels.
   // Premultiplied integer samples are divided by their alpha (factor is its
   // inverse) to the nearest integer level, as staged samples are, or in
-  // float when divideInFloat is set (for float output, which keeps what
-  // lies between levels).
+  // float when divideInFloat is set (for 16-bit and float output, which
+  // keep what lies between 8-bit levels).
   template <typename In>
   void linearise(const std::uint8_t* source, int inStride, int inFirst, int count, const float* factor,
                  bool divideInFloat, float (&linear)[3][kBlockPixels]) const;

@@ -105,9 +105,9 @@ TEST_P(DrawingConversions, MatchLcmsOnRandomPixels) {
                        outLayout = premultiplied(outColours, c.out);
     const auto ours = Transform::get(c.from, inLayout, c.to, outLayout);
     ASSERT_NE(ours, nullptr);
-    // Translucent pixels where either side is float; between integer
-    // layouts the straight colour is rounded to a level, so they stay opaque.
-    const bool translucent = c.in == f32 || c.out == f32;
+    // Translucent pixels unless both sides are 8-bit, where the straight
+    // colour is rounded to a level; those stay opaque.
+    const bool translucent = c.in != u8 || c.out != u8;
     std::vector<std::uint8_t> input(std::size_t(pixels) * std::size_t(inLayout.bytesPerPixel()));
     std::vector<float> straight(std::size_t(pixels) * std::size_t(inColours));
     std::vector<float> alpha(static_cast<std::size_t>(pixels));
