@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
@@ -157,6 +158,7 @@ struct HeaderInfo {
   int jfifMajor = 0, jfifMinor = 0;
   bool hasJfif = false;
   int orientation = 0;
+  std::optional<ExifResolution> exifDensity;
 };
 
 // Reads the markers and frame header. icc receives the embedded profile.
@@ -201,6 +203,7 @@ bool readHeader(FileInput& input, HeaderInfo& info, std::vector<std::uint8_t>& i
     if (marker->marker == JPEG_APP0 + 1 && marker->data_length > 6 &&
         std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
       info.orientation = exifOrientation(marker->data, marker->data_length);
+      info.exifDensity = exifResolution(marker->data, marker->data_length);
       break;
     }
   }
@@ -318,10 +321,12 @@ class JpegDecoder final : public Decoder {
   foundation::Value properties(std::size_t /*index*/) override {
     foundation::Dictionary d = basicProperties(info_.width, info_.height, 8, info_.components, false,
                                                icc_.empty() ? nullptr : &icc_);
-    if (info_.densityUnit == 1 || info_.densityUnit == 2) {
+    if ((info_.densityUnit == 1 || info_.densityUnit == 2) && info_.xDensity > 0 && info_.yDensity > 0) {
       const double factor = info_.densityUnit == 2 ? 2.54 : 1.0;
-      if (info_.xDensity > 0 && info_.yDensity > 0)
-        setDpi(d, info_.xDensity * factor, info_.yDensity * factor);
+      setDpi(d, info_.xDensity * factor, info_.yDensity * factor);
+    } else if (info_.exifDensity) {
+      // No JFIF density (CMYK files have no JFIF header): Exif's.
+      setDpi(d, info_.exifDensity->x, info_.exifDensity->y);
     }
     if (info_.orientation != 0) d.set("Orientation", info_.orientation);
     foundation::Dictionary jfif;

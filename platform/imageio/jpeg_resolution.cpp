@@ -1,6 +1,7 @@
 #include "platform/imageio/jpeg_resolution.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace imageio {
 namespace {
@@ -59,6 +60,45 @@ std::vector<std::uint8_t> photoshopResolutionPayload(int xDpi, int yDpi) {
     putBig(out, 1, 2);  // sizes shown in inches
   }
   return out;
+}
+
+std::optional<ExifResolution> exifResolution(const std::uint8_t* data, std::size_t size) {
+  if (data == nullptr) return std::nullopt;
+  if (size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0) {
+    data += 6;
+    size -= 6;
+  }
+  if (size < 8) return std::nullopt;
+  const bool little = data[0] == 'I' && data[1] == 'I';
+  if (!little && !(data[0] == 'M' && data[1] == 'M')) return std::nullopt;
+  const auto u16 = [&](std::uint64_t at) -> std::uint32_t {
+    return little ? std::uint32_t(data[at] | (data[at + 1] << 8)) : std::uint32_t((data[at] << 8) | data[at + 1]);
+  };
+  const auto u32 = [&](std::uint64_t at) -> std::uint64_t {
+    return little ? (std::uint64_t(u16(at + 2)) << 16) | u16(at) : (std::uint64_t(u16(at)) << 16) | u16(at + 2);
+  };
+  if (u16(2) != 42) return std::nullopt;
+  const std::uint64_t directory = u32(4);
+  if (directory + 2 > size) return std::nullopt;
+  const std::uint32_t entries = u16(directory);
+  double x = 0, y = 0;
+  std::uint32_t unit = 2;
+  for (std::uint32_t i = 0; i < entries; ++i) {
+    const std::uint64_t at = directory + 2 + std::uint64_t(i) * 12;
+    if (at + 12 > size) return std::nullopt;
+    const std::uint32_t tag = u16(at), type = u16(at + 2);
+    const std::uint64_t count = u32(at + 4);
+    if (tag == 0x0128 && type == 3 && count == 1) unit = u16(at + 8);
+    if ((tag == 0x011A || tag == 0x011B) && type == 5 && count == 1) {
+      const std::uint64_t offset = u32(at + 8);
+      if (offset + 8 > size) return std::nullopt;
+      const std::uint64_t numerator = u32(offset), denominator = u32(offset + 4);
+      (tag == 0x011A ? x : y) = denominator == 0 ? 0.0 : double(numerator) / double(denominator);
+    }
+  }
+  if (!(x > 0 && y > 0) || (unit != 2 && unit != 3)) return std::nullopt;
+  const double toInches = unit == 3 ? 2.54 : 1.0;
+  return ExifResolution{x * toInches, y * toInches};
 }
 
 }  // namespace imageio

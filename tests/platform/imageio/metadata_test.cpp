@@ -222,6 +222,11 @@ TEST(Metadata, JpegResolutionReadsBackForEveryColourModel) {
     if (c.iptc) {
       EXPECT_EQ(exiftool(out, {"IPTC:Keywords"}), "tower\n");
     }
+    // Our reader finds it too, in JFIF or in Exif.
+    auto source = imageio::ImageSource::open(out);
+    ASSERT_TRUE(source);
+    EXPECT_DOUBLE_EQ(at(source->properties(0), {"DPIWidth"}).doubleOr(0), 300.0);
+    EXPECT_DOUBLE_EQ(at(source->properties(0), {"DPIHeight"}).doubleOr(0), 150.0);
   }
 }
 
