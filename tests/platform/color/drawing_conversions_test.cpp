@@ -59,7 +59,8 @@ void setSample(std::vector<std::uint8_t>& bytes, SampleType type, std::size_t i,
   if (type == SampleType::Float32) reinterpret_cast<float*>(bytes.data())[i] = float(unit);
 }
 
-// Runs the test body with the AVX2 conversions allowed, then without.
+// Runs the test body with the AVX2 conversions allowed (and compared with
+// the blocked path), then without.
 class DrawingConversions : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override { MatrixShaperPath::allowVectorPath(GetParam()); }
@@ -124,6 +125,14 @@ TEST_P(DrawingConversions, MatchLcmsOnRandomPixels) {
     }
     std::vector<std::uint8_t> output(std::size_t(pixels) * std::size_t(outLayout.bytesPerPixel()));
     ours->convertRow(input.data(), output.data(), pixels);
+    if (GetParam()) {
+      // Groups of eight give the blocked path's bytes.
+      std::vector<std::uint8_t> blocked(output.size());
+      MatrixShaperPath::allowVectorPath(false);
+      ours->convertRow(input.data(), blocked.data(), pixels);
+      MatrixShaperPath::allowVectorPath(true);
+      EXPECT_TRUE(blocked == output);
+    }
 
     std::vector<float> expected(std::size_t(pixels) * std::size_t(outColours));
     const auto formatOf = [](int colours) { return colours == 1 ? TYPE_GRAY_FLT : TYPE_RGB_FLT; };
