@@ -4,8 +4,9 @@
 // lcms2's resampled grid (which bends colours near the gamut boundary) or
 // its per-pixel pipeline (which is slow). Values: curve to linear light, one
 // 3x3 matrix, inverse curve. Integer samples are linearised by a lookup
-// (256 or 65536 entries per channel); float values by a table over each
-// octave of 0..1, interpolated. Float samples are unbounded: the curves are
+// (256 or 65536 entries per channel), premultiplied ones bound for 16-bit or
+// float output like float values (divided by alpha in float); float values
+// by a table over each octave of 0..1, interpolated. Float samples are unbounded: the curves are
 // odd beyond 0 (sign(x)·f(|x|)) and continue past 1 (by their formula, or
 // along their last slope when sampled), so colours outside a destination's
 // gamut survive in float and round-trip; only integer output clamps.
