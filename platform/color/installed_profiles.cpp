@@ -58,7 +58,7 @@ bool readEntry(const std::filesystem::path& file, InstalledProfile& entry) {
 }  // namespace
 
 std::vector<std::filesystem::path> installedProfileFolders() {
-  // The base-directory rules: a variable that is unset, empty or not an
+  // The base-directory rules: a data home that is unset, empty or not an
   // absolute path counts as unset.
   const auto variable = [](const char* name) -> std::string {
     const char* value = std::getenv(name);
@@ -73,15 +73,20 @@ std::vector<std::filesystem::path> installedProfileFolders() {
     folders.push_back(std::filesystem::path(dataHome) / "icc");
     folders.push_back(std::filesystem::path(dataHome) / "color/icc");
   }
-  std::string dataDirs = variable("XDG_DATA_DIRS");
-  if (dataDirs.empty()) dataDirs = "/usr/local/share:/usr/share";
+  // Each relative entry of the list is ignored on its own; a list without
+  // an absolute one counts as unset.
+  const char* dirsValue = std::getenv("XDG_DATA_DIRS");
+  std::vector<std::filesystem::path> dataDirs;
+  const std::string listed = dirsValue ? dirsValue : "";
   std::size_t start = 0;
-  while (start <= dataDirs.size()) {
-    const std::size_t end = std::min(dataDirs.find(':', start), dataDirs.size());
-    const std::string dir = dataDirs.substr(start, end - start);
-    if (!dir.empty() && dir.front() == '/') folders.push_back(std::filesystem::path(dir) / "color/icc");
+  while (start <= listed.size()) {
+    const std::size_t end = std::min(listed.find(':', start), listed.size());
+    const std::string dir = listed.substr(start, end - start);
+    if (!dir.empty() && dir.front() == '/') dataDirs.push_back(dir);
     start = end + 1;
   }
+  if (dataDirs.empty()) dataDirs = {"/usr/local/share", "/usr/share"};
+  for (const auto& dir : dataDirs) folders.push_back(dir / "color/icc");
   if (!home.empty()) folders.push_back(std::filesystem::path(home) / ".color/icc");
   return folders;
 }

@@ -9,12 +9,14 @@
 
 #include <immintrin.h>
 
+#include <atomic>
 #include <cstdint>
 
 namespace color::avx2 {
 
 struct Tables {
   const float* linear[3];   // 8-bit (256) or 16-bit (65536) linearisation per channel
+  const float* linear16[3];  // 16-bit linearisation, read between levels
   const float* encoded[3];  // octave tables of the inverse curves
   const float* matrix;      // 3 x 3, rows are destination channels
 };
@@ -25,9 +27,12 @@ struct Bits {
   int fractionBits;
 };
 
+// Cleared by tests to compare the blocked path with this one.
+inline std::atomic<bool> allowed{true};
+
 inline bool available() {
   static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+  return has && allowed.load(std::memory_order_relaxed);
 }
 
 [[gnu::target("avx2")]] inline void loadFloats(const float* p, __m256& r, __m256& g, __m256& b, __m256& a) {
@@ -98,15 +103,33 @@ template <typename Fix>
   return _mm256_load_ps(values);
 }
 
+// Encoded float values to linear ones by the 16-bit table, interpolated;
+// values outside [uniformFrom, 1] go through toLinear(value).
+template <typename ToLinear>
+[[gnu::target("avx2")]] inline __m256 linearOfEncoded(const float* table, __m256 encoded, const Bits& bits,
+                                                      ToLinear&& toLinear) {
+  const __m256i one = _mm256_set1_epi32(0x3f800000);
+  const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(encoded), _mm256_set1_epi32(0x7fffffff));
+  const __m256i outside = _mm256_or_si256(_mm256_cmpgt_epi32(_mm256_set1_epi32(bits.uniformFrom), magnitude),
+                                          _mm256_cmpgt_epi32(magnitude, one));
+  const __m256 position =
+      _mm256_mul_ps(_mm256_castsi256_ps(_mm256_min_epi32(magnitude, one)), _mm256_set1_ps(65535.0f));
+  const __m256i at = _mm256_min_epi32(_mm256_cvttps_epi32(position), _mm256_set1_epi32(65534));
+  const __m256 fraction = _mm256_sub_ps(position, _mm256_cvtepi32_ps(at));
+  const __m256 value = copySign(lerp(table, at, fraction), encoded);
+  return patch(value, encoded, outside, toLinear);
+}
+
 // 8-bit RGBx (colour first) into float RGBx; premultiplied input is divided
-// by its alpha (to the nearest integer sample first), premultiplied output
+// by its alpha in float and read between levels, premultiplied output
 // multiplied by it. Converts whole groups of eight and returns how many
 // pixels it converted. toEncoded(channel, linear) handles values outside
-// the octave table.
-template <typename ToEncoded>
+// the octave table, toLinear(channel, encoded) straight values below the
+// 16-bit table's uniform range.
+template <typename ToEncoded, typename ToLinear>
 [[gnu::target("avx2")]] int eightBitToFloat(const Tables& t, const Bits& bits, const std::uint8_t* in,
                                             float* out, int pixels, bool unpremultiply, bool premultiply,
-                                            ToEncoded&& toEncoded) {
+                                            ToEncoded&& toEncoded, ToLinear&& toLinear) {
   const int groups = pixels / 8;
   const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   const __m256i byteMask = _mm256_set1_epi32(0xff);
@@ -120,15 +143,18 @@ template <typename ToEncoded>
                           _mm256_and_si256(_mm256_srli_epi32(px, 16), byteMask)};
     const __m256 alpha =
         _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(px, 24)), _mm256_set1_ps(1.0f / 255.0f));
+    __m256 linear[3], mixed[3], encoded[3];
     if (unpremultiply) {
       const __m256 factor = inverseOf(alpha);
-      for (auto& s : samples) {
-        const __m256 v = _mm256_add_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(s), factor), _mm256_set1_ps(0.5f));
-        s = _mm256_cvttps_epi32(_mm256_min_ps(v, _mm256_set1_ps(255.0f)));
+      for (int c = 0; c < 3; ++c) {
+        const __m256 straight = _mm256_min_ps(
+            _mm256_mul_ps(_mm256_mul_ps(_mm256_cvtepi32_ps(samples[c]), _mm256_set1_ps(1.0f / 255.0f)), factor),
+            _mm256_set1_ps(1.0f));
+        linear[c] = linearOfEncoded(t.linear16[c], straight, bits, [&](float x) { return toLinear(c, x); });
       }
+    } else {
+      for (int c = 0; c < 3; ++c) linear[c] = _mm256_i32gather_ps(t.linear[c], samples[c], 4);
     }
-    __m256 linear[3], mixed[3], encoded[3];
-    for (int c = 0; c < 3; ++c) linear[c] = _mm256_i32gather_ps(t.linear[c], samples[c], 4);
     mix(t.matrix, linear, mixed);
     for (int c = 0; c < 3; ++c) {
       const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(mixed[c]), magnitudeMask);
@@ -153,9 +179,7 @@ template <typename ToLinear>
                                             bool premultiply, ToLinear&& toLinear) {
   const int groups = pixels / 8;
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-  const __m256i magnitudeMask = _mm256_set1_epi32(0x7fffffff);
   const __m256i lowest = _mm256_set1_epi32(bits.lowest), one = _mm256_set1_epi32(0x3f800000);
-  const __m256i uniformFrom = _mm256_set1_epi32(bits.uniformFrom);
   const __m256i infinity = _mm256_set1_epi32(0x7f800000);
   for (int g = 0; g < groups; ++g) {
     __m256 samples[4];
@@ -166,17 +190,8 @@ template <typename ToLinear>
       for (int c = 0; c < 3; ++c) samples[c] = _mm256_mul_ps(samples[c], factor);
     }
     __m256 linear[3], mixed[3];
-    for (int c = 0; c < 3; ++c) {
-      const __m256i magnitude = _mm256_and_si256(_mm256_castps_si256(samples[c]), magnitudeMask);
-      const __m256i outside =
-          _mm256_or_si256(_mm256_cmpgt_epi32(uniformFrom, magnitude), _mm256_cmpgt_epi32(magnitude, one));
-      const __m256 position =
-          _mm256_mul_ps(_mm256_castsi256_ps(_mm256_min_epi32(magnitude, one)), _mm256_set1_ps(65535.0f));
-      const __m256i at = _mm256_min_epi32(_mm256_cvttps_epi32(position), _mm256_set1_epi32(65534));
-      const __m256 fraction = _mm256_sub_ps(position, _mm256_cvtepi32_ps(at));
-      const __m256 value = copySign(lerp(t.linear[c], at, fraction), samples[c]);
-      linear[c] = patch(value, samples[c], outside, [&](float x) { return toLinear(c, x); });
-    }
+    for (int c = 0; c < 3; ++c)
+      linear[c] = linearOfEncoded(t.linear16[c], samples[c], bits, [&](float x) { return toLinear(c, x); });
     mix(t.matrix, linear, mixed);
     const __m256 scale = _mm256_min_ps(_mm256_max_ps(alpha, _mm256_setzero_ps()), _mm256_set1_ps(1.0f));
     __m256i packed = _mm256_setzero_si256();

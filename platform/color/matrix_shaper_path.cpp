@@ -202,6 +202,10 @@ std::unique_ptr<MatrixShaperPath> MatrixShaperPath::make(const IccProfile& sourc
   return path;
 }
 
+void MatrixShaperPath::allowVectorPath(bool allowed) {
+  avx2::allowed.store(allowed, std::memory_order_relaxed);
+}
+
 MatrixShaperPath::~MatrixShaperPath() {
   for (auto* curve : curves_)
     if (curve) cmsFreeToneCurve(curve);
@@ -251,15 +255,25 @@ MatrixShaperPath::~MatrixShaperPath() {
 
 template <typename In>
 void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int inFirst, int count,
-                                 const float* factor, float (&linear)[3][kBlockPixels]) const {
+                                 const float* factor, bool divideInFloat,
+                                 float (&linear)[3][kBlockPixels]) const {
   for (int c = 0; c < inChannels_; ++c) {
     float* out = linear[c];
     if constexpr (!std::is_same_v<In, float>) {
+      constexpr float kMax = std::is_same_v<In, std::uint8_t> ? 255.0f : 65535.0f;
+      if (factor && divideInFloat) {
+        // The straight colour between integer levels, read like float input.
+        alignas(64) float encoded[kBlockPixels] = {};
+        for (int i = 0; i < count; ++i)
+          encoded[i] = std::min(
+              float(loadSample<In>(source, i * inStride + inFirst + c)) * (1.0f / kMax) * factor[i], 1.0f);
+        lineariseEncoded(c, encoded, count, out);
+        continue;
+      }
       const float* table =
           std::is_same_v<In, std::uint8_t> ? linearOf8Bit_[c].data() : linearOf16BitShared_[c];
       if (factor) {
         // Unpremultiplied to the nearest integer sample, as staged samples are.
-        constexpr float kMax = std::is_same_v<In, std::uint8_t> ? 255.0f : 65535.0f;
         for (int i = 0; i < count; ++i) {
           const float value = float(loadSample<In>(source, i * inStride + inFirst + c)) * factor[i] + 0.5f;
           out[i] = table[In(std::min(value, kMax))];
@@ -268,42 +282,47 @@ void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int i
         for (int i = 0; i < count; ++i) out[i] = table[loadSample<In>(source, i * inStride + inFirst + c)];
       }
     } else {
-      // Values in [kUniformFrom, 1] by the 16-bit table as toLinear reads
-      // it, in passes the compiler vectorises except for the table reads;
-      // any other value then goes through toLinear itself.
       alignas(64) float encoded[kBlockPixels] = {};
-      alignas(64) float fraction[kBlockPixels];
-      alignas(64) std::int32_t index[kBlockPixels];
-      alignas(64) float low[kBlockPixels], high[kBlockPixels];
       for (int i = 0; i < count; ++i) encoded[i] = loadSample<float>(source, i * inStride + inFirst + c);
       if (factor)
         for (int i = 0; i < kBlockPixels; ++i) encoded[i] *= factor[i];
-      // Float comparisons as comparisons of bit patterns (non-negative
-      // floats order like their bits; NaN lies above infinity), so that
-      // the loop has no branches and vectorises.
-      int outside = 0;
-      for (int i = 0; i < kBlockPixels; ++i) {
-        const std::int32_t magnitude = std::bit_cast<std::int32_t>(encoded[i]) & kMagnitudeMask;
-        outside |= int(magnitude < kUniformFromBits) | int(magnitude > kOneBits);
-        const float position = std::bit_cast<float>(magnitude < kOneBits ? magnitude : kOneBits) * 65535.0f;
-        const std::int32_t truncated = std::int32_t(position);
-        const std::int32_t at = truncated < 65534 ? truncated : 65534;
-        index[i] = at;
-        fraction[i] = position - float(at);
-      }
-      const float* table = linearOf16BitShared_[c];
-      for (int i = 0; i < kBlockPixels; ++i) {
-        low[i] = table[index[i]];
-        high[i] = table[index[i] + 1];
-      }
-      for (int i = 0; i < kBlockPixels; ++i)
-        out[i] = std::copysign(low[i] + (high[i] - low[i]) * fraction[i], encoded[i]);
-      if (outside) {
-        for (int i = 0; i < count; ++i) {
-          const float magnitude = std::abs(encoded[i]);
-          if (!(magnitude >= kUniformFrom && magnitude <= 1.0f)) out[i] = toLinear(c, encoded[i]);
-        }
-      }
+      lineariseEncoded(c, encoded, count, out);
+    }
+  }
+}
+
+void MatrixShaperPath::lineariseEncoded(int c, const float (&encoded)[kBlockPixels], int count,
+                                        float* out) const {
+  // Values in [kUniformFrom, 1] by the 16-bit table as toLinear reads it,
+  // in passes the compiler vectorises except for the table reads; any
+  // other value then goes through toLinear itself.
+  alignas(64) float fraction[kBlockPixels];
+  alignas(64) std::int32_t index[kBlockPixels];
+  alignas(64) float low[kBlockPixels], high[kBlockPixels];
+  // Float comparisons as comparisons of bit patterns (non-negative floats
+  // order like their bits; NaN lies above infinity), so that the loop has
+  // no branches and vectorises.
+  int outside = 0;
+  for (int i = 0; i < kBlockPixels; ++i) {
+    const std::int32_t magnitude = std::bit_cast<std::int32_t>(encoded[i]) & kMagnitudeMask;
+    outside |= int(magnitude < kUniformFromBits) | int(magnitude > kOneBits);
+    const float position = std::bit_cast<float>(magnitude < kOneBits ? magnitude : kOneBits) * 65535.0f;
+    const std::int32_t truncated = std::int32_t(position);
+    const std::int32_t at = truncated < 65534 ? truncated : 65534;
+    index[i] = at;
+    fraction[i] = position - float(at);
+  }
+  const float* table = linearOf16BitShared_[c];
+  for (int i = 0; i < kBlockPixels; ++i) {
+    low[i] = table[index[i]];
+    high[i] = table[index[i] + 1];
+  }
+  for (int i = 0; i < kBlockPixels; ++i)
+    out[i] = std::copysign(low[i] + (high[i] - low[i]) * fraction[i], encoded[i]);
+  if (outside) {
+    for (int i = 0; i < count; ++i) {
+      const float magnitude = std::abs(encoded[i]);
+      if (!(magnitude >= kUniformFrom && magnitude <= 1.0f)) out[i] = toLinear(c, encoded[i]);
     }
   }
 }
@@ -385,6 +404,7 @@ void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, in
       avx2::Tables tables{};
       for (int c = 0; c < 3; ++c) {
         tables.linear[c] = kEightBitToFloat ? linearOf8Bit_[c].data() : linearOf16BitShared_[c];
+        tables.linear16[c] = linearOf16BitShared_[c];
         tables.encoded[c] = encodedOfLinear_[c]->data();
       }
       tables.matrix = matrix_.data();
@@ -393,7 +413,8 @@ void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, in
       if constexpr (kEightBitToFloat) {
         done = avx2::eightBitToFloat(tables, bits, source, reinterpret_cast<float*>(destination), pixels,
                                      unpremultiplyBy != nullptr, premultiplyBy != nullptr,
-                                     [this](int c, float x) { return fromLinear(c, x); });
+                                     [this](int c, float x) { return fromLinear(c, x); },
+                                     [this](int c, float x) { return toLinear(c, x); });
       } else {
         done = avx2::floatToEightBit(tables, bits, reinterpret_cast<const float*>(source), destination,
                                      pixels, unpremultiplyBy != nullptr, premultiplyBy != nullptr,
@@ -427,7 +448,7 @@ void MatrixShaperPath::convertTyped(const std::uint8_t* source, int inStride, in
       }
     }
     linearise<In>(source + std::size_t(first) * std::size_t(inStride) * sizeof(In), inStride, inFirst, count,
-                  unpremultiplyBy ? factor : nullptr, linear);
+                  unpremultiplyBy ? factor : nullptr, !std::is_same_v<Out, std::uint8_t>, linear);
     for (int c = 0; c < outChannels_; ++c) {
       const float m0 = m[c * 3], m1 = m[c * 3 + 1], m2 = m[c * 3 + 2];
       for (int i = 0; i < kBlockPixels; ++i)

@@ -4,8 +4,9 @@
 // lcms2's resampled grid (which bends colours near the gamut boundary) or
 // its per-pixel pipeline (which is slow). Values: curve to linear light, one
 // 3x3 matrix, inverse curve. Integer samples are linearised by a lookup
-// (256 or 65536 entries per channel); float values by a table over each
-// octave of 0..1, interpolated. Float samples are unbounded: the curves are
+// (256 or 65536 entries per channel), premultiplied ones bound for 16-bit or
+// float output like float values (divided by alpha in float); float values
+// by a table over each octave of 0..1, interpolated. Float samples are unbounded: the curves are
 // odd beyond 0 (sign(x)·f(|x|)) and continue past 1 (by their formula, or
 // along their last slope when sampled), so colours outside a destination's
 // gamut survive in float and round-trip; only integer output clamps.
@@ -30,6 +31,9 @@ class MatrixShaperPath {
                                                 const IccProfile& destination,
                                                 const BufferLayout& destinationLayout, Intent intent);
   ~MatrixShaperPath();
+  // Whether the eight-pixel AVX2 conversions may run where the processor
+  // has them (on by default); tests turn them off to run the blocked path.
+  static void allowVectorPath(bool allowed);
   MatrixShaperPath(const MatrixShaperPath&) = delete;
   MatrixShaperPath& operator=(const MatrixShaperPath&) = delete;
 
@@ -80,9 +84,16 @@ class MatrixShaperPath {
 
   // Linear values of the colour samples of count (<= kBlockPixels) pixels,
   // planar; and the mixed values encoded into the destination's pixels.
+  // Premultiplied integer samples are divided by their alpha (factor is its
+  // inverse) to the nearest integer level, as staged samples are, or in
+  // float when divideInFloat is set (for 16-bit and float output, which
+  // keep what lies between 8-bit levels).
   template <typename In>
   void linearise(const std::uint8_t* source, int inStride, int inFirst, int count, const float* factor,
-                 float (&linear)[3][kBlockPixels]) const;
+                 bool divideInFloat, float (&linear)[3][kBlockPixels]) const;
+  // Encoded values of one channel (count of them, the rest of the block
+  // zero) to linear ones.
+  void lineariseEncoded(int channel, const float (&encoded)[kBlockPixels], int count, float* out) const;
   template <typename Out>
   void encode(const float (&mixed)[3][kBlockPixels], int count, const float* alpha, std::uint8_t* destination,
               int outStride, int outFirst) const;

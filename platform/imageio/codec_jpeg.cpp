@@ -1,6 +1,6 @@
 // JPEG through libjpeg-turbo: gray, RGB and CMYK (Adobe-inverted CMYK read
-// correctly), embedded ICC profiles, JFIF density, DCT-scaled reduced
-// decodes.
+// correctly), embedded ICC profiles, JFIF density (in Exif too where
+// there is no JFIF header), DCT-scaled reduced decodes.
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -18,12 +18,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/format_colors.h"
+#include "platform/imageio/jpeg_resolution.h"
+#include "platform/imageio/metadata.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
 #include "platform/imageio/raster_codecs.h"
@@ -155,6 +158,7 @@ struct HeaderInfo {
   int jfifMajor = 0, jfifMinor = 0;
   bool hasJfif = false;
   int orientation = 0;
+  std::optional<ExifResolution> exifDensity;
 };
 
 // Reads the markers and frame header. icc receives the embedded profile.
@@ -199,6 +203,7 @@ bool readHeader(FileInput& input, HeaderInfo& info, std::vector<std::uint8_t>& i
     if (marker->marker == JPEG_APP0 + 1 && marker->data_length > 6 &&
         std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
       info.orientation = exifOrientation(marker->data, marker->data_length);
+      info.exifDensity = exifResolution(marker->data, marker->data_length);
       break;
     }
   }
@@ -316,10 +321,12 @@ class JpegDecoder final : public Decoder {
   foundation::Value properties(std::size_t /*index*/) override {
     foundation::Dictionary d = basicProperties(info_.width, info_.height, 8, info_.components, false,
                                                icc_.empty() ? nullptr : &icc_);
-    if (info_.densityUnit == 1 || info_.densityUnit == 2) {
+    if ((info_.densityUnit == 1 || info_.densityUnit == 2) && info_.xDensity > 0 && info_.yDensity > 0) {
       const double factor = info_.densityUnit == 2 ? 2.54 : 1.0;
-      if (info_.xDensity > 0 && info_.yDensity > 0)
-        setDpi(d, info_.xDensity * factor, info_.yDensity * factor);
+      setDpi(d, info_.xDensity * factor, info_.yDensity * factor);
+    } else if (info_.exifDensity) {
+      // No JFIF density (CMYK files have no JFIF header): Exif's.
+      setDpi(d, info_.exifDensity->x, info_.exifDensity->y);
     }
     if (info_.orientation != 0) d.set("Orientation", info_.orientation);
     foundation::Dictionary jfif;
@@ -419,7 +426,19 @@ struct EncodeSettings {
   int quality = 80;
   bool density = false;
   int xDensity = 72, yDensity = 72;
+  // The resolution also in the Photoshop resources, where the IPTC record
+  // goes.
+  bool photoshopResolution = false;
 };
+
+// Whether the metadata writer will put an IPTC record into the file.
+bool carriesIptc(const foundation::Value& props) {
+  const foundation::Value* iptc = props.get("{IPTC}");
+  const foundation::Dictionary* fields = iptc ? iptc->asDictionary() : nullptr;
+  const foundation::Value* raw = props.get({kRawMetadataKey, "IPTC"});
+  const foundation::Data* block = raw ? raw->asData() : nullptr;
+  return (fields && !fields->empty()) || (block && !block->empty());
+}
 
 // Compresses image into a malloc'd buffer (owned by the caller afterwards).
 bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
@@ -455,6 +474,19 @@ bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
     cinfo.Y_density = UINT16(settings.yDensity);
   }
   jpeg_start_compress(&cinfo, TRUE);
+  if (settings.density) {
+    // Without a JFIF header (CMYK) the resolution goes into Exif, where
+    // readers look next; the metadata writer overlays the frame's Exif.
+    std::vector<std::uint8_t> payload;
+    if (!cinfo.write_JFIF_header) {
+      payload = exifResolutionPayload(settings.xDensity, settings.yDensity);
+      jpeg_write_marker(&cinfo, JPEG_APP0 + 1, payload.data(), unsigned(payload.size()));
+    }
+    if (settings.photoshopResolution) {
+      payload = photoshopResolutionPayload(settings.xDensity, settings.yDensity);
+      jpeg_write_marker(&cinfo, JPEG_APP0 + 13, payload.data(), unsigned(payload.size()));
+    }
+  }
   if (!icc.empty()) jpeg_write_icc_profile(&cinfo, icc.data(), static_cast<unsigned int>(icc.size()));
 
   const std::size_t rowBytes = std::size_t(image.width()) * std::size_t(settings.components);
@@ -505,6 +537,7 @@ bool writeJpeg(const std::string& path, const std::vector<Frame>& frames, const 
     settings.density = true;
     settings.xDensity = std::clamp(int(std::lround(resolution->x)), 1, 65535);
     settings.yDensity = std::clamp(int(std::lround(resolution->y)), 1, 65535);
+    settings.photoshopResolution = carriesIptc(props);
   }
   const std::vector<std::uint8_t> icc = iccOf(image);
   std::vector<std::uint8_t> rows;

@@ -37,8 +37,11 @@ std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(
     const PixelFormat& targetFormat) const {
   if (!conversion_ || !conversion_->byProfiles() || !targetSpace_) return nullptr;
   const PixelFormat& format = image_.format();
-  // Colour with alpha stored without alpha would be flattened onto black.
-  if (format.hasAlpha() && !targetFormat.hasAlpha()) return nullptr;
+  // Colour with alpha stored without alpha would be flattened onto black;
+  // into integer samples with alpha, the transform rounds the straight
+  // colour to a level before it premultiplies, which the general path,
+  // premultiplying in float, does not.
+  if (format.hasAlpha() && (!targetFormat.hasAlpha() || targetFormat.bitsPerComponent != 32)) return nullptr;
   // Gray and RGB only: their transforms agree with the float path to a
   // level; CMYK ones are sampled grids that differ by depth.
   if (format.colorComponents > 3 || targetFormat.colorComponents > 3) return nullptr;

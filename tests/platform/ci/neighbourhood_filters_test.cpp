@@ -150,6 +150,24 @@ TEST(NeighbourhoodFilters, ZoomBlurKeepsRaysThroughTheCentre) {
   }
 }
 
+TEST(NeighbourhoodFilters, ZoomBlurInTilesAwayFromTheCentreEqualsOneRender) {
+  const ci::ImageRef busy = citest::imageOf(61, 41, [](std::int64_t x, std::int64_t y) {
+    return Pixel{float((x * 7 + y * 3) % 11) / 10, float((x * y) % 13) / 12, float(y) / 40, 1};
+  });
+  ci::ImageRef out = filtered("CIZoomBlur", busy->clampedToExtent(),
+                              {{"inputCenter", ci::Vector{30.5, 20.5}}, {"inputAmount", 40.0}});
+  ASSERT_TRUE(out);
+  const citest::Rendered whole = citest::render(out, {0, 0, 61, 41});
+  // Tiles of 8 (most without the centre), and a corner far from it alone.
+  for (const ci::PixelRegion& region : {ci::PixelRegion{0, 0, 61, 41}, ci::PixelRegion{41, 29, 20, 12}}) {
+    const citest::Rendered tiled = citest::render(out, region, 8);
+    int differing = 0;
+    for (std::int64_t y = region.y; y < region.maxY(); ++y)
+      for (std::int64_t x = region.x; x < region.maxX(); ++x) differing += tiled.at(x, y) != whole.at(x, y);
+    EXPECT_EQ(differing, 0) << region.x << "," << region.y;
+  }
+}
+
 TEST(NeighbourhoodFilters, CrystallizeTakesColoursOfTheInput) {
   const ci::ImageRef distinct = citest::imageOf(50, 40, [](std::int64_t x, std::int64_t y) {
     return Pixel{float(x) / 50, float(y) / 40, 0.5f, 1};

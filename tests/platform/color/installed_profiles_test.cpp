@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "support/test_support.h"
 
@@ -71,6 +74,89 @@ TEST(InstalledProfiles, IncludeTheUsersFoldersAndTheSystemOnes) {
     auto system = std::find(paths.begin(), paths.end(), "/usr/share/color/icc/colord/sRGB.icc");
     ASSERT_NE(system, paths.end());
     EXPECT_LT(theirs, system) << "the user's data home comes before the system's data folders";
+  }
+}
+
+// Sets environment variables for a scope and restores them after.
+class ScopedEnvironment {
+ public:
+  void set(const char* name, const char* value) {
+    const char* old = std::getenv(name);
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    if (value)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->second)
+        setenv(it->first.c_str(), it->second->c_str(), 1);
+      else
+        unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(InstalledProfiles, RelativeDataFoldersAreIgnored) {
+  testsupport::TempDir home;
+  const struct {
+    const char* dataHome;
+    const char* dataDirs;
+    std::vector<std::string> expected;  // below the home folder, or absolute
+  } cases[] = {
+      {"relative/data", "also/relative:/opt/share::./here",
+       {"~/.local/share/icc", "~/.local/share/color/icc", "/opt/share/color/icc", "~/.color/icc"}},
+      {"", "", {"~/.local/share/icc", "~/.local/share/color/icc", "/usr/local/share/color/icc",
+                "/usr/share/color/icc", "~/.color/icc"}},
+      {"/data", "relative", {"/data/icc", "/data/color/icc", "/usr/local/share/color/icc",
+                             "/usr/share/color/icc", "~/.color/icc"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.dataHome) + " | " + c.dataDirs);
+    ScopedEnvironment environment;
+    environment.set("HOME", home.path().c_str());
+    environment.set("XDG_DATA_HOME", c.dataHome);
+    environment.set("XDG_DATA_DIRS", c.dataDirs);
+    std::vector<std::string> folders;
+    for (const auto& folder : installedProfileFolders()) {
+      std::string text = folder.string();
+      if (text.rfind(home.path().string(), 0) == 0) text = "~" + text.substr(home.path().string().size());
+      folders.push_back(text);
+    }
+    EXPECT_EQ(folders, c.expected);
+  }
+}
+
+// A private data folder, named as the data home and again among the data
+// folders, with profiles in both of its profile folders.
+TEST(InstalledProfiles, EachProfileOfAPrivateDataFolderIsListedOnceInItsSpace) {
+  ProfileRef cmyk = IccProfile::named(NamedProfile::GenericCMYK);
+  if (!cmyk) GTEST_SKIP() << "no CMYK profile installed";
+  testsupport::TempDir data, home;
+  writeProfile(data.path() / "icc/rgb.icc", NamedProfile::AdobeRGB1998);
+  writeProfile(data.path() / "color/icc/gray.icc", NamedProfile::GrayGamma22);
+  writeProfile(data.path() / "color/icc/printers/cmyk.icc", NamedProfile::GenericCMYK);
+  ScopedEnvironment environment;
+  environment.set("HOME", home.path().c_str());
+  environment.set("XDG_DATA_HOME", data.path().c_str());
+  environment.set("XDG_DATA_DIRS", (data.path().string() + ":" + data.path().string() + "/").c_str());
+  const auto profiles = installedProfiles();
+  const struct {
+    std::filesystem::path path;
+    Signature space;
+  } cases[] = {{data.path() / "icc/rgb.icc", fourCC("RGB ")},
+               {data.path() / "color/icc/gray.icc", fourCC("GRAY")},
+               {data.path() / "color/icc/printers/cmyk.icc", fourCC("CMYK")}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.string());
+    int listed = 0;
+    for (const auto& profile : profiles)
+      if (profile.dataColorSpace == c.space && profile.path == c.path.string()) ++listed;
+    EXPECT_EQ(listed, 1);
   }
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "doc_codecs_support.h"
 #include "platform/foundation/log.h"
+#include "platform/imageio/image_destination.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/metadata.h"
 #include "support/test_support.h"
@@ -181,6 +183,51 @@ TEST(Metadata, NothingToWriteLeavesTheFileAlone) {
   EXPECT_TRUE(
       imageio::writeMetadata(out, "com.compuserve.gif", {imageio::Frame{nullptr, props, std::nullopt}}));
   EXPECT_EQ(readAll(out), before);
+}
+
+// The resolution of a JPEG as exiftool reads it: JFIF where the encoder
+// writes that header (gray, RGB), Exif where it does not (CMYK), and the
+// Photoshop resolution resource beside an IPTC record.
+TEST(Metadata, JpegResolutionReadsBackForEveryColourModel) {
+  if (!haveTools()) GTEST_SKIP() << "exiftool or ImageMagick missing";
+  testsupport::TempDir dir;
+  const struct {
+    const char* name;
+    int components;
+    bool iptc;
+    const char* expected;  // JFIF x, y; Exif x, y, unit; Photoshop x, y
+  } cases[] = {
+      {"gray", 1, false, "300 150 - - - - -"},
+      {"rgb", 3, false, "300 150 - - - - -"},
+      {"cmyk", 4, false, "- - 300 150 2 - -"},
+      {"rgb with iptc", 3, true, "300 150 - - - 300 150"},
+      {"cmyk with iptc", 4, true, "- - 300 150 2 300 150"},
+  };
+  const std::vector<std::string> tags = {"f", "JFIF:XResolution",     "JFIF:YResolution",      "EXIF:XResolution",
+                                         "EXIF:YResolution",     "EXIF:ResolutionUnit",   "Photoshop:XResolution",
+                                         "Photoshop:YResolution"};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = dir.file(std::string(c.name) + ".jpg");
+    Dictionary props{{"DPIWidth", 300.0}, {"DPIHeight", 150.0}};
+    if (c.iptc) props.set("{IPTC}", Value(Dictionary{{"Keywords", Value(foundation::Array{Value("tower")})}}));
+    auto destination = imageio::ImageDestination::create(out, "public.jpeg", 1);
+    ASSERT_TRUE(destination);
+    destination->addImage(makeImage(24, 16, c.components, 8, false), Value(props));
+    ASSERT_TRUE(destination->finalize());
+    // -f prints "-" for a missing tag.
+    std::string seen = exiftool(out, tags);
+    std::replace(seen.begin(), seen.end(), '\n', ' ');
+    EXPECT_EQ(seen, std::string(c.expected) + " ");
+    if (c.iptc) {
+      EXPECT_EQ(exiftool(out, {"IPTC:Keywords"}), "tower\n");
+    }
+    // Our reader finds it too, in JFIF or in Exif.
+    auto source = imageio::ImageSource::open(out);
+    ASSERT_TRUE(source);
+    EXPECT_DOUBLE_EQ(at(source->properties(0), {"DPIWidth"}).doubleOr(0), 300.0);
+    EXPECT_DOUBLE_EQ(at(source->properties(0), {"DPIHeight"}).doubleOr(0), 150.0);
+  }
 }
 
 // Garbage where metadata should be: no crash, what can be kept is kept.

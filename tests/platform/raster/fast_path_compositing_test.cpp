@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,12 @@ std::vector<SourceCase> sourceCases() {
        {8, 3, AlphaInfo::NoneSkipLast},
        ColorSpace::genericRGB(),
        BlendMode::Copy},
+      {"rgba_translucent_copy_converted",
+       40,
+       25,
+       {8, 3, AlphaInfo::PremultipliedLast},
+       ColorSpace::genericRGB(),
+       BlendMode::Copy},
   };
 }
 
@@ -172,15 +179,24 @@ TEST(FastPathCompositing, OpaqueImageReplacesOnlyTheRectItCovers) {
   }
 }
 
-// Draws that do not replace the destination blend with it.
+// Draws that do not replace the destination blend with it; a draw at scale 1
+// off the pixel grid is resampled.
 TEST(FastPathCompositing, PartialCoverageAlphaAndTranslucencyStillBlend) {
   const PixelFormat rgba8{8, 3, AlphaInfo::PremultipliedLast};
   ImageRef opaqueWhite = Image::make(8, 8, {8, 3, AlphaInfo::NoneSkipLast}, ColorSpace::sRGB(),
                                      std::vector<std::uint8_t>(8 * 8 * 4, 255));
+  // Converted on the way in: at scale 1 its rows could be stored directly.
+  ImageRef convertedWhite = Image::make(8, 8, {8, 3, AlphaInfo::NoneSkipLast}, ColorSpace::genericRGB(),
+                                        std::vector<std::uint8_t>(8 * 8 * 4, 255));
   ImageRef halfWhite = rastertest::makeRGBA8(8, 8, ColorSpace::sRGB(), [](std::int64_t, std::int64_t) {
     return std::vector<std::uint8_t>{128, 128, 128, 128};
   });
-  ASSERT_TRUE(opaqueWhite && halfWhite);
+  // Opaque gray rows 0, 32, ... 224 from the top.
+  ImageRef ramp = rastertest::makeRGBA8(8, 8, ColorSpace::sRGB(), [](std::int64_t, std::int64_t y) {
+    const auto v = std::uint8_t(32 * y);
+    return std::vector<std::uint8_t>{v, v, v, 255};
+  });
+  ASSERT_TRUE(opaqueWhite && convertedWhite && halfWhite && ramp);
   auto blackContext = [&] {
     auto context = BitmapContext::create(kWidth, kHeight, rgba8, ColorSpace::sRGB());
     const double black[4] = {0, 0, 0, 1};
@@ -193,13 +209,21 @@ TEST(FastPathCompositing, PartialCoverageAlphaAndTranslucencyStillBlend) {
     ImageRef image;
     Rect rect;
     double alpha;
-    std::int64_t x, yUp;  // a pixel that must come out mid-grey
+    std::int64_t x, yUp;  // a pixel and the gray it must come out
+    float expected;
   };
   const Case cases[] = {
-      {"half-covered column", opaqueWhite, Rect(4.5, 4, 10, 10), 1.0, 4, 8},
-      {"half-covered row", opaqueWhite, Rect(4, 4.5, 10, 10), 1.0, 8, 4},
-      {"global alpha", opaqueWhite, Rect(4, 4, 10, 10), 0.5, 8, 8},
-      {"translucent image", halfWhite, Rect(4, 4, 10, 10), 1.0, 8, 8},
+      {"half-covered column", opaqueWhite, Rect(4.5, 4, 10, 10), 1.0, 4, 8, 0.5f},
+      {"half-covered row", opaqueWhite, Rect(4, 4.5, 10, 10), 1.0, 8, 4, 0.5f},
+      {"global alpha", opaqueWhite, Rect(4, 4, 10, 10), 0.5, 8, 8, 0.5f},
+      {"translucent image", halfWhite, Rect(4, 4, 10, 10), 1.0, 8, 8, 0.5f},
+      {"global alpha at scale 1", opaqueWhite, Rect(4, 4, 8, 8), 0.5, 8, 8, 0.5f},
+      {"global alpha at scale 1, converted", convertedWhite, Rect(4, 4, 8, 8), 0.5, 8, 8, 0.5f},
+      {"translucent image at scale 1", halfWhite, Rect(4, 4, 8, 8), 1.0, 8, 8, 128.0f / 255.0f},
+      // The image spans y 2.5 to 10.5: row 2 is half covered, row 6 lies
+      // half on image row 3 (96) and half on row 4 (128).
+      {"scale 1 half a pixel up, edge", opaqueWhite, Rect(3, 2.5, 8, 8), 1.0, 6, 2, 0.5f},
+      {"scale 1 half a pixel up, inside", ramp, Rect(3, 2.5, 8, 8), 1.0, 6, 6, 112.0f / 255.0f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -209,8 +233,46 @@ TEST(FastPathCompositing, PartialCoverageAlphaAndTranslucencyStillBlend) {
     context->drawImage(c.image, c.rect);
     const auto p = rastertest::pixelAt(*context, c.x, c.yUp);
     ASSERT_EQ(p.size(), 4u);
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p[std::size_t(i)], 0.5f, 0.02f);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(p[std::size_t(i)], c.expected, 0.02f);
     EXPECT_NEAR(p[3], 1.0f, 1e-6f);
+  }
+}
+
+// The padding byte of an RGBX context, once written, stays 255 whatever
+// writes over it.
+TEST(FastPathCompositing, PaddingStaysOpaque) {
+  ImageRef halfRed = rastertest::makeRGBA8(8, 8, ColorSpace::genericRGB(), [](std::int64_t, std::int64_t) {
+    return std::vector<std::uint8_t>{128, 0, 0, 128};
+  });
+  ASSERT_TRUE(halfRed);
+  auto context = BitmapContext::create(kWidth, kHeight, {8, 3, AlphaInfo::NoneSkipLast}, ColorSpace::sRGB());
+  ASSERT_TRUE(context);
+  const double halfGreen[4] = {0, 1, 0, 0.5}, blue[4] = {0, 0, 1, 1};
+  const struct {
+    const char* name;
+    std::function<void()> write;
+  } steps[] = {
+      {"opaque fill of everything", [&] {
+         context->setFillColor(blue, 4);
+         context->fillRect(Rect(0, 0, kWidth, kHeight));
+       }},
+      {"half-transparent fill", [&] {
+         context->setFillColor(halfGreen, 4);
+         context->fillRect(Rect(2, 2, 30, 20));
+       }},
+      {"clear", [&] { context->clearRect(Rect(5.5, 5, 10, 10)); }},
+      {"half-transparent draw", [&] { context->drawImage(halfRed, Rect(1, 1, 20, 20)); }},
+      {"half-transparent draw at scale 1", [&] { context->drawImage(halfRed, Rect(30, 10, 8, 8)); }},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    step.write();
+    const std::uint8_t* data = context->data();
+    int wrong = 0;
+    for (std::int64_t y = 0; y < kHeight; ++y)
+      for (std::int64_t x = 0; x < kWidth; ++x)
+        wrong += data[std::size_t(y) * context->bytesPerRow() + std::size_t(x) * 4 + 3] != 255;
+    EXPECT_EQ(wrong, 0);
   }
 }
 
