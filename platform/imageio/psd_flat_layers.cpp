@@ -158,43 +158,72 @@ void resolveGroups(std::vector<LayerRecord>& layers) {
   }
 }
 
-// A stored sample as a float: 8- and 16-bit scaled to [0, 1], 32-bit as it
-// is (big-endian in layer rows, native in the output).
-float storedSample(const std::uint8_t* at, int depth, bool bigEndian) {
-  switch (depth) {
-    case 8:
-      return at[0] / 255.0f;
-    case 16: {
-      std::uint16_t v;
-      if (bigEndian) {
-        v = std::uint16_t(at[0] << 8 | at[1]);
-      } else {
-        std::memcpy(&v, at, 2);
-      }
-      return v / 65535.0f;
-    }
-    default: {
-      float v;
-      if (bigEndian) {
-        const std::uint32_t bits = std::uint32_t(at[0]) << 24 | std::uint32_t(at[1]) << 16 |
-                                   std::uint32_t(at[2]) << 8 | at[3];
-        std::memcpy(&v, &bits, 4);
-      } else {
-        std::memcpy(&v, at, 4);
-      }
-      return std::isfinite(v) ? v : 0.0f;
-    }
+// Stored samples as floats: 8- and 16-bit scaled to [0, 1], 32-bit as they
+// are; big-endian in layer rows, native in the output.
+template <int Depth>
+inline float layerSample(const std::uint8_t* at) {
+  if constexpr (Depth == 8) {
+    return at[0] * (1.0f / 255.0f);
+  } else if constexpr (Depth == 16) {
+    return float(at[0] << 8 | at[1]) * (1.0f / 65535.0f);
+  } else {
+    const std::uint32_t bits =
+        std::uint32_t(at[0]) << 24 | std::uint32_t(at[1]) << 16 | std::uint32_t(at[2]) << 8 | at[3];
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return std::isfinite(v) ? v : 0.0f;
   }
 }
 
-void storeSample(std::uint8_t* at, int depth, float v) {
-  if (depth == 8) {
-    at[0] = std::uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255.0f));
-  } else if (depth == 16) {
-    const std::uint16_t s = std::uint16_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 65535.0f));
+template <int Depth>
+inline float outputSample(const std::uint8_t* at) {
+  if constexpr (Depth == 8) {
+    return at[0] * (1.0f / 255.0f);
+  } else if constexpr (Depth == 16) {
+    std::uint16_t v;
+    std::memcpy(&v, at, 2);
+    return v * (1.0f / 65535.0f);
+  } else {
+    float v;
+    std::memcpy(&v, at, 4);
+    return v;
+  }
+}
+
+template <int Depth>
+inline void storeSample(std::uint8_t* at, float v) {
+  if constexpr (Depth == 8) {
+    at[0] = std::uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
+  } else if constexpr (Depth == 16) {
+    const std::uint16_t s = std::uint16_t(std::clamp(v, 0.0f, 1.0f) * 65535.0f + 0.5f);
     std::memcpy(at, &s, 2);
   } else {
     std::memcpy(at, &v, 4);
+  }
+}
+
+// One band row of a layer over one output row: straight colour and alpha,
+// layer planes (nullptr when missing) at the same column.
+template <int Depth>
+void blendRow(const std::uint8_t* const* planes, int colorPlanes, bool ink, float opacity, std::int64_t columns,
+              std::uint8_t* out, int samplesPerPixel) {
+  constexpr int bytes = Depth / 8;
+  const std::uint8_t* alphaPlane = planes[colorPlanes];
+  for (std::int64_t x = 0; x < columns; ++x) {
+    const std::size_t at = std::size_t(x) * bytes;
+    const float alpha = opacity * (alphaPlane ? std::clamp(layerSample<Depth>(alphaPlane + at), 0.0f, 1.0f) : 1.0f);
+    if (alpha <= 0) continue;
+    std::uint8_t* p = out + std::size_t(x) * std::size_t(samplesPerPixel) * bytes;
+    const float below = outputSample<Depth>(p + colorPlanes * bytes) * (1 - alpha);
+    const float merged = alpha + below;
+    const float scale = 1.0f / merged;
+    for (int c = 0; c < colorPlanes; ++c) {
+      const float v = planes[c] ? layerSample<Depth>(planes[c] + at) : 1.0f;
+      const float colour = ink ? 1.0f - v : v;
+      const float under = outputSample<Depth>(p + c * bytes);
+      storeSample<Depth>(p + c * bytes, (colour * alpha + under * below) * scale);
+    }
+    storeSample<Depth>(p + colorPlanes * bytes, std::min(merged, 1.0f));
   }
 }
 
@@ -262,32 +291,18 @@ bool mergeLayer(const LayerRecord& layer, const FlatInfo& info, const Output& ou
     foundation::parallelForRange(
         0, count,
         [&](std::int64_t begin, std::int64_t end) {
-          float colour[4];
+          const std::uint8_t* planes[5] = {};
           for (std::int64_t i = begin; i < end; ++i) {
-            std::uint8_t* row = out.pixels + std::size_t(band + i) * out.bytesPerRow;
-            const std::size_t bandAt = std::size_t(i) * bandRowBytes;
-            for (std::int64_t x = 0; x < columns; ++x) {
-              const std::size_t at = bandAt + std::size_t(x) * std::size_t(sampleBytes);
-              for (int c = 0; c < colorPlanes; ++c) {
-                const float v = rows[std::size_t(c)] ? storedSample(bands[std::size_t(c)].data() + at, depth, true)
-                                                     : 1.0f;
-                colour[c] = ink ? 1.0f - v : v;
-              }
-              const float alpha =
-                  opacity * (rows[std::size_t(colorPlanes)]
-                                 ? std::clamp(storedSample(bands[std::size_t(colorPlanes)].data() + at, depth, true),
-                                              0.0f, 1.0f)
-                                 : 1.0f);
-              if (alpha <= 0) continue;
-              std::uint8_t* p = row + std::size_t(x0 + x) * std::size_t(outStride);
-              const float below = storedSample(p + colorPlanes * sampleBytes, depth, false) * (1 - alpha);
-              const float merged = alpha + below;
-              for (int c = 0; c < colorPlanes; ++c) {
-                const float under = storedSample(p + c * sampleBytes, depth, false);
-                storeSample(p + c * sampleBytes, depth, (colour[c] * alpha + under * below) / merged);
-              }
-              storeSample(p + colorPlanes * sampleBytes, depth, std::min(merged, 1.0f));
-            }
+            for (std::size_t s = 0; s < slots.size(); ++s)
+              planes[s] = rows[s] ? bands[s].data() + std::size_t(i) * bandRowBytes : nullptr;
+            std::uint8_t* row = out.pixels + std::size_t(band + i) * out.bytesPerRow +
+                                std::size_t(x0) * std::size_t(outStride);
+            if (depth == 8)
+              blendRow<8>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
+            else if (depth == 16)
+              blendRow<16>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
+            else
+              blendRow<32>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
           }
         },
         8);
