@@ -129,12 +129,15 @@ def build_grouped(kind):
         return document(4, 8, [background, top], [white] * 4, False, False)
     background = solid((0, 0, H, W), [30, 90, 200], name="Back")
     if kind == "names":
-        # Names of 4, 0 and 8 characters: the padding before the blocks.
-        middle = solid((3, 4, H - 6, W - 9), [220, 40, 10], name="", opacity=160)
+        # Names of 4, 0 and 8 characters, each padded to four bytes before
+        # the section-divider blocks that follow them.
         rect = (8, 10, H, W)
         h, w = rect[2] - rect[0], rect[3] - rect[1]
-        top = solid(rect, [10, 230, 60], ramp_alpha(w, h, 8), name="EightChr")
-        return document(3, 8, [background, middle, top], [white] * 3, False, False)
+        inner = solid(rect, [10, 230, 60], ramp_alpha(w, h, 8), name="Inner")
+        end = layer((0, 0, 0, 0), [np.zeros((0, 0), dtype=np.int64)] * 3, [0, 1, 2], 8, 0, name="", divider=3)
+        start = layer((0, 0, 0, 0), [np.zeros((0, 0), dtype=np.int64)] * 3, [0, 1, 2], 8, 0, opacity=128,
+                      name="EightChr", divider=1)
+        return document(3, 8, [background, end, inner, start], [white] * 3, False, False)
     inner = solid((5, 7, H - 4, W - 3), [240, 200, 20], opacity=128 if kind == "group-half" else 255)
     end, start = group(hidden=kind == "group-hidden", opacity=128 if kind == "group-half" else 255)
     return document(3, 8, [background, end, inner, start], [white] * 3, False, False)
