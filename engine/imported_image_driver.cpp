@@ -127,7 +127,13 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
       if (isLayeredOutput(info.conversionType)) {
         std::optional<BitmapRepList> composite = psdCompositeReps(path);
         if (composite && !composite->empty() && composite->front()) {
-          psdReps->push_back(composite->front());
+          // The same file's samples: an untagged one means what the layers
+          // say it means (generic RGB), not the flat decoder's sRGB.
+          BitmapRepRef merged = composite->front();
+          const raster::ColorSpaceRef& layerSpace = psdReps->front() ? psdReps->front()->colorSpace() : nullptr;
+          if (layerSpace && merged->colorSpace() && layerSpace->model() == merged->colorSpace()->model())
+            merged = merged->retagged(layerSpace);
+          psdReps->push_back(merged);
           foundation::Dictionary flattened;
           flattened.set(kHasFlattenedImageKey, foundation::Value(true));
           psdInfoArray.emplace_back(std::move(flattened));
