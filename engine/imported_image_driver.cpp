@@ -9,7 +9,6 @@
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
-#include "psd/psd_merged_image.h"
 
 namespace velumar {
 
@@ -32,15 +31,9 @@ bool loadsPSDLayers(std::int64_t conversionType) {
 }
 
 // A PSD's composite: the stored one, or for a file saved without a real
-// merged image (a white placeholder) its layers flattened, when the layered
-// reader takes them.
+// merged image (a white placeholder) its layers merged by the flat decoder,
+// in bounded memory and at the file's own depth, stopping at a cancel.
 std::optional<BitmapRepList> psdCompositeReps(const std::string& path) {
-  if (!storesRealMergedImage(path)) {
-    if (raster::ImageRef flattened = flattenedLayers(path)) {
-      if (BitmapRepRef rep = raster::BitmapImageRep::withImage(std::move(flattened)))
-        return BitmapRepList{rep};
-    }
-  }
   return bitmapImageRepsWithContentsOfURL(path);
 }
 
@@ -134,7 +127,13 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
       if (isLayeredOutput(info.conversionType)) {
         std::optional<BitmapRepList> composite = psdCompositeReps(path);
         if (composite && !composite->empty() && composite->front()) {
-          psdReps->push_back(composite->front());
+          // The same file's samples: an untagged one means what the layers
+          // say it means (generic RGB), not the flat decoder's sRGB.
+          BitmapRepRef merged = composite->front();
+          const raster::ColorSpaceRef& layerSpace = psdReps->front() ? psdReps->front()->colorSpace() : nullptr;
+          if (layerSpace && merged->colorSpace() && layerSpace->model() == merged->colorSpace()->model())
+            merged = merged->retagged(layerSpace);
+          psdReps->push_back(merged);
           foundation::Dictionary flattened;
           flattened.set(kHasFlattenedImageKey, foundation::Value(true));
           psdInfoArray.emplace_back(std::move(flattened));

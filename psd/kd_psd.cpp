@@ -150,14 +150,16 @@ bool KDPSD::readHeader(KDPSDStream& stream, KDPSDError* error) {
   kdpsdDebugLog(fmt::format("_width:     {}", width));
   kdpsdDebugLog(fmt::format("_depth:     {}", depth));
   kdpsdDebugLog(fmt::format("_colorMode: {}", colorMode));
+  // Files the layered reader leaves alone still convert through the flat
+  // decoder: only developers hear why.
   if (colorMode != kColorModeRGB) {
-    foundation::log("Unsupported color mode ({})", colorMode);
+    foundation::logDebug("Unsupported color mode ({})", colorMode);
     return false;
   }
   // Every sample is decoded as one byte, so other depths are refused here
   // rather than misread.
   if (depth != 8) {
-    foundation::log("Unsupported depth ({})", depth);
+    foundation::logDebug("Unsupported depth ({})", depth);
     return false;
   }
   if (channels < 1 || channels > kMaxChannels || width < 1 || height < 1 || width > kMaxDocumentSide ||

@@ -10,6 +10,7 @@
 #include "engine/shrink_on_load.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/decode_cancel.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/type_detection.h"
 
@@ -163,7 +164,11 @@ void ConversionWindow::startFilesUpTo(std::size_t end) {
       idleWorkers_.pop_back();
     }
     const std::size_t index = nextToStart_++;
-    tasks_.run([this, index, worker = std::move(worker)]() mutable { convert(index, std::move(worker)); });
+    // The loop's cancel reaches the decodes running ahead of it.
+    tasks_.run([this, index, worker = std::move(worker), cancel = imageio::decodeCancelFlag()]() mutable {
+      const imageio::DecodeCancelScope cancelDecodes(cancel);
+      convert(index, std::move(worker));
+    });
   }
 }
 

@@ -16,6 +16,7 @@
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
 #include "platform/foundation/memory_reuse.h"
+#include "platform/imageio/decode_cancel.h"
 #include "session/conversion_window.h"
 #include "session/output_names.h"
 #include "session/processing_session.h"
@@ -123,6 +124,8 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   PBOscilator& progress = view->state().progressBar;
   // A cancel left over from an earlier batch never reaches this one.
   progress.cancelProgress = false;
+  // A cancel stops a long decode (a PSD's layer merge) between its steps.
+  const imageio::DecodeCancelScope cancelDecodes(&progress.cancelProgress);
   runOnMainQueueSync([&] {
     if (severalFiles) view->startProgressBar();
     view->removePresetsButtonFromViewMultipleFiles(severalFiles);

@@ -33,15 +33,17 @@ bool looksLikeProfile(const std::vector<std::uint8_t>& bytes) {
   return declared >= kHeaderBytes && declared <= bytes.size();
 }
 
-Model modelOf(cmsColorSpaceSignature space) {
+// The signature as a plain number: a damaged profile may hold any value,
+// which the library's enumeration type cannot.
+Model modelOf(Signature space) {
   switch (space) {
-    case cmsSigGrayData:
+    case Signature(cmsSigGrayData):
       return Model::Gray;
-    case cmsSigRgbData:
+    case Signature(cmsSigRgbData):
       return Model::RGB;
-    case cmsSigCmykData:
+    case Signature(cmsSigCmykData):
       return Model::CMYK;
-    case cmsSigLabData:
+    case Signature(cmsSigLabData):
       return Model::Lab;
     default:
       return Model::Unknown;
@@ -124,10 +126,10 @@ ProfileRef IccProfileFactory::make(cmsHPROFILE handle, std::vector<std::uint8_t>
   }
   auto profile = std::shared_ptr<IccProfile>(new IccProfile());
   profile->handle_ = handle;
-  cmsColorSpaceSignature space = cmsGetColorSpace(handle);
+  const Signature space = Signature(cmsGetColorSpace(handle));
   profile->model_ = modelOf(space);
   profile->deviceClass_ = Signature(cmsGetDeviceClass(handle));
-  profile->dataColorSpace_ = Signature(space);
+  profile->dataColorSpace_ = space;
   profile->description_ = readDescription(handle);
   if (profile->description_.empty() && !path.empty())
     profile->description_ = std::filesystem::path(path).filename().string();

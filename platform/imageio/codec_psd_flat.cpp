@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "platform/color/linear_profile.h"
 #include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
@@ -13,10 +14,30 @@
 #include "platform/imageio/psd_flat_format.h"
 #include "platform/imageio/psd_flat_layers.h"
 #include "platform/imageio/psd_matte.h"
+#include "platform/raster/color_conversion.h"
 
 namespace imageio {
 
 namespace {
+
+// 32-bit documents hold linear light in the primaries of their profile:
+// the profile with linear curves, linear sRGB (or gray) when there is none
+// that can have them. CMYK has no linear form and keeps its profile.
+raster::ColorSpaceRef linearSpaceFor(int colorComponents, const color::ProfileRef& profile) {
+  if (colorComponents == 4) return nullptr;
+  color::ProfileRef linear = profile && profile->channels() == colorComponents ? color::withLinearCurves(profile)
+                                                                              : nullptr;
+  if (!linear) linear = color::linearDefault(colorComponents == 1 ? color::Model::Gray : color::Model::RGB);
+  return linear ? raster::ColorSpace::withProfile(linear) : nullptr;
+}
+
+raster::ColorSpaceRef decodedColorSpace(const psd::FlatInfo& info) {
+  if (info.outputDepth == 32) {
+    const color::ProfileRef embedded = info.icc.empty() ? nullptr : color::IccProfile::fromData(info.icc);
+    if (auto linear = linearSpaceFor(info.colorComponents, embedded)) return linear;
+  }
+  return colorSpaceFor(info.colorComponents, &info.icc);
+}
 
 class FlatPsdDecoder final : public Decoder {
  public:
@@ -51,7 +72,7 @@ class FlatPsdDecoder final : public Decoder {
         return nullptr;
       return raster::Image::make(info_.width, info_.height,
                                  decodedFormat(info_.outputDepth, info_.colorComponents, true),
-                                 colorSpaceFor(info_.colorComponents, &info_.icc), std::move(pixels),
+                                 decodedColorSpace(info_), std::move(pixels),
                                  bytesPerRow);
     }
     if (!psd::decodeComposite(file_->data(), file_->size(), info_, pixelLimit_, pixels.data(), bytesPerRow,
@@ -78,8 +99,7 @@ class FlatPsdDecoder final : public Decoder {
         outFormat = decodedFormat(info_.outputDepth, info_.colorComponents, true, true);
       }
     }
-    return raster::Image::make(info_.width, info_.height, outFormat,
-                               colorSpaceFor(info_.colorComponents, &info_.icc), std::move(pixels),
+    return raster::Image::make(info_.width, info_.height, outFormat, decodedColorSpace(info_), std::move(pixels),
                                bytesPerRow);
   }
 
@@ -111,6 +131,37 @@ std::unique_ptr<Decoder> openPsd(const std::string& path, std::int64_t pixelLimi
   return std::make_unique<FlatPsdDecoder>(std::move(file), std::move(*info), pixelLimit);
 }
 
+// Rows of exported float samples (colour, then alpha when alpha is set,
+// premultiplied when premultiplied is set) converted to another space in
+// place.
+void convertFloatRows(std::uint8_t* samples, std::int64_t width, std::int64_t height, std::size_t bytesPerRow,
+                      int colors, bool alpha, bool premultiplied, const raster::ColorConversion& conversion) {
+  foundation::parallelForRange(
+      0, height,
+      [&](std::int64_t begin, std::int64_t end) {
+        const int stride = colors + (alpha ? 1 : 0);
+        std::vector<float> in(std::size_t(width) * std::size_t(colors + 1)), out(in.size()), scratch(in.size());
+        for (std::int64_t y = begin; y < end; ++y) {
+          float* row = reinterpret_cast<float*>(samples + std::size_t(y) * bytesPerRow);
+          for (std::int64_t x = 0; x < width; ++x) {
+            const float a = alpha ? row[x * stride + colors] : 1.0f;
+            for (int c = 0; c < colors; ++c)
+              in[std::size_t(x * (colors + 1) + c)] = premultiplied ? row[x * stride + c] : row[x * stride + c] * a;
+            in[std::size_t(x * (colors + 1) + colors)] = a;
+          }
+          conversion.convertRow(in.data(), out.data(), width, scratch.data());
+          for (std::int64_t x = 0; x < width; ++x) {
+            const float a = alpha ? row[x * stride + colors] : 1.0f;
+            for (int c = 0; c < colors; ++c) {
+              const float v = out[std::size_t(x * (colors + 1) + c)];
+              row[x * stride + c] = premultiplied ? v : (a > 0 ? v / a : 0.0f);
+            }
+          }
+        }
+      },
+      16);
+}
+
 bool writePsd(const std::string& path, const std::vector<Frame>& frames, const foundation::Value&) {
   if (frames.empty() || !frames.front().image) return false;
   if (frames.size() > 1)
@@ -135,6 +186,22 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
     flat.dpiY = resolution->y;
   }
   flat.icc = iccOf(image);
+  // 32-bit files hold linear light in the primaries of the profile they
+  // carry: colour on another curve is made linear first.
+  std::shared_ptr<const raster::ColorConversion> toLinear;
+  if (bits == 32 && image.colorSpace()) {
+    const color::ProfileRef& profile = image.colorSpace()->profile();
+    if (raster::ColorSpaceRef linear = linearSpaceFor(flat.colorComponents, profile)) {
+      toLinear = raster::ColorConversion::between(image.colorSpace().get(), linear.get());
+      // Without a linear form of its own the image goes to linear sRGB (or
+      // gray), which the file names by the sRGB (gray) profile.
+      if (!profile || linear->profile() == color::linearDefault(flat.colorComponents == 1 ? color::Model::Gray
+                                                                                           : color::Model::RGB))
+        flat.icc = color::IccProfile::named(flat.colorComponents == 1 ? color::NamedProfile::GraySRGB
+                                                                      : color::NamedProfile::SRGB)
+                       ->data();
+    }
+  }
 
   std::vector<std::uint8_t> samples(flat.bytesPerRow * std::size_t(flat.height));
   foundation::parallelForRange(
@@ -144,6 +211,9 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
           exportRow(image, y, request, samples.data() + std::size_t(y) * flat.bytesPerRow);
       },
       16);
+  if (toLinear)
+    convertFloatRows(samples.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents,
+                     flat.hasAlpha, request.keepPremultiplied, *toLinear);
   if (matte) {
     const psd::MatteLayout layout{
         flat.width,           flat.height, flat.bytesPerRow,         flat.colorComponents + 1,

@@ -71,29 +71,6 @@ void parseResources(ByteReader r, FlatInfo& info) {
   }
 }
 
-// Photoshop's ZIP-with-prediction: byte deltas for 8-bit rows, 16-bit
-// big-endian deltas for 16-bit rows, byte deltas over a byte-planar row for
-// 32-bit rows.
-void undoPrediction(std::uint8_t* row, std::int64_t width, int depth, std::vector<std::uint8_t>& scratch) {
-  if (depth == 8) {
-    for (std::int64_t x = 1; x < width; ++x) row[x] = std::uint8_t(row[x] + row[x - 1]);
-  } else if (depth == 16) {
-    std::uint16_t previous = std::uint16_t(row[0] << 8 | row[1]);
-    for (std::int64_t x = 1; x < width; ++x) {
-      const std::uint16_t value = std::uint16_t((row[2 * x] << 8 | row[2 * x + 1]) + previous);
-      row[2 * x] = std::uint8_t(value >> 8);
-      row[2 * x + 1] = std::uint8_t(value);
-      previous = value;
-    }
-  } else if (depth == 32) {
-    const std::int64_t bytes = width * 4;
-    for (std::int64_t i = 1; i < bytes; ++i) row[i] = std::uint8_t(row[i] + row[i - 1]);
-    scratch.assign(row, row + bytes);
-    for (std::int64_t x = 0; x < width; ++x)
-      for (int b = 0; b < 4; ++b) row[4 * x + b] = scratch[std::size_t(b * width + x)];
-  }
-}
-
 bool inflateAll(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, std::size_t outSize) {
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) return false;
@@ -116,6 +93,29 @@ bool inflateAll(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, s
 }
 
 }  // namespace
+
+// ZIP with prediction: byte deltas for 8-bit rows, 16-bit
+// big-endian deltas for 16-bit rows, byte deltas over a byte-planar row for
+// 32-bit rows.
+void undoPrediction(std::uint8_t* row, std::int64_t width, int depth, std::vector<std::uint8_t>& scratch) {
+  if (depth == 8) {
+    for (std::int64_t x = 1; x < width; ++x) row[x] = std::uint8_t(row[x] + row[x - 1]);
+  } else if (depth == 16) {
+    std::uint16_t previous = std::uint16_t(row[0] << 8 | row[1]);
+    for (std::int64_t x = 1; x < width; ++x) {
+      const std::uint16_t value = std::uint16_t((row[2 * x] << 8 | row[2 * x + 1]) + previous);
+      row[2 * x] = std::uint8_t(value >> 8);
+      row[2 * x + 1] = std::uint8_t(value);
+      previous = value;
+    }
+  } else if (depth == 32) {
+    const std::int64_t bytes = width * 4;
+    for (std::int64_t i = 1; i < bytes; ++i) row[i] = std::uint8_t(row[i] + row[i - 1]);
+    scratch.assign(row, row + bytes);
+    for (std::int64_t x = 0; x < width; ++x)
+      for (int b = 0; b < 4; ++b) row[4 * x + b] = scratch[std::size_t(b * width + x)];
+  }
+}
 
 std::optional<FlatInfo> parseFlat(const std::uint8_t* data, std::size_t size) {
   ByteReader r(data, size);
@@ -350,48 +350,6 @@ bool decodeComposite(const std::uint8_t* data, std::size_t size, const FlatInfo&
       },
       8);
   return true;
-}
-
-bool decodePlane(const std::uint8_t* data, std::size_t size, int compression, std::int64_t width,
-                 std::int64_t height, int depth, bool bigDocument, std::uint8_t* out) {
-  if (width < 1 || height < 1) return true;
-  const std::uint64_t rowBytes = (std::uint64_t(width) * std::uint64_t(depth) + 7) / 8;
-  const std::uint64_t planeBytes = rowBytes * std::uint64_t(height);
-  switch (compression) {
-    case 0:
-      if (planeBytes > size) return false;
-      std::memcpy(out, data, std::size_t(planeBytes));
-      return true;
-    case 1: {
-      const int entryBytes = bigDocument ? 4 : 2;
-      ByteReader table(data, size);
-      if (std::uint64_t(height) * std::uint64_t(entryBytes) > size) return false;
-      std::uint64_t at = std::uint64_t(height) * std::uint64_t(entryBytes);
-      for (std::int64_t y = 0; y < height; ++y) {
-        const std::uint64_t count = bigDocument ? table.u32() : table.u16();
-        if (count > size - at) return false;
-        if (!unpackBits(data + at, std::size_t(count), out + std::uint64_t(y) * rowBytes, std::size_t(rowBytes)))
-          return false;
-        at += count;
-      }
-      return true;
-    }
-    case 2:
-    case 3: {
-      // Deflate expands at most about 1032-fold.
-      if (planeBytes > std::uint64_t(size) * 1100 + 4096) return false;
-      if (!inflateAll(data, size, out, std::size_t(planeBytes))) return false;
-      if (compression == 3) {
-        if (depth == 1) return false;
-        std::vector<std::uint8_t> scratch;
-        for (std::int64_t y = 0; y < height; ++y)
-          undoPrediction(out + std::uint64_t(y) * rowBytes, width, depth, scratch);
-      }
-      return true;
-    }
-    default:
-      return false;
-  }
 }
 
 std::vector<std::uint8_t> packBits(const std::uint8_t* data, std::size_t size) {

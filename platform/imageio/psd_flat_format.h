@@ -77,12 +77,8 @@ struct FlatImage {
 // input.
 std::vector<std::uint8_t> encodeFlat(const FlatImage& image);
 
-// One channel's samples as a layer stores them after its compression word
-// (0 raw, 1 PackBits after a table of row lengths, 2 ZIP, 3 ZIP with
-// prediction) into width x height big-endian samples of depth bits, rows
-// packed. False on damaged or short data.
-bool decodePlane(const std::uint8_t* data, std::size_t size, int compression, std::int64_t width,
-                 std::int64_t height, int depth, bool bigDocument, std::uint8_t* out);
+// Undoes ZIP-with-prediction on one row of width samples of depth bits.
+void undoPrediction(std::uint8_t* row, std::int64_t width, int depth, std::vector<std::uint8_t>& scratch);
 
 // PackBits as PSD uses it, exposed for tests.
 std::vector<std::uint8_t> packBits(const std::uint8_t* data, std::size_t size);

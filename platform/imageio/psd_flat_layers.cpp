@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <new>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +12,8 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/byte_reader.h"
+#include "platform/imageio/decode_cancel.h"
+#include "platform/imageio/psd_channel_rows.h"
 
 namespace imageio::psd {
 
@@ -23,6 +25,7 @@ constexpr int kMaxLayers = 20000;
 struct Channel {
   int id = 0;
   std::uint64_t length = 0;  // with the compression word
+  const std::uint8_t* data = nullptr;
 };
 
 struct LayerRecord {
@@ -155,22 +158,156 @@ void resolveGroups(std::vector<LayerRecord>& layers) {
   }
 }
 
-// A big-endian sample of a decoded plane as a value in [0, 1].
-float sampleAt(const std::uint8_t* plane, std::int64_t index, int depth) {
-  switch (depth) {
-    case 8:
-      return plane[index] / 255.0f;
-    case 16:
-      return float(plane[2 * index] << 8 | plane[2 * index + 1]) / 65535.0f;
-    default: {
-      const std::uint8_t* p = plane + 4 * index;
-      const std::uint32_t bits = std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 |
-                                 std::uint32_t(p[2]) << 8 | p[3];
-      float v;
-      std::memcpy(&v, &bits, 4);
-      return std::isfinite(v) ? v : 0.0f;
-    }
+// Stored samples as floats: 8- and 16-bit scaled to [0, 1], 32-bit as they
+// are; big-endian in layer rows, native in the output.
+template <int Depth>
+inline float layerSample(const std::uint8_t* at) {
+  if constexpr (Depth == 8) {
+    return at[0] * (1.0f / 255.0f);
+  } else if constexpr (Depth == 16) {
+    return float(at[0] << 8 | at[1]) * (1.0f / 65535.0f);
+  } else {
+    const std::uint32_t bits =
+        std::uint32_t(at[0]) << 24 | std::uint32_t(at[1]) << 16 | std::uint32_t(at[2]) << 8 | at[3];
+    float v;
+    std::memcpy(&v, &bits, 4);
+    return std::isfinite(v) ? v : 0.0f;
   }
+}
+
+template <int Depth>
+inline float outputSample(const std::uint8_t* at) {
+  if constexpr (Depth == 8) {
+    return at[0] * (1.0f / 255.0f);
+  } else if constexpr (Depth == 16) {
+    std::uint16_t v;
+    std::memcpy(&v, at, 2);
+    return v * (1.0f / 65535.0f);
+  } else {
+    float v;
+    std::memcpy(&v, at, 4);
+    return v;
+  }
+}
+
+template <int Depth>
+inline void storeSample(std::uint8_t* at, float v) {
+  if constexpr (Depth == 8) {
+    at[0] = std::uint8_t(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f);
+  } else if constexpr (Depth == 16) {
+    const std::uint16_t s = std::uint16_t(std::clamp(v, 0.0f, 1.0f) * 65535.0f + 0.5f);
+    std::memcpy(at, &s, 2);
+  } else {
+    std::memcpy(at, &v, 4);
+  }
+}
+
+// One band row of a layer over one output row: straight colour and alpha,
+// layer planes (nullptr when missing) at the same column.
+template <int Depth>
+void blendRow(const std::uint8_t* const* planes, int colorPlanes, bool ink, float opacity, std::int64_t columns,
+              std::uint8_t* out, int samplesPerPixel) {
+  constexpr int bytes = Depth / 8;
+  const std::uint8_t* alphaPlane = planes[colorPlanes];
+  for (std::int64_t x = 0; x < columns; ++x) {
+    const std::size_t at = std::size_t(x) * bytes;
+    const float alpha = opacity * (alphaPlane ? std::clamp(layerSample<Depth>(alphaPlane + at), 0.0f, 1.0f) : 1.0f);
+    if (alpha <= 0) continue;
+    std::uint8_t* p = out + std::size_t(x) * std::size_t(samplesPerPixel) * bytes;
+    const float below = outputSample<Depth>(p + colorPlanes * bytes) * (1 - alpha);
+    const float merged = alpha + below;
+    const float scale = 1.0f / merged;
+    for (int c = 0; c < colorPlanes; ++c) {
+      const float v = planes[c] ? layerSample<Depth>(planes[c] + at) : 1.0f;
+      const float colour = ink ? 1.0f - v : v;
+      const float under = outputSample<Depth>(p + c * bytes);
+      storeSample<Depth>(p + c * bytes, (colour * alpha + under * below) * scale);
+    }
+    storeSample<Depth>(p + colorPlanes * bytes, std::min(merged, 1.0f));
+  }
+}
+
+struct Output {
+  std::uint8_t* pixels;
+  std::size_t bytesPerRow;
+  int samplesPerPixel;
+  std::int64_t width, height;
+};
+
+// Lays one layer over the output, straight colour and alpha at the output's
+// depth, in bands of rows: each band's rows of every channel are decoded
+// (only the columns on the canvas), then blended row-parallel. Rows above
+// and below the canvas are skipped, not kept.
+bool mergeLayer(const LayerRecord& layer, const FlatInfo& info, const Output& out, bool& cancelled) {
+  const int depth = info.fileDepth;
+  const int colorPlanes = info.colorComponents;
+  const int sampleBytes = depth / 8;
+  const std::int64_t w = layer.right - layer.left, h = layer.bottom - layer.top;
+  const std::int64_t x0 = std::max<std::int64_t>(0, layer.left), x1 = std::min(out.width, layer.right);
+  const std::int64_t y0 = std::max<std::int64_t>(0, layer.top), y1 = std::min(out.height, layer.bottom);
+  const std::int64_t columns = x1 - x0;
+
+  // The last channel of each slot (colour planes, then transparency); a
+  // channel of two bytes holds only its compression word, no pixels.
+  std::vector<const Channel*> slots(std::size_t(colorPlanes + 1), nullptr);
+  for (const Channel& channel : layer.channels) {
+    const int slot = channel.id == -1 ? colorPlanes : channel.id;
+    if (slot >= 0 && slot <= colorPlanes && channel.length > 2) slots[std::size_t(slot)] = &channel;
+  }
+  std::vector<std::unique_ptr<ChannelRows>> rows(slots.size());
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    if (!slots[s]) continue;
+    rows[s] = std::make_unique<ChannelRows>();
+    if (!rows[s]->open(slots[s]->data, std::size_t(slots[s]->length), w, h, depth, info.bigDocument) ||
+        !rows[s]->skip(y0 - layer.top))
+      return false;
+  }
+  const std::size_t rowBytes = std::size_t(w) * std::size_t(sampleBytes);
+  const std::size_t bandRowBytes = std::size_t(columns) * std::size_t(sampleBytes);
+  const std::int64_t bandRows =
+      std::clamp<std::int64_t>(kMergeWorkingBytes / std::int64_t(bandRowBytes * slots.size()), 1, y1 - y0);
+  std::vector<std::uint8_t> scratch(rowBytes);
+  std::vector<std::vector<std::uint8_t>> bands(slots.size());
+  for (std::size_t s = 0; s < slots.size(); ++s)
+    if (rows[s]) bands[s].resize(bandRowBytes * std::size_t(bandRows));
+
+  const float opacity = float(layer.effectiveOpacity);
+  const bool ink = info.mode == Mode::CMYK;
+  const int outStride = out.samplesPerPixel * sampleBytes;
+  for (std::int64_t band = y0; band < y1; band += bandRows) {
+    if (decodeCancelled()) {
+      cancelled = true;
+      return false;
+    }
+    const std::int64_t count = std::min(bandRows, y1 - band);
+    for (std::size_t s = 0; s < slots.size(); ++s) {
+      if (!rows[s]) continue;
+      for (std::int64_t i = 0; i < count; ++i) {
+        if (!rows[s]->next(scratch.data())) return false;
+        std::memcpy(bands[s].data() + std::size_t(i) * bandRowBytes,
+                    scratch.data() + std::size_t(x0 - layer.left) * std::size_t(sampleBytes), bandRowBytes);
+      }
+    }
+    foundation::parallelForRange(
+        0, count,
+        [&](std::int64_t begin, std::int64_t end) {
+          const std::uint8_t* planes[5] = {};
+          for (std::int64_t i = begin; i < end; ++i) {
+            for (std::size_t s = 0; s < slots.size(); ++s)
+              planes[s] = rows[s] ? bands[s].data() + std::size_t(i) * bandRowBytes : nullptr;
+            std::uint8_t* row = out.pixels + std::size_t(band + i) * out.bytesPerRow +
+                                std::size_t(x0) * std::size_t(outStride);
+            if (depth == 8)
+              blendRow<8>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
+            else if (depth == 16)
+              blendRow<16>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
+            else
+              blendRow<32>(planes, colorPlanes, ink, opacity, columns, row, out.samplesPerPixel);
+          }
+        },
+        8);
+  }
+  return true;
 }
 
 }  // namespace
@@ -198,113 +335,45 @@ bool mergeLayers(const std::uint8_t* data, std::size_t size, const FlatInfo& inf
   std::vector<LayerRecord> layers(static_cast<std::size_t>(count));
   for (LayerRecord& layer : layers)
     if (!readRecord(r, info.bigDocument, layer)) return damaged("damaged layer record");
+  // Every channel's bytes, checked against the file before anything is
+  // decoded or allocated.
+  for (LayerRecord& layer : layers) {
+    if (layer.right - layer.left > kMaxLayerSide || layer.bottom - layer.top > kMaxLayerSide)
+      return damaged("layer too large");
+    for (Channel& channel : layer.channels) {
+      if (channel.length > r.remaining() || channel.length == 1) return damaged("truncated layer channel");
+      channel.data = r.current();
+      r.skip(channel.length);
+    }
+  }
   resolveGroups(layers);
 
-  // Premultiplied colour and alpha per document pixel, bottom layer first.
-  const int stride = colorPlanes + 1;
-  std::vector<float> canvas;
-  try {
-    canvas.assign(std::size_t(width * height) * std::size_t(stride), 0.0f);
-  } catch (const std::bad_alloc&) {
-    foundation::log("psd: no memory to merge {}x{} pixels of layers", width, height);
-    foundation::noteFailure(foundation::FailureCause::ImageTooLarge);
-    return false;
-  }
-  std::vector<std::uint8_t> planes;
+  // Straight colour and alpha, merged at the output's depth from nothing.
+  for (std::int64_t y = 0; y < height; ++y)
+    std::memset(out + std::size_t(y) * bytesPerRow, 0, std::size_t(width) * std::size_t(samplesPerPixel) * std::size_t(depth / 8));
+  const Output canvas{out, bytesPerRow, samplesPerPixel, width, height};
   bool warnedBlend = false;
   for (const LayerRecord& layer : layers) {
-    const std::int64_t w = layer.right - layer.left, h = layer.bottom - layer.top;
-    const bool drawn = layer.visible && w > 0 && h > 0 && layer.effectiveOpacity > 0;
-    if (w > kMaxLayerSide || h > kMaxLayerSide || (drawn && w * h > pixelLimit))
-      return damaged("layer too large");
-    const std::uint64_t planeBytes = std::uint64_t(w > 0 ? w : 0) * std::uint64_t(h > 0 ? h : 0) * (depth / 8);
-    // No plane expands more than deflate allows: a record claiming more
-    // than its data can hold is refused before anything is allocated.
-    std::uint64_t largest = 0;
-    for (const Channel& channel : layer.channels) largest = std::max(largest, channel.length);
-    if (drawn && planeBytes > largest * 1100 + 4096) return damaged("layer data too short for the layer's size");
-    // The colour planes, then transparency.
-    if (drawn) planes.assign(std::size_t(planeBytes) * std::size_t(stride), 0);
-    bool hasTransparency = false;
-    std::vector<bool> present(std::size_t(stride), false);
-    for (const Channel& channel : layer.channels) {
-      if (channel.length > r.remaining() || channel.length < 2) {
-        if (channel.length == 0) continue;
-        return damaged("truncated layer channel");
-      }
-      const std::uint8_t* start = r.current();
-      r.skip(channel.length);
-      const int slot = channel.id == -1 ? colorPlanes : channel.id;
-      if (!drawn || slot < 0 || slot > colorPlanes) continue;  // masks and extra channels
-      const int compression = start[0] << 8 | start[1];
-      if (!decodePlane(start + 2, std::size_t(channel.length - 2), compression, w, h, depth, info.bigDocument,
-                       planes.data() + std::size_t(slot) * std::size_t(planeBytes)))
-        return damaged("damaged layer channel");
-      present[std::size_t(slot)] = true;
-      if (slot == colorPlanes) hasTransparency = true;
+    if (decodeCancelled()) {
+      foundation::log("psd: layer merge cancelled");
+      foundation::noteFailure(foundation::FailureCause::Cancelled);
+      return false;
     }
-    if (!drawn) continue;
+    const bool drawn = layer.visible && layer.right > layer.left && layer.bottom > layer.top &&
+                       layer.effectiveOpacity > 0;
+    if (!drawn || layer.left >= width || layer.top >= height || layer.right <= 0 || layer.bottom <= 0) continue;
     if (!warnedBlend && (std::memcmp(layer.blendKey, "norm", 4) != 0 || layer.clipped)) {
       foundation::log("psd: blend mode '{}' merged as normal", std::string(layer.blendKey, 4));
       warnedBlend = true;
     }
-    const std::int64_t x0 = std::max<std::int64_t>(0, layer.left), x1 = std::min(width, layer.right);
-    const std::int64_t y0 = std::max<std::int64_t>(0, layer.top), y1 = std::min(height, layer.bottom);
-    if (x0 >= x1 || y0 >= y1) continue;
-    const float opacity = float(layer.effectiveOpacity);
-    const bool ink = info.mode == Mode::CMYK;
-    foundation::parallelForRange(
-        y0, y1,
-        [&](std::int64_t begin, std::int64_t end) {
-          float colour[5];
-          for (std::int64_t y = begin; y < end; ++y) {
-            float* row = canvas.data() + std::size_t(y * width) * std::size_t(stride);
-            for (std::int64_t x = x0; x < x1; ++x) {
-              const std::int64_t index = (y - layer.top) * w + (x - layer.left);
-              for (int c = 0; c < colorPlanes; ++c) {
-                const float v = present[std::size_t(c)]
-                                    ? sampleAt(planes.data() + std::size_t(c) * std::size_t(planeBytes), index, depth)
-                                    : 1.0f;
-                colour[c] = ink ? 1.0f - v : v;
-              }
-              const float alpha =
-                  opacity * (hasTransparency
-                                 ? sampleAt(planes.data() + std::size_t(colorPlanes) * std::size_t(planeBytes),
-                                            index, depth)
-                                 : 1.0f);
-              float* p = row + x * stride;
-              for (int c = 0; c < colorPlanes; ++c) p[c] = colour[c] * alpha + p[c] * (1 - alpha);
-              p[colorPlanes] = alpha + p[colorPlanes] * (1 - alpha);
-            }
-          }
-        },
-        8);
+    bool cancelled = false;
+    if (!mergeLayer(layer, info, canvas, cancelled)) {
+      if (!cancelled) return damaged("damaged layer channel");
+      foundation::log("psd: layer merge cancelled");
+      foundation::noteFailure(foundation::FailureCause::Cancelled);
+      return false;
+    }
   }
-
-  foundation::parallelForRange(
-      0, height,
-      [&](std::int64_t begin, std::int64_t end) {
-        for (std::int64_t y = begin; y < end; ++y) {
-          const float* in = canvas.data() + std::size_t(y * width) * std::size_t(stride);
-          std::uint8_t* row = out + std::size_t(y) * bytesPerRow;
-          for (std::int64_t x = 0; x < width; ++x) {
-            const float alpha = in[x * stride + colorPlanes];
-            for (int c = 0; c < stride; ++c) {
-              float v = in[x * stride + c];
-              if (c < colorPlanes) v = alpha > 0 ? v / alpha : 0.0f;
-              v = std::clamp(v, 0.0f, 1.0f);
-              const std::size_t at = std::size_t(x * samplesPerPixel + c);
-              if (depth == 8)
-                row[at] = std::uint8_t(std::lround(v * 255.0f));
-              else if (depth == 16)
-                reinterpret_cast<std::uint16_t*>(row)[at] = std::uint16_t(std::lround(v * 65535.0f));
-              else
-                reinterpret_cast<float*>(row)[at] = v;
-            }
-          }
-        }
-      },
-      8);
   return true;
 }
 

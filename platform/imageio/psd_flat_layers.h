@@ -13,11 +13,17 @@
 
 namespace imageio::psd {
 
+// The most bytes the merge holds besides its output: bands of decoded
+// layer rows. Well within the budget a batch gives the files it decodes
+// ahead, so a merge never needs more than the decoded picture itself.
+inline constexpr std::int64_t kMergeWorkingBytes = std::int64_t(32) << 20;
+
 // Merges the layers into out, laid out as decodeComposite's output with
 // alpha at sample colorComponents, straight colour (CMYK as ink).
 // Gray, duotone, RGB and CMYK files of 8, 16 or 32 bits only. False when
-// there is nothing to merge or the layer data are damaged; the cause is
-// logged and noted (foundation::noteFailure).
+// there is nothing to merge, the layer data are damaged or the decode was
+// cancelled between layers (decode_cancel.h); the cause is logged and noted
+// (foundation::noteFailure).
 bool mergeLayers(const std::uint8_t* data, std::size_t size, const FlatInfo& info, std::int64_t pixelLimit,
                  std::uint8_t* out, std::size_t bytesPerRow, int samplesPerPixel);
 

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "platform/color/icc_profile.h"
+#include "platform/foundation/log.h"
 #include "psd/psd_loader.h"
 #include "psd/reader_psd_builder.h"
 #include "support/test_support.h"
@@ -105,6 +106,27 @@ TEST(ReaderLoader, MissingOrRefusedFilesGiveNothing) {
   EXPECT_FALSE(loadLayeredPSD("/nonexistent/x.psd"));
   EXPECT_FALSE(loadLayeredPSD((testsupport::testDataDir() / "psd" / "flat_rgb.psd").string()));
   EXPECT_TRUE(loadLayeredPSD((testsupport::testDataDir() / "psd" / "layers_zip.psd").string()));
+}
+
+// Files the layered reader leaves to the flat decoder (other depths and
+// colour modes) are refused without a word on the terminal.
+TEST(ReaderLoader, FilesForTheFlatDecoderAreRefusedQuietly) {
+  if (foundation::debugLogging()) GTEST_SKIP() << "debug messages asked for";
+  struct Case {
+    std::uint16_t depth, mode;
+  };
+  testsupport::TempDir dir;
+  for (const Case c : {Case{16, 3}, Case{8, 4}, Case{32, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.depth << "-bit, mode " << c.mode);
+    Document d;
+    d.depth = c.depth;
+    d.mode = c.mode;
+    d.layers = {psdtest::solidLayer("a", 0, 0, 2, 2, 1, 2, 3, 255), psdtest::solidLayer("b", 0, 0, 2, 2, 1, 2, 3, 255)};
+    const std::string path = writeFile(dir, psdtest::build(d));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(loadLayeredPSD(path));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  }
 }
 
 TEST(ReaderLoader, GimpFileWalk) {

@@ -13,6 +13,7 @@
 
 #include "platform/imageio/codec.h"
 #include "platform/imageio/pixel_convert.h"
+#include "platform/raster/color_conversion.h"
 #include "platform/raster/image.h"
 #include "support/test_support.h"
 
@@ -78,6 +79,55 @@ inline int maxDifference(const std::vector<std::uint8_t>& a, const std::vector<s
   if (a.size() != b.size()) return 256;
   int worst = 0;
   for (std::size_t i = 0; i < a.size(); ++i) worst = std::max(worst, std::abs(int(a[i]) - int(b[i])));
+  return worst;
+}
+
+// A float image as straight colour and alpha converted into space: 32-bit
+// PSDs hold linear light, so their pictures compare with the originals in
+// the originals' space.
+inline raster::ImageRef floatImageIn(const raster::Image& image, const raster::ColorSpaceRef& space) {
+  const int colors = imageio::exportedColorComponents(image);
+  const bool alpha = image.format().hasAlpha();
+  const auto conversion = raster::ColorConversion::between(image.colorSpace().get(), space.get());
+  const std::size_t width = std::size_t(image.width());
+  const int samples = colors + (alpha ? 1 : 0);
+  std::vector<float> in(width * std::size_t(colors + 1)), out(in.size()), scratch(in.size());
+  std::vector<std::uint8_t> pixels(width * std::size_t(samples) * 4 * std::size_t(image.height()));
+  for (std::int64_t y = 0; y < image.height(); ++y) {
+    imageio::exportRow(image, y, imageio::RowRequest{32, true}, reinterpret_cast<std::uint8_t*>(in.data()));
+    for (std::size_t p = 0; p < in.size(); p += std::size_t(colors + 1))
+      for (int c = 0; c < colors; ++c) in[p + std::size_t(c)] *= in[p + std::size_t(colors)];
+    if (conversion) {
+      conversion->convertRow(in.data(), out.data(), std::int64_t(width), scratch.data());
+    } else {
+      out = in;
+    }
+    float* row = reinterpret_cast<float*>(pixels.data()) + std::size_t(y) * width * std::size_t(samples);
+    for (std::size_t x = 0; x < width; ++x) {
+      const float a = out[x * std::size_t(colors + 1) + std::size_t(colors)];
+      for (int c = 0; c < colors; ++c)
+        row[x * std::size_t(samples) + std::size_t(c)] = a > 0 ? out[x * std::size_t(colors + 1) + std::size_t(c)] / a : 0;
+      if (alpha) row[x * std::size_t(samples) + std::size_t(colors)] = a;
+    }
+  }
+  raster::PixelFormat format;
+  format.bitsPerComponent = 32;
+  format.colorComponents = colors;
+  format.alpha = alpha ? raster::AlphaInfo::Last : raster::AlphaInfo::None;
+  return raster::Image::make(image.width(), image.height(), format, space, std::move(pixels),
+                             width * std::size_t(samples) * 4);
+}
+
+// Largest difference between two buffers of float samples.
+inline float maxFloatDifference(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+  if (a.size() != b.size()) return 1e9f;
+  float worst = 0;
+  for (std::size_t i = 0; i + 4 <= a.size(); i += 4) {
+    float x, y;
+    std::memcpy(&x, &a[i], 4);
+    std::memcpy(&y, &b[i], 4);
+    worst = std::max(worst, std::abs(x - y));
+  }
   return worst;
 }
 

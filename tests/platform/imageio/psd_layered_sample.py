@@ -2,7 +2,9 @@
 psd-tools and stores that reader's picture as straight RGBA8 (raw bytes).
 
 usage: psd_layered_sample.py KIND OUT.psd REFERENCE.raw
-KIND: rgb16-one, gray16-one, rgb16-several, rgb16-merged, rgb8-one
+KIND: rgb16-one, gray16-one, rgb16-several, rgb16-merged, rgb8-one,
+      group-hidden, group-half, names, cmyk8 (the CMYK reference is ink,
+      CMYKA)
 """
 import struct
 import sys
@@ -60,7 +62,7 @@ def channel(plane, depth, compression):
     return struct.pack(">H", 3) + zlib.compress(samples(delta, depth))
 
 
-def layer(rect, planes, ids, depth, compression, opacity=255, hidden=False, name="Layer"):
+def layer(rect, planes, ids, depth, compression, opacity=255, hidden=False, name="Layer", divider=None):
     top, left, bottom, right = rect
     data = [channel(p, depth, compression) for p in planes]
     record = struct.pack(">iiiiH", top, left, bottom, right, len(planes))
@@ -68,6 +70,8 @@ def layer(rect, planes, ids, depth, compression, opacity=255, hidden=False, name
         record += struct.pack(">hI", cid, len(d))
     record += b"8BIMnorm" + struct.pack(">BBBB", opacity, 0, 0x0A if hidden else 0x08, 0)
     extra = struct.pack(">II", 0, 0) + pascal(name, 4)
+    if divider is not None:
+        extra += b"8BIMlsct" + struct.pack(">II", 4, divider)
     record += struct.pack(">I", len(extra)) + extra
     return record, b"".join(data)
 
@@ -94,7 +98,54 @@ def document(mode, depth, layers, composite, real_merged, negative_count):
     return out
 
 
+def solid(rect, values, alpha=None, **options):
+    h, w = rect[2] - rect[0], rect[3] - rect[1]
+    planes = [np.full((h, w), v, dtype=np.int64) for v in values]
+    ids = list(range(len(values)))
+    if alpha is not None:
+        planes.append(alpha)
+        ids.append(-1)
+    return layer(rect, planes, ids, 8, 1, **options)
+
+
+def group(hidden=False, opacity=255):
+    """The records of a group around its members: end marker, then open."""
+    empty = [np.zeros((0, 0), dtype=np.int64)] * 3
+    end = layer((0, 0, 0, 0), empty, [0, 1, 2], 8, 0, name="</Layer group>", divider=3)
+    start = layer((0, 0, 0, 0), empty, [0, 1, 2], 8, 0, opacity=opacity, hidden=hidden, name="Group",
+                  divider=1)
+    return end, start
+
+
+def build_grouped(kind):
+    white = np.full((H, W), 255, dtype=np.int64)
+    if kind == "cmyk8":
+        # Ink, stored inverted: a cyan-magenta background and a translucent
+        # yellow-black layer with transparency.
+        background = solid((0, 0, H, W), [255 - 200, 255 - 90, 255, 255])
+        rect = (4, 6, H - 3, W - 2)
+        h, w = rect[2] - rect[0], rect[3] - rect[1]
+        top = solid(rect, [255, 255, 255 - 220, 255 - 60], ramp_alpha(w, h, 8), opacity=200)
+        return document(4, 8, [background, top], [white] * 4, False, False)
+    background = solid((0, 0, H, W), [30, 90, 200], name="Back")
+    if kind == "names":
+        # Names of 4, 0 and 8 characters, each padded to four bytes before
+        # the section-divider blocks that follow them.
+        rect = (8, 10, H, W)
+        h, w = rect[2] - rect[0], rect[3] - rect[1]
+        inner = solid(rect, [10, 230, 60], ramp_alpha(w, h, 8), name="Inner")
+        end = layer((0, 0, 0, 0), [np.zeros((0, 0), dtype=np.int64)] * 3, [0, 1, 2], 8, 0, name="", divider=3)
+        start = layer((0, 0, 0, 0), [np.zeros((0, 0), dtype=np.int64)] * 3, [0, 1, 2], 8, 0, opacity=128,
+                      name="EightChr", divider=1)
+        return document(3, 8, [background, end, inner, start], [white] * 3, False, False)
+    inner = solid((5, 7, H - 4, W - 3), [240, 200, 20], opacity=128 if kind == "group-half" else 255)
+    end, start = group(hidden=kind == "group-hidden", opacity=128 if kind == "group-half" else 255)
+    return document(3, 8, [background, end, inner, start], [white] * 3, False, False)
+
+
 def build(kind):
+    if kind in ("group-hidden", "group-half", "names", "cmyk8"):
+        return build_grouped(kind)
     depth = 8 if kind == "rgb8-one" else 16
     top = 65535 if depth == 16 else 255
     white = np.full((H, W), top, dtype=np.int64)
@@ -132,7 +183,17 @@ def main():
     kind, path, reference = sys.argv[1:4]
     with open(path, "wb") as f:
         f.write(build(kind))
-    image = PSDImage.open(path).composite().convert("RGBA")
+    psd = PSDImage.open(path)
+    if kind == "cmyk8":
+        # Ink as psd-tools composites it (the background is opaque).
+        ink = np.asarray(psd.composite())
+        if ink.shape != (H, W, 4):
+            sys.exit("psd-tools read %s" % (ink.shape,))
+        opaque = np.full((H, W, 1), 255, dtype=np.uint8)
+        with open(reference, "wb") as f:
+            f.write(np.concatenate([ink.astype(np.uint8), opaque], axis=2).tobytes())
+        return
+    image = psd.composite().convert("RGBA")
     if image.size != (W, H):
         sys.exit("psd-tools read a %dx%d picture" % image.size)
     with open(reference, "wb") as f:

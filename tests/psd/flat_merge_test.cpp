@@ -1,0 +1,212 @@
+// PSDs read as one flat picture through the image codecs: layers merged in
+// place of a placeholder composite within bounded memory, a cancel between
+// layers, and 32-bit documents read as linear light.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "allocation_cap.h"
+#include "platform/foundation/failure_cause.h"
+#include "platform/imageio/decode_cancel.h"
+#include "platform/imageio/image_source.h"
+#include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/psd_flat_format.h"
+#include "platform/imageio/psd_flat_layers.h"
+#include "platform/raster/color_conversion.h"
+#include "reader_psd_builder.h"
+#include "session/conversion_window.h"
+#include "support/test_support.h"
+
+using namespace psdtest;
+
+namespace {
+
+static_assert(imageio::psd::kMergeWorkingBytes <= velumar::ConversionWindowOptions{}.memoryBudget / 4,
+              "the merge's working buffers stay well within the batch's decode budget");
+
+// The version-info resource: whether the stored composite is the real one.
+Resource versionInfo(bool realMerged) {
+  return Resource{1057, {0, 0, 0, 1, std::uint8_t(realMerged ? 1 : 0), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}};
+}
+
+Bytes floatPlane(const std::vector<float>& values) {
+  Bytes out;
+  for (float v : values) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &v, 4);
+    put32(out, bits);
+  }
+  return out;
+}
+
+raster::ImageRef decode(const testsupport::TempDir& dir, const Bytes& bytes) {
+  const std::string path = dir.file("in.psd");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  foundation::clearFailure();
+  const auto source = imageio::ImageSource::open(path);
+  return source ? source->createImage(0) : nullptr;
+}
+
+// Overwrites the stored length of the first layer's channel `channel`.
+void claimChannelLength(Bytes& bytes, int channel, std::uint32_t length) {
+  const auto info = imageio::psd::parseFlat(bytes.data(), bytes.size());
+  ASSERT_TRUE(info);
+  const std::size_t at = info->layerSectionOffset + 4 + 2 + 16 + 2 + std::size_t(channel) * 6 + 2;
+  for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = std::uint8_t(length >> (24 - 8 * i));
+}
+
+Document placeholderDocument(std::uint32_t width, std::uint32_t height, std::uint16_t depth, std::uint16_t mode) {
+  Document d;
+  d.width = width;
+  d.height = height;
+  d.depth = depth;
+  d.mode = mode;
+  d.channels = mode == 4 ? 4 : mode == 1 ? 1 : 3;
+  d.resources.push_back(versionInfo(false));
+  d.compositeData = Bytes{0, 0};
+  return d;
+}
+
+}  // namespace
+
+// Layers that claim more than the file holds or than the canvas shows are
+// refused, or merged, without buffers sized by the claim.
+TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
+  struct Case {
+    const char* name;
+    std::uint16_t depth, mode;
+    std::uint32_t canvasWidth, canvasHeight;
+    Layer layer;
+    std::uint32_t claimedChannelLength;  // 0: as stored
+    bool decodes;
+  };
+  // 300,000 x 1,666 pixels over a 1 x 1 canvas, channels claiming a
+  // megabyte each in a file of a few hundred bytes.
+  Layer claiming;
+  claiming.right = 300000;
+  claiming.bottom = 1666;
+  for (std::int16_t id : {-1, 0, 1, 2, 3}) claiming.channels.push_back(rawChannel(id, {}));
+  // 20,000 x 2,000 pixels of compressed zeros, of which a 4 x 4 canvas
+  // shows the top-left corner.
+  Layer overhanging;
+  overhanging.right = 20000;
+  overhanging.bottom = 2000;
+  for (std::int16_t id : {0, 1, 2})
+    overhanging.channels.push_back(zipChannel(id, Bytes(std::size_t(20000) * 2000, 0), 20000, 2000, false));
+  const Case cases[] = {
+      {"claims past the file, 8-bit RGB", 8, 3, 1, 1, claiming, 1u << 20, false},
+      {"claims past the file, 32-bit CMYK", 32, 4, 1, 1, claiming, 1u << 24, false},
+      {"large canvas, one small layer", 8, 3, 3000, 3000, solidLayer("small", 10, 10, 2, 2, 9, 8, 7, 255), 0, true},
+      {"layer far beyond a small canvas", 8, 3, 4, 4, overhanging, 0, true},
+  };
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Document d = placeholderDocument(c.canvasWidth, c.canvasHeight, c.depth, c.mode);
+    d.layers = {c.layer};
+    Bytes bytes = build(d);
+    if (c.claimedChannelLength) claimChannelLength(bytes, 1, c.claimedChannelLength);
+    // The decoded picture itself, and a little more.
+    const std::size_t picture = std::size_t(c.canvasWidth) * c.canvasHeight * 5 * (c.depth / 8);
+    raster::ImageRef image;
+    {
+      AllocationCap cap(picture + (std::size_t(4) << 20));
+      image = decode(dir, bytes);
+    }
+    EXPECT_EQ(bool(image), c.decodes);
+    if (!c.decodes) {
+      EXPECT_EQ(foundation::lastFailure().cause, foundation::FailureCause::SourceDamaged);
+    }
+  }
+}
+
+// A cancel reaches the merge between layers: no picture, the cause says
+// so; without it the same file merges.
+TEST(PsdFlatMerge, CancelStopsTheMergeBetweenLayers) {
+  Document d = placeholderDocument(16, 16, 8, 3);
+  for (int i = 0; i < 3; ++i) d.layers.push_back(solidLayer("layer", i, i, 8, 8, 200, 100, 50, 255));
+  const Bytes bytes = build(d);
+  testsupport::TempDir dir;
+  for (const bool cancelled : {false, true}) {
+    SCOPED_TRACE(cancelled);
+    const std::atomic<bool> flag{cancelled};
+    const imageio::DecodeCancelScope scope(&flag);
+    EXPECT_EQ(bool(decode(dir, bytes)), !cancelled);
+    EXPECT_EQ(foundation::lastFailure().cause,
+              cancelled ? foundation::FailureCause::Cancelled : foundation::FailureCause::None);
+  }
+}
+
+// 32-bit documents hold linear light: known linear values, stored as the
+// composite or as a layer, come out as their sRGB encoding when drawn into
+// 8-bit sRGB (or gray on the sRGB curve).
+TEST(PsdFlatMerge, ThirtyTwoBitDocumentsAreLinearLight) {
+  const std::vector<float> linear = {0.0f, 0.01f, 0.05f, 0.18f, 0.5f, 0.8f, 1.0f};
+  const std::int64_t width = std::int64_t(linear.size());
+  auto encoded = [](float v) {
+    const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(double(v), 1 / 2.4) - 0.055;
+    return int(std::lround(e * 255));
+  };
+  struct Case {
+    const char* name;
+    std::uint16_t mode;
+    bool layers;
+    bool srgbProfile;
+  };
+  const Case cases[] = {{"RGB composite", 3, false, false},
+                        {"RGB composite, sRGB profile", 3, false, true},
+                        {"RGB layer", 3, true, false},
+                        {"gray composite", 1, false, false}};
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const int colors = c.mode == 1 ? 1 : 3;
+    Document d;
+    d.width = std::uint32_t(width);
+    d.height = 1;
+    d.depth = 32;
+    d.mode = c.mode;
+    d.channels = std::uint16_t(colors);
+    if (c.srgbProfile) d.resources.push_back(Resource{1039, raster::ColorSpace::sRGB()->profile()->data()});
+    if (c.layers) {
+      d.resources.push_back(versionInfo(false));
+      Layer layer;
+      layer.right = std::int32_t(width);
+      layer.bottom = 1;
+      layer.channels.push_back(rawChannel(-1, floatPlane(std::vector<float>(linear.size(), 1.0f))));
+      for (std::int16_t id = 0; id < colors; ++id) layer.channels.push_back(rawChannel(id, floatPlane(linear)));
+      d.layers.push_back(layer);
+      d.compositeData = Bytes{0, 0};
+    } else {
+      Bytes composite{0, 0};
+      for (int p = 0; p < colors; ++p) {
+        const Bytes plane = floatPlane(linear);
+        composite.insert(composite.end(), plane.begin(), plane.end());
+      }
+      d.compositeData = composite;
+    }
+    const raster::ImageRef image = decode(dir, build(d));
+    ASSERT_TRUE(image);
+    ASSERT_EQ(image->format().bitsPerComponent, 32);
+    // A 32-bit picture keeps the linear values.
+    std::vector<float> row(std::size_t(width) * std::size_t(colors + 1));
+    imageio::exportRow(*image, 0, imageio::RowRequest{32, true}, reinterpret_cast<std::uint8_t*>(row.data()));
+    for (std::size_t x = 0; x < linear.size(); ++x) EXPECT_FLOAT_EQ(row[x * std::size_t(colors + 1)], linear[x]);
+    // Drawn into 8-bit sRGB (gray on the sRGB curve): the encoded values.
+    const raster::ColorSpaceRef target = colors == 1 ? raster::ColorSpace::untaggedGray() : raster::ColorSpace::sRGB();
+    const auto conversion = raster::ColorConversion::between(image->colorSpace().get(), target.get());
+    ASSERT_TRUE(conversion);
+    std::vector<float> out(row.size()), scratch(row.size());
+    conversion->convertRow(row.data(), out.data(), width, scratch.data());
+    for (std::size_t x = 0; x < linear.size(); ++x)
+      for (int k = 0; k < colors; ++k)
+        EXPECT_NEAR(std::lround(out[x * std::size_t(colors + 1) + std::size_t(k)] * 255), encoded(linear[x]), 1)
+            << "pixel " << x;
+  }
+}
