@@ -230,38 +230,41 @@ void ConversionWindow::prepareFilesUpTo(std::size_t end) {
   for (std::size_t index = from; index < end; ++index) {
     const std::string& path = sources_[index].path;
     const std::int64_t estimate = decodesAhead(path) ? conversionBytesOf(path) : 0;
+    // The loop converts a file the window cannot hold itself.
+    const bool ahead = estimate > 0 && estimate <= options_.memoryBudget;
+    // A worker for every file that may start: a finished conversion starts
+    // the next file on the pool's thread, where no worker is made, and a
+    // converted file keeps its worker until the loop has written it.
+    std::shared_ptr<ImportedImage> worker;
+    if (ahead && work_ == Work::Convert) {
+      std::size_t waiting = 1, idle = 0;
+      {
+        std::lock_guard guard(lock_);
+        for (std::size_t other = nextToStart_; other < prepared_; ++other)
+          if (slots_[other].state == State::Waiting) ++waiting;
+        idle = idleWorkers_.size();
+      }
+      if (idle < waiting) worker = engine_.makeBatchWorker();
+    }
     std::lock_guard guard(lock_);
     Slot& slot = slots_[index];
     slot.estimate = estimate;
-    // The loop converts a file the window cannot hold itself.
-    if (estimate == 0 || estimate > options_.memoryBudget) slot.state = State::OnLoop;
+    if (!ahead) slot.state = State::OnLoop;
+    if (worker) idleWorkers_.push_back(std::move(worker));
     prepared_ = index + 1;
+    startPreparedFiles();
   }
-  if (work_ != Work::Convert) return;
-  // A worker for every prepared file that may start: a finished conversion
-  // starts the next file on the pool's thread, where no worker is made.
-  std::size_t wanted = 0;
-  {
-    std::lock_guard guard(lock_);
-    for (std::size_t index = nextToStart_; index < prepared_; ++index)
-      if (slots_[index].state == State::Waiting) ++wanted;
-    wanted = std::min(wanted, filesAtOnce_);
-    wanted -= std::min(wanted, idleWorkers_.size());
-  }
-  std::vector<std::shared_ptr<ImportedImage>> made;
-  for (std::size_t i = 0; i < wanted; ++i) made.push_back(engine_.makeBatchWorker());
-  std::lock_guard guard(lock_);
-  for (auto& worker : made) idleWorkers_.push_back(std::move(worker));
 }
 
 void ConversionWindow::startPreparedFiles() {
-  while (!closed_ && nextToStart_ < prepared_) {
-    Slot& slot = slots_[nextToStart_];
-    if (slot.state != State::Waiting) {
-      ++nextToStart_;
-      continue;
-    }
-    if (converting_ >= filesAtOnce_ || bytesInFlight_ + slot.estimate > options_.memoryBudget) return;
+  while (nextToStart_ < prepared_ && slots_[nextToStart_].state != State::Waiting) ++nextToStart_;
+  for (std::size_t index = nextToStart_; !closed_ && index < prepared_; ++index) {
+    Slot& slot = slots_[index];
+    if (slot.state != State::Waiting) continue;
+    if (converting_ >= filesAtOnce_) return;
+    // A file that does not fit now waits, and a later one that fits starts
+    // meanwhile; room that frees goes to the earliest waiting file first.
+    if (bytesInFlight_ + slot.estimate > options_.memoryBudget) continue;
     if (work_ == Work::Convert) {
       if (idleWorkers_.empty()) return;
       slot.worker = std::move(idleWorkers_.back());
@@ -270,7 +273,6 @@ void ConversionWindow::startPreparedFiles() {
     ++converting_;
     bytesInFlight_ += slot.estimate;
     slot.state = State::Queued;
-    const std::size_t index = nextToStart_++;
     tasks_.run([this, index] { convert(index); });
   }
 }
@@ -279,8 +281,8 @@ bool ConversionWindow::convertAQueuedFile() {
   std::size_t index = 0;
   {
     std::lock_guard guard(lock_);
-    while (index < nextToStart_ && slots_[index].state != State::Queued) ++index;
-    if (index >= nextToStart_) return false;
+    while (index < prepared_ && slots_[index].state != State::Queued) ++index;
+    if (index >= prepared_) return false;
   }
   // Isolated as on the pool: the loop's thread, waiting inside this file's
   // parallel loops, never starts another whole file there.
@@ -367,6 +369,12 @@ std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t in
   if (index >= slots_.size()) return std::nullopt;
   // Nothing the window reads ahead is the cause of this file's failure.
   const foundation::FailureScope isolate;
+  {
+    // The loop has finished the file it converted itself.
+    std::lock_guard guard(lock_);
+    bytesInFlight_ -= loopBytes_;
+    loopBytes_ = 0;
+  }
   prepareFilesUpTo(index + 1 + filesAhead_);
   Slot& slot = slots_[index];
   Converted result;
@@ -374,15 +382,19 @@ std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t in
   {
     std::unique_lock guard(lock_);
     startPreparedFiles();
+    // A file no thread of the pool has started yet: the loop converts it at
+    // once, within the budget, which it holds until the loop's next file.
     if (slot.state == State::Queued) {
-      // Not started yet: the loop converts it at once instead.
-      bytesInFlight_ -= slot.estimate;
       --converting_;
+      loopBytes_ = slot.estimate;
       if (slot.worker) idleWorkers_.push_back(std::move(slot.worker));
-      startPreparedFiles();
+    } else if (slot.state == State::Waiting && slot.estimate > 0) {
+      bytesInFlight_ += slot.estimate;
+      loopBytes_ = slot.estimate;
     }
     if (slot.state == State::OnLoop || slot.state == State::Waiting || slot.state == State::Queued) {
       slot.state = State::OnLoop;
+      startPreparedFiles();
       return std::nullopt;
     }
     // While this file converts, the loop's thread converts a later one

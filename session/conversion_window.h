@@ -34,7 +34,7 @@ struct ConversionWindowOptions {
   // the settings (the decode at the size the conversion reads it, a turned
   // copy, the drawn result and its scratch); a file above it is never
   // converted ahead.
-  std::int64_t memoryBudget = std::int64_t(512) << 20;
+  std::int64_t memoryBudget = std::int64_t(384) << 20;
 };
 
 // Read when a batch starts (benchmarks and tests change it).
@@ -144,6 +144,7 @@ class ConversionWindow {
   std::size_t nextToStart_ = 0;
   std::size_t prepared_ = 0;  // files estimated (the loop's thread writes it under lock_)
   std::int64_t bytesInFlight_ = 0;
+  std::int64_t loopBytes_ = 0;  // the file the loop converts itself, in bytesInFlight_
   std::vector<std::shared_ptr<ImportedImage>> idleWorkers_;
   std::shared_ptr<ImportedImage> sizer_;  // the loop's thread: target sizes for estimates
 
