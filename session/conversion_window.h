@@ -34,7 +34,7 @@ struct ConversionWindowOptions {
   // the settings (the decode at the size the conversion reads it, a turned
   // copy, the drawn result and its scratch); a file above it is never
   // converted ahead.
-  std::int64_t memoryBudget = std::int64_t(384) << 20;
+  std::int64_t memoryBudget = std::int64_t(352) << 20;
 };
 
 // Read when a batch starts (benchmarks and tests change it).
@@ -91,10 +91,13 @@ class ConversionWindow {
   ~ConversionWindow();
 
   // File index's conversion or decode (the loop's thread, indexes rising).
-  // Starts the next files that fit, then waits for this one. Nothing when
-  // the loop must convert the file itself: not converted ahead (not a plain
-  // raster file, over the budget), no image (a failure is never kept), or
-  // the file changed since.
+  // Starts the next files that fit, then waits for this one, converting a
+  // queued later file meanwhile. Nothing when the loop must convert the
+  // file itself: not converted ahead (not a plain raster file, over the
+  // budget, not started yet; a file started by nobody stays in the budget
+  // until the next take), no image (a failure is never kept), or the file
+  // changed since. Failure causes noted while looking ahead never reach
+  // the caller.
   std::optional<Converted> take(std::size_t index);
   // The worker of a taken file is free again once the file is written.
   void giveBack(std::shared_ptr<ImportedImage> worker);
