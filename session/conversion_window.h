@@ -34,7 +34,7 @@ struct ConversionWindowOptions {
   // the settings (the decode at the size the conversion reads it, a turned
   // copy, the drawn result and its scratch); a file above it is never
   // converted ahead.
-  std::int64_t memoryBudget = std::int64_t(352) << 20;
+  std::int64_t memoryBudget = std::int64_t(384) << 20;
 };
 
 // Read when a batch starts (benchmarks and tests change it).

@@ -3,11 +3,12 @@
 // frees pixel buffers of a few to tens of megabytes for every file; with the
 // allocator's default adaptive limits those buffers alternate between fresh
 // mappings and a heap that is trimmed after each free, so every file faults
-// its pages in again. While a scope lives, buffers up to 8 MiB come from
-// the heap and the heap is not trimmed (larger ones, a large photo's
-// decode, are mapped and given back when freed, so the heap never keeps the
-// largest files' memory); when the last scope ends, the allocator gets its
-// starting limits back and the unused memory goes back to the system.
+// its pages in again. While a scope lives, buffers up to 16 MiB come from
+// the heap and the heap is not trimmed (larger ones, a progressive JPEG's
+// coefficients, are mapped and given back when freed, so the heap never
+// keeps the largest files' memory); when the last scope ends, the
+// allocator gets its starting limits back and the unused memory goes back
+// to the system.
 //
 // Threads that start allocating while a scope lives share one heap: a heap
 // per pool thread would each keep its own largest files' buffers. Small
