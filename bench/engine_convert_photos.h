@@ -179,4 +179,21 @@ inline std::vector<Photo> fetchWallpaperPhotos(std::size_t count) {
   return photos;
 }
 
+// The count photos with the most pixels from every wallpaper package (ties
+// in path order): a set dominated by large camera photos.
+inline std::vector<Photo> largestWallpaperPhotos(std::size_t count) {
+  std::vector<fs::path> folders;
+  for (const char* package : {"mate-backgrounds", "plasma-workspace-wallpapers", "lomiri-wallpapers"}) {
+    const fs::path root = fetchDebianPackage(package);
+    if (!root.empty()) folders.push_back(root);
+  }
+  std::vector<Photo> photos = photosInFolders(folders);
+  std::stable_sort(photos.begin(), photos.end(), [](const Photo& a, const Photo& b) {
+    if (a.width * a.height != b.width * b.height) return a.width * a.height > b.width * b.height;
+    return a.path < b.path;
+  });
+  if (photos.size() > count) photos.resize(count);
+  return photos;
+}
+
 }  // namespace enginebench

@@ -3,14 +3,20 @@
 // main loop) converts 20 photos to JPEG at quality 0.8 with the longer side
 // 1600, as shipped, with every JPEG decoded at full size and with one file
 // converted after the other, alternating
-// with vipsthumbnail (one process, and eight in parallel) and gm mogrify.
-// Every run is a child process, so its wall time and peak memory are its
-// own (wait4). Prints medians, images/s, MP/s, peak memory and each peer's
-// time over ours, checks every output, then converts one 80+ MP photo and
-// compares the peak memory of a batch of 40 and of 1,200 copies of one
-// 1920 x 1280 JPEG. Ends with each target and whether it is met.
+// with vipsthumbnail (one process, and eight in parallel) and gm mogrify;
+// then the 20 photos of the wallpaper packages with the most pixels, as
+// shipped and one after the other, against eight vipsthumbnail processes.
+// Every run is a child process, so its wall time, CPU time and peak memory
+// are its own (wait4). Prints medians, images/s, MP/s, CPU seconds per wall
+// second, peak memory and each peer's time over ours, checks every output,
+// then converts one 80+ MP photo and compares the peak memory of a batch of
+// 40 and of 1,200 copies of one 1920 x 1280 JPEG. Ends with each target and
+// whether it is met, and the load average before and after.
 //
-//   bench_session_convert [--input DIR] [--repeat N]
+// --compare-with BENCH adds a row for the session of another build of this
+// benchmark (its own --child-session), measured in the same passes.
+//
+//   bench_session_convert [--input DIR] [--repeat N] [--compare-with BENCH]
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -49,13 +55,18 @@ using enginebench::Photo;
 constexpr int kParallelPeers = 8;
 constexpr double kLongSide = 1600;
 
-// One timed child: wall seconds and peak resident megabytes; ok when it
-// exited with status 0.
+// One timed child: wall seconds, CPU seconds (user and system, every
+// child) and peak resident megabytes; ok when it exited with status 0.
 struct Run {
   double seconds = 0;
+  double cpuSeconds = 0;
   double peakMegabytes = 0;
   bool ok = false;
 };
+
+double seconds(const timeval& time) {
+  return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
 
 // Starts every command at once, waits for all of them.
 Run runChildren(const std::vector<std::vector<std::string>>& commands) {
@@ -80,6 +91,7 @@ Run runChildren(const std::vector<std::vector<std::string>>& commands) {
     if (wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
       run.ok = false;
     run.peakMegabytes = std::max(run.peakMegabytes, double(usage.ru_maxrss) / 1024.0);
+    run.cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
   }
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return run;
@@ -169,23 +181,30 @@ struct Row {
   std::string name;
   Commands commands;
   std::vector<double> seconds;
+  std::vector<double> cpuSeconds;
   double peakMegabytes = 0;
   bool outputsChecked = true;
 };
 
-std::vector<Row> rows(const std::string& self) {
+constexpr const char* kComparedSession = "session, compared build";
+
+std::vector<Row> rows(const std::string& self, const std::string& compared = "") {
   std::vector<Row> all;
-  // The session in a child: shrink-on-load "1" or "0", files at once ("0"
-  // one per core, "1" one file after the other), a built-in preset or "".
-  auto session = [self](const char* shrinkOnLoad, const char* filesAtOnce, const char* preset = "") {
-    return [self, shrinkOnLoad, filesAtOnce, preset](const std::vector<std::string>& files,
-                                                     const fs::path& out) {
-      return std::vector<std::vector<std::string>>{{self, "--child-session",
+  // The session in a child of program: shrink-on-load "1" or "0", files at
+  // once ("0" one per core, "1" one file after the other), a built-in preset
+  // or "".
+  auto session = [self](const char* shrinkOnLoad, const char* filesAtOnce, const char* preset = "",
+                        std::string program = "") {
+    if (program.empty()) program = self;
+    return [program, shrinkOnLoad, filesAtOnce, preset](const std::vector<std::string>& files,
+                                                        const fs::path& out) {
+      return std::vector<std::vector<std::string>>{{program, "--child-session",
                                                     fs::path(files.front()).parent_path().string(),
                                                     out.string(), shrinkOnLoad, filesAtOnce, preset}};
     };
   };
   all.emplace_back("session", session("1", "0"));
+  if (!compared.empty()) all.emplace_back(kComparedSession, session("1", "0", "", compared));
   all.emplace_back("session, full decode", session("0", "0"));
   all.emplace_back("session, one at a time", session("1", "1"));
   all.emplace_back("session, Color controls", session("1", "0", kColorControls));
@@ -250,9 +269,59 @@ const Row* rowNamed(const std::vector<Row>& table, const std::string& name) {
   return nullptr;
 }
 
+// CPU seconds per wall second of a row's median pass.
+double cpuPerWallSecond(const Row& row) {
+  const double cpu = median(row.cpuSeconds), wall = median(row.seconds);
+  return wall > 0 ? cpu / wall : 0;
+}
+
 // One target line: the figure, its bound and whether it holds.
 void printTarget(const char* what, double figure, double bound) {
-  std::printf("  %-52s %6.2f  (target <= %.2f)  %s\n", what, figure, bound, figure <= bound ? "met" : "MISSED");
+  std::printf("  %-56s %6.2f  (target <= %.2f)  %s\n", what, figure, bound, figure <= bound ? "met" : "MISSED");
+}
+
+void printLowerBound(const char* what, double figure, double bound) {
+  std::printf("  %-56s %6.2f  (target >= %.2f)  %s\n", what, figure, bound, figure >= bound ? "met" : "MISSED");
+}
+
+double loadAverage() {
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  return load[0];
+}
+
+// Links the photos under plain distinct names into folder (so every
+// converter names its outputs alike); answers their megapixels.
+double linkPhotos(const std::vector<fs::path>& photos, const fs::path& folder) {
+  fs::create_directories(folder);
+  double megapixels = 0;
+  for (std::size_t i = 0; i < photos.size(); ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "p%03zu.jpg", i);
+    fs::create_symlink(fs::absolute(photos[i]), folder / name);
+    if (const auto source = imageio::ImageSource::open(photos[i].string())) {
+      const foundation::Value properties = source->properties(0);
+      megapixels +=
+          properties.get("PixelWidth")->doubleOr(0) * properties.get("PixelHeight")->doubleOr(0) / 1e6;
+    }
+  }
+  return megapixels;
+}
+
+// The large set's targets: time against eight vipsthumbnail processes, the
+// cores kept busy, and peak memory against theirs.
+void printLargeSetTargets(const std::vector<Row>& table) {
+  const Row* ours = rowNamed(table, "session");
+  const Row* peers = rowNamed(table, "vipsthumbnail x8");
+  if (!ours || !peers) return;
+  printTarget("largest photos: session time / vipsthumbnail x8 time", median(ours->seconds) / median(peers->seconds),
+              0.75);
+  printLowerBound("largest photos: session CPU seconds per wall second", cpuPerWallSecond(*ours), 5.0);
+  printTarget("largest photos: session peak / vipsthumbnail x8 peak", ours->peakMegabytes / peers->peakMegabytes,
+              1.5);
+  if (const Row* before = rowNamed(table, kComparedSession))
+    std::printf("  %-56s %6.2f  (for reference)\n", "largest photos: compared build time / vipsthumbnail x8 time",
+                median(before->seconds) / median(peers->seconds));
 }
 
 void compare(std::vector<Row>& table, const std::vector<std::string>& files, double megapixels, int repeat,
@@ -264,18 +333,19 @@ void compare(std::vector<Row>& table, const std::vector<std::string>& files, dou
       fs::create_directories(out);
       const Run run = runChildren(row.commands(files, out));
       row.seconds.push_back(run.seconds);
+      row.cpuSeconds.push_back(run.cpuSeconds);
       row.peakMegabytes = std::max(row.peakMegabytes, run.peakMegabytes);
       if (!run.ok || !outputsComplete(files, out)) row.outputsChecked = false;
     }
   }
   const double ours = median(table.front().seconds);
-  std::printf("%-22s %9s %9s %9s %10s %9s  %s\n", "", "median s", "images/s", "MP/s", "peak MB", "÷ ours",
-              "outputs");
+  std::printf("%-24s %9s %9s %9s %9s %10s %9s  %s\n", "", "median s", "images/s", "MP/s", "CPU/wall",
+              "peak MB", "÷ ours", "outputs");
   for (const Row& row : table) {
     const double seconds = median(row.seconds);
-    std::printf("%-22s %9.3f %9.2f %9.1f %10.1f %9.2f  %s\n", row.name.c_str(), seconds,
-                double(files.size()) / seconds, megapixels / seconds, row.peakMegabytes, seconds / ours,
-                row.outputsChecked ? "all at 1600" : "MISSING OR WRONG");
+    std::printf("%-24s %9.3f %9.2f %9.1f %9.2f %10.1f %9.2f  %s\n", row.name.c_str(), seconds,
+                double(files.size()) / seconds, megapixels / seconds, cpuPerWallSecond(row), row.peakMegabytes,
+                seconds / ours, row.outputsChecked ? "all at 1600" : "MISSING OR WRONG");
   }
 }
 
@@ -286,51 +356,70 @@ int main(int argc, char** argv) {
     return runSession(argv[2], argv[3], std::string(argv[4]) == "1", std::atoi(argv[5]), argv[6]);
   fs::path input;
   int repeat = 5;
+  std::string compared;
+  bool largeSetOnly = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--input" && i + 1 < argc) {
       input = argv[++i];
     } else if (argument == "--repeat" && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (argument == "--compare-with" && i + 1 < argc) {
+      compared = fs::absolute(argv[++i]).string();
+    } else if (argument == "--large-set-only") {
+      largeSetOnly = true;
     } else {
-      std::printf("usage: bench_session_convert [--input DIR] [--repeat N]\n");
+      std::printf(
+          "usage: bench_session_convert [--input DIR] [--repeat N] [--compare-with BENCH] [--large-set-only]\n");
       return argument == "--help" ? 0 : 2;
     }
   }
   const std::string self = fs::read_symlink("/proc/self/exe").string();
   const fs::path scratch = fs::temp_directory_path() / ("velumar-session-bench-" + std::to_string(getpid()));
-  fs::create_directories(scratch / "in");
+  fs::create_directories(scratch);
+  const double loadBefore = loadAverage();
 
-  // The photos under plain distinct names, so every converter names its
-  // outputs alike.
-  std::vector<fs::path> photos;
-  if (input.empty()) {
-    for (const Photo& photo : enginebench::fetchWallpaperPhotos(20)) photos.push_back(photo.path);
-  } else {
-    for (const std::string& file : filesOf(input)) photos.push_back(file);
+  std::vector<fs::path> photos, largest;
+  if (!largeSetOnly) {
+    if (input.empty()) {
+      for (const Photo& photo : enginebench::fetchWallpaperPhotos(20)) photos.push_back(photo.path);
+    } else {
+      for (const std::string& file : filesOf(input)) photos.push_back(file);
+    }
   }
-  if (photos.empty()) {
+  for (const Photo& photo : enginebench::largestWallpaperPhotos(20)) largest.push_back(photo.path);
+  if ((photos.empty() && !largeSetOnly) || largest.empty()) {
     std::printf("no photos\n");
     return 1;
   }
-  double megapixels = 0;
-  for (std::size_t i = 0; i < photos.size(); ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "p%03zu.jpg", i);
-    fs::create_symlink(fs::absolute(photos[i]), scratch / "in" / name);
-    if (const auto source = imageio::ImageSource::open(photos[i].string())) {
-      const foundation::Value properties = source->properties(0);
-      megapixels +=
-          properties.get("PixelWidth")->doubleOr(0) * properties.get("PixelHeight")->doubleOr(0) / 1e6;
-    }
+  std::printf("%d passes, %ld cores, load %.1f\n", repeat, sysconf(_SC_NPROCESSORS_ONLN), loadBefore);
+  std::vector<Row> table;
+  if (!photos.empty()) {
+    const double megapixels = linkPhotos(photos, scratch / "in");
+    std::printf("\n%zu photos, %.1f MP\n", photos.size(), megapixels);
+    table = rows(self, compared);
+    compare(table, filesOf(scratch / "in"), megapixels, repeat, scratch);
   }
-  double load[3] = {0, 0, 0};
-  getloadavg(load, 3);
-  std::printf("%zu photos, %.1f MP, %d passes, %ld cores, load %.1f\n", photos.size(), megapixels, repeat,
-              sysconf(_SC_NPROCESSORS_ONLN), load[0]);
-  std::printf("\n");
-  std::vector<Row> table = rows(self);
-  compare(table, filesOf(scratch / "in"), megapixels, repeat, scratch);
+
+  // The largest photos: the session as shipped and one file at a time,
+  // against eight vipsthumbnail processes.
+  std::vector<Row> largeTable = rows(self, compared);
+  std::erase_if(largeTable, [](const Row& row) {
+    return row.name != "session" && row.name != kComparedSession && row.name != "session, one at a time" &&
+           row.name != "vipsthumbnail x8";
+  });
+  {
+    const double megapixels = linkPhotos(largest, scratch / "largest");
+    std::printf("\nthe %zu largest photos, %.1f MP\n", largest.size(), megapixels);
+    compare(largeTable, filesOf(scratch / "largest"), megapixels, repeat, scratch);
+  }
+  if (largeSetOnly) {
+    std::printf("\ntargets\n");
+    printLargeSetTargets(largeTable);
+    std::printf("load %.1f before, %.1f after\n", loadBefore, loadAverage());
+    fs::remove_all(scratch);
+    return 0;
+  }
 
   // One very large photo, made by ImageMagick from the first one.
   double largePeakRatio = -1;
@@ -379,6 +468,7 @@ int main(int argc, char** argv) {
   if (const Row* peers = rowNamed(table, "vipsthumbnail x8"))
     printTarget("20 photos: session time / vipsthumbnail x8 time", median(ours->seconds) / median(peers->seconds),
                 0.75);
+  printLargeSetTargets(largeTable);
   if (const Row* filtered = rowNamed(table, "session, Color controls"))
     printTarget("20 photos: Color controls time / plain session time",
                 median(filtered->seconds) / median(ours->seconds), 1.3);
@@ -388,8 +478,9 @@ int main(int argc, char** argv) {
   // Several files at once hold several decodes: no bound against a peer
   // that converts one file after the other.
   if (const Row* single = rowNamed(table, "vipsthumbnail x1"))
-    std::printf("  %-52s %6.2f  (for reference)\n", "20 photos: session peak / vipsthumbnail x1 peak",
+    std::printf("  %-56s %6.2f  (for reference)\n", "20 photos: session peak / vipsthumbnail x1 peak",
                 ours->peakMegabytes / single->peakMegabytes);
+  std::printf("load %.1f before, %.1f after\n", loadBefore, loadAverage());
   fs::remove_all(scratch);
   return 0;
 }

@@ -4,10 +4,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
 #include "engine/shrink_on_load.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/decode_cancel.h"
@@ -29,19 +31,32 @@ std::int64_t nanoseconds(const timespec& time) {
   return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-// What converting a file holds at its peak, as a multiple of its decoded
-// bytes: the decode, the drawn result and the draw's scratch rows.
+// What converting a file holds at its peak, in units of its decode when
+// nothing better is known (several images, no target size): the decode,
+// the drawn result and the draw's scratch.
 constexpr std::int64_t kConversionBytesPerDecodedByte = 3;
+// A decode ahead holds the decode and, for a photo taken turned, its copy
+// turned upright.
+constexpr std::int64_t kDecodeCopies = 2;
+// A progressive JPEG keeps every coefficient of the whole picture while it
+// decodes, at any scale: two bytes a sample, each colour component at full
+// resolution at most.
+constexpr std::int64_t kBytesPerCoefficient = 2;
 
-// The bytes converting a plain raster file takes, from its header; 0 for
-// any other file or one whose header says nothing.
-std::int64_t conversionBytesOf(const std::string& path) {
-  std::string type = imageio::typeFromContents(path);
-  if (type.empty()) type = imageio::typeOfFile(path);
-  if (!imageio::isPlainRasterType(type)) return 0;
-  const std::shared_ptr<imageio::ImageSource> source = imageio::ImageSource::open(path);
-  if (!source || !imageio::isPlainRasterType(source->type())) return 0;
-  return source->decodedByteEstimate() * kConversionBytesPerDecodedByte;
+int colorComponents(const foundation::Value& properties) {
+  const foundation::Value* model = properties.get("ColorModel");
+  const std::string name = model ? model->stringOr("") : "";
+  return name == "Gray" ? 1 : name == "CMYK" ? 4 : 3;
+}
+// A filter graph renders premultiplied float RGBA.
+constexpr std::int64_t kFilterGraphBytesPerPixel = 16;
+// The resampler's scratch: bands of float RGBA rows as wide as the wider
+// of the decode and the result.
+constexpr std::int64_t kScratchRows = 128;
+constexpr std::int64_t kScratchBytesPerPixel = 16;
+
+std::int64_t wholePixels(double side) {
+  return std::isfinite(side) && side > 0 ? std::int64_t(std::ceil(side)) : 0;
 }
 
 // The bytes a finished conversion holds until the loop takes it: its
@@ -58,6 +73,77 @@ std::int64_t heldBytesOf(const ConversionWindow::Converted& result) {
 }
 
 }  // namespace
+
+std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
+  // Reading headers ahead notes nothing the loop's file could be blamed for.
+  const foundation::FailureScope quiet;
+  std::string type = imageio::typeFromContents(path);
+  if (type.empty()) type = imageio::typeOfFile(path);
+  if (!imageio::isPlainRasterType(type)) return 0;
+  const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
+  if (!reading || !reading->source || !imageio::isPlainRasterType(reading->source->type())) return 0;
+  const std::int64_t full = reading->source->decodedByteEstimate();
+  if (full <= 0) return 0;
+  if (work_ == Work::Decode) return kDecodeCopies * full;
+  if (reading->entries.size() != 1 || reading->entries[0].isDocument) return full * kConversionBytesPerDecodedByte;
+
+  // The target as the conversion sizes it.
+  const ImageRepEntry& entry = reading->entries[0];
+  const raster::Size upright = uprightPixelSize(*reading, entry);
+  const std::int64_t width = wholePixels(upright.width), height = wholePixels(upright.height);
+  if (width <= 0 || height <= 0) return full * kConversionBytesPerDecodedByte;
+  if (!sizer_) sizer_ = engine_.makeBatchWorker();
+  const std::optional<FileTypeDetection> types = sizer_->verifyFileTypeFromURL(path);
+  if (!types) return 0;
+  ImageModifyInfo info = settings_;
+  ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
+  sizer_->verifyConditionsForImageInfo(info, types, nullptr);
+  raster::Size target = upright;
+  if (info.doImageResize && !info.onlySetDpi) {
+    ImageModifyInfo probe = info;
+    probe.resizeScaleType = settings_.resizeScaleType;
+    probe.cropCenterX = settings_.cropCenterX;
+    probe.cropCenterY = settings_.cropCenterY;
+    probe.unrotatedWidth = settings_.unrotatedWidth;
+    probe.unrotatedHeight = settings_.unrotatedHeight;
+    probe.cropAndRotateCropSize = settings_.cropAndRotateCropSize;
+    const double uprightPoints = upright.width == entry.pixelsWide ? entry.size.width : entry.size.height;
+    double pointsPerPixel = uprightPoints / upright.width;
+    if (!(pointsPerPixel > 0 && std::isfinite(pointsPerPixel))) pointsPerPixel = 1.0;
+    target = probe.setFromFixedSize
+                 ? raster::Size{probe.fixedSizeW != 0 ? probe.fixedSizeW : upright.width,
+                                probe.fixedSizeH != 0 ? probe.fixedSizeH : upright.height}
+                 : ImportedImage::verifyResizeSizeFromPixelSize(upright, pointsPerPixel, probe);
+    sizer_->verifyPixelAvailabilityForSize(target, upright, probe);
+  }
+  const std::int64_t targetWidth = wholePixels(target.width), targetHeight = wholePixels(target.height);
+  if (targetWidth <= 0 || targetHeight <= 0) return full * kConversionBytesPerDecodedByte;
+
+  // The decode, at the size shrink-on-load reads it at.
+  const std::int64_t bytesPerPixel = std::max<std::int64_t>(4, full / (width * height));
+  std::int64_t decodedWidth = width, decodedHeight = height;
+  if (engine_.shrinkOnLoad && allowsReducedDecode(info, reading->source->type())) {
+    if (const std::int64_t longSide = reducedDecodeLongSide(upright, target); longSide > 0) {
+      const std::int64_t longer = std::max(width, height);
+      decodedWidth = std::min(width, (width * longSide + longer - 1) / longer + 1);
+      decodedHeight = std::min(height, (height * longSide + longer - 1) / longer + 1);
+    }
+  }
+  // The decode (and its copy turned upright), the drawn result and the
+  // resampler's rows.
+  const foundation::Value properties = reading->source->properties(entry.index);
+  const foundation::Value* orientation = properties.get("Orientation");
+  const bool turned = orientation && orientation->intOr(1) > 1;
+  const std::int64_t targetPixels = targetWidth * targetHeight;
+  std::int64_t bytes = (turned ? 2 : 1) * decodedWidth * decodedHeight * bytesPerPixel +
+                       targetPixels * bytesPerPixel +
+                       kScratchRows * std::max(decodedWidth, targetWidth) * kScratchBytesPerPixel;
+  if (const foundation::Value* progressive = properties.get({"{JFIF}", "IsProgressive"});
+      progressive && progressive->boolOr(false))
+    bytes += width * height * kBytesPerCoefficient * colorComponents(properties);
+  if (ImportedImage::needsCIContextForImageInfo(info)) bytes += targetPixels * kFilterGraphBytesPerPixel;
+  return bytes;
+}
 
 // A JPEG or WebP the conversion may decode at a reduced size is left to it.
 bool ConversionWindow::decodesAhead(const std::string& path) const {
@@ -106,6 +192,7 @@ ConversionWindow::ConversionWindow(Work work, std::vector<SourceFile> sources,
       options_(options),
       outputFolder_(work == Work::Convert ? std::move(outputFolder) : nullptr),
       pixelsWanted_(std::move(pixelsWanted)),
+      cancel_(imageio::decodeCancelFlag()),
       slots_(sources_.size()) {
   const int cores = std::max(1, foundation::hardwareConcurrency());
   filesAtOnce_ = std::size_t(options.filesAtOnce > 0 ? options.filesAtOnce : cores);
@@ -130,61 +217,103 @@ void ConversionWindow::close() {
 }
 
 void ConversionWindow::giveBack(std::shared_ptr<ImportedImage> worker) {
-  if (worker) idleWorkers_.push_back(std::move(worker));
+  if (!worker) return;
+  std::lock_guard guard(lock_);
+  idleWorkers_.push_back(std::move(worker));
 }
 
-// Starts the files before end, in order, while the budget holds them; a
-// file that does not fit now waits for a later call.
-void ConversionWindow::startFilesUpTo(std::size_t end) {
+void ConversionWindow::prepareFilesUpTo(std::size_t end) {
   end = std::min(end, sources_.size());
-  while (nextToStart_ < end) {
-    Slot& slot = slots_[nextToStart_];
-    if (slot.estimate < 0)
-      slot.estimate =
-          decodesAhead(sources_[nextToStart_].path) ? conversionBytesOf(sources_[nextToStart_].path) : 0;
-    if (slot.estimate == 0 || slot.estimate > options_.memoryBudget) {
-      slot.state = State::OnLoop;
-      ++nextToStart_;
-      continue;
-    }
-    {
-      std::lock_guard guard(lock_);
-      if (converting_ >= filesAtOnce_ || bytesInFlight_ + slot.estimate > options_.memoryBudget) return;
-      ++converting_;
-      bytesInFlight_ += slot.estimate;
-      slot.state = State::Queued;
-    }
+  std::size_t from = 0;
+  {
+    std::lock_guard guard(lock_);
+    from = prepared_;
+  }
+  for (std::size_t index = from; index < end; ++index) {
+    const std::string& path = sources_[index].path;
+    const std::int64_t estimate = decodesAhead(path) ? conversionBytesOf(path) : 0;
+    // The loop converts a file the window cannot hold itself.
+    const bool ahead = estimate > 0 && estimate <= options_.memoryBudget;
+    // A worker for every file that may start: a finished conversion starts
+    // the next file on the pool's thread, where no worker is made, and a
+    // converted file keeps its worker until the loop has written it.
     std::shared_ptr<ImportedImage> worker;
-    if (work_ == Work::Decode) {
-      // Decoding needs no engine.
-    } else if (idleWorkers_.empty()) {
-      worker = engine_.makeBatchWorker();
-    } else {
-      worker = std::move(idleWorkers_.back());
-      idleWorkers_.pop_back();
+    if (ahead && work_ == Work::Convert) {
+      std::size_t waiting = 1, idle = 0;
+      {
+        std::lock_guard guard(lock_);
+        for (std::size_t other = nextToStart_; other < prepared_; ++other)
+          if (slots_[other].state == State::Waiting) ++waiting;
+        idle = idleWorkers_.size();
+      }
+      if (idle < waiting) worker = engine_.makeBatchWorker();
     }
-    const std::size_t index = nextToStart_++;
-    // The loop's cancel reaches the decodes running ahead of it.
-    tasks_.run([this, index, worker = std::move(worker), cancel = imageio::decodeCancelFlag()]() mutable {
-      const imageio::DecodeCancelScope cancelDecodes(cancel);
-      convert(index, std::move(worker));
-    });
+    std::lock_guard guard(lock_);
+    Slot& slot = slots_[index];
+    slot.estimate = estimate;
+    if (!ahead) slot.state = State::OnLoop;
+    if (worker) idleWorkers_.push_back(std::move(worker));
+    prepared_ = index + 1;
+    startPreparedFiles();
   }
 }
 
-void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage> worker) {
+void ConversionWindow::startPreparedFiles() {
+  while (nextToStart_ < prepared_ && slots_[nextToStart_].state != State::Waiting) ++nextToStart_;
+  for (std::size_t index = nextToStart_; !closed_ && index < prepared_; ++index) {
+    Slot& slot = slots_[index];
+    if (slot.state != State::Waiting) continue;
+    if (converting_ >= filesAtOnce_) return;
+    // A file that does not fit now waits, and a later one that fits starts
+    // meanwhile; room that frees goes to the earliest waiting file first.
+    if (bytesInFlight_ + slot.estimate > options_.memoryBudget) continue;
+    if (work_ == Work::Convert) {
+      if (idleWorkers_.empty()) return;
+      slot.worker = std::move(idleWorkers_.back());
+      idleWorkers_.pop_back();
+    }
+    ++converting_;
+    bytesInFlight_ += slot.estimate;
+    slot.state = State::Queued;
+    tasks_.run([this, index] { convert(index); });
+  }
+}
+
+bool ConversionWindow::convertAQueuedFile() {
+  std::size_t index = 0;
+  {
+    std::lock_guard guard(lock_);
+    while (index < prepared_ && slots_[index].state != State::Queued) ++index;
+    if (index >= prepared_) return false;
+  }
+  // Isolated as on the pool: the loop's thread, waiting inside this file's
+  // parallel loops, never starts another whole file there.
+  foundation::runIsolated([this, index] { convert(index); });
+  return true;
+}
+
+void ConversionWindow::convert(std::size_t index) {
+  std::shared_ptr<ImportedImage> worker;
   {
     // The loop converts a file itself that it needs before a thread of the
     // pool could start it.
     std::lock_guard guard(lock_);
-    if (slots_[index].state != State::Queued) return;
+    Slot& slot = slots_[index];
+    if (slot.state != State::Queued) return;
     if (closed_) {
       --converting_;
+      bytesInFlight_ -= slot.estimate;
+      slot.state = State::OnLoop;
       return;
     }
-    slots_[index].state = State::Running;
+    slot.state = State::Running;
+    worker = std::move(slot.worker);
     ++conversionsRunning;
   }
+  // What this file notes stays with it: the thread may be the loop's.
+  const foundation::FailureScope isolate;
+  // The loop's cancel reaches this file's decode on whichever thread runs it.
+  const imageio::DecodeCancelScope cancelDecodes(cancel_);
   const std::string& path = sources_[index].path;
   const std::optional<FileIdentity> before = fileIdentity(path);
   Converted result;
@@ -234,41 +363,59 @@ void ConversionWindow::convert(std::size_t index, std::shared_ptr<ImportedImage>
     slot.state = State::Done;
     --converting_;
     --conversionsRunning;
+    // The next prepared file takes the room this one left.
+    startPreparedFiles();
     finished_.notify_all();
   }
 }
 
 std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t index) {
   if (index >= slots_.size()) return std::nullopt;
-  startFilesUpTo(index + filesAhead_);
+  // Nothing the window reads ahead is the cause of this file's failure.
+  const foundation::FailureScope isolate;
+  {
+    // The loop has finished the file it converted itself.
+    std::lock_guard guard(lock_);
+    bytesInFlight_ -= loopBytes_;
+    loopBytes_ = 0;
+  }
+  prepareFilesUpTo(index + 1 + filesAhead_);
   Slot& slot = slots_[index];
   Converted result;
   std::optional<FileIdentity> identity;
   {
     std::unique_lock guard(lock_);
+    startPreparedFiles();
+    // A file no thread of the pool has started yet: the loop converts it at
+    // once, within the budget, which it holds until the loop's next file.
     if (slot.state == State::Queued) {
-      bytesInFlight_ -= slot.estimate;
       --converting_;
+      loopBytes_ = slot.estimate;
+      if (slot.worker) idleWorkers_.push_back(std::move(slot.worker));
+    } else if (slot.state == State::Waiting && slot.estimate > 0) {
+      bytesInFlight_ += slot.estimate;
+      loopBytes_ = slot.estimate;
     }
     if (slot.state == State::OnLoop || slot.state == State::Waiting || slot.state == State::Queued) {
       slot.state = State::OnLoop;
+      startPreparedFiles();
       return std::nullopt;
     }
-    // Each later file finishing makes room for the next one to start.
+    // While this file converts, the loop's thread converts a later one
+    // that no thread of the pool has started yet.
     while (slot.state != State::Done) {
-      finished_.wait(guard);
-      if (slot.state == State::Done) break;
       guard.unlock();
-      startFilesUpTo(index + filesAhead_);
+      const bool helped = convertAQueuedFile();
       guard.lock();
+      if (!helped && slot.state != State::Done) finished_.wait(guard);
     }
     slot.state = State::Taken;
     bytesInFlight_ -= slot.estimate;
     result = std::move(slot.result);
     identity = slot.identity;
+    // Another file of the window may start in the budget this one held.
+    startPreparedFiles();
   }
-  // Another file of the window may start in the budget this one held.
-  startFilesUpTo(index + 1 + filesAhead_);
   const bool hasResult = work_ == Work::Decode ? result.decoded.has_value() : result.image != nullptr;
   if (!hasResult || !identity || fileIdentity(sources_[index].path) != identity) {
     giveBack(std::move(result.worker));

@@ -1,11 +1,14 @@
 #pragma once
 // Converting the next files of a batch while the loop writes the current
 // one: up to a few files at once on the shared thread pool, each on an
-// engine of its own with the batch's settings, within a budget of decoded
-// bytes. The loop takes the results in source order and writes them itself,
-// so names, running numbers, progress and the failure list stay exactly
-// those of one file after the other.
+// engine of its own with the batch's settings, within a budget of the bytes
+// converting them holds. The loop takes the results in source order and
+// writes them itself, so names, running numbers, progress and the failure
+// list stay exactly those of one file after the other. A finished
+// conversion starts the next file that fits, and the loop, while it waits
+// for a file, converts a queued one itself, so every core stays busy.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <cstdint>
@@ -28,10 +31,11 @@ struct ConversionWindowOptions {
   // Files converted at once; 0 one per core of the shared pool, 1 none
   // ahead (the loop converts every file itself).
   int filesAtOnce = 0;
-  // Bytes of the files converted ahead, estimated from their headers
-  // (three times the decoded pixels); a file above it is never converted
-  // ahead.
-  std::int64_t memoryBudget = std::int64_t(512) << 20;
+  // Bytes of the files converted ahead, estimated from their headers and
+  // the settings (the decode at the size the conversion reads it, a turned
+  // copy, the drawn result and its scratch); a file above it is never
+  // converted ahead.
+  std::int64_t memoryBudget = std::int64_t(384) << 20;
 };
 
 // Read when a batch starts (benchmarks and tests change it).
@@ -88,18 +92,27 @@ class ConversionWindow {
   ~ConversionWindow();
 
   // File index's conversion or decode (the loop's thread, indexes rising).
-  // Starts the next files that fit, then waits for this one. Nothing when
-  // the loop must convert the file itself: not converted ahead (not a plain
-  // raster file, over the budget), no image (a failure is never kept), or
-  // the file changed since.
+  // Starts the next files that fit, then waits for this one, converting a
+  // queued later file meanwhile. Nothing when the loop must convert the
+  // file itself: not converted ahead (not a plain raster file, over the
+  // budget, not started yet; a file started by nobody stays in the budget
+  // until the next take), no image (a failure is never kept), or the file
+  // changed since. Failure causes noted while looking ahead never reach
+  // the caller.
   std::optional<Converted> take(std::size_t index);
   // The worker of a taken file is free again once the file is written.
   void giveBack(std::shared_ptr<ImportedImage> worker);
   // No further file starts; returns when every started one has finished.
   void close();
 
-  // Conversions running on the pool, over every window.
+  // Conversions running ahead (on the pool or on the loop's thread), over
+  // every window.
   static int runningConversions();
+
+  // The bytes converting the file at path holds at its peak under these
+  // settings, from its header; 0 for a file the window leaves to the loop
+  // (no plain raster file, no size in its header). Notes no failure cause.
+  std::int64_t conversionBytesOf(const std::string& path);
 
  private:
   enum class State { Waiting, OnLoop, Queued, Running, Done, Taken };
@@ -107,12 +120,20 @@ class ConversionWindow {
     State state = State::Waiting;
     std::int64_t estimate = -1;  // -1 not yet estimated
     std::optional<FileIdentity> identity;
+    std::shared_ptr<ImportedImage> worker;  // from its start to its end
     Converted result;
   };
 
   bool decodesAhead(const std::string& path) const;
-  void startFilesUpTo(std::size_t end);
-  void convert(std::size_t index, std::shared_ptr<ImportedImage> worker);
+  // The loop's thread: estimates the files before end and makes the
+  // workers their starts need.
+  void prepareFilesUpTo(std::size_t end);
+  // Any thread, lock_ held: starts the prepared files, in order, while the
+  // budget and the files-at-once hold them.
+  void startPreparedFiles();
+  // Converts a queued file on the loop's thread; false when none is queued.
+  bool convertAQueuedFile();
+  void convert(std::size_t index);
 
   const Work work_;
   const std::vector<SourceFile> sources_;
@@ -121,12 +142,16 @@ class ConversionWindow {
   const ConversionWindowOptions options_;
   const OutputFolder outputFolder_;
   const PixelsWanted pixelsWanted_;
+  const std::atomic<bool>* const cancel_;  // the loop's decode cancel, or nullptr
   std::size_t filesAtOnce_ = 1;
   std::size_t filesAhead_ = 1;  // files started beyond the one the loop takes
   std::size_t converting_ = 0;  // files queued or running on the pool
   std::size_t nextToStart_ = 0;
+  std::size_t prepared_ = 0;  // files estimated (the loop's thread writes it under lock_)
   std::int64_t bytesInFlight_ = 0;
+  std::int64_t loopBytes_ = 0;  // the file the loop converts itself, in bytesInFlight_
   std::vector<std::shared_ptr<ImportedImage>> idleWorkers_;
+  std::shared_ptr<ImportedImage> sizer_;  // the loop's thread: target sizes for estimates
 
   std::mutex lock_;
   std::condition_variable finished_;

@@ -8,9 +8,12 @@ namespace foundation {
 
 namespace {
 
-// The largest buffer served from the heap (the allocator's own ceiling for
-// this setting on 64-bit systems).
-constexpr int kHeapBufferLimit = 32 * 1024 * 1024;
+// The largest buffer served from the heap: the rows, tiles and small
+// pictures every file allocates anew. Larger ones (a large photo's decode,
+// a progressive JPEG's coefficients) are mapped and go
+// back to the system when freed, so the heap does not keep the largest
+// files' holes and the memory a batch holds follows what its files hold.
+constexpr int kHeapBufferLimit = 8 * 1024 * 1024;
 // No trimming while a batch runs; the allocator's starting values
 // afterwards.
 constexpr int kNoTrim = 1 << 30;

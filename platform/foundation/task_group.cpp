@@ -27,4 +27,8 @@ void TaskGroup::wait() {
   pool_->group.wait();
 }
 
+void runIsolated(const std::function<void()>& task) {
+  tbb::this_task_arena::isolate(task);
+}
+
 }  // namespace foundation

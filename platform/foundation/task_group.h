@@ -24,4 +24,9 @@ class TaskGroup {
   std::unique_ptr<Pool> pool_;
 };
 
+// Runs task on the calling thread as a task of a group runs: a wait inside
+// it for its parallel loops helps only with its own work, never starting a
+// whole task of a group there.
+void runIsolated(const std::function<void()>& task);
+
 }  // namespace foundation

@@ -10,12 +10,15 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <thread>
 
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/foundation/parallel.h"
+#include "platform/foundation/task_group.h"
 #include "platform/imageio/image_source.h"
 #include "session/conversion_request.h"
 #include "session/conversion_window.h"
@@ -394,6 +397,175 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
     const Outcome outcome = runBatch(sources, c.settings, false, false, kit.output, view);
     EXPECT_EQ(outcome.files.size(), c.outputs) << c.extension;
     EXPECT_EQ(view->mostRunning.load(), 0) << c.extension;
+  }
+}
+
+// One row per option that keeps a batch's files on the converter's engine.
+TEST(ConversionWindow, SuitsSettingsTable) {
+  struct Row {
+    const char* label;
+    void (*set)(ImageModifyInfo&);
+  };
+  const Row rows[] = {
+      {"plain", [](ImageModifyInfo&) {}},
+      {"auto adjust", [](ImageModifyInfo& i) { i.optionAutoAdjust = true; }},
+      {"faces", [](ImageModifyInfo& i) { i.optionFeatures = true; }},
+      {"enhance", [](ImageModifyInfo& i) { i.optionEnhance = true; }},
+      {"red eye", [](ImageModifyInfo& i) { i.optionRedEye = true; }},
+      {"eye blink", [](ImageModifyInfo& i) { i.optionFeaturesEyeBlink = true; }},
+      {"saved crops", [](ImageModifyInfo& i) { i.optionFeaturesSaveCropFaces = true; }},
+      {"depth mix", [](ImageModifyInfo& i) { i.wantsMixWithDepthData = true; }},
+      {"depth export", [](ImageModifyInfo& i) { i.wantsDepthExport = true; }},
+      {"multi-image TIFF", [](ImageModifyInfo& i) { i.convertMultipleImagesInTIFF = true; }},
+      {"multi-image PSD", [](ImageModifyInfo& i) { i.convertMultipleImagesInPSD = true; }},
+  };
+  for (const Row& row : rows) {
+    ImageModifyInfo settings = fit1600Jpeg();
+    row.set(settings);
+    EXPECT_EQ(ConversionWindow::suitsSettings(settings), std::string(row.label) == "plain") << row.label;
+  }
+}
+
+std::vector<SourceFile> photos(SessionKit& kit, int count) {
+  std::vector<SourceFile> sources;
+  for (int i = 0; i < count; ++i)
+    sources.push_back(
+        {kit.makeInput("p" + std::to_string(i) + ".jpg", {"-size", "1800x1200", "gradient:red-blue"}),
+         std::nullopt});
+  return sources;
+}
+
+// The most conversions running at once during a batch, sampled.
+int mostRunningDuring(const std::function<void()>& batch) {
+  std::atomic<bool> done{false};
+  std::atomic<int> most{0};
+  std::thread sampler([&] {
+    while (!done) {
+      most = std::max(most.load(), ConversionWindow::runningConversions());
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  batch();
+  done = true;
+  sampler.join();
+  return most.load();
+}
+
+// However large the budget, no more files than files-at-once convert at
+// one time (sampled while the batch runs).
+TEST(ConversionWindow, FilesAtOnceBoundsTheConversionsRunning) {
+  SessionKit kit;
+  const std::vector<SourceFile> sources = photos(kit, 8);
+  WindowOptionsScope two(2, std::int64_t(4) << 30);
+  Outcome outcome;
+  const int most = mostRunningDuring([&] { outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output); });
+  EXPECT_EQ(outcome.files.size(), 8u);
+  EXPECT_GE(most, 1);
+  EXPECT_LE(most, 2);
+}
+
+// 12-megapixel photos fitted into 1600 are read at half their size: a
+// budget far below three full decodes still holds several at once, but not
+// a progressive photo, which keeps every coefficient while it decodes.
+TEST(ConversionWindow, FilesAreAdmittedByWhatTheirConversionHolds) {
+  struct Row {
+    const char* label;
+    bool progressive;
+    int leastRunning, mostRunning;
+  };
+  const Row rows[] = {{"baseline", false, 2, 4}, {"progressive", true, 0, 0}};
+  for (const Row& row : rows) {
+    SessionKit kit;
+    std::vector<SourceFile> sources;
+    for (int i = 0; i < 6; ++i) {
+      std::vector<std::string> arguments{"-size", "4000x3000", "gradient:red-blue"};
+      if (row.progressive) arguments.insert(arguments.end(), {"-interlace", "JPEG"});
+      sources.push_back({kit.makeInput("p" + std::to_string(i) + ".jpg", arguments), std::nullopt});
+    }
+    WindowOptionsScope options(4, std::int64_t(80) << 20);
+    Outcome outcome;
+    const int most =
+        mostRunningDuring([&] { outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output); });
+    EXPECT_EQ(outcome.files.size(), 6u) << row.label;
+    EXPECT_GE(most, row.leastRunning) << row.label;
+    EXPECT_LE(most, row.mostRunning) << row.label;
+  }
+}
+
+// The pool busy with other work: the loop takes the first files while they
+// are still queued and converts them itself; the files after them still
+// start ahead once the pool is free, and none is left running.
+TEST(ConversionWindow, FilesTheLoopTakesWhileQueuedLeaveRoomForLaterOnes) {
+  SessionKit kit;
+  const std::vector<SourceFile> sources = photos(kit, 8);
+  const auto view = std::make_shared<HeadlessConverter>();
+  ConversionWindowOptions options;
+  options.filesAtOnce = 2;
+  options.memoryBudget = std::int64_t(4) << 30;
+  std::atomic<bool> release{false};
+  std::atomic<int> blocking{0};
+  foundation::TaskGroup busy;
+  const int threads = foundation::hardwareConcurrency();
+  for (int i = 0; i < threads; ++i)
+    busy.run([&] {
+      ++blocking;
+      while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (blocking < threads - 1 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  std::size_t ahead = 0;
+  {
+    ConversionWindow window(ConversionWindow::Work::Convert, sources, fit1600Jpeg(), *view->importedImage(),
+                            options);
+    EXPECT_FALSE(window.take(0));
+    EXPECT_FALSE(window.take(1));
+    release = true;
+    const auto started = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (ConversionWindow::runningConversions() == 0 && std::chrono::steady_clock::now() < started)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (std::size_t index = 2; index < sources.size(); ++index) {
+      std::optional<ConversionWindow::Converted> result = window.take(index);
+      if (result) ++ahead;
+      if (result) window.giveBack(std::move(result->worker));
+    }
+    EXPECT_EQ(ConversionWindow::runningConversions(), 0);
+  }
+  busy.wait();
+  EXPECT_GE(ahead, 3u);
+}
+
+// A failing file is reported with its own cause, whatever the window read
+// of the files after it.
+TEST(ConversionWindow, AFailingFileKeepsItsOwnCause) {
+  struct Row {
+    const char* label;
+    const char* next;  // the second file: "missing" or "text"
+    const char* nextCause;
+  };
+  const Row rows[] = {
+      {"damaged, then missing", "missing", "The source file does not exist."},
+      {"damaged, then unsupported", "text", "The file format is not supported."},
+  };
+  for (const Row& row : rows) {
+    SessionKit kit;
+    WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
+    const std::string photo = fileBytes(kit.makeInput("whole.jpg", {"-size", "1200x900", "plasma:"}));
+    const std::string damaged = kit.input + "/trunc.jpg";
+    std::ofstream(damaged, std::ios::binary) << photo.substr(0, photo.size() / 2);
+    const std::string next = kit.input + "/next.jpg";
+    if (std::string(row.next) == "text") std::ofstream(next) << "not an image at all";
+    const std::string good = kit.makeInput("good.png", {"-size", "64x48", "xc:red"});
+    auto view = std::make_shared<HeadlessConverter>();
+    runBatch({{damaged, std::nullopt}, {next, std::nullopt}, {good, std::nullopt}}, fit1600Jpeg(), false, false,
+             kit.output, view);
+    std::string alert;
+    for (const std::string& step : view->steps())
+      if (step.rfind("alert ", 0) == 0) alert = step;
+    EXPECT_NE(alert.find("\ntrunc.jpg: The source file is damaged or incomplete."), std::string::npos)
+        << row.label << ": " << alert;
+    EXPECT_NE(alert.find(std::string("\nnext.jpg: ") + row.nextCause), std::string::npos)
+        << row.label << ": " << alert;
   }
 }
 
