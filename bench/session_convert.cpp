@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/engine_convert_photos.h"
@@ -55,8 +56,11 @@ using enginebench::Photo;
 constexpr int kParallelPeers = 8;
 constexpr double kLongSide = 1600;
 
-// One timed child: wall seconds, CPU seconds (user and system, every
-// child) and peak resident megabytes; ok when it exited with status 0.
+// One timed run of one or more children: wall seconds, CPU seconds (user
+// and system, every child) and peak resident megabytes; ok when every child
+// exited with status 0. Children that run at once hold their memory at
+// once, so their peak is the largest sum of what they hold together
+// (sampled), never below the largest single child's own peak.
 struct Run {
   double seconds = 0;
   double cpuSeconds = 0;
@@ -66,6 +70,16 @@ struct Run {
 
 double seconds(const timeval& time) {
   return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
+
+// What a running process holds now, in megabytes (0 once it is gone).
+double residentMegabytes(pid_t pid) {
+  FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/statm").c_str(), "r");
+  if (!file) return 0;
+  long size = 0, resident = 0;
+  const bool read = std::fscanf(file, "%ld %ld", &size, &resident) == 2;
+  std::fclose(file);
+  return read ? double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
 }
 
 // Starts every command at once, waits for all of them.
@@ -85,13 +99,25 @@ Run runChildren(const std::vector<std::vector<std::string>>& commands) {
   }
   Run run;
   run.ok = true;
-  for (const pid_t child : children) {
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-      run.ok = false;
-    run.peakMegabytes = std::max(run.peakMegabytes, double(usage.ru_maxrss) / 1024.0);
-    run.cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+  std::vector<pid_t> running = children;
+  while (!running.empty()) {
+    double together = 0;
+    for (auto child = running.begin(); child != running.end();) {
+      int status = 0;
+      rusage usage{};
+      const pid_t ended = wait4(*child, &status, WNOHANG, &usage);
+      if (ended == 0) {
+        together += residentMegabytes(*child);
+        ++child;
+        continue;
+      }
+      if (ended < 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0) run.ok = false;
+      run.peakMegabytes = std::max(run.peakMegabytes, double(usage.ru_maxrss) / 1024.0);
+      run.cpuSeconds += seconds(usage.ru_utime) + seconds(usage.ru_stime);
+      child = running.erase(child);
+    }
+    if (children.size() > 1) run.peakMegabytes = std::max(run.peakMegabytes, together);
+    if (!running.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return run;

@@ -27,10 +27,6 @@ constexpr std::size_t kMostFilesDecodedAhead = 3;
 // waiting file holds only its result within the budget.
 constexpr std::size_t kFilesAheadPerFileAtOnce = 3;
 
-std::int64_t nanoseconds(const timespec& time) {
-  return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
-}
-
 // What converting a file holds at its peak, in units of its decode when
 // nothing better is known (several images, no target size): the decode,
 // the drawn result and the draw's scratch.
@@ -156,18 +152,6 @@ bool ConversionWindow::decodesAhead(const std::string& path) const {
 ConversionWindowOptions& conversionWindowOptions() {
   static ConversionWindowOptions options;
   return options;
-}
-
-std::optional<FileIdentity> fileIdentity(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
-  FileIdentity identity;
-  identity.device = std::uint64_t(status.st_dev);
-  identity.inode = std::uint64_t(status.st_ino);
-  identity.size = std::int64_t(status.st_size);
-  identity.modified = nanoseconds(status.st_mtim);
-  identity.changed = nanoseconds(status.st_ctim);
-  return identity;
 }
 
 // Filter slots, LUT, curves, composites, tiny planets, borders and
@@ -315,7 +299,7 @@ void ConversionWindow::convert(std::size_t index) {
   // The loop's cancel reaches this file's decode on whichever thread runs it.
   const imageio::DecodeCancelScope cancelDecodes(cancel_);
   const std::string& path = sources_[index].path;
-  const std::optional<FileIdentity> before = fileIdentity(path);
+  const std::optional<FileIdentity> before = imageio::identityOf(path);
   Converted result;
   // Whatever goes wrong here, the slot is finished: the loop then converts
   // the file itself, as it would have without the window.
@@ -343,7 +327,7 @@ void ConversionWindow::convert(std::size_t index) {
     result = Converted{};
     worker = nullptr;  // its per-file state is unknown
   }
-  const std::optional<FileIdentity> after = fileIdentity(path);
+  const std::optional<FileIdentity> after = imageio::identityOf(path);
   result.worker = std::move(worker);
   // A file that changed while it was read is read again by the loop.
   if (!before || before != after) {
@@ -417,7 +401,7 @@ std::optional<ConversionWindow::Converted> ConversionWindow::take(std::size_t in
     startPreparedFiles();
   }
   const bool hasResult = work_ == Work::Decode ? result.decoded.has_value() : result.image != nullptr;
-  if (!hasResult || !identity || fileIdentity(sources_[index].path) != identity) {
+  if (!hasResult || !identity || imageio::identityOf(sources_[index].path) != identity) {
     giveBack(std::move(result.worker));
     return std::nullopt;
   }

@@ -20,6 +20,7 @@
 #include "engine/image_modify_info.h"
 #include "platform/foundation/task_group.h"
 #include "platform/imageio/deferred_naming.h"
+#include "platform/imageio/file_identity.h"
 #include "platform/raster/image_set.h"
 #include "session/conversion_request.h"
 
@@ -41,14 +42,8 @@ struct ConversionWindowOptions {
 // Read when a batch starts (benchmarks and tests change it).
 ConversionWindowOptions& conversionWindowOptions();
 
-// A file's device, inode, size and change times: a source replaced or
-// rewritten in between has another identity.
-struct FileIdentity {
-  std::uint64_t device = 0, inode = 0;
-  std::int64_t size = -1, modified = 0, changed = 0;  // times in ns
-  bool operator==(const FileIdentity&) const = default;
-};
-std::optional<FileIdentity> fileIdentity(const std::string& path);
+// A source replaced or rewritten in between has another identity.
+using imageio::FileIdentity;
 
 class ConversionWindow {
  public:

@@ -573,13 +573,13 @@ TEST(ConversionWindow, FileIdentityFollowsReplacementAndRewrites) {
   SessionKit kit;
   const std::string path = kit.input + "/f.bin";
   std::ofstream(path) << "one";
-  const std::optional<FileIdentity> first = fileIdentity(path);
+  const std::optional<FileIdentity> first = imageio::identityOf(path);
   ASSERT_TRUE(first);
-  EXPECT_EQ(fileIdentity(path), first);
+  EXPECT_EQ(imageio::identityOf(path), first);
   std::this_thread::sleep_for(std::chrono::milliseconds(10));
   std::ofstream(path) << "two";  // same size, rewritten in place
-  EXPECT_NE(fileIdentity(path), first);
-  EXPECT_FALSE(fileIdentity(kit.input + "/missing"));
+  EXPECT_NE(imageio::identityOf(path), first);
+  EXPECT_FALSE(imageio::identityOf(kit.input + "/missing"));
 }
 
 }  // namespace
