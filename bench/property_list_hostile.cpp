@@ -88,6 +88,21 @@ Bytes flatArray(std::uint32_t count, bool xml) {
   return b.build();
 }
 
+// {"a": {"0": 0, "1": 1, ...}} as a binary property list.
+Bytes flatDictionary(std::uint32_t count) {
+  BinaryPlistBuilder b;
+  b.add({});
+  const std::uint32_t key = b.add(BinaryPlistBuilder::ascii("a"));
+  std::vector<std::uint32_t> keys, values;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    keys.push_back(b.add(BinaryPlistBuilder::ascii(std::to_string(i))));
+    values.push_back(b.add(BinaryPlistBuilder::integer(i)));
+  }
+  const std::uint32_t dictionary = b.add(BinaryPlistBuilder::dictionary(keys, values));
+  b.set(0, BinaryPlistBuilder::dictionary({key}, {dictionary}));
+  return b.build();
+}
+
 // A keyed archive whose object table holds arrays each referring to the
 // next one twice, levels deep.
 Bytes archiveOfDoublingArrays(int levels) {
@@ -117,11 +132,13 @@ void asPreferences(const Bytes& bytes) {
   const std::string folder = scratchFolder();
   const std::string path = folder + "/velumar.plist";
   foundation::writeFileAtomically(path, bytes);
+  const auto start = std::chrono::steady_clock::now();
   foundation::UserDefaults defaults(path);
   const auto stored = defaults.dataForKey("KeyShortcut");
   const auto shortcut = stored ? shortcut::KeyShortcut::fromData(*stored) : std::nullopt;
-  std::printf("  read %zu bytes: shortcut %s, other keys %s\n", bytes.size(), shortcut ? "decoded" : "none",
-              defaults.object("a") ? "loaded" : "none");
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("  read %zu bytes in %.2f s: shortcut %s, other keys %s\n", bytes.size(), seconds,
+              shortcut ? "decoded" : "none", defaults.object("a") ? "loaded" : "none");
   defaults.set("Touched", foundation::Value(true));
   defaults.synchronize();
   std::error_code error;
@@ -157,6 +174,11 @@ const std::vector<Case>& cases() {
       {"flat_xml_array_100000_prefs", [] { asPreferences(flatArray(100000, true)); }},
       {"flat_xml_array_200000_prefs", [] { asPreferences(flatArray(200000, true)); }},
       {"flat_binary_array_200000_preset", [] { asPreset(flatArray(200000, false)); }},
+      {"flat_binary_dictionary_200000_prefs", [] { asPreferences(flatDictionary(200000)); }},
+      // The largest files the value budget lets through.
+      {"flat_binary_array_999990_prefs", [] { asPreferences(flatArray(999990, false)); }},
+      {"flat_xml_array_999990_prefs", [] { asPreferences(flatArray(999990, true)); }},
+      {"flat_binary_dictionary_499990_prefs", [] { asPreferences(flatDictionary(499990)); }},
       {"keyed_archive_doubling_25_levels", [] { asKeyedArchive(archiveOfDoublingArrays(25)); }},
   };
   return all;

@@ -24,7 +24,7 @@ constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
 // Deeper nesting than this is refused rather than risking the stack, and
 // more values than this rather than risking memory.
 constexpr int kMaxDepth = 512;
-constexpr std::uint64_t kMaxNodes = 4'000'000;
+constexpr std::uint64_t kMaxNodes = 1'000'000;
 
 std::optional<Value> fromPlist(plist_t node, int depth);
 

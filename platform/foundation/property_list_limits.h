@@ -19,7 +19,7 @@ inline constexpr std::uint64_t kMaxExpandedBytes = 64u << 20;
 
 struct PropertyListLimits {
   int maxDepth = 512;
-  std::uint64_t maxNodes = 4'000'000;
+  std::uint64_t maxNodes = 1'000'000;
   std::uint64_t maxBytes = kMaxExpandedBytes;
 };
 
@@ -31,8 +31,10 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                     const PropertyListLimits& limits, std::string* problem);
 
 // True when the XML text nests arrays and dictionaries no deeper than the
-// limit. Counts tags textually, so it may refuse an odd but valid file; it
-// never accepts one nested deeper.
+// limit and holds no more elements than the value limit (keys count, as in
+// the binary form, plus a few for the prologue). Counts tags textually, so
+// it may refuse an odd but valid file; it never accepts one beyond a limit.
+// Its strings cannot expand beyond the file, so bytes need no check.
 bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                  const PropertyListLimits& limits);
 

@@ -189,6 +189,27 @@ TEST(PropertyListHostile, ExpandedBytesAreCountedAtEachUse) {
   }
 }
 
+// The value budget at its edge, in both forms.
+TEST(PropertyListHostile, ValuesAreCountedAtEachUse) {
+  const PropertyListLimits limits{512, 11, 1000};
+  for (const std::uint32_t uses : {10u, 11u}) {
+    BinaryBuilder builder;
+    builder.add(BinaryBuilder::array(std::vector<std::uint32_t>(uses, 1)));
+    builder.add({0x09});
+    const Data bytes = builder.build();
+    EXPECT_EQ(binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, nullptr), uses == 10) << uses;
+  }
+  // Eleven values and sixteen more elements for the prologue and plist.
+  for (const int values : {25, 26}) {
+    std::string xml = "<?xml version=\"1.0\"?><plist><array>";
+    for (int i = 1; i < values; ++i) xml += "<true/>";
+    xml += "</array></plist>";
+    EXPECT_EQ(xmlPropertyListWithinLimits(reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size(), limits),
+              values == 25)
+        << values;
+  }
+}
+
 // Large flat containers read whole; indexing them item by item took
 // minutes for a few hundred thousand items.
 TEST(PropertyListHostile, LargeFlatArraysAndDictionariesRead) {
