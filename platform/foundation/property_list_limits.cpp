@@ -248,8 +248,9 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     std::size_t j = i + 1;
     const bool closing = j < size && bytes[j] == '/';
     if (closing) ++j;
-    // Every value and key is one element; keys double the node count at most.
-    if (!closing && ++elements > 2 * limits.maxNodes + 16) return false;
+    // Every value and key is one element, as keys are objects of the binary
+    // form; a few more for the prologue and the plist element.
+    if (!closing && ++elements > limits.maxNodes + 16) return false;
     auto nameIs = [&](const char* name) {
       const std::size_t length = std::strlen(name);
       if (j + length > size || std::memcmp(bytes + j, name, length) != 0) return false;
