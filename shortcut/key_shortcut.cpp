@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 
 #include <limits>
+#include <mutex>
 
 #include "platform/foundation/keyed_archive.h"
 #include "platform/foundation/log.h"
@@ -49,7 +50,9 @@ foundation::Data KeyShortcut::emptyData() {
   return foundation::keyedArchive(object).value_or(foundation::Data());
 }
 
-std::optional<KeyShortcut> KeyShortcut::fromData(const foundation::Data& data) {
+namespace {
+
+std::optional<KeyShortcut> decoded(const foundation::Data& data) {
   auto object = foundation::readKeyedArchive(data);
   if (!object) return std::nullopt;
   if (object->className() != "KeyShortcut") return std::nullopt;  // the empty dictionary among others
@@ -65,6 +68,25 @@ std::optional<KeyShortcut> KeyShortcut::fromData(const foundation::Data& data) {
   const std::uint64_t modifierFlags =
       flags != nullptr && flags->isInteger() ? static_cast<std::uint64_t>(*flags->toInt()) : 0;
   return KeyShortcut(key, modifierFlags);
+}
+
+}  // namespace
+
+std::optional<KeyShortcut> KeyShortcut::fromData(const foundation::Data& data) {
+  // The stored value is asked for by every observer of the defaults at each
+  // change of any key; the last answer is kept so one value is decoded once
+  // (and a damaged one logged once).
+  static std::mutex mutex;
+  static foundation::Data lastData;
+  static std::optional<KeyShortcut> lastShortcut;
+  static bool known = false;
+  std::lock_guard lock(mutex);
+  if (!known || data != lastData) {
+    lastShortcut = decoded(data);
+    lastData = data;
+    known = true;
+  }
+  return lastShortcut;
 }
 
 }  // namespace shortcut

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "platform/foundation/log.h"
+#include "platform/foundation/property_list_limits.h"
 #include "platform/foundation/property_list_nodes.h"
 
 namespace foundation {
@@ -12,10 +13,12 @@ namespace {
 
 // Every step from one value to another (a reference, an array element)
 // counts towards the depth, so no chain of references can exhaust the stack;
-// the resolved values are counted too, so arrays that share references
-// cannot expand into an exponential tree.
+// the resolved values and the bytes of their strings and data are counted
+// too, each shared one at each use, so references to one object cannot
+// expand into an exponential tree or copy a large string without bound.
 constexpr std::size_t kMaxDepth = 64;
 constexpr std::size_t kMaxResolvedValues = 100000;
+constexpr std::uint64_t kMaxResolvedBytes = kMaxExpandedBytes;
 
 PlistPtr stringArrayNode(const std::vector<std::string>& strings) {
   PlistPtr array(plist_new_array());
@@ -35,7 +38,14 @@ std::optional<std::string> stringOf(plist_t node) {
 // graphs too deep or too large.
 class Resolver {
  public:
-  explicit Resolver(plist_t objects) : objects_(objects), count_(plist_array_get_size(objects)) {}
+  // objects is the archive's object table, read once into a vector so a
+  // reference is found in constant time.
+  explicit Resolver(plist_t objects) {
+    forEachArrayItem(objects, [&](plist_t item) {
+      objects_.push_back(item);
+      return true;
+    });
+  }
 
   std::optional<ArchivedObject> object(std::uint64_t uid) {
     plist_t node = referenced(uid);
@@ -73,17 +83,36 @@ class Resolver {
 
   static constexpr std::uint64_t kNoReference = ~std::uint64_t(0);
 
+  // Counts one resolved scalar and the bytes it holds; false (logged) over
+  // the budget.
+  bool spend(plist_t node) {
+    std::uint64_t bytes = 0;
+    const plist_type type = plist_get_node_type(node);
+    if (type == PLIST_STRING) plist_get_string_ptr(node, &bytes);
+    if (type == PLIST_DATA) plist_get_data_ptr(node, &bytes);
+    if (++resolved_ > kMaxResolvedValues) {
+      fail("too many values");
+      return false;
+    }
+    spentBytes_ += bytes;
+    if (spentBytes_ > kMaxResolvedBytes) {
+      fail("too many bytes once references are resolved");
+      return false;
+    }
+    return true;
+  }
+
   std::nullopt_t fail(const char* problem) {
     log("Keyed archive: {}", problem);
     return std::nullopt;
   }
 
   plist_t referenced(std::uint64_t uid) {
-    if (uid >= count_) {
+    if (uid >= objects_.size()) {
       log("Keyed archive: reference {} out of range", uid);
       return nullptr;
     }
-    return plist_array_get_item(objects_, static_cast<std::uint32_t>(uid));
+    return objects_[std::size_t(uid)];
   }
 
   std::optional<std::vector<std::string>> classChain(plist_t classRef) {
@@ -99,11 +128,16 @@ class Resolver {
     plist_t classes = plist_dict_get_item(node, "$classes");
     if (classes != nullptr && plist_get_node_type(classes) == PLIST_ARRAY) {
       chain.clear();
-      for (std::uint32_t i = 0; i < plist_array_get_size(classes); ++i) {
-        auto entry = stringOf(plist_array_get_item(classes, i));
-        if (!entry) return fail("class chain holds a non-string");
-        chain.push_back(*entry);
-      }
+      bool nonString = false;
+      const bool complete = forEachArrayItem(classes, [&](plist_t item) {
+        auto entry = stringOf(item);
+        nonString = !entry;
+        if (nonString) return false;
+        chain.push_back(std::move(*entry));
+        return spend(item);
+      });
+      if (nonString) return fail("class chain holds a non-string");
+      if (!complete) return std::nullopt;
       if (chain.empty() || chain.front() != *name) chain.insert(chain.begin(), *name);
     }
     return chain;
@@ -112,15 +146,15 @@ class Resolver {
   std::optional<ArchivedObject> objectFields(plist_t node) {
     auto classes = classChain(plist_dict_get_item(node, "$class"));
     if (!classes) return std::nullopt;
-    ArchivedObject object{std::move(*classes), {}};
+    std::vector<Dictionary::Entry> fields;
     const bool complete = forEachDictionaryItem(node, [&](std::string name, plist_t item) {
       if (name == "$class") return true;
       auto value = field(item);
-      if (value) object.fields.set(std::move(name), std::move(*value));
+      if (value) fields.emplace_back(std::move(name), std::move(*value));
       return value.has_value();
     });
     if (!complete) return std::nullopt;
-    return object;
+    return ArchivedObject{std::move(*classes), Dictionary::fromEntries(std::move(fields))};
   }
 
   // A field value: references resolved, arrays element by element.
@@ -147,12 +181,11 @@ class Resolver {
       case PLIST_ARRAY: {
         if (!enter(std::nullopt)) return std::nullopt;
         Array array;
-        bool complete = true;
-        for (std::uint32_t i = 0; complete && i < plist_array_get_size(item); ++i) {
-          auto element = field(plist_array_get_item(item, i));
-          if (element) array.push_back(std::move(*element));
-          complete = element.has_value();
-        }
+        const bool complete = forEachArrayItem(item, [&](plist_t element) {
+          auto value = field(element);
+          if (value) array.push_back(std::move(*value));
+          return value.has_value();
+        });
         leave();
         if (!complete) return std::nullopt;
         return Value(std::move(array));
@@ -160,15 +193,16 @@ class Resolver {
       case PLIST_DICT:
         return fail("inline dictionary in an object");
       default:
+        if (!spend(item)) return std::nullopt;
         return valueFromPlistNode(item);
     }
   }
 
-  plist_t objects_;
-  std::uint32_t count_;
+  std::vector<plist_t> objects_;
   std::vector<std::uint64_t> visiting_;
   std::size_t depth_ = 0;
   std::size_t resolved_ = 0;
+  std::uint64_t spentBytes_ = 0;
 };
 
 }  // namespace

@@ -24,31 +24,30 @@ constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
 // Deeper nesting than this is refused rather than risking the stack, and
 // more values than this rather than risking memory.
 constexpr int kMaxDepth = 512;
-constexpr std::uint64_t kMaxNodes = 4'000'000;
+constexpr std::uint64_t kMaxNodes = 1'000'000;
 
 std::optional<Value> fromPlist(plist_t node, int depth);
 
 std::optional<Value> arrayFromPlist(plist_t node, int depth) {
   Array array;
-  const std::uint32_t count = plist_array_get_size(node);
-  array.reserve(count);
-  for (std::uint32_t i = 0; i < count; ++i) {
-    auto item = fromPlist(plist_array_get_item(node, i), depth + 1);
-    if (!item) return std::nullopt;
-    array.push_back(std::move(*item));
-  }
+  const bool complete = forEachArrayItem(node, [&](plist_t item) {
+    auto value = fromPlist(item, depth + 1);
+    if (value) array.push_back(std::move(*value));
+    return value.has_value();
+  });
+  if (!complete) return std::nullopt;
   return Value(std::move(array));
 }
 
 std::optional<Value> dictionaryFromPlist(plist_t node, int depth) {
-  Dictionary dictionary;
+  std::vector<Dictionary::Entry> entries;
   const bool complete = forEachDictionaryItem(node, [&](std::string key, plist_t item) {
     auto value = fromPlist(item, depth + 1);
-    if (value) dictionary.set(std::move(key), std::move(*value));
+    if (value) entries.emplace_back(std::move(key), std::move(*value));
     return value.has_value();
   });
   if (!complete) return std::nullopt;
-  return Value(std::move(dictionary));
+  return Value(Dictionary::fromEntries(std::move(entries)));
 }
 
 Date dateFromPlist(plist_t node) {
@@ -283,6 +282,26 @@ bool forEachDictionaryItem(plist_t dictionary, const std::function<bool(std::str
   return complete;
 }
 
+bool forEachArrayItem(plist_t array, const std::function<bool(plist_t)>& visit) {
+  // The library answers an item by index by walking from the first one, so
+  // the items are iterated instead.
+  plist_array_iter iterator = nullptr;
+  plist_array_new_iter(array, &iterator);
+  if (iterator == nullptr) return false;
+  bool complete = true;
+  for (;;) {
+    plist_t item = nullptr;
+    plist_array_next_item(array, iterator, &item);
+    if (item == nullptr) break;
+    if (!visit(item)) {
+      complete = false;
+      break;
+    }
+  }
+  std::free(iterator);
+  return complete;
+}
+
 std::optional<Data> binaryOfNodes(plist_t root) {
   return encodedNodes(root, plist_to_bin, plist_to_bin_free);
 }
@@ -325,6 +344,11 @@ std::optional<Data> propertyListBinary(const Value& value) {
 bool writePropertyList(const std::string& path, const Value& value) {
   auto bytes = propertyListXML(value);
   if (!bytes) return false;
+  // A file that would be refused when read back is not written.
+  if (bytes->size() > kMaxPropertyListBytes) {
+    log("Property list: {} bytes is too large to write to {}", bytes->size(), path);
+    return false;
+  }
   if (!writeFileAtomically(path, *bytes)) {
     log("Property list: cannot write {}", path);
     return false;

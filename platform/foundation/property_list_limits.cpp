@@ -98,16 +98,33 @@ bool isUsableKey(const BinaryList& list, std::uint64_t offset) {
   return true;
 }
 
+// The bytes a string or data object holds (UTF-16 counted as the up to
+// three bytes per unit it takes as UTF-8); 0 for other objects. The object
+// is known to be well-formed.
+std::uint64_t payloadBytes(const BinaryList& list, std::uint64_t offset) {
+  const std::uint8_t kind = list.bytes[offset] >> 4;
+  if (kind != 0x4 && kind != 0x5 && kind != 0x6) return 0;
+  std::uint64_t length = 0, position = 0;
+  if (!objectLength(list, offset, &length, &position)) return 0;
+  return kind == 0x6 ? length * 3 : length;
+}
+
 // The references of the container at offset, as [first, first + count * width);
-// false when the object is malformed. Well-formed scalars answer count 0.
+// false when the object is malformed. Well-formed scalars answer count 0 and
+// the bytes they hold in *payload.
 // keyVerdicts remembers per object whether it was found usable as a key
 // (1) or not (2), so a key shared by many dictionaries is read once.
 bool containerReferences(const BinaryList& list, std::uint64_t offset, std::vector<std::uint8_t>& keyVerdicts,
-                         std::uint64_t* refsStart, std::uint64_t* refCount) {
+                         std::uint64_t* refsStart, std::uint64_t* refCount, std::uint64_t* payload) {
   *refCount = 0;
+  *payload = 0;
   if (offset < kHeaderSize || offset >= list.objectsEnd) return false;
   const std::uint8_t kind = list.bytes[offset] >> 4;
-  if (kind != 0xA && kind != 0xC && kind != 0xD) return scalarIsWellFormed(list, offset);
+  if (kind != 0xA && kind != 0xC && kind != 0xD) {
+    if (!scalarIsWellFormed(list, offset)) return false;
+    *payload = payloadBytes(list, offset);
+    return true;
+  }
   std::uint64_t count = 0, position = 0;
   if (!objectLength(list, offset, &count, &position)) return false;
   const std::uint64_t refs = kind == 0xD ? count * 2 : count;
@@ -154,12 +171,13 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
   if (list.objectCount > limits.maxNodes) return fail("too many objects");
 
   // Depth-first walk from the top object, each object once: depth and the
-  // expanded node count are computed bottom-up, a reference back to an
-  // object still being walked is a cycle.
+  // expanded node and byte counts are computed bottom-up, a reference back
+  // to an object still being walked is a cycle.
   enum : std::uint8_t { kUnseen, kActive, kDone };
   std::vector<std::uint8_t> state(std::size_t(list.objectCount), kUnseen);
   std::vector<std::uint32_t> depth(std::size_t(list.objectCount), 0);
   std::vector<std::uint64_t> nodes(std::size_t(list.objectCount), 0);  // capped by maxNodes
+  std::vector<std::uint64_t> expanded(std::size_t(list.objectCount), 0);  // bytes, capped by maxBytes
   std::vector<std::uint8_t> keyVerdicts(std::size_t(list.objectCount), 0);
   struct Frame {
     std::uint64_t object;
@@ -171,15 +189,29 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
   auto enter = [&](std::uint64_t object) -> bool {
     std::uint64_t refsStart = 0;
     std::uint64_t refCount = 0;
-    if (!containerReferences(list, list.objectOffset(object), keyVerdicts, &refsStart, &refCount))
+    std::uint64_t payload = 0;
+    if (!containerReferences(list, list.objectOffset(object), keyVerdicts, &refsStart, &refCount, &payload))
       return false;
     state[object] = kActive;
     depth[object] = 1;
     nodes[object] = 1;
+    expanded[object] = payload;
     stack.push_back({object, refsStart, refCount, 0});
     return true;
   };
+  // Adds a finished child's counts to its parent; the reason when the
+  // parent goes over a limit. Both sums stay far below overflow, as each
+  // term is within its limit.
+  auto addChild = [&](std::uint64_t parent, std::uint64_t child) -> const char* {
+    depth[parent] = std::max(depth[parent], depth[child] + 1);
+    nodes[parent] += nodes[child];
+    expanded[parent] += expanded[child];
+    if (nodes[parent] > limits.maxNodes) return "too many objects once shared ones are expanded";
+    if (expanded[parent] > limits.maxBytes) return "too many bytes once shared objects are expanded";
+    return nullptr;
+  };
   if (!enter(topObject)) return fail("malformed object");
+  if (expanded[topObject] > limits.maxBytes) return fail("too many bytes once shared objects are expanded");
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.refCount) {
@@ -187,10 +219,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
       state[finished] = kDone;
       stack.pop_back();
       if (!stack.empty()) {
-        const std::uint64_t parent = stack.back().object;
-        depth[parent] = std::max(depth[parent], depth[finished] + 1);
-        nodes[parent] += nodes[finished];
-        if (nodes[parent] > limits.maxNodes) return fail("too many objects once shared ones are expanded");
+        if (const char* over = addChild(stack.back().object, finished)) return fail(over);
       }
       continue;
     }
@@ -200,10 +229,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     if (child >= list.objectCount) return fail("reference out of range");
     if (state[child] == kActive) return fail("reference cycle");
     if (state[child] == kDone) {
-      depth[frame.object] = std::max(depth[frame.object], depth[child] + 1);
-      nodes[frame.object] += nodes[child];
-      if (nodes[frame.object] > limits.maxNodes)
-        return fail("too many objects once shared ones are expanded");
+      if (const char* over = addChild(frame.object, child)) return fail(over);
       continue;
     }
     if (stack.size() >= std::size_t(limits.maxDepth)) return fail("nested too deeply");
@@ -222,8 +248,9 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     std::size_t j = i + 1;
     const bool closing = j < size && bytes[j] == '/';
     if (closing) ++j;
-    // Every value and key is one element; keys double the node count at most.
-    if (!closing && ++elements > 2 * limits.maxNodes + 16) return false;
+    // Every value and key is one element, as keys are objects of the binary
+    // form; a few more for the prologue and the plist element.
+    if (!closing && ++elements > limits.maxNodes + 16) return false;
     auto nameIs = [&](const char* name) {
       const std::size_t length = std::strlen(name);
       if (j + length > size || std::memcmp(bytes + j, name, length) != 0) return false;

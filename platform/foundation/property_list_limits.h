@@ -2,7 +2,8 @@
 // Structural checks run before a property list is handed to the parser, so
 // that hostile files cannot exhaust the stack or memory: nesting depth and,
 // for the binary form whose objects may be shared, the size of the tree once
-// every shared reference is expanded. The binary check also refuses what the
+// every shared reference is expanded, in values and in the bytes of its
+// strings and data (the parser copies a shared object at each use). The binary check also refuses what the
 // parser would abort the process on (a dictionary key holding a NUL
 // character) and objects whose sizes it would misread.
 
@@ -12,9 +13,14 @@
 
 namespace foundation {
 
+// The budget of every property list and keyed archive read: values, and
+// bytes of strings, data and keys, each shared object counted at each use.
+inline constexpr std::uint64_t kMaxExpandedBytes = 64u << 20;
+
 struct PropertyListLimits {
   int maxDepth = 512;
-  std::uint64_t maxNodes = 4'000'000;
+  std::uint64_t maxNodes = 1'000'000;
+  std::uint64_t maxBytes = kMaxExpandedBytes;
 };
 
 // True when the binary property list is well-formed at the level of its
@@ -25,8 +31,10 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                     const PropertyListLimits& limits, std::string* problem);
 
 // True when the XML text nests arrays and dictionaries no deeper than the
-// limit. Counts tags textually, so it may refuse an odd but valid file; it
-// never accepts one nested deeper.
+// limit and holds no more elements than the value limit (keys count, as in
+// the binary form, plus a few for the prologue). Counts tags textually, so
+// it may refuse an odd but valid file; it never accepts one beyond a limit.
+// Its strings cannot expand beyond the file, so bytes need no check.
 bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                  const PropertyListLimits& limits);
 

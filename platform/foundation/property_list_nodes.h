@@ -29,6 +29,11 @@ std::optional<Data> binaryOfNodes(plist_t root);
 // answers false; false when it did or the node cannot be walked.
 bool forEachDictionaryItem(plist_t dictionary, const std::function<bool(std::string, plist_t)>& visit);
 
+// Calls visit with each item of an array node in order until it answers
+// false; false when it did or the node cannot be walked. Linear in the
+// array's size, where indexing item by item is quadratic.
+bool forEachArrayItem(plist_t array, const std::function<bool(plist_t)>& visit);
+
 // One node as a Value (UIDs read as integers); nullopt when unreadable.
 std::optional<Value> valueFromPlistNode(plist_t node);
 // value as a node tree; nullptr when it holds a null outside a dictionary.

@@ -3,6 +3,8 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
+#include <unordered_map>
+
 namespace foundation {
 
 Dictionary::Dictionary(std::initializer_list<Entry> entries) {
@@ -19,6 +21,23 @@ Value* Dictionary::find(std::string_view key) {
   for (auto& e : entries_)
     if (e.first == key) return &e.second;
   return nullptr;
+}
+
+Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
+  Dictionary dictionary;
+  dictionary.entries_.reserve(entries.size());
+  std::unordered_map<std::string_view, std::size_t> positions;
+  positions.reserve(entries.size());
+  for (Entry& entry : entries) {
+    // The views point into entries, which is neither moved nor resized.
+    const auto [at, added] = positions.emplace(entry.first, dictionary.entries_.size());
+    if (added) {
+      dictionary.entries_.emplace_back(entry.first, std::move(entry.second));
+    } else {
+      dictionary.entries_[at->second].second = std::move(entry.second);
+    }
+  }
+  return dictionary;
 }
 
 void Dictionary::set(std::string key, Value value) {

@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include "platform/foundation/binary_plist_builder.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/user_defaults.h"
 #include "recorder_keys.h"
@@ -69,6 +70,35 @@ TEST(ShortcutBinding, OutsideChangesShowWithoutWriteBackAndDetachingRestores) {
     EXPECT_FALSE(b.view.shortcutValue());
   }
   EXPECT_EQ(b.view.shortcutValue(), before);
+}
+
+TEST(ShortcutBinding, AStoredShortcutTooLargeOnceResolvedIsRefusedOnceAndTheRestLoads) {
+  Binding b;
+  using plisttest::BinaryPlistBuilder;
+  // One 1 MB string used 100 times by a field: 100 MB once resolved.
+  const BinaryPlistBuilder::Bytes hostile = plisttest::keyedArchiveWith(
+      [](BinaryPlistBuilder& builder, std::vector<std::uint32_t>& objects, std::vector<std::uint32_t>& keys,
+         std::vector<std::uint32_t>& values) {
+        objects.push_back(builder.add(BinaryPlistBuilder::ascii(std::string(1 << 20, 'x'))));
+        const std::uint32_t uid = builder.add(BinaryPlistBuilder::uid(std::uint32_t(objects.size() - 1)));
+        keys.push_back(builder.add(BinaryPlistBuilder::ascii("Junk")));
+        values.push_back(builder.add(BinaryPlistBuilder::array(std::vector<std::uint32_t>(100, uid))));
+      });
+  b.defaults.set("KeyShortcut", foundation::Data(hostile));
+  b.defaults.set("Other", 7);
+  ASSERT_TRUE(b.defaults.synchronize());
+
+  testing::internal::CaptureStderr();
+  foundation::UserDefaults restarted(b.path);
+  KeyShortcutDefaultsObserver observer(b.view, "KeyShortcut", restarted);
+  for (int i = 0; i < 20; ++i) restarted.set("Key" + std::to_string(i), i);  // each change is announced
+  const std::string log = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(b.view.shortcutValue());
+  EXPECT_EQ(restarted.integerForKey("Other"), 7);
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("Keyed archive:"); at != std::string::npos; at = log.find("Keyed archive:", at + 1))
+    ++lines;
+  EXPECT_EQ(lines, 1u) << log;
 }
 
 TEST(ShortcutBinding, TheViewAttachesToTheStandardDefaults) {

@@ -110,6 +110,24 @@ TEST(ShortcutArchive, HandWrittenArchivesAndBadInput) {
        "['$null', {'$class': U(2), 'KeyCode': 40, 'L': U(3)}, " + kShortcutClass +
            "] + [[U(i + 1), U(i + 1)] for i in range(3, 50)] + [1]",
        "U(1)", std::nullopt},
+      {"doubling shared arrays 25 levels deep, inside the depth cap",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'L': U(3)}, " + kShortcutClass +
+           "] + [[U(i + 1), U(i + 1)] for i in range(3, 28)] + [1]",
+       "U(1)", std::nullopt},
+      {"objects nested exactly at the depth cap",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'N': U(3)}, " + kShortcutClass +
+           "] + [{'$class': U(2), 'N': U(i + 1)} for i in range(3, 65)] + [{'$class': U(2)}]",
+       "U(1)", KeyShortcut(40, 0)},
+      {"objects nested one level deeper than the cap",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'N': U(3)}, " + kShortcutClass +
+           "] + [{'$class': U(2), 'N': U(i + 1)} for i in range(3, 66)] + [{'$class': U(2)}]",
+       "U(1)", std::nullopt},
+      {"one 1 MB string used 65 times",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'J': [U(3)] * 65}, " + kShortcutClass + ", 'x' * 2**20]",
+       "U(1)", std::nullopt},
+      {"one 1 MB string used 60 times",
+       "['$null', {'$class': U(2), 'KeyCode': 40, 'J': [U(3)] * 60}, " + kShortcutClass + ", 'x' * 2**20]",
+       "U(1)", KeyShortcut(40, 0)},
       {"shallow nesting still reads",
        "['$null', {'$class': U(2), 'KeyCode': 40, 'ModifierFlags': 0, 'L': U(3)}, " + kShortcutClass +
            "] + [[U(i + 1), U(i + 1)] for i in range(3, 10)] + [1]",

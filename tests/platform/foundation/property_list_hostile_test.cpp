@@ -1,58 +1,19 @@
-// Hand-made binary property lists that try to exhaust the stack or memory.
+// Hand-made binary property lists that try to exhaust the stack, memory or
+// time.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/foundation/binary_plist_builder.h"
 #include "platform/foundation/property_list.h"
+#include "platform/foundation/property_list_limits.h"
 
 using namespace foundation;
 
 namespace {
 
-// Builds a binary property list from raw objects with 4-byte references and
-// offsets; object 0 is the root.
-class BinaryBuilder {
- public:
-  void add(std::vector<std::uint8_t> object) { objects_.push_back(std::move(object)); }
-  static void appendBig(std::vector<std::uint8_t>& out, std::uint64_t value, int width) {
-    for (int i = width - 1; i >= 0; --i) out.push_back(std::uint8_t(value >> (8 * i)));
-  }
-  // A container marker with its count and 4-byte references.
-  static std::vector<std::uint8_t> container(std::uint8_t kind, std::uint64_t count,
-                                             const std::vector<std::uint32_t>& refs) {
-    std::vector<std::uint8_t> out;
-    if (count < 15) {
-      out.push_back(std::uint8_t(kind << 4 | count));
-    } else {
-      out.push_back(std::uint8_t(kind << 4 | 0x0f));
-      out.push_back(0x13);
-      appendBig(out, count, 8);
-    }
-    for (std::uint32_t ref : refs) appendBig(out, ref, 4);
-    return out;
-  }
-  Data build() const {
-    Data out{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
-    std::vector<std::uint64_t> offsets;
-    for (const auto& object : objects_) {
-      offsets.push_back(out.size());
-      out.insert(out.end(), object.begin(), object.end());
-    }
-    const std::uint64_t table = out.size();
-    for (std::uint64_t offset : offsets) appendBig(out, offset, 4);
-    out.insert(out.end(), 6, 0);
-    out.push_back(4);
-    out.push_back(4);
-    appendBig(out, objects_.size(), 8);
-    appendBig(out, 0, 8);
-    appendBig(out, table, 8);
-    return out;
-  }
-
- private:
-  std::vector<std::vector<std::uint8_t>> objects_;
-};
+using BinaryBuilder = plisttest::BinaryPlistBuilder;
 
 // {"a": object 2}, with object 1 the key.
 BinaryBuilder rootPointingAtObjectTwo() {
@@ -118,6 +79,21 @@ TEST(PropertyListHostile, RefusedWithoutCrash) {
     cases.push_back({"shared references blow up", builder.build()});
   }
   {
+    // One 10 KB string under 16 levels of arrays holding the next twice:
+    // 65,536 copies, 640 MB once expanded, from a 10 KB file.
+    BinaryBuilder builder = rootPointingAtObjectTwo();
+    for (std::uint32_t i = 0; i < 16; ++i) builder.add(BinaryBuilder::container(0xA, 2, {3 + i, 3 + i}));
+    builder.add(BinaryBuilder::ascii(std::string(10240, 'x')));
+    cases.push_back({"one string shared through 16 levels", builder.build()});
+  }
+  {
+    // 65 uses of one 1 MB data object: few values, 65 MB once expanded.
+    BinaryBuilder builder = rootPointingAtObjectTwo();
+    builder.add(BinaryBuilder::array(std::vector<std::uint32_t>(65, 3)));
+    builder.add(BinaryBuilder::data(1 << 20));
+    cases.push_back({"1 MB data used 65 times", builder.build()});
+  }
+  {
     BinaryBuilder builder = rootPointingAtObjectTwo();
     builder.add(BinaryBuilder::container(0xA, std::uint64_t(1) << 60, {}));
     cases.push_back({"array with a huge count", builder.build()});
@@ -180,4 +156,81 @@ TEST(PropertyListHostile, RefusedWithoutCrash) {
   for (const auto& c : cases) {
     EXPECT_FALSE(readPropertyListData(c.bytes)) << c.name;
   }
+}
+
+// The byte budget at its edge: strings and data count at each use, UTF-16
+// text as three bytes per unit, keys too.
+TEST(PropertyListHostile, ExpandedBytesAreCountedAtEachUse) {
+  const struct {
+    const char* name;
+    std::vector<std::uint8_t> leaf;  // used ten times by the top array
+    std::uint64_t budget;
+    bool within;
+  } rows[] = {
+      {"ASCII at the budget", BinaryBuilder::ascii(std::string(100, 'x')), 1000, true},
+      {"ASCII one byte over", BinaryBuilder::ascii(std::string(100, 'x')), 999, false},
+      {"data one byte over", BinaryBuilder::data(100), 999, false},
+      {"UTF-16 at the budget", {0x62, 0x00, 'h', 0x00, 'i'}, 60, true},
+      {"UTF-16 one byte over", {0x62, 0x00, 'h', 0x00, 'i'}, 59, false},
+      {"keys count", BinaryBuilder::dictionary({2}, {3}), 40, true},
+      {"keys one byte over", BinaryBuilder::dictionary({2}, {3}), 39, false},
+  };
+  for (const auto& row : rows) {
+    BinaryBuilder builder;
+    builder.add(BinaryBuilder::array(std::vector<std::uint32_t>(10, 1)));
+    builder.add(row.leaf);
+    builder.add(BinaryBuilder::ascii("abcd"));  // the key of the dictionary rows
+    builder.add({0x09});
+    const Data bytes = builder.build();
+    std::string problem;
+    const PropertyListLimits limits{512, 1000, row.budget};
+    EXPECT_EQ(binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &problem), row.within)
+        << row.name << ": " << problem;
+  }
+}
+
+// The value budget at its edge, in both forms.
+TEST(PropertyListHostile, ValuesAreCountedAtEachUse) {
+  const PropertyListLimits limits{512, 11, 1000};
+  for (const std::uint32_t uses : {10u, 11u}) {
+    BinaryBuilder builder;
+    builder.add(BinaryBuilder::array(std::vector<std::uint32_t>(uses, 1)));
+    builder.add({0x09});
+    const Data bytes = builder.build();
+    EXPECT_EQ(binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, nullptr), uses == 10) << uses;
+  }
+  // Eleven values and sixteen more elements for the prologue and plist.
+  for (const int values : {25, 26}) {
+    std::string xml = "<?xml version=\"1.0\"?><plist><array>";
+    for (int i = 1; i < values; ++i) xml += "<true/>";
+    xml += "</array></plist>";
+    EXPECT_EQ(xmlPropertyListWithinLimits(reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size(), limits),
+              values == 25)
+        << values;
+  }
+}
+
+// Large flat containers read whole; indexing them item by item took
+// minutes for a few hundred thousand items.
+TEST(PropertyListHostile, LargeFlatArraysAndDictionariesRead) {
+  constexpr std::uint32_t kItems = 300000;
+  BinaryBuilder builder;
+  builder.add({});
+  std::vector<std::uint32_t> items, keys;
+  for (std::uint32_t i = 0; i < kItems; ++i) items.push_back(builder.add(BinaryBuilder::integer(i)));
+  for (std::uint32_t i = 0; i < kItems / 3; ++i) keys.push_back(builder.add(BinaryBuilder::ascii(std::to_string(i))));
+  const std::uint32_t array = builder.add(BinaryBuilder::array(items));
+  const std::uint32_t dictionary =
+      builder.add(BinaryBuilder::dictionary(keys, std::vector<std::uint32_t>(items.begin(), items.begin() + kItems / 3)));
+  builder.set(0, BinaryBuilder::dictionary({keys[0], keys[1]}, {array, dictionary}));
+  const auto value = readPropertyListData(builder.build());
+  ASSERT_TRUE(value);
+  const Array* read = value->get({"0"}) ? value->get({"0"})->asArray() : nullptr;
+  ASSERT_TRUE(read);
+  ASSERT_EQ(read->size(), kItems);
+  EXPECT_EQ(read->back(), Value(std::int64_t(kItems - 1)));
+  const Dictionary* readKeys = value->get({"1"}) ? value->get({"1"})->asDictionary() : nullptr;
+  ASSERT_TRUE(readKeys);
+  ASSERT_EQ(readKeys->size(), kItems / 3);
+  EXPECT_EQ(*readKeys->find("99999"), Value(std::int64_t(99999)));
 }

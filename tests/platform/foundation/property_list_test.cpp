@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "platform/foundation/files.h"
@@ -147,6 +148,13 @@ TEST(PropertyList, NullsInDictionariesAreLeftOutElsewhereRefused) {
   EXPECT_EQ(back->asDictionary()->size(), 1u);
   EXPECT_FALSE(propertyListXML(Value()));
   EXPECT_FALSE(propertyListXML(Value(Dictionary{{"list", Array{1, Value()}}})));
+}
+
+TEST(PropertyList, AFileTooLargeToReadBackIsNotWritten) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("large.plist");
+  EXPECT_FALSE(writePropertyList(path, Value(Dictionary{{"a", std::string(kMaxPropertyListBytes, 'x')}})));
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(PropertyList, MalformedInputReadsAsNone) {

@@ -37,6 +37,8 @@ TEST(Value, DictionaryKeepsInsertionOrderAndReplacesInPlace) {
   EXPECT_EQ(d.find("b")->intOr(0), 4);
   EXPECT_TRUE(d.erase("a"));
   EXPECT_FALSE(d.contains("a"));
+  // Built at once from entries read from a file: as setting each in order.
+  EXPECT_EQ(Dictionary::fromEntries({{"b", 1}, {"a", 2}, {"b", 4}}), (Dictionary{{"b", 4}, {"a", 2}}));
 }
 
 TEST(Value, CopiesAreIndependent) {
