@@ -270,7 +270,7 @@ void AppDelegate::convertItems(const std::vector<std::string>& items,
   if (fromOpenWith) view.state().isFromOpenWith = true;
   ConversionRequest request;
   request.sources = scan.files;
-  postConversionRequest(view.processingView().lock(), std::move(request));
+  view.postRequest(std::move(request));
 }
 
 // ---- Quit -------------------------------------------------------------------------

@@ -101,6 +101,8 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   bool drawForDeactive() const { return state_.drawForDeactive; }
   // A request made by a drop waits 0.1 seconds before it is handed on.
   bool isRequestPending() const { return requestPending_; }
+  // Hands a request to the session after a short delay; pending till then.
+  void postRequest(ConversionRequest request);
   // The alert for a drop that carried nothing convertible, 0.1 s later.
   void notifyCantProcessImageAfterDragging();
 

@@ -126,12 +126,18 @@ bool ConverterView::performDragOperation(const QMimeData& mime, bool fromInsideA
   request.asyncQueue = true;
   // Handed on after the drag session has ended; the highlight stays until
   // the session takes over.
+  postRequest(std::move(request));
+  return true;
+}
+
+void ConverterView::postRequest(ConversionRequest request) {
+  // Pending until delivered, so that nothing else starts or is taken in
+  // between: a later start's files are refused instead of dropped.
   requestPending_ = true;
   QPointer<ConverterView> self(this);
   foundation::MainLoop::postAfter(kRequestDelay, [self, request = std::move(request)]() mutable {
     if (self) self->deliverRequest(std::move(request));
   });
-  return true;
 }
 
 void ConverterView::deliverRequest(ConversionRequest request) {
