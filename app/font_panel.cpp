@@ -77,7 +77,7 @@ void FontPanel::openFontPanel(QPoint origin) {
       auto* sample = new FittingSample(own->text());
       sample_ = sample;
       sample_->setObjectName(QStringLiteral("fontPanelSample"));
-      own->parentWidget()->layout()->replaceWidget(own, sample_);
+      delete own->parentWidget()->layout()->replaceWidget(own, sample_);  // the old item is ours
       own->hide();
       connect(fontDialog_, &QFontDialog::currentFontChanged, sample_, [sample, own](const QFont& font) {
         sample->setText(own->text());  // the writing system's sample

@@ -50,7 +50,9 @@ class UnmappedPopoverCloser : public QObject {
   }
 
  private:
-  QPointer<ui::Popover> popover_;
+  // Held as a plain widget: the filter still sees events while the popover
+  // is being destroyed, when it is no longer a Popover.
+  QPointer<QWidget> popover_;
   bool exposedSinceShown_ = false;
 };
 
