@@ -34,16 +34,6 @@ constexpr std::int64_t kConversionBytesPerDecodedByte = 3;
 // A decode ahead holds the decode and, for a photo taken turned, its copy
 // turned upright.
 constexpr std::int64_t kDecodeCopies = 2;
-// A progressive JPEG keeps every coefficient of the whole picture while it
-// decodes, at any scale: two bytes a sample, each colour component at full
-// resolution at most.
-constexpr std::int64_t kBytesPerCoefficient = 2;
-
-int colorComponents(const foundation::Value& properties) {
-  const foundation::Value* model = properties.get("ColorModel");
-  const std::string name = model ? model->stringOr("") : "";
-  return name == "Gray" ? 1 : name == "CMYK" ? 4 : 3;
-}
 // A filter graph renders premultiplied float RGBA.
 constexpr std::int64_t kFilterGraphBytesPerPixel = 16;
 // The resampler's scratch: bands of float RGBA rows as wide as the wider
@@ -134,9 +124,9 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   std::int64_t bytes = (turned ? 2 : 1) * decodedWidth * decodedHeight * bytesPerPixel +
                        targetPixels * bytesPerPixel +
                        kScratchRows * std::max(decodedWidth, targetWidth) * kScratchBytesPerPixel;
-  if (const foundation::Value* progressive = properties.get({"{JFIF}", "IsProgressive"});
-      progressive && progressive->boolOr(false))
-    bytes += width * height * kBytesPerCoefficient * colorComponents(properties);
+  // A progressive JPEG keeps every coefficient while it decodes, at any
+  // scale.
+  bytes += reading->source->decodeWorkingBytes(entry.index);
   if (ImportedImage::needsCIContextForImageInfo(info)) bytes += targetPixels * kFilterGraphBytesPerPixel;
   return bytes;
 }

@@ -34,6 +34,9 @@ class Decoder {
     return std::nullopt;
   }
   virtual std::optional<DepthData> depthData() { return std::nullopt; }
+  // What a decode of image index holds besides its pixels, in bytes, when
+  // that is a real share of it (a progressive JPEG's coefficients).
+  virtual std::int64_t decodeWorkingBytes(std::size_t /*index*/) { return 0; }
 };
 
 struct Codec {

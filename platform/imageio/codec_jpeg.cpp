@@ -1,22 +1,21 @@
 // JPEG through libjpeg-turbo: gray, RGB and CMYK (Adobe-inverted CMYK read
 // correctly), embedded ICC profiles, JFIF density (in Exif too where
-// there is no JFIF header), DCT-scaled reduced decodes.
+// there is no JFIF header), DCT-scaled reduced decodes, and the
+// independent scans of large progressive files decoded at once.
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-// clang-format off
-#include <jpeglib.h>
-#include <jerror.h>
-// clang-format on
 
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,7 +24,9 @@
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/format_colors.h"
+#include "platform/imageio/jpeg_error_manager.h"
 #include "platform/imageio/jpeg_resolution.h"
+#include "platform/imageio/jpeg_split_decode.h"
 #include "platform/imageio/metadata.h"
 #include "platform/imageio/orientation.h"
 #include "platform/imageio/pixel_convert.h"
@@ -34,35 +35,6 @@
 namespace imageio {
 
 namespace {
-
-// libjpeg reports fatal errors through error_exit, which must not return:
-// it jumps back to the setjmp of the call that started the work.
-struct ErrorManager {
-  jpeg_error_mgr pub;
-  std::jmp_buf jump;
-  bool truncated = false;
-  char message[JMSG_LENGTH_MAX] = {};
-};
-
-void onError(j_common_ptr cinfo) {
-  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
-  (*cinfo->err->format_message)(cinfo, manager->message);
-  std::longjmp(manager->jump, 1);
-}
-
-void onMessage(j_common_ptr cinfo, int level) {
-  // Warnings only matter when data ran out: the decoder then fills the rest
-  // of the image with gray, which we refuse.
-  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) {
-    reinterpret_cast<ErrorManager*>(cinfo->err)->truncated = true;
-  }
-}
-
-void installErrorManager(ErrorManager& manager) {
-  jpeg_std_error(&manager.pub);
-  manager.pub.error_exit = onError;
-  manager.pub.emit_message = onMessage;
-}
 
 // Feeds libjpeg from a file in 64 KiB reads: opening a file reads only
 // its markers, and a decode streams the file instead of holding all of it.
@@ -96,6 +68,26 @@ class FileInput {
   std::size_t peek(std::uint8_t* out, std::size_t count) {
     const ssize_t got = ::pread(fd_, out, count, 0);
     return got > 0 ? std::size_t(got) : 0;
+  }
+  // The file's size in bytes (0 when unknown).
+  std::int64_t size() const {
+    struct stat status {};
+    return ::fstat(fd_, &status) == 0 ? std::int64_t(status.st_size) : 0;
+  }
+  // The whole file as it is now; nothing when it is larger than limit or
+  // cannot be read to its end.
+  std::optional<std::vector<std::uint8_t>> readAll(std::int64_t limit) {
+    const std::int64_t bytes = size();
+    if (bytes <= 0 || bytes > limit) return std::nullopt;
+    std::vector<std::uint8_t> data(static_cast<std::size_t>(bytes));
+    std::size_t got = 0;
+    while (got < data.size()) {
+      const ssize_t read = ::pread(fd_, data.data() + got, data.size() - got, off_t(got));
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) return std::nullopt;
+      got += std::size_t(read);
+    }
+    return data;
   }
   // Makes cinfo read the file from its start.
   void attach(jpeg_decompress_struct& cinfo) {
@@ -159,14 +151,28 @@ struct HeaderInfo {
   bool hasJfif = false;
   int orientation = 0;
   std::optional<ExifResolution> exifDensity;
+  // A progressive decode keeps every coefficient of every component: their
+  // bytes, from the component sizes (0 for a sequential file).
+  std::int64_t coefficientBytes = 0;
+  std::int64_t fileBytes = 0;
 };
+
+// Largest file whose scans are decoded at once (the file is then held in
+// memory while it decodes).
+constexpr std::int64_t kMostSplitFileBytes = std::int64_t(256) << 20;
+
+// Whether a decode of this file reads its independent scans at once.
+bool triesSplitDecode(const HeaderInfo& info) {
+  return info.progressive && info.width * info.height >= jpegSplitOptions().minimumPixels &&
+         info.fileBytes <= kMostSplitFileBytes;
+}
 
 // Reads the markers and frame header. icc receives the embedded profile.
 bool readHeader(FileInput& input, HeaderInfo& info, std::vector<std::uint8_t>& icc, std::string& error) {
   jpeg_decompress_struct cinfo;
-  ErrorManager manager;
+  JpegErrorManager manager;
   cinfo.err = &manager.pub;
-  installErrorManager(manager);
+  installJpegErrorManager(manager);
   if (setjmp(manager.jump)) {
     error = manager.message;
     jpeg_destroy_decompress(&cinfo);
@@ -193,6 +199,18 @@ bool readHeader(FileInput& input, HeaderInfo& info, std::vector<std::uint8_t>& i
   }
   info.adobeInverted = info.components == 4 && cinfo.saw_Adobe_marker;
   info.progressive = cinfo.progressive_mode;
+  if (info.progressive) {
+    for (int c = 0; c < cinfo.num_components; ++c) {
+      const jpeg_component_info& component = cinfo.comp_info[c];
+      const auto roundUp = [](std::int64_t value, std::int64_t step) {
+        return step > 0 ? (value + step - 1) / step * step : value;
+      };
+      info.coefficientBytes += roundUp(component.width_in_blocks, component.h_samp_factor) *
+                               roundUp(component.height_in_blocks, component.v_samp_factor) *
+                               std::int64_t(sizeof(JBLOCK));
+    }
+  }
+  info.fileBytes = input.size();
   info.hasJfif = cinfo.saw_JFIF_marker;
   info.densityUnit = cinfo.density_unit;
   info.xDensity = cinfo.X_density;
@@ -238,21 +256,22 @@ using PixelBuffer = std::shared_ptr<std::uint8_t[]>;
 // rows goes straight to its upright place, so pixels hold the upright image
 // (result and rowBytes describe it); band is the caller's, since a fatal
 // error jumps out of this function past any local's destructor.
-bool decodePixels(FileInput& input, const HeaderInfo& info, int scaleNumerator,
+bool decodePixels(const std::function<void(jpeg_decompress_struct&)>& attach, JpegSplitDecode* split,
+                  const HeaderInfo& info, int scaleNumerator,
                   int orientation, std::int64_t pixelLimit, PixelBuffer& pixels,
                   std::vector<std::uint8_t>& band, std::size_t& rowBytes, DecodeResult& result,
                   std::string& error) {
   jpeg_decompress_struct cinfo;
-  ErrorManager manager;
+  JpegErrorManager manager;
   cinfo.err = &manager.pub;
-  installErrorManager(manager);
+  installJpegErrorManager(manager);
   if (setjmp(manager.jump)) {
     error = manager.message;
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
   jpeg_create_decompress(&cinfo);
-  input.attach(cinfo);
+  attach(cinfo);
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space =
       info.components == 1 ? JCS_GRAYSCALE : (info.components == 4 ? JCS_CMYK : JCS_EXT_RGBX);
@@ -280,7 +299,18 @@ bool decodePixels(FileInput& input, const HeaderInfo& info, int scaleNumerator,
   constexpr JDIMENSION kBandRows = 16;
   // Turned decodes read each band into band and place it.
   band.resize(turns ? rowBytes * kBandRows : 0);
-  jpeg_start_decompress(&cinfo);
+  if (split) {
+    split->prepare(cinfo);
+    jpeg_start_decompress(&cinfo);
+    if (!split->absorb(cinfo)) {
+      error = "a group of scans could not be decoded";
+      jpeg_destroy_decompress(&cinfo);
+      return false;
+    }
+    jpeg_start_output(&cinfo, cinfo.input_scan_number);
+  } else {
+    jpeg_start_decompress(&cinfo);
+  }
   JSAMPROW rows[kBandRows];
   while (cinfo.output_scanline < cinfo.output_height) {
     const JDIMENSION first = cinfo.output_scanline;
@@ -303,6 +333,7 @@ bool decodePixels(FileInput& input, const HeaderInfo& info, int scaleNumerator,
   result.width = orientation >= 5 ? height : width;
   result.height = orientation >= 5 ? width : height;
   rowBytes = uprightRowBytes;
+  if (split) jpeg_finish_output(&cinfo);
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);
   return true;
@@ -341,6 +372,11 @@ class JpegDecoder final : public Decoder {
     return foundation::Value(std::move(d));
   }
 
+  std::int64_t decodeWorkingBytes(std::size_t index) override {
+    if (index != 0) return 0;
+    return info_.coefficientBytes + (triesSplitDecode(info_) ? info_.fileBytes : 0);
+  }
+
   raster::ImageRef decode(std::size_t index, const DecodeOptions& options) override {
     return decodeTurned(index, options, 1);
   }
@@ -370,8 +406,22 @@ class JpegDecoder final : public Decoder {
       foundation::log("jpeg: cannot read {}", path_);
       return nullptr;
     }
-    if (!decodePixels(input, info_, numerator, orientation, pixelLimit_, pixels, band, rowBytes, result,
-                      error)) {
+    bool decoded = false;
+    if (triesSplitDecode(info_)) {
+      // A large progressive file: its independent scan groups decode at
+      // once. Anything amiss there, and the file decodes as one stream,
+      // which reports what is wrong.
+      const std::optional<std::vector<std::uint8_t>> bytes = input.readAll(kMostSplitFileBytes);
+      if (auto streams = bytes ? independentScanStreams(bytes->data(), bytes->size()) : std::nullopt) {
+        JpegSplitDecode split(bytes->data(), std::move(*streams));
+        decoded = decodePixels([&](jpeg_decompress_struct& cinfo) { split.attach(cinfo); }, &split, info_,
+                               numerator, orientation, pixelLimit_, pixels, band, rowBytes, result, error);
+        if (!decoded) foundation::log("jpeg: {}: {}; decoding its scans in turn", path_, error);
+      }
+    }
+    if (!decoded &&
+        !decodePixels([&](jpeg_decompress_struct& cinfo) { input.attach(cinfo); }, nullptr, info_, numerator,
+                      orientation, pixelLimit_, pixels, band, rowBytes, result, error)) {
       foundation::log("jpeg: {}: {}", path_, error);
       return nullptr;
     }
@@ -445,9 +495,9 @@ bool encodePixels(const raster::Image& image, const EncodeSettings& settings,
                   const std::vector<std::uint8_t>& icc, std::vector<std::uint8_t>& rows,
                   unsigned char*& buffer, unsigned long& bufferSize, std::string& error) {
   jpeg_compress_struct cinfo;
-  ErrorManager manager;
+  JpegErrorManager manager;
   cinfo.err = &manager.pub;
-  installErrorManager(manager);
+  installJpegErrorManager(manager);
   if (setjmp(manager.jump)) {
     error = manager.message;
     jpeg_destroy_compress(&cinfo);

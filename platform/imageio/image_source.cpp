@@ -181,6 +181,11 @@ raster::ImageRef ImageSource::createImage(std::size_t index, const DecodeOptions
   }
 }
 
+std::int64_t ImageSource::decodeWorkingBytes(std::size_t index) const {
+  std::lock_guard lock(mutex_);
+  return index < decoder_->count() ? decoder_->decodeWorkingBytes(index) : 0;
+}
+
 std::int64_t ImageSource::decodedByteEstimate() const {
   std::lock_guard lock(mutex_);
   std::int64_t total = 0;

@@ -59,6 +59,10 @@ class ImageSource {
   // alone (no pixels, no metadata): four bytes a pixel per eight bits of
   // depth. 0 when a header gives no size.
   std::int64_t decodedByteEstimate() const;
+  // What decoding image index holds besides its pixels at any scale, from
+  // the header: a progressive JPEG's coefficients, and the file itself
+  // when its scans are decoded at once. 0 when that is negligible.
+  std::int64_t decodeWorkingBytes(std::size_t index) const;
   // The disparity/depth map of image 0, when the file has one.
   std::optional<DepthData> depthData() const;
 
