@@ -69,28 +69,6 @@ bool readCurves(const IccProfile& profile, std::array<const cmsToneCurve*, 3>& c
   return true;
 }
 
-// A tone curve over the whole real line: odd below 0; past 1 by its formula,
-// or along the slope of its last stretch when it is sampled (lcms2 clamps
-// sampled curves to 0..1 and sends gamma curves' negative inputs to 0).
-float evaluateExtended(const cmsToneCurve* curve, bool isFormula, float x) {
-  if (std::isnan(x)) return 0.0f;
-  const float magnitude = std::abs(x);
-  float value;
-  if (magnitude <= 1.0f || isFormula) {
-    value = cmsEvalToneCurveFloat(curve, magnitude);
-  } else {
-    constexpr float kStep = 1.0f / 256.0f;
-    const float top = cmsEvalToneCurveFloat(curve, 1.0f);
-    const float slope = (top - cmsEvalToneCurveFloat(curve, 1.0f - kStep)) / kStep;
-    value = top + (magnitude - 1.0f) * slope;
-  }
-  return x < 0.0f ? -value : value;
-}
-
-bool isFormula(const cmsToneCurve* curve) {
-  return cmsGetToneCurveParametricType(curve) != 0;
-}
-
 template <typename T>
 T loadSample(const std::uint8_t* bytes, int index) {
   T value;
@@ -177,8 +155,8 @@ std::unique_ptr<MatrixShaperPath> MatrixShaperPath::make(const IccProfile& sourc
     path->curves_[c] = cmsDupToneCurve(inCurves[c]);
     path->inverseCurves_[c] = cmsReverseToneCurve(outCurves[c]);
     if (!path->curves_[c] || !path->inverseCurves_[c]) return nullptr;
-    path->curveIsFormula_[c] = isFormula(path->curves_[c]);
-    path->inverseIsFormula_[c] = isFormula(path->inverseCurves_[c]);
+    path->extendedCurves_[c] = ExtendedCurve(path->curves_[c]);
+    path->extendedInverseCurves_[c] = ExtendedCurve(path->inverseCurves_[c]);
     auto& linear = path->linearOf16Bit_[c];
     linear.resize(65536);
     for (int v = 0; v < 65536; ++v) linear[v] = cmsEvalToneCurveFloat(inCurves[c], float(v) / 65535.0f);
@@ -214,11 +192,11 @@ MatrixShaperPath::~MatrixShaperPath() {
 }
 
 [[gnu::noinline]] float MatrixShaperPath::extendedCurve(int channel, float encoded) const {
-  return evaluateExtended(curves_[channel], curveIsFormula_[channel], encoded);
+  return extendedCurves_[channel](encoded);
 }
 
 [[gnu::noinline]] float MatrixShaperPath::extendedInverseCurve(int channel, float linear) const {
-  return evaluateExtended(inverseCurves_[channel], inverseIsFormula_[channel], linear);
+  return extendedInverseCurves_[channel](linear);
 }
 
 [[gnu::always_inline]] inline float MatrixShaperPath::toLinear(int channel, float encoded) const {

@@ -17,6 +17,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/color/extended_curve.h"
 #include "platform/color/icc_profile.h"
 #include "platform/color/transform.h"
 
@@ -110,9 +111,9 @@ class MatrixShaperPath {
   std::array<const OctaveTable*, 3> encodedOfLinear_{};
   std::array<cmsToneCurve*, 3> curves_{};
   std::array<cmsToneCurve*, 3> inverseCurves_{};
-  // Whether the curve is one parametric formula (valid past 1) or sampled.
-  std::array<bool, 3> curveIsFormula_{};
-  std::array<bool, 3> inverseIsFormula_{};
+  // The curves over the whole real line.
+  std::array<ExtendedCurve, 3> extendedCurves_{};
+  std::array<ExtendedCurve, 3> extendedInverseCurves_{};
   // Source linear -> destination linear; gray uses the first row or column.
   std::array<float, 9> matrix_{};
   int inChannels_ = 3, outChannels_ = 3;
