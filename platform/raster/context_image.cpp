@@ -6,6 +6,7 @@
 // box-prefilter the same way and sample through the inverse transform with
 // Catmull-Rom (medium and high) or bilinear (low).
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -185,6 +186,27 @@ bool isOpaqueImage(const Image& image) {
   return !image.format().hasAlpha();
 }
 
+// Whether every pixel of a float image with alpha within area (image
+// coordinates) has alpha exactly 1.
+bool floatAlphaIsOne(const Image& image, const PixelBounds& area) {
+  const PixelFormat& format = image.format();
+  const int stride = format.componentsPerPixel();
+  const int at = format.alphaFirst() ? 0 : format.colorComponents;
+  std::atomic<bool> opaque{true};
+  foundation::parallelForRange(
+      area.y0, area.y1,
+      [&](std::int64_t begin, std::int64_t end) {
+        for (std::int64_t y = begin; y < end && opaque.load(std::memory_order_relaxed); ++y) {
+          const float* row = reinterpret_cast<const float*>(image.row(y)) + area.x0 * stride + at;
+          bool one = true;
+          for (std::int64_t x = 0; x < area.width(); ++x) one &= row[x * stride] == 1.0f;
+          if (!one) opaque.store(false, std::memory_order_relaxed);
+        }
+      },
+      std::max<std::int64_t>(1, 16384 / std::max<std::int64_t>(1, area.width())));
+  return opaque.load();
+}
+
 // A draw that maps every image pixel onto one device pixel (scale 1, no
 // flip, whole-pixel offset dx, dy) needs no resampling: rows are read (and
 // converted) straight into the compositor, or copied byte for byte when the
@@ -192,11 +214,18 @@ bool isOpaqueImage(const Image& image) {
 void drawPixelAligned(const DrawTarget& target, const PixelBounds& area, const Image& image,
                       const ImageRowReader& reader, std::int64_t dx, std::int64_t dy) {
   const bool opaque = isOpaqueImage(image);
-  const bool replaces = target.clip == nullptr && target.alpha == 1.0f &&
-                        (target.mode == BlendMode::Copy || (target.mode == BlendMode::Normal && opaque));
   const Surface& surface = target.surface;
   const PixelBounds drawn = area.intersection(surface.bounds());
   if (drawn.isEmpty()) return;
+  const bool plain = target.clip == nullptr && target.alpha == 1.0f;
+  // A float image whose drawn pixels all have alpha 1 (a rendered filter
+  // band, nearly always) covers what it is drawn over as an opaque one does.
+  const bool floatWithAlpha = image.format().hasAlpha() && image.format().bitsPerComponent == 32;
+  const bool alphaOne = plain && floatWithAlpha &&
+                        (target.mode == BlendMode::Copy || target.mode == BlendMode::Normal) &&
+                        floatAlphaIsOne(image, PixelBounds{drawn.x0 - dx, drawn.y0 - dy, drawn.x1 - dx, drawn.y1 - dy});
+  const bool replaces =
+      plain && (target.mode == BlendMode::Copy || (target.mode == BlendMode::Normal && (opaque || alphaOne)));
   if (replaces) {
     const std::size_t sourcePixelBytes = std::size_t(image.format().bytesPerPixel());
     const std::int64_t grain = std::max<std::int64_t>(1, 16384 / drawn.width());
@@ -212,7 +241,7 @@ void drawPixelAligned(const DrawTarget& target, const PixelBounds& area, const I
           grain);
       return;
     }
-    if (const auto transform = reader.storingTransform(surface.format)) {
+    if (const auto transform = reader.storingTransform(surface.format, alphaOne)) {
       foundation::parallelForRange(
           drawn.y0, drawn.y1,
           [&](std::int64_t begin, std::int64_t end) {

@@ -33,15 +33,18 @@ bool ImageRowReader::storesAsStored(const PixelFormat& targetFormat) const {
                         format.alpha == AlphaInfo::PremultipliedFirst);
 }
 
-std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(
-    const PixelFormat& targetFormat) const {
+std::shared_ptr<const color::Transform> ImageRowReader::storingTransform(const PixelFormat& targetFormat,
+                                                                         bool opaque) const {
   if (!conversion_ || !conversion_->byProfiles() || !targetSpace_) return nullptr;
   const PixelFormat& format = image_.format();
   // Colour with alpha stored without alpha would be flattened onto black;
   // into integer samples with alpha, the transform rounds the straight
   // colour to a level before it premultiplies, which the general path,
-  // premultiplying in float, does not.
-  if (format.hasAlpha() && (!targetFormat.hasAlpha() || targetFormat.bitsPerComponent != 32)) return nullptr;
+  // premultiplying in float, does not. Float colour whose alpha is 1
+  // throughout has neither trouble.
+  const bool alphaIsOne = opaque && format.bitsPerComponent == 32;
+  if (format.hasAlpha() && !alphaIsOne && (!targetFormat.hasAlpha() || targetFormat.bitsPerComponent != 32))
+    return nullptr;
   // Gray and RGB only: their transforms agree with the float path to a
   // level; CMYK ones are sampled grids that differ by depth.
   if (format.colorComponents > 3 || targetFormat.colorComponents > 3) return nullptr;

@@ -28,7 +28,11 @@ class ImageRowReader {
   // when colour is converted between ICC profiles, for callers that would
   // only store what they read; nullptr when there is none (no conversion,
   // formats it cannot take, or alpha the target would have to flatten).
-  std::shared_ptr<const color::Transform> storingTransform(const PixelFormat& targetFormat) const;
+  // With opaque, the caller knows every pixel it stores has alpha 1, so
+  // float colour with alpha may go into any target: there the transform
+  // rounds as the general path does.
+  std::shared_ptr<const color::Transform> storingTransform(const PixelFormat& targetFormat,
+                                                           bool opaque = false) const;
   // Per-task scratch memory, made once per row task. Left uninitialised:
   // every element is written before it is read.
   struct Scratch {

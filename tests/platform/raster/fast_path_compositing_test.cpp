@@ -276,4 +276,33 @@ TEST(FastPathCompositing, PaddingStaysOpaque) {
   }
 }
 
+// A rendered filter band: float colour in another space with alpha, 1
+// everywhere, and colour beyond 0..1 both ways. Under Normal and Copy it is
+// converted straight into the context and must give what blending gives;
+// one translucent pixel sends the whole draw through blending.
+TEST(FastPathCompositing, FloatBandWithAlphaOneStoresAsItBlends) {
+  for (const bool translucentPixel : {false, true}) {
+    std::vector<float> floats(40 * 25 * 4);
+    for (std::size_t i = 0; i < floats.size(); ++i)
+      floats[i] = i % 4 == 3 ? 1.0f : float(int(i * 37 % 171) - 30) / 100.0f + 0.001f;
+    if (translucentPixel) floats[4 * 17 + 3] = 0.5f;
+    std::vector<std::uint8_t> bytes(floats.size() * sizeof(float));
+    std::memcpy(bytes.data(), floats.data(), bytes.size());
+    const ImageRef band =
+        Image::make(40, 25, PixelFormat::rgbaFloat(), ColorSpace::genericRGB(), std::move(bytes));
+    ASSERT_TRUE(band);
+    for (const TargetCase& target : kTargets) {
+      for (const BlendMode mode : {BlendMode::Normal, BlendMode::Copy}) {
+        SCOPED_TRACE(std::string(target.name) + (mode == BlendMode::Copy ? " copy" : " normal") +
+                     (translucentPixel ? " translucent" : ""));
+        const Draw draw{mode, 1.0, Rect(3, 2, 40, 25)};
+        const auto direct = drawn(target.format, band, draw, false);
+        const auto blended = drawn(target.format, band, draw, true);
+        ASSERT_FALSE(direct.empty());
+        EXPECT_EQ(std::memcmp(direct.data(), blended.data(), direct.size()), 0);
+      }
+    }
+  }
+}
+
 }  // namespace
