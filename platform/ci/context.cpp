@@ -91,6 +91,18 @@ std::shared_ptr<float[]> floatBuffer(std::size_t count) {
   }
 }
 
+// Rows per band for a draw width pixels wide: whole rows of tiles that
+// stay in the processor's cache while they are rendered and then stored
+// (at least one row of tiles), or, where one row of tiles would pass the
+// memory bound, as many rows as that bound allows.
+std::int64_t bandRows(std::int64_t width, std::int64_t tileSize) {
+  const std::int64_t floatsPerRow = width * 4;
+  std::int64_t rows = Context::kCachedBandFloats / floatsPerRow;
+  rows = std::max(tileSize, rows - rows % tileSize);
+  if (rows * floatsPerRow <= Context::kBandFloats) return rows;
+  return std::max(Context::kMinimumBandHeight, Context::kBandFloats / floatsPerRow);
+}
+
 }  // namespace
 
 ContextRef Context::withBitmapContext(raster::BitmapContext& target, Options options) {
@@ -130,8 +142,7 @@ void Context::drawImage(const ImageRef& image, const raster::Rect& inRect, const
     graph = placed(image, in, from);
   }
   if (!graph) return;
-  const std::int64_t bandHeight =
-      std::min(region.height, std::max(kMinimumBandHeight, kBandFloats / (region.width * 4)));
+  const std::int64_t bandHeight = std::min(region.height, bandRows(region.width, currentTileSize()));
   const std::size_t floatsPerRow = std::size_t(region.width) * 4;
   // One band buffer for the whole draw; every pixel of it is rendered, so
   // it needs no clearing.

@@ -47,8 +47,10 @@ class Context {
   // Nothing is cached between draws; kept for callers that ask.
   void clearCaches() {}
 
-  // A draw renders bands of rows of at most this many floats (32 MB), and
-  // at least kMinimumBandHeight rows.
+  // A draw renders bands of whole rows of tiles of about kCachedBandFloats
+  // (8 MB, so that a band is still cached when it is stored), of at most
+  // kBandFloats (32 MB) and at least kMinimumBandHeight rows.
+  static constexpr std::int64_t kCachedBandFloats = std::int64_t(2) << 20;
   static constexpr std::int64_t kBandFloats = std::int64_t(8) << 20;
   static constexpr std::int64_t kMinimumBandHeight = 64;
 

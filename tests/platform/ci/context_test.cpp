@@ -147,6 +147,38 @@ TEST(Context, LargeDrawIsBandedAndComplete) {
   }
 }
 
+// Wide draws render in several bands; a vertical blur must read across
+// their edges just as one render of the whole does.
+TEST(Context, BandedDrawMatchesOneRender) {
+  for (const std::int64_t width : {2048, 5000}) {
+    const std::int64_t height = 400;
+    ci::ImageRef stripes = ci::Image::generated(
+        raster::Rect(0, 0, double(width), double(height)),
+        [](std::int64_t x, std::int64_t y, std::int64_t count, float* out) {
+          for (std::int64_t i = 0; i < count; ++i) {
+            out[i * 4] = float((x + i) % 7) / 6.0f, out[i * 4 + 1] = float(y % 5) / 4.0f;
+            out[i * 4 + 2] = float((y / 3) % 2), out[i * 4 + 3] = 1;
+          }
+        });
+    const ci::ImageRef blurred =
+        ci::Image::convolved(stripes, {1.0f}, std::vector<float>(9, 1.0f / 9.0f))->cropped(stripes->extent());
+    auto target =
+        raster::BitmapContext::create(width, height, raster::PixelFormat::rgba8(), ci::workingColorSpace());
+    ASSERT_TRUE(target && blurred);
+    auto context = ci::Context::withBitmapContext(*target);
+    context->drawImage(blurred, stripes->extent(), stripes->extent());
+    const raster::ImageRef whole = context->createImage(blurred, stripes->extent());
+    ASSERT_TRUE(whole);
+    std::int64_t differing = 0;
+    for (std::int64_t y = 0; y < height; ++y) {
+      const std::uint8_t* drawn = target->data() + std::size_t(y) * target->bytesPerRow();
+      const std::uint8_t* rendered = whole->row(y);
+      for (std::int64_t i = 0; i < width * 4; ++i) differing += std::abs(drawn[i] - rendered[i]) > 1;
+    }
+    EXPECT_EQ(differing, 0) << width;
+  }
+}
+
 TEST(Context, CreateImageHasTheContextsDepth) {
   for (int bits : {8, 16, 32}) {
     auto target = raster::BitmapContext::create(4, 4, {bits, 3, AlphaInfo::PremultipliedLast},
