@@ -17,17 +17,15 @@ class ExtendedCurve {
   // curve must outlive this object.
   explicit ExtendedCurve(const cmsToneCurve* curve);
   float operator()(float x) const;
-  // Whether the curve is one formula, valid past 1 (else it is sampled).
-  bool isFormula() const { return type_ != 0; }
 
  private:
   float magnitudeValue(float magnitude) const;
 
   const cmsToneCurve* curve_ = nullptr;
-  int type_ = 0;        // lcms2's parametric type; 0 for a sampled curve
-  bool direct_ = false; // evaluated here rather than by lcms2
+  int type_ = 0;         // lcms2's parametric type; 0 for a sampled curve
+  bool direct_ = false;  // evaluated here rather than by lcms2
   float gamma_ = 1, a_ = 1, b_ = 0, c_ = 0, d_ = 0;
-  float threshold_ = 0;  // the inverse's input where its formula starts
+  float threshold_ = 0;        // the inverse's input where its formula starts
   float top_ = 0, slope_ = 0;  // a sampled curve's value at 1 and slope there
 };
 

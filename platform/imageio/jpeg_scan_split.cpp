@@ -71,7 +71,8 @@ class UnionFind {
 
 }  // namespace
 
-std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uint8_t* bytes, std::size_t size) {
+std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uint8_t* bytes,
+                                                                  std::size_t size) {
   if (!bytes || size < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return std::nullopt;
   std::vector<Segment> segments;
   std::vector<Scan> scans;
@@ -123,8 +124,8 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
         return std::nullopt;
       for (int i = 0; i < scan.componentCount; ++i) {
         const int c = componentOfId[body[1 + 2 * i]];
-        if (c < 0 || std::find(scan.components.begin(), scan.components.begin() + i, c) !=
-                         scan.components.begin() + i)
+        if (c < 0 ||
+            std::find(scan.components.begin(), scan.components.begin() + i, c) != scan.components.begin() + i)
           return std::nullopt;
         scan.components[std::size_t(i)] = c;
       }
@@ -133,8 +134,8 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
       scan.last = band[1];
       const int high = band[2] >> 4, low = band[2] & 0x0F;
       const bool dc = scan.first == 0;
-      if ((dc && scan.last != 0) || (!dc && (scan.componentCount != 1 || scan.last < scan.first ||
-                                             scan.last >= kCoefficients)))
+      if ((dc && scan.last != 0) ||
+          (!dc && (scan.componentCount != 1 || scan.last < scan.first || scan.last >= kCoefficients)))
         return std::nullopt;
       if (low > 13 || (high != 0 && low != high - 1)) return std::nullopt;
       for (int i = 0; i < scan.componentCount; ++i) {
@@ -208,7 +209,8 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
     std::vector<std::size_t> streamBytes(streamCount, 0);
     for (const std::size_t group : bySize) {
       const std::size_t stream =
-          1 + std::size_t(std::min_element(streamBytes.begin() + 1, streamBytes.end()) - (streamBytes.begin() + 1));
+          1 + std::size_t(std::min_element(streamBytes.begin() + 1, streamBytes.end()) -
+                          (streamBytes.begin() + 1));
       streamOfGroup[group] = stream;
       streamBytes[stream] += groupBytes[group];
     }

@@ -31,6 +31,7 @@ using JpegScanStream = std::vector<ByteRange>;
 // refinement continuing where the last scan of its coefficients stopped.
 // Nothing otherwise: the file is then decoded as one stream, which reports
 // whatever is wrong with it.
-std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uint8_t* bytes, std::size_t size);
+std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uint8_t* bytes,
+                                                                  std::size_t size);
 
 }  // namespace imageio

@@ -15,7 +15,7 @@ struct JpegSplitDecode::Reader {
   JpegSplitDecode* split = nullptr;
   const JpegScanStream* stream = nullptr;
   std::size_t next = 0;
-  bool ownsStore = false;  // the decoder of the first stream sizes the store
+  bool ownsStore = false;                // the decoder of the first stream sizes the store
   std::vector<jvirt_barray_ptr> arrays;  // in component order, as requested
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
 };
@@ -63,8 +63,8 @@ struct JpegSplitDecode::Hooks {
       component.blocksPerRow = blocksPerRow;
       component.rows = rows;
       // Zeroed pages come from the system untouched: no pass over the store.
-      component.blocks.reset(
-          static_cast<JBLOCK*>(std::calloc(std::max<std::size_t>(1, std::size_t(blocksPerRow) * rows), sizeof(JBLOCK))));
+      component.blocks.reset(static_cast<JBLOCK*>(
+          std::calloc(std::max<std::size_t>(1, std::size_t(blocksPerRow) * rows), sizeof(JBLOCK))));
       if (!component.blocks) return false;
       component.rowPointers.resize(rows);
       for (JDIMENSION row = 0; row < rows; ++row)
@@ -84,14 +84,14 @@ struct JpegSplitDecode::Hooks {
     if (reader.ownsStore) {
       if (store.size() != index) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
       if (!addComponent(store, blocksPerRow, rows)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
-    } else if (index >= store.size() || store[index].blocksPerRow != blocksPerRow || store[index].rows != rows) {
+    } else if (index >= store.size() || store[index].blocksPerRow != blocksPerRow ||
+               store[index].rows != rows) {
       ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
     }
     // The decoder's own array stays as small as its access window: only
     // the store holds the coefficients.
-    const jvirt_barray_ptr array =
-        reader.request(cinfo, pool, preZero, blocksPerRow, std::max<JDIMENSION>(1, std::min(rows, maxAccess)),
-                       maxAccess);
+    const jvirt_barray_ptr array = reader.request(
+        cinfo, pool, preZero, blocksPerRow, std::max<JDIMENSION>(1, std::min(rows, maxAccess)), maxAccess);
     reader.arrays.push_back(array);
     return array;
   }
@@ -201,7 +201,8 @@ bool JpegSplitDecode::absorb(jpeg_decompress_struct& cinfo) {
   if (components_.empty()) return false;
   std::vector<char> read(streams_.size(), 0);
   foundation::parallelFor(0, std::int64_t(streams_.size()), [&](std::int64_t stream) {
-    read[std::size_t(stream)] = stream == 0 ? Hooks::readOwnStream(cinfo) : readOtherStream(std::size_t(stream));
+    read[std::size_t(stream)] =
+        stream == 0 ? Hooks::readOwnStream(cinfo) : readOtherStream(std::size_t(stream));
   });
   return std::all_of(read.begin(), read.end(), [](char ok) { return ok != 0; });
 }

@@ -221,9 +221,10 @@ void drawPixelAligned(const DrawTarget& target, const PixelBounds& area, const I
   // A float image whose drawn pixels all have alpha 1 (a rendered filter
   // band, nearly always) covers what it is drawn over as an opaque one does.
   const bool floatWithAlpha = image.format().hasAlpha() && image.format().bitsPerComponent == 32;
+  const PixelBounds read{drawn.x0 - dx, drawn.y0 - dy, drawn.x1 - dx, drawn.y1 - dy};
   const bool alphaOne = plain && floatWithAlpha &&
                         (target.mode == BlendMode::Copy || target.mode == BlendMode::Normal) &&
-                        floatAlphaIsOne(image, PixelBounds{drawn.x0 - dx, drawn.y0 - dy, drawn.x1 - dx, drawn.y1 - dy});
+                        floatAlphaIsOne(image, read);
   const bool replaces =
       plain && (target.mode == BlendMode::Copy || (target.mode == BlendMode::Normal && (opaque || alphaOne)));
   if (replaces) {

@@ -10,12 +10,10 @@
 #include <jpeglib.h>
 // clang-format on
 
-#include <cstring>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <random>
 
+#include "platform/foundation/files.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/jpeg_scan_split.h"
 #include "platform/imageio/jpeg_split_decode.h"
@@ -24,12 +22,7 @@
 namespace {
 
 std::vector<std::uint8_t> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return foundation::readFile(path).value_or(foundation::Data{});
 }
 
 std::size_t streamCount(const std::vector<std::uint8_t>& bytes) {
@@ -110,20 +103,25 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
     std::vector<ScanLine> script;
     std::size_t streams;
   };
-  const std::vector<ScanLine> bands = {{{0, 1, 2}, 0, 0, 0, 0}, {{0, -1, -1}, 1, 2, 0, 0},
+  const std::vector<ScanLine> bands = {{{0, 1, 2}, 0, 0, 0, 0},    {{0, -1, -1}, 1, 2, 0, 0},
                                        {{0, -1, -1}, 3, 9, 0, 0},  {{0, -1, -1}, 10, 63, 0, 0},
                                        {{1, -1, -1}, 1, 63, 0, 0}, {{2, -1, -1}, 1, 63, 0, 0}};
   // DC scans of their own, and thirteen AC groups sharing seven decoders.
-  std::vector<ScanLine> many = {{{0, -1, -1}, 0, 0, 0, 0}, {{1, -1, -1}, 0, 0, 0, 0}, {{2, -1, -1}, 0, 0, 0, 0}};
+  std::vector<ScanLine> many = {
+      {{0, -1, -1}, 0, 0, 0, 0}, {{1, -1, -1}, 0, 0, 0, 0}, {{2, -1, -1}, 0, 0, 0, 0}};
   for (int k = 1; k < 64; k += 7) many.push_back({{0, -1, -1}, k, std::min(63, k + 6), 0, 0});
-  for (int c = 1; c < 3; ++c) many.insert(many.end(), {{{c, -1, -1}, 1, 20, 0, 0}, {{c, -1, -1}, 21, 63, 0, 0}});
+  for (int c = 1; c < 3; ++c)
+    many.insert(many.end(), {{{c, -1, -1}, 1, 20, 0, 0}, {{c, -1, -1}, 21, 63, 0, 0}});
   const Row rows[] = {
       {"420.jpg", {"-seed", "3", "-size", "611x437", "plasma:", "-sampling-factor", "2x2"}, {}, 4},
       {"422.jpg", {"-seed", "4", "-size", "437x611", "plasma:", "-sampling-factor", "2x1"}, {}, 4},
       {"444.jpg", {"-seed", "5", "-size", "300x200", "plasma:", "-quality", "95"}, {}, 4},
       {"gray.jpg", {"-size", "333x222", "gradient:white-black", "-colorspace", "Gray"}, {}, 2},
       {"cmyk.jpg", {"-seed", "6", "-size", "250x190", "plasma:", "-colorspace", "CMYK"}, {}, 5},
-      {"restarts.jpg", {"-seed", "8", "-size", "320x240", "plasma:", "-define", "jpeg:restart-interval=3"}, {}, 4},
+      {"restarts.jpg",
+       {"-seed", "8", "-size", "320x240", "plasma:", "-define", "jpeg:restart-interval=3"},
+       {},
+       4},
       {"bands.jpg", {}, bands, 6},
       {"many.jpg", {}, many, 8},
   };
@@ -159,8 +157,8 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
 TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
   testsupport::TempDir dir;
   const std::string path = dir.file("p.jpg");
-  ASSERT_EQ(testsupport::runCommand({"/usr/bin/convert", "-seed", "3", "-size", "300x200", "plasma:", "-interlace",
-                                     "JPEG", path})
+  ASSERT_EQ(testsupport::runCommand(
+                {"/usr/bin/convert", "-seed", "3", "-size", "300x200", "plasma:", "-interlace", "JPEG", path})
                 .exitCode,
             0);
   const std::vector<std::uint8_t> good = readBytes(path);
@@ -179,9 +177,11 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
   const Row rows[] = {
       {"cut in the last scan", [&](auto& b) { b.resize(lastScan + 200); }},
       {"no end marker", [&](auto& b) { b.resize(b.size() - 2); }},
-      {"last refinement left out", [&](auto& b) { b.erase(b.begin() + std::ptrdiff_t(lastScan), b.end() - 2); }},
+      {"last refinement left out",
+       [&](auto& b) { b.erase(b.begin() + std::ptrdiff_t(lastScan), b.end() - 2); }},
       {"refinement of bits not sent", [&](auto& b) { b[approximation] = 0x21; }},
-      {"sequential frame", [&](auto& b) {
+      {"sequential frame",
+       [&](auto& b) {
          for (std::size_t i = 0; i + 1 < b.size(); ++i)
            if (b[i] == 0xFF && b[i + 1] == 0xC2) b[i + 1] = 0xC1;
        }},
@@ -194,7 +194,7 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
     row.change(bytes);
     EXPECT_EQ(streamCount(bytes), 0u) << row.name;
     const std::string changed = dir.file("changed.jpg");
-    writeBytes(changed, bytes);
+    ASSERT_TRUE(foundation::writeFileAtomically(changed, bytes));
     EXPECT_TRUE(decodedPixels(changed, true, 0) == decodedPixels(changed, false, 0)) << row.name;
   }
 
@@ -203,10 +203,9 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
   std::mt19937 random(11);
   for (int trial = 0; trial < 150; ++trial) {
     std::vector<std::uint8_t> bytes = good;
-    for (int flips = 0; flips < 3; ++flips)
-      bytes[2 + random() % (bytes.size() - 2)] = std::uint8_t(random());
+    for (int flips = 0; flips < 3; ++flips) bytes[2 + random() % (bytes.size() - 2)] = std::uint8_t(random());
     const std::string changed = dir.file("random.jpg");
-    writeBytes(changed, bytes);
+    ASSERT_TRUE(foundation::writeFileAtomically(changed, bytes));
     streamCount(bytes);
     EXPECT_TRUE(decodedPixels(changed, true, 0) == decodedPixels(changed, false, 0)) << "trial " << trial;
   }
