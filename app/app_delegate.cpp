@@ -363,6 +363,11 @@ void AppDelegate::activateWindow(QWidget* window) {
   window->show();
   window->raise();
   window->activateWindow();
+  // A refused-files alert still open stays above whatever came forward.
+  if (refusedAlert_ && refusedAlert_ != window && refusedAlert_->isVisible()) {
+    refusedAlert_->raise();
+    refusedAlert_->activateWindow();
+  }
 }
 
 void AppDelegate::hideApplication() {
