@@ -16,8 +16,10 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <any>
 #include <filesystem>
+#include <iterator>
 
 #include "engine/imported_image.h"
 #include "platform/desktop/applications.h"
@@ -268,15 +270,23 @@ bool PreviewWindow::showEntry(const OrganizedURL& entry) {
 }
 
 void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
-  const auto failure = failedShows_.find(import.firstPath);
+  if (import.paths.empty()) return;
+  // Images are what the user imported; files taken only for what they
+  // hold (fonts that read as PostScript) are not counted, unless nothing
+  // else came.
+  std::vector<std::string> images;
+  std::copy_if(import.paths.begin(), import.paths.end(), std::back_inserter(images),
+               [](const std::string& path) { return ImportedImage::isImageFile(path).has_value(); });
+  if (images.empty()) images = import.paths;
+  const auto failure = failedShows_.find(images.front());
   QString text = failure != failedShows_.end()
                      ? failure->second
                      : tr("Cannot show \u201c%1\u201d.")
-                           .arg(displayed(std::filesystem::path(import.firstPath).filename().string()));
-  if (import.count > 1)
-    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(import.count - 1));
-  const QString title = import.count > 1 ? tr("None of the imported images can be shown.")
-                                         : tr("The imported image cannot be shown.");
+                           .arg(displayed(std::filesystem::path(images.front()).filename().string()));
+  if (images.size() > 1)
+    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(images.size() - 1));
+  const QString title = images.size() > 1 ? tr("None of the imported images can be shown.")
+                                          : tr("The imported image cannot be shown.");
   if (!unshownAlert_) {
     unshownAlert_ = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
     unshownAlert_->setObjectName("unshownImportAlert");
