@@ -25,6 +25,7 @@
 #include "platform/desktop/applications.h"
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/custom_scroller.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
@@ -159,6 +160,8 @@ void PreviewWindow::buildWidgets() {
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setTextElideMode(Qt::ElideRight);
+  table_->setVerticalScrollBar(new ui::CustomScroller(Qt::Vertical));
+  table_->setHorizontalScrollBar(new ui::CustomScroller(Qt::Horizontal));
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setStyleSheet("QHeaderView::section { background-color: rgba(0, 158, 227, 204); color: white; }");
@@ -231,8 +234,11 @@ void PreviewWindow::buildMenus() {
     table_->setFocus();
     filesMenu_->popup(table_->viewport()->mapToGlobal(at));
   });
-  connect(outline_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { optionsMenu_->popup(outline_->viewport()->mapToGlobal(at)); });
+  connect(outline_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    activateWindow();
+    outline_->setFocus();
+    optionsMenu_->popup(outline_->viewport()->mapToGlobal(at));
+  });
 }
 
 void PreviewWindow::observeList() {
