@@ -1,5 +1,5 @@
-// The import panel opens at home the first time, then in the folder it was
-// left in, never in the process's working folder.
+// The import panel opens at home the first time, then where the last one
+// was left or its choice made, never in the process's working folder.
 #include "app/import_panel.h"
 
 #include <gtest/gtest.h>
@@ -17,64 +17,38 @@
 namespace velumar {
 namespace {
 
-TEST(ImportPanel, OpensAtHomeThenWhereItWasLeft) {
-  testsupport::TempDir visited;
-  const QString folder = QDir(QString::fromStdString(visited.path().string())).canonicalPath();
+// Each panel opens where the one before was left (cancelled) or where its
+// choice was, also a typed one: the folder chosen, or the images' folder.
+TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
+  testsupport::TempDir dir;
+  const QString root = QDir(QString::fromStdString(dir.path().string())).canonicalPath();
+  ASSERT_TRUE(QDir(root).mkpath("typed") && QDir(root).mkpath("pictures"));
+  QFile(root + "/pictures/a.png").open(QIODevice::WriteOnly);
   ASSERT_NE(QDir::currentPath(), QDir::homePath());
-  for (const QString& expected : {QDir::homePath(), folder}) {
+  const struct {
+    bool folder;
+    QString typed, startsIn;  // nothing typed: left in root, cancelled
+  } steps[] = {{true, "", QDir::homePath()},
+               {true, root + "/typed", root},
+               {false, root + "/pictures/a.png", root + "/typed"},
+               {true, "", root + "/pictures"}};
+  for (const auto& step : steps) {
     QString startedIn;
     std::function<void()> answer = [&] {
       for (QWidget* top : QApplication::topLevelWidgets())
         if (auto* panel = qobject_cast<QFileDialog*>(top); panel && panel->isVisible()) {
           startedIn = panel->directory().absolutePath();
-          panel->setDirectory(folder);
-          panel->reject();
+          panel->setDirectory(step.typed.isEmpty() ? root : QDir::homePath());
+          if (step.typed.isEmpty()) return panel->reject();
+          panel->findChild<QLineEdit*>("fileNameEdit")->setText(step.typed);
+          QMetaObject::invokeMethod(panel, "accept");  // as the Accept button does
           return;
         }
       QTimer::singleShot(20, answer);
     };
     QTimer::singleShot(0, answer);
-    EXPECT_FALSE(runImportPanel(nullptr, {true, true}));
-    EXPECT_EQ(startedIn, expected);
-  }
-}
-
-// Runs the panel once, answered by act once it is up; returns the folder
-// it opened in.
-QString runPanel(bool folder, const std::function<void(QFileDialog&)>& act) {
-  QString startedIn;
-  std::function<void()> answer = [&] {
-    for (QWidget* top : QApplication::topLevelWidgets())
-      if (auto* panel = qobject_cast<QFileDialog*>(top); panel && panel->isVisible()) {
-        startedIn = panel->directory().absolutePath();
-        act(*panel);
-        return;
-      }
-    QTimer::singleShot(20, answer);
-  };
-  QTimer::singleShot(0, answer);
-  (void)runImportPanel(nullptr, {true, folder});
-  return startedIn;
-}
-
-// A choice typed into the panel decides where the next panel opens: the
-// folder chosen, or the folder of the images chosen.
-TEST(ImportPanel, OpensWhereTheTypedChoiceWas) {
-  testsupport::TempDir dir;
-  const QString root = QDir(QString::fromStdString(dir.path().string())).canonicalPath();
-  ASSERT_TRUE(QDir(root).mkpath("typed") && QDir(root).mkpath("pictures"));
-  QFile(root + "/pictures/a.png").open(QIODevice::WriteOnly);
-  const struct {
-    bool folder;
-    QString typed, opensIn;
-  } rows[] = {{true, root + "/typed", root + "/typed"}, {false, root + "/pictures/a.png", root + "/pictures"}};
-  for (const auto& row : rows) {
-    runPanel(row.folder, [&](QFileDialog& panel) {
-      panel.setDirectory(QDir::homePath());
-      panel.findChild<QLineEdit*>("fileNameEdit")->setText(row.typed);
-      QMetaObject::invokeMethod(&panel, "accept");  // as the Accept button does
-    });
-    EXPECT_EQ(runPanel(row.folder, [](QFileDialog& panel) { panel.reject(); }), row.opensIn) << row.folder;
+    EXPECT_EQ(runImportPanel(nullptr, {true, step.folder}).has_value(), !step.typed.isEmpty());
+    EXPECT_EQ(startedIn, step.startsIn) << step.typed.toStdString();
   }
 }
 
