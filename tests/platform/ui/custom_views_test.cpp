@@ -149,25 +149,25 @@ TEST(DimmingButton, HalfWhilePressedElseEightTenths) {
 // The knob-only scroller: its knob is drawn where the knob is, and
 // nothing else (no track), wherever the knob stands.
 TEST(CustomViews, TheScrollerDrawsItsKnobOnly) {
+  struct Scroller : ui::CustomScroller {
+    using CustomScroller::CustomScroller;
+    QRect knob() {
+      QStyleOptionSlider option;
+      initStyleOption(&option);
+      return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    }
+  };
   const struct {
     Qt::Orientation orientation;
     int value;
   } rows[] = {{Qt::Vertical, 0}, {Qt::Vertical, 100}, {Qt::Horizontal, 50}};
   for (const auto& row : rows) {
-    ui::CustomScroller scroller(row.orientation);
+    Scroller scroller(row.orientation);
     scroller.resize(row.orientation == Qt::Vertical ? QSize(16, 200) : QSize(200, 16));
     scroller.setRange(0, 100);
     scroller.setPageStep(25);
     scroller.setValue(row.value);
-    QStyleOptionSlider option;
-    option.initFrom(&scroller);
-    option.orientation = row.orientation;
-    option.minimum = 0;
-    option.maximum = 100;
-    option.pageStep = 25;
-    option.sliderPosition = option.sliderValue = row.value;
-    const QRect knob =
-        scroller.style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, &scroller);
+    const QRect knob = scroller.knob();
     ASSERT_FALSE(knob.isEmpty());
     const QImage image = drawn(scroller);
     EXPECT_GT(qAlpha(image.pixel(knob.center())), 0) << row.value;
