@@ -32,6 +32,7 @@
 #include "converter/converter_window.h"
 #include "converter/presets_window.h"
 #include "engine/imported_image.h"
+#include "platform/ui/custom_views.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
@@ -363,6 +364,11 @@ void AppDelegate::activateWindow(QWidget* window) {
   window->show();
   window->raise();
   window->activateWindow();
+  // A refused-files alert still open stays above whatever came forward.
+  if (refusedAlert_ && refusedAlert_ != window && refusedAlert_->isVisible()) {
+    refusedAlert_->raise();
+    refusedAlert_->activateWindow();
+  }
 }
 
 void AppDelegate::hideApplication() {
@@ -472,6 +478,25 @@ void AppDelegate::buildInfoWindow() {
                           infoWindow_);
   text->setWordWrap(true);
   layout->addWidget(text);
+  // The first-use line the converter filled when it was set up: white on a
+  // dark panel, centred, in the label font, 6 points between its lines.
+  auto* firstUsePanel = new ui::DarkBackgroundView(infoWindow_);
+  auto* firstUseLayout = new QVBoxLayout(firstUsePanel);
+  firstUseLayout->setContentsMargins(12, 10, 12, 10);
+  auto* firstUse = new QLabel(firstUsePanel);
+  firstUse->setObjectName(QStringLiteral("infoGlobalTextField"));
+  firstUse->setAlignment(Qt::AlignCenter);
+  firstUse->setWordWrap(true);
+  firstUse->setTextFormat(Qt::RichText);
+  const QString lines =
+      QString::fromStdString(form().controls.infoGlobalTextField.text).toHtmlEscaped().replace('\n', "<br>");
+  firstUse->setText(
+      QStringLiteral("<p style=\"-qt-line-height-type: line-distance; line-height: 6px;\">%1</p>").arg(lines));
+  QPalette white = firstUse->palette();
+  white.setColor(QPalette::WindowText, Qt::white);
+  firstUse->setPalette(white);
+  firstUseLayout->addWidget(firstUse);
+  layout->addWidget(firstUsePanel);
   auto* close = new QPushButton(QStringLiteral("Close"), infoWindow_);
   close->setCheckable(true);
   connect(close, &QPushButton::clicked, this, &AppDelegate::closeSheetFrom);

@@ -52,7 +52,13 @@ std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPan
   QObject::connect(&panel, &QFileDialog::directoryEntered,
                    [&choice](const QString& folder) { choice.openPanelURL = localPath(folder); });
   const int answer = panel.exec();
-  lastFolder = panel.directory().absolutePath();
+  // The next panel opens where the choice was, also when it was typed:
+  // in the folder chosen, or in the folder of the images chosen.
+  const QStringList chosen = answer == QDialog::Accepted ? panel.selectedFiles() : QStringList();
+  if (chosen.isEmpty())
+    lastFolder = panel.directory().absolutePath();
+  else
+    lastFolder = options.folder ? chosen.front() : QFileInfo(chosen.front()).absolutePath();
   if (answer != QDialog::Accepted) return std::nullopt;
   for (const QString& file : panel.selectedFiles()) choice.paths.push_back(localPath(file));
   choice.directoryURL = localPath(panel.directory().absolutePath());

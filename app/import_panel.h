@@ -1,7 +1,8 @@
 #pragma once
 // The import open panels. One file dialog cannot choose files and folders
 // together, so each import is offered for images or for a folder. The
-// panel remembers the last folder it entered.
+// panel reopens where the last choice was made, else in the last folder
+// it entered.
 
 #include <functional>
 #include <optional>

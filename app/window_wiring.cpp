@@ -118,6 +118,9 @@ void connectLibraryWindows(ConverterWindow& converter, PreviewWindow& preview) {
   // The image-information window "Info" opens closes around a batch with
   // the other side windows.
   view.setInfoWindow(windows->info.get());
+  // Under the placeholder of a file that cannot be shown it shows no file.
+  QObject::connect(preview.previewView(), &PreviewImageView::pictureUnavailable, windows->info.get(),
+                   [info = windows->info.get()] { info->updateImageInfoValuesWithDictionary(nullptr); });
   commands.setSelectionSources([&preview] { return preview.selectedTableRows(); },
                                [&preview] { return preview.selectedOutlineFolders(); });
   commands.setLink(std::make_shared<SessionCommandsLink>(

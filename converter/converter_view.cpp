@@ -78,6 +78,7 @@ ConverterView::ConverterView(QWidget* parent)
   setAcceptDrops(true);
   setWakeUpDefaults(*form_);
   buildLayout();
+  form_->setParagraphStyleFor();
   titleOpenWithItems();
   applyDefaultPreset();
 }

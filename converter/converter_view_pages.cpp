@@ -22,6 +22,7 @@
 #include "platform/ui/color_well.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_slider.h"
+#include "platform/ui/mouse_down_text_field.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "platform/ui/popover.h"
 #include "session/rename_info.h"
@@ -332,18 +333,20 @@ QWidget* ConverterView::buildFileOptionsPage() {
   // The destination folder lives in the save-to popover.
   auto* saveTo = new QWidget;
   auto* saveToLayout = new QHBoxLayout(saveTo);
-  auto* folder = named(new QLineEdit, "fileURLTextField");
+  auto* folder = named(new ui::MouseDownTextField, "fileURLTextField");
   folder->setReadOnly(true);
   folder->setMinimumWidth(260);
   binder_.hintedField(folder, c.fileURLTextField, kOutputFolderPlaceholder);
   auto* select = named(new QPushButton("Select..."), "selectFolderButton");
-  connect(select, &QPushButton::clicked, this, [this] {
+  const auto chooseFolder = [this] {
     // The chosen folder arrives later, from the folder access queue.
     form_->updateFileURLFrom(this, [self = QPointer<ConverterView>(this)] {
       if (self) self->refreshControls();
     });
     refreshControls();
-  });
+  };
+  connect(select, &QPushButton::clicked, this, chooseFolder);
+  connect(folder, &ui::MouseDownTextField::clickedToChoose, this, chooseFolder);
   saveToLayout->addWidget(folder);
   saveToLayout->addWidget(select);
   ui::CustomButton* choose = makePopover(PopoverId::SaveTo, "Choose", saveTo);

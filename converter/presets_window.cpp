@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
@@ -152,6 +153,11 @@ void PresetsWindow::savePresetFrom() {
 void PresetsWindow::showNameNote(const QString& text) {
   nameNote_->setText(text);
   nameNote_->setVisible(!text.isEmpty());
+  // Laid out at once: a note of several lines would otherwise show its
+  // first line only, over the tops of the buttons, until the next layout.
+  layout()->activate();
+  const int needed = layout()->totalHeightForWidth(width());
+  if (needed > height()) resize(width(), needed);
 }
 
 void PresetsWindow::deletePresetFrom() {

@@ -117,6 +117,7 @@ bool PreviewImageView::showFile(const std::string& path, bool revealOverlays) {
     // No size or type under the placeholder: they would be the last file's.
     emit imageSizeLabelChanged(QString());
     emit imageInfoLabelChanged(QString());
+    emit pictureUnavailable();
     update();
     return false;
   }

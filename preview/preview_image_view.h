@@ -113,6 +113,9 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
   void pictureChanged();
   void imageSizeLabelChanged(const QString& text);
   void imageInfoLabelChanged(const QString& text);
+  // The file asked for cannot be shown: the placeholder says why, and
+  // nothing of the last file may stay on show.
+  void pictureUnavailable();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -73,7 +73,9 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
     // the user learns why the files were not added (an empty list shows the
     // placeholder of the file tried).
     if (filled) {
-      post("previewImportNotShown", UnshownImport{entries.front()->path, entries.size()});
+      UnshownImport unshown;
+      for (const auto& entry : entries) unshown.paths.push_back(entry->path);
+      post("previewImportNotShown", std::move(unshown));
       show(selection_.imageCount);
     }
     foundation::log("Preview: none of the {} imported files could be shown; nothing was added",

@@ -39,11 +39,10 @@ struct BrowserViewRemoval {
   std::vector<std::size_t> removed;
 };
 // Payload of "previewImportNotShown", posted when an import into a filled
-// list added nothing because none of its new files could be shown: the
-// first of them and how many there were.
+// list added nothing because none of its new files could be shown: those
+// files, in their order.
 struct UnshownImport {
-  std::string firstPath;
-  std::size_t count = 0;
+  std::vector<std::string> paths;
 };
 // "updateBrowserViewIndexSet" carries the OrganizedIndexSet itself.
 // "previewListDidChange" (no payload) follows every change of the entries,

@@ -16,13 +16,16 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <any>
 #include <filesystem>
+#include <iterator>
 
 #include "engine/imported_image.h"
 #include "platform/desktop/applications.h"
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/ui/custom_scroller.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
@@ -157,6 +160,8 @@ void PreviewWindow::buildWidgets() {
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setTextElideMode(Qt::ElideRight);
+  table_->setVerticalScrollBar(new ui::CustomScroller(Qt::Vertical));
+  table_->setHorizontalScrollBar(new ui::CustomScroller(Qt::Horizontal));
   table_->verticalHeader()->hide();
   table_->horizontalHeader()->setStretchLastSection(true);
   table_->setStyleSheet("QHeaderView::section { background-color: rgba(0, 158, 227, 204); color: white; }");
@@ -229,8 +234,11 @@ void PreviewWindow::buildMenus() {
     table_->setFocus();
     filesMenu_->popup(table_->viewport()->mapToGlobal(at));
   });
-  connect(outline_, &QWidget::customContextMenuRequested, this,
-          [this](const QPoint& at) { optionsMenu_->popup(outline_->viewport()->mapToGlobal(at)); });
+  connect(outline_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    activateWindow();
+    outline_->setFocus();
+    optionsMenu_->popup(outline_->viewport()->mapToGlobal(at));
+  });
 }
 
 void PreviewWindow::observeList() {
@@ -268,15 +276,23 @@ bool PreviewWindow::showEntry(const OrganizedURL& entry) {
 }
 
 void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
-  const auto failure = failedShows_.find(import.firstPath);
+  if (import.paths.empty()) return;
+  // Images are what the user imported; files taken only for what they
+  // hold (fonts that read as PostScript) are not counted, unless nothing
+  // else came.
+  std::vector<std::string> images;
+  std::copy_if(import.paths.begin(), import.paths.end(), std::back_inserter(images),
+               [](const std::string& path) { return ImportedImage::isImageFile(path).has_value(); });
+  if (images.empty()) images = import.paths;
+  const auto failure = failedShows_.find(images.front());
   QString text = failure != failedShows_.end()
                      ? failure->second
                      : tr("Cannot show \u201c%1\u201d.")
-                           .arg(displayed(std::filesystem::path(import.firstPath).filename().string()));
-  if (import.count > 1)
-    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(import.count - 1));
-  const QString title = import.count > 1 ? tr("None of the imported images can be shown.")
-                                         : tr("The imported image cannot be shown.");
+                           .arg(displayed(std::filesystem::path(images.front()).filename().string()));
+  if (images.size() > 1)
+    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(images.size() - 1));
+  const QString title = images.size() > 1 ? tr("None of the imported images can be shown.")
+                                          : tr("The imported image cannot be shown.");
   if (!unshownAlert_) {
     unshownAlert_ = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::Ok, this);
     unshownAlert_->setObjectName("unshownImportAlert");

@@ -1,6 +1,7 @@
 #include "preview/printing_print_job.h"
 
 #include <QFormLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -78,6 +79,19 @@ bool PreviewPrinter::printRepresentations(QPrinter& printer,
   return painter.end();
 }
 
+void PreviewPrinter::alertPrintNotStarted(const QPrinter& printer, QWidget* window) {
+  const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+  auto* alert = new QMessageBox(QMessageBox::Warning, QObject::tr("Print"),
+                                QObject::tr("The image was not printed."), QMessageBox::Ok, window);
+  alert->setObjectName(QStringLiteral("printNotStartedAlert"));
+  alert->setInformativeText(
+      toFile ? QObject::tr("The file \u201c%1\u201d cannot be written.").arg(printer.outputFileName())
+             : QObject::tr("The printer \u201c%1\u201d cannot be used.").arg(printer.printerName()));
+  alert->setAttribute(Qt::WA_DeleteOnClose);
+  alert->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
+  alert->open();
+}
+
 bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
                                              const std::vector<raster::BitmapImageRepRef>& representations,
                                              QWidget* window) {
@@ -88,7 +102,9 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   printer_->setFromTo(0, 0);
   dialog_ = new QPrintDialog(printer_, window);
   dialog_->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
-  dialog_->setOptions(QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
+  // Printing to a PDF file is offered too: many desktops have no printer.
+  dialog_->setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
+                      QAbstractPrintDialog::PrintShowPageSize);
   dialog_->setMinMax(1, int(representations.size()));
   // The scale of the print, as its own tab of the dialog: 100 % at every print.
   auto* scaleTab = new QWidget;
@@ -110,7 +126,8 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
         pages.assign(representations.begin() + std::min<std::ptrdiff_t>(from - 1, pages.size()),
                      representations.begin() + std::min<std::ptrdiff_t>(to, pages.size()));
       }
-      printRepresentations(*printer_, pages, scaleField_->value() / 100.0);
+      if (!printRepresentations(*printer_, pages, scaleField_->value() / 100.0))
+        alertPrintNotStarted(*printer_, dialog_->parentWidget());
     }
     dialog_->deleteLater();
     dialog_ = nullptr;

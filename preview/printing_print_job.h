@@ -37,7 +37,8 @@ class PreviewPrinter {
   QPrinter& printer();
 
   // Opens the print dialog on window for the representations, titled with
-  // the file's name; false (nothing happens) when there are none.
+  // the file's name; false (nothing happens) when there are none. A print
+  // that cannot start is answered with an alert on window.
   bool printImageWithPrintInfo(const std::string& title,
                                const std::vector<raster::BitmapImageRepRef>& representations,
                                QWidget* window);
@@ -55,6 +56,8 @@ class PreviewPrinter {
 
  private:
   PreviewPrinter();
+  // Tells the user a print did not start (no printer, an unwritable file).
+  static void alertPrintNotStarted(const QPrinter& printer, QWidget* window);
   QPrinter* printer_ = nullptr;
   QPrintDialog* dialog_ = nullptr;
   QSpinBox* scaleField_ = nullptr;

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -453,6 +454,13 @@ TEST_F(DelegateTest, WelcomeSheetOnTheConverterWindow) {
   EXPECT_TRUE(sheet->isVisible());
   EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
   EXPECT_EQ(sheet->parentWidget(), &delegate_.window());
+  // The first-use line, as the converter filled it when it was set up.
+  auto* firstUse = sheet->findChild<QLabel*>(QStringLiteral("infoGlobalTextField"));
+  ASSERT_NE(firstUse, nullptr);
+  QTextDocument shown;
+  shown.setHtml(firstUse->text());
+  EXPECT_EQ(shown.toPlainText(), "First use configuration:\nUse preferences to set a global shortcut.");
+  EXPECT_TRUE(firstUse->isVisible());
   auto* close = sheet->findChild<QPushButton*>();
   ASSERT_NE(close, nullptr);
   close->click();

@@ -113,6 +113,30 @@ TEST_F(LibraryWindowsTest, MenuItemsAndButtonsOpenTheirWindows) {
   EXPECT_FALSE(find<QToolButton>("shareButton")->isEnabled());
 }
 
+// The image-information window follows the shown file, and shows no file
+// while the preview's placeholder says that a file cannot be shown.
+TEST_F(LibraryWindowsTest, ImageInfoShowsNoFileUnderThePlaceholder) {
+  auto* info = topLevel<ImageInfoWindow>();
+  ASSERT_TRUE(info);
+  const ImageInfoWindow blank;  // follows the shown file from here on
+  const QString noFile = blank.fileValues(), noCamera = blank.cameraValues();
+  fs::resize_file(files_[1], 50);  // b.png cut short
+  const struct {
+    std::size_t position;
+    const char* name;
+  } rows[] = {{2, "c.png"}, {1, nullptr}, {0, "a.png"}};
+  for (const auto& row : rows) {
+    ASSERT_TRUE(
+        preview_->list().changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(row.position, row.position)));
+    if (row.name) {
+      EXPECT_TRUE(info->fileValues().startsWith(row.name)) << info->fileValues().toStdString();
+    } else {
+      EXPECT_EQ(info->fileValues().toStdString(), noFile.toStdString());
+      EXPECT_EQ(info->cameraValues().toStdString(), noCamera.toStdString());
+    }
+  }
+}
+
 TEST_F(LibraryWindowsTest, ConvertSelectedConvertsTheSelectedRowsThroughTheSession) {
   const fs::path out = data_.path() / "out";
   fs::create_directories(out);

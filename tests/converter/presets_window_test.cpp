@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -128,6 +129,13 @@ TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
   auto* note = presets().findChild<QLabel*>("presetNameNote");
   ASSERT_TRUE(note);
   const QString longName(300, QLatin1Char('w'));
+  auto* save = widget<ui::CustomButton>("savePresetButton");
+  // Each note is laid out whole at once: all its lines, the buttons below.
+  const auto laidOut = [&] {
+    EXPECT_GE(note->height(), note->heightForWidth(note->width())) << note->text().toStdString();
+    EXPECT_GE(save->y(), note->geometry().bottom());
+    EXPECT_GE(presets().height(), presets().layout()->totalHeightForWidth(presets().width()));
+  };
   field->setText(QString());
   QTest::keyClicks(field, "short");
   EXPECT_FALSE(note->isVisible());
@@ -135,9 +143,11 @@ TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
   QTest::keyClicks(field, longName);
   EXPECT_TRUE(note->isVisible());
   EXPECT_TRUE(note->text().contains("too long"));
-  widget<ui::CustomButton>("savePresetButton")->click();
+  laidOut();
+  save->click();
   EXPECT_TRUE(note->isVisible());
   EXPECT_TRUE(note->text().startsWith(QString::fromUtf8("Saved as \u201c")));
+  laidOut();
   const int screen = presets().screen()->availableGeometry().width();
   const int current = popUp()->currentIndex();
   EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(), QString(241, QLatin1Char('w')));

@@ -109,6 +109,43 @@ TEST_F(TabsPopoversTest, TheChosenFolderShowsInTheOpenPopover) {
   }
 }
 
+// A click into the folder field asks for the folder once the click has
+// been handled, only while the field is enabled (saving into a folder).
+TEST_F(TabsPopoversTest, AClickInTheEnabledFolderFieldOpensTheChooser) {
+  QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
+  ui::Popover* saveTo = view().popover(P::SaveTo);
+  auto* field = view().findChild<QLineEdit*>("fileURLTextField");
+  const struct {
+    const char* method;
+    bool opens;
+  } rows[] = {{"saveStoreDirectoryCheck", true}, {"saveAskEachTimeCheck", false}};
+  for (const auto& row : rows) {
+    view().findChild<QCheckBox*>(row.method)->click();
+    // Asking each time disables the popover's button; the field is shown all the same.
+    if (!saveTo->isVisible()) saveTo->showRelativeTo(saveTo->button());
+    ASSERT_TRUE(field->isVisible()) << row.method;
+    bool clickReturned = false, opened = false, openedAfterClick = false;
+    int polls = 0;
+    std::function<void()> answer = [&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+          opened = true;
+          openedAfterClick = clickReturned;
+          dialog->reject();
+          return;
+        }
+      if (++polls < 15) QTimer::singleShot(20, answer);
+    };
+    QTimer::singleShot(0, answer);
+    QTest::mouseClick(field, Qt::LeftButton);
+    clickReturned = true;
+    (void)QTest::qWaitFor([&] { return polls >= 15 || opened; }, 2000);
+    EXPECT_EQ(field->isEnabled(), row.opens) << row.method;
+    EXPECT_EQ(opened, row.opens) << row.method;
+    EXPECT_EQ(openedAfterClick, row.opens) << row.method;
+  }
+}
+
 TEST_F(TabsPopoversTest, ClosingAPopoverTurnsItsButtonOff) {
   ui::Popover* face = view().popover(P::FaceOptions);
   face->button()->click();

@@ -5,8 +5,14 @@
 
 #include <xcb/xtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
 #include <QApplication>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QProcess>
 #include <QTest>
 
@@ -34,6 +40,18 @@ void clickOn(QWidget& widget) {
   xcb_test_fake_input(connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
   xcb_flush(connection);
   QTest::qWait(100);
+}
+
+// The top-level windows on the X server, bottom of the stack first.
+std::vector<xcb_window_t> stackingOrder() {
+  xcb_connection_t* connection = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  xcb_query_tree_reply_t* tree = xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+  if (!tree) return {};
+  const xcb_window_t* children = xcb_query_tree_children(tree);
+  std::vector<xcb_window_t> order(children, children + xcb_query_tree_children_length(tree));
+  std::free(tree);
+  return order;
 }
 
 class FocusTest : public ::testing::Test {
@@ -83,6 +101,35 @@ TEST_F(FocusTest, HideThenUnhideShowsTheConverterActive) {
   EXPECT_TRUE(QTest::qWaitForWindowActive(&window(), 20000));
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().isMinimized());
+}
+
+// However the converter comes forward, a refused-files alert still open
+// stays above it.
+TEST_F(FocusTest, TheRefusedFilesAlertStaysAboveTheConverterBroughtForward) {
+  const struct {
+    const char* way;
+    std::function<void()> bringForward;
+  } rows[] = {{"bring to front", [this] { delegate_.showBringToFrontAppFrom(); }},
+              {"hide and show", [this] {
+                 delegate_.showHideAppFrom();
+                 QTest::qWait(200);
+                 delegate_.showHideAppFrom();
+               }}};
+  delegate_.refuseFilesDuringConversion({"/a.jpg"});
+  QMessageBox* alert = delegate_.refusedFilesAlert();
+  ASSERT_TRUE(alert);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(alert, 20000));
+  for (const auto& row : rows) {
+    row.bringForward();
+    QTest::qWait(300);
+    const std::vector<xcb_window_t> order = stackingOrder();
+    const auto at = [&order](QWidget* widget) {
+      return std::find(order.begin(), order.end(), xcb_window_t(widget->winId())) - order.begin();
+    };
+    ASSERT_TRUE(alert->isVisible()) << row.way;
+    EXPECT_LT(at(&window()), at(alert)) << row.way;
+    EXPECT_LT(at(alert), std::ptrdiff_t(order.size())) << row.way;
+  }
 }
 
 TEST(GlobalShortcut, StoredShortcutIsRegisteredOnceLaunched) {

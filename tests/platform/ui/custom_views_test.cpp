@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <functional>
 #include <memory>
 
 #include "platform/ui/custom_button.h"
+#include "platform/ui/custom_scroller.h"
 #include "platform/ui/custom_views.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/menu_button_view.h"
@@ -141,6 +144,38 @@ TEST(DimmingButton, HalfWhilePressedElseEightTenths) {
   EXPECT_DOUBLE_EQ(ui::viewAlpha(&button), 0.5);
   QTest::mouseRelease(&button, Qt::LeftButton);
   EXPECT_DOUBLE_EQ(ui::viewAlpha(&button), double(0.8f));
+}
+
+// The knob-only scroller: its knob is drawn where the knob is, and
+// nothing else (no track), wherever the knob stands.
+TEST(CustomViews, TheScrollerDrawsItsKnobOnly) {
+  struct Scroller : ui::CustomScroller {
+    using CustomScroller::CustomScroller;
+    QRect knob() {
+      QStyleOptionSlider option;
+      initStyleOption(&option);
+      return style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    }
+  };
+  const struct {
+    Qt::Orientation orientation;
+    int value;
+  } rows[] = {{Qt::Vertical, 0}, {Qt::Vertical, 100}, {Qt::Horizontal, 50}};
+  for (const auto& row : rows) {
+    Scroller scroller(row.orientation);
+    scroller.resize(row.orientation == Qt::Vertical ? QSize(16, 200) : QSize(200, 16));
+    scroller.setRange(0, 100);
+    scroller.setPageStep(25);
+    scroller.setValue(row.value);
+    const QRect knob = scroller.knob();
+    ASSERT_FALSE(knob.isEmpty());
+    const QImage image = drawn(scroller);
+    EXPECT_GT(qAlpha(image.pixel(knob.center())), 0) << row.value;
+    int outside = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) outside += !knob.contains(x, y) && qAlpha(image.pixel(x, y)) != 0;
+    EXPECT_EQ(outside, 0) << row.value;
+  }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <filesystem>
+#include <fstream>
 
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/hold_down_button.h"
@@ -177,6 +178,9 @@ TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
   const std::string one = folder.make("1.png"), cut = folder.make("new/2.png", "300x300");
   fs::resize_file(cut, 100);
   const std::string wide = folder.make("new/3.png", "10001x2");
+  // A font file reads as PostScript, and is no image the user imported.
+  const std::string font = (folder.dir.path() / "new" / "1.pfa").string();
+  std::ofstream(font) << "%!PS-AdobeFont-1.0: Test 001\n%%EndComments\n";
   PreviewWindow window;
   ASSERT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
   const struct {
@@ -185,6 +189,7 @@ TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
   } rows[] = {
       {{wide}, "The imported image cannot be shown.", "3.png.*\\n.*too large"},
       {{cut, wide}, "None of the imported images can be shown.", "2.png.*\\n.*\\nThe other 1 file"},
+      {{font, cut}, "The imported image cannot be shown.", "^Cannot show .2.png.*\\n[^\\n]*$"},
   };
   for (const auto& row : rows) {
     EXPECT_TRUE(window.importPaths(row.files, folder.dir.path().string(), false));

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPrintDialog>
+#include <QTest>
 #include <QPrinter>
 #include <QSpinBox>
 #include <QWidget>
@@ -149,6 +154,62 @@ TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
     EXPECT_FALSE(printer.dialog());
   }
   EXPECT_EQ(finished, 3);
+}
+
+// Through the dialog: a PDF file chosen as the printer at 50 % gets one
+// page with the picture at half its fitted size; a print that cannot start
+// (the output is a folder) writes nothing and says so.
+TEST(Printing, ThroughTheDialogToAPdfFileOrAnAlert) {
+  const testsupport::TempDir dir;
+  QWidget window;
+  window.show();
+  PreviewPrinter& printer = PreviewPrinter::shared();
+  const struct {
+    std::string output;
+    bool throughPrintButton, printed;
+  } rows[] = {{dir.file("photo.pdf"), true, true}, {dir.path().string(), false, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.output);
+    ASSERT_TRUE(printer.printImageWithPrintInfo("photo.jpg", {solid(300, 200, 255, 0, 0)}, &window));
+    QPrintDialog* dialog = printer.dialog();
+    auto* printers = dialog->findChild<QComboBox*>("printers");
+    ASSERT_TRUE(printers);
+    const int toFile = printers->findText("Print to File (PDF)");
+    ASSERT_GE(toFile, 0);
+    printers->setCurrentIndex(toFile);
+    printer.scaleField()->setValue(50);
+    if (row.throughPrintButton) {
+      auto* file = dialog->findChild<QLineEdit*>("filename");
+      ASSERT_TRUE(file);
+      file->setText(QString::fromStdString(row.output));
+      QPushButton* print = nullptr;
+      for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        if (button->text() == "&Print") print = button;
+      ASSERT_TRUE(print);
+      print->click();
+    } else {
+      printer.printer().setOutputFileName(QString::fromStdString(row.output));
+      dialog->done(QDialog::Accepted);
+    }
+    EXPECT_FALSE(printer.dialog());
+    auto* alert = window.findChild<QMessageBox*>("printNotStartedAlert");
+    EXPECT_EQ(alert != nullptr && alert->isVisible(), !row.printed);
+    if (alert) alert->close();
+    QTest::qWait(10);
+    if (!row.printed) continue;
+    const auto info = testsupport::runCommand({"pdfinfo", row.output});
+    ASSERT_EQ(info.exitCode, 0) << info.output;
+    EXPECT_NE(info.output.find("Pages:           1"), std::string::npos) << info.output;
+    ASSERT_EQ(testsupport::runCommand({"pdftoppm", "-r", "20", "-png", row.output, dir.file("p")}).exitCode, 0);
+    QSize pageSize;
+    const QRect box = inkBox(dir.file("p-1.png"), pageSize);
+    const QRectF page = printer.printer().pageLayout().paintRect(QPageLayout::Point);
+    const QRectF fitted = fittedPageRect({300, 200}, {0, 0, page.width(), page.height()});
+    EXPECT_NEAR(box.width(), fitted.width() * 0.5 * 20 / 72, 2.0);
+    EXPECT_NEAR(box.height(), fitted.height() * 0.5 * 20 / 72, 2.0);
+    EXPECT_NEAR(box.center().x(), pageSize.width() / 2.0, 2.0);
+    EXPECT_NEAR(box.center().y(), pageSize.height() / 2.0, 2.0);
+  }
 }
 
 }  // namespace
