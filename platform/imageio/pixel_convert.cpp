@@ -222,7 +222,12 @@ void convertRow(const In* in, std::int64_t width, const SourceLayout& l, bool wa
     const float a = l.alphaIndex >= 0 ? clampUnit(toUnit<In>(p[l.alphaIndex])) : 1.0f;
     if (l.premultiplied) {
       const float scale = a > 0.0f ? 1.0f / a : 0.0f;
-      for (int c = 0; c < l.colorCount; ++c) storeUnit<Out>(toUnit<In>(p[l.colorOffset + c]) * scale, o + c);
+      for (int c = 0; c < l.colorCount; ++c) {
+        const float colour = toUnit<In>(p[l.colorOffset + c]);
+        storeUnit<Out>(
+            std::is_same_v<Out, std::uint8_t> ? raster::straightForEightBit(colour, scale) : colour * scale,
+            o + c);
+      }
     } else {
       for (int c = 0; c < l.colorCount; ++c) storeUnit<Out>(toUnit<In>(p[l.colorOffset + c]), o + c);
     }

@@ -29,6 +29,16 @@ inline int workingColors(const PixelFormat& format) {
 // CMYK with alpha, any alpha position).
 bool isValidImageFormat(const PixelFormat& format);
 
+// A straight colour value, divided out of premultiplied colour, to be
+// stored as an 8-bit level. The quotient of two 8-bit levels can be exactly
+// half a level (1 of 2 is 127.5), which the division in float misses by a
+// few units in the last place either way; the nudge, far below the 1/510
+// of a level by which any other quotient misses a half, rounds those up.
+inline float straightForEightBit(float premultiplied, float inverseAlpha) {
+  constexpr float kHalfLevelNudge = 1.0f / (1024.0f * 255.0f);
+  return premultiplied * inverseAlpha + (inverseAlpha > 1.0f ? kHalfLevelNudge : 0.0f);
+}
+
 // Reads count pixels into the working form (count · workingChannels floats).
 void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t count, float* out);
 // Writes count pixels from the working form.
