@@ -68,7 +68,10 @@ ProfileRef withLinearCurves(const ProfileRef& profile) {
 }
 
 ProfileRef linearDefault(Model model) {
-  if (model != Model::Gray) return IccProfile::named(NamedProfile::LinearRGB);
+  if (model != Model::Gray) {
+    static const ProfileRef rgb = withLinearCurves(IccProfile::named(NamedProfile::SRGB));
+    return rgb;
+  }
   static const ProfileRef gray = [] {
     cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.0);
     cmsHPROFILE handle = curve ? cmsCreateGrayProfile(cmsD50_xyY(), curve) : nullptr;

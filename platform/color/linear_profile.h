@@ -13,9 +13,8 @@ namespace color {
 // for nullptr.
 ProfileRef withLinearCurves(const ProfileRef& profile);
 
-// Linear light with the sRGB primaries (NamedProfile::LinearRGB), or gray
-// with a linear curve: what linear values without a profile of their own
-// mean. Made once.
+// sRGB with linear curves, or gray with a linear curve: what linear values
+// without a profile of their own mean. Made once.
 ProfileRef linearDefault(Model model);
 
 }  // namespace color

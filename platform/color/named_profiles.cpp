@@ -97,8 +97,10 @@ std::array<double, 9> bradfordD65ToD50() {
   return result;
 }
 
-// A version 2.2 display profile with linear curves and the D50-adapted sRGB
-// colorants: ten tags, one shared single-entry curve of gamma 1.0.
+// A version 2.2 display profile with linear curves and fixed colorants
+// (the Generic RGB primaries adapted to D50, not sRGB's): ten tags, one
+// shared single-entry curve of gamma 1.0. Untagged linear pixels are linear
+// sRGB (linearDefault), not this.
 cmsHPROFILE makeLinearRGB() {
   cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
   if (!profile) return nullptr;

@@ -186,20 +186,14 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
     flat.dpiY = resolution->y;
   }
   flat.icc = iccOf(image);
-  // 32-bit files hold linear light in the primaries of the profile they
-  // carry: colour on another curve is made linear first.
+  // 32-bit files hold linear light: colour on another curve is made linear
+  // first, and the file names the linear profile its values are in, so that
+  // readers honouring the profile see the picture's own colours.
   std::shared_ptr<const raster::ColorConversion> toLinear;
   if (bits == 32 && image.colorSpace()) {
-    const color::ProfileRef& profile = image.colorSpace()->profile();
-    if (raster::ColorSpaceRef linear = linearSpaceFor(flat.colorComponents, profile)) {
+    if (raster::ColorSpaceRef linear = linearSpaceFor(flat.colorComponents, image.colorSpace()->profile())) {
       toLinear = raster::ColorConversion::between(image.colorSpace().get(), linear.get());
-      // Without a linear form of its own the image goes to linear sRGB (or
-      // gray), which the file names by the sRGB (gray) profile.
-      if (!profile || linear->profile() == color::linearDefault(flat.colorComponents == 1 ? color::Model::Gray
-                                                                                           : color::Model::RGB))
-        flat.icc = color::IccProfile::named(flat.colorComponents == 1 ? color::NamedProfile::GraySRGB
-                                                                      : color::NamedProfile::SRGB)
-                       ->data();
+      flat.icc = linear->profile()->data();
     }
   }
 

@@ -1,6 +1,7 @@
 #include "platform/imageio/pixel_convert.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -230,6 +231,29 @@ void convertRow(const In* in, std::int64_t width, const SourceLayout& l, bool wa
   }
 }
 
+// Premultiplied 8-bit levels to straight ones: each colour level times
+// 255 / alpha, from a table of the 256 alphas, rounded to the nearest
+// level; 0 where alpha is 0, at most 255 where colour exceeds alpha.
+void unpremultiplyEightBitRow(const std::uint8_t* in, std::int64_t width, const SourceLayout& l,
+                              bool wantAlpha, std::uint8_t* out) {
+  static const std::array<float, 256> factors = [] {
+    std::array<float, 256> table{};
+    for (std::size_t a = 1; a < table.size(); ++a)
+      table[a] = raster::straightEightBitFactor(255.0f / float(a));
+    return table;
+  }();
+  const int outComponents = l.colorCount + (wantAlpha ? 1 : 0);
+  for (std::int64_t x = 0; x < width; ++x) {
+    const std::uint8_t* p = in + x * l.components;
+    std::uint8_t* o = out + x * outComponents;
+    const std::uint8_t alpha = p[l.alphaIndex];
+    const float factor = factors[alpha];
+    for (int c = 0; c < l.colorCount; ++c)
+      o[c] = std::uint8_t(std::min(float(p[l.colorOffset + c]) * factor + 0.5f, 255.0f));
+    if (wantAlpha) o[l.colorCount] = alpha;
+  }
+}
+
 template <typename Out>
 void convertFrom5Bit(const std::uint16_t* in, std::int64_t width, bool wantAlpha, Out* out) {
   const int outComponents = 3 + (wantAlpha ? 1 : 0);
@@ -276,8 +300,10 @@ void exportRowTo(const raster::Image& image, std::int64_t y, bool wantAlpha, boo
     if constexpr (std::is_same_v<Out, std::uint8_t>) {
       if (straightOrOpaque) {
         shuffleRow<std::uint8_t>(in, width, l, wantAlpha, 255, out);
-        shuffled = true;
+      } else {
+        unpremultiplyEightBitRow(in, width, l, wantAlpha, out);
       }
+      shuffled = true;
     }
     if (!shuffled) convertRow<std::uint8_t, Out>(in, width, l, wantAlpha, out);
   } else if (f.bitsPerComponent == 16) {

@@ -1,6 +1,6 @@
-// The colour-space pop-up lists the profiles installed in the base
-// directories, once per description; CMYK ones are dead for formats
-// without CMYK, and a preset finds its profile by description.
+// The colour-space pop-up lists the RGB, gray and CMYK profiles installed in
+// the base directories, once per description; CMYK ones are dead for
+// formats without CMYK, and a preset finds its profile by description.
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -61,6 +61,9 @@ TEST(InstalledProfilesMenu, PrivateDataFoldersFillTheColourSpaceItems) {
   save(cmsCreate_sRGBProfile(), dir.path() / "system/color/icc/two.icm", "Studio RGB");
   save(cmsOpenProfileFromFile(cmyk->path().c_str(), "r"), dir.path() / "home/.color/icc/press.icc",
        "Studio Press CMYK");
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 2.2);
+  save(cmsCreateGrayProfile(cmsD50_xyY(), gamma), dir.path() / "system/color/icc/gray.icc", "Studio Gray");
+  cmsFreeToneCurve(gamma);
   const ScopedVariable dataHome("XDG_DATA_HOME", (dir.path() / "data").string());
   const ScopedVariable dataDirs("XDG_DATA_DIRS", (dir.path() / "system").string());
   const ScopedVariable home("HOME", (dir.path() / "home").string());
@@ -70,24 +73,27 @@ TEST(InstalledProfilesMenu, PrivateDataFoldersFillTheColourSpaceItems) {
   ImportedImage& engine = *view.importedImage();
   EXPECT_EQ(engine.profilesRGB.size(), 2u);
   EXPECT_EQ(engine.profilesCMYK.size(), 1u);
-  ASSERT_EQ(engine.profiles.size(), 2u);  // one item per description
+  EXPECT_EQ(engine.profilesGray.size(), 1u);
+  ASSERT_EQ(engine.profiles.size(), 3u);  // one item per description
 
   auto* popUp = view.findChild<QComboBox*>(QStringLiteral("colorSpacePopUp"));
   ASSERT_NE(popUp, nullptr);
-  ASSERT_EQ(popUp->count(), 10);
+  ASSERT_EQ(popUp->count(), 11);
   EXPECT_EQ(popUp->itemText(8), "Studio RGB");
-  EXPECT_EQ(popUp->itemText(9), "Studio Press CMYK");
+  EXPECT_EQ(popUp->itemText(9), "Studio Gray");
+  EXPECT_EQ(popUp->itemText(10), "Studio Press CMYK");
 
   // PNG takes no CMYK: the CMYK profile chosen for JPEG falls back.
   auto* items = qobject_cast<QStandardItemModel*>(popUp->model());
   ASSERT_NE(items, nullptr);
-  view.form().controls.colorSpacePopUp.select(9);
+  view.form().controls.colorSpacePopUp.select(10);
   view.setButtonFormatFrom(1);
   EXPECT_TRUE(items->item(8)->isEnabled());
-  EXPECT_FALSE(items->item(9)->isEnabled());
+  EXPECT_TRUE(items->item(9)->isEnabled());
+  EXPECT_FALSE(items->item(10)->isEnabled());
   EXPECT_EQ(popUp->currentIndex(), 0);
   view.setButtonFormatFrom(0);
-  EXPECT_TRUE(items->item(9)->isEnabled());
+  EXPECT_TRUE(items->item(10)->isEnabled());
 
   // A preset stored where the profile sat at another position.
   foundation::Dictionary stored;
@@ -95,7 +101,7 @@ TEST(InstalledProfilesMenu, PrivateDataFoldersFillTheColourSpaceItems) {
   stored.set("Profile Description", foundation::Value(std::string("Studio Press CMYK")));
   const std::shared_ptr<ImageInfo> preset = imageInfoFromPresetDictionary(stored, "", engine);
   ASSERT_TRUE(preset);
-  EXPECT_EQ(preset->imageModifyInfo().colorSpace, 9);
+  EXPECT_EQ(preset->imageModifyInfo().colorSpace, 10);
   EXPECT_EQ(preset->imageModifyInfo().colorSpaceModel, 2);
 }
 

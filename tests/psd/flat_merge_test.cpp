@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -145,9 +146,18 @@ TEST(PsdFlatMerge, CancelStopsTheMergeBetweenLayers) {
 
 // 32-bit documents hold linear light: known linear values, stored as the
 // composite or as a layer, come out as their sRGB encoding when drawn into
-// 8-bit sRGB (or gray on the sRGB curve).
+// 8-bit sRGB (or gray on the sRGB curve). Saturated colours show that an
+// untagged file has the sRGB primaries.
 TEST(PsdFlatMerge, ThirtyTwoBitDocumentsAreLinearLight) {
-  const std::vector<float> linear = {0.0f, 0.01f, 0.05f, 0.18f, 0.5f, 0.8f, 1.0f};
+  const std::vector<std::array<float, 3>> linear = {
+      {0.0f, 0.0f, 0.0f}, {0.01f, 0.01f, 0.01f}, {0.05f, 0.05f, 0.05f}, {0.18f, 0.18f, 0.18f},
+      {0.5f, 0.5f, 0.5f}, {0.8f, 0.8f, 0.8f},    {1.0f, 1.0f, 1.0f},    {1.0f, 0.0f, 0.0f},
+      {0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 1.0f},    {1.0f, 1.0f, 0.0f},    {0.05f, 0.5f, 1.0f}};
+  auto plane = [&](int k) {
+    std::vector<float> values;
+    for (const auto& pixel : linear) values.push_back(pixel[std::size_t(k)]);
+    return floatPlane(values);
+  };
   const std::int64_t width = std::int64_t(linear.size());
   auto encoded = [](float v) {
     const double e = v <= 0.0031308 ? 12.92 * v : 1.055 * std::pow(double(v), 1 / 2.4) - 0.055;
@@ -180,14 +190,14 @@ TEST(PsdFlatMerge, ThirtyTwoBitDocumentsAreLinearLight) {
       layer.right = std::int32_t(width);
       layer.bottom = 1;
       layer.channels.push_back(rawChannel(-1, floatPlane(std::vector<float>(linear.size(), 1.0f))));
-      for (std::int16_t id = 0; id < colors; ++id) layer.channels.push_back(rawChannel(id, floatPlane(linear)));
+      for (std::int16_t id = 0; id < colors; ++id) layer.channels.push_back(rawChannel(id, plane(id)));
       d.layers.push_back(layer);
       d.compositeData = Bytes{0, 0};
     } else {
       Bytes composite{0, 0};
       for (int p = 0; p < colors; ++p) {
-        const Bytes plane = floatPlane(linear);
-        composite.insert(composite.end(), plane.begin(), plane.end());
+        const Bytes values = plane(p);
+        composite.insert(composite.end(), values.begin(), values.end());
       }
       d.compositeData = composite;
     }
@@ -197,7 +207,9 @@ TEST(PsdFlatMerge, ThirtyTwoBitDocumentsAreLinearLight) {
     // A 32-bit picture keeps the linear values.
     std::vector<float> row(std::size_t(width) * std::size_t(colors + 1));
     imageio::exportRow(*image, 0, imageio::RowRequest{32, true}, reinterpret_cast<std::uint8_t*>(row.data()));
-    for (std::size_t x = 0; x < linear.size(); ++x) EXPECT_FLOAT_EQ(row[x * std::size_t(colors + 1)], linear[x]);
+    for (std::size_t x = 0; x < linear.size(); ++x)
+      for (int k = 0; k < colors; ++k)
+        EXPECT_FLOAT_EQ(row[x * std::size_t(colors + 1) + std::size_t(k)], linear[x][std::size_t(k)]);
     // Drawn into 8-bit sRGB (gray on the sRGB curve): the encoded values.
     const raster::ColorSpaceRef target = colors == 1 ? raster::ColorSpace::untaggedGray() : raster::ColorSpace::sRGB();
     const auto conversion = raster::ColorConversion::between(image->colorSpace().get(), target.get());
@@ -206,7 +218,8 @@ TEST(PsdFlatMerge, ThirtyTwoBitDocumentsAreLinearLight) {
     conversion->convertRow(row.data(), out.data(), width, scratch.data());
     for (std::size_t x = 0; x < linear.size(); ++x)
       for (int k = 0; k < colors; ++k)
-        EXPECT_NEAR(std::lround(out[x * std::size_t(colors + 1) + std::size_t(k)] * 255), encoded(linear[x]), 1)
+        EXPECT_NEAR(std::lround(out[x * std::size_t(colors + 1) + std::size_t(k)] * 255),
+                    encoded(linear[x][std::size_t(k)]), 1)
             << "pixel " << x;
   }
 }

@@ -92,6 +92,35 @@ TEST(DocCodecsPsd, WrittenFilesReadBackExactly) {
   }
 }
 
+// A 32-bit file names the linear profile its values are in: ImageMagick,
+// converting through the embedded profile, sees the source's colours.
+TEST(DocCodecsPsd, ThirtyTwoBitFilesShowTheirColoursInOtherReaders) {
+  struct Case {
+    const char* name;
+    int components;
+    raster::ColorSpaceRef space;
+    const char* rawFormat;
+  };
+  const Case cases[] = {
+      {"sRGB", 3, raster::ColorSpace::sRGB(), "rgb"},
+      {"Adobe RGB", 3, raster::ColorSpace::named(color::NamedProfile::AdobeRGB1998), "rgb"},
+      {"gray", 1, raster::ColorSpace::untaggedGray(), "gray"},
+  };
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto image = makeImage(45, 30, c.components, 32, false, c.space);
+    ASSERT_TRUE(image);
+    const std::string path = dir.file("float.psd"), target = dir.file("target.icc"), seen = dir.file("seen");
+    ASSERT_TRUE(psdCodec().write(path, {imageio::Frame{image, dpiProperties(72), std::nullopt}}, {}));
+    writeAll(target, c.space->profile()->data());
+    auto result = testsupport::runCommand({"/usr/bin/convert", path, "-alpha", "off", "-profile", target,
+                                           "-depth", "8", std::string(c.rawFormat) + ":" + seen});
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+    EXPECT_LE(maxDifference(readAll(seen), exportedPixels(*image, 8, false)), 1);
+  }
+}
+
 TEST(DocCodecsPsd, FileHasNoLayerSection) {
   auto image = makeImage(4, 2, 4, 8, false);
   const auto samples = exportedPixels(*image, 8, false);

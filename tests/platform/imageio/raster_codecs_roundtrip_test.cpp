@@ -202,6 +202,33 @@ TEST(RasterRoundTrip, PremultipliedAndOutOfRangeInputIsCleanedOnWrite) {
   }
 }
 
+// Every premultiplied 8-bit colour under every alpha, written as 8-bit PNG
+// and read by ImageMagick: the quotient of the levels rounded to the
+// nearest level, halves up (1 of 2 is 128).
+TEST(RasterRoundTrip, PremultipliedEightBitWritesTheRoundedStraightColour) {
+  std::vector<std::uint8_t> pixels;
+  for (int a = 1; a < 256; ++a)
+    for (int c = 0; c <= a; ++c)
+      pixels.insert(pixels.end(),
+                    {std::uint8_t(c), std::uint8_t(a - c), std::uint8_t(c / 2), std::uint8_t(a)});
+  const std::int64_t width = 255, height = std::int64_t(pixels.size() / 4) / width;
+  auto image =
+      raster::Image::make(width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(), pixels);
+  ASSERT_TRUE(image);
+  testsupport::TempDir dir;
+  ASSERT_TRUE(writeImage(dir.file("p.png"), "public.png", image));
+  const auto read = testsupport::runCommand(
+      {"/usr/bin/convert", dir.file("p.png"), "-depth", "8", "rgba:" + dir.file("p.raw")});
+  ASSERT_EQ(read.exitCode, 0) << read.output;
+  const std::vector<std::uint8_t> seen = rastertest::fileBytes(dir.file("p.raw"));
+  ASSERT_EQ(seen.size(), pixels.size());
+  int wrong = 0;
+  for (std::size_t i = 0; i < pixels.size(); i += 4)
+    for (std::size_t k = 0; k < 3; ++k)
+      wrong += seen[i + k] != (pixels[i + k] * 255 * 2 + pixels[i + 3]) / (2 * pixels[i + 3]);
+  EXPECT_EQ(wrong, 0);
+}
+
 struct Resolution {
   const char* type;
   bool hasProfile;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "platform/raster/bitmap_context.h"
 #include "raster_test_helpers.h"
@@ -194,6 +195,35 @@ TEST(ImageDraw, GrayAndCmykWithAlphaImagesDrawIntoRgb) {
   EXPECT_NEAR(p[0], p[1], 2.0f / 255);
   EXPECT_GT(p[0], 0.6f);
   EXPECT_LT(p[0], 0.95f);
+}
+
+// Every premultiplied 8-bit colour under every alpha, copied into a
+// straight 8-bit context: the straight colour is the quotient of the levels
+// rounded to the nearest level, halves up (1 of 2 is 128).
+TEST(ImageDraw, PremultipliedEightBitIntoStraightRoundsTheStraightColour) {
+  std::vector<std::uint8_t> pixels;
+  for (int a = 1; a < 256; ++a)
+    for (int c = 0; c <= a; ++c)
+      pixels.insert(pixels.end(),
+                    {std::uint8_t(c), std::uint8_t(a - c), std::uint8_t(c / 2), std::uint8_t(a)});
+  const std::int64_t width = std::int64_t(pixels.size() / 4);
+  ImageRef image = Image::make(width, 1, PixelFormat::rgba8(), ColorSpace::sRGB(), pixels);
+  ASSERT_TRUE(image);
+  for (AlphaInfo alpha : {AlphaInfo::Last, AlphaInfo::First}) {
+    SCOPED_TRACE(int(alpha));
+    auto context = BitmapContext::create(width, 1, {8, 3, alpha}, ColorSpace::sRGB());
+    ASSERT_TRUE(context);
+    context->setBlendMode(BlendMode::Copy);
+    context->drawImage(image, Rect(0, 0, double(width), 1));
+    const int colour = alpha == AlphaInfo::First ? 1 : 0;
+    int wrong = 0;
+    for (std::int64_t x = 0; x < width; ++x) {
+      const std::uint8_t* in = pixels.data() + x * 4;
+      const std::uint8_t* out = context->data() + x * 4 + colour;
+      for (int k = 0; k < 3; ++k) wrong += out[k] != (in[k] * 255 * 2 + in[3]) / (2 * in[3]);
+    }
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 TEST(ImageDraw, CmykWithAlphaOverACallersBufferDrawsIntoCmyk) {

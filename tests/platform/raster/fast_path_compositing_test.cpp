@@ -196,7 +196,14 @@ TEST(FastPathCompositing, PartialCoverageAlphaAndTranslucencyStillBlend) {
     const auto v = std::uint8_t(32 * y);
     return std::vector<std::uint8_t>{v, v, v, 255};
   });
-  ASSERT_TRUE(opaqueWhite && convertedWhite && halfWhite && ramp);
+  // Opaque rows alternately black and white, two rows taller than the
+  // context.
+  ImageRef stripes =
+      rastertest::makeRGBA8(8, kHeight + 2, ColorSpace::sRGB(), [](std::int64_t, std::int64_t y) {
+        const auto v = std::uint8_t(y % 2 ? 255 : 0);
+        return std::vector<std::uint8_t>{v, v, v, 255};
+      });
+  ASSERT_TRUE(opaqueWhite && convertedWhite && halfWhite && ramp && stripes);
   auto blackContext = [&] {
     auto context = BitmapContext::create(kWidth, kHeight, rgba8, ColorSpace::sRGB());
     const double black[4] = {0, 0, 0, 1};
@@ -224,6 +231,9 @@ TEST(FastPathCompositing, PartialCoverageAlphaAndTranslucencyStillBlend) {
       // half on image row 3 (96) and half on row 4 (128).
       {"scale 1 half a pixel up, edge", opaqueWhite, Rect(3, 2.5, 8, 8), 1.0, 6, 2, 0.5f},
       {"scale 1 half a pixel up, inside", ramp, Rect(3, 2.5, 8, 8), 1.0, 6, 6, 112.0f / 255.0f},
+      // Both edges outside the context, so no pixel is partly covered; every
+      // pixel still lies half on a black row and half on a white one.
+      {"scale 1 half a pixel down, edges outside", stripes, Rect(3, -1.5, 8, kHeight + 2), 1.0, 6, 6, 0.5f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
