@@ -1,7 +1,7 @@
 #pragma once
 // Faces in a gray image: bounds from a HOG frontal face detector, and, when
-// asked, the eyes from a 68-point landmark model (centre, width, how far the
-// lids are open). Coordinates are y up, in the image's pixels. Nothing
+// asked, the eyes from a 68-point landmark model (centre, width, how far
+// each eye's lids are open). Coordinates are y up, in the image's pixels. Nothing
 // throws: a failure yields no faces, a missing landmark model no eyes.
 
 #include <cstdint>
@@ -25,7 +25,9 @@ struct Eye {
   raster::Point centre;
   // Corner to corner.
   double width = 0;
-  // Mean lid opening over the width; about 0.3 open, below 0.2 closed.
+  // Mean lid opening over the width, this eye's own (measured on the face
+  // made of this eye's half and its mirror image); about 0.3 open, below
+  // 0.2 closed.
   double aspectRatio = 0;
   bool closed = false;
 };
