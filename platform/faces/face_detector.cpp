@@ -48,13 +48,13 @@ double distance(const dlib::point& a, const dlib::point& b) {
 // Eye from its six landmarks, first..first + 5 (corners at 0 and 3), and its
 // own lid opening. toImage maps a dlib pixel to y-up coordinates.
 template <typename ToImage>
-Eye eyeFromLandmarks(const dlib::full_object_detection& shape, unsigned long first, double aspectRatio,
+Eye eyeFromLandmarks(const dlib::full_object_detection& shape, unsigned long first, double ownRatio,
                      double scale, const ToImage& toImage) {
   const auto p = [&](unsigned long i) { return shape.part(first + i); };
   Eye eye;
   eye.width = distance(p(0), p(3)) / scale;
-  eye.aspectRatio = aspectRatio;
-  eye.closed = eye.aspectRatio < kClosedEyeAspectRatio;
+  eye.aspectRatio = ownRatio;
+  eye.closed = eyeIsClosed(ownRatio, eyeAspectRatio(shape, first));
   double x = 0, y = 0;
   for (unsigned long i = 0; i < 6; ++i) x += double(p(i).x()), y += double(p(i).y());
   eye.centre = toImage(x / 6, y / 6);
