@@ -116,8 +116,9 @@ struct FaceDetector::Impl {
       const auto map = [&](double x, double y) { return toImage(x, y); };
       // Both eyes as fitted together when the face cannot be measured one
       // eye at a time.
-      const EyeOpenings openings = measureEyeOpenings(*model, pixels, shape)
-                                       .value_or(EyeOpenings{eyeAspectRatio(shape, 36), eyeAspectRatio(shape, 42)});
+      const EyeOpenings openings =
+          measureEyeOpenings(*model, pixels, shape)
+              .value_or(EyeOpenings{eyeAspectRatio(shape, 36), eyeAspectRatio(shape, 42)});
       faces[i].leftEye = eyeFromLandmarks(shape, 36, openings.left, scale, map);
       faces[i].rightEye = eyeFromLandmarks(shape, 42, openings.right, scale, map);
     }
