@@ -6,6 +6,7 @@
 
 #include "platform/ci/color_kernel.h"
 #include "platform/ci/context.h"
+#include "platform/ci/lightness_stretch.h"
 #include "platform/ci/red_eye_correction.h"
 #include "platform/ci/working_space.h"
 #include "platform/foundation/log.h"
@@ -59,17 +60,17 @@ void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
   if (!samples.empty()) {
     const double low = percentile(samples, kEnhanceLowPercentile);
     const double high = percentile(samples, kEnhanceHighPercentile);
-    const double gain = 1.0 / (high - low), offset = -low * gain;
-    if (high - low >= kMinimumLumaRange &&
+    const double range = high - low;
+    double gain = 1.0 / range, offset = -low * gain;
+    if (gain > kEnhanceMaximumGain) {
+      // The stretched range keeps its place between black and white: the
+      // room below and above it shrinks in proportion.
+      gain = kEnhanceMaximumGain;
+      offset = low * (1 - gain * range) / (1 - range) - gain * low;
+    }
+    if (range >= kMinimumLumaRange &&
         (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance)) {
-      FilterRef matrix = Filter::withName("CIColorMatrix");
-      if (matrix) {
-        matrix->setValue("inputRVector", Vector{gain, 0, 0, 0});
-        matrix->setValue("inputGVector", Vector{0, gain, 0, 0});
-        matrix->setValue("inputBVector", Vector{0, 0, gain, 0});
-        matrix->setValue("inputBiasVector", Vector{offset, offset, offset, 0});
-        filters.push_back(std::move(matrix));
-      }
+      filters.push_back(makeLightnessStretch(gain, offset));
     }
   }
   FilterRef vibrance = Filter::withName("CIVibrance");

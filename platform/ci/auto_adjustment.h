@@ -2,9 +2,10 @@
 // The automatic adjustment of an image: an analysis of its pixels and faces
 // that answers the filters to apply, in order (each without its input
 // image; the caller chains them).
-// - Enhance: a levels stretch of luma between its 0.5 % and 99.5 %
-//   percentiles, the same gain and offset on red, green and blue (a
-//   CIColorMatrix), then a mild CIVibrance.
+// - Enhance: a levels stretch of luma from its 0.5 % and 99.5 %
+//   percentiles to black and white that keeps each pixel's chromaticity
+//   (a LightnessStretch), its gain at most kEnhanceMaximumGain, then a
+//   mild CIVibrance, the only step that changes saturation.
 // - Red eye: one CIRedEyeCorrection per located eye, a disc of half the
 //   eye's width around its centre.
 
@@ -26,6 +27,9 @@ struct AutoAdjustmentOptions {
 
 inline constexpr double kEnhanceLowPercentile = 0.5, kEnhanceHighPercentile = 99.5;
 inline constexpr double kEnhanceVibrance = 0.2;
+// A nearly flat picture is stretched no more than this, not to white and
+// black: its noise would be blown up with it.
+inline constexpr double kEnhanceMaximumGain = 4;
 // The luma histogram is taken from a copy at most this many pixels across.
 inline constexpr std::int64_t kEnhanceAnalysisSide = 2048;
 

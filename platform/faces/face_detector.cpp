@@ -8,6 +8,7 @@
 #include <exception>
 #include <map>
 
+#include "platform/faces/eye_openness.h"
 #include "platform/foundation/log.h"
 #include "platform/raster/row_order.h"
 
@@ -44,18 +45,16 @@ double distance(const dlib::point& a, const dlib::point& b) {
   return std::hypot(double(a.x() - b.x()), double(a.y() - b.y()));
 }
 
-// Eye from its six landmarks, first..first + 5: corners at 0 and 3, upper
-// lid 1 and 2, lower lid 5 and 4. toImage maps a dlib pixel to y-up
-// coordinates.
+// Eye from its six landmarks, first..first + 5 (corners at 0 and 3), and its
+// own lid opening. toImage maps a dlib pixel to y-up coordinates.
 template <typename ToImage>
-Eye eyeFromLandmarks(const dlib::full_object_detection& shape, unsigned long first, double scale,
-                     const ToImage& toImage) {
+Eye eyeFromLandmarks(const dlib::full_object_detection& shape, unsigned long first, double ownRatio,
+                     double scale, const ToImage& toImage) {
   const auto p = [&](unsigned long i) { return shape.part(first + i); };
   Eye eye;
-  const double width = distance(p(0), p(3));
-  eye.width = width / scale;
-  eye.aspectRatio = width > 0 ? (distance(p(1), p(5)) + distance(p(2), p(4))) / (2 * width) : 0;
-  eye.closed = eye.aspectRatio < kClosedEyeAspectRatio;
+  eye.width = distance(p(0), p(3)) / scale;
+  eye.aspectRatio = ownRatio;
+  eye.closed = eyeIsClosed(ownRatio, eyeAspectRatio(shape, first));
   double x = 0, y = 0;
   for (unsigned long i = 0; i < 6; ++i) x += double(p(i).x()), y += double(p(i).y());
   eye.centre = toImage(x / 6, y / 6);
@@ -115,8 +114,13 @@ struct FaceDetector::Impl {
       const dlib::full_object_detection shape = (*model)(pixels, rectangles[i]);
       if (shape.num_parts() != 68) continue;
       const auto map = [&](double x, double y) { return toImage(x, y); };
-      faces[i].leftEye = eyeFromLandmarks(shape, 36, scale, map);
-      faces[i].rightEye = eyeFromLandmarks(shape, 42, scale, map);
+      // Both eyes as fitted together when the face cannot be measured one
+      // eye at a time.
+      const EyeOpenings openings =
+          measureEyeOpenings(*model, pixels, shape)
+              .value_or(EyeOpenings{eyeAspectRatio(shape, 36), eyeAspectRatio(shape, 42)});
+      faces[i].leftEye = eyeFromLandmarks(shape, 36, openings.left, scale, map);
+      faces[i].rightEye = eyeFromLandmarks(shape, 42, openings.right, scale, map);
     }
     return true;
   }

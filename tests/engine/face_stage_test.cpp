@@ -9,7 +9,6 @@
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
 #include "platform/imageio/image_source.h"
-#include "platform/raster/row_order.h"
 #include "support/face_photos.h"
 
 namespace velumar {
@@ -18,11 +17,11 @@ namespace {
 using BitmapRepRef = raster::BitmapImageRepRef;
 
 struct Subjects {
-  facetest::Photo open, closed;
+  facetest::Photo open, closed, oneShut;
 };
 
-// The astronaut and a copy with both eyes painted shut; empty when the
-// photo or the landmark model is missing.
+// The astronaut and copies with both eyes and with the right eye painted
+// shut; empty when the photo or the landmark model is missing.
 Subjects subjects() {
   Subjects s;
   s.open = facetest::skimagePhoto("astronaut.png");
@@ -30,12 +29,8 @@ Subjects subjects() {
   ci::FaceDetector detector;
   const auto features = detector.featuresInImage(ci::Image::withBitmap(s.open.image()), true);
   if (features.size() != 1 || !features[0].leftEye) return {};
-  s.closed = s.open;
-  const auto topDown = raster::yUpToTopDown(double(s.open.height));
-  for (const faces::Eye& eye : {*features[0].leftEye, *features[0].rightEye}) {
-    const raster::Point centre = topDown.apply(eye.centre);
-    facetest::closeEye(s.closed, centre.x, centre.y, eye.width);
-  }
+  s.closed = facetest::withEyesShut(s.open, features[0], true, true);
+  s.oneShut = facetest::withEyesShut(s.open, features[0], false, true);
   return s;
 }
 
@@ -55,7 +50,7 @@ TEST(FaceStageInDraws, ClosedEyesRejectTheMainDrawButNotThePreview) {
   const struct {
     const facetest::Photo* photo;
     bool drawn;
-  } cases[] = {{&s.closed, false}, {&s.open, true}};
+  } cases[] = {{&s.closed, false}, {&s.oneShut, false}, {&s.open, true}};
   for (const auto& c : cases) {
     ImportedImage engine;
     const BitmapRepRef rep = raster::BitmapImageRep::withImage(c.photo->image());

@@ -243,12 +243,7 @@ TEST_F(FaceStage, CropsAndBiggerBounds) {
 
 TEST_F(FaceStage, ClosedEyesRejectTheImageAndTouchNothing) {
   if (!face_.leftEye) GTEST_SKIP() << "needs libdlib-data";
-  facetest::Photo closed = photo_;
-  const auto topDown = raster::yUpToTopDown(double(photo_.height));
-  for (const faces::Eye& eye : {*face_.leftEye, *face_.rightEye}) {
-    const raster::Point centre = topDown.apply(eye.centre);
-    facetest::closeEye(closed, centre.x, centre.y, eye.width);
-  }
+  const facetest::Photo closed = facetest::withEyesShut(photo_, face_, true, true);
   FaceOptions options = faces();
   options.optionFeaturesEyeBlink = true;
   options.optionFeaturesFrameFaces = true;

@@ -13,6 +13,7 @@
 
 #include "platform/imageio/image_source.h"
 #include "platform/raster/bitmap_context.h"
+#include "platform/raster/row_order.h"
 #include "support/test_support.h"
 
 namespace facetest {
@@ -104,6 +105,19 @@ inline void closeEye(Photo& photo, double cx, double cy, double width) {
     if (std::abs(dy - arc) <= thickness)
       for (int c = 0; c < 3; ++c) p[c] = std::uint8_t(std::lround(skin[c] * 0.3));
   });
+}
+
+// The photo with the chosen eyes of face (found in it) painted shut.
+template <typename Face>
+Photo withEyesShut(const Photo& photo, const Face& face, bool left, bool right) {
+  Photo painted = photo;
+  const auto topDown = raster::yUpToTopDown(double(photo.height));
+  for (const auto& [eye, shut] : {std::pair{face.leftEye, left}, std::pair{face.rightEye, right}}) {
+    if (!shut || !eye) continue;
+    const raster::Point centre = topDown.apply(eye->centre);
+    closeEye(painted, centre.x, centre.y, eye->width);
+  }
+  return painted;
 }
 
 // A red pupil: a disc of the given radius at top-down (cx, cy).

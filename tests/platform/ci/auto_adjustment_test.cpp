@@ -1,6 +1,7 @@
 // Faces on images of the graph and the automatic adjustment: the levels
-// stretch against skimage's rescale_intensity, red pupils painted on a real
-// face, and images the analyser must survive.
+// stretch against skimage's rescale_intensity, the colour of tinted and
+// flat pictures, red pupils painted on a real face, and images the
+// analyser must survive.
 
 #include "platform/ci/auto_adjustment.h"
 
@@ -8,7 +9,11 @@
 
 #include <cmath>
 
+#include "platform/ci/color_kernel.h"
+#include "platform/ci/lightness_stretch.h"
 #include "platform/ci/red_eye_correction.h"
+#include "platform/ci/working_space.h"
+#include "platform/imageio/image_source.h"
 #include "platform/raster/row_order.h"
 #include "support/face_photos.h"
 #include "tests/platform/ci/reference_exchange.h"
@@ -86,7 +91,7 @@ TEST(AutoAdjustment, EnhanceStretchesLumaLikeRescaleIntensity) {
   const ci::ImageRef input = citest::imageOfPixels(low);
   const std::vector<ci::FilterRef> filters = ci::autoAdjustmentFilters(input, {true, false, std::nullopt});
   ASSERT_EQ(filters.size(), 2u);
-  EXPECT_EQ(filters[0]->name(), "CIColorMatrix");
+  EXPECT_EQ(filters[0]->name(), ci::kLightnessStretchName);
   EXPECT_EQ(filters[1]->name(), "CIVibrance");
   Pixels ours = citest::renderStraight(applied(input, filters), low.width, low.height);
   for (float& v : ours.rgba) v = std::clamp(v, 0.0f, 1.0f);
@@ -100,6 +105,99 @@ TEST(AutoAdjustment, EnhanceStretchesLumaLikeRescaleIntensity) {
   const float chroma = boosted.rgba[0] - boosted.rgba[1];
   EXPECT_GT(chroma, 0.1f);
   EXPECT_LT(chroma, 0.2f);
+}
+
+// The cast (mean CIELAB a*, b*, D50) of working-space pixels and the
+// spread of their luma between the enhancement's percentiles.
+struct ColourStats {
+  double a = 0, b = 0, lumaRange = 0;
+};
+
+ColourStats statsOf(const Pixels& p) {
+  const color::MatrixShaper& shaper = ci::workingMatrixShaper();
+  const auto f = [](double t) { return t > 216.0 / 24389 ? std::cbrt(t) : (24389.0 / 27 * t + 16) / 116; };
+  ColourStats s;
+  std::vector<float> lumas;
+  for (std::int64_t i = 0; i < p.count(); ++i) {
+    const float* px = p.rgba.data() + i * 4;
+    lumas.push_back(ci::colorkernel::luma(px));
+    double xyz[3] = {0, 0, 0};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c)
+        xyz[r] +=
+            shaper.rgbToXYZ[std::size_t(r * 3 + c)] * std::pow(std::clamp(px[c], 0.0f, 1.0f), shaper.gamma);
+    s.a += 500 * (f(xyz[0] / 0.9642) - f(xyz[1])) / double(p.count());
+    s.b += 200 * (f(xyz[1]) - f(xyz[2] / 0.8249)) / double(p.count());
+  }
+  s.lumaRange =
+      ci::percentile(lumas, ci::kEnhanceHighPercentile) - ci::percentile(lumas, ci::kEnhanceLowPercentile);
+  return s;
+}
+
+// Luma between lo and hi in a grain of stripes and noise, times tint.
+Pixels grain(double lo, double hi, const std::array<double, 3>& tint) {
+  Pixels p{160, 120, {}};
+  std::uint32_t state = 12345;
+  for (std::int64_t i = 0; i < p.count(); ++i) {
+    state = state * 1664525u + 1013904223u;
+    const double t = 0.5 * double((i % 160) / 8 % 2) + 0.5 * double(state >> 8) / double(1u << 24);
+    const double v = lo + (hi - lo) * t;
+    for (int c = 0; c < 3; ++c) p.rgba.push_back(float(v * tint[std::size_t(c)]));
+    p.rgba.push_back(1.0f);
+  }
+  return p;
+}
+
+// Debian's pale, slightly green wood photo at a quarter of its size; empty
+// when the package cannot be had.
+Pixels woodPhoto() {
+  const auto root = testsupport::fetchDebianPackageFiles("mate-backgrounds");
+  for (const auto& file : testsupport::findFiles(root, {"jpg"})) {
+    if (file.filename() != "Wood.jpg") continue;
+    const auto source = imageio::ImageSource::open(file.string());
+    const raster::ImageRef image = source ? source->createImage(0) : nullptr;
+    if (!image) break;
+    const ci::ImageRef scaled =
+        ci::Image::scaled(ci::Image::withBitmap(image), 0.25, 0.25, ci::ResamplingKernel::Bilinear);
+    return citest::renderStraight(scaled, image->width() / 4, image->height() / 4);
+  }
+  return {};
+}
+
+// The stretch moves lightness only: the cast keeps its hue and grows by
+// little more than the vibrance gives, a full-range picture stays as it
+// is, and a nearly flat one is stretched no more than the gain's cap.
+TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
+  constexpr double kAny = 1e9;
+  const struct {
+    const char* name;
+    Pixels input;
+    double maxHueShift, maxChromaGain, minRangeGain, maxRangeGain, maxChange;
+  } cases[] = {
+      {"beige, low contrast", grain(0.45, 0.75, {1.0, 1.02, 0.8}), 1.5, 1.5, 1.5, kAny, kAny},
+      {"wood photo", woodPhoto(), 1.5, 1.5, 1.5, kAny, kAny},
+      {"orange, bright", grain(0.3, 0.6, {1.6, 0.9, 0.3}), 1.5, 1.5, 1.5, kAny, kAny},
+      {"neutral, full range", grain(0.0, 1.0, {1, 1, 1}), kAny, kAny, 0.97, 1.03, 0.01},
+      {"nearly flat", grain(0.5, 0.52, {1.0, 0.95, 0.9}), 1.5, 1.5, 2, ci::kEnhanceMaximumGain * 1.02, kAny},
+  };
+  for (const auto& c : cases) {
+    if (c.input.count() == 0) {
+      ADD_FAILURE() << c.name << ": needs mate-backgrounds";
+      continue;
+    }
+    const ci::ImageRef input = citest::imageOfPixels(c.input);
+    const Pixels out = citest::renderStraight(
+        applied(input, ci::autoAdjustmentFilters(input, {true, false, {}})), c.input.width, c.input.height);
+    const ColourStats in = statsOf(c.input), enhanced = statsOf(out);
+    const double hueShift =
+        std::abs(std::remainder(std::atan2(enhanced.b, enhanced.a) - std::atan2(in.b, in.a), 2 * M_PI)) *
+        180 / M_PI;
+    EXPECT_LE(hueShift, c.maxHueShift) << c.name;
+    EXPECT_LE(std::hypot(enhanced.a, enhanced.b), std::hypot(in.a, in.b) * c.maxChromaGain + 0.5) << c.name;
+    EXPECT_LE(enhanced.lumaRange, in.lumaRange * c.maxRangeGain) << c.name;
+    EXPECT_GE(enhanced.lumaRange, in.lumaRange * c.minRangeGain) << c.name;
+    EXPECT_LE(citest::maxDifference(out, c.input), c.maxChange) << c.name;
+  }
 }
 
 TEST(AutoAdjustment, RedPupilsLoseTheirRednessAndNothingElseChanges) {
