@@ -1,6 +1,12 @@
 #include "platform/imageio/jpeg_split_decode.h"
 
+// clang-format off
+#include <jpegint.h>
+// clang-format on
+
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <new>
 
 #include "platform/foundation/parallel.h"
@@ -18,6 +24,16 @@ struct JpegSplitDecode::Reader {
   bool ownsStore = false;                // the decoder of the first stream sizes the store
   std::vector<jvirt_barray_ptr> arrays;  // in component order, as requested
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
+  // The entropy decoder's own methods, which the guard wraps.
+  void (*startPass)(j_decompress_ptr) = nullptr;
+  boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
+  // The guard of the current scan: the block positions (natural order) of
+  // its component that this stream owns, and the others, which the private
+  // block fills with a value the scan cannot write.
+  std::array<std::uint8_t, DCTSIZE2> owned{}, foreign{};
+  int ownedCount = 0, foreignCount = 0;
+  JCOEF sentinel = 0;
+  JBLOCK block{};
 };
 
 // libjpeg's callbacks: the source reads the stream's ranges one after the
@@ -30,8 +46,8 @@ struct JpegSplitDecode::Hooks {
   static boolean fill(j_decompress_ptr cinfo) {
     static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
     Reader& reader = of(cinfo);
-    if (reader.next < reader.stream->size()) {
-      const ByteRange range = (*reader.stream)[reader.next++];
+    if (reader.next < reader.stream->ranges.size()) {
+      const ByteRange range = reader.stream->ranges[reader.next++];
       reader.source.next_input_byte = reader.split->bytes_ + range.begin;
       reader.source.bytes_in_buffer = range.end - range.begin;
     } else {
@@ -75,12 +91,70 @@ struct JpegSplitDecode::Hooks {
     }
   }
 
+  static void failScan(j_decompress_ptr cinfo) {
+    ERREXIT4(cinfo, JERR_BAD_PROGRESSION, cinfo->Ss, cinfo->Se, cinfo->Ah, cinfo->Al);
+  }
+
+  // Each block of a guarded scan decodes in the reader's private block,
+  // holding this stream's coefficients; only those go back to the store.
+  static boolean decodeGuarded(j_decompress_ptr cinfo, JBLOCKROW* blocks) {
+    Reader& reader = of(cinfo);
+    JCOEF* const shared = blocks[0][0];
+    JCOEF* const own = reader.block;
+    for (int i = 0; i < reader.ownedCount; ++i)
+      own[reader.owned[std::size_t(i)]] = shared[reader.owned[std::size_t(i)]];
+    JBLOCKROW privateBlock = &reader.block;
+    const boolean decoded = reader.decodeMcu(cinfo, &privateBlock);
+    for (int i = 0; i < reader.ownedCount; ++i)
+      shared[reader.owned[std::size_t(i)]] = own[reader.owned[std::size_t(i)]];
+    for (int i = 0; i < reader.foreignCount; ++i)
+      if (own[reader.foreign[std::size_t(i)]] != reader.sentinel) failScan(cinfo);
+    return decoded;
+  }
+
+  // A DC scan writes only the DC coefficients, all of them the first
+  // stream's. An AC scan (one component, one block per unit) is guarded
+  // unless its stream owns every AC coefficient of the component.
+  static void startPass(j_decompress_ptr cinfo) {
+    Reader& reader = of(cinfo);
+    reader.startPass(cinfo);
+    if (cinfo->Ss == 0) return;
+    if (cinfo->comps_in_scan != 1 || cinfo->blocks_in_MCU != 1) failScan(cinfo);
+    const std::uint64_t mine =
+        reader.stream->coefficients[std::size_t(cinfo->cur_comp_info[0]->component_index)];
+    if ((mine | 1) == ~std::uint64_t(0)) return;
+    reader.ownedCount = reader.foreignCount = 0;
+    for (int k = 0; k < DCTSIZE2; ++k) {
+      const auto position = std::uint8_t(jpeg_natural_order[k]);
+      if ((mine >> k) & 1)
+        reader.owned[std::size_t(reader.ownedCount++)] = position;
+      else
+        reader.foreign[std::size_t(reader.foreignCount++)] = position;
+    }
+    // A first pass writes nonzero values below 2^15 in magnitude, shifted
+    // left by Al (even when Al > 0); a refinement writes +-2^Al with Al
+    // at most 13.
+    reader.sentinel = cinfo->Ah == 0 && cinfo->Al > 0 ? JCOEF(1) : std::numeric_limits<JCOEF>::min();
+    for (int i = 0; i < reader.foreignCount; ++i)
+      reader.block[reader.foreign[std::size_t(i)]] = reader.sentinel;
+    reader.decodeMcu = cinfo->entropy->decode_mcu;
+    cinfo->entropy->decode_mcu = decodeGuarded;
+  }
+
   static jvirt_barray_ptr request(j_common_ptr cinfo, int pool, boolean preZero, JDIMENSION blocksPerRow,
                                   JDIMENSION rows, JDIMENSION maxAccess) {
     Reader& reader = of(cinfo);
     std::vector<Component>& store = reader.split->components_;
     const std::size_t index = reader.arrays.size();
     if (index >= kMostArrays) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    if (index == 0) {
+      // The entropy decoder exists by now (the coefficient controller that
+      // asks for the arrays comes after it): wrap its per-scan start.
+      const auto decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+      if (!cinfo->is_decompressor || !decompress->entropy) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+      reader.startPass = decompress->entropy->start_pass;
+      decompress->entropy->start_pass = startPass;
+    }
     if (reader.ownsStore) {
       if (store.size() != index) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
       if (!addComponent(store, blocksPerRow, rows)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
@@ -154,6 +228,11 @@ struct JpegSplitDecode::Hooks {
 JpegSplitOptions& jpegSplitOptions() {
   static JpegSplitOptions options;
   return options;
+}
+
+JpegSplitCounts& jpegSplitCounts() {
+  static JpegSplitCounts counts;
+  return counts;
 }
 
 JpegSplitDecode::JpegSplitDecode(const std::uint8_t* bytes, std::vector<JpegScanStream> streams)
