@@ -244,7 +244,9 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
       {"nothing but the start", [&](auto& b) { b.resize(2); }},
       {"band ending past the last coefficient", [&](auto& b) { b[scans[2] + 8] = 64; }},
       {"reserved marker between scans",
-       [&](auto& b) { b.insert(b.begin() + std::ptrdiff_t(lastScan), {0xFF, 0x40, 0x00, 0x02}); }},
+       [&](auto& b) {
+         b.insert(b.begin() + std::ptrdiff_t(lastScan), {0xFF, 0x40, 0x00, 0x02});
+       }},
   };
   for (const Row& row : rows) {
     std::vector<std::uint8_t> bytes = good;
