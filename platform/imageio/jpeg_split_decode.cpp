@@ -5,11 +5,10 @@
 // clang-format on
 
 #include <algorithm>
-#include <array>
-#include <limits>
 #include <new>
 
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/jpeg_band_guard.h"
 #include "platform/imageio/jpeg_error_manager.h"
 
 namespace imageio {
@@ -24,16 +23,10 @@ struct JpegSplitDecode::Reader {
   bool ownsStore = false;                // the decoder of the first stream sizes the store
   std::vector<jvirt_barray_ptr> arrays;  // in component order, as requested
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
-  // The entropy decoder's own methods, which the guard wraps.
+  // The entropy decoder's own start of each scan, which the guard wraps.
   void (*startPass)(j_decompress_ptr) = nullptr;
-  boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
-  // The guard of the current scan: the block positions (natural order) of
-  // its component that this stream owns, and the others, which the private
-  // block fills with a value the scan cannot write.
-  std::array<std::uint8_t, DCTSIZE2> owned{}, foreign{};
-  int ownedCount = 0, foreignCount = 0;
-  JCOEF sentinel = 0;
-  JBLOCK block{};
+  JpegBandGuard guard;
+  std::size_t guarded = 0;  // the component whose rows the guard stands for
 };
 
 // libjpeg's callbacks: the source reads the stream's ranges one after the
@@ -95,50 +88,19 @@ struct JpegSplitDecode::Hooks {
     ERREXIT4(cinfo, JERR_BAD_PROGRESSION, cinfo->Ss, cinfo->Se, cinfo->Ah, cinfo->Al);
   }
 
-  // Each block of a guarded scan decodes in the reader's private block,
-  // holding this stream's coefficients; only those go back to the store.
-  static boolean decodeGuarded(j_decompress_ptr cinfo, JBLOCKROW* blocks) {
-    Reader& reader = of(cinfo);
-    JCOEF* const shared = blocks[0][0];
-    JCOEF* const own = reader.block;
-    for (int i = 0; i < reader.ownedCount; ++i)
-      own[reader.owned[std::size_t(i)]] = shared[reader.owned[std::size_t(i)]];
-    JBLOCKROW privateBlock = &reader.block;
-    const boolean decoded = reader.decodeMcu(cinfo, &privateBlock);
-    for (int i = 0; i < reader.ownedCount; ++i)
-      shared[reader.owned[std::size_t(i)]] = own[reader.owned[std::size_t(i)]];
-    for (int i = 0; i < reader.foreignCount; ++i)
-      if (own[reader.foreign[std::size_t(i)]] != reader.sentinel) failScan(cinfo);
-    return decoded;
-  }
-
   // A DC scan writes only the DC coefficients, all of them the first
-  // stream's. An AC scan (one component, one block per unit) is guarded
-  // unless its stream owns every AC coefficient of the component.
+  // stream's. An AC scan has one component, and is guarded unless its
+  // stream owns every AC coefficient of the component.
   static void startPass(j_decompress_ptr cinfo) {
     Reader& reader = of(cinfo);
+    if (!reader.guard.stop()) failScan(cinfo);
     reader.startPass(cinfo);
     if (cinfo->Ss == 0) return;
-    if (cinfo->comps_in_scan != 1 || cinfo->blocks_in_MCU != 1) failScan(cinfo);
-    const std::uint64_t mine =
-        reader.stream->coefficients[std::size_t(cinfo->cur_comp_info[0]->component_index)];
-    if ((mine | 1) == ~std::uint64_t(0)) return;
-    reader.ownedCount = reader.foreignCount = 0;
-    for (int k = 0; k < DCTSIZE2; ++k) {
-      const auto position = std::uint8_t(jpeg_natural_order[k]);
-      if ((mine >> k) & 1)
-        reader.owned[std::size_t(reader.ownedCount++)] = position;
-      else
-        reader.foreign[std::size_t(reader.foreignCount++)] = position;
-    }
-    // A first pass writes nonzero values below 2^15 in magnitude, shifted
-    // left by Al (even when Al > 0); a refinement writes +-2^Al with Al
-    // at most 13.
-    reader.sentinel = cinfo->Ah == 0 && cinfo->Al > 0 ? JCOEF(1) : std::numeric_limits<JCOEF>::min();
-    for (int i = 0; i < reader.foreignCount; ++i)
-      reader.block[reader.foreign[std::size_t(i)]] = reader.sentinel;
-    reader.decodeMcu = cinfo->entropy->decode_mcu;
-    cinfo->entropy->decode_mcu = decodeGuarded;
+    if (cinfo->comps_in_scan != 1) failScan(cinfo);
+    reader.guarded = std::size_t(cinfo->cur_comp_info[0]->component_index);
+    if (reader.guarded >= reader.stream->coefficients.size()) failScan(cinfo);
+    reader.guard.start(reader.stream->coefficients[reader.guarded], cinfo->Ss, cinfo->Se, cinfo->Ah,
+                       cinfo->Al);
   }
 
   static jvirt_barray_ptr request(j_common_ptr cinfo, int pool, boolean preZero, JDIMENSION blocksPerRow,
@@ -178,7 +140,12 @@ struct JpegSplitDecode::Hooks {
       if (reader.arrays[index] != array) continue;
       const Component& component = store[index];
       if (count > component.rows || first > component.rows - count) break;
-      return const_cast<JBLOCKARRAY>(component.rowPointers.data()) + first;
+      const auto rows = const_cast<JBLOCKARRAY>(component.rowPointers.data()) + first;
+      if (!reader.guard.active() || index != reader.guarded) return rows;
+      if (!reader.guard.merge()) failScan(reinterpret_cast<j_decompress_ptr>(cinfo));
+      const JBLOCKARRAY guarded = reader.guard.rows(rows, count, component.blocksPerRow);
+      if (!guarded) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+      return guarded;
     }
     ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
     return nullptr;
@@ -199,6 +166,7 @@ struct JpegSplitDecode::Hooks {
     do {
       status = jpeg_consume_input(&cinfo);
     } while (status != JPEG_REACHED_EOI && status != JPEG_SUSPENDED);
+    if (!of(&cinfo).guard.stop()) failScan(&cinfo);
     cinfo.err = callers;
     return status == JPEG_REACHED_EOI && !manager.truncated;
   }
@@ -212,6 +180,7 @@ struct JpegSplitDecode::Hooks {
     reader.source.resync_to_restart = jpeg_resync_to_restart;
     reader.source.term_source = [](j_decompress_ptr) {};
     reader.next = 0;
+    reader.guard = JpegBandGuard();
     reader.arrays.clear();
     reader.arrays.reserve(kMostArrays);
     cinfo.src = &reader.source;
@@ -271,6 +240,7 @@ bool JpegSplitDecode::readOtherStream(std::size_t stream) {
   Hooks::install(cinfo, *readers_[stream]);
   jpeg_read_header(&cinfo, TRUE);
   jpeg_read_coefficients(&cinfo);
+  if (!readers_[stream]->guard.stop()) Hooks::failScan(&cinfo);
   const bool complete = !manager.truncated;
   jpeg_destroy_decompress(&cinfo);
   return complete;

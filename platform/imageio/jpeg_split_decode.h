@@ -7,12 +7,11 @@
 // first decoder's output pass sees exactly the coefficients a decode of
 // the whole file would have.
 //
-// A damaged file can make a scan write outside its own coefficients (the
-// entropy-coded runs are data: a run can carry a write past the end of
-// the scan's band). Scans whose stream does not own every coefficient of
-// their component decode each block in a private copy; a write that would
-// reach another stream's coefficient fails the split, and the file is then
-// decoded as one stream, which applies such writes in file order.
+// A damaged file can make a scan write outside its own coefficients; scans
+// whose stream does not own every coefficient of their component decode
+// into private rows (JpegBandGuard), and a write that would reach another
+// stream's coefficient fails the split: the file is then decoded as one
+// stream, which applies such writes in file order.
 //
 // Use, with cinfo just created and its error manager installed:
 //   split.attach(cinfo); jpeg_read_header(...); (output settings)
