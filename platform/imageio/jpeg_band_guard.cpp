@@ -4,7 +4,6 @@
 #include <jpegint.h>
 // clang-format on
 
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
