@@ -416,7 +416,11 @@ class JpegDecoder final : public Decoder {
         JpegSplitDecode split(bytes->data(), std::move(*streams));
         decoded = decodePixels([&](jpeg_decompress_struct& cinfo) { split.attach(cinfo); }, &split, info_,
                                numerator, orientation, pixelLimit_, pixels, band, rowBytes, result, error);
-        if (!decoded) foundation::log("jpeg: {}: {}; decoding its scans in turn", path_, error);
+        ++jpegSplitCounts().split;
+        if (!decoded) {
+          ++jpegSplitCounts().fellBack;
+          foundation::log("jpeg: {}: {}; decoding its scans in turn", path_, error);
+        }
       }
     }
     if (!decoded &&

@@ -37,6 +37,13 @@ bool isRestartMarker(std::uint8_t marker) {
   return marker >= 0xD0 && marker <= 0xD7;
 }
 
+// Huffman or quantization tables, a restart interval, an application
+// segment or a comment.
+bool isTableOrMetadata(std::uint8_t marker) {
+  return marker == 0xC4 || marker == 0xDB || marker == 0xDD || (marker >= 0xE0 && marker <= 0xEF) ||
+         marker == 0xFE;
+}
+
 // The end of the entropy-coded data starting at from: the first marker
 // that is neither a stuffed zero nor a restart marker. 0 when the data
 // runs to the end of the file.
@@ -113,8 +120,6 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
         index = c;
       }
       segments.push_back({{at, end}, -1});
-    } else if ((marker >= 0xC0 && marker <= 0xCF && marker != 0xC4) || marker == 0xDC) {
-      return std::nullopt;  // another kind of frame, arithmetic coding, or a height given later
     } else if (marker == 0xDA) {
       if (components == 0 || scans.size() >= kMostScans) return std::nullopt;
       Scan scan;
@@ -154,8 +159,12 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
       scanBytes.push_back(dataEnd - at);
       at = dataEnd;
       continue;
-    } else {
+    } else if (isTableOrMetadata(marker)) {
       segments.push_back({{at, end}, -1});
+    } else {
+      // Another kind of frame, arithmetic coding, a height given later, or
+      // a reserved marker, which the decoder may skip over to a later one.
+      return std::nullopt;
     }
     at = end;
   }
@@ -220,10 +229,10 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
 
   std::vector<JpegScanStream> streams(streamCount);
   auto append = [](JpegScanStream& stream, ByteRange range) {
-    if (!stream.empty() && stream.back().end == range.begin)
-      stream.back().end = range.end;
+    if (!stream.ranges.empty() && stream.ranges.back().end == range.begin)
+      stream.ranges.back().end = range.end;
     else
-      stream.push_back(range);
+      stream.ranges.push_back(range);
   };
   for (std::size_t s = 0; s < streamCount; ++s) append(streams[s], {0, 2});
   for (const Segment& segment : segments) {
@@ -234,6 +243,12 @@ std::optional<std::vector<JpegScanStream>> independentScanStreams(const std::uin
     }
   }
   for (JpegScanStream& stream : streams) append(stream, endMarker);
+  for (std::size_t s = 0; s < scans.size(); ++s) {
+    const Scan& scan = scans[s];
+    const std::uint64_t band = (~std::uint64_t(0) >> (63 - scan.last)) & (~std::uint64_t(0) << scan.first);
+    for (int i = 0; i < scan.componentCount; ++i)
+      streams[streamOfScan[s]].coefficients[std::size_t(scan.components[std::size_t(i)])] |= band;
+  }
   return streams;
 }
 

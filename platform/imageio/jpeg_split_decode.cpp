@@ -1,9 +1,15 @@
 #include "platform/imageio/jpeg_split_decode.h"
 
+// clang-format off
+#include <jpegint.h>
+// clang-format on
+
 #include <algorithm>
 #include <new>
+#include <thread>
 
 #include "platform/foundation/parallel.h"
+#include "platform/imageio/jpeg_band_guard.h"
 #include "platform/imageio/jpeg_error_manager.h"
 
 namespace imageio {
@@ -18,6 +24,10 @@ struct JpegSplitDecode::Reader {
   bool ownsStore = false;                // the decoder of the first stream sizes the store
   std::vector<jvirt_barray_ptr> arrays;  // in component order, as requested
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
+  // The entropy decoder's own start of each scan, which the guard wraps.
+  void (*startPass)(j_decompress_ptr) = nullptr;
+  JpegBandGuard guard;
+  std::size_t guarded = 0;  // the component whose rows the guard stands for
 };
 
 // libjpeg's callbacks: the source reads the stream's ranges one after the
@@ -30,8 +40,8 @@ struct JpegSplitDecode::Hooks {
   static boolean fill(j_decompress_ptr cinfo) {
     static const JOCTET kEnd[2] = {0xFF, JPEG_EOI};
     Reader& reader = of(cinfo);
-    if (reader.next < reader.stream->size()) {
-      const ByteRange range = (*reader.stream)[reader.next++];
+    if (reader.next < reader.stream->ranges.size()) {
+      const ByteRange range = reader.stream->ranges[reader.next++];
       reader.source.next_input_byte = reader.split->bytes_ + range.begin;
       reader.source.bytes_in_buffer = range.end - range.begin;
     } else {
@@ -75,12 +85,39 @@ struct JpegSplitDecode::Hooks {
     }
   }
 
+  static void failScan(j_decompress_ptr cinfo) {
+    ERREXIT4(cinfo, JERR_BAD_PROGRESSION, cinfo->Ss, cinfo->Se, cinfo->Ah, cinfo->Al);
+  }
+
+  // A DC scan writes only the DC coefficients, all of them the first
+  // stream's. An AC scan has one component, and is guarded unless its
+  // stream owns every AC coefficient of the component.
+  static void startPass(j_decompress_ptr cinfo) {
+    Reader& reader = of(cinfo);
+    if (!reader.guard.stop()) failScan(cinfo);
+    reader.startPass(cinfo);
+    if (cinfo->Ss == 0) return;
+    if (cinfo->comps_in_scan != 1) failScan(cinfo);
+    reader.guarded = std::size_t(cinfo->cur_comp_info[0]->component_index);
+    if (reader.guarded >= reader.stream->coefficients.size()) failScan(cinfo);
+    reader.guard.start(reader.stream->coefficients[reader.guarded], cinfo->Ss, cinfo->Se, cinfo->Ah,
+                       cinfo->Al);
+  }
+
   static jvirt_barray_ptr request(j_common_ptr cinfo, int pool, boolean preZero, JDIMENSION blocksPerRow,
                                   JDIMENSION rows, JDIMENSION maxAccess) {
     Reader& reader = of(cinfo);
     std::vector<Component>& store = reader.split->components_;
     const std::size_t index = reader.arrays.size();
     if (index >= kMostArrays) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    if (index == 0) {
+      // The entropy decoder exists by now (the coefficient controller that
+      // asks for the arrays comes after it): wrap its per-scan start.
+      const auto decompress = reinterpret_cast<j_decompress_ptr>(cinfo);
+      if (!cinfo->is_decompressor || !decompress->entropy) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+      reader.startPass = decompress->entropy->start_pass;
+      decompress->entropy->start_pass = startPass;
+    }
     if (reader.ownsStore) {
       if (store.size() != index) ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
       if (!addComponent(store, blocksPerRow, rows)) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
@@ -104,7 +141,12 @@ struct JpegSplitDecode::Hooks {
       if (reader.arrays[index] != array) continue;
       const Component& component = store[index];
       if (count > component.rows || first > component.rows - count) break;
-      return const_cast<JBLOCKARRAY>(component.rowPointers.data()) + first;
+      const auto rows = const_cast<JBLOCKARRAY>(component.rowPointers.data()) + first;
+      if (!reader.guard.active() || index != reader.guarded) return rows;
+      if (!reader.guard.merge()) failScan(reinterpret_cast<j_decompress_ptr>(cinfo));
+      const JBLOCKARRAY guarded = reader.guard.rows(rows, count, component.blocksPerRow);
+      if (!guarded) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+      return guarded;
     }
     ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
     return nullptr;
@@ -125,6 +167,7 @@ struct JpegSplitDecode::Hooks {
     do {
       status = jpeg_consume_input(&cinfo);
     } while (status != JPEG_REACHED_EOI && status != JPEG_SUSPENDED);
+    if (!of(&cinfo).guard.stop()) failScan(&cinfo);
     cinfo.err = callers;
     return status == JPEG_REACHED_EOI && !manager.truncated;
   }
@@ -138,6 +181,7 @@ struct JpegSplitDecode::Hooks {
     reader.source.resync_to_restart = jpeg_resync_to_restart;
     reader.source.term_source = [](j_decompress_ptr) {};
     reader.next = 0;
+    reader.guard = JpegBandGuard();
     reader.arrays.clear();
     reader.arrays.reserve(kMostArrays);
     cinfo.src = &reader.source;
@@ -154,6 +198,11 @@ struct JpegSplitDecode::Hooks {
 JpegSplitOptions& jpegSplitOptions() {
   static JpegSplitOptions options;
   return options;
+}
+
+JpegSplitCounts& jpegSplitCounts() {
+  static JpegSplitCounts counts;
+  return counts;
 }
 
 JpegSplitDecode::JpegSplitDecode(const std::uint8_t* bytes, std::vector<JpegScanStream> streams)
@@ -192,6 +241,7 @@ bool JpegSplitDecode::readOtherStream(std::size_t stream) {
   Hooks::install(cinfo, *readers_[stream]);
   jpeg_read_header(&cinfo, TRUE);
   jpeg_read_coefficients(&cinfo);
+  if (!readers_[stream]->guard.stop()) Hooks::failScan(&cinfo);
   const bool complete = !manager.truncated;
   jpeg_destroy_decompress(&cinfo);
   return complete;
@@ -200,10 +250,21 @@ bool JpegSplitDecode::readOtherStream(std::size_t stream) {
 bool JpegSplitDecode::absorb(jpeg_decompress_struct& cinfo) {
   if (components_.empty()) return false;
   std::vector<char> read(streams_.size(), 0);
+#ifdef __SANITIZE_THREAD__
+  // The thread sanitizer does not see the pool's synchronisation, so under
+  // it the pool runs loops on the calling thread: the streams get threads
+  // of their own here, so that it sees them read at once.
+  std::vector<std::thread> others;
+  for (std::size_t stream = 1; stream < streams_.size(); ++stream)
+    others.emplace_back([&, stream] { read[stream] = readOtherStream(stream); });
+  read[0] = Hooks::readOwnStream(cinfo);
+  for (std::thread& other : others) other.join();
+#else
   foundation::parallelFor(0, std::int64_t(streams_.size()), [&](std::int64_t stream) {
     read[std::size_t(stream)] =
         stream == 0 ? Hooks::readOwnStream(cinfo) : readOtherStream(std::size_t(stream));
   });
+#endif
   return std::all_of(read.begin(), read.end(), [](char ok) { return ok != 0; });
 }
 

@@ -7,6 +7,12 @@
 // first decoder's output pass sees exactly the coefficients a decode of
 // the whole file would have.
 //
+// A damaged file can make a scan write outside its own coefficients; scans
+// whose stream does not own every coefficient of their component decode
+// into private rows (JpegBandGuard), and a write that would reach another
+// stream's coefficient fails the split: the file is then decoded as one
+// stream, which applies such writes in file order.
+//
 // Use, with cinfo just created and its error manager installed:
 //   split.attach(cinfo); jpeg_read_header(...); (output settings)
 //   split.prepare(cinfo); jpeg_start_decompress(&cinfo);
@@ -19,6 +25,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -36,6 +43,13 @@ struct JpegSplitOptions {
 
 // Read at each decode (tests change it).
 JpegSplitOptions& jpegSplitOptions();
+
+// How many decodes read their scan groups at once, and how many of those
+// then decoded the file as one stream after all.
+struct JpegSplitCounts {
+  std::atomic<std::int64_t> split{0}, fellBack{0};
+};
+JpegSplitCounts& jpegSplitCounts();
 
 class JpegSplitDecode {
  public:

@@ -10,6 +10,7 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <filesystem>
 #include <functional>
 #include <random>
 
@@ -30,21 +31,42 @@ std::size_t streamCount(const std::vector<std::uint8_t>& bytes) {
   return streams ? streams->size() : 0;
 }
 
-// The file's pixels (empty when it does not decode), with the split on or
-// off, at most maxPixelSize a side.
-std::vector<std::uint8_t> decodedPixels(const std::string& path, bool split, std::int64_t maxPixelSize) {
+// A decode's pixels (empty when it does not decode), and whether it read
+// the scan groups at once and kept that result.
+struct Decoded {
+  std::vector<std::uint8_t> pixels;
+  bool split = false, fellBack = false;
+};
+
+// The file decoded with the split on or off, at most maxPixelSize a side.
+Decoded decoded(const std::string& path, bool split, std::int64_t maxPixelSize) {
   imageio::jpegSplitOptions().minimumPixels = split ? 1 : std::int64_t(1) << 60;
+  const std::int64_t splitBefore = imageio::jpegSplitCounts().split;
+  const std::int64_t fellBackBefore = imageio::jpegSplitCounts().fellBack;
   const auto source = imageio::ImageSource::open(path);
   imageio::DecodeOptions options;
   options.maxPixelSize = maxPixelSize;
   const raster::ImageRef image = source ? source->createImage(0, options) : nullptr;
   imageio::jpegSplitOptions() = {};
-  if (!image) return {};
+  Decoded result;
+  result.split = imageio::jpegSplitCounts().split > splitBefore;
+  result.fellBack = imageio::jpegSplitCounts().fellBack > fellBackBefore;
+  if (!image) return result;
   const std::size_t rowBytes = std::size_t(image->width()) * std::size_t(image->format().bytesPerPixel());
-  std::vector<std::uint8_t> pixels;
   for (std::int64_t y = 0; y < image->height(); ++y)
-    pixels.insert(pixels.end(), image->row(y), image->row(y) + rowBytes);
-  return pixels;
+    result.pixels.insert(result.pixels.end(), image->row(y), image->row(y) + rowBytes);
+  return result;
+}
+
+std::vector<std::uint8_t> decodedPixels(const std::string& path, bool split, std::int64_t maxPixelSize) {
+  return decoded(path, split, maxPixelSize).pixels;
+}
+
+std::size_t restartMarkers(const std::vector<std::uint8_t>& bytes) {
+  std::size_t count = 0;
+  for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+    count += bytes[i] == 0xFF && bytes[i + 1] >= 0xD0 && bytes[i + 1] <= 0xD7;
+  return count;
 }
 
 // One scan of a script: components (-1 ends), band, successive
@@ -95,6 +117,26 @@ void writeScripted(const std::string& path, const std::vector<ScanLine>& script,
   std::fclose(file);
 }
 
+// DC scans, then one scan per luma AC coefficient, then each chroma
+// component's AC scan.
+std::vector<ScanLine> oneScanPerLumaCoefficient() {
+  std::vector<ScanLine> script = {{{0, 1, 2}, 0, 0, 0, 0}};
+  for (int k = 1; k < 64; ++k) script.push_back({{0, -1, -1}, k, k, 0, 0});
+  script.insert(script.end(), {{{1, -1, -1}, 1, 63, 0, 0}, {{2, -1, -1}, 1, 63, 0, 0}});
+  return script;
+}
+
+// Luma AC coefficients in pairs, each pair's first pass without its last
+// bit and a refinement after it; DC the same way.
+std::vector<ScanLine> lumaPairsInTwoSteps() {
+  std::vector<ScanLine> script = {{{0, 1, 2}, 0, 0, 0, 1}};
+  for (int k = 1; k < 64; k += 2) script.push_back({{0, -1, -1}, k, std::min(63, k + 1), 0, 1});
+  script.insert(script.end(), {{{1, -1, -1}, 1, 63, 0, 0}, {{2, -1, -1}, 1, 63, 0, 0}});
+  for (int k = 1; k < 64; k += 2) script.push_back({{0, -1, -1}, k, std::min(63, k + 1), 1, 0});
+  script.push_back({{0, 1, 2}, 0, 0, 1, 0});
+  return script;
+}
+
 TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
   testsupport::TempDir dir;
   struct Row {
@@ -102,6 +144,7 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
     std::vector<std::string> convert;  // ImageMagick arguments, or empty for script
     std::vector<ScanLine> script;
     std::size_t streams;
+    std::vector<std::string> jpegtran;  // rewrites the file, progressive, with these arguments
   };
   const std::vector<ScanLine> bands = {{{0, 1, 2}, 0, 0, 0, 0},    {{0, -1, -1}, 1, 2, 0, 0},
                                        {{0, -1, -1}, 3, 9, 0, 0},  {{0, -1, -1}, 10, 63, 0, 0},
@@ -113,17 +156,16 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
   for (int c = 1; c < 3; ++c)
     many.insert(many.end(), {{{c, -1, -1}, 1, 20, 0, 0}, {{c, -1, -1}, 21, 63, 0, 0}});
   const Row rows[] = {
-      {"420.jpg", {"-seed", "3", "-size", "611x437", "plasma:", "-sampling-factor", "2x2"}, {}, 4},
-      {"422.jpg", {"-seed", "4", "-size", "437x611", "plasma:", "-sampling-factor", "2x1"}, {}, 4},
-      {"444.jpg", {"-seed", "5", "-size", "300x200", "plasma:", "-quality", "95"}, {}, 4},
-      {"gray.jpg", {"-size", "333x222", "gradient:white-black", "-colorspace", "Gray"}, {}, 2},
-      {"cmyk.jpg", {"-seed", "6", "-size", "250x190", "plasma:", "-colorspace", "CMYK"}, {}, 5},
-      {"restarts.jpg",
-       {"-seed", "8", "-size", "320x240", "plasma:", "-define", "jpeg:restart-interval=3"},
-       {},
-       4},
-      {"bands.jpg", {}, bands, 6},
-      {"many.jpg", {}, many, 8},
+      {"single.jpg", {}, oneScanPerLumaCoefficient(), 8, {}},
+      {"pairs.jpg", {}, lumaPairsInTwoSteps(), 8, {}},
+      {"420.jpg", {"-seed", "3", "-size", "611x437", "plasma:", "-sampling-factor", "2x2"}, {}, 4, {}},
+      {"422.jpg", {"-seed", "4", "-size", "437x611", "plasma:", "-sampling-factor", "2x1"}, {}, 4, {}},
+      {"444.jpg", {"-seed", "5", "-size", "300x200", "plasma:", "-quality", "95"}, {}, 4, {}},
+      {"gray.jpg", {"-size", "333x222", "gradient:white-black", "-colorspace", "Gray"}, {}, 2, {}},
+      {"cmyk.jpg", {"-seed", "6", "-size", "250x190", "plasma:", "-colorspace", "CMYK"}, {}, 5, {}},
+      {"restarts.jpg", {"-seed", "8", "-size", "320x240", "plasma:"}, {}, 4, {"-restart", "3"}},
+      {"bands.jpg", {}, bands, 6, {}},
+      {"many.jpg", {}, many, 8, {}},
   };
   for (const Row& row : rows) {
     const std::string path = dir.file(row.name);
@@ -135,11 +177,21 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
       argv.insert(argv.end(), {"-interlace", "JPEG", path});
       ASSERT_EQ(testsupport::runCommand(argv).exitCode, 0) << row.name;
     }
+    if (!row.jpegtran.empty()) {
+      std::vector<std::string> argv{"/usr/bin/jpegtran", "-progressive"};
+      argv.insert(argv.end(), row.jpegtran.begin(), row.jpegtran.end());
+      argv.insert(argv.end(), {"-outfile", path + ".new", path});
+      ASSERT_EQ(testsupport::runCommand(argv).exitCode, 0) << row.name;
+      std::filesystem::rename(path + ".new", path);
+      EXPECT_GT(restartMarkers(readBytes(path)), 10u) << row.name;
+    }
     EXPECT_EQ(streamCount(readBytes(path)), row.streams) << row.name;
     for (const std::int64_t maxPixelSize : {std::int64_t(0), std::int64_t(160), std::int64_t(80)}) {
-      const std::vector<std::uint8_t> split = decodedPixels(path, true, maxPixelSize);
-      EXPECT_FALSE(split.empty()) << row.name;
-      EXPECT_TRUE(split == decodedPixels(path, false, maxPixelSize)) << row.name << " at " << maxPixelSize;
+      const Decoded split = decoded(path, true, maxPixelSize);
+      EXPECT_FALSE(split.pixels.empty()) << row.name;
+      EXPECT_TRUE(split.split && !split.fellBack) << row.name;
+      EXPECT_TRUE(split.pixels == decodedPixels(path, false, maxPixelSize))
+          << row.name << " at " << maxPixelSize;
     }
   }
   // Real photos from a camera's software: 4:4:4 and 4:2:0.
@@ -148,7 +200,9 @@ TEST(JpegSplitDecode, SameCoefficientsAndPixelsAsOneStream) {
   for (const char* name : {"abstract/Elephants.jpg", "nature/GreenMeadow.jpg"}) {
     const std::string path = (root / "usr/share/backgrounds/mate" / name).string();
     EXPECT_EQ(streamCount(readBytes(path)), 4u) << name;
-    EXPECT_TRUE(decodedPixels(path, true, 800) == decodedPixels(path, false, 800)) << name;
+    const Decoded split = decoded(path, true, 800);
+    EXPECT_TRUE(split.split && !split.fellBack) << name;
+    EXPECT_TRUE(split.pixels == decodedPixels(path, false, 800)) << name;
   }
 }
 
@@ -188,6 +242,11 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
       {"segment length below two", [&](auto& b) { b[4] = 0, b[5] = 1; }},
       {"scan naming an unknown component", [&](auto& b) { b[scans[1] + 5] = 0x77; }},
       {"nothing but the start", [&](auto& b) { b.resize(2); }},
+      {"band ending past the last coefficient", [&](auto& b) { b[scans[2] + 8] = 64; }},
+      {"reserved marker between scans",
+       [&](auto& b) {
+         b.insert(b.begin() + std::ptrdiff_t(lastScan), {0xFF, 0x40, 0x00, 0x02});
+       }},
   };
   for (const Row& row : rows) {
     std::vector<std::uint8_t> bytes = good;
@@ -208,6 +267,41 @@ TEST(JpegSplitDecode, OnlyWellFormedCompleteFilesAreSplit) {
     ASSERT_TRUE(foundation::writeFileAtomically(changed, bytes));
     streamCount(bytes);
     EXPECT_TRUE(decodedPixels(changed, true, 0) == decodedPixels(changed, false, 0)) << "trial " << trial;
+  }
+}
+
+// A damaged AC table makes the runs of a one-coefficient scan carry its
+// writes onto coefficients that other streams decode: the split notices
+// and the file decodes as one stream, the same pixels every time.
+TEST(JpegSplitDecode, ScansWritingOutsideTheirBandsDecodeAsOneStream) {
+  testsupport::TempDir dir;
+  const std::string path = dir.file("bands.jpg");
+  writeScripted(path, oneScanPerLumaCoefficient(), 700, 500);
+  std::vector<std::uint8_t> bytes = readBytes(path);
+  // Every AC table's symbols get longer runs (their codes, and so the
+  // table, stay valid). In entropy-coded data 0xFF is never followed by
+  // 0xC4: every such pair starts a table segment.
+  for (std::size_t at = 2; at + 4 < bytes.size(); ++at) {
+    if (bytes[at] != 0xFF || bytes[at + 1] != 0xC4) continue;
+    const std::size_t end = at + 2 + ((std::size_t(bytes[at + 2]) << 8) | bytes[at + 3]);
+    for (std::size_t table = at + 4; table + 17 <= end;) {
+      std::size_t symbols = 0;
+      for (int length = 1; length <= 16; ++length) symbols += bytes[table + std::size_t(length)];
+      for (std::size_t i = 0; (bytes[table] >> 4) == 1 && i < symbols; ++i) {
+        std::uint8_t& symbol = bytes[table + 17 + i];
+        if (symbol & 0x0F) symbol = std::uint8_t(symbol + 0x50);
+      }
+      table += 17 + symbols;
+    }
+  }
+  ASSERT_TRUE(foundation::writeFileAtomically(path, bytes));
+  ASSERT_EQ(streamCount(bytes), 8u);
+  const std::vector<std::uint8_t> oneStream = decodedPixels(path, false, 0);
+  ASSERT_FALSE(oneStream.empty());
+  for (int run = 0; run < 6; ++run) {
+    const Decoded split = decoded(path, true, 0);
+    EXPECT_TRUE(split.split && split.fellBack) << "run " << run;
+    EXPECT_TRUE(split.pixels == oneStream) << "run " << run;
   }
 }
 
