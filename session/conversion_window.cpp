@@ -8,6 +8,7 @@
 
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
+#include "engine/imported_image_writer_support.h"
 #include "engine/shrink_on_load.h"
 #include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
@@ -65,12 +66,26 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   const foundation::FailureScope quiet;
   std::string type = imageio::typeFromContents(path);
   if (type.empty()) type = imageio::typeOfFile(path);
-  if (!imageio::isPlainRasterType(type)) return 0;
+  // A PSD converted as one picture (its composite, or its layers merged)
+  // reads like a raster file; one converted as its layers stays with the
+  // loop.
+  const auto readable = [this](const std::string& t) {
+    return imageio::isPlainRasterType(t) || (t == writers::kTypePSD && work_ == Work::Convert);
+  };
+  if (!readable(type)) return 0;
   const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
-  if (!reading || !reading->source || !imageio::isPlainRasterType(reading->source->type())) return 0;
+  if (!reading || !reading->source || !readable(reading->source->type())) return 0;
   const std::int64_t full = reading->source->decodedByteEstimate();
   if (full <= 0) return 0;
   if (work_ == Work::Decode) return kDecodeCopies * full;
+  if (!sizer_) sizer_ = engine_.makeBatchWorker();
+  const std::optional<FileTypeDetection> types = sizer_->verifyFileTypeFromURL(path);
+  if (!types) return 0;
+  ImageModifyInfo info = settings_;
+  ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
+  if (reading->source->type() == writers::kTypePSD &&
+      ImportedImage::loadsPSDLayersForConversionType(info.conversionType))
+    return 0;
   if (reading->entries.size() != 1 || reading->entries[0].isDocument) return full * kConversionBytesPerDecodedByte;
 
   // The target as the conversion sizes it.
@@ -78,11 +93,6 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   const raster::Size upright = uprightPixelSize(*reading, entry);
   const std::int64_t width = wholePixels(upright.width), height = wholePixels(upright.height);
   if (width <= 0 || height <= 0) return full * kConversionBytesPerDecodedByte;
-  if (!sizer_) sizer_ = engine_.makeBatchWorker();
-  const std::optional<FileTypeDetection> types = sizer_->verifyFileTypeFromURL(path);
-  if (!types) return 0;
-  ImageModifyInfo info = settings_;
-  ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
   sizer_->verifyConditionsForImageInfo(info, types, nullptr);
   raster::Size target = upright;
   if (info.doImageResize && !info.onlySetDpi) {

@@ -362,10 +362,10 @@ TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
   EXPECT_EQ(view->mostRunning.load(), 0);
 }
 
-// Files whose header gives no decoded size (layered PSD, two-page PDF) or
-// that the engine decodes at a reduced size (JPEG fitted into a collected
-// TIFF) are converted by the loop itself, never ahead outside the budget,
-// however large it is.
+// Files whose header gives no decoded size (a PSD read as its layers for a
+// TIFF, two-page PDF) or that the engine decodes at a reduced size (JPEG
+// fitted into a collected TIFF) are converted by the loop itself, never
+// ahead outside the budget, however large it is.
 TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
   ImageModifyInfo png;
   png.conversionType = ConversionType::PNG;
@@ -379,7 +379,7 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
     ImageModifyInfo settings;
     std::size_t outputs;
   };
-  const Case cases[] = {{"psd", png, 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
+  const Case cases[] = {{"psd", sameSizeLzwTiff(), 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
   for (const Case& c : cases) {
     SessionKit kit;
     WindowOptionsScope wide(4, std::int64_t(1) << 30);
