@@ -32,7 +32,8 @@ QStringList CommandLine::files() const {
   for (int index = 1; index < toolkitArgc_; ++index) left.insert(toolkitArgv_[std::size_t(index)]);
   QStringList files;
   for (std::size_t index = 0; index < arguments_.size(); ++index)
-    if (namesFile_[index] || left.count(given_[index])) files.push_back(QString::fromLocal8Bit(arguments_[index]));
+    if (namesFile_[index] || left.count(given_[index]))
+      files.push_back(QString::fromLocal8Bit(arguments_[index]));
   return files;
 }
 

@@ -59,8 +59,9 @@ class FlatPsdDecoder final : public Decoder {
   // canvas in every plane of the file's depth.
   std::int64_t decodeWorkingBytes(std::size_t index) override {
     if (index != 0 || info_.realMergedImage) return 0;
-    const std::int64_t planes = std::int64_t(info_.width) * std::int64_t(info_.height) * std::max(1, info_.fileDepth / 8) *
-                                (info_.colorComponents + 1);
+    const std::int64_t sampleBytes = std::max(1, info_.fileDepth / 8);
+    const std::int64_t planes =
+        std::int64_t(info_.width) * std::int64_t(info_.height) * sampleBytes * (info_.colorComponents + 1);
     return std::min(planes, psd::kMergeWorkingBytes);
   }
 

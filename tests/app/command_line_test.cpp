@@ -19,20 +19,41 @@ TEST(CommandLine, FilesReachTheProgramAndOptionsTheToolkit) {
   struct Row {
     const char* label;
     std::vector<std::string> arguments;
-    std::vector<std::string> onDisk;  // a trailing slash makes a folder
+    std::vector<std::string> onDisk;     // a trailing slash makes a folder
     std::set<std::size_t> toolkitTakes;  // positions in arguments
     std::vector<std::string> toolkit, files;
   };
   const Row rows[] = {
-      {"options named like files", {"-reverse", "-style", "fusion", "x.jpg"}, {"-reverse", "x.jpg"}, {1, 2},
-       {"-style", "fusion"}, {"-reverse", "x.jpg"}},
-      {"two missing files", {"gone1.jpg", "a.jpg", "gone2.jpg"}, {"a.jpg"}, {},
-       {"gone1.jpg", "gone2.jpg"}, {"gone1.jpg", "a.jpg", "gone2.jpg"}},
-      {"one missing file twice", {"gone.jpg", "gone.jpg"}, {}, {}, {"gone.jpg", "gone.jpg"},
+      {"options named like files",
+       {"-reverse", "-style", "fusion", "x.jpg"},
+       {"-reverse", "x.jpg"},
+       {1, 2},
+       {"-style", "fusion"},
+       {"-reverse", "x.jpg"}},
+      {"two missing files",
+       {"gone1.jpg", "a.jpg", "gone2.jpg"},
+       {"a.jpg"},
+       {},
+       {"gone1.jpg", "gone2.jpg"},
+       {"gone1.jpg", "a.jpg", "gone2.jpg"}},
+      {"one missing file twice",
+       {"gone.jpg", "gone.jpg"},
+       {},
+       {},
+       {"gone.jpg", "gone.jpg"},
        {"gone.jpg", "gone.jpg"}},
-      {"an option's value named like a later argument", {"-title", "gone.jpg", "a.jpg", "gone.jpg"}, {"a.jpg"},
-       {0, 1}, {"-title", "gone.jpg", "gone.jpg"}, {"a.jpg", "gone.jpg"}},
-      {"a folder and a file URL", {"in", "file:///nowhere/x.jpg"}, {"in/"}, {}, {}, {"in", "file:///nowhere/x.jpg"}},
+      {"an option's value named like a later argument",
+       {"-title", "gone.jpg", "a.jpg", "gone.jpg"},
+       {"a.jpg"},
+       {0, 1},
+       {"-title", "gone.jpg", "gone.jpg"},
+       {"a.jpg", "gone.jpg"}},
+      {"a folder and a file URL",
+       {"in", "file:///nowhere/x.jpg"},
+       {"in/"},
+       {},
+       {},
+       {"in", "file:///nowhere/x.jpg"}},
   };
   testsupport::TempDir dir;
   const fs::path before = fs::current_path();

@@ -32,7 +32,8 @@ std::string writeManyLayerPsd(const std::string& path, int layers) {
   document.compositeData = psdtest::Bytes{0, 0};
   document.layers.assign(std::size_t(layers), psdtest::solidLayer("l", 0, 0, 600, 600, 160, 90, 40, 200));
   const psdtest::Bytes bytes = psdtest::build(document);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
   return path;
 }
 

@@ -511,7 +511,8 @@ TEST(ConversionWindow, AFileThatDoesNotFitLetsLaterSmallOnesStart) {
   const std::int64_t large = sizer.conversionBytesOf(sources[0].path),
                      small = sizer.conversionBytesOf(sources[2].path);
   ASSERT_GT(large, 4 * small);
-  ConversionWindow window(ConversionWindow::Work::Convert, sources, jpeg, *kit.engine, {4, large + 4 * small});
+  const ConversionWindowOptions oneLarge{4, large + 4 * small};
+  ConversionWindow window(ConversionWindow::Work::Convert, sources, jpeg, *kit.engine, oneLarge);
   // While the first large photo converts: on the pool, or (not started
   // there yet) on the loop, which holds its budget until its next file.
   std::atomic<bool> firstConverting{true};

@@ -63,15 +63,16 @@ TEST(SignalDuringDialog, EndsASaveAsBatchWhoseFirstFileDecodes) {
   }
   const fs::path slow = home.makeSlowEps("in/slow.eps", 8);
   const fs::path photo = home.makeJpeg("in/photo.jpg");
-  auto running = home.startPrimary({QString::fromStdString(slow.string()), QString::fromStdString(photo.string())});
+  auto running =
+      home.startPrimary({QString::fromStdString(slow.string()), QString::fromStdString(photo.string())});
   ASSERT_TRUE(running);
   ASSERT_TRUE(waitFor([&] { return windowShown(home, "Destination Folder"); }));
   // The output folder typed into the sheet and chosen.
   EXPECT_EQ(home.run(QStringLiteral("xdotool"),
                      {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                      QStringLiteral("Destination Folder"), QStringLiteral("windowfocus"), QStringLiteral("--sync"),
-                      QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("5"),
-                      QString::fromStdString(home.output().string())}),
+                      QStringLiteral("Destination Folder"), QStringLiteral("windowfocus"),
+                      QStringLiteral("--sync"), QStringLiteral("type"), QStringLiteral("--delay"),
+                      QStringLiteral("5"), QString::fromStdString(home.output().string())}),
             0);
   EXPECT_EQ(home.run(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")}), 0);
   ASSERT_TRUE(waitFor([&] { return !windowShown(home, "Destination Folder"); }));
