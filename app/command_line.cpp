@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <set>
+
 namespace velumar {
 
 namespace {
@@ -17,6 +19,7 @@ CommandLine::CommandLine(int argc, char** argv) {
   if (argc > 0) toolkitArgv_.push_back(argv[0]);
   for (int index = 1; index < argc; ++index) {
     arguments_.emplace_back(argv[index]);
+    given_.push_back(argv[index]);
     namesFile_.push_back(namesFile(arguments_.back()));
     if (!namesFile_.back()) toolkitArgv_.push_back(argv[index]);
   }
@@ -24,19 +27,13 @@ CommandLine::CommandLine(int argc, char** argv) {
   toolkitArgv_.push_back(nullptr);
 }
 
-QStringList CommandLine::files(const QStringList& leftByToolkit) const {
-  // The toolkit keeps the order of what it leaves, so the two lists merge.
+QStringList CommandLine::files() const {
+  std::set<const char*> left;
+  for (int index = 1; index < toolkitArgc_; ++index) left.insert(toolkitArgv_[std::size_t(index)]);
   QStringList files;
-  qsizetype left = 0;
-  for (std::size_t index = 0; index < arguments_.size(); ++index) {
-    const QString argument = QString::fromLocal8Bit(arguments_[index]);
-    if (namesFile_[index]) {
-      files.push_back(argument);
-    } else if (left < leftByToolkit.size() && leftByToolkit[left] == argument) {
-      files.push_back(argument);
-      ++left;
-    }
-  }
+  for (std::size_t index = 0; index < arguments_.size(); ++index)
+    if (namesFile_[index] || left.count(given_[index]))
+      files.push_back(QString::fromLocal8Bit(arguments_[index]));
   return files;
 }
 

@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velumar")));
 
   const std::vector<std::string> files =
-      velumar::SingleInstance::absolutePaths(commandLine.files(QApplication::arguments().mid(1)));
+      velumar::SingleInstance::absolutePaths(commandLine.files());
   velumar::SingleInstance instance;
   if (!instance.claim()) {
     using Handover = velumar::SingleInstance::Handover;

@@ -28,7 +28,7 @@ Failure destinationFolderFailure(const std::string& folder) {
     const FailureCause cause = foundation::failureCauseFromErrno(errno, true);
     return Failure{cause == FailureCause::Other ? FailureCause::DestinationMissing : cause, {}};
   }
-  if (!S_ISDIR(info.st_mode)) return Failure{FailureCause::DestinationMissing, {}};
+  if (!S_ISDIR(info.st_mode)) return Failure{FailureCause::DestinationNotAFolder, {}};
   if (::access(folder.c_str(), W_OK | X_OK) == 0) return Failure{};
   if (errno == EROFS || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
     return Failure{FailureCause::DestinationReadOnly, {}};

@@ -18,7 +18,7 @@ foundation::Failure takeSourceFailure(const std::string& path);
 // read-only or unwritable folder, else an unexpected error.
 foundation::Failure takeWriteFailure(const std::optional<std::string>& folder);
 
-// Why outputs cannot be written into folder: missing (or not a folder),
+// Why outputs cannot be written into folder: missing, not a folder,
 // read-only (a read-only disk, or no write permission for anyone), or not
 // writable for us; no cause when we may write there.
 foundation::Failure destinationFolderFailure(const std::string& folder);

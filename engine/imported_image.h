@@ -416,6 +416,9 @@ class ImportedImage {
   static void verifyKeepOriginalFileTypeForImageInfo(ImageModifyInfo& info,
                                                      const std::optional<FileTypeDetection>& types,
                                                      std::int64_t originalFileType);
+  // Whether a PSD converted to this type is read as its layers (layered
+  // outputs and TIFF) rather than as one flat picture.
+  static bool loadsPSDLayersForConversionType(std::int64_t conversionType);
   // Whether at least one entry is a representation.
   static bool verifyBitmapRepsForImageReps(const BitmapRepList& reps);
   // A layered source's appended composite never counts as the largest

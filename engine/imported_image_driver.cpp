@@ -74,6 +74,10 @@ void keepFloatPixelsFinite(const BitmapRepRef& rep) {
 
 }  // namespace
 
+bool ImportedImage::loadsPSDLayersForConversionType(std::int64_t conversionType) {
+  return loadsPSDLayers(conversionType);
+}
+
 std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std::string& path,
                                                                        ImageModifyInfo modifyInfo,
                                                                        std::int64_t* originalFileType,

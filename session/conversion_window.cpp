@@ -8,6 +8,7 @@
 
 #include "engine/image_rep_reader.h"
 #include "engine/imported_image.h"
+#include "engine/imported_image_writer_support.h"
 #include "engine/shrink_on_load.h"
 #include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
@@ -31,15 +32,21 @@ constexpr std::size_t kFilesAheadPerFileAtOnce = 3;
 // nothing better is known (several images, no target size): the decode,
 // the drawn result and the draw's scratch.
 constexpr std::int64_t kConversionBytesPerDecodedByte = 3;
-// A decode ahead holds the decode and, for a photo taken turned, its copy
-// turned upright.
-constexpr std::int64_t kDecodeCopies = 2;
 // A filter graph renders premultiplied float RGBA.
 constexpr std::int64_t kFilterGraphBytesPerPixel = 16;
 // The resampler's scratch: bands of float RGBA rows as wide as the wider
 // of the decode and the result.
 constexpr std::int64_t kScratchRows = 128;
 constexpr std::int64_t kScratchBytesPerPixel = 16;
+
+// Whether the picture at index is stored turned (an EXIF orientation the
+// decode turns upright).
+bool storedTurned(const imageio::ImageSource& source, std::size_t index) {
+  const foundation::Value properties = source.properties(index);
+  const foundation::Value* orientation = properties.get("Orientation");
+  const std::int64_t value = orientation ? orientation->intOr(1) : 1;
+  return value >= 2 && value <= 8;
+}
 
 std::int64_t wholePixels(double side) {
   return std::isfinite(side) && side > 0 ? std::int64_t(std::ceil(side)) : 0;
@@ -65,12 +72,37 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   const foundation::FailureScope quiet;
   std::string type = imageio::typeFromContents(path);
   if (type.empty()) type = imageio::typeOfFile(path);
-  if (!imageio::isPlainRasterType(type)) return 0;
+  // A PSD converted as one picture (its composite, or its layers merged)
+  // reads like a raster file; one converted as its layers stays with the
+  // loop.
+  const auto readable = [this](const std::string& t) {
+    return imageio::isPlainRasterType(t) || (t == writers::kTypePSD && work_ == Work::Convert);
+  };
+  if (!readable(type)) return 0;
   const std::optional<ImageRepReading> reading = imageRepsWithContentsOfURL(path);
-  if (!reading || !reading->source || !imageio::isPlainRasterType(reading->source->type())) return 0;
+  if (!reading || !reading->source || !readable(reading->source->type())) return 0;
   const std::int64_t full = reading->source->decodedByteEstimate();
   if (full <= 0) return 0;
-  if (work_ == Work::Decode) return kDecodeCopies * full;
+  if (work_ == Work::Decode) {
+    // The decode, its copy turned upright when stored turned, and what
+    // decoding holds besides the pixels (a progressive JPEG's coefficients
+    // and file).
+    std::int64_t bytes = full;
+    bool turned = false;
+    for (const ImageRepEntry& entry : reading->entries) {
+      turned = turned || storedTurned(*reading->source, entry.index);
+      bytes += reading->source->decodeWorkingBytes(entry.index);
+    }
+    return turned ? bytes + full : bytes;
+  }
+  if (!sizer_) sizer_ = engine_.makeBatchWorker();
+  const std::optional<FileTypeDetection> types = sizer_->verifyFileTypeFromURL(path);
+  if (!types) return 0;
+  ImageModifyInfo info = settings_;
+  ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
+  if (reading->source->type() == writers::kTypePSD &&
+      ImportedImage::loadsPSDLayersForConversionType(info.conversionType))
+    return 0;
   if (reading->entries.size() != 1 || reading->entries[0].isDocument) return full * kConversionBytesPerDecodedByte;
 
   // The target as the conversion sizes it.
@@ -78,11 +110,6 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   const raster::Size upright = uprightPixelSize(*reading, entry);
   const std::int64_t width = wholePixels(upright.width), height = wholePixels(upright.height);
   if (width <= 0 || height <= 0) return full * kConversionBytesPerDecodedByte;
-  if (!sizer_) sizer_ = engine_.makeBatchWorker();
-  const std::optional<FileTypeDetection> types = sizer_->verifyFileTypeFromURL(path);
-  if (!types) return 0;
-  ImageModifyInfo info = settings_;
-  ImportedImage::verifyKeepOriginalFileTypeForImageInfo(info, types, -1);
   sizer_->verifyConditionsForImageInfo(info, types, nullptr);
   raster::Size target = upright;
   if (info.doImageResize && !info.onlySetDpi) {
@@ -117,9 +144,7 @@ std::int64_t ConversionWindow::conversionBytesOf(const std::string& path) {
   }
   // The decode (and its copy turned upright), the drawn result and the
   // resampler's rows.
-  const foundation::Value properties = reading->source->properties(entry.index);
-  const foundation::Value* orientation = properties.get("Orientation");
-  const bool turned = orientation && orientation->intOr(1) > 1;
+  const bool turned = storedTurned(*reading->source, entry.index);
   const std::int64_t targetPixels = targetWidth * targetHeight;
   std::int64_t bytes = (turned ? 2 : 1) * decodedWidth * decodedHeight * bytesPerPixel +
                        targetPixels * bytesPerPixel +

@@ -17,6 +17,7 @@ std::string_view failureCauseText(FailureCause cause) {
     case FailureCause::PermissionDenied: return "The destination folder is not writable.";
     case FailureCause::DestinationReadOnly: return "The destination folder is read-only.";
     case FailureCause::DestinationMissing: return "The destination folder does not exist.";
+    case FailureCause::DestinationNotAFolder: return "The destination is not a folder.";
     case FailureCause::SourceMissing: return "The source file does not exist.";
     case FailureCause::SourceUnreadable: return "The source file cannot be read.";
     case FailureCause::SourceDamaged: return "The source file is damaged or incomplete.";

@@ -20,6 +20,7 @@ enum class FailureCause {
   PermissionDenied,  // the destination refuses our writes
   DestinationReadOnly,
   DestinationMissing,
+  DestinationNotAFolder,  // the destination path names a file
   FolderInTheWay,  // a folder holds the output file's name
   SourceMissing,
   SourceUnreadable,

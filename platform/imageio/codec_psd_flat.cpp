@@ -1,6 +1,7 @@
 // Flat PSD: reads the composite of any PSD/PSB file (layers are the PSD
 // subsystem's business) and writes one-image files without a layer section.
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/color/linear_profile.h"
@@ -52,6 +53,16 @@ class FlatPsdDecoder final : public Decoder {
                                                info_.colorComponents, info_.hasAlpha, &info_.icc);
     if (info_.dpiX && info_.dpiY) setDpi(d, *info_.dpiX, *info_.dpiY);
     return foundation::Value(std::move(d));
+  }
+
+  // A merge holds bands of layer rows besides the picture: at most the
+  // canvas in every plane of the file's depth.
+  std::int64_t decodeWorkingBytes(std::size_t index) override {
+    if (index != 0 || info_.realMergedImage) return 0;
+    const std::int64_t sampleBytes = std::max(1, info_.fileDepth / 8);
+    const std::int64_t planes =
+        std::int64_t(info_.width) * std::int64_t(info_.height) * sampleBytes * (info_.colorComponents + 1);
+    return std::min(planes, psd::kMergeWorkingBytes);
   }
 
   raster::ImageRef decode(std::size_t index, const DecodeOptions&) override {

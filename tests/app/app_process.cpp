@@ -39,6 +39,15 @@ fs::path AppHome::makeJpeg(const std::string& name) const {
   return file;
 }
 
+fs::path AppHome::makeSlowEps(const std::string& name, int seconds) const {
+  const fs::path file = root() / name;
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 16 16\n"
+                      << "realtime /start exch def { realtime start sub " << seconds * 1000
+                      << " gt { exit } if } loop\n1 0 0 setrgbcolor 0 0 16 16 rectfill showpage\n";
+  return file;
+}
+
 std::unique_ptr<QProcess> AppHome::start(const QStringList& arguments) const {
   auto process = std::make_unique<QProcess>();
   process->setProcessEnvironment(environment());

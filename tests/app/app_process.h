@@ -31,6 +31,9 @@ class AppHome {
 
   // A small JPEG made by ImageMagick under root()/name.
   std::filesystem::path makeJpeg(const std::string& name) const;
+  // An EPS under root()/name whose rendering takes about seconds: a batch
+  // that runs a while.
+  std::filesystem::path makeSlowEps(const std::string& name, int seconds) const;
 
   // Starts the program with arguments; nullptr when it did not start.
   std::unique_ptr<QProcess> start(const QStringList& arguments = {}) const;

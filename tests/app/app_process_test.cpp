@@ -25,16 +25,6 @@ bool converted(const AppHome& home, const char* name) {
   return waitFor([&] { return fs::exists(home.output() / name); });
 }
 
-// An EPS whose rendering takes about seconds s: a batch that runs a while.
-fs::path makeSlowEps(const AppHome& home, const std::string& name, int seconds) {
-  const fs::path file = home.root() / name;
-  fs::create_directories(file.parent_path());
-  std::ofstream(file) << "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 16 16\n"
-                      << "realtime /start exch def { realtime start sub " << seconds * 1000
-                      << " gt { exit } if } loop\n1 0 0 setrgbcolor 0 0 16 16 rectfill showpage\n";
-  return file;
-}
-
 // Runs the program in folder with arguments; its exit code (-1 when it did
 // not end) and what it wrote on standard error.
 std::pair<int, QString> runIn(const AppHome& home, const fs::path& folder, const QStringList& arguments) {
@@ -183,7 +173,7 @@ TEST(AppProcess, LaterStartsAndSignalDuringABatch) {
   }
   const fs::path blocked = home.makeJpeg("in/blocked.jpg");
   fs::create_directories(home.output() / "blocked.jpg");  // the write fails
-  const fs::path slow = makeSlowEps(home, "in/slow.eps", 8);
+  const fs::path slow = home.makeSlowEps("in/slow.eps", 8);
   auto running = home.startPrimary({q(blocked), q(slow)});
   ASSERT_TRUE(running);
   const fs::path photo = home.makeJpeg("in/photo.jpg");

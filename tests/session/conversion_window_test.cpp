@@ -20,6 +20,7 @@
 #include "platform/foundation/parallel.h"
 #include "platform/foundation/task_group.h"
 #include "platform/imageio/image_source.h"
+#include "platform/imageio/jpeg_split_decode.h"
 #include "session/conversion_request.h"
 #include "session/conversion_window.h"
 #include "session_test_kit.h"
@@ -362,10 +363,10 @@ TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
   EXPECT_EQ(view->mostRunning.load(), 0);
 }
 
-// Files whose header gives no decoded size (layered PSD, two-page PDF) or
-// that the engine decodes at a reduced size (JPEG fitted into a collected
-// TIFF) are converted by the loop itself, never ahead outside the budget,
-// however large it is.
+// Files whose header gives no decoded size (a PSD read as its layers for a
+// TIFF, two-page PDF) or that the engine decodes at a reduced size (JPEG
+// fitted into a collected TIFF) are converted by the loop itself, never
+// ahead outside the budget, however large it is.
 TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
   ImageModifyInfo png;
   png.conversionType = ConversionType::PNG;
@@ -379,7 +380,7 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
     ImageModifyInfo settings;
     std::size_t outputs;
   };
-  const Case cases[] = {{"psd", png, 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
+  const Case cases[] = {{"psd", sameSizeLzwTiff(), 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
   for (const Case& c : cases) {
     SessionKit kit;
     WindowOptionsScope wide(4, std::int64_t(1) << 30);
@@ -489,6 +490,97 @@ TEST(ConversionWindow, FilesAreAdmittedByWhatTheirConversionHolds) {
     EXPECT_EQ(outcome.files.size(), 6u) << row.label;
     EXPECT_GE(most, row.leastRunning) << row.label;
     EXPECT_LE(most, row.mostRunning) << row.label;
+  }
+}
+
+// A file that does not fit waits and later ones that fit start: with a
+// budget for one large photo, the small ones convert beside the first
+// large one rather than wait behind the second.
+TEST(ConversionWindow, AFileThatDoesNotFitLetsLaterSmallOnesStart) {
+  SessionKit kit;
+  std::vector<SourceFile> sources;
+  for (const char* name : {"large0.jpg", "large1.jpg"})
+    sources.push_back({kit.makeInput(name, {"-size", "3000x2000", "gradient:red-blue"}), std::nullopt});
+  for (int i = 0; i < 4; ++i)
+    sources.push_back(
+        {kit.makeInput("small" + std::to_string(i) + ".jpg", {"-size", "1000x800", "gradient:red-blue"}),
+         std::nullopt});
+  ImageModifyInfo jpeg;
+  jpeg.conversionType = ConversionType::JPEG;
+  ConversionWindow sizer(ConversionWindow::Work::Convert, {}, jpeg, *kit.engine, {});
+  const std::int64_t large = sizer.conversionBytesOf(sources[0].path),
+                     small = sizer.conversionBytesOf(sources[2].path);
+  ASSERT_GT(large, 4 * small);
+  const ConversionWindowOptions oneLarge{4, large + 4 * small};
+  ConversionWindow window(ConversionWindow::Work::Convert, sources, jpeg, *kit.engine, oneLarge);
+  // While the first large photo converts: on the pool, or (not started
+  // there yet) on the loop, which holds its budget until its next file.
+  std::atomic<bool> firstConverting{true};
+  std::atomic<int> most{0};
+  std::thread sampler([&] {
+    while (firstConverting) {
+      most = std::max(most.load(), ConversionWindow::runningConversions());
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  std::optional<ConversionWindow::Converted> first = window.take(0);
+  if (!first) std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  firstConverting = false;
+  sampler.join();
+  EXPECT_GE(most.load(), first ? 2 : 1);
+  if (first) window.giveBack(std::move(first->worker));
+  for (std::size_t index = 1; index < sources.size(); ++index) {
+    std::optional<ConversionWindow::Converted> result = window.take(index);
+    if (index >= 2) {
+      EXPECT_TRUE(result) << index;
+    }
+    if (result) window.giveBack(std::move(result->worker));
+  }
+}
+
+// What converting a file holds beyond its pixels: a photo stored turned
+// holds its decode once more while it is turned upright, and a progressive
+// JPEG whose scans decode at once holds a copy of the file; converted or
+// only decoded ahead.
+TEST(ConversionWindow, TurnedPhotosAndScansDecodedAtOnceCountWhatTheyHold) {
+  SessionKit kit;
+  const std::string upright = kit.makeInput("upright.jpg", {"-size", "1200x1200", "gradient:red-blue"});
+  auto turned = [&](int orientation) {
+    const std::string path = kit.input + "/turned" + std::to_string(orientation) + ".jpg";
+    fs::copy_file(upright, path);
+    testsupport::runCommand(
+        {"exiftool", "-q", "-overwrite_original", "-Orientation#=" + std::to_string(orientation), path});
+    return path;
+  };
+  const std::string half = turned(3), quarter = turned(6);
+  const std::string progressive =
+      kit.makeInput("progressive.jpg", {"-size", "1200x1000", "gradient:red-blue", "-interlace", "JPEG"});
+  const std::int64_t decode = std::int64_t(1200) * 1200 * 4, file = std::int64_t(fs::file_size(progressive));
+  using Work = ConversionWindow::Work;
+  struct Row {
+    const char* label;
+    Work work;
+    std::string path, reference;  // the reference without the split when path is the reference
+    std::int64_t more;
+  };
+  const Row rows[] = {
+      {"turned half, converted", Work::Convert, half, upright, decode},
+      {"turned a quarter, converted", Work::Convert, quarter, upright, decode},
+      {"turned, decoded ahead", Work::Decode, quarter, upright, decode},
+      {"scans at once, converted", Work::Convert, progressive, progressive, file},
+      {"scans at once, decoded ahead", Work::Decode, progressive, progressive, file},
+  };
+  ImageModifyInfo png;
+  png.conversionType = ConversionType::PNG;
+  const std::int64_t splitFrom = imageio::jpegSplitOptions().minimumPixels;
+  for (const Row& row : rows) {
+    ConversionWindow window(row.work, {}, png, *kit.engine, {});
+    const std::int64_t bytes = window.conversionBytesOf(row.path);
+    if (row.path == row.reference) imageio::jpegSplitOptions().minimumPixels = std::int64_t(1) << 62;
+    const std::int64_t reference = window.conversionBytesOf(row.reference);
+    imageio::jpegSplitOptions().minimumPixels = splitFrom;
+    EXPECT_GT(reference, 0) << row.label;
+    EXPECT_EQ(bytes - reference, row.more) << row.label;
   }
 }
 

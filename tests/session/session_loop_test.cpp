@@ -634,9 +634,10 @@ TEST(ConversionRequest, UnusableStoredFolderOrUnreadableSourceSaysWhichAndWhere)
   Batch batch;
   batch.addAll({"good"});
   const std::string gone = batch.dir.file("gone"), readOnly = batch.dir.file("read-only"),
-                    notOurs = batch.dir.file("not ours");
+                    notOurs = batch.dir.file("not ours"), aFile = batch.dir.file("a file");
   fs::create_directory(readOnly);
   fs::create_directory(notOurs);
+  std::ofstream(aFile) << "not a folder";
   ::chmod(batch.dir.path().c_str(), 0755);
   ::chmod(readOnly.c_str(), 0555);
   ::chmod(batch.output.c_str(), 0777);
@@ -646,6 +647,7 @@ TEST(ConversionRequest, UnusableStoredFolderOrUnreadableSourceSaysWhichAndWhere)
       {gone, title + gone + ": The destination folder does not exist."},
       {readOnly, title + readOnly + ": The destination folder is read-only."},
       {notOurs, title + notOurs + ": The destination folder is not writable."},
+      {aFile, title + aFile + ": The destination is not a folder."},
       {batch.output, "Couldn't read file(s) | The source file cannot be read."},
   };
   EXPECT_TRUE(testsupport::checkWithoutWriteAccess([&] {
