@@ -667,7 +667,7 @@ TEST(ConverterForm, UnusableOutputFolderIsRefusedWithItsCause) {
   const Case cases[] = {
       {locked, refused + locked + ": The destination folder is read-only."},
       {file + "/out", refused + file + "/out: The destination folder does not exist."},
-      {file, refused + file + ": The destination folder does not exist."},
+      {file, refused + file + ": The destination is not a folder."},
       {std::nullopt, ""},
   };
   Form f;
