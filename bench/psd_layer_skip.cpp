@@ -1,10 +1,11 @@
 // Time of decoding a small hostile PSD through the flat PSD decoder, and how
 // soon a cancel stops it: a file saved without a merged image whose one
-// gray ZIP layer is 100,000 pixels wide and starts far above a 1000 x 1000
-// canvas, so that reaching the visible rows means inflating gigabytes of
-// zeros from a few megabytes. Peak memory: run it under /usr/bin/time -v.
+// gray ZIP layer (or RGB with transparency, --rgba) is 100,000 pixels wide
+// and starts far above a 1000 x 1000 canvas, so that reaching the visible
+// rows means inflating gigabytes of zeros from a few megabytes per channel.
+// Peak memory: run it under /usr/bin/time -v.
 //
-//   bench_psd_layer_skip [--rows-above N] [--cancel-after MS] [--keep PATH]
+//   bench_psd_layer_skip [--rows-above N] [--rgba 1] [--cancel-after MS] [--keep PATH]
 //
 // The file is made in a temporary folder (or at PATH, kept for other
 // readers); --cancel-after sets the decode's cancel flag after MS
@@ -73,18 +74,20 @@ Bytes deflatedZeros(std::uint64_t rows) {
   return packed;
 }
 
-// 8-bit gray, 1000 x 1000, saved without a merged image; one layer of
-// kLayerWidth x (rowsAbove + 1000) from rowsAbove rows above the canvas.
-Bytes hostilePsd(std::uint32_t rowsAbove) {
+// 8-bit gray or RGB, 1000 x 1000, saved without a merged image; one layer
+// of kLayerWidth x (rowsAbove + 1000) from rowsAbove rows above the canvas,
+// RGB layers with transparency.
+Bytes hostilePsd(std::uint32_t rowsAbove, bool rgba) {
+  const std::vector<std::int16_t> ids = rgba ? std::vector<std::int16_t>{-1, 0, 1, 2} : std::vector<std::int16_t>{0};
   Bytes file;
   putText(file, "8BPS");
   put16(file, 1);
   file.insert(file.end(), 6, 0);
-  put16(file, 1);  // channels
+  put16(file, rgba ? 3 : 1);  // channels
   put32(file, kCanvas);
   put32(file, kCanvas);
   put16(file, 8);
-  put16(file, 1);  // gray
+  put16(file, rgba ? 3 : 1);  // RGB or gray
   put32(file, 0);  // colour mode data
   // Version info: the stored composite is not the real merged image.
   const std::uint8_t versionInfo[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
@@ -105,14 +108,16 @@ Bytes hostilePsd(std::uint32_t rowsAbove) {
   put32(info, 0);
   put32(info, kCanvas);
   put32(info, kLayerWidth);
-  put16(info, 1);
-  put16(info, 0);  // channel 0, gray
-  put32(info, std::uint32_t(channel.size()));
+  put16(info, std::uint32_t(ids.size()));
+  for (const std::int16_t id : ids) {
+    put16(info, std::uint16_t(id));
+    put32(info, std::uint32_t(channel.size()));
+  }
   putText(info, "8BIMnorm");
   info.insert(info.end(), {255, 0, 0, 0});
   put32(info, 12);  // no mask, no blending ranges, empty name
   info.insert(info.end(), 12, 0);
-  info.insert(info.end(), channel.begin(), channel.end());
+  for (std::size_t i = 0; i < ids.size(); ++i) info.insert(info.end(), channel.begin(), channel.end());
   if (info.size() % 2) info.push_back(0);
 
   put32(file, std::uint32_t(info.size() + 8));
@@ -128,18 +133,20 @@ Bytes hostilePsd(std::uint32_t rowsAbove) {
 int main(int argc, char** argv) {
   std::uint32_t rowsAbove = 40000;
   long cancelAfter = -1;
+  bool rgba = false;
   std::string keep;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--rows-above") rowsAbove = std::uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
     else if (option == "--cancel-after") cancelAfter = std::strtol(argv[i + 1], nullptr, 10);
     else if (option == "--keep") keep = argv[i + 1];
+    else if (option == "--rgba") rgba = std::strcmp(argv[i + 1], "0") != 0;
   }
   const std::string path =
       keep.empty() ? (std::filesystem::temp_directory_path() / ("velumar-psd-skip-" + std::to_string(getpid()) + ".psd")).string()
                    : keep;
   if (!std::filesystem::exists(path)) {
-    const Bytes file = hostilePsd(rowsAbove);
+    const Bytes file = hostilePsd(rowsAbove, rgba);
     if (!foundation::writeFileAtomically(path, file)) {
       std::fprintf(stderr, "cannot write %s\n", path.c_str());
       return 1;
