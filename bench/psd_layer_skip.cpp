@@ -46,7 +46,9 @@ void put32(Bytes& out, std::uint32_t v) {
   for (int shift = 24; shift >= 0; shift -= 8) out.push_back(std::uint8_t(v >> shift));
 }
 
-void putText(Bytes& out, const char* text) { out.insert(out.end(), text, text + std::strlen(text)); }
+void putText(Bytes& out, const char* text) {
+  out.insert(out.end(), text, text + std::strlen(text));
+}
 
 // Zeros of rows x kLayerWidth bytes, deflated as tightly as zlib can.
 Bytes deflatedZeros(std::uint64_t rows) {
@@ -78,7 +80,8 @@ Bytes deflatedZeros(std::uint64_t rows) {
 // of kLayerWidth x (rowsAbove + 1000) from rowsAbove rows above the canvas,
 // RGB layers with transparency.
 Bytes hostilePsd(std::uint32_t rowsAbove, bool rgba) {
-  const std::vector<std::int16_t> ids = rgba ? std::vector<std::int16_t>{-1, 0, 1, 2} : std::vector<std::int16_t>{0};
+  const std::vector<std::int16_t> ids =
+      rgba ? std::vector<std::int16_t>{-1, 0, 1, 2} : std::vector<std::int16_t>{0};
   Bytes file;
   putText(file, "8BPS");
   put16(file, 1);
@@ -88,7 +91,7 @@ Bytes hostilePsd(std::uint32_t rowsAbove, bool rgba) {
   put32(file, kCanvas);
   put16(file, 8);
   put16(file, rgba ? 3 : 1);  // RGB or gray
-  put32(file, 0);  // colour mode data
+  put32(file, 0);             // colour mode data
   // Version info: the stored composite is not the real merged image.
   const std::uint8_t versionInfo[] = {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0};
   put32(file, 12 + sizeof versionInfo);
@@ -137,14 +140,19 @@ int main(int argc, char** argv) {
   std::string keep;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
-    if (option == "--rows-above") rowsAbove = std::uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
-    else if (option == "--cancel-after") cancelAfter = std::strtol(argv[i + 1], nullptr, 10);
-    else if (option == "--keep") keep = argv[i + 1];
-    else if (option == "--rgba") rgba = std::strcmp(argv[i + 1], "0") != 0;
+    if (option == "--rows-above")
+      rowsAbove = std::uint32_t(std::strtoul(argv[i + 1], nullptr, 10));
+    else if (option == "--cancel-after")
+      cancelAfter = std::strtol(argv[i + 1], nullptr, 10);
+    else if (option == "--keep")
+      keep = argv[i + 1];
+    else if (option == "--rgba")
+      rgba = std::strcmp(argv[i + 1], "0") != 0;
   }
-  const std::string path =
-      keep.empty() ? (std::filesystem::temp_directory_path() / ("velumar-psd-skip-" + std::to_string(getpid()) + ".psd")).string()
-                   : keep;
+  const std::string path = keep.empty() ? (std::filesystem::temp_directory_path() /
+                                           ("velumar-psd-skip-" + std::to_string(getpid()) + ".psd"))
+                                              .string()
+                                        : keep;
   if (!std::filesystem::exists(path)) {
     const Bytes file = hostilePsd(rowsAbove, rgba);
     if (!foundation::writeFileAtomically(path, file)) {
@@ -177,8 +185,10 @@ int main(int argc, char** argv) {
   std::printf("decode: %s in %.0f ms (%s)\n", decoded ? "picture" : "no picture", ms(end - start),
               foundation::lastFailure().describe().c_str());
   if (cancelAfter >= 0) {
-    if (cancel) std::printf("cancel after %ld ms: seen %.1f ms later\n", cancelAfter, ms(end - cancelledAt));
-    else std::printf("cancel after %ld ms: the decode had ended\n", cancelAfter);
+    if (cancel)
+      std::printf("cancel after %ld ms: seen %.1f ms later\n", cancelAfter, ms(end - cancelledAt));
+    else
+      std::printf("cancel after %ld ms: the decode had ended\n", cancelAfter);
   }
   if (keep.empty()) std::filesystem::remove(path);
   return 0;

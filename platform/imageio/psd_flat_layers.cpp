@@ -266,13 +266,12 @@ bool mergeLayer(const LayerRecord& layer, const FlatInfo& info, const Output& ou
   std::vector<std::unique_ptr<ChannelRows>> rows(slots.size());
   std::vector<char> ready(slots.size(), 1);
   const std::atomic<bool>* cancel = decodeCancelFlag();
-  foundation::parallelFor(0, std::int64_t(slots.size()), [&](std::int64_t s) {
-    if (!slots[std::size_t(s)]) return;
-    auto channel = std::make_unique<ChannelRows>();
-    ready[std::size_t(s)] = channel->open(slots[std::size_t(s)]->data, std::size_t(slots[std::size_t(s)]->length), w,
-                                          h, depth, info.bigDocument) &&
-                            channel->skip(y0 - layer.top, cancel);
-    rows[std::size_t(s)] = std::move(channel);
+  foundation::parallelFor(0, std::int64_t(slots.size()), [&](std::int64_t i) {
+    const std::size_t s = std::size_t(i);
+    if (!slots[s]) return;
+    rows[s] = std::make_unique<ChannelRows>();
+    ready[s] = rows[s]->open(slots[s]->data, std::size_t(slots[s]->length), w, h, depth, info.bigDocument) &&
+               rows[s]->skip(y0 - layer.top, cancel);
   });
   for (std::size_t s = 0; s < slots.size(); ++s) {
     if (ready[s]) continue;

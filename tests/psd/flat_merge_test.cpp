@@ -123,11 +123,13 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
   overclaimingRow.channels[0].bytes[3] = 28;
   const Case cases[] = {
       {"raw channel shorter than its plane", 8, 3, 4, 4, shortRaw, 0, false},
-      {"channel lengths past the layer info", 8, 3, 4, 4, solidLayer("past", 0, 0, 4, 4, 9, 8, 7, 255), 0, false, 4},
+      {"channel lengths past the layer info", 8, 3, 4, 4, solidLayer("past", 0, 0, 4, 4, 9, 8, 7, 255), 0,
+       false, 4},
       {"run-length rows past the channel, skipped rows", 8, 3, 4, 4, overclaimingRow, 0, false},
       {"claims past the file, 8-bit RGB", 8, 3, 1, 1, claiming, 1u << 20, false},
       {"claims past the file, 32-bit CMYK", 32, 4, 1, 1, claiming, 1u << 24, false},
-      {"large canvas, one small layer", 8, 3, 3000, 3000, solidLayer("small", 10, 10, 2, 2, 9, 8, 7, 255), 0, true},
+      {"large canvas, one small layer", 8, 3, 3000, 3000, solidLayer("small", 10, 10, 2, 2, 9, 8, 7, 255), 0,
+       true},
       {"layer far beyond a small canvas", 8, 3, 4, 4, overhanging, 0, true},
   };
   testsupport::TempDir dir;
@@ -155,7 +157,8 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
       const auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
       std::memcpy(exact.get(), bytes.data(), bytes.size());
       const int samples = info->colorComponents + 1;
-      std::vector<std::uint8_t> out(std::size_t(c.canvasWidth) * c.canvasHeight * std::size_t(samples) * (c.depth / 8));
+      std::vector<std::uint8_t> out(std::size_t(c.canvasWidth) * c.canvasHeight * std::size_t(samples) *
+                                    (c.depth / 8));
       EXPECT_FALSE(imageio::psd::mergeLayers(exact.get(), bytes.size(), *info, 1 << 20, out.data(),
                                              out.size() / c.canvasHeight, samples));
     }

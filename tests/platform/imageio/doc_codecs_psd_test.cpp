@@ -274,8 +274,8 @@ TEST(DocCodecsPsd, UnconvertedColourModesAreNotSupported) {
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.mode));
     // 2 x 2, three 8-bit channels, raw composite.
-    std::vector<std::uint8_t> bytes = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 2,
-                                       0, 8, 0, c.mode};
+    std::vector<std::uint8_t> bytes = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                       3,   0,   0,   0,   2, 0, 0, 0, 2, 0, 8, 0, c.mode};
     bytes.resize(bytes.size() + 12 + 2 + 12, 0x40);
     std::fill(bytes.end() - 26, bytes.end() - 12, 0);
     writeAll(dir.file("mode.psd"), bytes);
