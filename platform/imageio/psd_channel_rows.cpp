@@ -7,6 +7,12 @@
 
 namespace imageio::psd {
 
+namespace {
+// Rows inflated only to pass over them go through a buffer of this size;
+// the cancel is polled between chunks.
+constexpr std::size_t kSkipChunkBytes = std::size_t(1) << 20;
+}  // namespace
+
 ChannelRows::~ChannelRows() {
   if (zipOpen_) inflateEnd(&zip_);
 }
@@ -43,6 +49,10 @@ bool ChannelRows::open(const std::uint8_t* data, std::size_t size, std::int64_t 
       if (compression_ == 3 && depth == 1) return false;
       if (inflateInit(&zip_) != Z_OK) return false;
       zipOpen_ = true;
+      // The stream's checksum is checked only at its end, which rows past
+      // the canvas never reach; computing it would double the work of
+      // inflating the rows above the canvas.
+      inflateValidate(&zip_, 0);
       zip_.next_in = const_cast<Bytef*>(samples_);
       zip_.avail_in = uInt(std::min<std::size_t>(size_, 1u << 30));
       return true;
@@ -51,9 +61,9 @@ bool ChannelRows::open(const std::uint8_t* data, std::size_t size, std::int64_t 
   }
 }
 
-bool ChannelRows::inflateRow(std::uint8_t* out) {
+bool ChannelRows::inflateInto(std::uint8_t* out, std::size_t size) {
   zip_.next_out = out;
-  zip_.avail_out = uInt(rowBytes_);
+  zip_.avail_out = uInt(size);
   while (zip_.avail_out > 0) {
     if (zip_.avail_in == 0) {
       const std::size_t consumed = std::size_t(zip_.next_in - samples_);
@@ -67,7 +77,7 @@ bool ChannelRows::inflateRow(std::uint8_t* out) {
   return true;
 }
 
-bool ChannelRows::skip(std::int64_t count) {
+bool ChannelRows::skip(std::int64_t count, const std::atomic<bool>* cancel) {
   if (count < 0 || count > height_ - row_) return false;
   switch (compression_) {
     case 0:
@@ -83,9 +93,20 @@ bool ChannelRows::skip(std::int64_t count) {
       }
       return true;
     default: {
-      scratch_.resize(std::size_t(rowBytes_));
-      for (; count > 0; --count, ++row_)
-        if (!inflateRow(scratch_.data())) return false;
+      // A ZIP stream cannot be entered mid-way: every row above is
+      // inflated, which a cancel can cut short.
+      std::uint64_t left = std::uint64_t(count) * rowBytes_;
+      std::vector<std::uint8_t> chunk(std::size_t(std::min<std::uint64_t>(left, kSkipChunkBytes)));
+      while (left > 0) {
+        if (cancel && cancel->load(std::memory_order_relaxed)) {
+          cancelled_ = true;
+          return false;
+        }
+        const std::size_t size = std::size_t(std::min<std::uint64_t>(left, chunk.size()));
+        if (!inflateInto(chunk.data(), size)) return false;
+        left -= size;
+      }
+      row_ += count;
       return true;
     }
   }
@@ -109,7 +130,7 @@ bool ChannelRows::next(std::uint8_t* out) {
       return true;
     }
     default:
-      if (!inflateRow(out)) return false;
+      if (!inflateInto(out, std::size_t(rowBytes_))) return false;
       if (compression_ == 3) undoPrediction(out, width_, depth_, scratch_);
       ++row_;
       return true;

@@ -6,6 +6,7 @@
 
 #include <zlib.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -25,18 +26,22 @@ class ChannelRows {
   bool open(const std::uint8_t* data, std::size_t size, std::int64_t width, std::int64_t height, int depth,
             bool bigDocument);
   std::size_t rowBytes() const { return std::size_t(rowBytes_); }
-  // Passes over the next count rows.
-  bool skip(std::int64_t count);
+  // Passes over the next count rows: raw and PackBits rows by their byte
+  // counts, ZIP rows by inflating them in chunks, giving up (cancelled()
+  // then answers true) as soon as cancel is set.
+  bool skip(std::int64_t count, const std::atomic<bool>* cancel = nullptr);
+  bool cancelled() const { return cancelled_; }
   // The next row's big-endian samples into out (rowBytes()).
   bool next(std::uint8_t* out);
 
  private:
-  bool inflateRow(std::uint8_t* out);
+  bool inflateInto(std::uint8_t* out, std::size_t size);
 
   int compression_ = 0;
   int depth_ = 8;
   std::int64_t width_ = 0, height_ = 0, row_ = 0;
   std::uint64_t rowBytes_ = 0;
+  bool cancelled_ = false;
   const std::uint8_t* samples_ = nullptr;  // after the compression word
   std::size_t size_ = 0;
   // PackBits: the row table and where the next row's bytes start.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/foundation/failure_cause.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/byte_reader.h"
@@ -172,8 +173,14 @@ std::optional<FlatInfo> parseFlat(const std::uint8_t* data, std::size_t size) {
     case Mode::CMYK:
       info.colorComponents = 4;
       break;
+    case Mode::Multichannel:
+    case Mode::Lab:
+      // Valid files of a kind not converted: not a damaged file.
+      fail("Lab and multichannel files are not converted");
+      foundation::noteFailure(foundation::FailureCause::FormatNotSupported);
+      return std::nullopt;
     default:
-      fail("unsupported colour mode");
+      fail("unknown colour mode");
       return std::nullopt;
   }
   if (info.mode != Mode::Bitmap) {

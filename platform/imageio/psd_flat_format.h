@@ -47,7 +47,8 @@ struct FlatInfo {
 };
 
 // The header and resources; nullopt when the bytes are no PSD we can
-// decode (the reason is logged).
+// decode (the reason is logged; Lab and multichannel files, which are
+// valid but not converted, note FailureCause::FormatNotSupported).
 std::optional<FlatInfo> parseFlat(const std::uint8_t* data, std::size_t size);
 
 // Decodes the composite into out: rows bytesPerRow apart, samplesPerPixel

@@ -1,6 +1,7 @@
 #include "platform/imageio/psd_flat_layers.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -248,24 +249,41 @@ bool mergeLayer(const LayerRecord& layer, const FlatInfo& info, const Output& ou
   const std::int64_t columns = x1 - x0;
 
   // The last channel of each slot (colour planes, then transparency); a
-  // channel of two bytes holds only its compression word, no pixels.
+  // channel of two bytes holds only its compression word, no pixels. Only
+  // -1 is transparency: masks (-2, -3) and ids past the colour planes
+  // (extra channels) are neither.
   std::vector<const Channel*> slots(std::size_t(colorPlanes + 1), nullptr);
   for (const Channel& channel : layer.channels) {
-    const int slot = channel.id == -1 ? colorPlanes : channel.id;
-    if (slot >= 0 && slot <= colorPlanes && channel.length > 2) slots[std::size_t(slot)] = &channel;
+    if (channel.length <= 2) continue;
+    if (channel.id == -1)
+      slots[std::size_t(colorPlanes)] = &channel;
+    else if (channel.id >= 0 && channel.id < colorPlanes)
+      slots[std::size_t(channel.id)] = &channel;
   }
+  // Each channel is opened and brought to the canvas's first row on its own
+  // thread: rows above the canvas may have to be inflated, which a cancel
+  // cuts short.
   std::vector<std::unique_ptr<ChannelRows>> rows(slots.size());
-  for (std::size_t s = 0; s < slots.size(); ++s) {
-    if (!slots[s]) continue;
+  std::vector<char> ready(slots.size(), 1);
+  const std::atomic<bool>* cancel = decodeCancelFlag();
+  foundation::parallelFor(0, std::int64_t(slots.size()), [&](std::int64_t i) {
+    const std::size_t s = std::size_t(i);
+    if (!slots[s]) return;
     rows[s] = std::make_unique<ChannelRows>();
-    if (!rows[s]->open(slots[s]->data, std::size_t(slots[s]->length), w, h, depth, info.bigDocument) ||
-        !rows[s]->skip(y0 - layer.top))
-      return false;
+    ready[s] = rows[s]->open(slots[s]->data, std::size_t(slots[s]->length), w, h, depth, info.bigDocument) &&
+               rows[s]->skip(y0 - layer.top, cancel);
+  });
+  for (std::size_t s = 0; s < slots.size(); ++s) {
+    if (ready[s]) continue;
+    cancelled = rows[s]->cancelled();
+    return false;
   }
   const std::size_t rowBytes = std::size_t(w) * std::size_t(sampleBytes);
   const std::size_t bandRowBytes = std::size_t(columns) * std::size_t(sampleBytes);
+  // A band holds at most the working bytes, and decodes at most as many
+  // (whole layer rows), so a cancel is seen between bands soon.
   const std::int64_t bandRows =
-      std::clamp<std::int64_t>(kMergeWorkingBytes / std::int64_t(bandRowBytes * slots.size()), 1, y1 - y0);
+      std::clamp<std::int64_t>(kMergeWorkingBytes / std::int64_t(rowBytes * slots.size()), 1, y1 - y0);
   std::vector<std::uint8_t> scratch(rowBytes);
   std::vector<std::vector<std::uint8_t>> bands(slots.size());
   for (std::size_t s = 0; s < slots.size(); ++s)

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "platform/imageio/decode_cancel.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/pixel_convert.h"
+#include "platform/imageio/psd_channel_rows.h"
 #include "platform/imageio/psd_flat_format.h"
 #include "platform/imageio/psd_flat_layers.h"
 #include "platform/raster/color_conversion.h"
@@ -62,6 +64,17 @@ void claimChannelLength(Bytes& bytes, int channel, std::uint32_t length) {
   for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = std::uint8_t(length >> (24 - 8 * i));
 }
 
+// Takes bytes off the stored length of the layer info (the channel data
+// stay where they are).
+void shortenLayerInfo(Bytes& bytes, std::uint32_t by) {
+  const auto info = imageio::psd::parseFlat(bytes.data(), bytes.size());
+  ASSERT_TRUE(info);
+  const std::size_t at = info->layerSectionOffset;
+  const std::uint32_t length = std::uint32_t(bytes[at]) << 24 | std::uint32_t(bytes[at + 1]) << 16 |
+                               std::uint32_t(bytes[at + 2]) << 8 | bytes[at + 3];
+  for (int i = 0; i < 4; ++i) bytes[at + std::size_t(i)] = std::uint8_t((length - by) >> (24 - 8 * i));
+}
+
 Document placeholderDocument(std::uint32_t width, std::uint32_t height, std::uint16_t depth, std::uint16_t mode) {
   Document d;
   d.width = width;
@@ -86,6 +99,7 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
     Layer layer;
     std::uint32_t claimedChannelLength;  // 0: as stored
     bool decodes;
+    std::uint32_t layerInfoShortenedBy = 0;
   };
   // 300,000 x 1,666 pixels over a 1 x 1 canvas, channels claiming a
   // megabyte each in a file of a few hundred bytes.
@@ -100,10 +114,23 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
   overhanging.bottom = 2000;
   for (std::int16_t id : {0, 1, 2})
     overhanging.channels.push_back(zipChannel(id, Bytes(std::size_t(20000) * 2000, 0), 20000, 2000, false));
+  // A raw channel one byte short of its plane.
+  Layer shortRaw = solidLayer("short", 0, 0, 4, 4, 9, 8, 7, 255, 0);
+  shortRaw.channels[2].bytes.pop_back();
+  // Four rows above a 4 x 4 canvas; the first channel's first run-length
+  // row claims 28 bytes where its 8 rows hold 16, so that its visible rows
+  // would be read from the next channel's rows.
+  Layer overclaimingRow = solidLayer("rows", 0, -4, 4, 8, 9, 8, 7, 255, 1);
+  overclaimingRow.channels[0].bytes[3] = 28;
   const Case cases[] = {
+      {"raw channel shorter than its plane", 8, 3, 4, 4, shortRaw, 0, false},
+      {"channel lengths past the layer info", 8, 3, 4, 4, solidLayer("past", 0, 0, 4, 4, 9, 8, 7, 255), 0,
+       false, 4},
+      {"run-length rows past the channel, skipped rows", 8, 3, 4, 4, overclaimingRow, 0, false},
       {"claims past the file, 8-bit RGB", 8, 3, 1, 1, claiming, 1u << 20, false},
       {"claims past the file, 32-bit CMYK", 32, 4, 1, 1, claiming, 1u << 24, false},
-      {"large canvas, one small layer", 8, 3, 3000, 3000, solidLayer("small", 10, 10, 2, 2, 9, 8, 7, 255), 0, true},
+      {"large canvas, one small layer", 8, 3, 3000, 3000, solidLayer("small", 10, 10, 2, 2, 9, 8, 7, 255), 0,
+       true},
       {"layer far beyond a small canvas", 8, 3, 4, 4, overhanging, 0, true},
   };
   testsupport::TempDir dir;
@@ -113,6 +140,7 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
     d.layers = {c.layer};
     Bytes bytes = build(d);
     if (c.claimedChannelLength) claimChannelLength(bytes, 1, c.claimedChannelLength);
+    if (c.layerInfoShortenedBy) shortenLayerInfo(bytes, c.layerInfoShortenedBy);
     // The decoded picture itself, and a little more.
     const std::size_t picture = std::size_t(c.canvasWidth) * c.canvasHeight * 5 * (c.depth / 8);
     raster::ImageRef image;
@@ -123,6 +151,17 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
     EXPECT_EQ(bool(image), c.decodes);
     if (!c.decodes) {
       EXPECT_EQ(foundation::lastFailure().cause, foundation::FailureCause::SourceDamaged);
+      // The bytes alone in a buffer of their exact size: refused without a
+      // read past its end.
+      const auto info = imageio::psd::parseFlat(bytes.data(), bytes.size());
+      ASSERT_TRUE(info);
+      const auto exact = std::make_unique<std::uint8_t[]>(bytes.size());
+      std::memcpy(exact.get(), bytes.data(), bytes.size());
+      const int samples = info->colorComponents + 1;
+      std::vector<std::uint8_t> out(std::size_t(c.canvasWidth) * c.canvasHeight * std::size_t(samples) *
+                                    (c.depth / 8));
+      EXPECT_FALSE(imageio::psd::mergeLayers(exact.get(), bytes.size(), *info, 1 << 20, out.data(),
+                                             out.size() / c.canvasHeight, samples));
     }
   }
 }
@@ -141,6 +180,20 @@ TEST(PsdFlatMerge, CancelStopsTheMergeBetweenLayers) {
     EXPECT_EQ(bool(decode(dir, bytes)), !cancelled);
     EXPECT_EQ(foundation::lastFailure().cause,
               cancelled ? foundation::FailureCause::Cancelled : foundation::FailureCause::None);
+  }
+}
+
+// Rows above the canvas in a ZIP channel must be inflated to be passed
+// over; a cancel stops that too.
+TEST(PsdFlatMerge, CancelStopsASkipThroughZipRows) {
+  const Channel zip = zipChannel(0, Bytes(std::size_t(512) * 4096, 0), 512, 4096, false);
+  for (const bool cancelled : {false, true}) {
+    SCOPED_TRACE(cancelled);
+    const std::atomic<bool> flag{cancelled};
+    imageio::psd::ChannelRows rows;
+    ASSERT_TRUE(rows.open(zip.bytes.data(), zip.bytes.size(), 512, 4096, 8, false));
+    EXPECT_EQ(rows.skip(4095, &flag), !cancelled);
+    EXPECT_EQ(rows.cancelled(), cancelled);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "doc_codecs_support.h"
+#include "platform/foundation/failure_cause.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/png_memory.h"
 #include "platform/imageio/psd_flat_format.h"
@@ -284,5 +285,32 @@ TEST(DocCodecsPsd, MalformedFilesFailCleanly) {
     if (decoder) {
       EXPECT_FALSE(decoder->decode(0, {}));
     }
+  }
+}
+
+// Lab and multichannel files are valid PSDs of kinds not converted: the
+// cause says so, where a file of an unknown mode is damaged.
+TEST(DocCodecsPsd, UnconvertedColourModesAreNotSupported) {
+  struct Case {
+    std::uint8_t mode;
+    foundation::FailureCause cause;  // None: decodes
+  };
+  const Case cases[] = {{3, foundation::FailureCause::None},
+                        {7, foundation::FailureCause::FormatNotSupported},
+                        {9, foundation::FailureCause::FormatNotSupported},
+                        {5, foundation::FailureCause::SourceDamaged}};
+  testsupport::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(int(c.mode));
+    // 2 x 2, three 8-bit channels, raw composite.
+    std::vector<std::uint8_t> bytes = {'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                       3,   0,   0,   0,   2, 0, 0, 0, 2, 0, 8, 0, c.mode};
+    bytes.resize(bytes.size() + 12 + 2 + 12, 0x40);
+    std::fill(bytes.end() - 26, bytes.end() - 12, 0);
+    writeAll(dir.file("mode.psd"), bytes);
+    foundation::clearFailure();
+    const auto source = imageio::ImageSource::open(dir.file("mode.psd"));
+    EXPECT_EQ(source && source->createImage(0), c.cause == foundation::FailureCause::None);
+    EXPECT_EQ(foundation::lastFailure().cause, c.cause);
   }
 }

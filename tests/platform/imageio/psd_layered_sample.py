@@ -3,8 +3,8 @@ psd-tools and stores that reader's picture as straight RGBA8 (raw bytes).
 
 usage: psd_layered_sample.py KIND OUT.psd REFERENCE.raw
 KIND: rgb16-one, gray16-one, rgb16-several, rgb16-merged, rgb8-one,
-      group-hidden, group-half, names, cmyk8 (the CMYK reference is ink,
-      CMYKA)
+      group-hidden, group-half, group-nested-half, names, above-top,
+      extra-channel, cmyk8 (the CMYK reference is ink, CMYKA)
 """
 import struct
 import sys
@@ -143,9 +143,44 @@ def build_grouped(kind):
     return document(3, 8, [background, end, inner, start], [white] * 3, False, False)
 
 
+def build_placed(kind):
+    white = np.full((H, W), 255, dtype=np.int64)
+    if kind == "above-top":
+        # Three column strips starting 6, 11 and 17 rows above the canvas,
+        # raw, run-length and ZIP with prediction, each with a ramp of
+        # transparency (psd-tools leaves out a bottom layer without one).
+        layers = []
+        for seed, (rect, compression) in enumerate([((-6, 0, H - 3, 13), 0), ((-11, 12, H, 25), 1),
+                                                    ((-17, 24, H + 2, W), 3)]):
+            h, w = rect[2] - rect[0], rect[3] - rect[1]
+            planes = pattern(w, h, seed, 8) + [ramp_alpha(w, h, 8)]
+            layers.append(layer(rect, planes, [0, 1, 2, -1], 8, compression))
+        return document(3, 8, layers, [white] * 3, False, False)
+    background = solid((0, 0, H, W), [30, 90, 200], name="Back")
+    if kind == "extra-channel":
+        # An opaque layer that also carries channel 3 (not transparency),
+        # which differs from its transparency in the first row.
+        rect = (2, 3, H - 2, W - 3)
+        h, w = rect[2] - rect[0], rect[3] - rect[1]
+        opaque = np.full((h, w), 255, dtype=np.int64)
+        extra = opaque.copy()
+        extra[0, :] = 0
+        top = layer(rect, [opaque] + pattern(w, h, 5, 8) + [extra], [-1, 0, 1, 2, 3], 8, 1)
+        return document(3, 8, [background, top], [white] * 3, False, False)
+    # group-nested-half: an opaque layer in a half-opacity group inside
+    # another, so a quarter of it shows.
+    inner = solid((5, 7, H - 4, W - 3), [240, 200, 20])
+    outer_end, outer_start = group(opacity=128)
+    inner_end, inner_start = group(opacity=128)
+    return document(3, 8, [background, outer_end, inner_end, inner, inner_start, outer_start], [white] * 3, False,
+                    False)
+
+
 def build(kind):
     if kind in ("group-hidden", "group-half", "names", "cmyk8"):
         return build_grouped(kind)
+    if kind in ("above-top", "extra-channel", "group-nested-half"):
+        return build_placed(kind)
     depth = 8 if kind == "rgb8-one" else 16
     top = 65535 if depth == 16 else 255
     white = np.full((H, W), top, dtype=np.int64)

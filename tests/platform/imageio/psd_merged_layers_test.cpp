@@ -83,9 +83,11 @@ TEST(PsdMergedLayers, LayeredFilesMatchIndependentReaders) {
     bool psdToolsExact;  // psd-tools takes a real merged image's matte out at 8 bits
     bool magick;  // ImageMagick merges groups as plain layers
   };
-  const Case cases[] = {{"rgb16-one", true, true},     {"gray16-one", true, true}, {"rgb16-several", true, true},
-                        {"rgb16-merged", false, true}, {"rgb8-one", true, true},   {"group-hidden", true, false},
-                        {"group-half", true, false},   {"names", true, false},      {"cmyk8", true, true}};
+  const Case cases[] = {
+      {"rgb16-one", true, true},          {"gray16-one", true, true}, {"rgb16-several", true, true},
+      {"rgb16-merged", false, true},      {"rgb8-one", true, true},   {"group-hidden", true, false},
+      {"group-half", true, false},        {"names", true, false},     {"cmyk8", true, true},
+      {"group-nested-half", true, false}, {"above-top", true, false}, {"extra-channel", true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.kind);
     const bool cmyk = std::string(c.kind) == "cmyk8";
