@@ -341,12 +341,65 @@ std::optional<Data> propertyListBinary(const Value& value) {
   return serialized(value, plist_to_bin, plist_to_bin_free);
 }
 
+namespace {
+
+// Bytes of the binary form's object for value, with its offset-table entry
+// and the reference to it, at most: every count and reference at full
+// width, integers at 16 bytes, strings as UTF-16 and nothing shared.
+std::uint64_t binaryBytesAtMost(const Value& value) {
+  constexpr std::uint64_t kPerObject = 8 + 8 + 10;
+  switch (value.type()) {
+    case Value::Type::Integer:
+      return kPerObject + 16;
+    case Value::Type::Real:
+    case Value::Type::Date:
+      return kPerObject + 8;
+    case Value::Type::String:
+      return kPerObject + 2 * value.asString()->size();
+    case Value::Type::Data:
+      return kPerObject + value.asData()->size();
+    case Value::Type::Array: {
+      std::uint64_t total = kPerObject;
+      for (const Value& item : *value.asArray()) total += binaryBytesAtMost(item);
+      return total;
+    }
+    case Value::Type::Dictionary: {
+      std::uint64_t total = kPerObject;
+      for (const auto& [key, item] : *value.asDictionary())
+        total += kPerObject + 2 * key.size() + binaryBytesAtMost(item);
+      return total;
+    }
+    default:
+      return kPerObject;
+  }
+}
+
+}  // namespace
+
+std::optional<Data> propertyListFile(const Value& value) {
+  auto xml = propertyListXML(value);
+  if (!xml) return std::nullopt;
+  if (xml->size() <= kMaxPropertyListBytes) return xml;
+  auto binary = propertyListBinary(value);
+  if (!binary || binary->size() > kMaxPropertyListBytes) {
+    log("Property list: too large to write ({} bytes as XML, {} in the binary form)", xml->size(),
+        binary ? binary->size() : 0);
+    return std::nullopt;
+  }
+  return binary;
+}
+
+bool propertyListFileFits(const Value& value) {
+  constexpr std::uint64_t kHeaderAndTrailer = 8 + 32;
+  if (kHeaderAndTrailer + binaryBytesAtMost(value) <= kMaxPropertyListBytes) return true;
+  return propertyListFile(value).has_value();
+}
+
 bool writePropertyList(const std::string& path, const Value& value) {
-  auto bytes = propertyListXML(value);
-  if (!bytes) return false;
   // A file that would be refused when read back is not written.
-  if (bytes->size() > kMaxPropertyListBytes) {
-    log("Property list: {} bytes is too large to write to {}", bytes->size(), path);
+  auto bytes = propertyListFile(value);
+  if (!bytes) {
+    log("Property list: nothing written to {}", path);
     return false;
   }
   if (!writeFileAtomically(path, *bytes)) {

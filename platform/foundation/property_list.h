@@ -26,8 +26,18 @@ std::optional<Data> propertyListXML(const Value& value);
 // property lists stored inside other property lists as data.
 std::optional<Data> propertyListBinary(const Value& value);
 
-// Writes value as an XML property list, atomically (an old file survives a
-// failed write).
+// The file writePropertyList writes for value: its XML form, or its binary
+// form when the XML one is larger than the readers take (base64 makes data a
+// third larger); nullopt when neither fits or value cannot be written.
+std::optional<Data> propertyListFile(const Value& value);
+
+// Whether the file of a value read from a property list fits what the
+// readers take, so that it can be written back. Answered from a bound on
+// the binary form's size, encoding only when the bound is over the limit.
+bool propertyListFileFits(const Value& value);
+
+// Writes propertyListFile(value), atomically (an old file survives a failed
+// write).
 bool writePropertyList(const std::string& path, const Value& value);
 
 // A real narrowed to single precision, for keys stored as 32-bit floats: the

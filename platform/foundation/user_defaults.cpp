@@ -39,6 +39,18 @@ std::string fileDateStamp(std::time_t now) {
   return text;
 }
 
+// The settings in the file at path; nullopt (logged) when it cannot be read
+// or when what it holds could not be saved again, as a file the readers
+// would refuse: such a file is treated as unreadable, not overwritten.
+std::optional<Value> readSettings(const std::string& path) {
+  auto contents = readPropertyList(path);
+  if (contents && !propertyListFileFits(*contents)) {
+    log("User defaults: {} is too large to be saved again", path);
+    return std::nullopt;
+  }
+  return contents;
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -53,13 +65,13 @@ void UserDefaults::loadLocked() const {
   loaded_ = true;
   std::error_code error;
   if (!std::filesystem::exists(path_, error)) return;
-  auto contents = readPropertyList(path_);
+  auto contents = readSettings(path_);
   if (!contents) {
     unreadableKeptAs_ = path_ + ".unreadable-" + fileDateStamp(std::time(nullptr));
     log("User defaults: {} is unreadable; starting with none and keeping it as {}", path_, *unreadableKeptAs_);
     return;
   }
-  values_ = *contents->asDictionary();
+  values_ = std::move(*contents->asDictionary());
 }
 
 std::optional<Value> UserDefaults::object(const std::string& key) const {
@@ -129,7 +141,7 @@ void UserDefaults::reload() {
   std::error_code error;
   std::optional<Value> contents;
   if (std::filesystem::exists(path_, error)) {
-    contents = readPropertyList(path_);
+    contents = readSettings(path_);
     if (!contents) return;
   } else {
     contents = Value(Dictionary());
@@ -137,14 +149,23 @@ void UserDefaults::reload() {
   {
     std::lock_guard lock(mutex_);
     loadLocked();
-    Dictionary merged = *contents->asDictionary();
-    for (const std::string& key : unsaved_) {
-      if (const Value* local = values_.find(key)) {
-        merged.set(key, *local);
-      } else {
-        merged.erase(key);
+    // The file's entries in its order, this program's unsaved values in
+    // their place or after them; one pass, whatever the number of keys.
+    const Dictionary& file = *contents->asDictionary();
+    std::vector<Dictionary::Entry> entries;
+    entries.reserve(file.size() + unsaved_.size());
+    for (const auto& [key, value] : file) {
+      if (!unsaved_.contains(key)) {
+        entries.emplace_back(key, value);
+      } else if (const Value* local = values_.find(key)) {
+        entries.emplace_back(key, *local);
       }
     }
+    for (const std::string& key : unsaved_) {
+      const Value* local = values_.find(key);
+      if (local != nullptr && !file.contains(key)) entries.emplace_back(key, *local);
+    }
+    Dictionary merged = Dictionary::fromEntries(std::move(entries));
     if (merged == values_) return;
     values_ = std::move(merged);
   }

@@ -7,7 +7,9 @@
 // default notification center (the defaults as sender), on the changing
 // thread, after the change.
 //
-// A file that exists but cannot be read is never overwritten: the first
+// A file that exists but cannot be read is never overwritten, nor is one
+// whose settings could not be written back within the size the readers
+// take (it would be refused as too large at the next start): the first
 // write moves it aside (renamed beside it with the date and time it was
 // found unreadable) before writing the settings.
 

@@ -22,16 +22,18 @@ using Data = std::vector<std::uint8_t>;
 using Date = std::chrono::system_clock::time_point;
 using Array = std::vector<Value>;
 
-// An insertion-ordered dictionary with string keys. Lookups are linear, which
-// is fast for the small dictionaries property lists hold.
+// An insertion-ordered dictionary with string keys. Small dictionaries are
+// scanned; larger ones keep a hash index of positions beside the entries, so
+// a lookup, set or insert takes constant time on average and equality,
+// building from entries and copying take time linear in the size. Erasing
+// takes time linear in the size (the later entries move up).
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
 
   Dictionary() = default;
   Dictionary(std::initializer_list<Entry> entries);
-  // The dictionary that setting each entry in order makes, built in time
-  // linear in the number of entries (for dictionaries read from files).
+  // The dictionary that setting each entry in order makes.
   static Dictionary fromEntries(std::vector<Entry> entries);
 
   bool contains(std::string_view key) const { return find(key) != nullptr; }
@@ -53,7 +55,19 @@ class Dictionary {
   bool operator==(const Dictionary& other) const;
 
  private:
+  // The position of key in entries_, entries_.size() when absent.
+  std::size_t position(std::string_view key) const;
+  void append(std::string key, Value value);
+  // Makes the index hold every entry, or drops it for a small dictionary.
+  void rebuildIndex();
+  void indexPosition(std::size_t position);
+
   std::vector<Entry> entries_;
+  // Beyond a few entries: an open-addressing table (linear probing, at most
+  // half full) of positions in entries_ plus one, 0 marking a free slot.
+  // Empty for small dictionaries, which need no more memory than their
+  // entries.
+  std::vector<std::uint32_t> slots_;
 };
 
 class Value {
