@@ -21,9 +21,8 @@ namespace {
 
 // Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
 constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
-// Deeper nesting than this is refused rather than risking the stack, and
-// more values than this rather than risking memory.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = kMaxPropertyListDepth;
+// More values than this are refused rather than risking memory.
 constexpr std::uint64_t kMaxNodes = 1'000'000;
 
 std::optional<Value> fromPlist(plist_t node, int depth);
@@ -116,17 +115,7 @@ std::optional<Value> fromPlist(plist_t node, int depth) {
 }
 
 plist_t dateToPlist(const Date& date) {
-  // Whole seconds, rounded down: the XML form keeps no fraction.
-  double seconds =
-      std::chrono::duration<double>(date.time_since_epoch()).count() - double(kReferenceDateUnixSeconds);
-  seconds = std::floor(seconds);
-  constexpr double lowest = double(std::numeric_limits<std::int32_t>::min());
-  constexpr double highest = double(std::numeric_limits<std::int32_t>::max());
-  if (!(seconds >= lowest && seconds <= highest)) {
-    log("Property list: date out of range, clamped");
-    seconds = seconds < lowest || std::isnan(seconds) ? lowest : highest;
-  }
-  return plist_new_date(static_cast<std::int32_t>(seconds), 0);
+  return plist_new_date(wholeSecondsSinceReferenceDate(date), 0);
 }
 
 PlistPtr toPlist(const Value& value, int depth) {
@@ -254,6 +243,20 @@ std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem) {
 
 }  // namespace
 
+std::int32_t wholeSecondsSinceReferenceDate(const Date& date) {
+  // Rounded down: the XML form keeps no fraction.
+  double seconds =
+      std::chrono::duration<double>(date.time_since_epoch()).count() - double(kReferenceDateUnixSeconds);
+  seconds = std::floor(seconds);
+  constexpr double lowest = double(std::numeric_limits<std::int32_t>::min());
+  constexpr double highest = double(std::numeric_limits<std::int32_t>::max());
+  if (!(seconds >= lowest && seconds <= highest)) {
+    log("Property list: date out of range, clamped");
+    seconds = seconds < lowest || std::isnan(seconds) ? lowest : highest;
+  }
+  return static_cast<std::int32_t>(seconds);
+}
+
 PlistPtr parsePropertyListNodes(const Data& bytes) {
   std::string problem;
   PlistPtr root = nodesOf(bytes, &problem);
@@ -335,10 +338,6 @@ std::optional<Value> readPropertyList(const std::string& path) {
 
 std::optional<Data> propertyListXML(const Value& value) {
   return serialized(value, plist_to_xml, plist_to_xml_free);
-}
-
-std::optional<Data> propertyListBinary(const Value& value) {
-  return serialized(value, plist_to_bin, plist_to_bin_free);
 }
 
 namespace {
