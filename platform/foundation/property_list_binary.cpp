@@ -151,10 +151,10 @@ class BinaryWriter {
         out_.push_back(*value.toBool() ? 0x09 : 0x08);
         break;
       case Value::Type::Integer: {
-        // Negative numbers take all eight bytes, as readers sign-extend
-        // only those.
+        // Negative numbers take all eight bytes (their high bits are set),
+        // the one width readers sign-extend.
         const auto bits = std::uint64_t(*value.toInt());
-        const int width = *value.toInt() < 0 ? 8 : widthFor(bits);
+        const int width = widthFor(bits);
         out_.push_back(std::uint8_t(0x10 | std::countr_zero(unsigned(width))));
         appendBig(bits, width);
         break;
