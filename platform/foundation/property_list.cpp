@@ -194,32 +194,41 @@ bool startsWith(const Data& bytes, std::string_view prefix) {
   return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
-// The parsed node tree of bytes, or nullptr with *problem saying why.
-PlistPtr nodesOf(const Data& bytes, std::string* problem) {
+// Whether bytes pass the checks every read runs before parsing: size,
+// nesting, values and, for the binary form, structure and expanded bytes;
+// *problem says why not.
+bool passesReadChecks(const Data& bytes, std::string* problem) {
   if (bytes.empty()) {
     *problem = "empty data";
-    return nullptr;
+    return false;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
     *problem = fmt::format("{} bytes is too large", bytes.size());
-    return nullptr;
+    return false;
   }
-  plist_t root = nullptr;
-  const char* text = reinterpret_cast<const char*>(bytes.data());
-  const auto length = static_cast<std::uint32_t>(bytes.size());
   const PropertyListLimits limits{kMaxDepth, kMaxNodes};
   if (startsWith(bytes, "bplist00")) {
     std::string detail;
     if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail)) {
       *problem = fmt::format("malformed binary property list ({})", detail);
-      return nullptr;
+      return false;
     }
+  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
+    *problem = "XML nested too deeply or too many elements";
+    return false;
+  }
+  return true;
+}
+
+// The parsed node tree of bytes, or nullptr with *problem saying why.
+PlistPtr nodesOf(const Data& bytes, std::string* problem) {
+  if (!passesReadChecks(bytes, problem)) return nullptr;
+  plist_t root = nullptr;
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  if (startsWith(bytes, "bplist00")) {
     plist_from_bin(text, length, &root);
   } else {
-    if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
-      *problem = "XML nested too deeply or too many elements";
-      return nullptr;
-    }
     plist_from_xml(text, length, &root);
   }
   if (root == nullptr) *problem = "not a well-formed property list";
@@ -344,7 +353,9 @@ namespace {
 
 // Bytes of the binary form's object for value, with its offset-table entry
 // and the reference to it, at most: every count and reference at full
-// width, integers at 16 bytes, strings as UTF-16 and nothing shared.
+// width, integers at 16 bytes, nothing shared, and strings at three bytes
+// each, the most the readers count for one as UTF-16 (two as written).
+// Also at least what the readers count of it against their byte budget.
 std::uint64_t binaryBytesAtMost(const Value& value) {
   constexpr std::uint64_t kPerObject = 8 + 8 + 10;
   switch (value.type()) {
@@ -354,7 +365,7 @@ std::uint64_t binaryBytesAtMost(const Value& value) {
     case Value::Type::Date:
       return kPerObject + 8;
     case Value::Type::String:
-      return kPerObject + 2 * value.asString()->size();
+      return kPerObject + 3 * value.asString()->size();
     case Value::Type::Data:
       return kPerObject + value.asData()->size();
     case Value::Type::Array: {
@@ -365,7 +376,7 @@ std::uint64_t binaryBytesAtMost(const Value& value) {
     case Value::Type::Dictionary: {
       std::uint64_t total = kPerObject;
       for (const auto& [key, item] : *value.asDictionary())
-        total += kPerObject + 2 * key.size() + binaryBytesAtMost(item);
+        total += kPerObject + 3 * key.size() + binaryBytesAtMost(item);
       return total;
     }
     default:
@@ -378,14 +389,13 @@ std::uint64_t binaryBytesAtMost(const Value& value) {
 std::optional<Data> propertyListFile(const Value& value) {
   auto xml = propertyListXML(value);
   if (!xml) return std::nullopt;
-  if (xml->size() <= kMaxPropertyListBytes) return xml;
+  std::string xmlProblem, binaryProblem;
+  if (passesReadChecks(*xml, &xmlProblem)) return xml;
   auto binary = propertyListBinary(value);
-  if (!binary || binary->size() > kMaxPropertyListBytes) {
-    log("Property list: too large to write ({} bytes as XML, {} in the binary form)", xml->size(),
-        binary ? binary->size() : 0);
-    return std::nullopt;
-  }
-  return binary;
+  if (binary && passesReadChecks(*binary, &binaryProblem)) return binary;
+  log("Property list: no form of the value would be read back (XML: {}; binary: {})", xmlProblem,
+      binary ? binaryProblem : "cannot be written");
+  return std::nullopt;
 }
 
 bool propertyListFileFits(const Value& value) {

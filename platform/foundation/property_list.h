@@ -27,13 +27,13 @@ std::optional<Data> propertyListXML(const Value& value);
 std::optional<Data> propertyListBinary(const Value& value);
 
 // The file writePropertyList writes for value: its XML form, or its binary
-// form when the XML one is larger than the readers take (base64 makes data a
-// third larger); nullopt when neither fits or value cannot be written.
+// form when the readers would refuse the XML one (base64 makes data a third
+// larger); nullopt when they would refuse both or value cannot be written.
 std::optional<Data> propertyListFile(const Value& value);
 
-// Whether the file of a value read from a property list fits what the
-// readers take, so that it can be written back. Answered from a bound on
-// the binary form's size, encoding only when the bound is over the limit.
+// Whether a value read from a property list can be written back so that it
+// reads again (propertyListFile answers). Answered from a bound on the
+// binary form's size, encoding only when the bound is over the limit.
 bool propertyListFileFits(const Value& value);
 
 // Writes propertyListFile(value), atomically (an old file survives a failed
