@@ -384,17 +384,44 @@ std::uint64_t binaryBytesAtMost(const Value& value) {
   }
 }
 
+// Bytes of the XML form of value at least: its texts, keys and the base64
+// text of its data, without markup.
+std::uint64_t xmlBytesAtLeast(const Value& value) {
+  switch (value.type()) {
+    case Value::Type::String:
+      return value.asString()->size();
+    case Value::Type::Data:
+      return (value.asData()->size() + 2) / 3 * 4;
+    case Value::Type::Array: {
+      std::uint64_t total = 0;
+      for (const Value& item : *value.asArray()) total += xmlBytesAtLeast(item);
+      return total;
+    }
+    case Value::Type::Dictionary: {
+      std::uint64_t total = 0;
+      for (const auto& [key, item] : *value.asDictionary()) total += key.size() + xmlBytesAtLeast(item);
+      return total;
+    }
+    default:
+      return 0;
+  }
+}
+
 }  // namespace
 
 std::optional<Data> propertyListFile(const Value& value) {
-  auto xml = propertyListXML(value);
-  if (!xml) return std::nullopt;
-  std::string xmlProblem, binaryProblem;
-  if (passesReadChecks(*xml, &xmlProblem)) return xml;
+  std::string xmlProblem = "larger than a file the readers take", binaryProblem;
+  // The XML form is not made when it cannot fit.
+  if (xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
+    auto xml = propertyListXML(value);
+    if (!xml) return std::nullopt;
+    if (passesReadChecks(*xml, &xmlProblem)) return xml;
+  }
   auto binary = propertyListBinary(value);
   if (binary && passesReadChecks(*binary, &binaryProblem)) return binary;
+  if (!binary) return std::nullopt;
   log("Property list: no form of the value would be read back (XML: {}; binary: {})", xmlProblem,
-      binary ? binaryProblem : "cannot be written");
+      binaryProblem);
   return std::nullopt;
 }
 

@@ -29,12 +29,13 @@ int widthFor(std::uint64_t value) {
 class BinaryWriter {
  public:
   std::optional<Data> write(const Value& root) {
-    std::uint64_t objects = 0;
-    if (!count(root, 0, objects)) {
+    std::uint64_t objects = 0, payload = 0;
+    if (!count(root, 0, objects, payload)) {
       log("Property list: value cannot be written (null or too deep inside)");
       return std::nullopt;
     }
     refWidth_ = widthFor(objects);
+    out_.reserve(payload + 24 * objects + 40);  // grown at most once more
     out_.assign({'b', 'p', 'l', 'i', 's', 't', '0', '0'});
     const std::uint64_t top = object(root);
     const std::uint64_t table = out_.size();
@@ -50,19 +51,23 @@ class BinaryWriter {
   }
 
  private:
-  // Counts the objects of value into objects; false when it holds a null
-  // outside a dictionary or nests too deeply.
-  static bool count(const Value& value, int depth, std::uint64_t& objects) {
+  // Counts the objects of value into objects and the bytes of its texts,
+  // keys and data into payload; false when it holds a null outside a
+  // dictionary or nests too deeply.
+  static bool count(const Value& value, int depth, std::uint64_t& objects, std::uint64_t& payload) {
     if (depth > kMaxPropertyListDepth || value.isNull()) return false;
     ++objects;
+    if (const std::string* text = value.asString()) payload += text->size();
+    if (const Data* data = value.asData()) payload += data->size();
     if (const Array* array = value.asArray()) {
       for (const Value& item : *array)
-        if (!count(item, depth + 1, objects)) return false;
+        if (!count(item, depth + 1, objects, payload)) return false;
     } else if (const Dictionary* dictionary = value.asDictionary()) {
       for (const auto& [key, item] : *dictionary) {
         if (item.isNull()) continue;
         ++objects;
-        if (!count(item, depth + 1, objects)) return false;
+        payload += key.size();
+        if (!count(item, depth + 1, objects, payload)) return false;
       }
     }
     return true;

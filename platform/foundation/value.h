@@ -44,6 +44,10 @@ class Dictionary {
   // Returns the existing value or inserts a null one at the end.
   Value& operator[](std::string_view key);
   bool erase(std::string_view key);
+  // Erases every entry whose key erased accepts, keeping the order of the
+  // rest, in one pass.
+  template <typename Predicate>
+  void eraseIf(Predicate erased);
 
   // Defined below Value: a pair holding a Value needs the complete type.
   std::size_t size() const;
@@ -145,6 +149,13 @@ class Value {
                                std::shared_ptr<foundation::Dictionary>>;
   Storage v_;
 };
+
+template <typename Predicate>
+void Dictionary::eraseIf(Predicate erased) {
+  const std::size_t before = entries_.size();
+  std::erase_if(entries_, [&](const Entry& entry) { return erased(entry.first); });
+  if (entries_.size() != before) rebuildIndex();
+}
 
 inline std::size_t Dictionary::size() const {
   return entries_.size();
