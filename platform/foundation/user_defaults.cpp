@@ -149,23 +149,14 @@ void UserDefaults::reload() {
   {
     std::lock_guard lock(mutex_);
     loadLocked();
-    // The file's entries in its order, this program's unsaved values in
-    // their place or after them; one pass, whatever the number of keys.
-    const Dictionary& file = *contents->asDictionary();
-    std::vector<Dictionary::Entry> entries;
-    entries.reserve(file.size() + unsaved_.size());
-    for (const auto& [key, value] : file) {
-      if (!unsaved_.contains(key)) {
-        entries.emplace_back(key, value);
-      } else if (const Value* local = values_.find(key)) {
-        entries.emplace_back(key, *local);
-      }
-    }
+    // The file's entries in its order, less the keys removed here and not
+    // yet written; then this program's unsaved values, in their place or
+    // after them.
+    Dictionary merged = std::move(*contents->asDictionary());
+    merged.eraseIf([&](const std::string& key) { return unsaved_.contains(key) && !values_.contains(key); });
     for (const std::string& key : unsaved_) {
-      const Value* local = values_.find(key);
-      if (local != nullptr && !file.contains(key)) entries.emplace_back(key, *local);
+      if (const Value* local = values_.find(key)) merged.set(key, *local);
     }
-    Dictionary merged = Dictionary::fromEntries(std::move(entries));
     if (merged == values_) return;
     values_ = std::move(merged);
   }
@@ -195,7 +186,10 @@ bool UserDefaults::synchronize() {
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
     // The unreadable file is never replaced by the settings written now.
-    written = keepUnreadableFileLocked() && writePropertyList(path_, Value(values_));
+    // The values are moved into the Value written and back, not copied.
+    Value file(std::move(values_));
+    written = keepUnreadableFileLocked() && writePropertyList(path_, file);
+    values_ = std::move(*file.asDictionary());
     if (written) {
       unsaved_.clear();
     } else {
