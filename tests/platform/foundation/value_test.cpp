@@ -81,6 +81,9 @@ TEST(Value, LargeDictionaryAnswersAsAPlainList) {
       list.erase(inList(gone));
     }
   }
+  auto erasedAtOnce = [](const std::string& key) { return key.ends_with('7'); };
+  d.eraseIf(erasedAtOnce);
+  std::erase_if(list, [&](const auto& e) { return erasedAtOnce(e.first); });
   ASSERT_EQ(d.size(), list.size());
   std::size_t position = 0;
   for (const auto& [key, value] : d) {
