@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
@@ -185,15 +186,17 @@ bool UserDefaults::synchronize() {
     if (unsaved_.empty()) return true;
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
-    // The unreadable file is never replaced by the settings written now.
-    // The values are moved into the Value written and back, not copied.
+    // The values are moved into the Value encoded and back, not copied.
     Value file(std::move(values_));
-    written = keepUnreadableFileLocked() && writePropertyList(path_, file);
+    const std::optional<Data> bytes = propertyListFile(file);
     values_ = std::move(*file.asDictionary());
+    // The unreadable file is never replaced by the settings written now.
+    written = bytes && keepUnreadableFileLocked() && writeFileAtomically(path_, *bytes);
     if (written) {
       unsaved_.clear();
     } else {
-      log("User defaults: cannot save {}", path_);
+      lastWriteFailure_ = bytes ? WriteFailure::NotWritable : WriteFailure::TooLarge;
+      log("User defaults: cannot save {}{}", path_, bytes ? "" : ": the settings are too large");
     }
   }
   if (!written) announceWriteFailure();
@@ -206,6 +209,11 @@ std::optional<std::string> UserDefaults::unreadableFileKeptAs() const {
   return unreadableKeptAs_;
 }
 
+UserDefaults::WriteFailure UserDefaults::lastWriteFailure() const {
+  std::lock_guard lock(mutex_);
+  return lastWriteFailure_;
+}
+
 bool UserDefaults::canWrite() {
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
   std::error_code error;
@@ -214,6 +222,10 @@ bool UserDefaults::canWrite() {
   const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
   if (fd < 0) {
     log("User defaults: the folder {} cannot be written: {}", folder.string(), std::strerror(errno));
+    {
+      std::lock_guard lock(mutex_);
+      lastWriteFailure_ = WriteFailure::NotWritable;
+    }
     announceWriteFailure();
     return false;
   }

@@ -54,6 +54,11 @@ class UserDefaults {
   // write; creates the folder when missing. False when the write failed.
   bool synchronize();
 
+  // Why the last failed write failed: the folder or file could not be
+  // written, or the settings are too large for a file the readers take.
+  enum class WriteFailure { NotWritable, TooLarge };
+  WriteFailure lastWriteFailure() const;
+
   // When the file existed but could not be read at first use: the path it
   // is kept under ("velumar.plist.unreadable-2026-12-07-190512"), where the
   // next write moves it.
@@ -87,6 +92,7 @@ class UserDefaults {
   // Where an unreadable file goes, until it was moved there.
   mutable std::optional<std::string> unreadableKeptAs_;
   bool unreadableMoved_ = false;
+  WriteFailure lastWriteFailure_ = WriteFailure::NotWritable;
 };
 
 }  // namespace foundation
