@@ -2,6 +2,7 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 
@@ -223,27 +224,33 @@ TEST(UserDefaults, ManyKeysReadAndReloadInLinearTime) {
 // written back at all is kept aside as an unreadable one is.
 TEST(UserDefaults, WhatWasReadCanBeWrittenBack) {
   using Builder = plisttest::BinaryPlistBuilder;
-  // {"Key0": 1, "Data": [1 MB data] * copies, "Numbers": [0, 1, ..., numbers - 1]}
-  auto file = [](std::uint32_t copies, std::uint32_t numbers) {
+  // {"Key0": 1, "Data": [1 MB data] * copies, "Numbers": [0, 1, ..., numbers - 1],
+  //  "Keys": {"0": 0, "1": 1, ..., keys - 1}}
+  auto file = [](std::uint32_t copies, std::uint32_t numbers, std::uint32_t keys) {
     Builder b;
     b.add({});
     const std::uint32_t data = b.add(Builder::data(1 << 20));
-    std::vector<std::uint32_t> counted;
-    for (std::uint32_t i = 0; i < numbers; ++i) counted.push_back(b.add(Builder::integer(i)));
-    const std::uint32_t arrays[] = {b.add(Builder::array(std::vector<std::uint32_t>(copies, data))),
-                                    b.add(Builder::array(counted))};
+    std::vector<std::uint32_t> counted, names;
+    for (std::uint32_t i = 0; i < std::max(numbers, keys); ++i) counted.push_back(b.add(Builder::integer(i)));
+    for (std::uint32_t i = 0; i < keys; ++i) names.push_back(b.add(Builder::ascii(std::to_string(i))));
+    counted.resize(numbers);
+    const std::uint32_t containers[] = {
+        b.add(Builder::array(std::vector<std::uint32_t>(copies, data))), b.add(Builder::array(counted)),
+        b.add(Builder::dictionary(names, std::vector<std::uint32_t>(counted.begin(), counted.begin() + keys)))};
     b.set(0, Builder::dictionary({b.add(Builder::ascii("Key0")), b.add(Builder::ascii("Data")),
-                                  b.add(Builder::ascii("Numbers"))},
-                                 {b.add(Builder::integer(1)), arrays[0], arrays[1]}));
+                                  b.add(Builder::ascii("Numbers")), b.add(Builder::ascii("Keys"))},
+                                 {b.add(Builder::integer(1)), containers[0], containers[1], containers[2]}));
     return b.build();
   };
   const struct {
     const char* name;
     Data bytes;
     bool read;
+    std::uint32_t copies;
   } rows[] = {
-      {"60 MB of data: 80 MB as XML", file(60, 0), true},
-      {"63 MB of data and 900,000 numbers: too large in either form", file(63, 900000), false},
+      {"60 MB of data: 80 MB as XML", file(60, 0, 0), true, 60},
+      {"200,000 keys: more than the XML reader takes", file(0, 200000, 200000), true, 0},
+      {"63 MB of data and 900,000 numbers: too large in either form", file(63, 900000, 0), false, 0},
   };
   for (const auto& row : rows) {
     testsupport::TempDir dir;
@@ -257,7 +264,7 @@ TEST(UserDefaults, WhatWasReadCanBeWrittenBack) {
     UserDefaults reread(path);
     EXPECT_EQ(reread.boolForKey("Touched"), true) << row.name;
     const std::optional<Value> data = reread.object("Data");
-    EXPECT_EQ(data && data->asArray() ? data->asArray()->size() : 0, row.read ? 60u : 0u) << row.name;
+    EXPECT_EQ(data && data->asArray() ? data->asArray()->size() : 0, row.copies) << row.name;
     if (!row.read) {
       EXPECT_EQ(readFile(*defaults.unreadableFileKeptAs()), row.bytes) << row.name;
     }
