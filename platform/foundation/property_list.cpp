@@ -198,7 +198,7 @@ bool passesReadChecks(const Data& bytes, std::string* problem) {
       return false;
     }
   } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
-    *problem = "XML nested too deeply or too many elements";
+    *problem = "XML nested too deeply, too many elements or a dictionary of too many keys";
     return false;
   }
   return true;
