@@ -347,36 +347,47 @@ std::optional<Data> propertyListXML(const Value& value) {
 
 namespace {
 
-// Bytes of the binary form's object for value, with its offset-table entry
-// and the reference to it, at most: every count and reference at full
-// width, integers at 16 bytes, nothing shared, and strings at three bytes
-// each, the most the readers count for one as UTF-16 (two as written).
-// Also at least what the readers count of it against their byte budget.
-std::uint64_t binaryBytesAtMost(const Value& value) {
+struct BinarySize {
+  std::uint64_t bytes = 0;
+  std::uint64_t objects = 0;
+};
+
+// Adds to size the objects of value (keys count) and the bytes of the
+// binary form's objects for it, at most: each with its offset-table entry
+// and the reference to it, every count and reference at full width,
+// integers at 16 bytes, nothing shared, and strings at three bytes each, the
+// most the readers count for one as UTF-16 (two as written). The bytes are
+// also at least what the readers count against their byte budget.
+void addBinarySizeAtMost(const Value& value, BinarySize& size) {
   constexpr std::uint64_t kPerObject = 8 + 8 + 10;
+  size.objects += 1;
+  size.bytes += kPerObject;
   switch (value.type()) {
     case Value::Type::Integer:
-      return kPerObject + 16;
+      size.bytes += 16;
+      break;
     case Value::Type::Real:
     case Value::Type::Date:
-      return kPerObject + 8;
+      size.bytes += 8;
+      break;
     case Value::Type::String:
-      return kPerObject + 3 * value.asString()->size();
+      size.bytes += 3 * value.asString()->size();
+      break;
     case Value::Type::Data:
-      return kPerObject + value.asData()->size();
-    case Value::Type::Array: {
-      std::uint64_t total = kPerObject;
-      for (const Value& item : *value.asArray()) total += binaryBytesAtMost(item);
-      return total;
-    }
-    case Value::Type::Dictionary: {
-      std::uint64_t total = kPerObject;
-      for (const auto& [key, item] : *value.asDictionary())
-        total += kPerObject + 3 * key.size() + binaryBytesAtMost(item);
-      return total;
-    }
+      size.bytes += value.asData()->size();
+      break;
+    case Value::Type::Array:
+      for (const Value& item : *value.asArray()) addBinarySizeAtMost(item, size);
+      break;
+    case Value::Type::Dictionary:
+      for (const auto& [key, item] : *value.asDictionary()) {
+        size.objects += 1;
+        size.bytes += kPerObject + 3 * key.size();
+        addBinarySizeAtMost(item, size);
+      }
+      break;
     default:
-      return kPerObject;
+      break;
   }
 }
 
@@ -421,10 +432,14 @@ std::optional<Data> propertyListFile(const Value& value) {
   return std::nullopt;
 }
 
-bool propertyListFileFits(const Value& value) {
+bool propertyListFileFits(const Value& value, std::uint64_t spareValues, std::uint64_t spareBytes) {
   constexpr std::uint64_t kHeaderAndTrailer = 8 + 32;
-  if (kHeaderAndTrailer + binaryBytesAtMost(value) <= kMaxPropertyListBytes) return true;
-  return propertyListFile(value).has_value();
+  BinarySize size;
+  addBinarySizeAtMost(value, size);
+  if (size.objects + spareValues > kMaxNodes) return false;
+  if (kHeaderAndTrailer + size.bytes + spareBytes <= kMaxPropertyListBytes) return true;
+  const std::optional<Data> file = propertyListFile(value);
+  return file && file->size() + spareBytes <= kMaxPropertyListBytes;
 }
 
 bool writePropertyList(const std::string& path, const Value& value) {

@@ -32,9 +32,11 @@ std::optional<Data> propertyListBinary(const Value& value);
 std::optional<Data> propertyListFile(const Value& value);
 
 // Whether a value read from a property list can be written back so that it
-// reads again (propertyListFile answers). Answered from a bound on the
-// binary form's size, encoding only when the bound is over the limit.
-bool propertyListFileFits(const Value& value);
+// reads again (propertyListFile answers), with room left for spareValues
+// more values (keys count) and spareBytes more bytes: what a program adds
+// before it writes the value back. Answered from a bound on the binary
+// form's size, encoding only when the bound is over the limit.
+bool propertyListFileFits(const Value& value, std::uint64_t spareValues = 0, std::uint64_t spareBytes = 0);
 
 // Writes propertyListFile(value), atomically (an old file survives a failed
 // write).

@@ -45,7 +45,11 @@ std::string fileDateStamp(std::time_t now) {
 // would refuse: such a file is treated as unreadable, not overwritten.
 std::optional<Value> readSettings(const std::string& path) {
   auto contents = readPropertyList(path);
-  if (contents && !propertyListFileFits(*contents)) {
+  // Room for what this program adds before it writes the settings back:
+  // its own few dozen keys and folder bookmarks.
+  constexpr std::uint64_t kSpareValues = 10'000;
+  constexpr std::uint64_t kSpareBytes = 1 << 20;
+  if (contents && !propertyListFileFits(*contents, kSpareValues, kSpareBytes)) {
     log("User defaults: {} is too large to be saved again", path);
     return std::nullopt;
   }

@@ -251,6 +251,7 @@ TEST(UserDefaults, WhatWasReadCanBeWrittenBack) {
       {"60 MB of data: 80 MB as XML", file(60, 0, 0), true, 60},
       {"200,000 keys: more than the XML reader takes", file(0, 200000, 200000), true, 0},
       {"63 MB of data and 900,000 numbers: too large in either form", file(63, 900000, 0), false, 0},
+      {"995,000 numbers: no room left for this program's settings", file(0, 995000, 0), false, 0},
   };
   for (const auto& row : rows) {
     testsupport::TempDir dir;
