@@ -3,6 +3,7 @@
 // date, array, or a dictionary that keeps insertion order. Used for preset
 // files, image properties, user defaults and notification objects.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
@@ -153,7 +154,10 @@ class Value {
 template <typename Predicate>
 void Dictionary::eraseIf(Predicate erased) {
   const std::size_t before = entries_.size();
-  std::erase_if(entries_, [&](const Entry& entry) { return erased(entry.first); });
+  // Headers here are also compiled as C++17, without std::erase_if.
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                [&](const Entry& entry) { return erased(entry.first); }),
+                 entries_.end());
   if (entries_.size() != before) rebuildIndex();
 }
 
