@@ -42,10 +42,13 @@ void SettingsAlerts::writeFailed() {
   if (writeFailureShown_ || stopped_) return;
   writeFailureShown_ = true;
   const std::string folder = std::filesystem::path(defaults_.path()).parent_path().string();
+  const QString cause =
+      defaults_.lastWriteFailure() == foundation::UserDefaults::WriteFailure::TooLarge
+          ? QStringLiteral("The settings are too large to be saved in %1.")
+          : QStringLiteral("The folder %1 cannot be written.");
   notWritableAlert_ = showAlert(
       QStringLiteral("settingsNotWritableAlert"), QStringLiteral("Your settings will not be kept."),
-      QStringLiteral("The folder %1 cannot be written. Changes to the settings are lost when Velumar quits.")
-          .arg(fromPath(folder)));
+      cause.arg(fromPath(folder)) + QStringLiteral(" Changes to the settings are lost when Velumar quits."));
 }
 
 QMessageBox* SettingsAlerts::showAlert(const QString& name, const QString& text, const QString& informative) {

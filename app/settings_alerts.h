@@ -1,8 +1,8 @@
 #pragma once
 // Alerts about the settings file: at launch, one when the file could not be
 // read (it is kept aside and the defaults are used), and one at the first
-// failed write of a run when the settings folder cannot be written (never
-// repeated in that run). The alerts do not block: they show and the program
+// failed write of a run, naming its cause: the settings folder cannot be
+// written or the settings are too large (never repeated in that run). The alerts do not block: they show and the program
 // goes on.
 
 #include <QMessageBox>

@@ -21,9 +21,8 @@ namespace {
 
 // Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
 constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
-// Deeper nesting than this is refused rather than risking the stack, and
-// more values than this rather than risking memory.
-constexpr int kMaxDepth = 512;
+constexpr int kMaxDepth = kMaxPropertyListDepth;
+// More values than this are refused rather than risking memory.
 constexpr std::uint64_t kMaxNodes = 1'000'000;
 
 std::optional<Value> fromPlist(plist_t node, int depth);
@@ -116,17 +115,7 @@ std::optional<Value> fromPlist(plist_t node, int depth) {
 }
 
 plist_t dateToPlist(const Date& date) {
-  // Whole seconds, rounded down: the XML form keeps no fraction.
-  double seconds =
-      std::chrono::duration<double>(date.time_since_epoch()).count() - double(kReferenceDateUnixSeconds);
-  seconds = std::floor(seconds);
-  constexpr double lowest = double(std::numeric_limits<std::int32_t>::min());
-  constexpr double highest = double(std::numeric_limits<std::int32_t>::max());
-  if (!(seconds >= lowest && seconds <= highest)) {
-    log("Property list: date out of range, clamped");
-    seconds = seconds < lowest || std::isnan(seconds) ? lowest : highest;
-  }
-  return plist_new_date(static_cast<std::int32_t>(seconds), 0);
+  return plist_new_date(wholeSecondsSinceReferenceDate(date), 0);
 }
 
 PlistPtr toPlist(const Value& value, int depth) {
@@ -171,15 +160,6 @@ PlistPtr toPlist(const Value& value, int depth) {
   return nullptr;
 }
 
-// The library's tree of value, or nullptr with a log line when value holds
-// something a property list cannot.
-PlistPtr writableRoot(const Value& value) {
-  PlistPtr root = toPlist(value, 0);
-  if (!root)
-    log("Property list: value cannot be written ({})", value.isNull() ? "null" : "null or too deep inside");
-  return root;
-}
-
 using Encoder = void (*)(plist_t, char**, std::uint32_t*);
 using EncodingRelease = void (*)(char*);
 
@@ -194,43 +174,45 @@ std::optional<Data> encodedNodes(plist_t root, Encoder encode, EncodingRelease r
   return bytes;
 }
 
-// value in one of the library's encodings.
-std::optional<Data> serialized(const Value& value, Encoder encode, EncodingRelease release) {
-  PlistPtr root = writableRoot(value);
-  if (!root) return std::nullopt;
-  return encodedNodes(root.get(), encode, release);
-}
-
 bool startsWith(const Data& bytes, std::string_view prefix) {
   return bytes.size() >= prefix.size() && std::memcmp(bytes.data(), prefix.data(), prefix.size()) == 0;
 }
 
-// The parsed node tree of bytes, or nullptr with *problem saying why.
-PlistPtr nodesOf(const Data& bytes, std::string* problem) {
+// Whether bytes pass the checks every read runs before parsing: size,
+// nesting, values and, for the binary form, structure and expanded bytes;
+// *problem says why not.
+bool passesReadChecks(const Data& bytes, std::string* problem) {
   if (bytes.empty()) {
     *problem = "empty data";
-    return nullptr;
+    return false;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
     *problem = fmt::format("{} bytes is too large", bytes.size());
-    return nullptr;
+    return false;
   }
-  plist_t root = nullptr;
-  const char* text = reinterpret_cast<const char*>(bytes.data());
-  const auto length = static_cast<std::uint32_t>(bytes.size());
   const PropertyListLimits limits{kMaxDepth, kMaxNodes};
   if (startsWith(bytes, "bplist00")) {
     std::string detail;
     if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail)) {
       *problem = fmt::format("malformed binary property list ({})", detail);
-      return nullptr;
+      return false;
     }
+  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
+    *problem = "XML nested too deeply, too many elements or a dictionary of too many keys";
+    return false;
+  }
+  return true;
+}
+
+// The parsed node tree of bytes, or nullptr with *problem saying why.
+PlistPtr nodesOf(const Data& bytes, std::string* problem) {
+  if (!passesReadChecks(bytes, problem)) return nullptr;
+  plist_t root = nullptr;
+  const char* text = reinterpret_cast<const char*>(bytes.data());
+  const auto length = static_cast<std::uint32_t>(bytes.size());
+  if (startsWith(bytes, "bplist00")) {
     plist_from_bin(text, length, &root);
   } else {
-    if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
-      *problem = "XML nested too deeply or too many elements";
-      return nullptr;
-    }
     plist_from_xml(text, length, &root);
   }
   if (root == nullptr) *problem = "not a well-formed property list";
@@ -253,6 +235,20 @@ std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem) {
 }
 
 }  // namespace
+
+std::int32_t wholeSecondsSinceReferenceDate(const Date& date) {
+  // Rounded down: the XML form keeps no fraction.
+  double seconds =
+      std::chrono::duration<double>(date.time_since_epoch()).count() - double(kReferenceDateUnixSeconds);
+  seconds = std::floor(seconds);
+  constexpr double lowest = double(std::numeric_limits<std::int32_t>::min());
+  constexpr double highest = double(std::numeric_limits<std::int32_t>::max());
+  if (!(seconds >= lowest && seconds <= highest)) {
+    log("Property list: date out of range, clamped");
+    seconds = seconds < lowest || std::isnan(seconds) ? lowest : highest;
+  }
+  return static_cast<std::int32_t>(seconds);
+}
 
 PlistPtr parsePropertyListNodes(const Data& bytes) {
   std::string problem;
@@ -334,19 +330,123 @@ std::optional<Value> readPropertyList(const std::string& path) {
 }
 
 std::optional<Data> propertyListXML(const Value& value) {
-  return serialized(value, plist_to_xml, plist_to_xml_free);
+  // Made from the binary form: the library builds a dictionary key by key
+  // in time that grows with the square of its size (seconds for a few
+  // hundred thousand keys), while it reads the binary form in linear time.
+  const std::optional<Data> binary = propertyListBinary(value);
+  if (!binary) return std::nullopt;
+  plist_t root = nullptr;
+  plist_from_bin(reinterpret_cast<const char*>(binary->data()), std::uint32_t(binary->size()), &root);
+  const PlistPtr owner(root);
+  if (!root) {
+    log("Property list: the binary form of the value does not parse");
+    return std::nullopt;
+  }
+  return encodedNodes(root, plist_to_xml, plist_to_xml_free);
 }
 
-std::optional<Data> propertyListBinary(const Value& value) {
-  return serialized(value, plist_to_bin, plist_to_bin_free);
+namespace {
+
+struct BinarySize {
+  std::uint64_t bytes = 0;
+  std::uint64_t objects = 0;
+};
+
+// Adds to size the objects of value (keys count) and the bytes of the
+// binary form's objects for it, at most: each with its offset-table entry
+// and the reference to it, every count and reference at full width,
+// integers at 16 bytes, nothing shared, and strings at three bytes each, the
+// most the readers count for one as UTF-16 (two as written). The bytes are
+// also at least what the readers count against their byte budget.
+void addBinarySizeAtMost(const Value& value, BinarySize& size) {
+  constexpr std::uint64_t kPerObject = 8 + 8 + 10;
+  size.objects += 1;
+  size.bytes += kPerObject;
+  switch (value.type()) {
+    case Value::Type::Integer:
+      size.bytes += 16;
+      break;
+    case Value::Type::Real:
+    case Value::Type::Date:
+      size.bytes += 8;
+      break;
+    case Value::Type::String:
+      size.bytes += 3 * value.asString()->size();
+      break;
+    case Value::Type::Data:
+      size.bytes += value.asData()->size();
+      break;
+    case Value::Type::Array:
+      for (const Value& item : *value.asArray()) addBinarySizeAtMost(item, size);
+      break;
+    case Value::Type::Dictionary:
+      for (const auto& [key, item] : *value.asDictionary()) {
+        size.objects += 1;
+        size.bytes += kPerObject + 3 * key.size();
+        addBinarySizeAtMost(item, size);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+// Bytes of the XML form of value at least: its texts, keys and the base64
+// text of its data, without markup.
+std::uint64_t xmlBytesAtLeast(const Value& value) {
+  switch (value.type()) {
+    case Value::Type::String:
+      return value.asString()->size();
+    case Value::Type::Data:
+      return (value.asData()->size() + 2) / 3 * 4;
+    case Value::Type::Array: {
+      std::uint64_t total = 0;
+      for (const Value& item : *value.asArray()) total += xmlBytesAtLeast(item);
+      return total;
+    }
+    case Value::Type::Dictionary: {
+      std::uint64_t total = 0;
+      for (const auto& [key, item] : *value.asDictionary()) total += key.size() + xmlBytesAtLeast(item);
+      return total;
+    }
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+std::optional<Data> propertyListFile(const Value& value) {
+  std::string xmlProblem = "larger than a file the readers take", binaryProblem;
+  // The XML form is not made when it cannot fit.
+  if (xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
+    auto xml = propertyListXML(value);
+    if (!xml) return std::nullopt;
+    if (passesReadChecks(*xml, &xmlProblem)) return xml;
+  }
+  auto binary = propertyListBinary(value);
+  if (binary && passesReadChecks(*binary, &binaryProblem)) return binary;
+  if (!binary) return std::nullopt;
+  log("Property list: no form of the value would be read back (XML: {}; binary: {})", xmlProblem,
+      binaryProblem);
+  return std::nullopt;
+}
+
+bool propertyListFileFits(const Value& value, std::uint64_t spareValues, std::uint64_t spareBytes) {
+  constexpr std::uint64_t kHeaderAndTrailer = 8 + 32;
+  BinarySize size;
+  addBinarySizeAtMost(value, size);
+  if (size.objects + spareValues > kMaxNodes) return false;
+  if (kHeaderAndTrailer + size.bytes + spareBytes <= kMaxPropertyListBytes) return true;
+  const std::optional<Data> file = propertyListFile(value);
+  return file && file->size() + spareBytes <= kMaxPropertyListBytes;
 }
 
 bool writePropertyList(const std::string& path, const Value& value) {
-  auto bytes = propertyListXML(value);
-  if (!bytes) return false;
   // A file that would be refused when read back is not written.
-  if (bytes->size() > kMaxPropertyListBytes) {
-    log("Property list: {} bytes is too large to write to {}", bytes->size(), path);
+  auto bytes = propertyListFile(value);
+  if (!bytes) {
+    log("Property list: nothing written to {}", path);
     return false;
   }
   if (!writeFileAtomically(path, *bytes)) {

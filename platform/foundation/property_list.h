@@ -26,8 +26,20 @@ std::optional<Data> propertyListXML(const Value& value);
 // property lists stored inside other property lists as data.
 std::optional<Data> propertyListBinary(const Value& value);
 
-// Writes value as an XML property list, atomically (an old file survives a
-// failed write).
+// The file writePropertyList writes for value: its XML form, or its binary
+// form when the readers would refuse the XML one (base64 makes data a third
+// larger); nullopt when they would refuse both or value cannot be written.
+std::optional<Data> propertyListFile(const Value& value);
+
+// Whether a value read from a property list can be written back so that it
+// reads again (propertyListFile answers), with room left for spareValues
+// more values (keys count) and spareBytes more bytes: what a program adds
+// before it writes the value back. Answered from a bound on the binary
+// form's size, encoding only when the bound is over the limit.
+bool propertyListFileFits(const Value& value, std::uint64_t spareValues = 0, std::uint64_t spareBytes = 0);
+
+// Writes propertyListFile(value), atomically (an old file survives a failed
+// write).
 bool writePropertyList(const std::string& path, const Value& value);
 
 // A real narrowed to single precision, for keys stored as 32-bit floats: the

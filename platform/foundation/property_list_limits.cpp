@@ -241,7 +241,12 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
 
 bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
                                  const PropertyListLimits& limits) {
-  int level = 0;
+  // Per open array or dictionary: the keys seen in it (arrays never count).
+  struct Open {
+    bool dictionary;
+    std::uint64_t keys;
+  };
+  std::vector<Open> open;
   std::uint64_t elements = 0;
   for (std::size_t i = 0; i < size; ++i) {
     if (bytes[i] != '<') continue;
@@ -259,16 +264,21 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
              bytes[j + length] == ' ' || bytes[j + length] == '\t' || bytes[j + length] == '\n' ||
              bytes[j + length] == '\r';
     };
-    if (!nameIs("array") && !nameIs("dict")) continue;
+    if (!closing && nameIs("key") && !open.empty() && open.back().dictionary &&
+        ++open.back().keys > limits.maxXmlDictionaryKeys)
+      return false;
+    const bool dictionary = nameIs("dict");
+    if (!dictionary && !nameIs("array")) continue;
     if (closing) {
-      --level;
+      if (!open.empty()) open.pop_back();
       continue;
     }
     // An empty element "<array/>" does not nest.
     std::size_t end = j;
     while (end < size && bytes[end] != '>') ++end;
     if (end < size && bytes[end - 1] == '/') continue;
-    if (++level > limits.maxDepth) return false;
+    if (open.size() >= std::size_t(limits.maxDepth)) return false;
+    open.push_back({dictionary, 0});
   }
   return true;
 }

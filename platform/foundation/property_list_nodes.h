@@ -4,6 +4,7 @@
 
 #include <plist/plist.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,6 +13,10 @@
 #include "platform/foundation/value.h"
 
 namespace foundation {
+
+// Deeper nesting than this is refused when reading and writing, rather than
+// risking the stack.
+inline constexpr int kMaxPropertyListDepth = 512;
 
 struct PlistDeleter {
   void operator()(plist_t node) const { plist_free(node); }
@@ -36,6 +41,10 @@ bool forEachArrayItem(plist_t array, const std::function<bool(plist_t)>& visit);
 
 // One node as a Value (UIDs read as integers); nullopt when unreadable.
 std::optional<Value> valueFromPlistNode(plist_t node);
+// A date as the whole seconds since 2001-01-01 00:00:00 UTC that both forms
+// store (rounded down; clamped, with a log line, to 32 bits).
+std::int32_t wholeSecondsSinceReferenceDate(const Date& date);
+
 // value as a node tree; nullptr when it holds a null outside a dictionary.
 PlistPtr plistNodeFromValue(const Value& value);
 

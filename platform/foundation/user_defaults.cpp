@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
@@ -39,6 +40,22 @@ std::string fileDateStamp(std::time_t now) {
   return text;
 }
 
+// The settings in the file at path; nullopt (logged) when it cannot be read
+// or when what it holds could not be saved again, as a file the readers
+// would refuse: such a file is treated as unreadable, not overwritten.
+std::optional<Value> readSettings(const std::string& path) {
+  auto contents = readPropertyList(path);
+  // Room for what this program adds before it writes the settings back:
+  // its own few dozen keys and folder bookmarks.
+  constexpr std::uint64_t kSpareValues = 10'000;
+  constexpr std::uint64_t kSpareBytes = 1 << 20;
+  if (contents && !propertyListFileFits(*contents, kSpareValues, kSpareBytes)) {
+    log("User defaults: {} is too large to be saved again", path);
+    return std::nullopt;
+  }
+  return contents;
+}
+
 }  // namespace
 
 UserDefaults& UserDefaults::standard() {
@@ -53,13 +70,13 @@ void UserDefaults::loadLocked() const {
   loaded_ = true;
   std::error_code error;
   if (!std::filesystem::exists(path_, error)) return;
-  auto contents = readPropertyList(path_);
+  auto contents = readSettings(path_);
   if (!contents) {
     unreadableKeptAs_ = path_ + ".unreadable-" + fileDateStamp(std::time(nullptr));
     log("User defaults: {} is unreadable; starting with none and keeping it as {}", path_, *unreadableKeptAs_);
     return;
   }
-  values_ = *contents->asDictionary();
+  values_ = std::move(*contents->asDictionary());
 }
 
 std::optional<Value> UserDefaults::object(const std::string& key) const {
@@ -129,7 +146,7 @@ void UserDefaults::reload() {
   std::error_code error;
   std::optional<Value> contents;
   if (std::filesystem::exists(path_, error)) {
-    contents = readPropertyList(path_);
+    contents = readSettings(path_);
     if (!contents) return;
   } else {
     contents = Value(Dictionary());
@@ -137,13 +154,13 @@ void UserDefaults::reload() {
   {
     std::lock_guard lock(mutex_);
     loadLocked();
-    Dictionary merged = *contents->asDictionary();
+    // The file's entries in its order, less the keys removed here and not
+    // yet written; then this program's unsaved values, in their place or
+    // after them.
+    Dictionary merged = std::move(*contents->asDictionary());
+    merged.eraseIf([&](const std::string& key) { return unsaved_.contains(key) && !values_.contains(key); });
     for (const std::string& key : unsaved_) {
-      if (const Value* local = values_.find(key)) {
-        merged.set(key, *local);
-      } else {
-        merged.erase(key);
-      }
+      if (const Value* local = values_.find(key)) merged.set(key, *local);
     }
     if (merged == values_) return;
     values_ = std::move(merged);
@@ -173,12 +190,17 @@ bool UserDefaults::synchronize() {
     if (unsaved_.empty()) return true;
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
+    // The values are moved into the Value encoded and back, not copied.
+    Value file(std::move(values_));
+    const std::optional<Data> bytes = propertyListFile(file);
+    values_ = std::move(*file.asDictionary());
     // The unreadable file is never replaced by the settings written now.
-    written = keepUnreadableFileLocked() && writePropertyList(path_, Value(values_));
+    written = bytes && keepUnreadableFileLocked() && writeFileAtomically(path_, *bytes);
     if (written) {
       unsaved_.clear();
     } else {
-      log("User defaults: cannot save {}", path_);
+      lastWriteFailure_ = bytes ? WriteFailure::NotWritable : WriteFailure::TooLarge;
+      log("User defaults: cannot save {}{}", path_, bytes ? "" : ": the settings are too large");
     }
   }
   if (!written) announceWriteFailure();
@@ -191,6 +213,11 @@ std::optional<std::string> UserDefaults::unreadableFileKeptAs() const {
   return unreadableKeptAs_;
 }
 
+UserDefaults::WriteFailure UserDefaults::lastWriteFailure() const {
+  std::lock_guard lock(mutex_);
+  return lastWriteFailure_;
+}
+
 bool UserDefaults::canWrite() {
   const std::filesystem::path folder = std::filesystem::path(path_).parent_path();
   std::error_code error;
@@ -199,6 +226,10 @@ bool UserDefaults::canWrite() {
   const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
   if (fd < 0) {
     log("User defaults: the folder {} cannot be written: {}", folder.string(), std::strerror(errno));
+    {
+      std::lock_guard lock(mutex_);
+      lastWriteFailure_ = WriteFailure::NotWritable;
+    }
     announceWriteFailure();
     return false;
   }

@@ -7,7 +7,9 @@
 // default notification center (the defaults as sender), on the changing
 // thread, after the change.
 //
-// A file that exists but cannot be read is never overwritten: the first
+// A file that exists but cannot be read is never overwritten, nor is one
+// whose settings could not be written back within the size the readers
+// take (it would be refused as too large at the next start): the first
 // write moves it aside (renamed beside it with the date and time it was
 // found unreadable) before writing the settings.
 
@@ -52,6 +54,11 @@ class UserDefaults {
   // write; creates the folder when missing. False when the write failed.
   bool synchronize();
 
+  // Why the last failed write failed: the folder or file could not be
+  // written, or the settings are too large for a file the readers take.
+  enum class WriteFailure { NotWritable, TooLarge };
+  WriteFailure lastWriteFailure() const;
+
   // When the file existed but could not be read at first use: the path it
   // is kept under ("velumar.plist.unreadable-2026-12-07-190512"), where the
   // next write moves it.
@@ -85,6 +92,7 @@ class UserDefaults {
   // Where an unreadable file goes, until it was moved there.
   mutable std::optional<std::string> unreadableKeptAs_;
   bool unreadableMoved_ = false;
+  WriteFailure lastWriteFailure_ = WriteFailure::NotWritable;
 };
 
 }  // namespace foundation

@@ -3,41 +3,85 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include <unordered_map>
+#include <functional>
 
 namespace foundation {
 
+namespace {
+
+// Up to this many entries a scan is as quick as hashing, and the dictionary
+// carries no index.
+constexpr std::size_t kScannedEntries = 16;
+
+std::size_t hashOf(std::string_view key) {
+  return std::hash<std::string_view>{}(key);
+}
+
+}  // namespace
+
 Dictionary::Dictionary(std::initializer_list<Entry> entries) {
+  entries_.reserve(entries.size());
   for (const auto& e : entries) set(e.first, e.second);
-}
-
-const Value* Dictionary::find(std::string_view key) const {
-  for (const auto& e : entries_)
-    if (e.first == key) return &e.second;
-  return nullptr;
-}
-
-Value* Dictionary::find(std::string_view key) {
-  for (auto& e : entries_)
-    if (e.first == key) return &e.second;
-  return nullptr;
 }
 
 Dictionary Dictionary::fromEntries(std::vector<Entry> entries) {
   Dictionary dictionary;
   dictionary.entries_.reserve(entries.size());
-  std::unordered_map<std::string_view, std::size_t> positions;
-  positions.reserve(entries.size());
-  for (Entry& entry : entries) {
-    // The views point into entries, which is neither moved nor resized.
-    const auto [at, added] = positions.emplace(entry.first, dictionary.entries_.size());
-    if (added) {
-      dictionary.entries_.emplace_back(entry.first, std::move(entry.second));
-    } else {
-      dictionary.entries_[at->second].second = std::move(entry.second);
-    }
-  }
+  for (Entry& entry : entries) dictionary.set(std::move(entry.first), std::move(entry.second));
   return dictionary;
+}
+
+std::size_t Dictionary::position(std::string_view key) const {
+  if (slots_.empty()) {
+    for (std::size_t i = 0; i < entries_.size(); ++i)
+      if (entries_[i].first == key) return i;
+    return entries_.size();
+  }
+  const std::size_t mask = slots_.size() - 1;
+  for (std::size_t slot = hashOf(key) & mask; slots_[slot] != 0; slot = (slot + 1) & mask) {
+    const std::size_t at = slots_[slot] - 1;
+    if (entries_[at].first == key) return at;
+  }
+  return entries_.size();
+}
+
+void Dictionary::indexPosition(std::size_t position) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t slot = hashOf(entries_[position].first) & mask;
+  while (slots_[slot] != 0) slot = (slot + 1) & mask;
+  slots_[slot] = std::uint32_t(position + 1);
+}
+
+void Dictionary::rebuildIndex() {
+  if (entries_.size() <= kScannedEntries) {
+    std::vector<std::uint32_t>().swap(slots_);
+    return;
+  }
+  // A quarter full after a rebuild, so appends rebuild at doublings only.
+  std::size_t capacity = 64;
+  while (capacity < 4 * entries_.size()) capacity *= 2;
+  slots_.assign(capacity, 0);
+  for (std::size_t i = 0; i < entries_.size(); ++i) indexPosition(i);
+}
+
+void Dictionary::append(std::string key, Value value) {
+  entries_.emplace_back(std::move(key), std::move(value));
+  if (slots_.empty() && entries_.size() <= kScannedEntries) return;
+  if (2 * entries_.size() > slots_.size()) {
+    rebuildIndex();
+  } else {
+    indexPosition(entries_.size() - 1);
+  }
+}
+
+const Value* Dictionary::find(std::string_view key) const {
+  const std::size_t at = position(key);
+  return at < entries_.size() ? &entries_[at].second : nullptr;
+}
+
+Value* Dictionary::find(std::string_view key) {
+  const std::size_t at = position(key);
+  return at < entries_.size() ? &entries_[at].second : nullptr;
 }
 
 void Dictionary::set(std::string key, Value value) {
@@ -45,23 +89,22 @@ void Dictionary::set(std::string key, Value value) {
     *existing = std::move(value);
     return;
   }
-  entries_.emplace_back(std::move(key), std::move(value));
+  append(std::move(key), std::move(value));
 }
 
 Value& Dictionary::operator[](std::string_view key) {
   if (Value* existing = find(key)) return *existing;
-  entries_.emplace_back(std::string(key), Value());
+  append(std::string(key), Value());
   return entries_.back().second;
 }
 
 bool Dictionary::erase(std::string_view key) {
-  for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-    if (it->first == key) {
-      entries_.erase(it);
-      return true;
-    }
-  }
-  return false;
+  const std::size_t at = position(key);
+  if (at == entries_.size()) return false;
+  entries_.erase(entries_.begin() + std::ptrdiff_t(at));
+  // Every later entry moved up one place.
+  if (!slots_.empty()) rebuildIndex();
+  return true;
 }
 
 bool Dictionary::operator==(const Dictionary& other) const {

@@ -3,6 +3,7 @@
 // date, array, or a dictionary that keeps insertion order. Used for preset
 // files, image properties, user defaults and notification objects.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <initializer_list>
@@ -22,16 +23,18 @@ using Data = std::vector<std::uint8_t>;
 using Date = std::chrono::system_clock::time_point;
 using Array = std::vector<Value>;
 
-// An insertion-ordered dictionary with string keys. Lookups are linear, which
-// is fast for the small dictionaries property lists hold.
+// An insertion-ordered dictionary with string keys. Small dictionaries are
+// scanned; larger ones keep a hash index of positions beside the entries, so
+// a lookup, set or insert takes constant time on average and equality,
+// building from entries and copying take time linear in the size. Erasing
+// takes time linear in the size (the later entries move up).
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
 
   Dictionary() = default;
   Dictionary(std::initializer_list<Entry> entries);
-  // The dictionary that setting each entry in order makes, built in time
-  // linear in the number of entries (for dictionaries read from files).
+  // The dictionary that setting each entry in order makes.
   static Dictionary fromEntries(std::vector<Entry> entries);
 
   bool contains(std::string_view key) const { return find(key) != nullptr; }
@@ -42,6 +45,10 @@ class Dictionary {
   // Returns the existing value or inserts a null one at the end.
   Value& operator[](std::string_view key);
   bool erase(std::string_view key);
+  // Erases every entry whose key erased accepts, keeping the order of the
+  // rest, in one pass.
+  template <typename Predicate>
+  void eraseIf(Predicate erased);
 
   // Defined below Value: a pair holding a Value needs the complete type.
   std::size_t size() const;
@@ -53,7 +60,19 @@ class Dictionary {
   bool operator==(const Dictionary& other) const;
 
  private:
+  // The position of key in entries_, entries_.size() when absent.
+  std::size_t position(std::string_view key) const;
+  void append(std::string key, Value value);
+  // Makes the index hold every entry, or drops it for a small dictionary.
+  void rebuildIndex();
+  void indexPosition(std::size_t position);
+
   std::vector<Entry> entries_;
+  // Beyond a few entries: an open-addressing table (linear probing, at most
+  // half full) of positions in entries_ plus one, 0 marking a free slot.
+  // Empty for small dictionaries, which need no more memory than their
+  // entries.
+  std::vector<std::uint32_t> slots_;
 };
 
 class Value {
@@ -131,6 +150,16 @@ class Value {
                                std::shared_ptr<foundation::Dictionary>>;
   Storage v_;
 };
+
+template <typename Predicate>
+void Dictionary::eraseIf(Predicate erased) {
+  const std::size_t before = entries_.size();
+  // Headers here are also compiled as C++17, without std::erase_if.
+  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                [&](const Entry& entry) { return erased(entry.first); }),
+                 entries_.end());
+  if (entries_.size() != before) rebuildIndex();
+}
 
 inline std::size_t Dictionary::size() const {
   return entries_.size();

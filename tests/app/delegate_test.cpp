@@ -31,6 +31,7 @@
 #include "engine/imported_image.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/notification_center.h"
+#include "platform/foundation/property_list.h"
 #include "platform/foundation/user_defaults.h"
 #include "presets/converter_form.h"
 #include "preview/preview_window.h"
@@ -182,6 +183,20 @@ TEST(DelegateSettingsAlerts, UnreadableAndUnwritableSettingsAreToldOnce) {
   EXPECT_EQ(alertsNamed(QStringLiteral("settingsNotWritableAlert")), 1);
   EXPECT_EQ(delegate.settingsAlerts().unreadableAlert(), nullptr);
   delegate.settingsAlerts().notWritableAlert()->close();
+
+  // Settings too large for a file the readers take: one alert naming that.
+  foundation::UserDefaults large(dir.file("large/velumar.plist"));
+  AppDelegate largeDelegate(large, true);
+  largeDelegate.launch();
+  large.set("Large", foundation::Data(foundation::kMaxPropertyListBytes, 1));
+  EXPECT_FALSE(large.synchronize());
+  EXPECT_FALSE(large.synchronize());
+  QTest::qWait(50);
+  EXPECT_EQ(alertsNamed(QStringLiteral("settingsNotWritableAlert")), 1);
+  ASSERT_NE(largeDelegate.settingsAlerts().notWritableAlert(), nullptr);
+  EXPECT_TRUE(largeDelegate.settingsAlerts().notWritableAlert()->informativeText().contains(
+      QStringLiteral("too large")));
+  largeDelegate.settingsAlerts().notWritableAlert()->close();
 }
 
 TEST_F(DelegateTest, OpenedFilesBecomeOneBatch) {

@@ -210,6 +210,32 @@ TEST(PropertyListHostile, ValuesAreCountedAtEachUse) {
   }
 }
 
+// Keys of one XML dictionary are limited, each dictionary on its own.
+TEST(PropertyListHostile, XmlDictionaryKeysAreLimited) {
+  PropertyListLimits limits;
+  limits.maxXmlDictionaryKeys = 3;
+  const struct {
+    const char* xml;
+    bool within;
+  } rows[] = {
+      {"<plist><dict><key>a</key><true/><key>b</key><true/><key/><true/></dict></plist>", true},
+      {"<plist><dict><key>a</key><true/><key>b</key><true/><key>c</key><true/><key>d</key><true/></dict></plist>",
+       false},
+      {"<plist><dict><key>a</key><dict><key>b</key><true/><key>c</key><true/></dict>"
+       "<key>d</key><array><dict/></array><key>e</key><true/></dict></plist>",
+       true},
+      {"<plist><dict><key>a</key><array><true/></array><key>b</key><true/><key>c</key><true/>"
+       "<key>d</key><true/></dict></plist>",
+       false},
+  };
+  for (const auto& row : rows) {
+    const std::string xml = row.xml;
+    EXPECT_EQ(xmlPropertyListWithinLimits(reinterpret_cast<const std::uint8_t*>(xml.data()), xml.size(), limits),
+              row.within)
+        << xml;
+  }
+}
+
 // Large flat containers read whole; indexing them item by item took
 // minutes for a few hundred thousand items.
 TEST(PropertyListHostile, LargeFlatArraysAndDictionariesRead) {

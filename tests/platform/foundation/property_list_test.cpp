@@ -64,6 +64,14 @@ TEST(PropertyList, EveryTypeRoundTripsThroughXMLAndBinary) {
       Value(Array{1, "two", Array{3.5}, Dictionary{{"x", false}}}),
       Value(Array{}),
       Value(Dictionary{}),
+      // Lengths and numbers at the edges of the binary form's widths.
+      Value(std::string(15, 'a')),
+      Value(std::string(70000, 'b')),
+      Value("\xF0\x9F\x99\x82 four-byte UTF-8" + std::string(300, 'c')),
+      Value(Data(65536, 7)),
+      Value(255), Value(256), Value(65535), Value(65536), Value(4294967296LL),
+      Value(Array(15, Value("x"))),
+      Value(Array(300, Value(1))),
   };
   for (auto write : {propertyListXML, propertyListBinary}) {
     for (const Value& value : cases) {
@@ -78,6 +86,30 @@ TEST(PropertyList, EveryTypeRoundTripsThroughXMLAndBinary) {
       EXPECT_EQ(read->type(), value.type()) << value.debugString();
     }
   }
+}
+
+// The binary form we write, read by another reader, holds what the XML form
+// holds: every type, long and non-ASCII texts, a dictionary of many keys.
+TEST(PropertyList, BinaryFormReadByAnotherReaderAsTheXMLForm) {
+  testsupport::TempDir dir;
+  Dictionary many;
+  for (int i = 0; i < 300; ++i) many.set("k" + std::to_string(i), i % 3 == 0 ? Value(-i) : Value(std::to_string(i)));
+  const Value value(Dictionary{{"many", many},
+                               {"text", "Gr\xC3\xBC\xC3\x9F" + std::string(20, 'e') + "\xF0\x9F\x99\x82"},
+                               {"data", Data(300, 9)},
+                               {"date", dateFromUnix(1700000000)},
+                               {"real", 0.1},
+                               {"flags", Array{true, false, std::numeric_limits<std::int64_t>::min()}}});
+  for (const auto& [name, bytes] : {std::pair{"binary", propertyListBinary(value)}, {"xml", propertyListXML(value)}}) {
+    ASSERT_TRUE(bytes) << name;
+    ASSERT_TRUE(writeFileAtomically(dir.file(name), *bytes));
+  }
+  const auto result = testsupport::runCommand(
+      {"/usr/bin/python3", "-c",
+       "import plistlib, sys\nb, x = (plistlib.load(open(p, 'rb')) for p in sys.argv[1:])\n"
+       "print(b == x, len(b['many']), b['many']['k3'], b['text'][-2:])",
+       dir.file("binary"), dir.file("xml")});
+  EXPECT_EQ(result.output, "True 300 -3 e\U0001f642\n") << result.output;
 }
 
 TEST(PropertyList, NestedDictionaryKeepsKeyOrderThroughAFile) {

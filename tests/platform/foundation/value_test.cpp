@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/foundation/value.h"
 
 using foundation::Dictionary;
@@ -55,4 +57,53 @@ TEST(Value, NestedLookup) {
   EXPECT_EQ(props.get({"{Exif}", "DateTimeOriginal"})->stringOr(""), "2020:01:02 03:04:05");
   EXPECT_EQ(props.get({"{Exif}", "Missing"}), nullptr);
   EXPECT_EQ(props.get({"{GPS}", "Latitude"}), nullptr);
+}
+
+// Large dictionaries keep an index beside their entries: through growth,
+// replacement, erasure, copy and equality they answer as a plain list does.
+TEST(Value, LargeDictionaryAnswersAsAPlainList) {
+  Dictionary d;
+  std::vector<std::pair<std::string, int>> list;
+  auto inList = [&](const std::string& key) {
+    return std::find_if(list.begin(), list.end(), [&](const auto& e) { return e.first == key; });
+  };
+  for (int i = 0; i < 3000; ++i) {
+    const std::string key = "k" + std::to_string(i * 7919 % 1000);  // every key set three times
+    d.set(key, i);
+    if (auto at = inList(key); at != list.end()) {
+      at->second = i;
+    } else {
+      list.emplace_back(key, i);
+    }
+    if (i % 4 == 3) {  // erase one key in four, from anywhere in the order
+      const std::string gone = list[std::size_t(i) % list.size()].first;
+      EXPECT_TRUE(d.erase(gone));
+      list.erase(inList(gone));
+    }
+  }
+  auto erasedAtOnce = [](const std::string& key) { return key.ends_with('7'); };
+  d.eraseIf(erasedAtOnce);
+  std::erase_if(list, [&](const auto& e) { return erasedAtOnce(e.first); });
+  ASSERT_EQ(d.size(), list.size());
+  std::size_t position = 0;
+  for (const auto& [key, value] : d) {
+    EXPECT_EQ(key, list[position].first);
+    EXPECT_EQ(value, Value(list[position++].second));
+  }
+  for (int k = 0; k < 1000; ++k) {
+    const std::string key = "k" + std::to_string(k);
+    const auto at = inList(key);
+    EXPECT_EQ(d.contains(key), at != list.end()) << key;
+    if (at != list.end()) {
+      EXPECT_EQ(*d.find(key), Value(at->second)) << key;
+    }
+  }
+  std::vector<Dictionary::Entry> reversed(d.begin(), d.end());
+  std::reverse(reversed.begin(), reversed.end());
+  const Dictionary other = Dictionary::fromEntries(reversed);
+  EXPECT_EQ(other, d);  // equal whatever the order
+  Dictionary changed = other;
+  changed.set(list.front().first, -1);
+  EXPECT_NE(changed, d);
+  EXPECT_EQ(other.find(list.front().first)->intOr(0), list.front().second);  // the copy stayed
 }
