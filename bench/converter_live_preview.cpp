@@ -12,6 +12,11 @@
 //      0.1 s after it, in the same run;
 //   the example image filtered per step (target <= T / 20).
 // Medians of 10. With --direct only T and T3 are measured.
+//
+// --compare-with BENCH [--pairs N] runs this benchmark and another build's
+// (any build of it, older ones too) N times each (5), interleaved, and
+// prints both builds' medians side by side, so that a step back shows in
+// one run on a loaded machine; with --direct, of T and T3 only.
 
 #include <QApplication>
 #include <QTimer>
@@ -26,6 +31,7 @@
 #include <vector>
 
 #include "bench/engine_convert_photos.h"
+#include "bench/live_preview_compare.h"
 #include "converter/headless_live_preview_target.h"
 #include "converter/live_preview_renderer.h"
 #include "engine/imported_image.h"
@@ -155,6 +161,17 @@ struct DragResult {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--compare-with") != 0) continue;
+    int pairs = 5;
+    bool direct = false;
+    for (int k = 1; k < argc; ++k) {
+      if (std::strcmp(argv[k], "--pairs") == 0 && k + 1 < argc) pairs = std::max(1, std::atoi(argv[k + 1]));
+      direct = direct || std::strcmp(argv[k], "--direct") == 0;
+    }
+    return livepreviewbench::compareBuilds(fs::read_symlink("/proc/self/exe").string(),
+                                           fs::absolute(argv[i + 1]).string(), pairs, direct ? "--direct" : "");
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ui::QtMainLoop loop;
