@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -311,7 +312,8 @@ TEST(FastPathCompositing, FloatBandWithAlphaOneStoresAsItBlends) {
 namespace {
 
 // Draws of separate pixels run at once only where the state lets them; the
-// images drawn from several threads at once give what one thread gives.
+// images drawn from several threads at once give what one thread gives
+// (run under the thread sanitizer too).
 TEST(FastPathCompositing, ConcurrentDrawsOfSeparatePixels) {
   struct StateCase {
     const char* name;
@@ -328,28 +330,35 @@ TEST(FastPathCompositing, ConcurrentDrawsOfSeparatePixels) {
       {"transparency layer", [](BitmapContext& c) { c.beginTransparencyLayer(); }, false},
       {"transform", [](BitmapContext& c) { c.concatCTM(AffineTransform{1, 0, 0, 1, 1, 0}); }, false},
   };
-  const ImageRef image = patternImage(kWidth / 2, kHeight / 2, PixelFormat::rgba8(), ColorSpace::genericRGB());
+  const std::int64_t side = 256;  // a quarter of the context
+  const ImageRef image = patternImage(side, side, PixelFormat::rgba8(), ColorSpace::genericRGB());
   for (const StateCase& state : states) {
     SCOPED_TRACE(state.name);
     std::vector<std::uint8_t> results[2];
     for (const bool atOnce : {false, true}) {
-      auto context = BitmapContext::create(kWidth, kHeight, PixelFormat::rgba8(), ColorSpace::sRGB());
+      auto context = BitmapContext::create(2 * side, 2 * side, PixelFormat::rgba8(), ColorSpace::sRGB());
       context->setFillColor(Color{ColorSpace::sRGB(), {0.3, 0.6, 0.2, 0.7, 0}, 4});
-      context->fillRect(Rect(0, 0, kWidth, kHeight));
+      context->fillRect(Rect(0, 0, 2 * side, 2 * side));
+      // A snapshot the draws must not write into: the pixels are detached
+      // from it before the threads start.
+      const ImageRef snapshot = context->makeImage();
       state.set(*context);
       EXPECT_EQ(context->prepareConcurrentDraws(), state.concurrent);
+      std::latch start(4);
       std::vector<std::thread> threads;
       for (int quarter = 0; quarter < 4; ++quarter) {
-        const Rect rect((quarter % 2) * kWidth / 2, (quarter / 2) * kHeight / 2, kWidth / 2, kHeight / 2);
+        const Rect rect(double(quarter % 2 * side), double(quarter / 2 * side), double(side), double(side));
         if (atOnce && state.concurrent) {
-          threads.emplace_back([&, rect] { context->drawImage(image, rect); });
+          threads.emplace_back([&, rect] {
+            start.arrive_and_wait();
+            context->drawImage(image, rect);
+          });
         } else {
           context->drawImage(image, rect);
         }
       }
       for (std::thread& thread : threads) thread.join();
-      results[atOnce] =
-          std::vector<std::uint8_t>(context->data(), context->data() + kHeight * context->bytesPerRow());
+      results[atOnce] = std::vector<std::uint8_t>(context->data(), context->data() + 2 * side * context->bytesPerRow());
     }
     EXPECT_TRUE(results[0] == results[1]);
   }
