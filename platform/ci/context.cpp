@@ -103,6 +103,20 @@ std::int64_t bandRows(std::int64_t width, std::int64_t tileSize) {
   return std::max(Context::kMinimumBandHeight, Context::kBandFloats / floatsPerRow);
 }
 
+// A buffer of count floats for the tile the calling thread renders: the
+// thread's own, reused from tile to tile while no image keeps it (a tile
+// drawn inside another on the same thread gets a new one), so that a batch
+// drawing on every thread does not take the allocator's lock per tile.
+std::shared_ptr<float[]> tileBuffer(std::size_t count) {
+  constexpr std::size_t kKeptFloats = std::size_t(1) << 20;  // 4 MB
+  thread_local std::shared_ptr<float[]> kept;
+  thread_local std::size_t keptCount = 0;
+  if (kept && kept.use_count() == 1 && keptCount >= count) return kept;
+  std::shared_ptr<float[]> fresh = floatBuffer(count);
+  if (fresh && count <= kKeptFloats && (!kept || kept.use_count() == 1)) kept = fresh, keptCount = count;
+  return fresh;
+}
+
 // Draws rendered rows (pixels, the highest row first) of graph region
 // rows at an offset of dx, dy; false when they cannot be wrapped.
 bool drawFloats(raster::BitmapContext& target, const std::shared_ptr<float[]>& pixels, const PixelRegion& rows,
@@ -165,7 +179,7 @@ void Context::drawImage(const ImageRef& image, const raster::Rect& inRect, const
     foundation::parallelFor(0, tileCount(source, tileSize), [&](std::int64_t t) {
       const PixelRegion tile = tileOf(source, tileSize, t);
       const std::size_t floatsPerRow = std::size_t(tile.width) * 4;
-      const std::shared_ptr<float[]> pixels = floatBuffer(std::size_t(tile.height) * floatsPerRow);
+      const std::shared_ptr<float[]> pixels = tileBuffer(std::size_t(tile.height) * floatsPerRow);
       if (!pixels) return;
       plan.renderTileInto(tile, tile, pixels.get(), floatsPerRow);
       drawFloats(*target_, pixels, tile, dx, dy);

@@ -47,6 +47,7 @@ constexpr std::size_t kReusableFloats = std::size_t(4) << 20;  // 16 MB
 
 struct TileScratch {
   std::vector<TileBuffer> buffers;
+  TileBuffer output;  // renderTileInto's tile
 };
 
 class ScratchLease {
@@ -120,13 +121,15 @@ void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
 
 void RenderPlan::renderTileInto(const PixelRegion& tile, const PixelRegion& region, float* topDownPixels,
                                 std::size_t floatsPerRow) const {
-  TileBuffer buffer;
+  ScratchLease lease;
+  TileBuffer& buffer = (*lease).output;
   renderTile(tile, buffer);
   for (std::int64_t y = tile.y; y < tile.maxY(); ++y) {
     const std::int64_t topDown = raster::topDownRow(y - region.y, region.height);
     std::memcpy(topDownPixels + std::size_t(topDown) * floatsPerRow + std::size_t(tile.x - region.x) * 4,
                 buffer.row(y), std::size_t(tile.width) * 4 * sizeof(float));
   }
+  buffer.release(buffer.capacityInFloats() <= kReusableFloats);
 }
 
 std::int64_t tileCount(const PixelRegion& region, std::int64_t tileSize) {
