@@ -33,6 +33,7 @@ inline const std::vector<Figure>& figures() {
       {"L (ms)", "L   ", "installed"},
       {"drag: last step shown (ms)", "worker:", "last step shown"},
       {"drag: longest stall (ms)", "worker:", "longest stall"},
+      {"no render: longest stall (ms)", "nothing rendered:", "longest stall"},
       {"drag on main thread: last shown (ms)", "main thread 0.1 s later:", "last step shown"},
       {"drag on main thread: longest stall (ms)", "main thread 0.1 s later:", "longest stall"},
       {"example image per step (ms)", "example image", "per step"},
@@ -116,7 +117,15 @@ inline int compareBuilds(const std::string& self, const std::string& other, int 
   for (const Figure& figure : figures()) names.push_back(figure.name);
   names.push_back("drag: longest stall (T)");
   for (const std::string& name : names) {
-    if (!ours.contains(name) || !theirs.contains(name)) continue;
+    if (!ours.contains(name) && !theirs.contains(name)) continue;
+    // A figure an older build does not print stands alone.
+    if (!theirs.contains(name) || !ours.contains(name)) {
+      char figure[32];
+      std::snprintf(figure, sizeof figure, "%.2f", medianOf(ours.contains(name) ? ours[name] : theirs[name]));
+      std::printf("%-42s %12s %12s\n", name.c_str(), ours.contains(name) ? figure : "-",
+                  ours.contains(name) ? "-" : figure);
+      continue;
+    }
     const double mine = medianOf(ours[name]), compared = medianOf(theirs[name]);
     std::printf("%-42s %12.2f %12.2f %8.2f\n", name.c_str(), mine, compared, compared > 0 ? mine / compared : 0);
   }
