@@ -10,8 +10,15 @@
 //      (target <= 2.2 T) and the longest main-thread stall (<= 0.1 T),
 //      beside the same drag with every request rendered on the main thread
 //      0.1 s after it, in the same run;
+//   the longest stall of the drag's time with nothing rendered, which is
+//   what the machine itself causes (other processes);
 //   the example image filtered per step (target <= T / 20).
 // Medians of 10. With --direct only T and T3 are measured.
+//
+// --compare-with BENCH [--pairs N] runs this benchmark and another build's
+// (any build of it, older ones too) N times each (5), interleaved, and
+// prints both builds' medians side by side, so that a step back shows in
+// one run on a loaded machine; with --direct, of T and T3 only.
 
 #include <QApplication>
 #include <QTimer>
@@ -26,6 +33,7 @@
 #include <vector>
 
 #include "bench/engine_convert_photos.h"
+#include "bench/live_preview_compare.h"
 #include "converter/headless_live_preview_target.h"
 #include "converter/live_preview_renderer.h"
 #include "engine/imported_image.h"
@@ -155,6 +163,17 @@ struct DragResult {
 }  // namespace
 
 int main(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "--compare-with") != 0) continue;
+    int pairs = 5;
+    bool direct = false;
+    for (int k = 1; k < argc; ++k) {
+      if (std::strcmp(argv[k], "--pairs") == 0 && k + 1 < argc) pairs = std::max(1, std::atoi(argv[k + 1]));
+      direct = direct || std::strcmp(argv[k], "--direct") == 0;
+    }
+    return livepreviewbench::compareBuilds(fs::read_symlink("/proc/self/exe").string(),
+                                           fs::absolute(argv[i + 1]).string(), pairs, direct ? "--direct" : "");
+  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ui::QtMainLoop loop;
@@ -301,11 +320,20 @@ int main(int argc, char** argv) {
     return result;
   };
 
-  std::vector<double> lastShown, ourStalls, oldLastShown, oldStalls;
+  // The same time of serving the main loop with nothing rendered: the
+  // longest stall the machine itself causes (other processes, timers).
+  auto idleDrag = [&] {
+    stalls.start();
+    pumpFor(double(kDragSteps) / 60);
+    return stalls.stop();
+  };
+
+  std::vector<double> lastShown, ourStalls, oldLastShown, oldStalls, idleStalls;
   for (int round = 0; round < kRounds; ++round) {
     const DragResult ours = dragWithRenderer();
     lastShown.push_back(ours.lastToShown);
     ourStalls.push_back(ours.longestStall);
+    idleStalls.push_back(idleDrag());
     if (round < 3) {  // the main-thread drag takes seconds a run
       const DragResult old = dragOnMainThread();
       oldLastShown.push_back(old.lastToShown);
@@ -342,6 +370,8 @@ int main(int argc, char** argv) {
       "drag, 60 steps at 60 Hz, worker:   last step shown %8.1f ms (%.2f T, target <= 2.2 T), "
       "longest stall %6.2f ms (%.3f T, target <= 0.1 T)\n",
       lastMedian * ms, lastMedian / t, stallMedian * ms, stallMedian / t);
+  std::printf("drag's time with nothing rendered: longest stall %6.2f ms (%.3f T, the machine's own)\n",
+              median(idleStalls) * ms, median(idleStalls) / t);
   std::printf(
       "drag, 60 steps at 60 Hz, main thread 0.1 s later: last step shown %8.1f ms (%.2f T), "
       "longest stall %6.2f ms (%.2f T)\n",

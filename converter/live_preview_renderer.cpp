@@ -2,6 +2,7 @@
 
 #include "engine/imported_image.h"
 #include "platform/foundation/main_loop.h"
+#include "platform/foundation/parallel.h"
 
 namespace velumar {
 
@@ -110,7 +111,11 @@ void LivePreviewRenderer::startWaitingJob() {
 LivePreviewRenderer::Rendered LivePreviewRenderer::render(const LivePreviewJob& job) {
   const std::shared_ptr<raster::ImageSet> context = heldOnlyByWorker(backBuffer_) ? backBuffer_ : nullptr;
   Rendered rendered;
-  rendered.image = renderLivePreviewJob(*engine_, job, context);
+  // One core of four or more is left to the main thread: with every core
+  // rendering, the window would wait for a time slice at each event.
+  const int cores = foundation::hardwareConcurrency();
+  foundation::runWithThreadLimit(cores >= 4 ? cores - 1 : cores,
+                                 [&] { rendered.image = renderLivePreviewJob(*engine_, job, context); });
   rendered.imagePreviewSize = engine_->imagePreviewSize();
   rendered.cropOriginalSize = engine_->cropOriginalSize();
   if (rendered.image) {

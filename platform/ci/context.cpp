@@ -103,6 +103,32 @@ std::int64_t bandRows(std::int64_t width, std::int64_t tileSize) {
   return std::max(Context::kMinimumBandHeight, Context::kBandFloats / floatsPerRow);
 }
 
+// A buffer of count floats for the tile the calling thread renders: the
+// thread's own, reused from tile to tile while no image keeps it (a tile
+// drawn inside another on the same thread gets a new one), so that a batch
+// drawing on every thread does not take the allocator's lock per tile.
+std::shared_ptr<float[]> tileBuffer(std::size_t count) {
+  constexpr std::size_t kKeptFloats = std::size_t(1) << 20;  // 4 MB
+  thread_local std::shared_ptr<float[]> kept;
+  thread_local std::size_t keptCount = 0;
+  if (kept && kept.use_count() == 1 && keptCount >= count) return kept;
+  std::shared_ptr<float[]> fresh = floatBuffer(count);
+  if (fresh && count <= kKeptFloats && (!kept || kept.use_count() == 1)) kept = fresh, keptCount = count;
+  return fresh;
+}
+
+// Draws rendered rows (pixels, the highest row first) of graph region
+// rows at an offset of dx, dy; false when they cannot be wrapped.
+bool drawFloats(raster::BitmapContext& target, const std::shared_ptr<float[]>& pixels, const PixelRegion& rows,
+                std::int64_t dx, std::int64_t dy) {
+  const raster::ImageRef image = raster::Image::wrap(
+      rows.width, rows.height, raster::PixelFormat::rgbaFloat(), workingColorSpace(), pixels,
+      reinterpret_cast<const std::uint8_t*>(pixels.get()), std::size_t(rows.width) * 4 * sizeof(float));
+  if (!image) return false;
+  target.drawImage(image, rectOf(PixelRegion{rows.x + dx, rows.y + dy, rows.width, rows.height}));
+  return true;
+}
+
 }  // namespace
 
 ContextRef Context::withBitmapContext(raster::BitmapContext& target, Options options) {
@@ -142,25 +168,40 @@ void Context::drawImage(const ImageRef& image, const raster::Rect& inRect, const
     graph = placed(image, in, from);
   }
   if (!graph) return;
-  const std::int64_t bandHeight = std::min(region.height, bandRows(region.width, currentTileSize()));
+  const std::int64_t tileSize = std::max<std::int64_t>(16, currentTileSize());
+  const PixelRegion source{region.x - dx, region.y - dy, region.width, region.height};
+  RenderPlan plan(graph);
+  plan.prepare();
+  // Where draws of separate pixels may run at once, each tile is drawn as
+  // soon as it is rendered, while it is in cache: one parallel loop, no
+  // band to wait for.
+  if (target_->prepareConcurrentDraws()) {
+    foundation::parallelFor(0, tileCount(source, tileSize), [&](std::int64_t t) {
+      const PixelRegion tile = tileOf(source, tileSize, t);
+      const std::size_t floatsPerRow = std::size_t(tile.width) * 4;
+      const std::shared_ptr<float[]> pixels = tileBuffer(std::size_t(tile.height) * floatsPerRow);
+      if (!pixels) return;
+      plan.renderTileInto(tile, tile, pixels.get(), floatsPerRow);
+      drawFloats(*target_, pixels, tile, dx, dy);
+    });
+    return;
+  }
+  const std::int64_t bandHeight = std::min(region.height, bandRows(region.width, tileSize));
   const std::size_t floatsPerRow = std::size_t(region.width) * 4;
   // One band buffer for the whole draw; every pixel of it is rendered, so
   // it needs no clearing.
   std::shared_ptr<float[]> band = floatBuffer(std::size_t(bandHeight) * floatsPerRow);
   if (!band) return;
   // Bands from the top down, each drawn as one image.
-  for (std::int64_t top = region.maxY(); top > region.y; top -= bandHeight) {
-    std::int64_t bottom = std::max(region.y, top - bandHeight);
-    PixelRegion rows{region.x, bottom, region.width, top - bottom};
-    renderRegion(graph, PixelRegion{rows.x - dx, rows.y - dy, rows.width, rows.height}, band.get(),
-                 floatsPerRow);
-    raster::ImageRef pixels = raster::Image::wrap(
-        rows.width, rows.height, raster::PixelFormat::rgbaFloat(), workingColorSpace(), band,
-        reinterpret_cast<const std::uint8_t*>(band.get()), floatsPerRow * sizeof(float));
-    if (!pixels) return;
-    target_->drawImage(pixels, rectOf(rows));
+  for (std::int64_t top = source.maxY(); top > source.y; top -= bandHeight) {
+    const std::int64_t bottom = std::max(source.y, top - bandHeight);
+    const PixelRegion rows{source.x, bottom, source.width, top - bottom};
+    foundation::parallelFor(0, tileCount(rows, tileSize), [&](std::int64_t t) {
+      plan.renderTileInto(tileOf(rows, tileSize, t), rows, band.get(), floatsPerRow);
+    });
+    if (!drawFloats(*target_, band, rows, dx, dy)) return;
     // Should the context have kept the image, the next band gets new memory.
-    if (pixels.use_count() > 1 && !(band = floatBuffer(std::size_t(bandHeight) * floatsPerRow))) return;
+    if (band.use_count() > 1 && !(band = floatBuffer(std::size_t(bandHeight) * floatsPerRow))) return;
   }
 }
 

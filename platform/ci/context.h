@@ -2,7 +2,9 @@
 // A render context bound to a bitmap context: renders regions of filter
 // graphs into it (honouring its graphics state: blend mode, clip,
 // transform) or into new images. Rendering is tiled and parallel; a draw
-// of any size holds only a band of rows of output at a time.
+// of any size holds only its tiles in flight (each drawn as soon as it is
+// rendered), or, where the context's state keeps draws from running at
+// once, a band of rows of output at a time.
 
 #include <cstdint>
 #include <memory>
@@ -47,9 +49,10 @@ class Context {
   // Nothing is cached between draws; kept for callers that ask.
   void clearCaches() {}
 
-  // A draw renders bands of whole rows of tiles of about kCachedBandFloats
-  // (8 MB, so that a band is still cached when it is stored), of at most
-  // kBandFloats (32 MB) and at least kMinimumBandHeight rows.
+  // A draw that cannot draw its tiles at once renders bands of whole rows
+  // of tiles of about kCachedBandFloats (8 MB, so that a band is still
+  // cached when it is stored), of at most kBandFloats (32 MB) and at least
+  // kMinimumBandHeight rows.
   static constexpr std::int64_t kCachedBandFloats = std::int64_t(2) << 20;
   static constexpr std::int64_t kBandFloats = std::int64_t(8) << 20;
   static constexpr std::int64_t kMinimumBandHeight = 64;

@@ -47,6 +47,7 @@ constexpr std::size_t kReusableFloats = std::size_t(4) << 20;  // 16 MB
 
 struct TileScratch {
   std::vector<TileBuffer> buffers;
+  TileBuffer output;  // renderTileInto's tile
 };
 
 class ScratchLease {
@@ -118,6 +119,32 @@ void RenderPlan::renderTile(const PixelRegion& tile, TileBuffer& out) const {
   }
 }
 
+void RenderPlan::renderTileInto(const PixelRegion& tile, const PixelRegion& region, float* topDownPixels,
+                                std::size_t floatsPerRow) const {
+  ScratchLease lease;
+  TileBuffer& buffer = (*lease).output;
+  renderTile(tile, buffer);
+  for (std::int64_t y = tile.y; y < tile.maxY(); ++y) {
+    const std::int64_t topDown = raster::topDownRow(y - region.y, region.height);
+    std::memcpy(topDownPixels + std::size_t(topDown) * floatsPerRow + std::size_t(tile.x - region.x) * 4,
+                buffer.row(y), std::size_t(tile.width) * 4 * sizeof(float));
+  }
+  buffer.release(buffer.capacityInFloats() <= kReusableFloats);
+}
+
+std::int64_t tileCount(const PixelRegion& region, std::int64_t tileSize) {
+  if (region.isEmpty()) return 0;
+  return ((region.width + tileSize - 1) / tileSize) * ((region.height + tileSize - 1) / tileSize);
+}
+
+PixelRegion tileOf(const PixelRegion& region, std::int64_t tileSize, std::int64_t index) {
+  const std::int64_t columns = (region.width + tileSize - 1) / tileSize;
+  PixelRegion tile{region.x + index % columns * tileSize, region.y + index / columns * tileSize, 0, 0};
+  tile.width = std::min(tileSize, region.maxX() - tile.x);
+  tile.height = std::min(tileSize, region.maxY() - tile.y);
+  return tile;
+}
+
 namespace {
 std::atomic<std::int64_t> testTileSize{0};
 }  // namespace
@@ -142,20 +169,8 @@ void renderRegion(const ImageRef& image, const PixelRegion& region, float* topDo
   RenderPlan plan(image);
   plan.prepare();
   tileSize = std::max<std::int64_t>(16, tileSize);
-  const std::int64_t columns = (region.width + tileSize - 1) / tileSize;
-  const std::int64_t rows = (region.height + tileSize - 1) / tileSize;
-  foundation::parallelFor(0, columns * rows, [&](std::int64_t t) {
-    std::int64_t cx = t % columns, cy = t / columns;
-    PixelRegion tile{region.x + cx * tileSize, region.y + cy * tileSize, 0, 0};
-    tile.width = std::min(tileSize, region.maxX() - tile.x);
-    tile.height = std::min(tileSize, region.maxY() - tile.y);
-    TileBuffer buffer;
-    plan.renderTile(tile, buffer);
-    for (std::int64_t y = tile.y; y < tile.maxY(); ++y) {
-      std::int64_t topDown = raster::topDownRow(y - region.y, region.height);
-      std::memcpy(topDownPixels + std::size_t(topDown) * floatsPerRow + std::size_t(tile.x - region.x) * 4,
-                  buffer.row(y), std::size_t(tile.width) * 4 * sizeof(float));
-    }
+  foundation::parallelFor(0, tileCount(region, tileSize), [&](std::int64_t t) {
+    plan.renderTileInto(tileOf(region, tileSize, t), region, topDownPixels, floatsPerRow);
   });
 }
 

@@ -19,6 +19,10 @@ class RenderPlan {
   explicit RenderPlan(const ImageRef& root);
   // Renders one region of the root into out (resized to the region).
   void renderTile(const PixelRegion& tile, TileBuffer& out) const;
+  // Renders tile, a part of region, into topDownPixels: region's rows, its
+  // highest first, floatsPerRow apart.
+  void renderTileInto(const PixelRegion& tile, const PixelRegion& region, float* topDownPixels,
+                      std::size_t floatsPerRow) const;
   std::size_t nodeCount() const { return nodes_.size(); }
   // Lets every node prepare itself, inputs first (see Image::prepare).
   void prepare() const;
@@ -32,6 +36,11 @@ class RenderPlan {
 };
 
 inline constexpr std::int64_t kDefaultTileSize = 128;
+
+// region cut into tiles tileSize on a side (smaller at its right and top
+// edges), counted row by row from its lower-left corner.
+std::int64_t tileCount(const PixelRegion& region, std::int64_t tileSize);
+PixelRegion tileOf(const PixelRegion& region, std::int64_t tileSize, std::int64_t index);
 
 // Renders region of image into premultiplied float RGBA rows stored
 // top-down (the first row is the region's highest), floatsPerRow apart.

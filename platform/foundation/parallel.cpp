@@ -3,6 +3,9 @@
 #include <tbb/blocked_range.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
+
+#include <algorithm>
 
 namespace foundation {
 
@@ -37,6 +40,17 @@ void parallelFor(std::int64_t first, std::int64_t last, const std::function<void
 
 int hardwareConcurrency() {
   return tbb::info::default_concurrency();
+}
+
+void runWithThreadLimit(int threads, const std::function<void()>& task) {
+  if (kRunOnCallingThread || threads >= hardwareConcurrency()) {
+    task();
+    return;
+  }
+  // An arena of its own: a slot for the caller, the rest for the pool's
+  // workers.
+  tbb::task_arena arena(std::max(1, threads), 1);
+  arena.execute(task);
 }
 
 }  // namespace foundation

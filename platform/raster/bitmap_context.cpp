@@ -153,6 +153,13 @@ std::uint8_t* BitmapContext::mutableData() {
   return pixels_;
 }
 
+bool BitmapContext::prepareConcurrentDraws() {
+  const ContextState& state = *states_.back();
+  if (state.shadow.active || !layers_.empty() || !state.ctm.isIdentity()) return false;
+  ContextAccess::detach(*this);
+  return true;
+}
+
 void ContextAccess::detach(BitmapContext& c) {
   if (c.storage_ && c.storage_.use_count() > 1) {
     auto copy = std::make_shared<std::vector<std::uint8_t>>(*c.storage_);

@@ -118,6 +118,13 @@ class BitmapContext {
   // Draws the image stretched into rect, converting its colour into the
   // context's space and resampling with the interpolation quality.
   void drawImage(const ImageRef& image, const Rect& rect);
+  // Whether drawImage may now be called from several threads at once, each
+  // drawing an image at whole pixels and scale 1 onto pixels of its own,
+  // with what drawing the images one after the other gives: with no shadow,
+  // no transparency layer (their draws share a layer) and an identity
+  // transform. Detaches the pixels from snapshots first, so that those
+  // draws write to pixels of the context's own.
+  bool prepareConcurrentDraws();
 
   // Draws text with its lower-left bounding-box corner at point.
   void drawText(const AttributedText& text, Point point);

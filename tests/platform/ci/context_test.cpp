@@ -6,9 +6,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "graph_test_support.h"
 #include "platform/ci/context.h"
+#include "platform/ci/renderer.h"
 #include "platform/ci/working_space.h"
 #include "platform/raster/pixel_layout.h"
 #include "platform/raster/row_order.h"
@@ -176,6 +178,73 @@ TEST(Context, BandedDrawMatchesOneRender) {
       for (std::int64_t i = 0; i < width * 4; ++i) differing += std::abs(drawn[i] - rendered[i]) > 1;
     }
     EXPECT_EQ(differing, 0) << width;
+  }
+}
+
+// Tiles drawn as each is rendered, from several threads at once, give
+// the bytes of the whole render drawn as one image, whatever the blend mode,
+// clip, depth and alpha; inside a transparency layer the draw goes by bands.
+// A snapshot taken before the draw keeps its pixels.
+TEST(Context, TileDrawsEqualOneDrawOfTheWhole) {
+  struct Case {
+    const char* name;
+    raster::PixelFormat format;
+    raster::BlendMode mode;
+    bool translucent, clipped, layer;
+  };
+  const Case cases[] = {
+      {"8-bit copy, opaque", raster::PixelFormat::rgba8(), raster::BlendMode::Copy, false, false, false},
+      {"8-bit normal, translucent, clipped", raster::PixelFormat::rgba8(), raster::BlendMode::Normal, true, true,
+       false},
+      {"16-bit normal, translucent", {16, 3, AlphaInfo::PremultipliedLast}, raster::BlendMode::Normal, true, false,
+       false},
+      {"float copy", raster::PixelFormat::rgbaFloat(), raster::BlendMode::Copy, true, false, false},
+      {"8-bit normal in a layer", raster::PixelFormat::rgba8(), raster::BlendMode::Normal, true, false, true},
+  };
+  const std::int64_t width = 600, height = 300;
+  const raster::Rect whole(0, 0, double(width), double(height));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool translucent = c.translucent;
+    const ci::ImageRef pattern = ci::Image::generated(
+        whole, [translucent](std::int64_t x, std::int64_t y, std::int64_t count, float* out) {
+          for (std::int64_t i = 0; i < count; ++i) {
+            const float alpha = translucent && ((x + i) / 128 + y / 128) % 3 == 0 ? 0.6f : 1.0f;
+            out[i * 4] = alpha * float((x + i) % 11) / 10.0f, out[i * 4 + 1] = alpha * float(y % 7) / 6.0f;
+            out[i * 4 + 2] = alpha * 1.2f, out[i * 4 + 3] = alpha;
+          }
+        });
+    const ci::ImageRef blurred =
+        ci::Image::convolved(pattern, {1.0f}, std::vector<float>(9, 1.0f / 9.0f))->cropped(whole);
+    ASSERT_TRUE(blurred);
+    std::vector<float> floats(std::size_t(width * height) * 4);
+    ci::renderRegion(blurred, {0, 0, width, height}, floats.data(), std::size_t(width) * 4);
+    std::vector<std::uint8_t> bytes(floats.size() * sizeof(float));
+    std::memcpy(bytes.data(), floats.data(), bytes.size());
+    const raster::ImageRef rendered = raster::Image::make(width, height, raster::PixelFormat::rgbaFloat(),
+                                                          ci::workingColorSpace(), std::move(bytes));
+    auto drawInto = [&](const std::function<void(raster::BitmapContext&)>& draw) {
+      auto context = raster::BitmapContext::create(width, height, c.format, raster::ColorSpace::sRGB());
+      context->setFillColor(workingColor(0.2, 0.5, 0.1, 0.5));
+      context->fillRect(whole);
+      const raster::ImageRef before = context->makeImage();
+      if (c.clipped) context->clipToRect(raster::Rect(50, 40, 420, 200));
+      if (c.layer) context->beginTransparencyLayer();
+      context->setBlendMode(c.mode);
+      draw(*context);
+      if (c.layer) context->endTransparencyLayer();
+      std::vector<std::uint8_t> pixels;
+      for (std::int64_t y = 0; y < height; ++y)
+        pixels.insert(pixels.end(), context->data() + std::size_t(y) * context->bytesPerRow(),
+                      context->data() + std::size_t(y) * context->bytesPerRow() + width * c.format.bytesPerPixel());
+      return std::make_pair(pixels, before);
+    };
+    const auto [tiled, snapshot] = drawInto(
+        [&](raster::BitmapContext& context) { ci::Context::withBitmapContext(context)->drawImage(blurred, whole, whole); });
+    const auto [once, unused] = drawInto([&](raster::BitmapContext& context) { context.drawImage(rendered, whole); });
+    EXPECT_TRUE(tiled == once);
+    // The snapshot still holds the fill alone.
+    EXPECT_EQ(std::memcmp(snapshot->row(height / 2), unused->row(height / 2), std::size_t(width) * c.format.bytesPerPixel()), 0);
   }
 }
 

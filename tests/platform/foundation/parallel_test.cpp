@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -48,4 +49,26 @@ TEST(Parallel, ConcurrentCallersFromPlainThreads) {
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(total, 4 * (9999LL * 10000 / 2));
   EXPECT_GE(hardwareConcurrency(), 1);
+}
+
+// Loops inside a limited task, nested ones included, never run on more
+// threads than the limit, and every index still runs once.
+TEST(Parallel, ThreadLimitHoldsForNestedLoops) {
+  if (hardwareConcurrency() < 3) GTEST_SKIP() << "needs three cores";
+  std::atomic<int> running{0}, most{0};
+  std::atomic<std::int64_t> total{0};
+  runWithThreadLimit(2, [&] {
+    parallelFor(0, 16, [&](std::int64_t row) {
+      parallelFor(0, 4, [&](std::int64_t column) {
+        const int now = ++running;
+        for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        total += row * 4 + column;
+        --running;
+      });
+    });
+  });
+  EXPECT_LE(most, 2);
+  EXPECT_EQ(total, 63 * 64 / 2);
 }
