@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "../raster/raster_test_helpers.h"
 #include "platform/color/icc_profile.h"
 #include "platform/imageio/codec_support.h"
 #include "raster_codecs_test_support.h"
@@ -206,11 +207,7 @@ TEST(RasterRoundTrip, PremultipliedAndOutOfRangeInputIsCleanedOnWrite) {
 // and read by ImageMagick: the quotient of the levels rounded to the
 // nearest level, halves up (1 of 2 is 128).
 TEST(RasterRoundTrip, PremultipliedEightBitWritesTheRoundedStraightColour) {
-  std::vector<std::uint8_t> pixels;
-  for (int a = 1; a < 256; ++a)
-    for (int c = 0; c <= a; ++c)
-      pixels.insert(pixels.end(),
-                    {std::uint8_t(c), std::uint8_t(a - c), std::uint8_t(c / 2), std::uint8_t(a)});
+  const std::vector<std::uint8_t> pixels = rastertest::everyPremultipliedRGBA8();
   const std::int64_t width = 255, height = std::int64_t(pixels.size() / 4) / width;
   auto image =
       raster::Image::make(width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(), pixels);
@@ -225,7 +222,7 @@ TEST(RasterRoundTrip, PremultipliedEightBitWritesTheRoundedStraightColour) {
   int wrong = 0;
   for (std::size_t i = 0; i < pixels.size(); i += 4)
     for (std::size_t k = 0; k < 3; ++k)
-      wrong += seen[i + k] != (pixels[i + k] * 255 * 2 + pixels[i + 3]) / (2 * pixels[i + 3]);
+      wrong += seen[i + k] != rastertest::roundedStraightLevel(pixels[i + k], pixels[i + 3]);
   EXPECT_EQ(wrong, 0);
 }
 

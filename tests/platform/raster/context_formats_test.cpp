@@ -201,11 +201,7 @@ TEST(ImageDraw, GrayAndCmykWithAlphaImagesDrawIntoRgb) {
 // straight 8-bit context: the straight colour is the quotient of the levels
 // rounded to the nearest level, halves up (1 of 2 is 128).
 TEST(ImageDraw, PremultipliedEightBitIntoStraightRoundsTheStraightColour) {
-  std::vector<std::uint8_t> pixels;
-  for (int a = 1; a < 256; ++a)
-    for (int c = 0; c <= a; ++c)
-      pixels.insert(pixels.end(),
-                    {std::uint8_t(c), std::uint8_t(a - c), std::uint8_t(c / 2), std::uint8_t(a)});
+  const std::vector<std::uint8_t> pixels = rastertest::everyPremultipliedRGBA8();
   const std::int64_t width = std::int64_t(pixels.size() / 4);
   ImageRef image = Image::make(width, 1, PixelFormat::rgba8(), ColorSpace::sRGB(), pixels);
   ASSERT_TRUE(image);
@@ -220,7 +216,7 @@ TEST(ImageDraw, PremultipliedEightBitIntoStraightRoundsTheStraightColour) {
     for (std::int64_t x = 0; x < width; ++x) {
       const std::uint8_t* in = pixels.data() + x * 4;
       const std::uint8_t* out = context->data() + x * 4 + colour;
-      for (int k = 0; k < 3; ++k) wrong += out[k] != (in[k] * 255 * 2 + in[3]) / (2 * in[3]);
+      for (int k = 0; k < 3; ++k) wrong += out[k] != rastertest::roundedStraightLevel(in[k], in[3]);
     }
     EXPECT_EQ(wrong, 0);
   }
