@@ -97,6 +97,7 @@ void LivePreviewRenderer::start(LivePreviewJob job) {
       install(*shared, rendered);
       running_ = false;
       startWaitingJob();
+      if (!running_) releaseBuffersWhenIdle();
     });
   });
 }
@@ -111,11 +112,10 @@ void LivePreviewRenderer::startWaitingJob() {
 LivePreviewRenderer::Rendered LivePreviewRenderer::render(const LivePreviewJob& job) {
   const std::shared_ptr<raster::ImageSet> context = heldOnlyByWorker(backBuffer_) ? backBuffer_ : nullptr;
   Rendered rendered;
-  // One core of four or more is left to the main thread: with every core
-  // rendering, the window would wait for a time slice at each event.
-  const int cores = foundation::hardwareConcurrency();
-  foundation::runWithThreadLimit(cores >= 4 ? cores - 1 : cores,
-                                 [&] { rendered.image = renderLivePreviewJob(*engine_, job, context); });
+  // The pool's threads give way to the window's between ranges, and the
+  // render's large buffers are those of the renders before it.
+  const raster::PixelBufferRecycler::Use recycled(recycler_);
+  foundation::runInteractively([&] { rendered.image = renderLivePreviewJob(*engine_, job, context); });
   rendered.imagePreviewSize = engine_->imagePreviewSize();
   rendered.cropOriginalSize = engine_->cropOriginalSize();
   if (rendered.image) {
@@ -125,6 +125,14 @@ LivePreviewRenderer::Rendered LivePreviewRenderer::render(const LivePreviewJob& 
     lastResult_ = rendered.image;
   }
   return rendered;
+}
+
+void LivePreviewRenderer::releaseBuffersWhenIdle() {
+  const std::uint64_t started = rendersStarted_;
+  std::weak_ptr<bool> alive = alive_;
+  foundation::MainLoop::postAfter(kKeepBuffersIdle, [this, alive, started] {
+    if (alive.lock() && rendersStarted_ == started && !running_) recycler_.release();
+  });
 }
 
 bool LivePreviewRenderer::isStale(const LivePreviewJob& job) const {

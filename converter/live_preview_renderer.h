@@ -11,7 +11,9 @@
 // in order; one whose image is no longer shown is dropped.
 //
 // The worker draws with an ImportedImage only it touches, into a back
-// buffer that neither the view nor the main thread holds.
+// buffer that neither the view nor the main thread holds. Its pixel buffers
+// go from render to render (freed a second after the last), and the pool
+// threads rendering give way to the window's thread whenever it wakes.
 
 #include <condition_variable>
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include "converter/live_preview_job.h"
 #include "converter/live_preview_target.h"
 #include "platform/foundation/serial_queue.h"
+#include "platform/raster/pixel_buffer_recycler.h"
 
 namespace velumar {
 
@@ -75,6 +78,8 @@ class LivePreviewRenderer {
   void startWaitingJob();
   void install(const LivePreviewJob& job, const Rendered& rendered);
   bool isStale(const LivePreviewJob& job) const;
+  // Frees the kept render buffers once no render has started for a while.
+  void releaseBuffersWhenIdle();
   // Worker side.
   Rendered render(const LivePreviewJob& job);
   void waitWhileHeld();
@@ -102,6 +107,9 @@ class LivePreviewRenderer {
   std::unique_ptr<ImportedImage> engine_;
   std::shared_ptr<raster::ImageSet> lastResult_;
   std::shared_ptr<raster::ImageSet> backBuffer_;
+  // The buffers of the renders before, for the next (any thread).
+  static constexpr double kKeepBuffersIdle = 1.0;  // seconds
+  raster::PixelBufferRecycler recycler_;
   // Last member: destroyed first, finishing the render in flight while the
   // engine still exists.
   foundation::SerialQueue queue_{"livePreviewQueue"};

@@ -20,10 +20,10 @@ void parallelFor(std::int64_t first, std::int64_t last, const std::function<void
 // Number of worker threads of the shared pool.
 int hardwareConcurrency();
 
-// Runs task on the calling thread with its parallel loops on at most
-// threads threads of the pool, the caller's included: for work that leaves
-// the other cores free (a render during a slider drag leaves one to the
-// main thread, so that the window answers at once).
-void runWithThreadLimit(int threads, const std::function<void()>& task);
+// Runs task on the calling thread, its parallel loops on the whole pool,
+// each thread giving way between ranges when the window's thread (see
+// setWindowThread) waits for its core: for work the window waits on while
+// it must keep answering (a render during a slider drag).
+void runInteractively(const std::function<void()>& task);
 
 }  // namespace foundation

@@ -6,6 +6,7 @@
 #include "platform/foundation/log.h"
 #include "platform/raster/color_conversion.h"
 #include "platform/raster/context_internals.h"
+#include "platform/raster/pixel_buffer_recycler.h"
 #include "platform/raster/pixel_layout.h"
 #include "platform/raster/row_order.h"
 
@@ -106,10 +107,8 @@ std::unique_ptr<BitmapContext> BitmapContext::create(std::int64_t width, std::in
     return nullptr;
   }
   std::size_t bytesPerRow = std::size_t(width) * std::size_t(format.bytesPerPixel());
-  std::shared_ptr<std::vector<std::uint8_t>> storage;
-  try {
-    storage = std::make_shared<std::vector<std::uint8_t>>(bytesPerRow * std::size_t(height), 0);
-  } catch (const std::bad_alloc&) {
+  PixelStorage storage = newPixelStorage(bytesPerRow * std::size_t(height));
+  if (!storage) {
     foundation::log("raster: no memory for a {}x{} bitmap context", width, height);
     return nullptr;
   }
@@ -162,7 +161,8 @@ bool BitmapContext::prepareConcurrentDraws() {
 
 void ContextAccess::detach(BitmapContext& c) {
   if (c.storage_ && c.storage_.use_count() > 1) {
-    auto copy = std::make_shared<std::vector<std::uint8_t>>(*c.storage_);
+    PixelStorage copy = newPixelStorage(c.storage_->size(), c.storage_->data());
+    if (!copy) throw std::bad_alloc();
     c.storage_ = std::move(copy);
     c.pixels_ = c.storage_->data();
   }

@@ -4,9 +4,16 @@
 #include <QTimer>
 #include <memory>
 
+#include "platform/foundation/thread_scheduling.h"
+
 namespace ui {
 
-QtMainLoop::QtMainLoop() : receiver_(new QObject) {}
+QtMainLoop::QtMainLoop() : receiver_(new QObject) {
+  // The window's thread sleeps between events; woken by one, it should not
+  // wait for a render thread's slice to end.
+  foundation::requestShortTimeSlices();
+  foundation::setWindowThread();
+}
 
 QtMainLoop::~QtMainLoop() {
   // Tasks still queued are dropped with their receiver.

@@ -337,9 +337,13 @@ TEST(ConversionWindow, APreviewSwitchedOnMidBatchShowsPictures) {
   SessionKit kit;
   WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
   std::vector<SourceFile> sources;
+  // The first files are small and the later ones take a while, so that some
+  // are still converting when the preview is switched on, however loaded
+  // the machine.
   for (int i = 0; i < 12; ++i)
-    sources.push_back(
-        {kit.makeInput("p" + std::to_string(i) + ".png", {"-size", "300x200", "xc:red"}), std::nullopt});
+    sources.push_back({kit.makeInput("p" + std::to_string(i) + ".png",
+                                     {"-size", i < 3 ? "300x200" : "2400x1600", "gradient:red-blue"}),
+                       std::nullopt});
   auto view = std::make_shared<LatePreviewConverter>();
   const Outcome outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output, view);
   EXPECT_EQ(outcome.files.size(), 12u);
