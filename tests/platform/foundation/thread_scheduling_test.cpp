@@ -10,6 +10,8 @@
 
 #include <atomic>
 #include <cstdint>
+#include <fstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,6 +26,15 @@ constexpr std::uint64_t kShort = 100'000;
 std::uint64_t slice() {
   std::uint64_t attributes[7] = {};
   return syscall(SYS_sched_getattr, 0, attributes, unsigned(sizeof attributes), 0u) == 0 ? attributes[3] : 0;
+}
+
+// The thread's state letter in the kernel's record of it.
+char stateOf(long tid) {
+  std::ifstream record("/proc/self/task/" + std::to_string(tid) + "/stat");
+  std::string line;
+  std::getline(record, line);
+  const std::size_t end = line.rfind(')');
+  return end != std::string::npos && end + 2 < line.size() ? line[end + 2] : '?';
 }
 
 bool pinTo(int core) {
@@ -71,17 +82,27 @@ TEST(ThreadScheduling, WindowThreadSeenWaitingOnlyForOwnCore) {
   const Case cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
   for (const Case& c : cases) {
     std::atomic<bool> ready{false}, done{false};
+    std::atomic<long> tid{0};
+    int wake[2];  // a sleeping window thread blocks reading it
+    ASSERT_EQ(pipe(wake), 0);
     std::thread window([&] {
+      tid = long(syscall(SYS_gettid));
       const sched_param priority{};
       const bool set = pinTo(cores[0]) && pthread_setschedparam(pthread_self(), SCHED_IDLE, &priority) == 0;
       foundation::setWindowThread();
       ready = true;
       EXPECT_TRUE(set);
-      if (c.sleeping) done.wait(false);
+      char byte;
+      if (c.sleeping) {
+        EXPECT_EQ(read(wake[0], &byte, 1), 1);
+      }
       while (!done) {
       }
     });
     while (!ready) std::this_thread::yield();
+    // A sleeping window thread is looked at once it is asleep.
+    for (int i = 0; i < 1000 && c.sleeping && stateOf(tid) != 'S'; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::thread([&] {
       ASSERT_TRUE(pinTo(cores[c.sameCore ? 0 : 1]));
       bool seen = false;
@@ -92,7 +113,9 @@ TEST(ThreadScheduling, WindowThreadSeenWaitingOnlyForOwnCore) {
       EXPECT_EQ(seen, c.seen) << c.sameCore << c.sleeping;
     }).join();
     done = true;
-    done.notify_all();
+    EXPECT_EQ(write(wake[1], "x", 1), 1);
     window.join();
+    close(wake[0]);
+    close(wake[1]);
   }
 }
