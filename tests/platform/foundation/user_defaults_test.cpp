@@ -162,9 +162,16 @@ TEST(UserDefaults, ChangesAreAnnouncedAndOutsideEditsReloadWithoutLosingOwnOnes)
 
   ASSERT_TRUE(defaults.synchronize());
   defaults.reload();  // its own write read back: nothing changed
+  EXPECT_EQ(announced, 1);
+  UserDefaults remover(path);  // an outside edit that only removes a key
+  remover.remove("kept");
+  ASSERT_TRUE(remover.synchronize());
+  defaults.reload();
+  EXPECT_EQ(announced, 2);
+  EXPECT_FALSE(defaults.object("kept"));
   ASSERT_TRUE(writeFileAtomically(path, Data{'x'}));
   defaults.reload();  // unreadable: kept
-  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(announced, 2);
   EXPECT_EQ(defaults.integerForKey("new"), 3);
 }
 
