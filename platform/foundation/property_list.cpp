@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -329,12 +330,36 @@ std::optional<Value> readPropertyList(const std::string& path) {
   return value;
 }
 
+namespace {
+
+// Whether a text of value holds a NUL character, which the XML form cannot
+// hold (the library's writer ends the text there).
+bool holdsTextWithNul(const Value& value) {
+  switch (value.type()) {
+    case Value::Type::String:
+      return value.asString()->find('\0') != std::string::npos;
+    case Value::Type::Array:
+      return std::any_of(value.asArray()->begin(), value.asArray()->end(), holdsTextWithNul);
+    case Value::Type::Dictionary:
+      return std::any_of(value.asDictionary()->begin(), value.asDictionary()->end(),
+                         [](const Dictionary::Entry& entry) { return holdsTextWithNul(entry.second); });
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 std::optional<Data> propertyListXML(const Value& value) {
   // Made from the binary form: the library builds a dictionary key by key
   // in time that grows with the square of its size (seconds for a few
   // hundred thousand keys), while it reads the binary form in linear time.
   const std::optional<Data> binary = propertyListBinary(value);
   if (!binary) return std::nullopt;
+  if (holdsTextWithNul(value)) {
+    log("Property list: the XML form cannot hold a text with a NUL character");
+    return std::nullopt;
+  }
   plist_t root = nullptr;
   plist_from_bin(reinterpret_cast<const char*>(binary->data()), std::uint32_t(binary->size()), &root);
   const PlistPtr owner(root);
@@ -350,6 +375,7 @@ namespace {
 struct BinarySize {
   std::uint64_t bytes = 0;
   std::uint64_t objects = 0;
+  bool keysReadable = true;  // no key holds a NUL character
 };
 
 // Adds to size the objects of value (keys count) and the bytes of the
@@ -383,6 +409,7 @@ void addBinarySizeAtMost(const Value& value, BinarySize& size) {
       for (const auto& [key, item] : *value.asDictionary()) {
         size.objects += 1;
         size.bytes += kPerObject + 3 * key.size();
+        if (key.find('\0') != std::string::npos) size.keysReadable = false;
         addBinarySizeAtMost(item, size);
       }
       break;
@@ -418,8 +445,10 @@ std::uint64_t xmlBytesAtLeast(const Value& value) {
 
 std::optional<Data> propertyListFile(const Value& value) {
   std::string xmlProblem = "larger than a file the readers take", binaryProblem;
-  // The XML form is not made when it cannot fit.
-  if (xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
+  // The XML form is not made when it cannot fit or cannot hold every text.
+  const bool nulInText = holdsTextWithNul(value);
+  if (nulInText) xmlProblem = "a text holds a NUL character";
+  if (!nulInText && xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
     auto xml = propertyListXML(value);
     if (!xml) return std::nullopt;
     if (passesReadChecks(*xml, &xmlProblem)) return xml;
@@ -436,7 +465,7 @@ bool propertyListFileFits(const Value& value, std::uint64_t spareValues, std::ui
   constexpr std::uint64_t kHeaderAndTrailer = 8 + 32;
   BinarySize size;
   addBinarySizeAtMost(value, size);
-  if (size.objects + spareValues > kMaxNodes) return false;
+  if (!size.keysReadable || size.objects + spareValues > kMaxNodes) return false;
   if (kHeaderAndTrailer + size.bytes + spareBytes <= kMaxPropertyListBytes) return true;
   const std::optional<Data> file = propertyListFile(value);
   return file && file->size() + spareBytes <= kMaxPropertyListBytes;
