@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -181,33 +182,42 @@ bool startsWith(const Data& bytes, std::string_view prefix) {
 
 // Whether bytes pass the checks every read runs before parsing: size,
 // nesting, values and, for the binary form, structure and expanded bytes;
-// *problem says why not.
-bool passesReadChecks(const Data& bytes, std::string* problem) {
+// *problem and *refusal say why not.
+bool passesReadChecks(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  *refusal = PropertyListRefusal::Malformed;
   if (bytes.empty()) {
     *problem = "empty data";
     return false;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
     *problem = fmt::format("{} bytes is too large", bytes.size());
+    *refusal = PropertyListRefusal::TooManyBytes;
     return false;
   }
   const PropertyListLimits limits{kMaxDepth, kMaxNodes};
   if (startsWith(bytes, "bplist00")) {
     std::string detail;
-    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail)) {
+    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail, refusal)) {
       *problem = fmt::format("malformed binary property list ({})", detail);
       return false;
     }
-  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
+  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits, refusal)) {
     *problem = "XML nested too deeply, too many elements or a dictionary of too many keys";
     return false;
   }
   return true;
 }
 
-// The parsed node tree of bytes, or nullptr with *problem saying why.
-PlistPtr nodesOf(const Data& bytes, std::string* problem) {
-  if (!passesReadChecks(bytes, problem)) return nullptr;
+bool passesReadChecks(const Data& bytes, std::string* problem) {
+  PropertyListRefusal refusal;
+  return passesReadChecks(bytes, problem, &refusal);
+}
+
+// The parsed node tree of bytes, or nullptr with *problem and *refusal
+// saying why.
+PlistPtr nodesOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  if (!passesReadChecks(bytes, problem, refusal)) return nullptr;
+  *refusal = PropertyListRefusal::Malformed;
   plist_t root = nullptr;
   const char* text = reinterpret_cast<const char*>(bytes.data());
   const auto length = static_cast<std::uint32_t>(bytes.size());
@@ -220,10 +230,10 @@ PlistPtr nodesOf(const Data& bytes, std::string* problem) {
   return PlistPtr(root);
 }
 
-// The dictionary bytes hold, or nullopt with *problem saying why; the
-// callers log, so each failure gives one line.
-std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem) {
-  PlistPtr owner = nodesOf(bytes, problem);
+// The dictionary bytes hold, or nullopt with *problem and *refusal saying
+// why; the callers log, so each failure gives one line.
+std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  PlistPtr owner = nodesOf(bytes, problem, refusal);
   if (!owner) return std::nullopt;
   plist_t root = owner.get();
   if (plist_get_node_type(root) != PLIST_DICT) {
@@ -253,7 +263,8 @@ std::int32_t wholeSecondsSinceReferenceDate(const Date& date) {
 
 PlistPtr parsePropertyListNodes(const Data& bytes) {
   std::string problem;
-  PlistPtr root = nodesOf(bytes, &problem);
+  PropertyListRefusal refusal;
+  PlistPtr root = nodesOf(bytes, &problem, &refusal);
   if (!root) log("Property list: {}", problem);
   return root;
 }
@@ -313,19 +324,25 @@ PlistPtr plistNodeFromValue(const Value& value) {
 
 std::optional<Value> readPropertyListData(const Data& bytes) {
   std::string problem;
-  auto value = dictionaryOf(bytes, &problem);
+  PropertyListRefusal refusal;
+  auto value = dictionaryOf(bytes, &problem, &refusal);
   if (!value) log("Property list: {}", problem);
   return value;
 }
 
-std::optional<Value> readPropertyList(const std::string& path) {
+std::optional<Value> readPropertyList(const std::string& path, PropertyListRefusal* refusal) {
+  PropertyListRefusal why = PropertyListRefusal::Malformed;
+  if (!refusal) refusal = &why;
   auto bytes = readFile(path, kMaxPropertyListBytes);
   if (!bytes) {
-    log("Property list: cannot read {}", path);
+    std::error_code error;
+    const bool tooLarge = std::filesystem::file_size(path, error) > kMaxPropertyListBytes && !error;
+    *refusal = tooLarge ? PropertyListRefusal::TooManyBytes : PropertyListRefusal::Malformed;
+    log("Property list: cannot read {}{}", path, tooLarge ? ": too large" : "");
     return std::nullopt;
   }
   std::string problem;
-  auto value = dictionaryOf(*bytes, &problem);
+  auto value = dictionaryOf(*bytes, &problem, refusal);
   if (!value) log("Property list: {} is not a readable dictionary ({})", path, problem);
   return value;
 }

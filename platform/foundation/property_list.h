@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/property_list_limits.h"
 #include "platform/foundation/value.h"
 
 namespace foundation {
@@ -13,8 +14,9 @@ namespace foundation {
 // Largest property-list file read; bigger files read as none.
 inline constexpr std::size_t kMaxPropertyListBytes = 64u << 20;
 
-// Reads an XML or binary property list whose root is a dictionary.
-std::optional<Value> readPropertyList(const std::string& path);
+// Reads an XML or binary property list whose root is a dictionary; when it
+// cannot, *refusal (unless null) says whether it went over a budget.
+std::optional<Value> readPropertyList(const std::string& path, PropertyListRefusal* refusal = nullptr);
 std::optional<Value> readPropertyListData(const Data& bytes);
 
 // The XML form of value. Null entries of dictionaries are left out; a null
