@@ -14,6 +14,18 @@ QString fromPath(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+QString unreadableCauseText(foundation::UserDefaults::UnreadableCause cause) {
+  switch (cause) {
+    case foundation::UserDefaults::UnreadableCause::TooManyKeys:
+      return QStringLiteral("The settings file holds more entries than Velumar can read.");
+    case foundation::UserDefaults::UnreadableCause::TooLarge:
+      return QStringLiteral("The settings file is too large to be saved again.");
+    case foundation::UserDefaults::UnreadableCause::Damaged:
+      break;
+  }
+  return QStringLiteral("The settings file is damaged.");
+}
+
 }  // namespace
 
 SettingsAlerts::SettingsAlerts(foundation::UserDefaults& defaults, QObject* parent)
@@ -31,9 +43,10 @@ void SettingsAlerts::checkAtLaunch() {
     const std::filesystem::path kept(*keptAs);
     unreadableAlert_ = showAlert(
         QStringLiteral("settingsUnreadableAlert"), QStringLiteral("Your settings could not be read."),
-        QStringLiteral("Velumar starts with its default settings. The unreadable settings file is kept as "
-                       "\u201C%1\u201D in %2.")
-            .arg(fromPath(kept.filename().string()), fromPath(kept.parent_path().string())));
+        unreadableCauseText(defaults_.unreadableCause()) +
+            QStringLiteral(" Velumar starts with its default settings. The unreadable settings file is kept as "
+                           "\u201C%1\u201D in %2.")
+                .arg(fromPath(kept.filename().string()), fromPath(kept.parent_path().string())));
   }
   defaults_.canWrite();
 }

@@ -8,6 +8,8 @@
 //   bench_user_defaults_many_keys          50,000, 100,000 and 494,990 keys, and a 60 MB binary file of data
 //   bench_user_defaults_many_keys KEYS     one file of KEYS keys
 //   bench_user_defaults_many_keys data     the 60 MB file alone
+//   bench_user_defaults_many_keys colliding  100,000 keys chosen to collide
+//                                            under the standard string hash
 //
 // Exits 1 when a step misses its target.
 
@@ -16,12 +18,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
 #include "platform/foundation/files.h"
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/user_defaults.h"
+#include "tests/platform/foundation/colliding_keys.h"
 
 namespace {
 
@@ -64,6 +68,16 @@ foundation::Data largeData(int megabytes, int changed) {
   foundation::Dictionary values{{"Key0", changed}};
   for (int i = 1; i <= megabytes; ++i)
     values.set("Data" + std::to_string(i), foundation::Data(1 << 20, std::uint8_t(i)));
+  return foundation::propertyListBinary(foundation::Value(std::move(values))).value_or(foundation::Data());
+}
+
+// A binary preferences file of keys keys that all share one value of the
+// standard library's string hash (the same in every process), each holding
+// an integer; "Key0" holds changed.
+foundation::Data collidingKeysBinary(int keys, int changed) {
+  foundation::Dictionary values{{"Key0", changed}};
+  int i = 1;
+  for (std::string& key : plisttest::keysCollidingUnderStdHash(std::size_t(keys - 1))) values.set(std::move(key), i++);
   return foundation::propertyListBinary(foundation::Value(std::move(values))).value_or(foundation::Data());
 }
 
@@ -111,7 +125,17 @@ bool runSteps(const char* name, const std::function<foundation::Data(int)>& cont
 
 int main(int argc, char** argv) {
   bool met = true;
-  if (argc > 1 && std::string(argv[1]) == "data") {
+  if (argc > 1 && std::string(argv[1]) == "colliding") {
+    const foundation::Data file = collidingKeysBinary(100000, 1);
+    std::optional<foundation::Value> first, second;
+    std::printf("100,000 colliding keys, the file alone (%.1f MB)\n", double(file.size()) / 1e6);
+    met &= timed("read", [&] { first = foundation::readPropertyListData(file); });
+    second = foundation::readPropertyListData(file);
+    bool equal = false;
+    met &= timed("== of two copies", [&] { equal = first && second && *first == *second; });
+    met &= equal;
+    met &= runSteps("100,000 colliding keys, binary", [](int changed) { return collidingKeysBinary(100000, changed); });
+  } else if (argc > 1 && std::string(argv[1]) == "data") {
     // The most keys read as preferences (keys count as values, and 10,000
     // values are kept spare for this program's own), in the binary form: the
     // XML one is refused past 150,000 keys.

@@ -3,9 +3,11 @@
 #include <fmt/format.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
@@ -180,33 +182,42 @@ bool startsWith(const Data& bytes, std::string_view prefix) {
 
 // Whether bytes pass the checks every read runs before parsing: size,
 // nesting, values and, for the binary form, structure and expanded bytes;
-// *problem says why not.
-bool passesReadChecks(const Data& bytes, std::string* problem) {
+// *problem and *refusal say why not.
+bool passesReadChecks(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  *refusal = PropertyListRefusal::Malformed;
   if (bytes.empty()) {
     *problem = "empty data";
     return false;
   }
   if (bytes.size() > kMaxPropertyListBytes) {
     *problem = fmt::format("{} bytes is too large", bytes.size());
+    *refusal = PropertyListRefusal::TooManyBytes;
     return false;
   }
   const PropertyListLimits limits{kMaxDepth, kMaxNodes};
   if (startsWith(bytes, "bplist00")) {
     std::string detail;
-    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail)) {
+    if (!binaryPropertyListWithinLimits(bytes.data(), bytes.size(), limits, &detail, refusal)) {
       *problem = fmt::format("malformed binary property list ({})", detail);
       return false;
     }
-  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits)) {
+  } else if (!xmlPropertyListWithinLimits(bytes.data(), bytes.size(), limits, refusal)) {
     *problem = "XML nested too deeply, too many elements or a dictionary of too many keys";
     return false;
   }
   return true;
 }
 
-// The parsed node tree of bytes, or nullptr with *problem saying why.
-PlistPtr nodesOf(const Data& bytes, std::string* problem) {
-  if (!passesReadChecks(bytes, problem)) return nullptr;
+bool passesReadChecks(const Data& bytes, std::string* problem) {
+  PropertyListRefusal refusal;
+  return passesReadChecks(bytes, problem, &refusal);
+}
+
+// The parsed node tree of bytes, or nullptr with *problem and *refusal
+// saying why.
+PlistPtr nodesOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  if (!passesReadChecks(bytes, problem, refusal)) return nullptr;
+  *refusal = PropertyListRefusal::Malformed;
   plist_t root = nullptr;
   const char* text = reinterpret_cast<const char*>(bytes.data());
   const auto length = static_cast<std::uint32_t>(bytes.size());
@@ -219,10 +230,10 @@ PlistPtr nodesOf(const Data& bytes, std::string* problem) {
   return PlistPtr(root);
 }
 
-// The dictionary bytes hold, or nullopt with *problem saying why; the
-// callers log, so each failure gives one line.
-std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem) {
-  PlistPtr owner = nodesOf(bytes, problem);
+// The dictionary bytes hold, or nullopt with *problem and *refusal saying
+// why; the callers log, so each failure gives one line.
+std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
+  PlistPtr owner = nodesOf(bytes, problem, refusal);
   if (!owner) return std::nullopt;
   plist_t root = owner.get();
   if (plist_get_node_type(root) != PLIST_DICT) {
@@ -252,7 +263,8 @@ std::int32_t wholeSecondsSinceReferenceDate(const Date& date) {
 
 PlistPtr parsePropertyListNodes(const Data& bytes) {
   std::string problem;
-  PlistPtr root = nodesOf(bytes, &problem);
+  PropertyListRefusal refusal;
+  PlistPtr root = nodesOf(bytes, &problem, &refusal);
   if (!root) log("Property list: {}", problem);
   return root;
 }
@@ -312,22 +324,48 @@ PlistPtr plistNodeFromValue(const Value& value) {
 
 std::optional<Value> readPropertyListData(const Data& bytes) {
   std::string problem;
-  auto value = dictionaryOf(bytes, &problem);
+  PropertyListRefusal refusal;
+  auto value = dictionaryOf(bytes, &problem, &refusal);
   if (!value) log("Property list: {}", problem);
   return value;
 }
 
-std::optional<Value> readPropertyList(const std::string& path) {
+std::optional<Value> readPropertyList(const std::string& path, PropertyListRefusal* refusal) {
+  PropertyListRefusal why = PropertyListRefusal::Malformed;
+  if (!refusal) refusal = &why;
   auto bytes = readFile(path, kMaxPropertyListBytes);
   if (!bytes) {
-    log("Property list: cannot read {}", path);
+    std::error_code error;
+    const bool tooLarge = std::filesystem::file_size(path, error) > kMaxPropertyListBytes && !error;
+    *refusal = tooLarge ? PropertyListRefusal::TooManyBytes : PropertyListRefusal::Malformed;
+    log("Property list: cannot read {}{}", path, tooLarge ? ": too large" : "");
     return std::nullopt;
   }
   std::string problem;
-  auto value = dictionaryOf(*bytes, &problem);
+  auto value = dictionaryOf(*bytes, &problem, refusal);
   if (!value) log("Property list: {} is not a readable dictionary ({})", path, problem);
   return value;
 }
+
+namespace {
+
+// Whether a text of value holds a NUL character, which the XML form cannot
+// hold (the library's writer ends the text there).
+bool holdsTextWithNul(const Value& value) {
+  switch (value.type()) {
+    case Value::Type::String:
+      return value.asString()->find('\0') != std::string::npos;
+    case Value::Type::Array:
+      return std::any_of(value.asArray()->begin(), value.asArray()->end(), holdsTextWithNul);
+    case Value::Type::Dictionary:
+      return std::any_of(value.asDictionary()->begin(), value.asDictionary()->end(),
+                         [](const Dictionary::Entry& entry) { return holdsTextWithNul(entry.second); });
+    default:
+      return false;
+  }
+}
+
+}  // namespace
 
 std::optional<Data> propertyListXML(const Value& value) {
   // Made from the binary form: the library builds a dictionary key by key
@@ -335,6 +373,10 @@ std::optional<Data> propertyListXML(const Value& value) {
   // hundred thousand keys), while it reads the binary form in linear time.
   const std::optional<Data> binary = propertyListBinary(value);
   if (!binary) return std::nullopt;
+  if (holdsTextWithNul(value)) {
+    log("Property list: the XML form cannot hold a text with a NUL character");
+    return std::nullopt;
+  }
   plist_t root = nullptr;
   plist_from_bin(reinterpret_cast<const char*>(binary->data()), std::uint32_t(binary->size()), &root);
   const PlistPtr owner(root);
@@ -350,6 +392,7 @@ namespace {
 struct BinarySize {
   std::uint64_t bytes = 0;
   std::uint64_t objects = 0;
+  bool keysReadable = true;  // no key holds a NUL character
 };
 
 // Adds to size the objects of value (keys count) and the bytes of the
@@ -383,6 +426,7 @@ void addBinarySizeAtMost(const Value& value, BinarySize& size) {
       for (const auto& [key, item] : *value.asDictionary()) {
         size.objects += 1;
         size.bytes += kPerObject + 3 * key.size();
+        if (key.find('\0') != std::string::npos) size.keysReadable = false;
         addBinarySizeAtMost(item, size);
       }
       break;
@@ -418,8 +462,10 @@ std::uint64_t xmlBytesAtLeast(const Value& value) {
 
 std::optional<Data> propertyListFile(const Value& value) {
   std::string xmlProblem = "larger than a file the readers take", binaryProblem;
-  // The XML form is not made when it cannot fit.
-  if (xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
+  // The XML form is not made when it cannot fit or cannot hold every text.
+  const bool nulInText = holdsTextWithNul(value);
+  if (nulInText) xmlProblem = "a text holds a NUL character";
+  if (!nulInText && xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
     auto xml = propertyListXML(value);
     if (!xml) return std::nullopt;
     if (passesReadChecks(*xml, &xmlProblem)) return xml;
@@ -436,7 +482,7 @@ bool propertyListFileFits(const Value& value, std::uint64_t spareValues, std::ui
   constexpr std::uint64_t kHeaderAndTrailer = 8 + 32;
   BinarySize size;
   addBinarySizeAtMost(value, size);
-  if (size.objects + spareValues > kMaxNodes) return false;
+  if (!size.keysReadable || size.objects + spareValues > kMaxNodes) return false;
   if (kHeaderAndTrailer + size.bytes + spareBytes <= kMaxPropertyListBytes) return true;
   const std::optional<Data> file = propertyListFile(value);
   return file && file->size() + spareBytes <= kMaxPropertyListBytes;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/foundation/property_list_limits.h"
 #include "platform/foundation/value.h"
 
 namespace foundation {
@@ -13,22 +14,27 @@ namespace foundation {
 // Largest property-list file read; bigger files read as none.
 inline constexpr std::size_t kMaxPropertyListBytes = 64u << 20;
 
-// Reads an XML or binary property list whose root is a dictionary.
-std::optional<Value> readPropertyList(const std::string& path);
+// Reads an XML or binary property list whose root is a dictionary; when it
+// cannot, *refusal (unless null) says whether it went over a budget.
+std::optional<Value> readPropertyList(const std::string& path, PropertyListRefusal* refusal = nullptr);
 std::optional<Value> readPropertyListData(const Data& bytes);
 
 // The XML form of value. Null entries of dictionaries are left out; a null
-// anywhere else cannot be written and answers nullopt. Dates are written to
-// the second, as the XML form holds no fractions.
+// anywhere else, or a dictionary key holding a NUL character (the readers
+// refuse it), cannot be written and answers nullopt, as does a text holding
+// a NUL character (XML cannot hold it). Dates are written to the second, as
+// the XML form holds no fractions.
 std::optional<Data> propertyListXML(const Value& value);
 
-// The binary form of value, under the same rules as the XML form; for
-// property lists stored inside other property lists as data.
+// The binary form of value, under the same rules as the XML form except
+// that texts holding a NUL character are written whole; for property lists
+// stored inside other property lists as data.
 std::optional<Data> propertyListBinary(const Value& value);
 
 // The file writePropertyList writes for value: its XML form, or its binary
 // form when the readers would refuse the XML one (base64 makes data a third
-// larger); nullopt when they would refuse both or value cannot be written.
+// larger) or it cannot hold a text; nullopt when they would refuse both or
+// value cannot be written.
 std::optional<Data> propertyListFile(const Value& value);
 
 // Whether a value read from a property list can be written back so that it

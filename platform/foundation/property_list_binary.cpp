@@ -30,8 +30,8 @@ class BinaryWriter {
  public:
   std::optional<Data> write(const Value& root) {
     std::uint64_t objects = 0, payload = 0;
-    if (!count(root, 0, objects, payload)) {
-      log("Property list: value cannot be written (null or too deep inside)");
+    if (const char* problem = count(root, 0, objects, payload)) {
+      log("Property list: value cannot be written ({})", problem);
       return std::nullopt;
     }
     refWidth_ = widthFor(objects);
@@ -52,25 +52,28 @@ class BinaryWriter {
 
  private:
   // Counts the objects of value into objects and the bytes of its texts,
-  // keys and data into payload; false when it holds a null outside a
-  // dictionary or nests too deeply.
-  static bool count(const Value& value, int depth, std::uint64_t& objects, std::uint64_t& payload) {
-    if (depth > kMaxPropertyListDepth || value.isNull()) return false;
+  // keys and data into payload; answers why it cannot be written (a null
+  // outside a dictionary, nesting too deep, a key the readers refuse), or
+  // nullptr.
+  static const char* count(const Value& value, int depth, std::uint64_t& objects, std::uint64_t& payload) {
+    if (depth > kMaxPropertyListDepth) return "nested too deeply";
+    if (value.isNull()) return "a null outside a dictionary";
     ++objects;
     if (const std::string* text = value.asString()) payload += text->size();
     if (const Data* data = value.asData()) payload += data->size();
     if (const Array* array = value.asArray()) {
       for (const Value& item : *array)
-        if (!count(item, depth + 1, objects, payload)) return false;
+        if (const char* problem = count(item, depth + 1, objects, payload)) return problem;
     } else if (const Dictionary* dictionary = value.asDictionary()) {
       for (const auto& [key, item] : *dictionary) {
         if (item.isNull()) continue;
+        if (key.find('\0') != std::string::npos) return "a dictionary key holds a NUL character";
         ++objects;
         payload += key.size();
-        if (!count(item, depth + 1, objects, payload)) return false;
+        if (const char* problem = count(item, depth + 1, objects, payload)) return problem;
       }
     }
-    return true;
+    return nullptr;
   }
 
   void appendBig(std::uint64_t value, int width) {
@@ -98,7 +101,10 @@ class BinaryWriter {
 
   std::uint64_t string(const std::string& text) {
     const std::uint64_t number = begin();
-    const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x80; });
+    // The readers end an ASCII string at a NUL character but keep one
+    // inside a UTF-16 string, so a text holding one is written as UTF-16.
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return c != '\0' && std::uint8_t(c) < 0x80; });
     if (ascii) {
       marker(0x5, text.size());
       out_.insert(out_.end(), text.begin(), text.end());

@@ -1,6 +1,7 @@
 #include "platform/foundation/property_list_limits.h"
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 namespace foundation {
@@ -146,10 +147,17 @@ bool containerReferences(const BinaryList& list, std::uint64_t offset, std::vect
 }  // namespace
 
 bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
-                                    const PropertyListLimits& limits, std::string* problem) {
-  auto fail = [&](const char* why) {
+                                    const PropertyListLimits& limits, std::string* problem,
+                                    PropertyListRefusal* refusal) {
+  auto fail = [&](const char* why, PropertyListRefusal kind = PropertyListRefusal::Malformed) {
     if (problem) *problem = why;
+    if (refusal) *refusal = kind;
     return false;
+  };
+  auto overBudget = [&](PropertyListRefusal kind) {
+    return fail(kind == PropertyListRefusal::TooManyValues ? "too many objects once shared ones are expanded"
+                                                           : "too many bytes once shared objects are expanded",
+                kind);
   };
   if (size < kHeaderSize + kTrailerSize || std::memcmp(bytes, "bplist00", kHeaderSize) != 0) {
     return fail("too short or not a binary property list");
@@ -168,7 +176,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
   }
   list.objectsEnd = std::size_t(list.tableOffset);
   if (list.objectCount > list.objectsEnd) return fail("more objects than bytes");
-  if (list.objectCount > limits.maxNodes) return fail("too many objects");
+  if (list.objectCount > limits.maxNodes) return fail("too many objects", PropertyListRefusal::TooManyValues);
 
   // Depth-first walk from the top object, each object once: depth and the
   // expanded node and byte counts are computed bottom-up, a reference back
@@ -199,19 +207,19 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     stack.push_back({object, refsStart, refCount, 0});
     return true;
   };
-  // Adds a finished child's counts to its parent; the reason when the
-  // parent goes over a limit. Both sums stay far below overflow, as each
-  // term is within its limit.
-  auto addChild = [&](std::uint64_t parent, std::uint64_t child) -> const char* {
+  // Adds a finished child's counts to its parent; the budget the parent
+  // goes over, if any. Both sums stay far below overflow, as each term is
+  // within its limit.
+  auto addChild = [&](std::uint64_t parent, std::uint64_t child) -> std::optional<PropertyListRefusal> {
     depth[parent] = std::max(depth[parent], depth[child] + 1);
     nodes[parent] += nodes[child];
     expanded[parent] += expanded[child];
-    if (nodes[parent] > limits.maxNodes) return "too many objects once shared ones are expanded";
-    if (expanded[parent] > limits.maxBytes) return "too many bytes once shared objects are expanded";
-    return nullptr;
+    if (nodes[parent] > limits.maxNodes) return PropertyListRefusal::TooManyValues;
+    if (expanded[parent] > limits.maxBytes) return PropertyListRefusal::TooManyBytes;
+    return std::nullopt;
   };
   if (!enter(topObject)) return fail("malformed object");
-  if (expanded[topObject] > limits.maxBytes) return fail("too many bytes once shared objects are expanded");
+  if (expanded[topObject] > limits.maxBytes) return overBudget(PropertyListRefusal::TooManyBytes);
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.next == frame.refCount) {
@@ -219,7 +227,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
       state[finished] = kDone;
       stack.pop_back();
       if (!stack.empty()) {
-        if (const char* over = addChild(stack.back().object, finished)) return fail(over);
+        if (const auto over = addChild(stack.back().object, finished)) return overBudget(*over);
       }
       continue;
     }
@@ -229,7 +237,7 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     if (child >= list.objectCount) return fail("reference out of range");
     if (state[child] == kActive) return fail("reference cycle");
     if (state[child] == kDone) {
-      if (const char* over = addChild(frame.object, child)) return fail(over);
+      if (const auto over = addChild(frame.object, child)) return overBudget(*over);
       continue;
     }
     if (stack.size() >= std::size_t(limits.maxDepth)) return fail("nested too deeply");
@@ -240,7 +248,11 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
 }
 
 bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
-                                 const PropertyListLimits& limits) {
+                                 const PropertyListLimits& limits, PropertyListRefusal* refusal) {
+  auto fail = [&](PropertyListRefusal kind) {
+    if (refusal) *refusal = kind;
+    return false;
+  };
   // Per open array or dictionary: the keys seen in it (arrays never count).
   struct Open {
     bool dictionary;
@@ -255,7 +267,7 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     if (closing) ++j;
     // Every value and key is one element, as keys are objects of the binary
     // form; a few more for the prologue and the plist element.
-    if (!closing && ++elements > limits.maxNodes + 16) return false;
+    if (!closing && ++elements > limits.maxNodes + 16) return fail(PropertyListRefusal::TooManyValues);
     auto nameIs = [&](const char* name) {
       const std::size_t length = std::strlen(name);
       if (j + length > size || std::memcmp(bytes + j, name, length) != 0) return false;
@@ -266,7 +278,7 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     };
     if (!closing && nameIs("key") && !open.empty() && open.back().dictionary &&
         ++open.back().keys > limits.maxXmlDictionaryKeys)
-      return false;
+      return fail(PropertyListRefusal::TooManyValues);
     const bool dictionary = nameIs("dict");
     if (!dictionary && !nameIs("array")) continue;
     if (closing) {
@@ -277,7 +289,7 @@ bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
     std::size_t end = j;
     while (end < size && bytes[end] != '>') ++end;
     if (end < size && bytes[end - 1] == '/') continue;
-    if (open.size() >= std::size_t(limits.maxDepth)) return false;
+    if (open.size() >= std::size_t(limits.maxDepth)) return fail(PropertyListRefusal::Malformed);
     open.push_back({dictionary, 0});
   }
   return true;

@@ -28,12 +28,21 @@ struct PropertyListLimits {
   std::uint64_t maxXmlDictionaryKeys = 150'000;
 };
 
+// Why a property list is refused.
+enum class PropertyListRefusal {
+  Malformed,      // not a well-formed property list, nested too deeply or not readable
+  TooManyValues,  // more values than the budget (keys count), or an XML dictionary of too many keys
+  TooManyBytes,   // a file, or strings, data and keys, larger than the budget
+};
+
 // True when the binary property list is well-formed at the level of its
 // trailer, offset table and object references, every reachable object has a
 // valid marker and size, every key is a string without NUL, there is no
-// reference cycle and it stays within limits. Otherwise false with the reason in *problem.
+// reference cycle and it stays within limits. Otherwise false with the
+// reason in *problem and *refusal (either may be null).
 bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
-                                    const PropertyListLimits& limits, std::string* problem);
+                                    const PropertyListLimits& limits, std::string* problem,
+                                    PropertyListRefusal* refusal = nullptr);
 
 // True when the XML text nests arrays and dictionaries no deeper than the
 // limit, holds no more elements than the value limit (keys count, as in
@@ -41,7 +50,8 @@ bool binaryPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
 // keys than its limit. Counts tags textually, so
 // it may refuse an odd but valid file; it never accepts one beyond a limit.
 // Its strings cannot expand beyond the file, so bytes need no check.
+// *refusal (may be null) says why not.
 bool xmlPropertyListWithinLimits(const std::uint8_t* bytes, std::size_t size,
-                                 const PropertyListLimits& limits);
+                                 const PropertyListLimits& limits, PropertyListRefusal* refusal = nullptr);
 
 }  // namespace foundation

@@ -40,17 +40,27 @@ std::string fileDateStamp(std::time_t now) {
   return text;
 }
 
-// The settings in the file at path; nullopt (logged) when it cannot be read
-// or when what it holds could not be saved again, as a file the readers
-// would refuse: such a file is treated as unreadable, not overwritten.
-std::optional<Value> readSettings(const std::string& path) {
-  auto contents = readPropertyList(path);
+// The settings in the file at path; nullopt (logged, the cause in *cause)
+// when it cannot be read or when what it holds could not be saved again, as
+// a file the readers would refuse: such a file is treated as unreadable,
+// not overwritten.
+std::optional<Value> readSettings(const std::string& path, UserDefaults::UnreadableCause* cause) {
+  using Cause = UserDefaults::UnreadableCause;
+  PropertyListRefusal refusal = PropertyListRefusal::Malformed;
+  auto contents = readPropertyList(path, &refusal);
+  if (!contents) {
+    *cause = refusal == PropertyListRefusal::TooManyValues  ? Cause::TooManyKeys
+             : refusal == PropertyListRefusal::TooManyBytes ? Cause::TooLarge
+                                                            : Cause::Damaged;
+    return std::nullopt;
+  }
   // Room for what this program adds before it writes the settings back:
   // its own few dozen keys and folder bookmarks.
   constexpr std::uint64_t kSpareValues = 10'000;
   constexpr std::uint64_t kSpareBytes = 1 << 20;
-  if (contents && !propertyListFileFits(*contents, kSpareValues, kSpareBytes)) {
+  if (!propertyListFileFits(*contents, kSpareValues, kSpareBytes)) {
     log("User defaults: {} is too large to be saved again", path);
+    *cause = Cause::TooLarge;
     return std::nullopt;
   }
   return contents;
@@ -70,7 +80,7 @@ void UserDefaults::loadLocked() const {
   loaded_ = true;
   std::error_code error;
   if (!std::filesystem::exists(path_, error)) return;
-  auto contents = readSettings(path_);
+  auto contents = readSettings(path_, &unreadableCause_);
   if (!contents) {
     unreadableKeptAs_ = path_ + ".unreadable-" + fileDateStamp(std::time(nullptr));
     log("User defaults: {} is unreadable; starting with none and keeping it as {}", path_, *unreadableKeptAs_);
@@ -146,7 +156,8 @@ void UserDefaults::reload() {
   std::error_code error;
   std::optional<Value> contents;
   if (std::filesystem::exists(path_, error)) {
-    contents = readSettings(path_);
+    UnreadableCause ignored;
+    contents = readSettings(path_, &ignored);
     if (!contents) return;
   } else {
     contents = Value(Dictionary());
@@ -211,6 +222,12 @@ std::optional<std::string> UserDefaults::unreadableFileKeptAs() const {
   std::lock_guard lock(mutex_);
   loadLocked();
   return unreadableKeptAs_;
+}
+
+UserDefaults::UnreadableCause UserDefaults::unreadableCause() const {
+  std::lock_guard lock(mutex_);
+  loadLocked();
+  return unreadableCause_;
 }
 
 UserDefaults::WriteFailure UserDefaults::lastWriteFailure() const {

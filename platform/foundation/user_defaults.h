@@ -63,6 +63,10 @@ class UserDefaults {
   // is kept under ("velumar.plist.unreadable-2026-12-07-190512"), where the
   // next write moves it.
   std::optional<std::string> unreadableFileKeptAs() const;
+  // Why it could not be read: it is damaged (or not a settings file), holds
+  // more keys than the readers take, or is too large to be saved again.
+  enum class UnreadableCause { Damaged, TooManyKeys, TooLarge };
+  UnreadableCause unreadableCause() const;
 
   // Whether the settings' folder can be written: creates it when missing
   // and creates and removes a temporary file in it. Posts
@@ -91,6 +95,7 @@ class UserDefaults {
   std::set<std::string> unsaved_;
   // Where an unreadable file goes, until it was moved there.
   mutable std::optional<std::string> unreadableKeptAs_;
+  mutable UnreadableCause unreadableCause_ = UnreadableCause::Damaged;
   bool unreadableMoved_ = false;
   WriteFailure lastWriteFailure_ = WriteFailure::NotWritable;
 };

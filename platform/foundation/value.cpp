@@ -3,7 +3,7 @@
 #include <fmt/chrono.h>
 #include <fmt/format.h>
 
-#include <functional>
+#include "platform/foundation/keyed_hash.h"
 
 namespace foundation {
 
@@ -13,8 +13,10 @@ namespace {
 // carries no index.
 constexpr std::size_t kScannedEntries = 16;
 
+// Keyed per process: keys read from a file cannot be chosen to share one
+// probe run, which would make every operation linear in the size.
 std::size_t hashOf(std::string_view key) {
-  return std::hash<std::string_view>{}(key);
+  return std::size_t(keyedHash(key));
 }
 
 }  // namespace
@@ -105,6 +107,22 @@ bool Dictionary::erase(std::string_view key) {
   // Every later entry moved up one place.
   if (!slots_.empty()) rebuildIndex();
   return true;
+}
+
+std::size_t Dictionary::longestProbe() const {
+  if (slots_.empty()) return 0;
+  // The longest run of occupied slots, wrapping around the end, plus the
+  // free slot that ends a search. The index is at most half full, so a free
+  // slot to start from exists.
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t start = 0;
+  while (slots_[start] != 0) ++start;
+  std::size_t longest = 0, run = 0;
+  for (std::size_t i = 1; i <= slots_.size(); ++i) {
+    run = slots_[(start + i) & mask] != 0 ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest + 1;
 }
 
 bool Dictionary::operator==(const Dictionary& other) const {

@@ -24,10 +24,11 @@ using Date = std::chrono::system_clock::time_point;
 using Array = std::vector<Value>;
 
 // An insertion-ordered dictionary with string keys. Small dictionaries are
-// scanned; larger ones keep a hash index of positions beside the entries, so
-// a lookup, set or insert takes constant time on average and equality,
-// building from entries and copying take time linear in the size. Erasing
-// takes time linear in the size (the later entries move up).
+// scanned; larger ones keep a hash index of positions beside the entries,
+// under a hash keyed per process (keys from a file cannot be chosen to
+// collide), so a lookup, set or insert takes constant time on average and
+// equality, building from entries and copying take time linear in the
+// size. Erasing takes time linear in the size (the later entries move up).
 class Dictionary {
  public:
   using Entry = std::pair<std::string, Value>;
@@ -58,6 +59,10 @@ class Dictionary {
   std::vector<Entry>::const_iterator end() const;
 
   bool operator==(const Dictionary& other) const;
+
+  // The most slots of the index a lookup examines (0 when there is no
+  // index): bounds the time of a lookup, set or insert whatever the keys.
+  std::size_t longestProbe() const;
 
  private:
   // The position of key in entries_, entries_.size() when absent.

@@ -29,6 +29,7 @@
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/binary_plist_builder.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/property_list.h"
@@ -157,15 +158,36 @@ TEST(DelegateSettingsAlerts, UnreadableAndUnwritableSettingsAreToldOnce) {
     return count;
   };
   testsupport::TempDir dir;
-  const std::string damaged = dir.file("velumar.plist");
-  ASSERT_TRUE(foundation::writeFileAtomically(damaged, foundation::Data{'b', 'p', 'l', 'i', 's', 't'}));
-  {
-    foundation::UserDefaults defaults(damaged);
+  // Unreadable files, and the cause the alert names.
+  std::string manyKeys = "<plist><dict>";
+  for (int i = 0; i <= 150000; ++i) manyKeys += "<key>" + std::to_string(i) + "</key><true/>";
+  manyKeys += "</dict></plist>";
+  plisttest::BinaryPlistBuilder largeData;  // {"Data": [1 MB] * 63}, no room left for the program's keys
+  const std::uint32_t megabyte = largeData.add(plisttest::BinaryPlistBuilder::data(1 << 20));
+  const std::uint32_t top = largeData.add(plisttest::BinaryPlistBuilder::dictionary(
+      {largeData.add(plisttest::BinaryPlistBuilder::ascii("Data"))},
+      {largeData.add(plisttest::BinaryPlistBuilder::array(std::vector<std::uint32_t>(63, megabyte)))}));
+  const struct {
+    foundation::Data bytes;
+    QString cause;
+  } unreadable[] = {
+      {{'b', 'p', 'l', 'i', 's', 't'}, QStringLiteral("The settings file is damaged.")},
+      {foundation::Data(manyKeys.begin(), manyKeys.end()),
+       QStringLiteral("The settings file holds more entries than Velumar can read.")},
+      {largeData.build(top), QStringLiteral("The settings file is too large to be saved again.")},
+  };
+  for (const auto& file : unreadable) {
+    const std::string path = dir.file("velumar.plist");
+    ASSERT_TRUE(foundation::writeFileAtomically(path, file.bytes));
+    foundation::UserDefaults defaults(path);
     AppDelegate delegate(defaults, true);
     delegate.launch();
-    ASSERT_NE(delegate.settingsAlerts().unreadableAlert(), nullptr);
+    ASSERT_NE(delegate.settingsAlerts().unreadableAlert(), nullptr) << file.cause.toStdString();
     EXPECT_EQ(alertsNamed(QStringLiteral("settingsUnreadableAlert")), 1);
-    EXPECT_TRUE(delegate.settingsAlerts().unreadableAlert()->informativeText().contains(
+    EXPECT_EQ(delegate.settingsAlerts().unreadableAlert()->text(), QStringLiteral("Your settings could not be read."));
+    const QString informative = delegate.settingsAlerts().unreadableAlert()->informativeText();
+    EXPECT_TRUE(informative.startsWith(file.cause)) << informative.toStdString();
+    EXPECT_TRUE(informative.contains(
         QString::fromStdString(fs::path(*defaults.unreadableFileKeptAs()).filename().string())));
     EXPECT_EQ(delegate.settingsAlerts().notWritableAlert(), nullptr);
     delegate.settingsAlerts().unreadableAlert()->close();

@@ -182,6 +182,37 @@ TEST(PropertyList, NullsInDictionariesAreLeftOutElsewhereRefused) {
   EXPECT_FALSE(propertyListXML(Value(Dictionary{{"list", Array{1, Value()}}})));
 }
 
+// What a writer answers reads back whole: keys holding a NUL character,
+// which the readers refuse, are refused by both forms and by the check of
+// what fits; texts holding one, which XML cannot hold, are written whole in
+// the binary form.
+TEST(PropertyList, WhatIsWrittenReadsBackWhole) {
+  using namespace std::string_literals;
+  const struct {
+    const char* name;
+    Value value;
+    bool xml, binary;
+  } rows[] = {
+      {"ASCII key with a NUL", Dictionary{{"a\0b"s, 1}}, false, false},
+      {"UTF-16 key with a NUL", Dictionary{{"\xC3\xA9\0b"s, 1}}, false, false},
+      {"key with a NUL, nested", Dictionary{{"list", Array{Dictionary{{"in\0side"s, 1}}}}}, false, false},
+      {"ASCII text with a NUL", Dictionary{{"k", "ab\0cd"s}, {"first", "\0x"s}}, false, true},
+      {"UTF-16 text with a NUL", Dictionary{{"k", Array{"\xC3\xA9\0cd"s}}}, false, true},
+  };
+  for (const auto& row : rows) {
+    const std::optional<Data> forms[] = {propertyListXML(row.value), propertyListBinary(row.value),
+                                         propertyListFile(row.value)};
+    const bool written[] = {row.xml, row.binary, row.xml || row.binary};
+    for (int form = 0; form < 3; ++form) {
+      EXPECT_EQ(forms[form].has_value(), written[form]) << row.name << ", form " << form;
+      if (!forms[form]) continue;
+      const std::optional<Value> back = readPropertyListData(*forms[form]);
+      EXPECT_EQ(back, row.value) << row.name << ", form " << form;
+    }
+    EXPECT_EQ(propertyListFileFits(row.value), row.xml || row.binary) << row.name;
+  }
+}
+
 TEST(PropertyList, AFileTooLargeToReadBackIsNotWritten) {
   testsupport::TempDir dir;
   const std::string path = dir.file("large.plist");

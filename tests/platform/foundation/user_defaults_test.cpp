@@ -162,9 +162,16 @@ TEST(UserDefaults, ChangesAreAnnouncedAndOutsideEditsReloadWithoutLosingOwnOnes)
 
   ASSERT_TRUE(defaults.synchronize());
   defaults.reload();  // its own write read back: nothing changed
+  EXPECT_EQ(announced, 1);
+  UserDefaults remover(path);  // an outside edit that only removes a key
+  remover.remove("kept");
+  ASSERT_TRUE(remover.synchronize());
+  defaults.reload();
+  EXPECT_EQ(announced, 2);
+  EXPECT_FALSE(defaults.object("kept"));
   ASSERT_TRUE(writeFileAtomically(path, Data{'x'}));
   defaults.reload();  // unreadable: kept
-  EXPECT_EQ(announced, 1);
+  EXPECT_EQ(announced, 2);
   EXPECT_EQ(defaults.integerForKey("new"), 3);
 }
 
@@ -224,18 +231,18 @@ TEST(UserDefaults, ManyKeysReadAndReloadInLinearTime) {
 // written back at all is kept aside as an unreadable one is.
 TEST(UserDefaults, WhatWasReadCanBeWrittenBack) {
   using Builder = plisttest::BinaryPlistBuilder;
-  // {"Key0": 1, "Data": [1 MB data] * copies, "Numbers": [0, 1, ..., numbers - 1],
+  // {"Key0": 1, "Data": [copyBytes of data] * copies, "Numbers": [0, 1, ..., numbers - 1],
   //  "Keys": {"0": 0, "1": 1, ..., keys - 1}}
-  auto file = [](std::uint32_t copies, std::uint32_t numbers, std::uint32_t keys) {
+  auto file = [](std::uint32_t copies, std::uint32_t numbers, std::uint32_t keys, std::size_t copyBytes = 1 << 20) {
     Builder b;
     b.add({});
-    const std::uint32_t data = b.add(Builder::data(1 << 20));
+    const std::uint32_t data = b.add(Builder::data(copyBytes));
     std::vector<std::uint32_t> counted, names;
     for (std::uint32_t i = 0; i < std::max(numbers, keys); ++i) counted.push_back(b.add(Builder::integer(i)));
     for (std::uint32_t i = 0; i < keys; ++i) names.push_back(b.add(Builder::ascii(std::to_string(i))));
-    counted.resize(numbers);
     const std::uint32_t containers[] = {
-        b.add(Builder::array(std::vector<std::uint32_t>(copies, data))), b.add(Builder::array(counted)),
+        b.add(Builder::array(std::vector<std::uint32_t>(copies, data))),
+        b.add(Builder::array(std::vector<std::uint32_t>(counted.begin(), counted.begin() + numbers))),
         b.add(Builder::dictionary(names, std::vector<std::uint32_t>(counted.begin(), counted.begin() + keys)))};
     b.set(0, Builder::dictionary({b.add(Builder::ascii("Key0")), b.add(Builder::ascii("Data")),
                                   b.add(Builder::ascii("Numbers")), b.add(Builder::ascii("Keys"))},
@@ -252,6 +259,8 @@ TEST(UserDefaults, WhatWasReadCanBeWrittenBack) {
       {"200,000 keys: more than the XML reader takes", file(0, 200000, 200000), true, 0},
       {"63 MB of data and 900,000 numbers: too large in either form", file(63, 900000, 0), false, 0},
       {"995,000 numbers: no room left for this program's settings", file(0, 995000, 0), false, 0},
+      {"63.5 MB of data alone: no room left for this program's settings", file(127, 0, 0, 1 << 19), false, 0},
+      {"496,000 keys: no room left for this program's settings", file(0, 0, 496000), false, 0},
   };
   for (const auto& row : rows) {
     testsupport::TempDir dir;

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <string_view>
 
+#include "platform/foundation/colliding_keys.h"
 #include "platform/foundation/value.h"
 
 using foundation::Dictionary;
@@ -106,4 +109,38 @@ TEST(Value, LargeDictionaryAnswersAsAPlainList) {
   changed.set(list.front().first, -1);
   EXPECT_NE(changed, d);
   EXPECT_EQ(other.find(list.front().first)->intOr(0), list.front().second);  // the copy stayed
+}
+
+// A dictionary holding every key of another and one more differs from it,
+// whichever side is compared, scanned or indexed.
+TEST(Value, ADictionaryWithOneMoreKeyDiffers) {
+  for (int shared : {1, 40}) {
+    Dictionary fewer{{"a", 1}};
+    for (int i = 1; i < shared; ++i) fewer.set("k" + std::to_string(i), i);
+    Dictionary more = fewer;
+    more.set("b", 2);
+    EXPECT_FALSE(fewer == more) << shared << " shared keys";
+    EXPECT_FALSE(more == fewer) << shared << " shared keys";
+  }
+}
+
+// Keys made to share one value of the standard library's string hash,
+// which is the same in every process, as a hostile file's keys could be:
+// the index still spreads them, so no lookup examines more than a short
+// run of slots. Checked as the dictionary grows, so that a hash they
+// collide under fails at once rather than after minutes.
+TEST(Value, KeysChosenToCollideStillTakeShortProbes) {
+  const std::vector<std::string> keys = plisttest::keysCollidingUnderStdHash(100000);
+  ASSERT_EQ(std::hash<std::string_view>{}(keys.front()), std::hash<std::string_view>{}(keys.back()));
+  Dictionary d;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    d.set(keys[i], int(i));
+    if (i % 1000 == 999) {
+      ASSERT_LE(d.longestProbe(), 256u) << i + 1 << " keys";
+    }
+  }
+  std::vector<Dictionary::Entry> reversed(d.begin(), d.end());
+  std::reverse(reversed.begin(), reversed.end());
+  EXPECT_EQ(Dictionary::fromEntries(std::move(reversed)), d);
+  EXPECT_EQ(*d.find(keys[54321]), Value(54321));
 }
