@@ -73,6 +73,14 @@ void RGB16ToAdobeRGB16(benchmark::State& state) {
                color::NamedProfile::AdobeRGB1998, layoutOf(3, color::SampleType::UInt16));
 }
 
+// Premultiplied 8-bit RGBA between two RGB profiles: staged, divided by
+// alpha to levels before lcms2 and multiplied after.
+void PremultipliedSRGB8ToAdobeRGB8(benchmark::State& state) {
+  color::BufferLayout layout = layoutOf(3, color::SampleType::UInt8);
+  layout.hasAlpha = layout.premultiplied = true;
+  convertImage(state, color::NamedProfile::SRGB, layout, color::NamedProfile::AdobeRGB1998, layout);
+}
+
 // The filter graph's conversions: 8-bit sRGB sources into the generic RGB
 // working space (float), and working-space floats out into sRGB float (the
 // drawing layer's form) and 8-bit.
@@ -127,6 +135,7 @@ BENCHMARK(GenericFloatToSRGB8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB8ToCMYK8)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB8ToGray16)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(RGB16ToAdobeRGB16)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(PremultipliedSRGB8ToAdobeRGB8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

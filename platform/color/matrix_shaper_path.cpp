@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/color/matrix_shaper_avx2.h"
+#include "platform/color/straight_level.h"
 
 namespace color {
 namespace {
@@ -253,7 +254,8 @@ void MatrixShaperPath::linearise(const std::uint8_t* source, int inStride, int i
       if (factor) {
         // Unpremultiplied to the nearest integer sample, as staged samples are.
         for (int i = 0; i < count; ++i) {
-          const float value = float(loadSample<In>(source, i * inStride + inFirst + c)) * factor[i] + 0.5f;
+          const float by = std::is_same_v<In, std::uint8_t> ? straightEightBitFactor(factor[i]) : factor[i];
+          const float value = float(loadSample<In>(source, i * inStride + inFirst + c)) * by + 0.5f;
           out[i] = table[In(std::min(value, kMax))];
         }
       } else {

@@ -11,6 +11,7 @@
 #include "platform/color/transform.h"
 
 #include "platform/color/matrix_shaper_path.h"
+#include "platform/color/straight_level.h"
 #include "platform/foundation/parallel.h"
 
 namespace color {
@@ -67,7 +68,8 @@ void readAlpha(const std::uint8_t* bytes, const BufferLayout& layout, int pixels
   for (int i = 0; i < pixels; ++i) alpha[i] = Sample<T>::toUnit(samples[i * at.stride + at.extra]);
 }
 
-// Divides colour by alpha; fully transparent pixels become black.
+// Divides colour by alpha to the nearest level (8-bit halves up), at most
+// the largest level; fully transparent pixels become black.
 template <typename T>
 void unpremultiply(std::uint8_t* bytes, const BufferLayout& layout, int pixels, const float* alpha) {
   auto* samples = reinterpret_cast<T*>(bytes);
@@ -77,6 +79,7 @@ void unpremultiply(std::uint8_t* bytes, const BufferLayout& layout, int pixels, 
     if (a == 1.0f) continue;
     T* colour = samples + i * at.stride + at.colour;
     float factor = a > 0.0f ? 1.0f / a : 0.0f;
+    if constexpr (std::is_same_v<T, std::uint8_t>) factor = straightEightBitFactor(factor);
     for (int c = 0; c < layout.colorChannels; ++c) {
       if constexpr (std::is_same_v<T, float>) {
         colour[c] = colour[c] * factor;

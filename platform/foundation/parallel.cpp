@@ -9,6 +9,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 
 #include "platform/foundation/thread_scheduling.h"
@@ -34,6 +35,7 @@ thread_local bool givingWay = false;
 // long plus one range.
 constexpr auto kGiveWayCheckInterval = std::chrono::microseconds(200);
 thread_local std::chrono::steady_clock::time_point lastGiveWayCheck;
+std::atomic<std::int64_t> giveWays{0};
 
 // Yields the core when the window's thread is queued on it. Only then:
 // yielding at every range would also hand the core to other programs'
@@ -42,7 +44,9 @@ void giveWayToWindowThread() {
   const auto now = std::chrono::steady_clock::now();
   if (now - lastGiveWayCheck < kGiveWayCheckInterval) return;
   lastGiveWayCheck = now;
-  if (windowThreadWaitsForThisCore()) sched_yield();
+  if (!windowThreadWaitsForThisCore()) return;
+  giveWays.fetch_add(1, std::memory_order_relaxed);
+  sched_yield();
 }
 
 // The arena of interactive work, and what marks its threads.
@@ -90,6 +94,10 @@ void parallelFor(std::int64_t first, std::int64_t last, const std::function<void
 
 int hardwareConcurrency() {
   return tbb::info::default_concurrency();
+}
+
+std::int64_t interactiveGiveWays() {
+  return giveWays.load(std::memory_order_relaxed);
 }
 
 void runInteractively(const std::function<void()>& task) {

@@ -25,5 +25,7 @@ int hardwareConcurrency();
 // setWindowThread) waits for its core: for work the window waits on while
 // it must keep answering (a render during a slider drag).
 void runInteractively(const std::function<void()>& task);
+// How many times a thread working interactively has given way so far.
+std::int64_t interactiveGiveWays();
 
 }  // namespace foundation

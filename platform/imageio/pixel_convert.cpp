@@ -7,6 +7,7 @@
 #include <limits>
 #include <type_traits>
 
+#include "platform/color/straight_level.h"
 #include "platform/foundation/failure_cause.h"
 #include "platform/foundation/parallel.h"
 #include "platform/raster/pixel_layout.h"
@@ -239,7 +240,7 @@ void unpremultiplyEightBitRow(const std::uint8_t* in, std::int64_t width, const 
   static const std::array<float, 256> factors = [] {
     std::array<float, 256> table{};
     for (std::size_t a = 1; a < table.size(); ++a)
-      table[a] = raster::straightEightBitFactor(255.0f / float(a));
+      table[a] = color::straightEightBitFactor(255.0f / float(a));
     return table;
   }();
   const int outComponents = l.colorCount + (wantAlpha ? 1 : 0);

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/color/straight_level.h"
+
 namespace raster {
 
 namespace {
@@ -80,7 +82,7 @@ void storeTyped(const float* in, const PixelFormat& f, std::int64_t count, std::
     float a = v[nc];
     float inverse = 1.0f;
     if (straight) inverse = a > 0.0f ? 1.0f / a : 0.0f;
-    if constexpr (sizeof(T) == 1) inverse = straightEightBitFactor(inverse);
+    if constexpr (sizeof(T) == 1) inverse = color::straightEightBitFactor(inverse);
     for (int c = 0; c < nc; ++c) writeSample<T>(p + (colorOffset + c) * bytes, v[c] * inverse);
     if (hasAlpha) writeSample<T>(p + extraIndex * bytes, a);
     if (padding) writeSample<T>(p + extraIndex * bytes, 1.0f);

@@ -14,6 +14,7 @@
 
 #include "platform/color/matrix_shaper_path.h"
 #include "platform/color/transform.h"
+#include "support/premultiplied_levels.h"
 
 namespace color {
 namespace {
@@ -106,21 +107,23 @@ TEST_P(DrawingConversions, MatchLcmsOnRandomPixels) {
                        outLayout = premultiplied(outColours, c.out);
     const auto ours = Transform::get(c.from, inLayout, c.to, outLayout);
     ASSERT_NE(ours, nullptr);
-    // Translucent pixels unless both sides are 8-bit, where the straight
-    // colour is rounded to a level; those stay opaque.
-    const bool translucent = c.in != u8 || c.out != u8;
+    // Between 8-bit layouts the straight colour is rounded to a level first.
+    const bool levels = c.in == u8 && c.out == u8;
     std::vector<std::uint8_t> input(std::size_t(pixels) * std::size_t(inLayout.bytesPerPixel()));
     std::vector<float> straight(std::size_t(pixels) * std::size_t(inColours));
     std::vector<float> alpha(static_cast<std::size_t>(pixels));
     for (int p = 0; p < pixels; ++p) {
       // Stored alpha, as the conversion reads it back.
-      setSample(input, c.in, std::size_t(p) * (inColours + 1) + inColours, translucent ? alphas(random) : 1.0);
-      alpha[p] = float(sampleAt(input, c.in, std::size_t(p) * (inColours + 1) + inColours) / maximumOf(c.in));
+      setSample(input, c.in, std::size_t(p) * (inColours + 1) + inColours, alphas(random));
+      const double storedAlpha = sampleAt(input, c.in, std::size_t(p) * (inColours + 1) + inColours);
+      alpha[p] = float(storedAlpha / maximumOf(c.in));
       for (int k = 0; k < inColours; ++k) {
         const double value = unit(random);
         setSample(input, c.in, std::size_t(p) * (inColours + 1) + k, value * alpha[p]);
+        const double stored = sampleAt(input, c.in, std::size_t(p) * (inColours + 1) + k);
         straight[std::size_t(p) * inColours + k] =
-            float(sampleAt(input, c.in, std::size_t(p) * (inColours + 1) + k) / maximumOf(c.in) / alpha[p]);
+            levels ? float(testsupport::roundedStraightLevel(int(stored), int(storedAlpha)) / 255.0)
+                   : float(stored / maximumOf(c.in) / alpha[p]);
       }
     }
     std::vector<std::uint8_t> output(std::size_t(pixels) * std::size_t(outLayout.bytesPerPixel()));

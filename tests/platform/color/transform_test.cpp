@@ -1,12 +1,14 @@
 #include "platform/color/transform.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <cmath>
 #include <string>
 #include <thread>
 
 #include "pixel_buffer.h"
+#include "support/premultiplied_levels.h"
 
 namespace color {
 namespace {
@@ -224,6 +226,40 @@ TEST(TransformRoundTrip, SRGBThroughAdobeRGB) {
     EXPECT_LE(roundTripError(named(NamedProfile::SRGB), named(NamedProfile::AdobeRGB1998), type, 3, 0, 1, 9),
               limit)
         << int(type);
+}
+
+// Every premultiplied 8-bit colour under every alpha from 8-bit sRGB into
+// 8-bit Adobe RGB gives the staged conversion's bytes: the straight level
+// rounded (colour above its alpha as 255), converted by lcms2, premultiplied
+// again to the nearest level.
+TEST(TransformRoundTrip, PremultipliedEightBitGivesTheStagedBytes) {
+  const std::vector<std::uint8_t> pixels = testsupport::everyPremultipliedRGBA8();
+  const std::size_t count = pixels.size() / 4;
+  const ProfileRef srgb = named(NamedProfile::SRGB), adobe = named(NamedProfile::AdobeRGB1998);
+  std::vector<std::uint8_t> straight(count * 3), converted(count * 3);
+  for (std::size_t i = 0; i < count; ++i)
+    for (std::size_t k = 0; k < 3; ++k)
+      straight[i * 3 + k] =
+          std::uint8_t(testsupport::roundedStraightLevel(pixels[i * 4 + k], pixels[i * 4 + 3]));
+  cmsHTRANSFORM staged = cmsCreateTransform(
+      static_cast<cmsHPROFILE>(srgb->handle()), TYPE_RGB_8, static_cast<cmsHPROFILE>(adobe->handle()),
+      TYPE_RGB_8, INTENT_RELATIVE_COLORIMETRIC, cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION);
+  ASSERT_NE(staged, nullptr);
+  cmsDoTransform(staged, straight.data(), converted.data(), cmsUInt32Number(count));
+  cmsDeleteTransform(staged);
+
+  const BufferLayout premultiplied = layout(3, SampleType::UInt8, true, false, true);
+  std::vector<std::uint8_t> output(pixels.size());
+  Transform::get(srgb, premultiplied, adobe, premultiplied)
+      ->convertRow(pixels.data(), output.data(), std::int64_t(count));
+  int wrong = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const int alpha = pixels[i * 4 + 3];
+    for (std::size_t k = 0; k < 3; ++k)
+      wrong += output[i * 4 + k] != (converted[i * 3 + k] * alpha * 2 + 255) / 510;
+    wrong += output[i * 4 + 3] != alpha;
+  }
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(TransformRoundTrip, NeutralsThroughGray) {

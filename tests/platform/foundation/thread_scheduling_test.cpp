@@ -1,5 +1,6 @@
 // Short time slices keep the thread's policy and nice value and are not
-// inherited; the window's thread is seen waiting only for the looker's core.
+// inherited; the window's thread is seen waiting only for the looker's core,
+// and interactive loops give way to it there.
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -9,12 +10,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/foundation/parallel.h"
 #include "platform/foundation/thread_scheduling.h"
 
 namespace {
@@ -44,6 +47,59 @@ bool pinTo(int core) {
   return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
+// The window's thread pinned to a core at the idle policy, so that on a
+// shared core it is always ready and never preempts the thread looking;
+// spinning, or asleep reading a pipe.
+class WindowThread {
+ public:
+  WindowThread(int core, bool sleeping) : sleeping_(sleeping) {
+    EXPECT_EQ(pipe(wake_), 0);
+    std::atomic<bool> ready{false};
+    thread_ = std::thread([this, core, &ready] {
+      tid_ = long(syscall(SYS_gettid));
+      const sched_param priority{};
+      const bool set = pinTo(core) && pthread_setschedparam(pthread_self(), SCHED_IDLE, &priority) == 0;
+      foundation::setWindowThread();
+      ready = true;
+      EXPECT_TRUE(set);
+      char byte;
+      if (sleeping_) {
+        EXPECT_EQ(read(wake_[0], &byte, 1), 1);
+      }
+      while (!done_) {
+      }
+    });
+    while (!ready) std::this_thread::yield();
+    // A sleeping window thread is looked at once it is asleep.
+    for (int i = 0; i < 1000 && sleeping_ && stateOf(tid_) != 'S'; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ~WindowThread() {
+    done_ = true;
+    EXPECT_EQ(write(wake_[1], "x", 1), 1);
+    thread_.join();
+    close(wake_[0]);
+    close(wake_[1]);
+  }
+
+ private:
+  const bool sleeping_;
+  int wake_[2] = {-1, -1};
+  std::atomic<bool> done_{false};
+  std::atomic<long> tid_{0};
+  std::thread thread_;
+};
+
+// The first two cores the process may use (fewer where it has fewer).
+std::vector<int> allowedCores() {
+  cpu_set_t allowed;
+  std::vector<int> cores;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return cores;
+  for (int core = 0; core < CPU_SETSIZE && cores.size() < 2; ++core)
+    if (CPU_ISSET(core, &allowed)) cores.push_back(core);
+  return cores;
+}
+
 }  // namespace
 
 TEST(ThreadScheduling, ShortSlicesKeepPolicyAndNice) {
@@ -67,42 +123,15 @@ TEST(ThreadScheduling, ShortSlicesKeepPolicyAndNice) {
   }
 }
 
-// The window's thread spins at the idle policy, so that on a shared core it
-// is always ready and never preempts the thread looking; or it sleeps.
 TEST(ThreadScheduling, WindowThreadSeenWaitingOnlyForOwnCore) {
-  cpu_set_t allowed;
-  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
-  std::vector<int> cores;
-  for (int core = 0; core < CPU_SETSIZE && cores.size() < 2; ++core)
-    if (CPU_ISSET(core, &allowed)) cores.push_back(core);
+  const std::vector<int> cores = allowedCores();
   if (cores.size() < 2) GTEST_SKIP() << "needs two cores";
   struct Case {
     bool sameCore, sleeping, seen;
   };
   const Case cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
   for (const Case& c : cases) {
-    std::atomic<bool> ready{false}, done{false};
-    std::atomic<long> tid{0};
-    int wake[2];  // a sleeping window thread blocks reading it
-    ASSERT_EQ(pipe(wake), 0);
-    std::thread window([&] {
-      tid = long(syscall(SYS_gettid));
-      const sched_param priority{};
-      const bool set = pinTo(cores[0]) && pthread_setschedparam(pthread_self(), SCHED_IDLE, &priority) == 0;
-      foundation::setWindowThread();
-      ready = true;
-      EXPECT_TRUE(set);
-      char byte;
-      if (c.sleeping) {
-        EXPECT_EQ(read(wake[0], &byte, 1), 1);
-      }
-      while (!done) {
-      }
-    });
-    while (!ready) std::this_thread::yield();
-    // A sleeping window thread is looked at once it is asleep.
-    for (int i = 0; i < 1000 && c.sleeping && stateOf(tid) != 'S'; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const WindowThread window(cores[0], c.sleeping);
     std::thread([&] {
       ASSERT_TRUE(pinTo(cores[c.sameCore ? 0 : 1]));
       bool seen = false;
@@ -112,10 +141,43 @@ TEST(ThreadScheduling, WindowThreadSeenWaitingOnlyForOwnCore) {
       }
       EXPECT_EQ(seen, c.seen) << c.sameCore << c.sleeping;
     }).join();
-    done = true;
-    EXPECT_EQ(write(wake[1], "x", 1), 1);
-    window.join();
-    close(wake[0]);
-    close(wake[1]);
+  }
+}
+
+// A loop run interactively from the window thread's core gives way to it
+// there while it waits, and only then; other loops never do.
+TEST(ThreadScheduling, InteractiveLoopsGiveWayToTheWaitingWindowThread) {
+  const std::vector<int> cores = allowedCores();
+  ASSERT_FALSE(cores.empty());
+  struct Case {
+    bool interactive, sleeping, givesWay;
+  };
+  const Case cases[] = {{true, false, true}, {true, true, false}, {false, false, false}};
+  for (const Case& c : cases) {
+    const WindowThread window(cores[0], c.sleeping);
+    std::int64_t gaveWay = 0;
+    std::thread([&] {
+      ASSERT_TRUE(pinTo(cores[0]));
+      const std::int64_t before = foundation::interactiveGiveWays();
+      // Ranges of 50 µs of work, for 20 ms of one thread's time.
+      const auto loop = [] {
+        foundation::parallelForRange(0, 400, [](std::int64_t first, std::int64_t last) {
+          const auto end = std::chrono::steady_clock::now() + std::chrono::microseconds(50) * (last - first);
+          while (std::chrono::steady_clock::now() < end) {
+          }
+        });
+      };
+      if (c.interactive) {
+        foundation::runInteractively(loop);
+      } else {
+        loop();
+      }
+      gaveWay = foundation::interactiveGiveWays() - before;
+    }).join();
+#ifdef __SANITIZE_THREAD__  // there loops run on the caller, which never gives way
+    EXPECT_EQ(gaveWay, 0);
+#else
+    EXPECT_EQ(gaveWay > 0, c.givesWay) << c.interactive << c.sleeping << " gave way " << gaveWay << " times";
+#endif
   }
 }

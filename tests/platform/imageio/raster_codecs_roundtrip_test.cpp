@@ -6,10 +6,10 @@
 
 #include <algorithm>
 
-#include "../raster/raster_test_helpers.h"
 #include "platform/color/icc_profile.h"
 #include "platform/imageio/codec_support.h"
 #include "raster_codecs_test_support.h"
+#include "support/premultiplied_levels.h"
 #include "support/test_support.h"
 
 namespace {
@@ -205,9 +205,9 @@ TEST(RasterRoundTrip, PremultipliedAndOutOfRangeInputIsCleanedOnWrite) {
 
 // Every premultiplied 8-bit colour under every alpha, written as 8-bit PNG
 // and read by ImageMagick: the quotient of the levels rounded to the
-// nearest level, halves up (1 of 2 is 128).
+// nearest level, halves up (1 of 2 is 128); colour above its alpha is 255.
 TEST(RasterRoundTrip, PremultipliedEightBitWritesTheRoundedStraightColour) {
-  const std::vector<std::uint8_t> pixels = rastertest::everyPremultipliedRGBA8();
+  const std::vector<std::uint8_t> pixels = testsupport::everyPremultipliedRGBA8();
   const std::int64_t width = 255, height = std::int64_t(pixels.size() / 4) / width;
   auto image =
       raster::Image::make(width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(), pixels);
@@ -222,7 +222,7 @@ TEST(RasterRoundTrip, PremultipliedEightBitWritesTheRoundedStraightColour) {
   int wrong = 0;
   for (std::size_t i = 0; i < pixels.size(); i += 4)
     for (std::size_t k = 0; k < 3; ++k)
-      wrong += seen[i + k] != rastertest::roundedStraightLevel(pixels[i + k], pixels[i + 3]);
+      wrong += seen[i + k] != testsupport::roundedStraightLevel(pixels[i + k], pixels[i + 3]);
   EXPECT_EQ(wrong, 0);
 }
 

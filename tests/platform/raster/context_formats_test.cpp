@@ -8,6 +8,7 @@
 
 #include "platform/raster/bitmap_context.h"
 #include "raster_test_helpers.h"
+#include "support/premultiplied_levels.h"
 
 using namespace raster;
 
@@ -199,9 +200,10 @@ TEST(ImageDraw, GrayAndCmykWithAlphaImagesDrawIntoRgb) {
 
 // Every premultiplied 8-bit colour under every alpha, copied into a
 // straight 8-bit context: the straight colour is the quotient of the levels
-// rounded to the nearest level, halves up (1 of 2 is 128).
+// rounded to the nearest level, halves up (1 of 2 is 128); colour above its
+// alpha is 255.
 TEST(ImageDraw, PremultipliedEightBitIntoStraightRoundsTheStraightColour) {
-  const std::vector<std::uint8_t> pixels = rastertest::everyPremultipliedRGBA8();
+  const std::vector<std::uint8_t> pixels = testsupport::everyPremultipliedRGBA8();
   const std::int64_t width = std::int64_t(pixels.size() / 4);
   ImageRef image = Image::make(width, 1, PixelFormat::rgba8(), ColorSpace::sRGB(), pixels);
   ASSERT_TRUE(image);
@@ -216,7 +218,7 @@ TEST(ImageDraw, PremultipliedEightBitIntoStraightRoundsTheStraightColour) {
     for (std::int64_t x = 0; x < width; ++x) {
       const std::uint8_t* in = pixels.data() + x * 4;
       const std::uint8_t* out = context->data() + x * 4 + colour;
-      for (int k = 0; k < 3; ++k) wrong += out[k] != rastertest::roundedStraightLevel(in[k], in[3]);
+      for (int k = 0; k < 3; ++k) wrong += out[k] != testsupport::roundedStraightLevel(in[k], in[3]);
     }
     EXPECT_EQ(wrong, 0);
   }

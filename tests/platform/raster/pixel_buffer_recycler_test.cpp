@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 #include "platform/raster/bitmap_context.h"
@@ -33,24 +34,32 @@ void paint(BitmapContext& context, std::uint8_t value) {
 TEST(PixelBufferRecycler, NewContextsTakeKeptBuffersCleared) {
   struct Case {
     std::int64_t firstSide, secondSide;
+    bool secondInUse;  // else made and let go once the Use has ended
     std::size_t keptBetween, keptAfter;
   };
   // 600 × 600 × 4 bytes is above the smallest kept buffer, 300 × 300 below.
-  const Case cases[] = {{600, 600, 1, 0}, {600, 601, 1, 1}, {300, 300, 0, 0}};
+  const Case cases[] = {
+      {600, 600, true, 1, 0}, {600, 601, true, 1, 1}, {300, 300, true, 0, 0}, {600, 600, false, 1, 1}};
   for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.firstSide << " then " << c.secondSide << " in use "
+                                    << c.secondInUse);
     PixelBufferRecycler recycler;
-    const PixelBufferRecycler::Use use(recycler);
+    std::optional<PixelBufferRecycler::Use> use(std::in_place, recycler);
     auto first = rgba(c.firstSide);
     paint(*first, 0xAB);
     const std::uint8_t* firstData = first->data();
     first.reset();
-    EXPECT_EQ(recycler.keptBuffers(), c.keptBetween) << c.firstSide;
+    EXPECT_EQ(recycler.keptBuffers(), c.keptBetween);
+    if (!c.secondInUse) use.reset();
     auto second = rgba(c.secondSide);
-    EXPECT_EQ(recycler.keptBuffers(), c.keptAfter) << c.firstSide << " then " << c.secondSide;
+    EXPECT_EQ(recycler.keptBuffers(), c.keptAfter);
     if (c.keptBetween > c.keptAfter) {
       EXPECT_EQ(second->data(), firstData);
     }
-    EXPECT_TRUE(allBytes(*second, 0)) << c.firstSide << " then " << c.secondSide;
+    EXPECT_TRUE(allBytes(*second, 0));
+    if (c.secondInUse) continue;
+    second.reset();
+    EXPECT_EQ(recycler.keptBuffers(), c.keptAfter);
   }
 }
 

@@ -37,21 +37,4 @@ raster::ImageRef makeRGBA8(std::int64_t width, std::int64_t height, raster::Colo
   return raster::Image::make(width, height, raster::PixelFormat::rgba8(), std::move(space), std::move(bytes));
 }
 
-// Every premultiplied 8-bit colour under every alpha above 0, as RGBA
-// pixels: colours c, a - c and c / 2 under alpha a.
-inline std::vector<std::uint8_t> everyPremultipliedRGBA8() {
-  std::vector<std::uint8_t> pixels;
-  for (int a = 1; a < 256; ++a)
-    for (int c = 0; c <= a; ++c)
-      pixels.insert(pixels.end(),
-                    {std::uint8_t(c), std::uint8_t(a - c), std::uint8_t(c / 2), std::uint8_t(a)});
-  return pixels;
-}
-
-// The straight 8-bit level of premultiplied level c under alpha a: the
-// quotient of the levels rounded to the nearest level, halves up.
-inline int roundedStraightLevel(int c, int a) {
-  return (c * 255 * 2 + a) / (2 * a);
-}
-
 }  // namespace rastertest
