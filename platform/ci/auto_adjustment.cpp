@@ -25,7 +25,9 @@ constexpr double kRedEyeDiscOfEyeWidth = 0.5;
 
 // Levels of every visible pixel of a copy of image at most
 // kEnhanceAnalysisSide across, on the stretch's tone curve: its luma and its
-// largest channel.
+// largest channel. That one is taken as the vibrance that follows leaves it
+// (it lifts the strongest channel of a colour), up to white, so that the
+// vibrance pushes no more colours past white than the white point does.
 struct LightnessSamples {
   std::vector<float> luma, largest;
 };
@@ -56,7 +58,11 @@ LightnessSamples lightnessSamples(const ImageRef& image) {
       if (!(p[3] > 0)) continue;
       const float straight[3] = {p[0] / p[3], p[1] / p[3], p[2] / p[3]};
       const float luma = colorkernel::luma(straight);
-      const float largest = std::max({straight[0], straight[1], straight[2]});
+      float vibrant[3];
+      colorkernel::vibrant(straight, float(kEnhanceVibrance), vibrant);
+      const float plainLargest = std::max({straight[0], straight[1], straight[2]});
+      const float largest =
+          std::min(std::max({vibrant[0], vibrant[1], vibrant[2]}), std::max(1.0f, plainLargest));
       if (!std::isfinite(luma) || !std::isfinite(largest)) continue;
       samples.luma.push_back(stretchLevel(luma));
       samples.largest.push_back(stretchLevel(largest));
