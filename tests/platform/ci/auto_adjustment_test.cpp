@@ -233,6 +233,9 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     // Each coloured 8-bit pixel (strongest channel 64 and up) keeps at least
     // this share of its strongest channel.
     double minStrongestKept = 0;
+    // At most this share of the 8-bit pixels has a channel at 255 (the white
+    // point lets 0.5 % through).
+    double maxAtWhite = 1;
     // The 8-bit grey levels of the input stay as many.
     bool levelsApart = false;
   } cases[] = {
@@ -272,6 +275,15 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
                                                       : std::array<std::uint8_t, 3>{0, 48, 110};
                             }),
        .minStrongestKept = 2.0 / 3},
+      // Saturated blues from dark to bright: the vibrance pushes no more of
+      // them past white than the white point does.
+      {.name = "saturated blue ramp",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(40 + x * 3 / 4);
+                              return std::array<std::uint8_t, 3>{0, std::uint8_t(v * 0.44), v};
+                            }),
+       .maxAtWhite = 0.005},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
        .input = sRgbPicture(256, 16,
@@ -308,6 +320,9 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
       if (largest(before, i) >= 64)
         leastKept = std::min(leastKept, double(largest(after, i)) / largest(before, i));
     EXPECT_GE(leastKept, c.minStrongestKept) << c.name;
+    std::size_t atWhite = 0;
+    for (std::size_t i = 0; i < after.size() / 4; ++i) atWhite += largest(after, i) == 255;
+    EXPECT_LE(double(atWhite) / double(after.size() / 4), c.maxAtWhite) << c.name;
     if (c.levelsApart) {
       EXPECT_EQ(levelsInUse(after), levelsInUse(before)) << c.name;
     }
