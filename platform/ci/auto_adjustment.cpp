@@ -15,16 +15,24 @@ namespace ci {
 
 namespace {
 
-// A stretch narrower than this is noise, not a range to widen.
-constexpr double kMinimumLumaRange = 1.0 / 255.0;
+// A stretch narrower than this (one 8-bit level) is noise, not a range to
+// widen.
+constexpr double kMinimumLightnessRange = 1.0 / 255.0;
 // Gains and offsets this close to the identity are left out.
 constexpr double kIdentityTolerance = 1e-3;
 // Red eye: the disc's radius as a fraction of the eye's width.
 constexpr double kRedEyeDiscOfEyeWidth = 0.5;
 
-// Straight luma of every visible pixel of a copy of image at most
-// kEnhanceAnalysisSide across, in the working space.
-std::vector<float> lumaSamples(const ImageRef& image) {
+// Levels of every visible pixel of a copy of image at most
+// kEnhanceAnalysisSide across, on the stretch's tone curve: its luma and its
+// largest channel. That one is taken as the vibrance that follows leaves it
+// (it lifts the strongest channel of a colour), up to white, so that the
+// vibrance pushes no more colours past white than the white point does.
+struct LightnessSamples {
+  std::vector<float> luma, largest;
+};
+
+LightnessSamples lightnessSamples(const ImageRef& image) {
   const raster::Rect extent = image->extent().standardized();
   const double longer = std::max(extent.width(), extent.height());
   if (!(longer >= 1)) return {};
@@ -39,8 +47,9 @@ std::vector<float> lumaSamples(const ImageRef& image) {
   const raster::ImageRef pixels = Context::withBitmapContext(*target)->createImage(
       placed, raster::Rect(0, 0, double(width), double(height)));
   if (!pixels || pixels->format().bitsPerComponent != 32) return {};
-  std::vector<float> samples;
-  samples.reserve(std::size_t(width * height));
+  LightnessSamples samples;
+  samples.luma.reserve(std::size_t(width * height));
+  samples.largest.reserve(std::size_t(width * height));
   std::vector<float> row(std::size_t(width) * 4);
   for (std::int64_t y = 0; y < pixels->height(); ++y) {
     std::memcpy(row.data(), pixels->row(y), row.size() * sizeof(float));
@@ -49,26 +58,38 @@ std::vector<float> lumaSamples(const ImageRef& image) {
       if (!(p[3] > 0)) continue;
       const float straight[3] = {p[0] / p[3], p[1] / p[3], p[2] / p[3]};
       const float luma = colorkernel::luma(straight);
-      if (std::isfinite(luma)) samples.push_back(luma);
+      float vibrant[3];
+      colorkernel::vibrant(straight, float(kEnhanceVibrance), vibrant);
+      const float plainLargest = std::max({straight[0], straight[1], straight[2]});
+      const float largest =
+          std::min(std::max({vibrant[0], vibrant[1], vibrant[2]}), std::max(1.0f, plainLargest));
+      if (!std::isfinite(luma) || !std::isfinite(largest)) continue;
+      samples.luma.push_back(stretchLevel(luma));
+      samples.largest.push_back(stretchLevel(largest));
     }
   }
   return samples;
 }
 
 void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
-  std::vector<float> samples = lumaSamples(image);
-  if (!samples.empty()) {
-    const double low = percentile(samples, kEnhanceLowPercentile);
-    const double high = percentile(samples, kEnhanceHighPercentile);
+  LightnessSamples samples = lightnessSamples(image);
+  if (!samples.luma.empty()) {
+    // The black point from luma and the white point from the largest
+    // channel: each at most as far in as its percentile, whatever the
+    // colours. A saturated colour is as bright as its strongest channel, so
+    // it is not counted as dark (its luma is low) nor pushed past white.
+    const double low = percentile(samples.luma, kEnhanceLowPercentile);
+    const double high = percentile(samples.largest, kEnhanceHighPercentile);
     const double range = high - low;
     double gain = 1.0 / range, offset = -low * gain;
     if (gain > kEnhanceMaximumGain) {
-      // The stretched range keeps its place between black and white: the
-      // room below and above it shrinks in proportion.
+      // The picture's middle keeps its level, as far as the stretched range
+      // fits between black and white.
       gain = kEnhanceMaximumGain;
-      offset = low * (1 - gain * range) / (1 - range) - gain * low;
+      const double middle = percentile(samples.largest, 50);
+      offset = std::clamp(middle * (1 - gain), -gain * low, 1 - gain * high);
     }
-    if (range >= kMinimumLumaRange &&
+    if (range >= kMinimumLightnessRange &&
         (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance)) {
       filters.push_back(makeLightnessStretch(gain, offset));
     }

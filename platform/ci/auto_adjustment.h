@@ -2,10 +2,11 @@
 // The automatic adjustment of an image: an analysis of its pixels and faces
 // that answers the filters to apply, in order (each without its input
 // image; the caller chains them).
-// - Enhance: a levels stretch of luma from its 0.5 % and 99.5 %
-//   percentiles to black and white that keeps each pixel's chromaticity
-//   (a LightnessStretch), its gain at most kEnhanceMaximumGain, then a
-//   mild CIVibrance, the only step that changes saturation.
+// - Enhance: a levels stretch of lightness that keeps each pixel's
+//   chromaticity (a LightnessStretch), black at the 0.5 % percentile of
+//   luma and white at the 99.5 % percentile of the largest channel, its
+//   gain at most kEnhanceMaximumGain, then a mild CIVibrance, the only
+//   step that changes saturation.
 // - Red eye: one CIRedEyeCorrection per located eye, a disc of half the
 //   eye's width around its centre.
 
@@ -30,7 +31,7 @@ inline constexpr double kEnhanceVibrance = 0.2;
 // A nearly flat picture is stretched no more than this, not to white and
 // black: its noise would be blown up with it.
 inline constexpr double kEnhanceMaximumGain = 4;
-// The luma histogram is taken from a copy at most this many pixels across.
+// The levels are taken from a copy at most this many pixels across.
 inline constexpr std::int64_t kEnhanceAnalysisSide = 2048;
 
 // detector finds faces when the options bring none (a new one when null).

@@ -97,10 +97,7 @@ ImageRef vibrance(const Filter& f) {
   const float amount = parameter(f.number("inputAmount", 0), 0);
   if (amount == 0) return in;
   return colorkernel::straightColor(in, [amount](const float* p, float* o) {
-    const float chroma = std::clamp(std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}), 0.0f, 1.0f);
-    const float gain = std::max(0.0f, 1.0f + amount * (1.0f - chroma));
-    const float l = luma(p);
-    for (int c = 0; c < 3; ++c) o[c] = l + gain * (p[c] - l);
+    colorkernel::vibrant(p, amount, o);
     o[3] = p[3];
   });
 }

@@ -18,6 +18,16 @@ inline float luma(const float* rgb) {
   return kLumaRed * rgb[0] + kLumaGreen * rgb[1] + kLumaBlue * rgb[2];
 }
 
+// CIVibrance's colour of straight rgb into out: with the chroma
+// m = clamp(max - min, 0, 1), c' = l + max(0, 1 + amount (1 - m)) (c - l).
+inline void vibrant(const float* rgb, float amount, float* out) {
+  const float chroma =
+      std::clamp(std::max({rgb[0], rgb[1], rgb[2]}) - std::min({rgb[0], rgb[1], rgb[2]}), 0.0f, 1.0f);
+  const float gain = std::max(0.0f, 1.0f + amount * (1.0f - chroma));
+  const float l = luma(rgb);
+  for (int c = 0; c < 3; ++c) out[c] = l + gain * (rgb[c] - l);
+}
+
 // NaN becomes 0 and infinities the largest finite float, so that no
 // parameter turns finite pixels into values a context cannot hold.
 inline float finite(float v) {

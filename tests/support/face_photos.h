@@ -80,42 +80,60 @@ void forEllipse(Photo& photo, double cx, double cy, double rx, double ry, Paint 
   }
 }
 
-// Closes the eye at top-down centre (cx, cy), width corner to corner:
-// skin taken from below the eye over it, and a dark lid line across.
-inline void closeEye(Photo& photo, double cx, double cy, double width) {
-  double skin[3] = {0, 0, 0};
+// Skin from below the eye at top-down centre (cx, cy), a little darker, as
+// the eye socket is; false when there is none.
+inline bool skinBelowEye(Photo& photo, double cx, double cy, double width, double skin[3]) {
   int count = 0;
   forEllipse(photo, cx, cy + 0.75 * width, 0.25 * width, 0.12 * width, [&](std::uint8_t* p, double) {
     for (int c = 0; c < 3; ++c) skin[c] += p[c];
     ++count;
   });
-  if (count == 0) return;
-  // The eye socket is a little darker than the cheek.
-  for (double& s : skin) s *= 0.9 / count;
+  for (int c = 0; c < 3; ++c) skin[c] *= count ? 0.9 / count : 0;
+  return count > 0;
+}
+
+// Closes the eye at top-down centre (cx, cy), width corner to corner:
+// skin taken from below the eye over it, and a dark lid line across.
+// shut below 1 lowers the upper lid only that part of the way down.
+inline void closeEye(Photo& photo, double cx, double cy, double width, double shut = 1) {
+  double skin[3] = {0, 0, 0};
+  if (!skinBelowEye(photo, cx, cy, width, skin)) return;
+  const auto column = [&](const std::uint8_t* p) {
+    return double((p - photo.rgba.data()) / 4 % photo.width) + 0.5;
+  };
+  const auto row = [&](const std::uint8_t* p) {
+    return double((p - photo.rgba.data()) / 4 / photo.width) + 0.5;
+  };
+  // The lid's edge: from the top of the opening (about a third of the
+  // width high) down to its bottom.
+  const double edge = cy + (shut - 0.5) * 0.34 * width;
   forEllipse(photo, cx, cy, 0.8 * width, 0.5 * width, [&](std::uint8_t* p, double d) {
+    if (shut < 1 && row(p) > edge) return;
     const double cover = std::min(1.0, (1 - d) / 0.3);
     for (int c = 0; c < 3; ++c) p[c] = std::uint8_t(std::lround(p[c] + (skin[c] - p[c]) * cover));
   });
-  // The lid line: an arc sagging a little below the centre, lashes down.
-  const double half = 0.6 * width, sag = 0.15 * width, thickness = std::max(1.0, 0.08 * width);
+  // The lid line: an arc sagging a little below the centre, lashes down;
+  // a lid part way down arches a little over its edge, thinner.
+  const double half = 0.6 * width, sag = (shut < 1 ? -0.05 : 0.15) * width;
+  const double thickness = std::max(1.0, (shut < 1 ? 0.04 : 0.08) * width), middle = shut < 1 ? edge : cy;
   forEllipse(photo, cx, cy, half, 0.5 * width, [&](std::uint8_t* p, double) {
-    const std::ptrdiff_t offset = (p - photo.rgba.data()) / 4;
-    const double dx = double(offset % photo.width) + 0.5 - cx, dy = double(offset / photo.width) + 0.5 - cy;
+    const double dx = column(p) - cx, dy = row(p) - middle;
     const double arc = sag * (1 - (dx / half) * (dx / half));
     if (std::abs(dy - arc) <= thickness)
       for (int c = 0; c < 3; ++c) p[c] = std::uint8_t(std::lround(skin[c] * 0.3));
   });
 }
 
-// The photo with the chosen eyes of face (found in it) painted shut.
+// The photo with the eyes of face (found in it) painted shut as far as
+// left and right say (0 open, 1 shut; see closeEye).
 template <typename Face>
-Photo withEyesShut(const Photo& photo, const Face& face, bool left, bool right) {
+Photo withEyesShut(const Photo& photo, const Face& face, double left, double right) {
   Photo painted = photo;
   const auto topDown = raster::yUpToTopDown(double(photo.height));
   for (const auto& [eye, shut] : {std::pair{face.leftEye, left}, std::pair{face.rightEye, right}}) {
-    if (!shut || !eye) continue;
+    if (!(shut > 0) || !eye) continue;
     const raster::Point centre = topDown.apply(eye->centre);
-    closeEye(painted, centre.x, centre.y, eye->width);
+    closeEye(painted, centre.x, centre.y, eye->width, shut);
   }
   return painted;
 }

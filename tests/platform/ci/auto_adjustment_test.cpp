@@ -8,8 +8,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <set>
 
 #include "platform/ci/color_kernel.h"
+#include "platform/ci/context.h"
 #include "platform/ci/lightness_stretch.h"
 #include "platform/ci/red_eye_correction.h"
 #include "platform/ci/working_space.h"
@@ -61,19 +63,24 @@ TEST(FaceFeatures, FoundWhereverTheImageLiesAndWhateverItsSize) {
   }
 }
 
+// Grey working-space values (a power of linear light, argv[5]) on the sRGB
+// tone curve, rescaled there between their percentiles and brought back.
 const char* const kSkimageRescale = R"(
 import sys, numpy as np
 from skimage import exposure
-w, h = int(sys.argv[3]), int(sys.argv[4])
+w, h, gamma = int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5])
 img = np.fromfile(sys.argv[1], dtype=np.float32).reshape(h, w, 4).astype(np.float64)
-luma = 0.2126 * img[..., 0] + 0.7152 * img[..., 1] + 0.0722 * img[..., 2]
-lo, hi = np.percentile(luma, [0.5, 99.5])
+linear = img[..., :3] ** gamma
+level = np.where(linear <= 0.0031308, 12.92 * linear, 1.055 * linear ** (1 / 2.4) - 0.055)
+lo, hi = np.percentile(level[..., 1], [0.5, 99.5])
+level = exposure.rescale_intensity(level, in_range=(lo, hi), out_range=(0.0, 1.0))
+linear = np.where(level <= 0.04045, level / 12.92, ((level + 0.055) / 1.055) ** 2.4)
 out = img.copy()
-out[..., :3] = exposure.rescale_intensity(img[..., :3], in_range=(lo, hi), out_range=(0.0, 1.0))
+out[..., :3] = linear ** (1 / gamma)
 out.astype(np.float32).tofile(sys.argv[2])
 )";
 
-TEST(AutoAdjustment, EnhanceStretchesLumaLikeRescaleIntensity) {
+TEST(AutoAdjustment, EnhanceStretchesLevelsLikeRescaleIntensity) {
   const facetest::Photo camera = facetest::skimagePhoto("camera.png");
   if (camera.width == 0) GTEST_SKIP() << "needs python3-skimage";
   // A low-contrast copy: the grey values squeezed into 0.3 .. 0.65.
@@ -84,8 +91,9 @@ TEST(AutoAdjustment, EnhanceStretchesLumaLikeRescaleIntensity) {
   }
   testsupport::TempDir dir;
   ASSERT_TRUE(citest::writeFloats(dir.file("in.raw"), low.rgba));
-  ASSERT_TRUE(citest::runPython(kSkimageRescale, {dir.file("in.raw"), dir.file("out.raw"),
-                                                  std::to_string(low.width), std::to_string(low.height)}));
+  ASSERT_TRUE(citest::runPython(
+      kSkimageRescale, {dir.file("in.raw"), dir.file("out.raw"), std::to_string(low.width),
+                        std::to_string(low.height), std::to_string(ci::workingMatrixShaper().gamma)}));
   const Pixels reference{low.width, low.height, citest::readFloats(dir.file("out.raw"))};
 
   const ci::ImageRef input = citest::imageOfPixels(low);
@@ -164,21 +172,126 @@ Pixels woodPhoto() {
   return {};
 }
 
+// The picture as an 8-bit sRGB output holds it: RGBA, rows top-down.
+std::vector<std::uint8_t> sRgbBytes(const ci::ImageRef& image, std::int64_t width, std::int64_t height) {
+  auto target = raster::BitmapContext::create(1, 1, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB());
+  const raster::ImageRef out = ci::Context::withBitmapContext(*target)->createImage(
+      image, raster::Rect(0, 0, double(width), double(height)));
+  std::vector<std::uint8_t> bytes;
+  for (std::int64_t y = 0; out && y < out->height(); ++y)
+    bytes.insert(bytes.end(), out->row(y), out->row(y) + width * 4);
+  return bytes;
+}
+
+// An opaque picture of 8-bit sRGB colours colour(x, y) in working-space pixels.
+template <typename Colour>
+Pixels sRgbPicture(std::int64_t width, std::int64_t height, Colour colour) {
+  std::vector<std::uint8_t> bytes;
+  for (std::int64_t y = 0; y < height; ++y) {
+    for (std::int64_t x = 0; x < width; ++x) {
+      const std::array<std::uint8_t, 3> c = colour(x, y);
+      bytes.insert(bytes.end(), {c[0], c[1], c[2], 255});
+    }
+  }
+  const auto image =
+      raster::Image::make(width, height, raster::PixelFormat::rgba8(), raster::ColorSpace::sRGB(), bytes);
+  return citest::renderStraight(ci::Image::withBitmap(image), width, height);
+}
+
+// Of 8-bit RGBA: the mean luma, the grey levels in use, and per pixel the
+// largest channel.
+double meanLuma(const std::vector<std::uint8_t>& rgba) {
+  double sum = 0;
+  for (std::size_t i = 0; i < rgba.size(); i += 4)
+    sum += 0.2126 * rgba[i] + 0.7152 * rgba[i + 1] + 0.0722 * rgba[i + 2];
+  return sum / double(rgba.size() / 4);
+}
+
+std::size_t levelsInUse(const std::vector<std::uint8_t>& rgba) {
+  std::set<std::uint8_t> levels;
+  for (std::size_t i = 1; i < rgba.size(); i += 4) levels.insert(rgba[i]);
+  return levels.size();
+}
+
+std::uint8_t largest(const std::vector<std::uint8_t>& rgba, std::size_t pixel) {
+  return std::max({rgba[pixel * 4], rgba[pixel * 4 + 1], rgba[pixel * 4 + 2]});
+}
+
 // The stretch moves lightness only: the cast keeps its hue and grows by
 // little more than the vibrance gives, a full-range picture stays as it
-// is, and a nearly flat one is stretched no more than the gain's cap.
+// is, and a nearly flat one is stretched no more than the gain's cap and
+// stays about as light. A saturated colour is as bright as its strongest
+// channel, not as its luma, and the darkest grey levels stay apart.
 TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
   constexpr double kAny = 1e9;
   const struct {
     const char* name;
     Pixels input;
-    double maxHueShift, maxChromaGain, minRangeGain, maxRangeGain, maxChange;
+    double maxHueShift = kAny, maxChromaGain = kAny, minRangeGain = 0, maxRangeGain = kAny, maxChange = kAny;
+    // Mean luma moves by at most this many 8-bit levels.
+    double maxMeanShift = kAny;
+    // Each coloured 8-bit pixel (strongest channel 64 and up) keeps at least
+    // this share of its strongest channel.
+    double minStrongestKept = 0;
+    // At most this share of the 8-bit pixels has a channel at 255 (the white
+    // point lets 0.5 % through).
+    double maxAtWhite = 1;
+    // The 8-bit grey levels of the input stay as many.
+    bool levelsApart = false;
   } cases[] = {
-      {"beige, low contrast", grain(0.45, 0.75, {1.0, 1.02, 0.8}), 1.5, 1.5, 1.5, kAny, kAny},
-      {"wood photo", woodPhoto(), 1.5, 1.5, 1.5, kAny, kAny},
-      {"orange, bright", grain(0.3, 0.6, {1.6, 0.9, 0.3}), 1.5, 1.5, 1.5, kAny, kAny},
-      {"neutral, full range", grain(0.0, 1.0, {1, 1, 1}), kAny, kAny, 0.97, 1.03, 0.01},
-      {"nearly flat", grain(0.5, 0.52, {1.0, 0.95, 0.9}), 1.5, 1.5, 2, ci::kEnhanceMaximumGain * 1.02, kAny},
+      {.name = "beige, low contrast",
+       .input = grain(0.45, 0.75, {1.0, 1.02, 0.8}),
+       .maxHueShift = 1.5,
+       .maxChromaGain = 1.5,
+       .minRangeGain = 1.5},
+      {.name = "wood photo",
+       .input = woodPhoto(),
+       .maxHueShift = 1.5,
+       .maxChromaGain = 1.1,
+       .minRangeGain = 1.5},
+      {.name = "orange, bright",
+       .input = grain(0.3, 0.6, {1.6, 0.9, 0.3}),
+       .maxHueShift = 1.5,
+       .maxChromaGain = 1.5,
+       .minRangeGain = 1.5},
+      {.name = "neutral, full range",
+       .input = grain(0.0, 1.0, {1, 1, 1}),
+       .minRangeGain = 0.97,
+       .maxRangeGain = 1.03,
+       .maxChange = 0.01},
+      {.name = "nearly flat",
+       .input = grain(0.5, 0.52, {1.0, 0.95, 0.9}),
+       .maxHueShift = 1.5,
+       .maxChromaGain = 1.5,
+       .minRangeGain = 2,
+       .maxRangeGain = ci::kEnhanceMaximumGain * 1.02,
+       .maxMeanShift = 3},
+      // A blue sky beside a little grey whose strongest channel is lower
+      // but whose luma is higher.
+      {.name = "saturated blue, small grey patch",
+       .input = sRgbPicture(160, 120,
+                            [](std::int64_t x, std::int64_t y) {
+                              return x < 16 && y < 16 ? std::array<std::uint8_t, 3>{104, 104, 104}
+                                                      : std::array<std::uint8_t, 3>{0, 48, 110};
+                            }),
+       .minStrongestKept = 2.0 / 3},
+      // Saturated blues from dark to bright: the vibrance pushes no more of
+      // them past white than the white point does.
+      {.name = "saturated blue ramp",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(40 + x * 3 / 4);
+                              return std::array<std::uint8_t, 3>{0, std::uint8_t(v * 0.44), v};
+                            }),
+       .maxAtWhite = 0.005},
+      // With a ceiling too, so that the white point merges no levels either.
+      {.name = "grey ramp, floor at level 8",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(std::clamp<std::int64_t>(x, 8, 247));
+                              return std::array<std::uint8_t, 3>{v, v, v};
+                            }),
+       .levelsApart = true},
   };
   for (const auto& c : cases) {
     if (c.input.count() == 0) {
@@ -186,8 +299,8 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
       continue;
     }
     const ci::ImageRef input = citest::imageOfPixels(c.input);
-    const Pixels out = citest::renderStraight(
-        applied(input, ci::autoAdjustmentFilters(input, {true, false, {}})), c.input.width, c.input.height);
+    const ci::ImageRef enhancedImage = applied(input, ci::autoAdjustmentFilters(input, {true, false, {}}));
+    const Pixels out = citest::renderStraight(enhancedImage, c.input.width, c.input.height);
     const ColourStats in = statsOf(c.input), enhanced = statsOf(out);
     const double hueShift =
         std::abs(std::remainder(std::atan2(enhanced.b, enhanced.a) - std::atan2(in.b, in.a), 2 * M_PI)) *
@@ -197,6 +310,22 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     EXPECT_LE(enhanced.lumaRange, in.lumaRange * c.maxRangeGain) << c.name;
     EXPECT_GE(enhanced.lumaRange, in.lumaRange * c.minRangeGain) << c.name;
     EXPECT_LE(citest::maxDifference(out, c.input), c.maxChange) << c.name;
+
+    const std::vector<std::uint8_t> before = sRgbBytes(input, c.input.width, c.input.height);
+    const std::vector<std::uint8_t> after = sRgbBytes(enhancedImage, c.input.width, c.input.height);
+    ASSERT_EQ(before.size(), after.size()) << c.name;
+    EXPECT_LE(std::abs(meanLuma(after) - meanLuma(before)), c.maxMeanShift) << c.name;
+    double leastKept = 1;
+    for (std::size_t i = 0; i < before.size() / 4; ++i)
+      if (largest(before, i) >= 64)
+        leastKept = std::min(leastKept, double(largest(after, i)) / largest(before, i));
+    EXPECT_GE(leastKept, c.minStrongestKept) << c.name;
+    std::size_t atWhite = 0;
+    for (std::size_t i = 0; i < after.size() / 4; ++i) atWhite += largest(after, i) == 255;
+    EXPECT_LE(double(atWhite) / double(after.size() / 4), c.maxAtWhite) << c.name;
+    if (c.levelsApart) {
+      EXPECT_EQ(levelsInUse(after), levelsInUse(before)) << c.name;
+    }
   }
 }
 
