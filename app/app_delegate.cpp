@@ -74,7 +74,9 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   previewWindow_->setAttribute(Qt::WA_QuitOnClose, false);
   connectConverterToPreview(*window_, *previewWindow_);
   connectLibraryWindows(*window_, *previewWindow_);
-  importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
+  importPanel = [this](const ImportPanelOptions& options) {
+    return runImportPanel(window_.get(), options, defaults_);
+  };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   // The preview's own "Clear Preview" asks and is refused like the converter's.
