@@ -55,7 +55,8 @@ void markSkipped(xcb_connection_t* connection, xcb_window_t window) {
 }  // namespace
 
 bool canHideFromTaskBar() {
-  return QGuiApplication::platformName() != QLatin1String("wayland");
+  // "wayland", "wayland-egl" and the other Wayland platform plugins.
+  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 QString taskBarHidingUnavailableReason() {
