@@ -24,20 +24,21 @@
 #include "app/font_panel.h"
 #include "app/launch_steps.h"
 #include "app/open_dialogs.h"
-#include "app/settings_alerts.h"
 #include "app/preferences_window.h"
+#include "app/settings_alerts.h"
 #include "app/status_item.h"
+#include "app/task_bar_entry.h"
 #include "app/window_wiring.h"
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
 #include "converter/presets_window.h"
 #include "engine/imported_image.h"
-#include "platform/ui/custom_views.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/foundation/user_defaults.h"
+#include "platform/ui/custom_views.h"
 #include "presets/converter_form.h"
 #include "presets/preset_catalogue.h"
 #include "preview/preview_import.h"
@@ -74,7 +75,9 @@ AppDelegate::AppDelegate(foundation::UserDefaults& defaults, bool paletteIsDark,
   previewWindow_->setAttribute(Qt::WA_QuitOnClose, false);
   connectConverterToPreview(*window_, *previewWindow_);
   connectLibraryWindows(*window_, *previewWindow_);
-  importPanel = [this](const ImportPanelOptions& options) { return runImportPanel(window_.get(), options); };
+  importPanel = [this](const ImportPanelOptions& options) {
+    return runImportPanel(window_.get(), options, defaults_);
+  };
   terminate = [] { QCoreApplication::quit(); };
   previewHasImages = [this] { return !previewWindow_->listedFiles().empty(); };
   // The preview's own "Clear Preview" asks and is refused like the converter's.
@@ -155,6 +158,8 @@ void AppDelegate::awakeFromNib() {
   step("awakeFromNib");
   bool importToPreview = false;
   readAppearancePreferences(lookupIn(defaults_), preferences_, form(), importToPreview);
+  // "DockState" 1 keeps every window out of the task bar from the first one.
+  if (preferences_.dockState == 1 && canHideFromTaskBar()) taskBarHiding_ = new TaskBarHiding(this);
   previewWindow_->setWindowRemainsSameSize(preferences_.windowRemainsSameSize);
   // Drops go to the preview list only once there is a preview to take them.
   converterView().dragAndDropBehaviorImportToPreview =
@@ -491,7 +496,8 @@ void AppDelegate::buildInfoWindow() {
   const QString lines =
       QString::fromStdString(form().controls.infoGlobalTextField.text).toHtmlEscaped().replace('\n', "<br>");
   firstUse->setText(
-      QStringLiteral("<p style=\"-qt-line-height-type: line-distance; line-height: 6px;\">%1</p>").arg(lines));
+      QStringLiteral("<p style=\"-qt-line-height-type: line-distance; line-height: 6px;\">%1</p>")
+          .arg(lines));
   QPalette white = firstUse->palette();
   white.setColor(QPalette::WindowText, Qt::white);
   firstUse->setPalette(white);

@@ -39,6 +39,7 @@ class PreferencesWindow;
 class PresetCatalogue;
 class PreviewWindow;
 class StatusItem;
+class TaskBarHiding;
 
 class AppDelegate : public QObject {
   Q_OBJECT
@@ -166,6 +167,7 @@ class AppDelegate : public QObject {
   Appearance* appearance_ = nullptr;
   QMenu* appMenu_ = nullptr;
   StatusItem* menuBar_ = nullptr;
+  TaskBarHiding* taskBarHiding_ = nullptr;  // while "DockState" is 1
   FontPanel* fontPanel_ = nullptr;
   QDialog* infoWindow_ = nullptr;
   std::optional<std::string> appDirectory_;

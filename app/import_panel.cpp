@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
+#include "platform/foundation/user_defaults.h"
 #include "platform/imageio/codec.h"
 #include "platform/imageio/type_detection.h"
 
@@ -31,12 +32,14 @@ QString imageNameFilter() {
 
 }  // namespace
 
-std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPanelOptions& options) {
+std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPanelOptions& options,
+                                                foundation::UserDefaults& defaults) {
   // The panel opens in the folder it was in last, else at home (never in
   // the process's working folder).
-  static QString lastFolder;
+  const QString lastFolder = QFile::decodeName(
+      QByteArray::fromStdString(defaults.stringForKey(kImportFolderDefaultsKey).value_or("")));
   const QString start =
-      !lastFolder.isEmpty() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
+      QFileInfo(lastFolder).isAbsolute() && QFileInfo(lastFolder).isDir() ? lastFolder : QDir::homePath();
   QFileDialog panel(parent, QStringLiteral("Source Folder"), start);
   panel.setObjectName(QStringLiteral("importPanel"));
   panel.setOption(QFileDialog::ReadOnly);  // cannot create folders
@@ -55,10 +58,10 @@ std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPan
   // The next panel opens where the choice was, also when it was typed:
   // in the folder chosen, or in the folder of the images chosen.
   const QStringList chosen = answer == QDialog::Accepted ? panel.selectedFiles() : QStringList();
-  if (chosen.isEmpty())
-    lastFolder = panel.directory().absolutePath();
-  else
-    lastFolder = options.folder ? chosen.front() : QFileInfo(chosen.front()).absolutePath();
+  const QString nextFolder = chosen.isEmpty() ? panel.directory().absolutePath()
+                             : options.folder ? chosen.front()
+                                              : QFileInfo(chosen.front()).absolutePath();
+  defaults.set(kImportFolderDefaultsKey, foundation::Value(localPath(nextFolder)));
   if (answer != QDialog::Accepted) return std::nullopt;
   for (const QString& file : panel.selectedFiles()) choice.paths.push_back(localPath(file));
   choice.directoryURL = localPath(panel.directory().absolutePath());

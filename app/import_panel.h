@@ -2,7 +2,8 @@
 // The import open panels. One file dialog cannot choose files and folders
 // together, so each import is offered for images or for a folder. The
 // panel reopens where the last choice was made, else in the last folder
-// it entered.
+// it entered, also after a restart: that folder is kept in the user
+// defaults.
 
 #include <functional>
 #include <optional>
@@ -10,6 +11,10 @@
 #include <vector>
 
 class QWidget;
+
+namespace foundation {
+class UserDefaults;
+}
 
 namespace velumar {
 
@@ -31,7 +36,11 @@ struct ImportPanelChoice {
 // Runs the panel modally; nothing when cancelled.
 using ImportPanelRunner = std::function<std::optional<ImportPanelChoice>(const ImportPanelOptions&)>;
 
-// The real panel, on parent.
-std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPanelOptions& options);
+// The folder the next import panel opens in, as a path.
+inline constexpr const char* kImportFolderDefaultsKey = "ImportFolder";
+
+// The real panel, on parent; the folder it opens in is kept in defaults.
+std::optional<ImportPanelChoice> runImportPanel(QWidget* parent, const ImportPanelOptions& options,
+                                                foundation::UserDefaults& defaults);
 
 }  // namespace velumar

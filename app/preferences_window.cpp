@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "app/task_bar_entry.h"
 #include "shortcut/key_shortcut_view.h"
 
 namespace velumar {
@@ -99,7 +100,19 @@ QWidget* PreferencesWindow::buildAppearancePage() {
   alwayOnTopCheck_->setVisible(false);
   dockStatePopUp_ = new QComboBox(page);
   dockStatePopUp_->addItems({QStringLiteral("Show in task bar"), QStringLiteral("Hide from task bar")});
-  dockStatePopUp_->setVisible(false);
+  form->addRow(QStringLiteral("Task bar:"), dockStatePopUp_);
+  const QString unavailable = taskBarHidingUnavailableReason();
+  if (unavailable.isEmpty()) {
+    dockStatePopUp_->setToolTip(QStringLiteral("Applies from the next start. The tray icon stays."));
+  } else {
+    dockStatePopUp_->setEnabled(false);
+    dockStatePopUp_->setToolTip(unavailable);
+    auto* note = new QLabel(unavailable, page);
+    note->setObjectName(QStringLiteral("dockStateNote"));
+    note->setWordWrap(true);
+    note->setEnabled(false);
+    form->addRow(QString(), note);
+  }
   return page;
 }
 

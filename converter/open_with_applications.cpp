@@ -5,6 +5,7 @@
 
 #include "engine/imported_image.h"
 #include "engine/open_with_target.h"
+#include "platform/desktop/application_metainfo.h"
 #include "platform/desktop/applications.h"
 #include "platform/foundation/locale_compare.h"
 
@@ -26,11 +27,13 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
     const std::string name = application.displayName();
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
     if (desktop::desktopIdNamesApplication(application.id(), "velumar")) continue;
+    const std::string version = desktop::applicationVersion(application.id());
+    const std::string title = version.empty() ? name : name + " (" + version + ")";
     foundation::Dictionary entry;
-    entry.set("AppDisplayName", foundation::Value(name));
+    entry.set("AppDisplayName", foundation::Value(title));
     entry.set("AppFullPath", foundation::Value(path));
     engine.appIDInfoArray[tag] = entry;
-    items.push_back(ApplicationMenuItem{name, tag, false});
+    items.push_back(ApplicationMenuItem{title, tag, false});
     ++tag;
   }
   std::stable_sort(items.begin(), items.end(),

@@ -1,7 +1,8 @@
 #pragma once
 // The applications of the Open With pop-up's last item: every installed
 // application that opens the example JPEG, each once, this application
-// left out, titled by its bare name and sorted by title; the engine's
+// left out, titled by its name and, where its metainfo gives one, its
+// version in parentheses, and sorted by title; the engine's
 // application table is refilled under the items' tags.
 
 #include <map>

@@ -1,8 +1,8 @@
 #pragma once
 // A text field that stands for a choice made elsewhere (the output folder):
-// a click into the enabled field asks for the choice on the next pass of
-// the event loop, once the click itself has been handled. A disabled field
-// takes no clicks.
+// a left click into the enabled field asks for the choice on the next pass
+// of the event loop, once the click itself has been handled. A disabled
+// field takes no clicks; a right click gives the field's context menu.
 
 #include <QLineEdit>
 

@@ -50,6 +50,15 @@ class PrivateDesktop {
       entry << "[Desktop Entry]\nType=Application\nExec=/bin/true %F\n" << lines;
       if (lines.find("MimeType") == std::string::npos) entry << "MimeType=image/jpeg;\n";
     }
+    // Versions from metainfo: the newest release, in either folder and name.
+    const std::pair<const char*, const char*> metainfo[] = {
+        {"system/metainfo/zeta.metainfo.xml", R"(<release version="2.9"/><release version="2.10"/>)"},
+        {"system/appdata/alpha.appdata.xml", R"(<release version="1.0"/>)"},
+        {"system/metainfo/zeta-copy.metainfo.xml", ""}};
+    for (const auto& [file, releases] : metainfo) {
+      fs::create_directories((folder_.path() / file).parent_path());
+      std::ofstream(folder_.path() / file) << "<component><releases>" << releases << "</releases></component>";
+    }
     // The index the desktop's database tool would write.
     std::ofstream(applications / "mimeinfo.cache")
         << "[MIME "
@@ -96,7 +105,7 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   QMenu* submenu = openWith->submenuOf(14);
   std::vector<std::string> titles;
   for (QAction* action : submenu->actions()) titles.push_back(action->text().toStdString());
-  EXPECT_EQ(titles, (std::vector<std::string>{"alpha viewer", "Zeta Viewer", "Zeta Viewer"}));
+  EXPECT_EQ(titles, (std::vector<std::string>{"alpha viewer (1.0)", "Zeta Viewer", "Zeta Viewer (2.10)"}));
   const auto table = view().importedImage()->appIDInfoArray;
   EXPECT_EQ(table.size(), 3u);
 
@@ -116,6 +125,7 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   const foundation::Value* path = view().importedImage()->openWithAppID.find("AppFullPath");
   ASSERT_NE(path, nullptr);
   EXPECT_TRUE(path->stringOr("").ends_with("alpha.desktop"));
+  EXPECT_EQ(view().importedImage()->openWithAppID.find("AppDisplayName")->stringOr(""), "alpha viewer (1.0)");
 
   view().selectApplicationFrom(99);  // an unknown tag: nothing chosen
   EXPECT_EQ(model().openWithPopUp.selectedIndex, 0);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -109,16 +110,21 @@ TEST_F(TabsPopoversTest, TheChosenFolderShowsInTheOpenPopover) {
   }
 }
 
-// A click into the folder field asks for the folder once the click has
-// been handled, only while the field is enabled (saving into a folder).
+// A left click into the folder field asks for the folder once the click
+// has been handled, only while the field is enabled (saving into a folder);
+// the right button gives the field's context menu instead.
 TEST_F(TabsPopoversTest, AClickInTheEnabledFolderFieldOpensTheChooser) {
   QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
   ui::Popover* saveTo = view().popover(P::SaveTo);
   auto* field = view().findChild<QLineEdit*>("fileURLTextField");
   const struct {
     const char* method;
+    Qt::MouseButton button;
     bool opens;
-  } rows[] = {{"saveStoreDirectoryCheck", true}, {"saveAskEachTimeCheck", false}};
+  } rows[] = {{"saveStoreDirectoryCheck", Qt::LeftButton, true},
+              {"saveAskEachTimeCheck", Qt::LeftButton, false},
+              {"saveStoreDirectoryCheck", Qt::RightButton, false},
+              {"saveStoreDirectoryCheck", Qt::MiddleButton, false}};
   for (const auto& row : rows) {
     view().findChild<QCheckBox*>(row.method)->click();
     // Asking each time disables the popover's button; the field is shown all the same.
@@ -137,12 +143,23 @@ TEST_F(TabsPopoversTest, AClickInTheEnabledFolderFieldOpensTheChooser) {
       if (++polls < 15) QTimer::singleShot(20, answer);
     };
     QTimer::singleShot(0, answer);
-    QTest::mouseClick(field, Qt::LeftButton);
+    // A right click goes through the window, as the platform delivers it,
+    // for the context menu that follows the press there.
+    if (row.button == Qt::RightButton)
+      QTest::mouseClick(field->window()->windowHandle(), row.button, {},
+                        field->mapTo(field->window(), field->rect().center()));
+    else
+      QTest::mouseClick(field, row.button);
     clickReturned = true;
     (void)QTest::qWaitFor([&] { return polls >= 15 || opened; }, 2000);
-    EXPECT_EQ(field->isEnabled(), row.opens) << row.method;
-    EXPECT_EQ(opened, row.opens) << row.method;
-    EXPECT_EQ(openedAfterClick, row.opens) << row.method;
+    EXPECT_EQ(field->isEnabled(), row.opens || row.button != Qt::LeftButton) << row.method;
+    EXPECT_EQ(opened, row.opens) << row.method << row.button;
+    EXPECT_EQ(openedAfterClick, row.opens) << row.method << row.button;
+    QMenu* menu = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (top->isVisible() && qobject_cast<QMenu*>(top)) menu = static_cast<QMenu*>(top);
+    EXPECT_EQ(menu != nullptr, row.button == Qt::RightButton) << row.method << row.button;
+    if (menu) menu->close();
   }
 }
 

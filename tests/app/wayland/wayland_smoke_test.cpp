@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
@@ -11,6 +13,7 @@
 #include <filesystem>
 
 #include "app/app_delegate.h"
+#include "app/preferences_window.h"
 #include "app/wayland_input_method.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/user_defaults.h"
@@ -48,6 +51,11 @@ TEST(Wayland, TheFirstUseSheetDrawsItsTextFieldAndTheApplicationQuits) {
   {
     AppDelegate delegate(defaults, false);
     delegate.launch();
+    // No Wayland protocol keeps a window out of the task bar: the choice says so.
+    const PreferencesWindow& preferences = delegate.preferencesPanel();
+    const auto* note = preferences.findChild<QLabel*>("dockStateNote");
+    EXPECT_FALSE(preferences.dockStatePopUp()->isEnabled());
+    EXPECT_TRUE(note && !note->text().isEmpty());
     // The sheet may run its own event loop: it is watched from a timer.
     bool drawn = false;
     QTimer watch;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/desktop/application_metainfo.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -75,6 +77,47 @@ TEST(DesktopApplications, IconFilesFromTheDataFolders) {
     else
       unsetenv(variable.name);
   }
+}
+
+// The newest release of a metainfo file, compared as versions; files that
+// are malformed, hostile or too large give none, in one bounded pass.
+TEST(DesktopApplications, VersionOfTheNewestReleaseInMetainfo) {
+  testsupport::TempDir dir;
+  const auto releases = [](const std::string& inside) {
+    return "<?xml version=\"1.0\"?>\n<component type=\"desktop-application\"><id>x</id><releases>" + inside +
+           "</releases></component>\n";
+  };
+  const std::string deep = std::string(200000, '<') + "a>";
+  const struct {
+    std::string xml, version;
+  } cases[] = {
+      {releases("<release version=\"2.9\" date=\"2020-01-01\"/><release version=\"2.10\"/>"), "2.10"},
+      {releases("<release version=\"3.0\"><description><p>x</p></description></release>"
+                "<release version=\"2.99.1\"/>"),
+       "3.0"},
+      {"<application><releases><release version=\"1.2\"/></releases></application>", "1.2"},  // older files
+      {releases("<release version=\"1.0\"/>") + std::string(3u << 20, ' '), ""},  // too large
+      {releases(""), ""},
+      {"<component><release version=\"9\"/></component>", ""},  // not in the release list
+      {releases("<release version=\"1.0\">"), ""},                // cut short
+      {"<!DOCTYPE c [<!ENTITY v \"5.0\">]>" + releases("<release version=\"&v;\"/>"), ""},
+      {releases("<release version=\"\xff\xfe\"/>"), ""},                     // not UTF-8
+      {releases("<release version=\"" + std::string(65, '1') + "\"/>"), ""},  // not a version
+      {releases("<release version=\"1&#10;2\"/>"), ""},
+      {releases("<release/><release version=\"\"/>"), ""},
+      {"<component>" + deep, ""},
+      {"", ""},
+      {"\x89PNG\r\n\x1a\n", ""},
+  };
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string file = dir.file("case" + std::to_string(i) + ".metainfo.xml");
+    std::ofstream(file, std::ios::binary) << cases[i].xml;
+    EXPECT_EQ(newestReleaseVersion(file), cases[i].version) << i;
+  }
+  EXPECT_EQ(newestReleaseVersion(dir.file("missing.xml")), "");
+  EXPECT_EQ(newestReleaseVersion(dir.path().string()), "");  // a folder
+  ASSERT_EQ(mkfifo(dir.file("pipe.metainfo.xml").c_str(), 0600), 0);
+  EXPECT_EQ(newestReleaseVersion(dir.file("pipe.metainfo.xml")), "");  // never waits for a writer
 }
 
 }  // namespace
