@@ -222,6 +222,9 @@ void PreviewWindow::buildMenus() {
   }
   ascendingAction_->setChecked(true);
 
+  previewFilesMenuItem_ = new QAction(this);
+  previewFilesMenuItem_->setObjectName("previewFilesMenuItem");
+
   menuBar()->addMenu(optionsMenu_);
   view_->setContextMenu(optionsMenu_);
   // The files window's menu shares the items, so they are enabled alike.
@@ -315,6 +318,8 @@ void PreviewWindow::refreshAll() {
   outlineModel_->setTree(list_->libraryTree());
   const std::size_t count = list_->imageFileUrls().size();
   setLauncherBadge(count ? std::optional<std::int64_t>(count) : std::nullopt);
+  previewFilesMenuItem_->setText(tr("Save preview files (%1)").arg(qint64(count)));
+  previewFilesMenuItem_->setEnabled(count > 0);
   // An empty list leaves only the first item of the menu on.
   const QList<QAction*> items = optionsMenu_->actions();
   for (QAction* item : items) item->setEnabled(!list_->imageFileUrls().empty() || item == items.front());

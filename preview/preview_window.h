@@ -64,6 +64,10 @@ class PreviewWindow : public QMainWindow {
   // The files window's context menu: the same items as optionsMenu.
   QMenu* optionsInFilesWindowMenu() const { return filesMenu_; }
   SortingSheet* sortingSheet() const { return sortingSheet_; }
+  // "Save preview files (n)": titled with the list's length, on while the
+  // list has entries. The commands connect what it runs; the application
+  // puts it in its File menu.
+  QAction* previewFilesMenuItem() const { return previewFilesMenuItem_; }
 
   // ---- For the application and the converter ------------------------------------
   // Files and folders sent by the converter or the import panel: folders
@@ -164,6 +168,7 @@ class PreviewWindow : public QMainWindow {
   QWidget* imageInfoView_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
   QMenu* filesMenu_ = nullptr;
+  QAction* previewFilesMenuItem_ = nullptr;
   std::function<void()> clearRequest_;
   QAction* ascendingAction_ = nullptr;
   QAction* descendingAction_ = nullptr;

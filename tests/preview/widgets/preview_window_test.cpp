@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -75,6 +76,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_TRUE(window.pathControl()->isVisible());
   EXPECT_EQ(window.pathControl()->path().toStdString(), one);
   EXPECT_EQ(window.filesTable()->model()->rowCount(), 3);
+  EXPECT_EQ(window.previewFilesMenuItem()->text().toStdString(), "Save preview files (3)");
   EXPECT_GT(enabledItems(), 5);
   // Two folders in the outline, a and a/b; the current file's folder open.
   QAbstractItemModel* outline = window.outlineView()->model();
@@ -116,6 +118,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
   EXPECT_TRUE(window.previewView()->isOriginalImage());
   EXPECT_EQ(enabledItems(), 1);
+  EXPECT_EQ(window.previewFilesMenuItem()->text().toStdString(), "Save preview files (0)");
 }
 
 TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
