@@ -10,7 +10,12 @@
 
 namespace velumar {
 
-PreviewList::PreviewList(ShowEntry showEntry) : showEntry_(std::move(showEntry)) {}
+PreviewList::PreviewList(ShowEntry showEntry) : showEntry_(std::move(showEntry)) {
+  // Posted by the grid when its mouse button comes up, and by a move.
+  mouseUpToken_ = foundation::NotificationCenter::defaultCenter().addObserver(
+      "updatePreviewAfterIKBrowserViewMouseUp",
+      [this](const foundation::Notification&) { updatePreviewAfterIKBrowserViewMouseUp(); });
+}
 
 // The queue finishes a running sort before the list goes; its result is
 // then dropped because alive_ is gone.
@@ -24,6 +29,7 @@ void PreviewList::setBlocked(Block reason, bool blocked) {
 }
 
 bool PreviewList::show(std::size_t index) {
+  needsUpdatePreviewAfterMouseUp_ = false;
   if (index >= entries_.size() || !showEntry_ || !showEntry_(*entries_[index])) return false;
   isOriginalImage_ = false;
   return true;
@@ -97,6 +103,7 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
 void PreviewList::resetOriginalImage() {
   if (isOriginalImage_) return;
   isOriginalImage_ = true;
+  needsUpdatePreviewAfterMouseUp_ = false;
   ++generation_;
   queuedImports_.clear();
   selection_ = {};
@@ -172,14 +179,23 @@ bool PreviewList::progressDownImageUrl() {
   return changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(current - 1, current - 1));
 }
 
-bool PreviewList::changeSelectionWithIndexSet(const OrganizedIndexSet& selection) {
+bool PreviewList::changeSelectionWithIndexSet(const OrganizedIndexSet& selection, bool showAfterMouseUp) {
   if (!canAcceptImages() || selection == selection_ || selection.imageCount >= entries_.size()) return false;
   const bool newCurrent = selection.imageCount != selection_.imageCount;
   selection_ = OrganizedIndexSet::withIndexSet(selection.indexSet, selection.imageCount);
   // A failed show still moves the selection; the next one that loads is shown.
-  if (newCurrent) show(selection_.imageCount);
+  if (newCurrent) {
+    if (showAfterMouseUp && selection_.indexSet.size() > 1)
+      needsUpdatePreviewAfterMouseUp_ = true;
+    else
+      show(selection_.imageCount);
+  }
   post("updateBrowserViewIndexSet", selection_);
   return true;
+}
+
+void PreviewList::updatePreviewAfterIKBrowserViewMouseUp() {
+  if (needsUpdatePreviewAfterMouseUp_) show(selection_.imageCount);
 }
 
 void PreviewList::updatePreviewWithArray(OrganizedURLList entries) {

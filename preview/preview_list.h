@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/notification_center.h"
 #include "preview/library_tree.h"
 #include "preview/list_sorting.h"
 #include "preview/organized_url.h"
@@ -91,8 +92,13 @@ class PreviewList {
   bool progressUpImageUrl();
   bool progressDownImageUrl();
   // Takes a selection from another view (grid, outline); a new current
-  // entry is shown. False when blocked or unchanged.
-  bool changeSelectionWithIndexSet(const OrganizedIndexSet& selection);
+  // entry is shown. False when blocked or unchanged. A selection of several
+  // entries made while the grid's mouse button is held (without the
+  // command key) shows its new current entry only when the grid posts
+  // "updatePreviewAfterIKBrowserViewMouseUp".
+  bool changeSelectionWithIndexSet(const OrganizedIndexSet& selection, bool showAfterMouseUp = false);
+  // Completes such a deferred selection; nothing when none waits.
+  void updatePreviewAfterIKBrowserViewMouseUp();
 
   // Sorts by a key; file-based keys of long lists sort in the background
   // (the list refuses changes until the order is in). Refused while blocked.
@@ -123,6 +129,8 @@ class PreviewList {
   bool isOriginalImage_ = true;
   SortOrder lastOrder_ = SortOrder::None;
   bool ascendingOrder_ = true;
+  bool needsUpdatePreviewAfterMouseUp_ = false;
+  foundation::ObserverToken mouseUpToken_;
   // Bumped by every reset: a background sort of an older list is dropped.
   std::uint64_t generation_ = 0;
   std::vector<QueuedImport> queuedImports_;
