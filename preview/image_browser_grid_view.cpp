@@ -34,8 +34,7 @@ void ImageBrowserGridView::keyPressEvent(QKeyEvent* event) {
 }
 
 void ImageBrowserGridView::mousePressEvent(QMouseEvent* event) {
-  selectsWithMouseHeld_ =
-      event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ControlModifier);
+  selectsWithMouseHeld_ = event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ControlModifier);
   QListView::mousePressEvent(event);
 }
 

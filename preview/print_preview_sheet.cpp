@@ -17,12 +17,12 @@ PrintPreviewSheet::PrintPreviewSheet(QPrinter& printer, int pageCount, std::func
   pages_ = new QPrintPreviewWidget(&printer, this);
   pages_->setObjectName("printPreviewPages");
   // One page fills the view; several are laid out side by side.
-  pages_->setViewMode(pageCount > 1 ? QPrintPreviewWidget::AllPagesView : QPrintPreviewWidget::SinglePageView);
+  pages_->setViewMode(pageCount > 1 ? QPrintPreviewWidget::AllPagesView
+                                    : QPrintPreviewWidget::SinglePageView);
   pages_->setZoomMode(QPrintPreviewWidget::FitInView);
-  connect(pages_, &QPrintPreviewWidget::paintRequested, this,
-          [draw = std::move(draw)](QPrinter* target) {
-            if (target != nullptr) draw(*target);
-          });
+  connect(pages_, &QPrintPreviewWidget::paintRequested, this, [draw = std::move(draw)](QPrinter* target) {
+    if (target != nullptr) draw(*target);
+  });
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(tr("&Print"));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

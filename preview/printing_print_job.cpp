@@ -142,7 +142,8 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   return true;
 }
 
-void PreviewPrinter::dialogFinished(int result, const std::vector<raster::BitmapImageRepRef>& representations) {
+void PreviewPrinter::dialogFinished(int result,
+                                    const std::vector<raster::BitmapImageRepRef>& representations) {
   QWidget* window = dialog_->parentWidget();
   const bool preview = std::exchange(previewAsked_, false);
   std::vector<raster::BitmapImageRepRef> pages = representations;
@@ -163,7 +164,8 @@ void PreviewPrinter::dialogFinished(int result, const std::vector<raster::Bitmap
   foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
 }
 
-void PreviewPrinter::openPreview(std::vector<raster::BitmapImageRepRef> pages, double scale, QWidget* window) {
+void PreviewPrinter::openPreview(std::vector<raster::BitmapImageRepRef> pages, double scale,
+                                 QWidget* window) {
   // The preview draws with the function that prints, at the same scale.
   preview_ = new PrintPreviewSheet(
       *printer_, int(pages.size()),
