@@ -39,9 +39,9 @@ struct BrowserViewRemoval {
   OrganizedIndexSet selection;
   std::vector<std::size_t> removed;
 };
-// Payload of "previewImportNotShown", posted when an import into a filled
-// list added nothing because none of its new files could be shown: those
-// files, in their order.
+// Payload of "previewImportNotShown", posted when an import added nothing
+// because none of its new files could be shown: the entries tried, in
+// their order, then the image-named files its scan could not take.
 struct UnshownImport {
   std::vector<std::string> paths;
 };
@@ -82,7 +82,10 @@ class PreviewList {
   // the first entry that loads is shown and becomes current. False when
   // nothing was added; imports arriving during a background sort are kept
   // and merged after the new order is in (answering true).
-  bool verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath, OrganizedURLList entries);
+  // unreadableImages: files of the same import that cannot be shown and
+  // were not made entries; they count when nothing is added.
+  bool verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath, OrganizedURLList entries,
+                                             std::vector<std::string> unreadableImages = {});
   // Empties the list and returns to the placeholder. Wins over a running
   // background sort and the imports queued behind it.
   void resetOriginalImage();
@@ -113,8 +116,10 @@ class PreviewList {
     std::string path;
     OrganizedURLList entries;
     std::int64_t target;
+    std::vector<std::string> unreadableImages;
   };
-  bool merge(const std::string& path, OrganizedURLList entries, std::int64_t target);
+  bool merge(const std::string& path, OrganizedURLList entries, std::int64_t target,
+             std::vector<std::string> unreadableImages);
   bool show(std::size_t index);
   void post(const char* name, std::any payload);
   void installSorted(OrganizedURLList sorted, std::uint64_t generation);

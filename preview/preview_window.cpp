@@ -287,13 +287,17 @@ void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
   std::copy_if(import.paths.begin(), import.paths.end(), std::back_inserter(images),
                [](const std::string& path) { return ImportedImage::isImageFile(path).has_value(); });
   if (images.empty()) images = import.paths;
-  const auto failure = failedShows_.find(images.front());
-  QString text = failure != failedShows_.end()
-                     ? failure->second
+  // The first file whose loading said why is named with its cause.
+  const auto named = std::find_if(images.begin(), images.end(),
+                                  [this](const std::string& path) { return failedShows_.count(path) != 0; });
+  QString text = named != images.end()
+                     ? failedShows_[*named]
                      : tr("Cannot show \u201c%1\u201d.")
                            .arg(displayed(std::filesystem::path(images.front()).filename().string()));
-  if (images.size() > 1)
-    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(images.size() - 1));
+  if (images.size() == 2)
+    text += tr("\nThe other file cannot be shown either.");
+  else if (images.size() > 2)
+    text += tr("\nThe other %1 files cannot be shown either.").arg(qulonglong(images.size() - 1));
   const QString title = images.size() > 1 ? tr("None of the imported images can be shown.")
                                           : tr("The imported image cannot be shown.");
   if (!unshownAlert_) {
