@@ -201,7 +201,9 @@ bool PreviewList::changeSelectionWithIndexSet(const OrganizedIndexSet& selection
 }
 
 void PreviewList::updatePreviewAfterIKBrowserViewMouseUp() {
-  if (needsUpdatePreviewAfterMouseUp_) show(selection_.imageCount);
+  if (!needsUpdatePreviewAfterMouseUp_) return;
+  show(selection_.imageCount);
+  post("updateBrowserViewIndexSet", selection_);
 }
 
 void PreviewList::updatePreviewWithArray(OrganizedURLList entries) {

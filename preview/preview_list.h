@@ -100,8 +100,10 @@ class PreviewList {
   // command key) shows its new current entry only when the grid posts
   // "updatePreviewAfterIKBrowserViewMouseUp".
   bool changeSelectionWithIndexSet(const OrganizedIndexSet& selection, bool showAfterMouseUp = false);
-  // Completes such a deferred selection; nothing when none waits.
+  // Completes such a deferred selection (the views are told again, to
+  // point at the entry now shown); nothing when none waits.
   void updatePreviewAfterIKBrowserViewMouseUp();
+  bool needsUpdatePreviewAfterMouseUp() const { return needsUpdatePreviewAfterMouseUp_; }
 
   // Sorts by a key; file-based keys of long lists sort in the background
   // (the list refuses changes until the order is in). Refused while blocked.

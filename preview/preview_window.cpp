@@ -351,7 +351,9 @@ void PreviewWindow::refreshPicture() {
 void PreviewWindow::refreshSelection() {
   const OrganizedURLList& entries = list_->imageFileUrls();
   const std::size_t current = list_->imagesIndexSet().imageCount;
-  if (entries.empty() || current >= entries.size()) {
+  if (list_->needsUpdatePreviewAfterMouseUp()) {
+    // The title, count and path bar follow once the new current entry is shown.
+  } else if (entries.empty() || current >= entries.size()) {
     countLabel_->setText("1 / 1");
     setWindowTitle(kWindowTitle);
     pathControl_->setPath("/", true);

@@ -31,7 +31,7 @@ PrintPreviewSheet::PrintPreviewSheet(QPrinter& printer, int pageCount, std::func
   layout->addWidget(pages_, 1);
   layout->addWidget(buttons);
   // A page in portrait or landscape, large enough to judge the print.
-  QSize size(640, 720);
+  QSize size(640, 600);
   if (const QScreen* screen = window != nullptr ? window->screen() : this->screen())
     size = size.boundedTo(screen->availableSize() * 0.9);
   resize(size);
