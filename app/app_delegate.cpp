@@ -573,21 +573,26 @@ void AppDelegate::importImagesForPreview(bool folder) {
     else
       mediaFolder = true;
   }
-  const OrganizedURLList urls =
-      findRecursiveDirectoryForArray(choice->paths, converterView().state().searchInSubFolders != 0,
-                                     mediaFolder, firstPath, supportedImage());
-  if (urls.empty()) return;
-  foundation::MainLoop::postAfter(kDeferDelay, [self = QPointer<AppDelegate>(this), firstPath, urls] {
-    if (self) self->addFileUrlsToPreviewView(firstPath, urls);
+  // Image files the scan could not take go along, to be counted as files
+  // that cannot be shown.
+  const PreviewScan scan = scanForPreview(choice->paths, converterView().state().searchInSubFolders != 0,
+                                          mediaFolder, firstPath, supportedImage());
+  if (scan.entries.empty() && scan.unreadableImages.empty()) return;
+  foundation::MainLoop::postAfter(kDeferDelay, [self = QPointer<AppDelegate>(this), firstPath, scan] {
+    if (self) self->addFileUrlsToPreviewView(firstPath, scan.entries, scan.unreadableImages);
   });
 }
 
-void AppDelegate::addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls) {
+void AppDelegate::addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls,
+                                           const std::vector<std::string>& unreadableImages) {
   if (!previewWindow_->isVisible()) converterView().updatePreviewViewAndUpdateText(true, true, false);
   foundation::Array paths;
   for (const OrganizedURLRef& url : urls) paths.push_back(url->path);
+  foundation::Array details{firstPath, std::move(paths)};
+  if (!unreadableImages.empty())
+    details.push_back(foundation::Array(unreadableImages.begin(), unreadableImages.end()));
   foundation::NotificationCenter::defaultCenter().post("multipleImageViewDragAndDrop", nullptr,
-                                                       foundation::Array{firstPath, std::move(paths)}, urls);
+                                                       std::move(details), urls);
 }
 
 void AppDelegate::resetOriginalPreviewImageFrom(QWidget* over) {

@@ -134,8 +134,10 @@ class AppDelegate : public QObject {
   void importImagesForPreviewFrom(bool folder);
   void importImagesForProcessing(bool folder);
   void importImagesForPreview(bool folder);
-  // Hands the images found for the preview to its list.
-  void addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls);
+  // Hands the images found for the preview to its list, with the image
+  // files the scan could not take.
+  void addFileUrlsToPreviewView(const std::string& firstPath, const OrganizedURLList& urls,
+                                const std::vector<std::string>& unreadableImages);
   // Asks "This will remove all images from preview." over the window whose
   // menu was used (the converter by default) and empties the list.
   void resetOriginalPreviewImageFrom(QWidget* over = nullptr);

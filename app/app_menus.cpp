@@ -8,6 +8,7 @@
 #include "app/app_delegate.h"
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "preview/preview_window.h"
 
 namespace velumar {
 
@@ -56,6 +57,8 @@ void buildMenuBar(AppDelegate& delegate, ConverterWindow& window) {
   bar->insertMenu(bar->actions().value(0), file);
   addImportCommands(file, delegate);
   file->addSeparator();
+  // Converts every listed image; titled with how many there are.
+  file->addAction(delegate.previewWindow().previewFilesMenuItem());
   addCommand(file, "Remove All Images from Preview…", delegate,
              [](AppDelegate& d) { d.resetOriginalPreviewImageFrom(); });
   file->addSeparator();

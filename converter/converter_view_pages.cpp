@@ -39,6 +39,15 @@ QLineEdit* newField(const char* name, int width = 70) {
   return field;
 }
 
+// The field takes the typing with its text selected, once the controls
+// have shown the values the action set.
+void selectForEditing(QLineEdit* field) {
+  QTimer::singleShot(0, field, [field] {
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+  });
+}
+
 }  // namespace
 
 QWidget* ConverterView::buildBasicPage() {
@@ -406,11 +415,7 @@ QWidget* ConverterView::buildFileOptionsPage() {
     // Turned on, the field takes the typing, its text selected.
     binder_.check(box, *rename.check, [&f, field, action = rename.checkAction, check = rename.check] {
       (f.*action)();
-      if (check->isOn())
-        QTimer::singleShot(0, field, [field] {
-          field->setFocus(Qt::OtherFocusReason);
-          field->selectAll();
-        });
+      if (check->isOn()) selectForEditing(field);
     });
     binder_.hintedField(field, *rename.field, rename.hint,
                         [&f, action = rename.fieldAction] { (f.*action)(); });
@@ -422,7 +427,11 @@ QWidget* ConverterView::buildFileOptionsPage() {
   auto* number = named(new QComboBox, "numberSelectPopUp");
   auto* initial = newField("initialNumberTextField");
   auto* zeros = newField("zerosTextField", 50);
-  binder_.popUp(number, c.numberSelectPopUp, [&f] { f.setInitialPopUpNumberFrom(); });
+  // A numbering item puts the typing into the first number.
+  binder_.popUp(number, c.numberSelectPopUp, [&f, &c, initial] {
+    f.setInitialPopUpNumberFrom();
+    if (c.numberSelectPopUp.selectedIndex > 0) selectForEditing(initial);
+  });
   binder_.field(initial, c.initialNumberTextField, [&f] { f.setInitialNumberFrom(); });
   binder_.field(zeros, c.zerosTextField, [&f] { f.setZerosFrom(); });
   grid->addLayout(row({number, new QLabel("from"), initial, new QLabel("zeros"), zeros}), next++, 0, 1, 3);

@@ -159,7 +159,7 @@ void ImageBrowserController::selectionChanged() {
   std::vector<std::size_t> rows;
   for (const QModelIndex& index : grid_->selectionModel()->selectedIndexes())
     rows.push_back(std::size_t(index.row()));
-  mirror_->selectionDidChange(rows);
+  mirror_->selectionDidChange(rows, grid_->selectsWithMouseHeld());
 }
 
 void ImageBrowserController::requestVisibleThumbnails() {

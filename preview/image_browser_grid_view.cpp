@@ -33,8 +33,24 @@ void ImageBrowserGridView::keyPressEvent(QKeyEvent* event) {
   if (command) center.post("updateCommandKeyIKBrowserState", this, foundation::Value(false));
 }
 
+void ImageBrowserGridView::mousePressEvent(QMouseEvent* event) {
+  selectsWithMouseHeld_ = event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ControlModifier);
+  QListView::mousePressEvent(event);
+}
+
 void ImageBrowserGridView::mouseReleaseEvent(QMouseEvent* event) {
   QListView::mouseReleaseEvent(event);
+  mouseUp();
+}
+
+// A drag takes the mouse-up for itself: its end is the grid's mouse-up.
+void ImageBrowserGridView::startDrag(Qt::DropActions supportedActions) {
+  QListView::startDrag(supportedActions);
+  mouseUp();
+}
+
+void ImageBrowserGridView::mouseUp() {
+  selectsWithMouseHeld_ = false;
   foundation::NotificationCenter::defaultCenter().post("updatePreviewAfterIKBrowserViewMouseUp");
 }
 

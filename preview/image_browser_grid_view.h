@@ -16,10 +16,15 @@ class ImageBrowserGridView : public QListView {
   // Where a drop at point (viewport coordinates) inserts: before the cell
   // under it, or after it on its right half; after the last cell elsewhere.
   int dropRowAt(const QPoint& point) const;
+  // The left button is down on the grid without the command key (Ctrl):
+  // a selection of several cells waits for the mouse-up to be shown.
+  bool selectsWithMouseHeld() const { return selectsWithMouseHeld_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void startDrag(Qt::DropActions supportedActions) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -31,7 +36,9 @@ class ImageBrowserGridView : public QListView {
 
  private:
   bool answerDrag(QDropEvent* event);
+  void mouseUp();
   ImageBrowserController& controller_;
+  bool selectsWithMouseHeld_ = false;
 };
 
 }  // namespace velumar

@@ -135,12 +135,12 @@ void ImageBrowserMirror::reloadDataAfterOverwrite(const std::set<std::size_t>& p
   if (changed) view_.reloadData();
 }
 
-void ImageBrowserMirror::selectionDidChange(const std::vector<std::size_t>& selected) {
+void ImageBrowserMirror::selectionDidChange(const std::vector<std::size_t>& selected, bool withMouseHeld) {
   if (!canUpdateSelectionChange_ || selected.empty()) return;
   std::vector<std::size_t> sorted = selected;
   std::sort(sorted.begin(), sorted.end());
   imagesIndexSet_ = OrganizedIndexSet::withIndexSet(sorted, sorted.front());
-  preview_.changeSelectionWithIndexSet(imagesIndexSet_);
+  preview_.changeSelectionWithIndexSet(imagesIndexSet_, withMouseHeld);
 }
 
 bool ImageBrowserMirror::removeItemsAtIndexes(const std::vector<std::size_t>& positions) {

@@ -57,7 +57,9 @@ class ImageBrowserMirror {
   void reloadDataAfterOverwrite(const std::set<std::size_t>& positions);
 
   // The grid's changes.
-  void selectionDidChange(const std::vector<std::size_t>& selected);
+  // withMouseHeld: made while the grid's mouse button is down, without the
+  // command key (several cells then show their first at the mouse-up).
+  void selectionDidChange(const std::vector<std::size_t>& selected, bool withMouseHeld = false);
   // Deletes through the list; false (nothing changes) when it refuses.
   bool removeItemsAtIndexes(const std::vector<std::size_t>& positions);
   // Moves the items as a block to destination, keeping their order; the

@@ -73,6 +73,8 @@ QToolBar* addPreviewCommandActions(PreviewWindow& preview, PreviewCommands& comm
               [grid] { grid->largePreviewFrom(); }),
   };
   for (QAction* item : items) preview.addAction(item);
+  QObject::connect(preview.previewFilesMenuItem(), &QAction::triggered, &preview,
+                   [run] { run->processPreviewImagesFrom(); });
 
   // The tool bar: buttons act once per press (they are not toggles).
   auto* bar = new QToolBar(QObject::tr("Commands"), &preview);

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "engine/imported_image.h"
+
 namespace velumar {
 
 std::string firstOriginalPath(const std::vector<std::string>& paths, bool mediaFolder) {
@@ -21,6 +23,19 @@ OrganizedURLList findRecursiveDirectoryForArray(const std::vector<std::string>& 
     entries.push_back(std::move(entry));
   }
   return entries;
+}
+
+PreviewScan scanForPreview(const std::vector<std::string>& paths, bool searchSubDirectory, bool mediaFolder,
+                           const std::string& firstOriginalPath, const SupportedImageCheck& isSupported) {
+  PreviewScan scan;
+  const SupportedImageCheck noting = [&](const std::string& path) {
+    if (isSupported && isSupported(path)) return true;
+    if (ImportedImage::isImageFile(path)) scan.unreadableImages.push_back(path);
+    return false;
+  };
+  scan.entries =
+      findRecursiveDirectoryForArray(paths, searchSubDirectory, mediaFolder, firstOriginalPath, noting);
+  return scan;
 }
 
 }  // namespace velumar

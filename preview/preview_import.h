@@ -20,4 +20,14 @@ OrganizedURLList findRecursiveDirectoryForArray(const std::vector<std::string>& 
                                                 const std::string& firstOriginalPath,
                                                 const SupportedImageCheck& isSupported);
 
+// The same scan, also noting the files it passed over whose name claims an
+// image (bytes that are none, or not the kind named): they cannot be
+// shown, and an import that adds nothing counts them among its files.
+struct PreviewScan {
+  OrganizedURLList entries;
+  std::vector<std::string> unreadableImages;
+};
+PreviewScan scanForPreview(const std::vector<std::string>& paths, bool searchSubDirectory, bool mediaFolder,
+                           const std::string& firstOriginalPath, const SupportedImageCheck& isSupported);
+
 }  // namespace velumar

@@ -1,6 +1,7 @@
 #include "preview/preview_list.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/main_loop.h"
@@ -10,7 +11,12 @@
 
 namespace velumar {
 
-PreviewList::PreviewList(ShowEntry showEntry) : showEntry_(std::move(showEntry)) {}
+PreviewList::PreviewList(ShowEntry showEntry) : showEntry_(std::move(showEntry)) {
+  // Posted by the grid when its mouse button comes up, and by a move.
+  mouseUpToken_ = foundation::NotificationCenter::defaultCenter().addObserver(
+      "updatePreviewAfterIKBrowserViewMouseUp",
+      [this](const foundation::Notification&) { updatePreviewAfterIKBrowserViewMouseUp(); });
+}
 
 // The queue finishes a running sort before the list goes; its result is
 // then dropped because alive_ is gone.
@@ -24,6 +30,7 @@ void PreviewList::setBlocked(Block reason, bool blocked) {
 }
 
 bool PreviewList::show(std::size_t index) {
+  needsUpdatePreviewAfterMouseUp_ = false;
   if (index >= entries_.size() || !showEntry_ || !showEntry_(*entries_[index])) return false;
   isOriginalImage_ = false;
   return true;
@@ -35,16 +42,18 @@ void PreviewList::post(const char* name, std::any payload) {
 }
 
 bool PreviewList::verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath,
-                                                        OrganizedURLList entries) {
+                                                        OrganizedURLList entries,
+                                                        std::vector<std::string> unreadableImages) {
   const std::int64_t target = std::exchange(firstIndexOfImageBrowser_, -1);
   if (blocks_ & int(Block::Sorting)) {
-    queuedImports_.push_back({firstOriginalPath, std::move(entries), target});
+    queuedImports_.push_back({firstOriginalPath, std::move(entries), target, std::move(unreadableImages)});
     return true;
   }
-  return merge(firstOriginalPath, std::move(entries), target);
+  return merge(firstOriginalPath, std::move(entries), target, std::move(unreadableImages));
 }
 
-bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::int64_t target) {
+bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::int64_t target,
+                        std::vector<std::string> unreadableImages) {
   std::erase(entries, nullptr);
   const bool filled = globalPath_.has_value();
   if (filled) {
@@ -58,7 +67,10 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
     }
     entries = std::move(kept);
   }
-  if (entries.empty()) return false;
+  if (entries.empty()) {
+    if (!unreadableImages.empty()) post("previewImportNotShown", UnshownImport{std::move(unreadableImages)});
+    return false;
+  }
 
   // The first entry that loads is shown; the others are listed all the same.
   const std::size_t first =
@@ -69,15 +81,15 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
   while (shown < entries.size() && !show(first + shown)) ++shown;
   if (shown == entries.size()) {
     entries_ = previous;
-    // The view tried the new files: the current entry is shown again, and
-    // the user learns why the files were not added (an empty list shows the
-    // placeholder of the file tried).
-    if (filled) {
-      UnshownImport unshown;
-      for (const auto& entry : entries) unshown.paths.push_back(entry->path);
-      post("previewImportNotShown", std::move(unshown));
-      show(selection_.imageCount);
-    }
+    // The view tried the new files: the current entry is shown again (an
+    // empty list keeps the placeholder of the file tried), and the user
+    // learns why the files were not added.
+    UnshownImport unshown;
+    for (const auto& entry : entries) unshown.paths.push_back(entry->path);
+    unshown.paths.insert(unshown.paths.end(), std::make_move_iterator(unreadableImages.begin()),
+                         std::make_move_iterator(unreadableImages.end()));
+    post("previewImportNotShown", std::move(unshown));
+    if (filled) show(selection_.imageCount);
     foundation::log("Preview: none of the {} imported files could be shown; nothing was added",
                     entries.size());
     return false;
@@ -97,6 +109,7 @@ bool PreviewList::merge(const std::string& path, OrganizedURLList entries, std::
 void PreviewList::resetOriginalImage() {
   if (isOriginalImage_) return;
   isOriginalImage_ = true;
+  needsUpdatePreviewAfterMouseUp_ = false;
   ++generation_;
   queuedImports_.clear();
   selection_ = {};
@@ -172,14 +185,25 @@ bool PreviewList::progressDownImageUrl() {
   return changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(current - 1, current - 1));
 }
 
-bool PreviewList::changeSelectionWithIndexSet(const OrganizedIndexSet& selection) {
+bool PreviewList::changeSelectionWithIndexSet(const OrganizedIndexSet& selection, bool showAfterMouseUp) {
   if (!canAcceptImages() || selection == selection_ || selection.imageCount >= entries_.size()) return false;
   const bool newCurrent = selection.imageCount != selection_.imageCount;
   selection_ = OrganizedIndexSet::withIndexSet(selection.indexSet, selection.imageCount);
   // A failed show still moves the selection; the next one that loads is shown.
-  if (newCurrent) show(selection_.imageCount);
+  if (newCurrent) {
+    if (showAfterMouseUp && selection_.indexSet.size() > 1)
+      needsUpdatePreviewAfterMouseUp_ = true;
+    else
+      show(selection_.imageCount);
+  }
   post("updateBrowserViewIndexSet", selection_);
   return true;
+}
+
+void PreviewList::updatePreviewAfterIKBrowserViewMouseUp() {
+  if (!needsUpdatePreviewAfterMouseUp_) return;
+  show(selection_.imageCount);
+  post("updateBrowserViewIndexSet", selection_);
 }
 
 void PreviewList::updatePreviewWithArray(OrganizedURLList entries) {
@@ -218,7 +242,8 @@ void PreviewList::installSorted(OrganizedURLList sorted, std::uint64_t generatio
   // Imports that arrived meanwhile, in arrival order, now that the order is in.
   for (auto& queued : std::exchange(queuedImports_, {})) {
     firstIndexOfImageBrowser_ = queued.target;
-    verifyDuplicateImageUrlsWithUrlsArray(queued.path, std::move(queued.entries));
+    verifyDuplicateImageUrlsWithUrlsArray(queued.path, std::move(queued.entries),
+                                          std::move(queued.unreadableImages));
   }
 }
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/notification_center.h"
 #include "preview/library_tree.h"
 #include "preview/list_sorting.h"
 #include "preview/organized_url.h"
@@ -38,9 +39,9 @@ struct BrowserViewRemoval {
   OrganizedIndexSet selection;
   std::vector<std::size_t> removed;
 };
-// Payload of "previewImportNotShown", posted when an import into a filled
-// list added nothing because none of its new files could be shown: those
-// files, in their order.
+// Payload of "previewImportNotShown", posted when an import added nothing
+// because none of its new files could be shown: the entries tried, in
+// their order, then the image-named files its scan could not take.
 struct UnshownImport {
   std::vector<std::string> paths;
 };
@@ -81,7 +82,10 @@ class PreviewList {
   // the first entry that loads is shown and becomes current. False when
   // nothing was added; imports arriving during a background sort are kept
   // and merged after the new order is in (answering true).
-  bool verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath, OrganizedURLList entries);
+  // unreadableImages: files of the same import that cannot be shown and
+  // were not made entries; they count when nothing is added.
+  bool verifyDuplicateImageUrlsWithUrlsArray(const std::string& firstOriginalPath, OrganizedURLList entries,
+                                             std::vector<std::string> unreadableImages = {});
   // Empties the list and returns to the placeholder. Wins over a running
   // background sort and the imports queued behind it.
   void resetOriginalImage();
@@ -91,8 +95,15 @@ class PreviewList {
   bool progressUpImageUrl();
   bool progressDownImageUrl();
   // Takes a selection from another view (grid, outline); a new current
-  // entry is shown. False when blocked or unchanged.
-  bool changeSelectionWithIndexSet(const OrganizedIndexSet& selection);
+  // entry is shown. False when blocked or unchanged. A selection of several
+  // entries made while the grid's mouse button is held (without the
+  // command key) shows its new current entry only when the grid posts
+  // "updatePreviewAfterIKBrowserViewMouseUp".
+  bool changeSelectionWithIndexSet(const OrganizedIndexSet& selection, bool showAfterMouseUp = false);
+  // Completes such a deferred selection (the views are told again, to
+  // point at the entry now shown); nothing when none waits.
+  void updatePreviewAfterIKBrowserViewMouseUp();
+  bool needsUpdatePreviewAfterMouseUp() const { return needsUpdatePreviewAfterMouseUp_; }
 
   // Sorts by a key; file-based keys of long lists sort in the background
   // (the list refuses changes until the order is in). Refused while blocked.
@@ -107,8 +118,10 @@ class PreviewList {
     std::string path;
     OrganizedURLList entries;
     std::int64_t target;
+    std::vector<std::string> unreadableImages;
   };
-  bool merge(const std::string& path, OrganizedURLList entries, std::int64_t target);
+  bool merge(const std::string& path, OrganizedURLList entries, std::int64_t target,
+             std::vector<std::string> unreadableImages);
   bool show(std::size_t index);
   void post(const char* name, std::any payload);
   void installSorted(OrganizedURLList sorted, std::uint64_t generation);
@@ -123,6 +136,8 @@ class PreviewList {
   bool isOriginalImage_ = true;
   SortOrder lastOrder_ = SortOrder::None;
   bool ascendingOrder_ = true;
+  bool needsUpdatePreviewAfterMouseUp_ = false;
+  foundation::ObserverToken mouseUpToken_;
   // Bumped by every reset: a background sort of an older list is dropped.
   std::uint64_t generation_ = 0;
   std::vector<QueuedImport> queuedImports_;

@@ -222,6 +222,9 @@ void PreviewWindow::buildMenus() {
   }
   ascendingAction_->setChecked(true);
 
+  previewFilesMenuItem_ = new QAction(this);
+  previewFilesMenuItem_->setObjectName("previewFilesMenuItem");
+
   menuBar()->addMenu(optionsMenu_);
   view_->setContextMenu(optionsMenu_);
   // The files window's menu shares the items, so they are enabled alike.
@@ -284,13 +287,17 @@ void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
   std::copy_if(import.paths.begin(), import.paths.end(), std::back_inserter(images),
                [](const std::string& path) { return ImportedImage::isImageFile(path).has_value(); });
   if (images.empty()) images = import.paths;
-  const auto failure = failedShows_.find(images.front());
-  QString text = failure != failedShows_.end()
-                     ? failure->second
+  // The first file whose loading said why is named with its cause.
+  const auto named = std::find_if(images.begin(), images.end(),
+                                  [this](const std::string& path) { return failedShows_.count(path) != 0; });
+  QString text = named != images.end()
+                     ? failedShows_[*named]
                      : tr("Cannot show \u201c%1\u201d.")
                            .arg(displayed(std::filesystem::path(images.front()).filename().string()));
-  if (images.size() > 1)
-    text += tr("\nThe other %n file(s) cannot be shown either.", nullptr, int(images.size() - 1));
+  if (images.size() == 2)
+    text += tr("\nThe other file cannot be shown either.");
+  else if (images.size() > 2)
+    text += tr("\nThe other %1 files cannot be shown either.").arg(qulonglong(images.size() - 1));
   const QString title = images.size() > 1 ? tr("None of the imported images can be shown.")
                                           : tr("The imported image cannot be shown.");
   if (!unshownAlert_) {
@@ -315,6 +322,8 @@ void PreviewWindow::refreshAll() {
   outlineModel_->setTree(list_->libraryTree());
   const std::size_t count = list_->imageFileUrls().size();
   setLauncherBadge(count ? std::optional<std::int64_t>(count) : std::nullopt);
+  previewFilesMenuItem_->setText(tr("Save preview files (%1)").arg(qint64(count)));
+  previewFilesMenuItem_->setEnabled(count > 0);
   // An empty list leaves only the first item of the menu on.
   const QList<QAction*> items = optionsMenu_->actions();
   for (QAction* item : items) item->setEnabled(!list_->imageFileUrls().empty() || item == items.front());
@@ -342,7 +351,9 @@ void PreviewWindow::refreshPicture() {
 void PreviewWindow::refreshSelection() {
   const OrganizedURLList& entries = list_->imageFileUrls();
   const std::size_t current = list_->imagesIndexSet().imageCount;
-  if (entries.empty() || current >= entries.size()) {
+  if (list_->needsUpdatePreviewAfterMouseUp()) {
+    // The title, count and path bar follow once the new current entry is shown.
+  } else if (entries.empty() || current >= entries.size()) {
     countLabel_->setText("1 / 1");
     setWindowTitle(kWindowTitle);
     pathControl_->setPath("/", true);

@@ -64,17 +64,23 @@ class PreviewWindow : public QMainWindow {
   // The files window's context menu: the same items as optionsMenu.
   QMenu* optionsInFilesWindowMenu() const { return filesMenu_; }
   SortingSheet* sortingSheet() const { return sortingSheet_; }
+  // "Save preview files (n)": titled with the list's length, on while the
+  // list has entries. The commands connect what it runs; the application
+  // puts it in its File menu.
+  QAction* previewFilesMenuItem() const { return previewFilesMenuItem_; }
 
   // ---- For the application and the converter ------------------------------------
   // Files and folders sent by the converter or the import panel: folders
   // are scanned (their subfolders when asked), the entries merged at once.
   // firstPath is the folder of the first item; none marks photo-library
-  // items. Answers whether the scan found images (files listed already are
-  // dropped silently); then the window comes forward.
+  // items. Answers whether the scan found image files: listed ones are
+  // dropped silently, those that cannot be shown are said so when nothing
+  // is added; then the window comes forward.
   bool importPaths(const std::vector<std::string>& paths, const std::optional<std::string>& firstPath,
                    bool searchSubfolders);
   // The entries the import panel scanned, sent as "multipleImageViewDragAndDrop":
   // [first original path, paths] with the entries as payload; merged at once.
+  // A third element may list the image files the scan could not take.
   bool importSentEntries(const foundation::Notification& notification);
   // Dropped or pasted files and folders: scanned with their subfolders and
   // merged 0.1 seconds later. Answers whether an import was scheduled.
@@ -164,6 +170,7 @@ class PreviewWindow : public QMainWindow {
   QWidget* imageInfoView_ = nullptr;
   QMenu* optionsMenu_ = nullptr;
   QMenu* filesMenu_ = nullptr;
+  QAction* previewFilesMenuItem_ = nullptr;
   std::function<void()> clearRequest_;
   QAction* ascendingAction_ = nullptr;
   QAction* descendingAction_ = nullptr;

@@ -44,12 +44,13 @@ bool PreviewWindow::importPaths(const std::vector<std::string>& paths,
                                 const std::optional<std::string>& firstPath, bool searchSubfolders) {
   // Imports during a background sort wait inside the list for the new order.
   const bool mediaFolder = !firstPath.has_value();
-  OrganizedURLList entries =
-      findRecursiveDirectoryForArray(paths, searchSubfolders, mediaFolder, firstPath.value_or(std::string()),
-                                     [this](const std::string& path) { return isSupportedImage(path); });
-  if (entries.empty()) return false;
-  // Files found is the answer: listed ones are dropped silently by the merge.
-  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(firstPath.value_or(std::string()), std::move(entries)))
+  PreviewScan scan = scanForPreview(paths, searchSubfolders, mediaFolder, firstPath.value_or(std::string()),
+                                    [this](const std::string& path) { return isSupportedImage(path); });
+  if (scan.entries.empty() && scan.unreadableImages.empty()) return false;
+  // Files found is the answer: listed ones are dropped silently by the
+  // merge, and image files that cannot be shown are said so.
+  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(
+          firstPath.value_or(std::string()), std::move(scan.entries), std::move(scan.unreadableImages)))
     foundation::log("Preview: the imported files added nothing to the list");
   bringForward();
   return true;
@@ -62,9 +63,15 @@ bool PreviewWindow::importSentEntries(const foundation::Notification& notificati
     foundation::log("Preview: images sent without their first path and entries are ignored");
     return false;
   }
+  // Image files the sender's scan could not take, when it names them.
+  std::vector<std::string> unreadable;
+  if (details->size() > 2 && (*details)[2].asArray())
+    for (const foundation::Value& path : *(*details)[2].asArray())
+      if (path.asString()) unreadable.push_back(*path.asString());
   // Files that are all listed already add nothing, and still bring the
   // window forward.
-  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(*(*details)[0].asString(), *entries))
+  if (!list_->verifyDuplicateImageUrlsWithUrlsArray(*(*details)[0].asString(), *entries,
+                                                    std::move(unreadable)))
     foundation::log("Preview: the sent files added nothing to the list");
   bringForward();
   return true;
@@ -82,16 +89,17 @@ bool PreviewWindow::importDroppedPaths(const std::vector<std::string>& paths) {
   list_->setFirstIndexOfImageBrowser(-1);
   if (!list_->canAcceptImages() || paths.empty()) return false;
   const std::string first = firstOriginalPath(paths, false);
-  OrganizedURLList entries = findRecursiveDirectoryForArray(
-      paths, true, false, first, [this](const std::string& path) { return isSupportedImage(path); });
-  if (entries.empty()) return false;
-  foundation::MainLoop::postAfter(kMergeDelay, [window = QPointer<PreviewWindow>(this), first,
-                                                entries = std::move(entries), target]() mutable {
-    if (!window) return;
-    window->list_->setFirstIndexOfImageBrowser(target);
-    if (!window->list_->verifyDuplicateImageUrlsWithUrlsArray(first, std::move(entries)))
-      foundation::log("Preview: the dropped files added nothing to the list");
-  });
+  PreviewScan scan = scanForPreview(paths, true, false, first,
+                                    [this](const std::string& path) { return isSupportedImage(path); });
+  if (scan.entries.empty() && scan.unreadableImages.empty()) return false;
+  foundation::MainLoop::postAfter(
+      kMergeDelay, [window = QPointer<PreviewWindow>(this), first, scan = std::move(scan), target]() mutable {
+        if (!window) return;
+        window->list_->setFirstIndexOfImageBrowser(target);
+        if (!window->list_->verifyDuplicateImageUrlsWithUrlsArray(first, std::move(scan.entries),
+                                                                  std::move(scan.unreadableImages)))
+          foundation::log("Preview: the dropped files added nothing to the list");
+      });
   return true;
 }
 

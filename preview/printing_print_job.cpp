@@ -1,15 +1,19 @@
 #include "preview/printing_print_job.h"
 
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSpinBox>
 #include <algorithm>
+#include <utility>
 
 #include "platform/foundation/notification_center.h"
 #include "platform/raster/bitmap_context.h"
+#include "preview/print_preview_sheet.h"
 
 namespace velumar {
 
@@ -79,14 +83,16 @@ bool PreviewPrinter::printRepresentations(QPrinter& printer,
   return painter.end();
 }
 
-void PreviewPrinter::alertPrintNotStarted(const QPrinter& printer, QWidget* window) {
-  const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+void PreviewPrinter::printPages(const std::vector<raster::BitmapImageRepRef>& pages, double scale,
+                                QWidget* window) {
+  if (printRepresentations(*printer_, pages, scale)) return;
+  const bool toFile = printer_->outputFormat() == QPrinter::PdfFormat;
   auto* alert = new QMessageBox(QMessageBox::Warning, QObject::tr("Print"),
                                 QObject::tr("The image was not printed."), QMessageBox::Ok, window);
   alert->setObjectName(QStringLiteral("printNotStartedAlert"));
   alert->setInformativeText(
-      toFile ? QObject::tr("The file \u201c%1\u201d cannot be written.").arg(printer.outputFileName())
-             : QObject::tr("The printer \u201c%1\u201d cannot be used.").arg(printer.printerName()));
+      toFile ? QObject::tr("The file \u201c%1\u201d cannot be written.").arg(printer_->outputFileName())
+             : QObject::tr("The printer \u201c%1\u201d cannot be used.").arg(printer_->printerName()));
   alert->setAttribute(Qt::WA_DeleteOnClose);
   alert->setWindowModality(window != nullptr ? Qt::WindowModal : Qt::ApplicationModal);
   alert->open();
@@ -95,7 +101,8 @@ void PreviewPrinter::alertPrintNotStarted(const QPrinter& printer, QWidget* wind
 bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
                                              const std::vector<raster::BitmapImageRepRef>& representations,
                                              QWidget* window) {
-  if (representations.empty() || !representations.front() || dialog_ != nullptr) return false;
+  if (representations.empty() || !representations.front() || dialog_ != nullptr || preview_ != nullptr)
+    return false;
   const raster::Size first = representations.front()->size();
   printer_->setPageOrientation(first.width >= first.height ? QPageLayout::Landscape : QPageLayout::Portrait);
   printer_->setDocName(QString::fromStdString(title));
@@ -106,7 +113,7 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   dialog_->setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintPageRange |
                       QAbstractPrintDialog::PrintShowPageSize);
   dialog_->setMinMax(1, int(representations.size()));
-  // The scale of the print, as its own tab of the dialog: 100 % at every print.
+  // The scale of the print, as its own tab of the dialog: the last one chosen.
   auto* scaleTab = new QWidget;
   scaleTab->setWindowTitle(QObject::tr("Scale"));
   auto* scaleLayout = new QFormLayout(scaleTab);
@@ -114,28 +121,62 @@ bool PreviewPrinter::printImageWithPrintInfo(const std::string& title,
   scaleField_->setObjectName("printScaleField");
   scaleField_->setRange(10, 400);
   scaleField_->setSuffix(QStringLiteral(" %"));
-  scaleField_->setValue(100);
+  scaleField_->setValue(scale_);
   scaleField_->setMaximumWidth(120);
   scaleLayout->addRow(QObject::tr("Scale:"), scaleField_);
   dialog_->setOptionTabs({scaleTab});
-  QObject::connect(dialog_, &QDialog::finished, dialog_, [this, representations](int result) {
-    if (result == QDialog::Accepted) {
-      std::vector<raster::BitmapImageRepRef> pages = representations;
-      const int from = printer_->fromPage(), to = printer_->toPage();
-      if (from > 0 && to >= from) {
-        pages.assign(representations.begin() + std::min<std::ptrdiff_t>(from - 1, pages.size()),
-                     representations.begin() + std::min<std::ptrdiff_t>(to, pages.size()));
-      }
-      if (!printRepresentations(*printer_, pages, scaleField_->value() / 100.0))
-        alertPrintNotStarted(*printer_, dialog_->parentWidget());
-    }
-    dialog_->deleteLater();
-    dialog_ = nullptr;
-    scaleField_ = nullptr;
-    foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
-  });
+  // Preview accepts the dialog, so the printer takes its choices, and shows
+  // the pages before they print.
+  if (auto* buttons = dialog_->findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)) {
+    previewButton_ = buttons->addButton(QObject::tr("Pre&view\u2026"), QDialogButtonBox::ActionRole);
+    previewButton_->setObjectName("printPreviewButton");
+    QObject::connect(previewButton_, &QPushButton::clicked, dialog_, [this] {
+      previewAsked_ = true;
+      dialog_->accept();
+      if (dialog_ != nullptr && dialog_->isVisible()) previewAsked_ = false;  // the dialog said no
+    });
+  }
+  QObject::connect(dialog_, &QDialog::finished, dialog_,
+                   [this, representations](int result) { dialogFinished(result, representations); });
   dialog_->open();
   return true;
+}
+
+void PreviewPrinter::dialogFinished(int result,
+                                    const std::vector<raster::BitmapImageRepRef>& representations) {
+  QWidget* window = dialog_->parentWidget();
+  const bool preview = std::exchange(previewAsked_, false);
+  std::vector<raster::BitmapImageRepRef> pages = representations;
+  if (result == QDialog::Accepted) {
+    scale_ = scaleField_->value();
+    const int from = printer_->fromPage(), to = printer_->toPage();
+    if (from > 0 && to >= from) {
+      pages.assign(representations.begin() + std::min<std::ptrdiff_t>(from - 1, pages.size()),
+                   representations.begin() + std::min<std::ptrdiff_t>(to, pages.size()));
+    }
+  }
+  dialog_->deleteLater();
+  dialog_ = nullptr;
+  scaleField_ = nullptr;
+  previewButton_ = nullptr;
+  if (result == QDialog::Accepted && preview) return openPreview(std::move(pages), scale_ / 100.0, window);
+  if (result == QDialog::Accepted) printPages(pages, scale_ / 100.0, window);
+  foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
+}
+
+void PreviewPrinter::openPreview(std::vector<raster::BitmapImageRepRef> pages, double scale,
+                                 QWidget* window) {
+  // The preview draws with the function that prints, at the same scale.
+  preview_ = new PrintPreviewSheet(
+      *printer_, int(pages.size()),
+      [pages, scale](QPrinter& target) { printRepresentations(target, pages, scale); }, window);
+  QObject::connect(preview_, &QDialog::finished, preview_, [this, pages, scale, window](int result) {
+    preview_->deleteLater();
+    preview_ = nullptr;
+    if (result == QDialog::Accepted) printPages(pages, scale, window);
+    foundation::NotificationCenter::defaultCenter().post("printObjectDidFinishPrintOperation");
+  });
+  preview_->open();
 }
 
 }  // namespace velumar

@@ -2,8 +2,10 @@
 // Printing the preview image: one application-wide printer whose settings
 // (orientation among them) carry over to later prints, a print dialog
 // opened window-modal on the preview window, and one representation per
-// page, fitted into the printable area and centred. When the dialog ends,
-// printed or cancelled, "printObjectDidFinishPrintOperation" is posted.
+// page, fitted into the printable area and centred. The dialog's Preview
+// takes its choices as a print does and shows the pages, drawn as they
+// print, before they are printed. When the print ends, printed or
+// cancelled, "printObjectDidFinishPrintOperation" is posted.
 
 #include <QImage>
 #include <QRectF>
@@ -14,10 +16,13 @@
 
 class QPrinter;
 class QPrintDialog;
+class QPushButton;
 class QSpinBox;
 class QWidget;
 
 namespace velumar {
+
+class PrintPreviewSheet;
 
 // The largest rectangle with the picture's proportions inside page,
 // centred in it (scale factors rounded to single precision).
@@ -42,10 +47,14 @@ class PreviewPrinter {
   bool printImageWithPrintInfo(const std::string& title,
                                const std::vector<raster::BitmapImageRepRef>& representations,
                                QWidget* window);
-  // The dialog of the print under way, if any, and its scale field (per
-  // cent, 100 at every print).
+  // The dialog of the print under way, if any, its scale field (per cent:
+  // 100 at first, then what the last accepted dialog chose) and its Preview
+  // button.
   QPrintDialog* dialog() const { return dialog_; }
   QSpinBox* scaleField() const { return scaleField_; }
+  QPushButton* previewButton() const { return previewButton_; }
+  // The preview of the print under way, if any.
+  PrintPreviewSheet* previewSheet() const { return preview_; }
 
   // Draws one representation per page on the printer, fitted into the
   // printable area scaled by scale; false when the printer cannot be
@@ -56,11 +65,19 @@ class PreviewPrinter {
 
  private:
   PreviewPrinter();
-  // Tells the user a print did not start (no printer, an unwritable file).
-  static void alertPrintNotStarted(const QPrinter& printer, QWidget* window);
+  void dialogFinished(int result, const std::vector<raster::BitmapImageRepRef>& representations);
+  void openPreview(std::vector<raster::BitmapImageRepRef> pages, double scale, QWidget* window);
+  // Prints, or tells the user the print did not start (no printer, an
+  // unwritable file).
+  void printPages(const std::vector<raster::BitmapImageRepRef>& pages, double scale, QWidget* window);
   QPrinter* printer_ = nullptr;
   QPrintDialog* dialog_ = nullptr;
   QSpinBox* scaleField_ = nullptr;
+  QPushButton* previewButton_ = nullptr;
+  PrintPreviewSheet* preview_ = nullptr;
+  bool previewAsked_ = false;
+  // Per cent, kept for the rest of the run.
+  int scale_ = 100;
 };
 
 }  // namespace velumar

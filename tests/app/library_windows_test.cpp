@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QListView>
 #include <QMimeData>
 #include <QTableView>
@@ -134,6 +135,26 @@ TEST_F(LibraryWindowsTest, ImageInfoShowsNoFileUnderThePlaceholder) {
       EXPECT_EQ(info->fileValues().toStdString(), noFile.toStdString());
       EXPECT_EQ(info->cameraValues().toStdString(), noCamera.toStdString());
     }
+  }
+}
+
+// Cells picked with Shift in the grid: the preview, its title and its count
+// move to the first of them when the mouse button comes up.
+TEST_F(LibraryWindowsTest, AGridRangeIsShownAtTheMouseUp) {
+  find<QAction>("showLibraryMenuItem")->trigger();
+  QListView* cells = topLevel<ImageBrowserController>()->grid();
+  const auto at = [&](int row) { return cells->visualRect(cells->model()->index(row, 0)).center(); };
+  QTest::mouseClick(cells->viewport(), Qt::LeftButton, {}, at(2));
+  QTest::mousePress(cells->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(0));
+  const struct {
+    std::string file;
+    const char *title, *count;
+  } shown[] = {{files_[2], "c.png", "3 / 3"}, {files_[0], "a.png", "1 / 3"}};
+  for (const auto& expected : shown) {
+    EXPECT_EQ(preview_->shownFile(), expected.file);
+    EXPECT_EQ(preview_->windowTitle().toStdString(), expected.title);
+    EXPECT_EQ(preview_->countLabel()->text().toStdString(), expected.count);
+    QTest::mouseRelease(cells->viewport(), Qt::LeftButton, Qt::ShiftModifier, at(0));
   }
 }
 

@@ -217,7 +217,13 @@ TEST_F(BindingsTest, SavingMethodAndNumberingThroughTheirWidgets) {
   EXPECT_FALSE(asImage->isChecked());
   EXPECT_FALSE(storeDirectory->isChecked());
 
+  window_.show();
+  QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
   pick("numberSelectPopUp", 1);
+  // Chosen, the numbering takes the typing into its first number.
+  QTest::qWait(1);
+  EXPECT_TRUE(widget<QLineEdit>("initialNumberTextField")->hasFocus());
+  EXPECT_EQ(widget<QLineEdit>("initialNumberTextField")->selectedText(), "0");
   type("initialNumberTextField", "7");
   type("zerosTextField", "3");
   EXPECT_EQ(view().state().initialNumber, 7);

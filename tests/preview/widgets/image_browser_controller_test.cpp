@@ -68,7 +68,11 @@ class ImageBrowserControllerTest : public ::testing::Test {
 
   testsupport::TempDir dir_;
   std::vector<std::string> names_;
-  PreviewList list_{[](const OrganizedURL&) { return true; }};
+  std::string shown_;  // the file the preview last showed
+  PreviewList list_{[this](const OrganizedURL& entry) {
+    shown_ = entry.fileName();
+    return true;
+  }};
   ImageBrowserController controller_{list_, desktop::ThumbnailCache(dir_.file("cache"))};
 };
 
@@ -176,6 +180,31 @@ TEST_F(ImageBrowserControllerTest, CommandKeyStateAndMenusFollowTheList) {
   EXPECT_TRUE(cellMenu.isVisible());
   EXPECT_FALSE(backgroundMenu.isVisible());
   cellMenu.close();
+}
+
+// Several cells selected with the mouse show the first one when the button
+// comes up; with the command key, or one cell alone, at once.
+TEST_F(ImageBrowserControllerTest, SeveralCellsPickedWithTheMouseAreShownAtTheMouseUp) {
+  import(names_);
+  controller_.show();
+  QWidget* cells = controller_.grid()->viewport();
+  const auto at = [&](int row) {
+    return controller_.grid()->visualRect(controller_.grid()->model()->index(row, 0)).center();
+  };
+  const struct {
+    Qt::KeyboardModifier modifier;
+    const char* shownWhileHeld;
+  } rows[] = {{Qt::ShiftModifier, "img3.png"}, {Qt::ControlModifier, "img1.png"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.modifier);
+    QTest::mouseClick(cells, Qt::LeftButton, {}, at(3));
+    EXPECT_EQ(shown_, "img3.png");
+    QTest::mousePress(cells, Qt::LeftButton, row.modifier, at(1));
+    EXPECT_EQ(list_.imagesIndexSet().imageCount, 1u);
+    EXPECT_EQ(shown_, row.shownWhileHeld);
+    QTest::mouseRelease(cells, Qt::LeftButton, row.modifier, at(1));
+    EXPECT_EQ(shown_, "img1.png");
+  }
 }
 
 TEST_F(ImageBrowserControllerTest, SpaceShowsTheCurrentCellLarge) {

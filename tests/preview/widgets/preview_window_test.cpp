@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QLabel>
@@ -75,6 +76,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_TRUE(window.pathControl()->isVisible());
   EXPECT_EQ(window.pathControl()->path().toStdString(), one);
   EXPECT_EQ(window.filesTable()->model()->rowCount(), 3);
+  EXPECT_EQ(window.previewFilesMenuItem()->text().toStdString(), "Save preview files (3)");
   EXPECT_GT(enabledItems(), 5);
   // Two folders in the outline, a and a/b; the current file's folder open.
   QAbstractItemModel* outline = window.outlineView()->model();
@@ -116,6 +118,7 @@ TEST(PreviewWindow, ImportsFillTheTableOutlineLabelsAndPathBar) {
   EXPECT_EQ(window.sizeLabel()->text(), "Width x Height");
   EXPECT_TRUE(window.previewView()->isOriginalImage());
   EXPECT_EQ(enabledItems(), 1);
+  EXPECT_EQ(window.previewFilesMenuItem()->text().toStdString(), "Save preview files (0)");
 }
 
 TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
@@ -172,8 +175,8 @@ TEST(PreviewWindow, ChangesFromOtherViewsAndUnshowableFilesKeepTheWindowTrue) {
 
 // Files none of which can be shown, imported into a filled list: nothing is
 // added, the current file stays shown, and one alert names the first file
-// and its cause.
-TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
+// that said why, and counts every image file, bytes that are no image too.
+TEST(PreviewWindow, AnImportNoneOfWhichCanBeShownSaysWhy) {
   ImageFolder folder;
   const std::string one = folder.make("1.png"), cut = folder.make("new/2.png", "300x300");
   fs::resize_file(cut, 100);
@@ -181,6 +184,14 @@ TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
   // A font file reads as PostScript, and is no image the user imported.
   const std::string font = (folder.dir.path() / "new" / "1.pfa").string();
   std::ofstream(font) << "%!PS-AdobeFont-1.0: Test 001\n%%EndComments\n";
+  // Noise named as images: the scan does not take them.
+  const std::string noisePng = (folder.dir.path() / "new" / "n.png").string(),
+                    noiseTif = (folder.dir.path() / "new" / "n.tif").string();
+  for (const std::string& noise : {noisePng, noiseTif}) {
+    std::ofstream out(noise, std::ios::binary);
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 4096; ++i) out.put(char((state = state * 1103515245u + 12345u) >> 24));
+  }
   PreviewWindow window;
   ASSERT_TRUE(window.importPaths({one}, folder.dir.path().string(), false));
   const struct {
@@ -188,8 +199,17 @@ TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
     QString title, cause;
   } rows[] = {
       {{wide}, "The imported image cannot be shown.", "3.png.*\\n.*too large"},
-      {{cut, wide}, "None of the imported images can be shown.", "2.png.*\\n.*\\nThe other 1 file"},
+      {{cut, wide},
+       "None of the imported images can be shown.",
+       "2.png.*\\n.*\\nThe other file cannot be shown either\\.$"},
       {{font, cut}, "The imported image cannot be shown.", "^Cannot show .2.png.*\\n[^\\n]*$"},
+      {{(folder.dir.path() / "new").string()},
+       "None of the imported images can be shown.",
+       "^Cannot show .2.png.\\.\\n[^\\n]*\\nThe other 3 files cannot be shown either\\.$"},
+      {{noisePng, cut, noiseTif},
+       "None of the imported images can be shown.",
+       "2.png.*\\n.*\\nThe other 2 files cannot be shown either\\.$"},
+      {{noiseTif}, "The imported image cannot be shown.", "^Cannot show .n.tif.\\.$"},
   };
   for (const auto& row : rows) {
     EXPECT_TRUE(window.importPaths(row.files, folder.dir.path().string(), false));
@@ -200,10 +220,18 @@ TEST(PreviewWindow, AnAllUnshowableImportIntoAFilledListSaysWhy) {
     const QList<QMessageBox*> alerts = window.findChildren<QMessageBox*>("unshownImportAlert");
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts.front()->isVisible());
-    EXPECT_EQ(alerts.front()->text(), row.title);
+    EXPECT_EQ(alerts.front()->text().toStdString(), row.title.toStdString());
     EXPECT_TRUE(alerts.front()->informativeText().contains(QRegularExpression(row.cause)))
         << alerts.front()->informativeText().toStdString();
   }
+  // An empty list says so too.
+  PreviewWindow empty;
+  EXPECT_TRUE(empty.importPaths({noisePng, cut}, folder.dir.path().string(), false));
+  QTest::qWait(20);
+  const auto* alert = empty.findChild<QMessageBox*>("unshownImportAlert");
+  ASSERT_TRUE(alert);
+  EXPECT_EQ(alert->text(), "None of the imported images can be shown.");
+  EXPECT_TRUE(empty.listedFiles().empty());
 }
 
 TEST(PreviewWindow, TheHoldDownButtonShowsTheUnprocessedPictureOnlyWhileHeldOverAnImage) {

@@ -1,5 +1,8 @@
 #include "preview/printing_print_job.h"
 
+#include <QFile>
+#include <QPrintPreviewWidget>
+
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -15,6 +18,7 @@
 
 #include "platform/foundation/notification_center.h"
 #include "platform/imageio/image_source.h"
+#include "preview/print_preview_sheet.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -138,6 +142,7 @@ TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
   } cases[] = {{3000, 2000, QPageLayout::Landscape},
                {2000, 3000, QPageLayout::Portrait},
                {1000, 1000, QPageLayout::Landscape}};
+  int opened = 0;
   for (const auto& c : cases) {
     ASSERT_TRUE(printer.printImageWithPrintInfo("photo.jpg", {solid(c.width / 100, c.height / 100, 1, 2, 3)},
                                                 &window));
@@ -145,32 +150,65 @@ TEST(Printing, DialogSetsOrientationAndEveryEndIsAnnounced) {
     EXPECT_EQ(printer.printer().pageLayout().orientation(), c.orientation);
     ASSERT_TRUE(printer.dialog());
     EXPECT_EQ(printer.dialog()->windowModality(), Qt::WindowModal);
-    // The dialog shows a scale that starts at 100 % at every print.
+    // The dialog shows the scale; a cancelled dialog keeps the one it opened with.
     ASSERT_TRUE(printer.scaleField());
     EXPECT_TRUE(printer.dialog()->isAncestorOf(printer.scaleField()));
-    EXPECT_EQ(printer.scaleField()->value(), 100);
-    printer.scaleField()->setValue(50);
+    if (&c == cases) opened = printer.scaleField()->value();
+    EXPECT_EQ(printer.scaleField()->value(), opened);
+    printer.scaleField()->setValue(opened == 50 ? 60 : 50);
     printer.dialog()->reject();
     EXPECT_FALSE(printer.dialog());
   }
   EXPECT_EQ(finished, 3);
+  // A preview ends the print only when it closes, here cancelled.
+  ASSERT_TRUE(printer.printImageWithPrintInfo("photo.jpg", {solid(30, 20, 1, 2, 3)}, &window));
+  printer.dialog()->findChild<QComboBox*>("printers")->setCurrentText("Print to File (PDF)");
+  printer.previewButton()->click();
+  ASSERT_TRUE(printer.previewSheet());
+  EXPECT_EQ(finished, 3);
+  printer.previewSheet()->reject();
+  EXPECT_EQ(finished, 4);
+}
+
+// The box of the red picture inside the box of the white page, each as a
+// share of the page: a page image rendered from the PDF, or the preview.
+QRectF pictureOnPage(const QImage& image) {
+  QRect page, picture;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      const bool red = c.red() > 200 && c.green() < 80 && c.blue() < 80;
+      if (red) picture |= QRect(x, y, 1, 1);
+      if (red || (c.red() > 250 && c.green() > 250 && c.blue() > 250)) page |= QRect(x, y, 1, 1);
+    }
+  if (page.isEmpty()) return {};
+  return {double(picture.x() - page.x()) / page.width(), double(picture.y() - page.y()) / page.height(),
+          double(picture.width()) / page.width(), double(picture.height()) / page.height()};
 }
 
 // Through the dialog: a PDF file chosen as the printer at 50 % gets one
-// page with the picture at half its fitted size; a print that cannot start
-// (the output is a folder) writes nothing and says so.
+// page with the picture at half its fitted size, printed at once or after
+// a preview that shows that page; a print that cannot start (the output is
+// a folder) writes nothing and says so. The scale stays for the next print.
 TEST(Printing, ThroughTheDialogToAPdfFileOrAnAlert) {
   const testsupport::TempDir dir;
   QWidget window;
   window.show();
   PreviewPrinter& printer = PreviewPrinter::shared();
+  enum class Way { PrintButton, Preview, Accepted };
   const struct {
     std::string output;
-    bool throughPrintButton, printed;
-  } rows[] = {{dir.file("photo.pdf"), true, true}, {dir.path().string(), false, false}};
+    Way way;
+    bool printed;
+  } rows[] = {{dir.file("photo.pdf"), Way::PrintButton, true},
+              {dir.file("previewed.pdf"), Way::Preview, true},
+              {dir.path().string(), Way::Accepted, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(row.output);
     ASSERT_TRUE(printer.printImageWithPrintInfo("photo.jpg", {solid(300, 200, 255, 0, 0)}, &window));
+    if (&row != rows) {
+      EXPECT_EQ(printer.scaleField()->value(), 50);  // kept from the print before
+    }
     QPrintDialog* dialog = printer.dialog();
     auto* printers = dialog->findChild<QComboBox*>("printers");
     ASSERT_TRUE(printers);
@@ -178,7 +216,8 @@ TEST(Printing, ThroughTheDialogToAPdfFileOrAnAlert) {
     ASSERT_GE(toFile, 0);
     printers->setCurrentIndex(toFile);
     printer.scaleField()->setValue(50);
-    if (row.throughPrintButton) {
+    QRectF previewed;
+    if (row.way != Way::Accepted) {
       auto* file = dialog->findChild<QLineEdit*>("filename");
       ASSERT_TRUE(file);
       file->setText(QString::fromStdString(row.output));
@@ -186,7 +225,24 @@ TEST(Printing, ThroughTheDialogToAPdfFileOrAnAlert) {
       for (QPushButton* button : dialog->findChildren<QPushButton*>())
         if (button->text() == "&Print") print = button;
       ASSERT_TRUE(print);
-      print->click();
+      if (row.way == Way::PrintButton) {
+        print->click();
+      } else {
+        ASSERT_TRUE(printer.previewButton());
+        printer.previewButton()->click();
+        PrintPreviewSheet* sheet = printer.previewSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_TRUE(sheet->isVisible());
+        EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(row.output)));  // nothing printed yet
+        EXPECT_EQ(sheet->pagesView()->pageCount(), 1);
+        QTest::qWait(50);
+        const QImage shown = sheet->pagesView()->grab().toImage();
+        previewed = pictureOnPage(shown);
+        ASSERT_FALSE(previewed.isEmpty());
+        sheet->accept();
+        EXPECT_FALSE(printer.previewSheet());
+      }
     } else {
       printer.printer().setOutputFileName(QString::fromStdString(row.output));
       dialog->done(QDialog::Accepted);
@@ -209,6 +265,15 @@ TEST(Printing, ThroughTheDialogToAPdfFileOrAnAlert) {
     EXPECT_NEAR(box.height(), fitted.height() * 0.5 * 20 / 72, 2.0);
     EXPECT_NEAR(box.center().x(), pageSize.width() / 2.0, 2.0);
     EXPECT_NEAR(box.center().y(), pageSize.height() / 2.0, 2.0);
+    if (row.way != Way::Preview) continue;
+    // What was previewed is what printed.
+    QImage printed;
+    ASSERT_TRUE(printed.load(QString::fromStdString(dir.file("p-1.png"))));
+    const QRectF onPaper = pictureOnPage(printed);
+    EXPECT_NEAR(previewed.x(), onPaper.x(), 0.02);
+    EXPECT_NEAR(previewed.y(), onPaper.y(), 0.02);
+    EXPECT_NEAR(previewed.width(), onPaper.width(), 0.02);
+    EXPECT_NEAR(previewed.height(), onPaper.height(), 0.02);
   }
 }
 
