@@ -234,8 +234,8 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
         },
         16);
     if (toLinear)
-      convertFloatRows(layer.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents, true, false,
-                       *toLinear);
+      convertFloatRows(layer.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents, true,
+                       false, *toLinear);
     flat.layerSamples = layer.data();
   }
   if (matte) {

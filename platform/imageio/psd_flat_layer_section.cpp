@@ -30,7 +30,8 @@ class ChannelData {
   ChannelData(const PackedPlanes& layer, int plane)
       : layer_(layer), first_(layer.rows->begin() + std::ptrdiff_t(plane) * layer.height) {
     const std::size_t countLimit = layer.bigDocument ? kMax32 : 0xffffu;
-    packed_ = std::all_of(first_, first_ + layer.height, [&](const auto& row) { return row.size() <= countLimit; });
+    packed_ =
+        std::all_of(first_, first_ + layer.height, [&](const auto& row) { return row.size() <= countLimit; });
     length_ = 2;
     for (auto row = first_; row != first_ + layer.height; ++row)
       length_ += packed_ ? (layer.bigDocument ? 4 : 2) + row->size() : layer.rowBytes;

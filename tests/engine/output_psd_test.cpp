@@ -121,7 +121,10 @@ TEST(OutputPSD, TransparencyIsARealLayerEveryReaderSees) {
   };
   const Depth depths[] = {{"8-bit", {"-depth", "8"}, "PNG32:", 8},
                           {"16-bit", {"-depth", "16"}, "PNG64:", 16},
-                          {"32-bit", {"-depth", "32", "-define", "quantum:format=floating-point", "-compress", "zip"}, "TIFF:", 32}};
+                          {"32-bit",
+                           {"-depth", "32", "-define", "quantum:format=floating-point", "-compress", "zip"},
+                           "TIFF:",
+                           32}};
   testsupport::TempDir dir;
   for (const Depth& depth : depths) {
     SCOPED_TRACE(depth.name);

@@ -221,7 +221,8 @@ TEST(PsdFlatMerge, CancelStopsTheMergeAndLeavesTheFileReadable) {
     SCOPED_TRACE(c.name);
     const std::string path = dir.file(std::string(c.name) + ".psd");
     const Bytes bytes = build(c.document);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     double cancelledSeconds = 0;
     {
       std::atomic<bool> flag{c.raiseAfterMs < 0};
@@ -243,7 +244,8 @@ TEST(PsdFlatMerge, CancelStopsTheMergeAndLeavesTheFileReadable) {
     const auto start = std::chrono::steady_clock::now();
     const auto source = imageio::ImageSource::open(path);
     EXPECT_TRUE(source && source->createImage(0));
-    const double wholeSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double wholeSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(foundation::lastFailure().cause, foundation::FailureCause::None);
     // The skip stops at the cancel rather than run to its end.
     if (c.raiseAfterMs >= 0) {

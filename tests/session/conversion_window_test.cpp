@@ -73,10 +73,11 @@ std::string writeFlatPsd(const std::string& path, std::uint32_t width, std::uint
   document.height = height;
   document.channels = 3;
   if (!realComposite)
-    document.resources.push_back(psdtest::Resource{1057, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}});
+    document.resources.push_back(
+        psdtest::Resource{1057, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}});
   document.compositeData = psdtest::Bytes{0, 0};
-  document.layers.assign(std::size_t(layers),
-                         psdtest::solidLayer("l", 0, 0, std::int32_t(width), std::int32_t(height), 160, 90, 40, 255));
+  document.layers.assign(std::size_t(layers), psdtest::solidLayer("l", 0, 0, std::int32_t(width),
+                                                                  std::int32_t(height), 160, 90, 40, 255));
   const psdtest::Bytes bytes = psdtest::build(document);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
@@ -444,9 +445,11 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
     }
     auto view = std::make_shared<EndWatchingConverter>();
     Outcome outcome;
-    const int most = mostRunningDuring([&] { outcome = runBatch(sources, c.settings, false, false, kit.output, view); });
+    const int most =
+        mostRunningDuring([&] { outcome = runBatch(sources, c.settings, false, false, kit.output, view); });
     EXPECT_EQ(outcome.files.size(), c.outputs) << c.extension << " to " << c.settings.conversionType;
-    EXPECT_EQ(std::max(most, view->mostRunning.load()), 0) << c.extension << " to " << c.settings.conversionType;
+    EXPECT_EQ(std::max(most, view->mostRunning.load()), 0)
+        << c.extension << " to " << c.settings.conversionType;
   }
 }
 
@@ -520,7 +523,8 @@ TEST(ConversionWindow, FilesAreAdmittedByWhatTheirConversionHolds) {
     std::vector<SourceFile> sources;
     for (int i = 0; i < row.files; ++i) {
       if (row.kind == Kind::MergedPsd) {
-        sources.push_back({writeFlatPsd(kit.input + "/m" + std::to_string(i) + ".psd", 600, 600, 600), std::nullopt});
+        sources.push_back(
+            {writeFlatPsd(kit.input + "/m" + std::to_string(i) + ".psd", 600, 600, 600), std::nullopt});
         continue;
       }
       std::vector<std::string> arguments{"-size", "4000x3000", "gradient:red-blue"};

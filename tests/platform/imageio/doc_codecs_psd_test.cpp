@@ -187,16 +187,18 @@ TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
       EXPECT_EQ(exportedPixels(*decoded, c.bits, false), exportedPixels(*image, c.bits, false));
     }
     if (c.alpha) {
-      const std::size_t bytesPerRow = std::size_t(c.width) * std::size_t(c.components + 1) * std::size_t(c.bits / 8);
+      const std::size_t bytesPerRow =
+          std::size_t(c.width) * std::size_t(c.components + 1) * std::size_t(c.bits / 8);
       std::vector<std::uint8_t> merged(bytesPerRow * std::size_t(c.height));
       ASSERT_TRUE(imageio::psd::mergeLayers(bytes.data(), bytes.size(), *info, imageio::kDefaultPixelLimit,
                                             merged.data(), bytesPerRow, c.components + 1));
       raster::PixelFormat format = decoded->format();
       format.alpha = raster::AlphaInfo::Last;
-      const auto layer = raster::Image::make(c.width, c.height, format, decoded->colorSpace(), std::move(merged),
-                                             bytesPerRow);
+      const auto layer = raster::Image::make(c.width, c.height, format, decoded->colorSpace(),
+                                             std::move(merged), bytesPerRow);
       if (c.bits == 32)
-        EXPECT_LE(maxFloatDifference(exportedPixels(*layer, 32, true), exportedPixels(*decoded, 32, true)), 5e-4f);
+        EXPECT_LE(maxFloatDifference(exportedPixels(*layer, 32, true), exportedPixels(*decoded, 32, true)),
+                  5e-4f);
       else
         EXPECT_LE(maxDifference(exportedPixels(*layer, 8, true), exportedPixels(*decoded, 8, true)), 1);
     }
