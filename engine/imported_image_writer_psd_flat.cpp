@@ -19,8 +19,8 @@ bool ImportedImage::createCGImagePSDFromBitmapRep(const BitmapRepRef& rep, const
   if (!pixels) return false;
   // Transparency goes into one real layer with its transparency channel,
   // above the composite matted on white: readers that ignore a composite's
-  // alpha still see it. The layered writer holds 8-bit samples, so deeper
-  // images stay flat.
+  // alpha still see it. The layered writer holds 8-bit samples; the image
+  // destination writes deeper images with such a layer of their own depth.
   if (rep->bitsPerSample() == 8 && writers::hasTransparency(*pixels)) {
     std::unique_ptr<RWPSDWriter> writer = createPSDWriterForBmpRep(rep);
     if (writer) drawPSDSingleLayerWithPSDWriter(*writer, rep);

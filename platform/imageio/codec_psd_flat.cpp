@@ -1,5 +1,7 @@
 // Flat PSD: reads the composite of any PSD/PSB file (layers are the PSD
-// subsystem's business) and writes one-image files without a layer section.
+// subsystem's business) and writes one-image files: the composite, and
+// with transparency the picture once more as the one layer that makes
+// other readers take the composite's extra channel for its transparency.
 
 #include <algorithm>
 #include <cstring>
@@ -219,6 +221,23 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
   if (toLinear)
     convertFloatRows(samples.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents,
                      flat.hasAlpha, request.keepPremultiplied, *toLinear);
+  // The layer that carries the transparency holds straight colour.
+  std::vector<std::uint8_t> layer;
+  if (flat.hasAlpha) {
+    layer.resize(samples.size());
+    const RowRequest straight{bits, true, false};
+    foundation::parallelForRange(
+        0, flat.height,
+        [&](std::int64_t begin, std::int64_t end) {
+          for (std::int64_t y = begin; y < end; ++y)
+            exportRow(image, y, straight, layer.data() + std::size_t(y) * flat.bytesPerRow);
+        },
+        16);
+    if (toLinear)
+      convertFloatRows(layer.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents, true,
+                       false, *toLinear);
+    flat.layerSamples = layer.data();
+  }
   if (matte) {
     const psd::MatteLayout layout{
         flat.width,           flat.height, flat.bytesPerRow,         flat.colorComponents + 1,

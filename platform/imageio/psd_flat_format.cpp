@@ -11,6 +11,7 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
 #include "platform/imageio/byte_reader.h"
+#include "platform/imageio/psd_flat_layer_section.h"
 
 namespace imageio::psd {
 
@@ -407,6 +408,55 @@ bool unpackBits(const std::uint8_t* in, std::size_t inSize, std::uint8_t* out, s
   return true;
 }
 
+namespace {
+
+// The planes of interleaved samples (colour, then alpha), big-endian, CMYK
+// as 0 for full ink, each row PackBits-compressed: plane after plane.
+std::vector<std::vector<std::uint8_t>> packedPlaneRows(const FlatImage& image, const std::uint8_t* samples) {
+  const int comps = image.colorComponents;
+  const int channels = comps + (image.hasAlpha ? 1 : 0);
+  const int sampleBytes = image.depth / 8;
+  const std::size_t rowBytes = std::size_t(image.width) * std::size_t(sampleBytes);
+  const std::int64_t rows = std::int64_t(channels) * image.height;
+  std::vector<std::vector<std::uint8_t>> packed(static_cast<std::size_t>(rows));
+  foundation::parallelForRange(
+      0, rows,
+      [&](std::int64_t begin, std::int64_t end) {
+        std::vector<std::uint8_t> plane(rowBytes);
+        for (std::int64_t i = begin; i < end; ++i) {
+          const int channel = int(i / image.height);
+          const std::int64_t y = i % image.height;
+          const std::uint8_t* row = samples + std::size_t(y) * image.bytesPerRow;
+          const bool invert = comps == 4 && channel < 4;
+          for (std::int64_t x = 0; x < image.width; ++x) {
+            const std::uint8_t* sample = row + (std::size_t(x) * channels + channel) * sampleBytes;
+            std::uint8_t* dst = plane.data() + std::size_t(x) * sampleBytes;
+            if (sampleBytes == 1) {
+              dst[0] = invert ? std::uint8_t(255 - sample[0]) : sample[0];
+            } else if (sampleBytes == 2) {
+              std::uint16_t v;
+              std::memcpy(&v, sample, 2);
+              if (invert) v = std::uint16_t(65535 - v);
+              dst[0] = std::uint8_t(v >> 8);
+              dst[1] = std::uint8_t(v);
+            } else {
+              float f;
+              std::memcpy(&f, sample, 4);
+              if (invert) f = 1.0f - f;
+              std::uint32_t bits;
+              std::memcpy(&bits, &f, 4);
+              for (int b = 0; b < 4; ++b) dst[b] = std::uint8_t(bits >> (24 - 8 * b));
+            }
+          }
+          packed[std::size_t(i)] = packBits(plane.data(), plane.size());
+        }
+      },
+      16);
+  return packed;
+}
+
+}  // namespace
+
 std::vector<std::uint8_t> encodeFlat(const FlatImage& image) {
   const int comps = image.colorComponents;
   if (image.width < 1 || image.height < 1 || image.width > kMaxSidePsb || image.height > kMaxSidePsb ||
@@ -457,45 +507,17 @@ std::vector<std::uint8_t> encodeFlat(const FlatImage& image) {
   }
   putU32(out, std::uint32_t(resources.size()));
   putBytes(out, resources.data(), resources.size());
-  if (big) putU32(out, 0);
-  putU32(out, 0);  // no layer and mask information
-
-  // Planar big-endian rows, PackBits-compressed one by one.
-  const std::int64_t rows = std::int64_t(channels) * image.height;
-  std::vector<std::vector<std::uint8_t>> packed(static_cast<std::size_t>(rows));
-  foundation::parallelForRange(
-      0, rows,
-      [&](std::int64_t begin, std::int64_t end) {
-        std::vector<std::uint8_t> plane(rowBytes);
-        for (std::int64_t i = begin; i < end; ++i) {
-          const int channel = int(i / image.height);
-          const std::int64_t y = i % image.height;
-          const std::uint8_t* row = image.samples + std::size_t(y) * image.bytesPerRow;
-          const bool invert = comps == 4 && channel < 4;
-          for (std::int64_t x = 0; x < image.width; ++x) {
-            const std::uint8_t* sample = row + (std::size_t(x) * channels + channel) * sampleBytes;
-            std::uint8_t* dst = plane.data() + std::size_t(x) * sampleBytes;
-            if (sampleBytes == 1) {
-              dst[0] = invert ? std::uint8_t(255 - sample[0]) : sample[0];
-            } else if (sampleBytes == 2) {
-              std::uint16_t v;
-              std::memcpy(&v, sample, 2);
-              if (invert) v = std::uint16_t(65535 - v);
-              dst[0] = std::uint8_t(v >> 8);
-              dst[1] = std::uint8_t(v);
-            } else {
-              float f;
-              std::memcpy(&f, sample, 4);
-              if (invert) f = 1.0f - f;
-              std::uint32_t bits;
-              std::memcpy(&bits, &f, 4);
-              for (int b = 0; b < 4; ++b) dst[b] = std::uint8_t(bits >> (24 - 8 * b));
-            }
-          }
-          packed[std::size_t(i)] = packBits(plane.data(), plane.size());
-        }
-      },
-      16);
+  const std::vector<std::vector<std::uint8_t>> packed = packedPlaneRows(image, image.samples);
+  std::vector<std::uint8_t> layers;
+  if (image.hasAlpha && image.layerSamples) {
+    const std::vector<std::vector<std::uint8_t>> layerRows = packedPlaneRows(image, image.layerSamples);
+    layers = transparencyLayerSection(
+        PackedPlanes{image.width, image.height, comps, image.depth, big, &layerRows, rowBytes});
+  }
+  if (big) putU32(out, std::uint32_t(std::uint64_t(layers.size()) >> 32));
+  putU32(out, std::uint32_t(layers.size()));
+  putBytes(out, layers.data(), layers.size());
+  std::vector<std::uint8_t>().swap(layers);
 
   const std::size_t countLimit = big ? 0xffffffffu : 0xffffu;
   const bool rle =

@@ -1,7 +1,8 @@
 #pragma once
 // The flat side of the PSD format at the byte level: the header, the
 // resolution and ICC resources and the composite image data of any PSD or
-// PSB file, and a writer of flat files (composite only, no layer section).
+// PSB file, and a writer of flat files (the composite, with transparency
+// also one layer of the picture).
 // No raster types here, so the parser can be exercised on raw bytes.
 
 #include <cstddef>
@@ -69,6 +70,10 @@ struct FlatImage {
   bool hasAlpha = false;
   int depth = 8;  // 8, 16 or 32
   const std::uint8_t* samples = nullptr;
+  // With hasAlpha: the picture in straight colour, laid out as samples,
+  // written as the one layer that tells readers the composite's extra
+  // channel is its transparency (psd_flat_layer_section.h).
+  const std::uint8_t* layerSamples = nullptr;
   std::size_t bytesPerRow = 0;
   double dpiX = 72, dpiY = 72;
   std::vector<std::uint8_t> icc;

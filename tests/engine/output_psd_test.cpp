@@ -110,26 +110,51 @@ TEST(OutputPSD, NestedGroupsSurviveAPSDToPSDConversion) {
   }
 }
 
+// 8-bit files carry the picture as a layer, 16- and 32-bit ones their
+// transparency in the composite; every reader sees it at every depth.
 TEST(OutputPSD, TransparencyIsARealLayerEveryReaderSees) {
-  testsupport::TempDir dir;
-  const std::string source = dir.file("clear.png"), output = dir.file("clear.psd");
-  ASSERT_TRUE(outputcheck::magick(
-      {"-size", "16x16", "xc:rgba(255,0,0,0)", "-fill", "blue", "-draw", "rectangle 0,0 7,15", source}));
-  ImageModifyInfo settings;
-  settings.conversionType = ConversionType::PSD;
-  ASSERT_TRUE(outputcheck::convertFile(source, settings, output));
-  const std::array<int, 4> blue{0, 0, 255, 255};
-  struct Seen {
-    const char* reader;
-    outputcheck::Pixels pixels;
+  struct Depth {
+    const char* name;
+    std::vector<std::string> arguments;  // how ImageMagick stores the source
+    const char* format;
+    int bits;
   };
-  std::vector<Seen> seen = {{"ImageMagick", outputcheck::readWith(Reader::ImageMagick, output)},
-                            {"libvips", outputcheck::readWith(Reader::Vips, output)}};
-  if (hasPsdTools()) seen.push_back({"psd-tools", psdToolsComposite(output)});
-  for (const Seen& s : seen) {
-    ASSERT_EQ(s.pixels.width, 16) << s.reader;
-    EXPECT_LE(outputcheck::channelDistance(s.pixels.at(3, 8), blue), 2) << s.reader;
-    EXPECT_LE(s.pixels.at(12, 8)[3], 2) << s.reader << " sees the transparent half opaque";
+  const Depth depths[] = {{"8-bit", {"-depth", "8"}, "PNG32:", 8},
+                          {"16-bit", {"-depth", "16"}, "PNG64:", 16},
+                          {"32-bit",
+                           {"-depth", "32", "-define", "quantum:format=floating-point", "-compress", "zip"},
+                           "TIFF:",
+                           32}};
+  testsupport::TempDir dir;
+  for (const Depth& depth : depths) {
+    SCOPED_TRACE(depth.name);
+    const std::string source = dir.file(depth.bits == 32 ? "clear.tiff" : "clear.png"),
+                      output = dir.file("clear.psd");
+    std::vector<std::string> arguments = {"-size", "16x16", "xc:rgba(255,0,0,0)", "-fill",
+                                          "blue",  "-draw", "rectangle 0,0 7,15"};
+    arguments.insert(arguments.end(), depth.arguments.begin(), depth.arguments.end());
+    arguments.push_back(depth.format + source);
+    ASSERT_TRUE(outputcheck::magick(arguments));
+    ImageModifyInfo settings;
+    settings.conversionType = ConversionType::PSD;
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output));
+    const auto header = imageio::readFileBytes(output);
+    ASSERT_TRUE(header && header->size() > 24);
+    ASSERT_EQ(readBigEndian16(header->data() + 22), depth.bits);
+    const std::array<int, 4> blue{0, 0, 255, 255};
+    struct Seen {
+      const char* reader;
+      outputcheck::Pixels pixels;
+    };
+    // The libvips reading takes 8-bit samples only.
+    std::vector<Seen> seen = {{"ImageMagick", outputcheck::readWith(Reader::ImageMagick, output)}};
+    if (depth.bits == 8) seen.push_back({"libvips", outputcheck::readWith(Reader::Vips, output)});
+    if (hasPsdTools()) seen.push_back({"psd-tools", psdToolsComposite(output)});
+    for (const Seen& s : seen) {
+      ASSERT_EQ(s.pixels.width, 16) << s.reader;
+      EXPECT_LE(outputcheck::channelDistance(s.pixels.at(3, 8), blue), 2) << s.reader;
+      EXPECT_LE(s.pixels.at(12, 8)[3], 2) << s.reader << " sees the transparent half opaque";
+    }
   }
 }
 

@@ -1,16 +1,20 @@
 // PSDs read as one flat picture through the image codecs: layers merged in
 // place of a placeholder composite within bounded memory, a cancel between
-// layers, and 32-bit documents read as linear light.
+// layers or while passing over rows above the canvas, and 32-bit documents
+// read as linear light.
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "allocation_cap.h"
@@ -166,20 +170,87 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
   }
 }
 
-// A cancel reaches the merge between layers: no picture, the cause says
-// so; without it the same file merges.
-TEST(PsdFlatMerge, CancelStopsTheMergeBetweenLayers) {
-  Document d = placeholderDocument(16, 16, 8, 3);
-  for (int i = 0; i < 3; ++i) d.layers.push_back(solidLayer("layer", i, i, 8, 8, 200, 100, 50, 255));
-  const Bytes bytes = build(d);
+// Zeros of `bytes` bytes, deflated in chunks.
+Bytes deflatedZeros(std::uint64_t bytes) {
+  z_stream zip{};
+  deflateInit(&zip, 9);
+  const Bytes zeros(std::size_t(1) << 20, 0);
+  Bytes out(std::size_t(1) << 20), packed;
+  int flush = Z_NO_FLUSH;
+  do {
+    if (zip.avail_in == 0 && flush == Z_NO_FLUSH) {
+      const std::size_t chunk = std::size_t(std::min<std::uint64_t>(bytes, zeros.size()));
+      zip.next_in = const_cast<Bytef*>(zeros.data());
+      zip.avail_in = uInt(chunk);
+      bytes -= chunk;
+      if (bytes == 0) flush = Z_FINISH;
+    }
+    zip.next_out = out.data();
+    zip.avail_out = uInt(out.size());
+    deflate(&zip, flush);
+    packed.insert(packed.end(), out.data(), out.data() + (out.size() - zip.avail_out));
+  } while (!(flush == Z_FINISH && zip.avail_out != 0));
+  deflateEnd(&zip);
+  return packed;
+}
+
+// A cancel reaches the merge between layers, and while it inflates the
+// rows of a ZIP layer far above the canvas to pass over them: no picture,
+// the cause says so, and the same file decodes afterwards without the flag
+// (a cancelled decode does not leave it known as damaged).
+TEST(PsdFlatMerge, CancelStopsTheMergeAndLeavesTheFileReadable) {
+  Document between = placeholderDocument(16, 16, 8, 3);
+  for (int i = 0; i < 3; ++i) between.layers.push_back(solidLayer("layer", i, i, 8, 8, 200, 100, 50, 255));
+  // Gray, 4096 x 60,016, all but the last 16 rows above the canvas:
+  // passing over them inflates about 250 MB.
+  Document skipping = placeholderDocument(16, 16, 8, 1);
+  Layer far;
+  far.top = -60000;
+  far.bottom = 16;
+  far.right = 4096;
+  far.channels.push_back(encodedChannel(0, 2, deflatedZeros(std::uint64_t(4096) * 60016)));
+  skipping.layers.push_back(far);
+  struct Case {
+    const char* name;
+    const Document& document;
+    int raiseAfterMs;  // -1: raised before the decode
+  };
+  const Case cases[] = {{"between layers", between, -1}, {"during a skip through ZIP rows", skipping, 5}};
   testsupport::TempDir dir;
-  for (const bool cancelled : {false, true}) {
-    SCOPED_TRACE(cancelled);
-    const std::atomic<bool> flag{cancelled};
-    const imageio::DecodeCancelScope scope(&flag);
-    EXPECT_EQ(bool(decode(dir, bytes)), !cancelled);
-    EXPECT_EQ(foundation::lastFailure().cause,
-              cancelled ? foundation::FailureCause::Cancelled : foundation::FailureCause::None);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir.file(std::string(c.name) + ".psd");
+    const Bytes bytes = build(c.document);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    double cancelledSeconds = 0;
+    {
+      std::atomic<bool> flag{c.raiseAfterMs < 0};
+      const imageio::DecodeCancelScope scope(&flag);
+      std::thread raiser([&] {
+        if (c.raiseAfterMs < 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.raiseAfterMs));
+        flag = true;
+      });
+      foundation::clearFailure();
+      const auto start = std::chrono::steady_clock::now();
+      const auto source = imageio::ImageSource::open(path);
+      EXPECT_FALSE(source && source->createImage(0));
+      cancelledSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      raiser.join();
+      EXPECT_EQ(foundation::lastFailure().cause, foundation::FailureCause::Cancelled);
+    }
+    foundation::clearFailure();
+    const auto start = std::chrono::steady_clock::now();
+    const auto source = imageio::ImageSource::open(path);
+    EXPECT_TRUE(source && source->createImage(0));
+    const double wholeSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(foundation::lastFailure().cause, foundation::FailureCause::None);
+    // The skip stops at the cancel rather than run to its end.
+    if (c.raiseAfterMs >= 0) {
+      EXPECT_LT(cancelledSeconds, wholeSeconds / 2);
+    }
   }
 }
 

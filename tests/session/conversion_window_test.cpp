@@ -21,6 +21,8 @@
 #include "platform/foundation/task_group.h"
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/jpeg_split_decode.h"
+#include "platform/imageio/psd_flat_layers.h"
+#include "psd/reader_psd_builder.h"
 #include "session/conversion_request.h"
 #include "session/conversion_window.h"
 #include "session_test_kit.h"
@@ -58,6 +60,28 @@ void writeTwoPagePdf(const std::string& path) {
                          "3 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >> endobj\n"
                          "4 0 obj << /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] >> endobj\n"
                          "trailer << /Root 1 0 R >>\n%%EOF\n";
+}
+
+// A PSD of width x height whose stored composite is a placeholder
+// (reading it merges its layers: `layers` opaque ones over the canvas), or,
+// with realComposite, whose composite is the picture (only its header is
+// read here).
+std::string writeFlatPsd(const std::string& path, std::uint32_t width, std::uint32_t height, int layers,
+                         bool realComposite = false) {
+  psdtest::Document document;
+  document.width = width;
+  document.height = height;
+  document.channels = 3;
+  if (!realComposite)
+    document.resources.push_back(
+        psdtest::Resource{1057, {0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}});
+  document.compositeData = psdtest::Bytes{0, 0};
+  document.layers.assign(std::size_t(layers), psdtest::solidLayer("l", 0, 0, std::int32_t(width),
+                                                                  std::int32_t(height), 160, 90, 40, 255));
+  const psdtest::Bytes bytes = psdtest::build(document);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
 }
 
 // The mixed batch: photos (one turned by its EXIF orientation, one CMYK),
@@ -367,10 +391,26 @@ TEST(ConversionWindow, ABudgetBelowOneFileConvertsNothingAhead) {
   EXPECT_EQ(view->mostRunning.load(), 0);
 }
 
+// The most conversions running at once during a batch, sampled.
+int mostRunningDuring(const std::function<void()>& batch) {
+  std::atomic<bool> done{false};
+  std::atomic<int> most{0};
+  std::thread sampler([&] {
+    while (!done) {
+      most = std::max(most.load(), ConversionWindow::runningConversions());
+      std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+  });
+  batch();
+  done = true;
+  sampler.join();
+  return most.load();
+}
+
 // Files whose header gives no decoded size (a PSD read as its layers for a
-// TIFF, two-page PDF) or that the engine decodes at a reduced size (JPEG
-// fitted into a collected TIFF) are converted by the loop itself, never
-// ahead outside the budget, however large it is.
+// TIFF or a PSD, two-page PDF) or that the engine decodes at a reduced size
+// (JPEG fitted into a collected TIFF) are converted by the loop itself,
+// never ahead outside the budget, however large it is.
 TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
   ImageModifyInfo png;
   png.conversionType = ConversionType::PNG;
@@ -384,7 +424,10 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
     ImageModifyInfo settings;
     std::size_t outputs;
   };
-  const Case cases[] = {{"psd", sameSizeLzwTiff(), 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
+  ImageModifyInfo psd;
+  psd.conversionType = ConversionType::PSD;
+  const Case cases[] = {
+      {"psd", sameSizeLzwTiff(), 3}, {"psd", psd, 3}, {"pdf", png, 6}, {"jpg", fittedTiff, 1}};
   for (const Case& c : cases) {
     SessionKit kit;
     WindowOptionsScope wide(4, std::int64_t(1) << 30);
@@ -395,13 +438,18 @@ TEST(ConversionWindow, FilesWithoutASizeEstimateAreNeverConvertedAhead) {
         writeTwoPagePdf(kit.input + "/" + name);
         sources.push_back({kit.input + "/" + name, std::nullopt});
       } else {
-        sources.push_back({kit.makeInput(name, {"-size", "32x24", "xc:red"}), std::nullopt});
+        // Large enough that the pool starts the next files while the loop
+        // converts the first.
+        sources.push_back({kit.makeInput(name, {"-size", "1000x800", "xc:red"}), std::nullopt});
       }
     }
     auto view = std::make_shared<EndWatchingConverter>();
-    const Outcome outcome = runBatch(sources, c.settings, false, false, kit.output, view);
-    EXPECT_EQ(outcome.files.size(), c.outputs) << c.extension;
-    EXPECT_EQ(view->mostRunning.load(), 0) << c.extension;
+    Outcome outcome;
+    const int most =
+        mostRunningDuring([&] { outcome = runBatch(sources, c.settings, false, false, kit.output, view); });
+    EXPECT_EQ(outcome.files.size(), c.outputs) << c.extension << " to " << c.settings.conversionType;
+    EXPECT_EQ(std::max(most, view->mostRunning.load()), 0)
+        << c.extension << " to " << c.settings.conversionType;
   }
 }
 
@@ -440,22 +488,6 @@ std::vector<SourceFile> photos(SessionKit& kit, int count) {
   return sources;
 }
 
-// The most conversions running at once during a batch, sampled.
-int mostRunningDuring(const std::function<void()>& batch) {
-  std::atomic<bool> done{false};
-  std::atomic<int> most{0};
-  std::thread sampler([&] {
-    while (!done) {
-      most = std::max(most.load(), ConversionWindow::runningConversions());
-      std::this_thread::sleep_for(std::chrono::microseconds(100));
-    }
-  });
-  batch();
-  done = true;
-  sampler.join();
-  return most.load();
-}
-
 // However large the budget, no more files than files-at-once convert at
 // one time (sampled while the batch runs).
 TEST(ConversionWindow, FilesAtOnceBoundsTheConversionsRunning) {
@@ -472,26 +504,38 @@ TEST(ConversionWindow, FilesAtOnceBoundsTheConversionsRunning) {
 // 12-megapixel photos fitted into 1600 are read at half their size: a
 // budget far below three full decodes still holds several at once, but not
 // a progressive photo, which keeps every coefficient while it decodes.
+// PSDs whose layers are merged in place of their composite convert two at
+// once beside the loop's first file, like raster files.
 TEST(ConversionWindow, FilesAreAdmittedByWhatTheirConversionHolds) {
+  enum class Kind { Baseline, Progressive, MergedPsd };
   struct Row {
     const char* label;
-    bool progressive;
+    Kind kind;
+    int files, filesAtOnce;
+    std::int64_t budget;
     int leastRunning, mostRunning;
   };
-  const Row rows[] = {{"baseline", false, 2, 4}, {"progressive", true, 0, 0}};
+  const Row rows[] = {{"baseline", Kind::Baseline, 6, 4, std::int64_t(80) << 20, 2, 4},
+                      {"progressive", Kind::Progressive, 6, 4, std::int64_t(80) << 20, 0, 0},
+                      {"merged PSDs", Kind::MergedPsd, 3, 2, ConversionWindowOptions().memoryBudget, 2, 2}};
   for (const Row& row : rows) {
     SessionKit kit;
     std::vector<SourceFile> sources;
-    for (int i = 0; i < 6; ++i) {
+    for (int i = 0; i < row.files; ++i) {
+      if (row.kind == Kind::MergedPsd) {
+        sources.push_back(
+            {writeFlatPsd(kit.input + "/m" + std::to_string(i) + ".psd", 600, 600, 600), std::nullopt});
+        continue;
+      }
       std::vector<std::string> arguments{"-size", "4000x3000", "gradient:red-blue"};
-      if (row.progressive) arguments.insert(arguments.end(), {"-interlace", "JPEG"});
+      if (row.kind == Kind::Progressive) arguments.insert(arguments.end(), {"-interlace", "JPEG"});
       sources.push_back({kit.makeInput("p" + std::to_string(i) + ".jpg", arguments), std::nullopt});
     }
-    WindowOptionsScope options(4, std::int64_t(80) << 20);
+    WindowOptionsScope options(row.filesAtOnce, row.budget);
     Outcome outcome;
     const int most =
         mostRunningDuring([&] { outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output); });
-    EXPECT_EQ(outcome.files.size(), 6u) << row.label;
+    EXPECT_EQ(outcome.files.size(), std::size_t(row.files)) << row.label;
     EXPECT_GE(most, row.leastRunning) << row.label;
     EXPECT_LE(most, row.mostRunning) << row.label;
   }
@@ -543,9 +587,10 @@ TEST(ConversionWindow, AFileThatDoesNotFitLetsLaterSmallOnesStart) {
 }
 
 // What converting a file holds beyond its pixels: a photo stored turned
-// holds its decode once more while it is turned upright, and a progressive
-// JPEG whose scans decode at once holds a copy of the file; converted or
-// only decoded ahead.
+// holds its decode once more while it is turned upright, a progressive
+// JPEG whose scans decode at once holds a copy of the file (converted or
+// only decoded ahead), a PSD whose layers are merged the merge's bands, at
+// most its working bytes, and a PSD read from its composite nothing more.
 TEST(ConversionWindow, TurnedPhotosAndScansDecodedAtOnceCountWhatTheyHold) {
   SessionKit kit;
   const std::string upright = kit.makeInput("upright.jpg", {"-size", "1200x1200", "gradient:red-blue"});
@@ -559,6 +604,10 @@ TEST(ConversionWindow, TurnedPhotosAndScansDecodedAtOnceCountWhatTheyHold) {
   const std::string half = turned(3), quarter = turned(6);
   const std::string progressive =
       kit.makeInput("progressive.jpg", {"-size", "1200x1000", "gradient:red-blue", "-interlace", "JPEG"});
+  // 3000 x 3000: the merge's planes (36 MB) are more than its working bytes.
+  const std::string placeholder = writeFlatPsd(kit.input + "/placeholder.psd", 3000, 3000, 1),
+                    composite = writeFlatPsd(kit.input + "/composite.psd", 3000, 3000, 1, true),
+                    flat = kit.makeInput("flat.png", {"-size", "3000x3000", "xc:red"});
   const std::int64_t decode = std::int64_t(1200) * 1200 * 4, file = std::int64_t(fs::file_size(progressive));
   using Work = ConversionWindow::Work;
   struct Row {
@@ -573,6 +622,8 @@ TEST(ConversionWindow, TurnedPhotosAndScansDecodedAtOnceCountWhatTheyHold) {
       {"turned, decoded ahead", Work::Decode, quarter, upright, decode},
       {"scans at once, converted", Work::Convert, progressive, progressive, file},
       {"scans at once, decoded ahead", Work::Decode, progressive, progressive, file},
+      {"PSD merged, converted", Work::Convert, placeholder, composite, imageio::psd::kMergeWorkingBytes},
+      {"PSD with its composite, converted", Work::Convert, composite, flat, 0},
   };
   ImageModifyInfo png;
   png.conversionType = ConversionType::PNG;

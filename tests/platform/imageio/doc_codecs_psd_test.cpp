@@ -8,6 +8,7 @@
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/png_memory.h"
 #include "platform/imageio/psd_flat_format.h"
+#include "platform/imageio/psd_flat_layers.h"
 #include "support/test_support.h"
 
 using namespace doctest;
@@ -147,7 +148,9 @@ TEST(DocCodecsPsd, FileHasNoLayerSection) {
 }
 
 // Rows whose packed size does not fit PSD's 16-bit RLE counts are stored
-// raw; sides above 30000 pixels make a large-document (PSB) file.
+// raw; sides above 30000 pixels make a large-document (PSB) file. The layer
+// that carries transparency follows the same rules, and merging it gives
+// the composite.
 TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
   struct Case {
     const char* name;
@@ -155,12 +158,16 @@ TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
     int components, bits;
     bool big;
     std::uint16_t compression;
+    bool alpha = false;
   };
-  const Case cases[] = {{"float rows", 20000, 3, 1, 32, false, 0}, {"psb", 30001, 2, 1, 8, true, 1}};
+  const Case cases[] = {{"float rows", 20000, 3, 1, 32, false, 0},
+                        {"psb", 30001, 2, 1, 8, true, 1},
+                        {"float rows with alpha", 20000, 3, 1, 32, false, 0, true},
+                        {"16-bit psb with alpha", 30001, 2, 3, 16, true, 1, true}};
   testsupport::TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    auto image = makeImage(c.width, c.height, c.components, c.bits, false);
+    auto image = makeImage(c.width, c.height, c.components, c.bits, c.alpha);
     const std::string path = dir.file("wide.psd");
     ASSERT_TRUE(psdCodec().write(path, {imageio::Frame{image, dpiProperties(72), std::nullopt}}, {}));
     const auto bytes = readAll(path);
@@ -176,8 +183,24 @@ TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
       EXPECT_LE(maxFloatDifference(exportedPixels(*floatImageIn(*decoded, image->colorSpace()), 32, false),
                                    exportedPixels(*image, 32, false)),
                 5e-4f);
-    } else {
+    } else if (!c.alpha) {
       EXPECT_EQ(exportedPixels(*decoded, c.bits, false), exportedPixels(*image, c.bits, false));
+    }
+    if (c.alpha) {
+      const std::size_t bytesPerRow =
+          std::size_t(c.width) * std::size_t(c.components + 1) * std::size_t(c.bits / 8);
+      std::vector<std::uint8_t> merged(bytesPerRow * std::size_t(c.height));
+      ASSERT_TRUE(imageio::psd::mergeLayers(bytes.data(), bytes.size(), *info, imageio::kDefaultPixelLimit,
+                                            merged.data(), bytesPerRow, c.components + 1));
+      raster::PixelFormat format = decoded->format();
+      format.alpha = raster::AlphaInfo::Last;
+      const auto layer = raster::Image::make(c.width, c.height, format, decoded->colorSpace(),
+                                             std::move(merged), bytesPerRow);
+      if (c.bits == 32)
+        EXPECT_LE(maxFloatDifference(exportedPixels(*layer, 32, true), exportedPixels(*decoded, 32, true)),
+                  5e-4f);
+      else
+        EXPECT_LE(maxDifference(exportedPixels(*layer, 8, true), exportedPixels(*decoded, 8, true)), 1);
     }
     // Recognised by its bytes under a name that says nothing.
     const std::string unnamed = dir.file("wide.data");
