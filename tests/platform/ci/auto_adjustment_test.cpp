@@ -292,6 +292,15 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
                               return std::array<std::uint8_t, 3>{0, std::uint8_t(v * 0.44), v};
                             }),
        .maxAtWhite = 0.005},
+      // A pale picture, most of it light: stretched, it is not darker overall.
+      {.name = "pale gradient",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(90 + 160 * (1 - std::pow(1 - x / 255.0, 1.6)));
+                              return std::array<std::uint8_t, 3>{v, v, std::uint8_t(v * 0.94)};
+                            }),
+       .minRangeGain = 1.2,
+       .maxMeanShift = 10},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
        .input = sRgbPicture(256, 16,
