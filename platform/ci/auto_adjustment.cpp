@@ -122,10 +122,11 @@ void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
       const double middle = percentile(samples.largest, 50);
       offset = std::clamp(middle * (1 - gain), -gain * low, 1 - gain * high);
     }
-    // The stretch alone darkens a pale picture (its black point is high) and
-    // lightens a dark one; the midtone curve takes it back towards the mean
-    // level it had, within the curve's limits.
-    const double midtone = midtoneKeepingMeanLuma(samples, gain, offset);
+    // The stretch alone darkens a pale picture (its black point is high):
+    // the midtone curve lightens it back towards the mean level it had,
+    // within the curve's limits. A dark picture keeps the lift the stretch
+    // gives it.
+    const double midtone = std::min(1.0, midtoneKeepingMeanLuma(samples, gain, offset));
     if (range >= kMinimumLightnessRange &&
         (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance ||
          std::abs(midtone - 1) > kIdentityTolerance)) {

@@ -64,8 +64,9 @@ TEST(FaceFeatures, FoundWhereverTheImageLiesAndWhateverItsSize) {
 }
 
 // Grey working-space values (a power of linear light, argv[5]) on the sRGB
-// tone curve, rescaled there between their percentiles, given back their
-// mean level by the midtone curve s / (s + m (1 - s)) and brought back.
+// tone curve, rescaled there between their percentiles, lightened back to
+// their mean level by the midtone curve s / (s + m (1 - s)) where the
+// rescale darkened them (m at most 1), and brought back.
 const char* const kSkimageRescale = R"(
 import sys, numpy as np
 from scipy.optimize import brentq
@@ -78,7 +79,8 @@ lo, hi = np.percentile(level[..., 1], [0.5, 99.5])
 mean = level[..., 1].mean()
 level = exposure.rescale_intensity(level, in_range=(lo, hi), out_range=(0.0, 1.0))
 curve = lambda m: level / (level + m * (1 - level))
-m = np.exp(brentq(lambda t: curve(np.exp(t))[..., 1].mean() - mean, np.log(0.5), np.log(2)))
+f = lambda t: curve(np.exp(t))[..., 1].mean() - mean
+m = 1.0 if f(0) >= 0 else 0.5 if f(np.log(0.5)) <= 0 else np.exp(brentq(f, np.log(0.5), 0))
 level = curve(m)
 linear = np.where(level <= 0.04045, level / 12.92, ((level + 0.055) / 1.055) ** 2.4)
 out = img.copy()
@@ -234,8 +236,9 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     const char* name;
     Pixels input;
     double maxHueShift = kAny, maxChromaGain = kAny, minRangeGain = 0, maxRangeGain = kAny, maxChange = kAny;
-    // Mean luma moves by at most this many 8-bit levels.
-    double maxMeanShift = kAny;
+    // Mean luma moves by at most this many 8-bit levels, and rises by at
+    // least minMeanRise.
+    double maxMeanShift = kAny, minMeanRise = -kAny;
     // Each coloured 8-bit pixel (strongest channel 64 and up) keeps at least
     // this share of its strongest channel.
     double minStrongestKept = 0;
@@ -301,6 +304,15 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
                             }),
        .minRangeGain = 1.2,
        .maxMeanShift = 10},
+      // A dark picture that uses only the lower part of the range keeps the
+      // lift the stretch gives it.
+      {.name = "dark gradient",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(10 + x * 100 / 255);
+                              return std::array<std::uint8_t, 3>{v, std::uint8_t(v * 0.95), v};
+                            }),
+       .minMeanRise = 50},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
        .input = sRgbPicture(256, 16,
@@ -332,6 +344,7 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     const std::vector<std::uint8_t> after = sRgbBytes(enhancedImage, c.input.width, c.input.height);
     ASSERT_EQ(before.size(), after.size()) << c.name;
     EXPECT_LE(std::abs(meanLuma(after) - meanLuma(before)), c.maxMeanShift) << c.name;
+    EXPECT_GE(meanLuma(after) - meanLuma(before), c.minMeanRise) << c.name;
     double leastKept = 1;
     for (std::size_t i = 0; i < before.size() / 4; ++i)
       if (largest(before, i) >= 64)
