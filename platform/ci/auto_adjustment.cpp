@@ -23,13 +23,19 @@ constexpr double kIdentityTolerance = 1e-3;
 // Red eye: the disc's radius as a fraction of the eye's width.
 constexpr double kRedEyeDiscOfEyeWidth = 0.5;
 
+// The mean luma is looked at in this many bins of the largest channel.
+constexpr int kLumaBins = 4096;
+
 // Levels of every visible pixel of a copy of image at most
 // kEnhanceAnalysisSide across, on the stretch's tone curve: its luma and its
 // largest channel. That one is taken as the vibrance that follows leaves it
 // (it lifts the strongest channel of a colour), up to white, so that the
 // vibrance pushes no more colours past white than the white point does.
+// And the luma levels summed by the level of the plain largest channel (up
+// to 1), which the stretch scales each pixel by.
 struct LightnessSamples {
   std::vector<float> luma, largest;
+  std::vector<double> lumaByLargest = std::vector<double>(kLumaBins + 1, 0.0);
 };
 
 LightnessSamples lightnessSamples(const ImageRef& image) {
@@ -66,9 +72,36 @@ LightnessSamples lightnessSamples(const ImageRef& image) {
       if (!std::isfinite(luma) || !std::isfinite(largest)) continue;
       samples.luma.push_back(stretchLevel(luma));
       samples.largest.push_back(stretchLevel(largest));
+      const float plainLevel = std::clamp(stretchLevel(plainLargest), 0.0f, 1.0f);
+      samples.lumaByLargest[std::size_t(std::lround(plainLevel * kLumaBins))] += samples.luma.back();
     }
   }
   return samples;
+}
+
+// The midtone curve under which the stretch leaves the mean luma level as
+// it was: a pixel's luma level goes with its largest channel's. The mean
+// falls as m grows; halving in m's logarithm between the limits.
+double midtoneKeepingMeanLuma(const LightnessSamples& samples, double gain, double offset) {
+  double before = 0;
+  for (double sum : samples.lumaByLargest) before += sum;
+  const auto meanAfter = [&](double midtone) {
+    double after = 0;
+    for (int i = 1; i <= kLumaBins; ++i) {
+      const float level = float(i) / kLumaBins;
+      const float out = std::min(1.0f, stretchedLevel(level, float(gain), float(offset), float(midtone)));
+      after += samples.lumaByLargest[std::size_t(i)] * double(out / level);
+    }
+    return after;
+  };
+  double lower = -std::log(kMidtoneLimit), upper = std::log(kMidtoneLimit);
+  if (meanAfter(std::exp(upper)) >= before) return kMidtoneLimit;
+  if (meanAfter(std::exp(lower)) <= before) return 1 / kMidtoneLimit;
+  for (int step = 0; step < 24; ++step) {
+    const double middle = (lower + upper) / 2;
+    (meanAfter(std::exp(middle)) > before ? lower : upper) = middle;
+  }
+  return std::exp((lower + upper) / 2);
 }
 
 void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
@@ -89,9 +122,15 @@ void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
       const double middle = percentile(samples.largest, 50);
       offset = std::clamp(middle * (1 - gain), -gain * low, 1 - gain * high);
     }
+    // The stretch alone darkens a pale picture (its black point is high):
+    // the midtone curve lightens it back towards the mean level it had,
+    // within the curve's limits. A dark picture keeps the lift the stretch
+    // gives it.
+    const double midtone = std::min(1.0, midtoneKeepingMeanLuma(samples, gain, offset));
     if (range >= kMinimumLightnessRange &&
-        (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance)) {
-      filters.push_back(makeLightnessStretch(gain, offset));
+        (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance ||
+         std::abs(midtone - 1) > kIdentityTolerance)) {
+      filters.push_back(makeLightnessStretch(gain, offset, midtone));
     }
   }
   FilterRef vibrance = Filter::withName("CIVibrance");

@@ -64,16 +64,24 @@ TEST(FaceFeatures, FoundWhereverTheImageLiesAndWhateverItsSize) {
 }
 
 // Grey working-space values (a power of linear light, argv[5]) on the sRGB
-// tone curve, rescaled there between their percentiles and brought back.
+// tone curve, rescaled there between their percentiles, lightened back to
+// their mean level by the midtone curve s / (s + m (1 - s)) where the
+// rescale darkened them (m at most 1), and brought back.
 const char* const kSkimageRescale = R"(
 import sys, numpy as np
+from scipy.optimize import brentq
 from skimage import exposure
 w, h, gamma = int(sys.argv[3]), int(sys.argv[4]), float(sys.argv[5])
 img = np.fromfile(sys.argv[1], dtype=np.float32).reshape(h, w, 4).astype(np.float64)
 linear = img[..., :3] ** gamma
 level = np.where(linear <= 0.0031308, 12.92 * linear, 1.055 * linear ** (1 / 2.4) - 0.055)
 lo, hi = np.percentile(level[..., 1], [0.5, 99.5])
+mean = level[..., 1].mean()
 level = exposure.rescale_intensity(level, in_range=(lo, hi), out_range=(0.0, 1.0))
+curve = lambda m: level / (level + m * (1 - level))
+f = lambda t: curve(np.exp(t))[..., 1].mean() - mean
+m = 1.0 if f(0) >= 0 else 0.5 if f(np.log(0.5)) <= 0 else np.exp(brentq(f, np.log(0.5), 0))
+level = curve(m)
 linear = np.where(level <= 0.04045, level / 12.92, ((level + 0.055) / 1.055) ** 2.4)
 out = img.copy()
 out[..., :3] = linear ** (1 / gamma)
@@ -228,8 +236,9 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     const char* name;
     Pixels input;
     double maxHueShift = kAny, maxChromaGain = kAny, minRangeGain = 0, maxRangeGain = kAny, maxChange = kAny;
-    // Mean luma moves by at most this many 8-bit levels.
-    double maxMeanShift = kAny;
+    // Mean luma moves by at most this many 8-bit levels, and rises by at
+    // least minMeanRise.
+    double maxMeanShift = kAny, minMeanRise = -kAny;
     // Each coloured 8-bit pixel (strongest channel 64 and up) keeps at least
     // this share of its strongest channel.
     double minStrongestKept = 0;
@@ -249,11 +258,13 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
        .maxHueShift = 1.5,
        .maxChromaGain = 1.1,
        .minRangeGain = 1.5},
+      // Its strongest channel reaches near white: the midtone curve that
+      // gives back its mean level takes back part of the spread.
       {.name = "orange, bright",
        .input = grain(0.3, 0.6, {1.6, 0.9, 0.3}),
        .maxHueShift = 1.5,
        .maxChromaGain = 1.5,
-       .minRangeGain = 1.5},
+       .minRangeGain = 1.25},
       {.name = "neutral, full range",
        .input = grain(0.0, 1.0, {1, 1, 1}),
        .minRangeGain = 0.97,
@@ -284,6 +295,24 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
                               return std::array<std::uint8_t, 3>{0, std::uint8_t(v * 0.44), v};
                             }),
        .maxAtWhite = 0.005},
+      // A pale picture, most of it light: stretched, it is not darker overall.
+      {.name = "pale gradient",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(90 + 160 * (1 - std::pow(1 - x / 255.0, 1.6)));
+                              return std::array<std::uint8_t, 3>{v, v, std::uint8_t(v * 0.94)};
+                            }),
+       .minRangeGain = 1.2,
+       .maxMeanShift = 10},
+      // A dark picture that uses only the lower part of the range keeps the
+      // lift the stretch gives it.
+      {.name = "dark gradient",
+       .input = sRgbPicture(256, 16,
+                            [](std::int64_t x, std::int64_t) {
+                              const auto v = std::uint8_t(10 + x * 100 / 255);
+                              return std::array<std::uint8_t, 3>{v, std::uint8_t(v * 0.95), v};
+                            }),
+       .minMeanRise = 50},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
        .input = sRgbPicture(256, 16,
@@ -315,6 +344,7 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
     const std::vector<std::uint8_t> after = sRgbBytes(enhancedImage, c.input.width, c.input.height);
     ASSERT_EQ(before.size(), after.size()) << c.name;
     EXPECT_LE(std::abs(meanLuma(after) - meanLuma(before)), c.maxMeanShift) << c.name;
+    EXPECT_GE(meanLuma(after) - meanLuma(before), c.minMeanRise) << c.name;
     double leastKept = 1;
     for (std::size_t i = 0; i < before.size() / 4; ++i)
       if (largest(before, i) >= 64)
