@@ -12,7 +12,6 @@
 // milliseconds and reports how long the decode ran on after it.
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <chrono>
@@ -28,6 +27,7 @@
 #include "platform/foundation/files.h"
 #include "platform/imageio/decode_cancel.h"
 #include "platform/imageio/image_source.h"
+#include "tests/support/deflated_zeros.h"
 
 namespace {
 
@@ -50,31 +50,6 @@ void putText(Bytes& out, const char* text) {
   out.insert(out.end(), text, text + std::strlen(text));
 }
 
-// Zeros of rows x kLayerWidth bytes, deflated as tightly as zlib can.
-Bytes deflatedZeros(std::uint64_t rows) {
-  z_stream zip{};
-  deflateInit(&zip, 9);
-  const Bytes zeros(std::size_t(1) << 20, 0);
-  Bytes out(std::size_t(1) << 20);
-  Bytes packed;
-  std::uint64_t left = rows * kLayerWidth;
-  int flush = Z_NO_FLUSH;
-  do {
-    if (zip.avail_in == 0 && flush == Z_NO_FLUSH) {
-      const std::size_t chunk = std::size_t(std::min<std::uint64_t>(left, zeros.size()));
-      zip.next_in = const_cast<Bytef*>(zeros.data());
-      zip.avail_in = uInt(chunk);
-      left -= chunk;
-      if (left == 0) flush = Z_FINISH;
-    }
-    zip.next_out = out.data();
-    zip.avail_out = uInt(out.size());
-    deflate(&zip, flush);
-    packed.insert(packed.end(), out.data(), out.data() + (out.size() - zip.avail_out));
-  } while (!(flush == Z_FINISH && zip.avail_out != 0));
-  deflateEnd(&zip);
-  return packed;
-}
 
 // 8-bit gray or RGB, 1000 x 1000, saved without a merged image; one layer
 // of kLayerWidth x (rowsAbove + 1000) from rowsAbove rows above the canvas,
@@ -103,7 +78,7 @@ Bytes hostilePsd(std::uint32_t rowsAbove, bool rgba) {
 
   Bytes channel;
   put16(channel, 2);  // ZIP
-  const Bytes packed = deflatedZeros(std::uint64_t(rowsAbove) + kCanvas);
+  const Bytes packed = testsupport::deflatedZeros((std::uint64_t(rowsAbove) + kCanvas) * kLayerWidth);
   channel.insert(channel.end(), packed.begin(), packed.end());
   Bytes info;
   put16(info, 1);  // one layer

@@ -210,32 +210,26 @@ bool writePsd(const std::string& path, const std::vector<Frame>& frames, const f
     }
   }
 
-  std::vector<std::uint8_t> samples(flat.bytesPerRow * std::size_t(flat.height));
-  foundation::parallelForRange(
-      0, flat.height,
-      [&](std::int64_t begin, std::int64_t end) {
-        for (std::int64_t y = begin; y < end; ++y)
-          exportRow(image, y, request, samples.data() + std::size_t(y) * flat.bytesPerRow);
-      },
-      16);
-  if (toLinear)
-    convertFloatRows(samples.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents,
-                     flat.hasAlpha, request.keepPremultiplied, *toLinear);
-  // The layer that carries the transparency holds straight colour.
-  std::vector<std::uint8_t> layer;
-  if (flat.hasAlpha) {
-    layer.resize(samples.size());
-    const RowRequest straight{bits, true, false};
+  // Every row as `rows` asks, made linear where the file holds linear light.
+  const auto exportPlanes = [&](const RowRequest& rows, std::vector<std::uint8_t>& into) {
+    into.resize(flat.bytesPerRow * std::size_t(flat.height));
     foundation::parallelForRange(
         0, flat.height,
         [&](std::int64_t begin, std::int64_t end) {
           for (std::int64_t y = begin; y < end; ++y)
-            exportRow(image, y, straight, layer.data() + std::size_t(y) * flat.bytesPerRow);
+            exportRow(image, y, rows, into.data() + std::size_t(y) * flat.bytesPerRow);
         },
         16);
     if (toLinear)
-      convertFloatRows(layer.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents, true,
-                       false, *toLinear);
+      convertFloatRows(into.data(), flat.width, flat.height, flat.bytesPerRow, flat.colorComponents, rows.alpha,
+                       rows.keepPremultiplied, *toLinear);
+  };
+  std::vector<std::uint8_t> samples;
+  exportPlanes(request, samples);
+  // The layer that carries the transparency holds straight colour.
+  std::vector<std::uint8_t> layer;
+  if (flat.hasAlpha) {
+    exportPlanes(RowRequest{bits, true, false}, layer);
     flat.layerSamples = layer.data();
   }
   if (matte) {

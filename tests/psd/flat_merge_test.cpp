@@ -4,7 +4,6 @@
 // read as linear light.
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <array>
 #include <atomic>
@@ -27,6 +26,7 @@
 #include "platform/imageio/psd_flat_layers.h"
 #include "platform/raster/color_conversion.h"
 #include "reader_psd_builder.h"
+#include "support/deflated_zeros.h"
 #include "session/conversion_window.h"
 #include "support/test_support.h"
 
@@ -170,29 +170,6 @@ TEST(PsdFlatMerge, HostileLayersStayWithinBoundedMemory) {
   }
 }
 
-// Zeros of `bytes` bytes, deflated in chunks.
-Bytes deflatedZeros(std::uint64_t bytes) {
-  z_stream zip{};
-  deflateInit(&zip, 9);
-  const Bytes zeros(std::size_t(1) << 20, 0);
-  Bytes out(std::size_t(1) << 20), packed;
-  int flush = Z_NO_FLUSH;
-  do {
-    if (zip.avail_in == 0 && flush == Z_NO_FLUSH) {
-      const std::size_t chunk = std::size_t(std::min<std::uint64_t>(bytes, zeros.size()));
-      zip.next_in = const_cast<Bytef*>(zeros.data());
-      zip.avail_in = uInt(chunk);
-      bytes -= chunk;
-      if (bytes == 0) flush = Z_FINISH;
-    }
-    zip.next_out = out.data();
-    zip.avail_out = uInt(out.size());
-    deflate(&zip, flush);
-    packed.insert(packed.end(), out.data(), out.data() + (out.size() - zip.avail_out));
-  } while (!(flush == Z_FINISH && zip.avail_out != 0));
-  deflateEnd(&zip);
-  return packed;
-}
 
 // A cancel reaches the merge between layers, and while it inflates the
 // rows of a ZIP layer far above the canvas to pass over them: no picture,
@@ -208,7 +185,7 @@ TEST(PsdFlatMerge, CancelStopsTheMergeAndLeavesTheFileReadable) {
   far.top = -60000;
   far.bottom = 16;
   far.right = 4096;
-  far.channels.push_back(encodedChannel(0, 2, deflatedZeros(std::uint64_t(4096) * 60016)));
+  far.channels.push_back(encodedChannel(0, 2, testsupport::deflatedZeros(std::uint64_t(4096) * 60016)));
   skipping.layers.push_back(far);
   struct Case {
     const char* name;
