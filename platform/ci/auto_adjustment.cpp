@@ -79,10 +79,11 @@ LightnessSamples lightnessSamples(const ImageRef& image) {
   return samples;
 }
 
-// The midtone curve under which the stretch leaves the mean luma level as
-// it was: a pixel's luma level goes with its largest channel's. The mean
-// falls as m grows; halving in m's logarithm between the limits.
-double midtoneKeepingMeanLuma(const LightnessSamples& samples, double gain, double offset) {
+// The midtone curve that lightens the stretched picture back to the mean
+// luma level it had: 1 when the stretch does not darken it, else as far as
+// the curve's limit. A pixel's luma level goes with its largest channel's;
+// the mean falls as m grows, so m is halved for in its logarithm.
+double midtoneLighteningToMeanLuma(const LightnessSamples& samples, double gain, double offset) {
   double before = 0;
   for (double sum : samples.lumaByLargest) before += sum;
   const auto meanAfter = [&](double midtone) {
@@ -94,8 +95,8 @@ double midtoneKeepingMeanLuma(const LightnessSamples& samples, double gain, doub
     }
     return after;
   };
-  double lower = -std::log(kMidtoneLimit), upper = std::log(kMidtoneLimit);
-  if (meanAfter(std::exp(upper)) >= before) return kMidtoneLimit;
+  if (meanAfter(1) >= before) return 1;
+  double lower = -std::log(kMidtoneLimit), upper = 0;
   if (meanAfter(std::exp(lower)) <= before) return 1 / kMidtoneLimit;
   for (int step = 0; step < 24; ++step) {
     const double middle = (lower + upper) / 2;
@@ -126,7 +127,7 @@ void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
     // the midtone curve lightens it back towards the mean level it had,
     // within the curve's limits. A dark picture keeps the lift the stretch
     // gives it.
-    const double midtone = std::min(1.0, midtoneKeepingMeanLuma(samples, gain, offset));
+    const double midtone = midtoneLighteningToMeanLuma(samples, gain, offset);
     if (range >= kMinimumLightnessRange &&
         (std::abs(gain - 1) > kIdentityTolerance || std::abs(offset) > kIdentityTolerance ||
          std::abs(midtone - 1) > kIdentityTolerance)) {

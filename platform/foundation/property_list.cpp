@@ -367,24 +367,33 @@ bool holdsTextWithNul(const Value& value) {
 
 }  // namespace
 
-std::optional<Data> propertyListXML(const Value& value) {
-  // Made from the binary form: the library builds a dictionary key by key
-  // in time that grows with the square of its size (seconds for a few
-  // hundred thousand keys), while it reads the binary form in linear time.
-  const std::optional<Data> binary = propertyListBinary(value);
-  if (!binary) return std::nullopt;
-  if (holdsTextWithNul(value)) {
-    log("Property list: the XML form cannot hold a text with a NUL character");
-    return std::nullopt;
-  }
+namespace {
+
+// The XML form of a value from its binary form: the library builds a
+// dictionary key by key in time that grows with the square of its size
+// (seconds for a few hundred thousand keys), while it reads the binary form
+// in linear time.
+std::optional<Data> xmlFromBinary(const Data& binary) {
   plist_t root = nullptr;
-  plist_from_bin(reinterpret_cast<const char*>(binary->data()), std::uint32_t(binary->size()), &root);
+  plist_from_bin(reinterpret_cast<const char*>(binary.data()), std::uint32_t(binary.size()), &root);
   const PlistPtr owner(root);
   if (!root) {
     log("Property list: the binary form of the value does not parse");
     return std::nullopt;
   }
   return encodedNodes(root, plist_to_xml, plist_to_xml_free);
+}
+
+}  // namespace
+
+std::optional<Data> propertyListXML(const Value& value) {
+  const std::optional<Data> binary = propertyListBinary(value);
+  if (!binary) return std::nullopt;
+  if (holdsTextWithNul(value)) {
+    log("Property list: the XML form cannot hold a text with a NUL character");
+    return std::nullopt;
+  }
+  return xmlFromBinary(*binary);
 }
 
 namespace {
@@ -461,18 +470,18 @@ std::uint64_t xmlBytesAtLeast(const Value& value) {
 }  // namespace
 
 std::optional<Data> propertyListFile(const Value& value) {
+  const std::optional<Data> binary = propertyListBinary(value);
+  if (!binary) return std::nullopt;
   std::string xmlProblem = "larger than a file the readers take", binaryProblem;
   // The XML form is not made when it cannot fit or cannot hold every text.
   const bool nulInText = holdsTextWithNul(value);
   if (nulInText) xmlProblem = "a text holds a NUL character";
   if (!nulInText && xmlBytesAtLeast(value) <= kMaxPropertyListBytes) {
-    auto xml = propertyListXML(value);
+    auto xml = xmlFromBinary(*binary);
     if (!xml) return std::nullopt;
     if (passesReadChecks(*xml, &xmlProblem)) return xml;
   }
-  auto binary = propertyListBinary(value);
-  if (binary && passesReadChecks(*binary, &binaryProblem)) return binary;
-  if (!binary) return std::nullopt;
+  if (passesReadChecks(*binary, &binaryProblem)) return binary;
   log("Property list: no form of the value would be read back (XML: {}; binary: {})", xmlProblem,
       binaryProblem);
   return std::nullopt;

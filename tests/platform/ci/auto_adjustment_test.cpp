@@ -206,6 +206,17 @@ Pixels sRgbPicture(std::int64_t width, std::int64_t height, Colour colour) {
   return citest::renderStraight(ci::Image::withBitmap(image), width, height);
 }
 
+// A horizontal ramp 256 levels wide: 8-bit level(x) for x in 0..255, each
+// channel then scaled by its tint.
+template <typename Level>
+Pixels ramp(Level level, std::array<double, 3> tint) {
+  return sRgbPicture(256, 16, [&](std::int64_t x, std::int64_t) {
+    const auto v = std::uint8_t(level(double(x)));
+    return std::array<std::uint8_t, 3>{std::uint8_t(v * tint[0]), std::uint8_t(v * tint[1]),
+                                       std::uint8_t(v * tint[2])};
+  });
+}
+
 // Of 8-bit RGBA: the mean luma, the grey levels in use, and per pixel the
 // largest channel.
 double meanLuma(const std::vector<std::uint8_t>& rgba) {
@@ -289,37 +300,21 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
       // Saturated blues from dark to bright: the vibrance pushes no more of
       // them past white than the white point does.
       {.name = "saturated blue ramp",
-       .input = sRgbPicture(256, 16,
-                            [](std::int64_t x, std::int64_t) {
-                              const auto v = std::uint8_t(40 + x * 3 / 4);
-                              return std::array<std::uint8_t, 3>{0, std::uint8_t(v * 0.44), v};
-                            }),
+       .input = ramp([](double x) { return 40 + std::floor(x * 3 / 4); }, {0, 0.44, 1}),
        .maxAtWhite = 0.005},
       // A pale picture, most of it light: stretched, it is not darker overall.
       {.name = "pale gradient",
-       .input = sRgbPicture(256, 16,
-                            [](std::int64_t x, std::int64_t) {
-                              const auto v = std::uint8_t(90 + 160 * (1 - std::pow(1 - x / 255.0, 1.6)));
-                              return std::array<std::uint8_t, 3>{v, v, std::uint8_t(v * 0.94)};
-                            }),
+       .input = ramp([](double x) { return 90 + 160 * (1 - std::pow(1 - x / 255, 1.6)); }, {1, 1, 0.94}),
        .minRangeGain = 1.2,
        .maxMeanShift = 10},
       // A dark picture that uses only the lower part of the range keeps the
       // lift the stretch gives it.
       {.name = "dark gradient",
-       .input = sRgbPicture(256, 16,
-                            [](std::int64_t x, std::int64_t) {
-                              const auto v = std::uint8_t(10 + x * 100 / 255);
-                              return std::array<std::uint8_t, 3>{v, std::uint8_t(v * 0.95), v};
-                            }),
+       .input = ramp([](double x) { return 10 + std::floor(x * 100 / 255); }, {1, 0.95, 1}),
        .minMeanRise = 50},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
-       .input = sRgbPicture(256, 16,
-                            [](std::int64_t x, std::int64_t) {
-                              const auto v = std::uint8_t(std::clamp<std::int64_t>(x, 8, 247));
-                              return std::array<std::uint8_t, 3>{v, v, v};
-                            }),
+       .input = ramp([](double x) { return std::clamp(x, 8.0, 247.0); }, {1, 1, 1}),
        .levelsApart = true},
   };
   for (const auto& c : cases) {
