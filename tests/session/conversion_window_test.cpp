@@ -361,16 +361,19 @@ TEST(ConversionWindow, APreviewSwitchedOnMidBatchShowsPictures) {
   SessionKit kit;
   WindowOptionsScope several(4, ConversionWindowOptions().memoryBudget);
   std::vector<SourceFile> sources;
-  // The first files are small and the later ones take a while, so that some
-  // are still converting when the preview is switched on, however loaded
-  // the machine.
-  for (int i = 0; i < 12; ++i)
+  // The first files are small and the next ones take a while, so that some
+  // are still converting when the preview is switched on; the last ones lie
+  // beyond what the window may start before the third file is written (three
+  // widths of four), so they start with the preview on however loaded the
+  // machine.
+  constexpr int kFiles = 20;
+  for (int i = 0; i < kFiles; ++i)
     sources.push_back({kit.makeInput("p" + std::to_string(i) + ".png",
-                                     {"-size", i < 3 ? "300x200" : "2400x1600", "gradient:red-blue"}),
+                                     {"-size", i < 3 || i >= 16 ? "300x200" : "2400x1600", "gradient:red-blue"}),
                        std::nullopt});
   auto view = std::make_shared<LatePreviewConverter>();
   const Outcome outcome = runBatch(sources, fit1600Jpeg(), false, false, kit.output, view);
-  EXPECT_EQ(outcome.files.size(), 12u);
+  EXPECT_EQ(outcome.files.size(), std::size_t(kFiles));
   ASSERT_FALSE(view->shown.empty());
   for (const auto& image : view->shown) EXPECT_FALSE(image->isEmpty());
 }
