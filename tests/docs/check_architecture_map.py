@@ -10,7 +10,8 @@
    links between rooms that the CMake files declare, and each points to a
    room listed below its own line.
 3. Every #include of a room's header from another room follows the arrows
-   (directly or through rooms in between).
+   (directly or through rooms in between), and only rooms that link Qt
+   include it.
 Prints each disagreement and exits 1 when there is one.
 """
 
@@ -109,16 +110,18 @@ def cmake_links(root):
             owner[args[0]] = rel
         for args in cmake_calls(text, "target_link_libraries"):
             links.append((args[0], args[1:]))
-    declared, problems = {room: set() for room in owner.values()}, []
+    declared, qt_rooms, problems = {room: set() for room in owner.values()}, set(), []
     for target, args in links:
         if target not in owner:
             continue
+        if any(a.startswith("Qt6::") for a in args):
+            qt_rooms.add(owner[target])
         for dep in (a for a in args if re.fullmatch(r"velumar_\w+", a)):
             if dep not in owner:
                 problems.append(f"CMake: {target} links {dep}, which is no room's library")
             elif owner[dep] != owner[target]:
                 declared[owner[target]].add(owner[dep])
-    return declared, problems
+    return declared, qt_rooms, problems
 
 
 def arrow_problems(arrows, declared):
@@ -136,7 +139,7 @@ def arrow_problems(arrows, declared):
     return problems
 
 
-def include_problems(root, arrows, files):
+def include_problems(root, arrows, qt_rooms, files):
     def below(room, seen):
         for target in arrows.get(room, ()):
             if target not in seen:
@@ -151,7 +154,10 @@ def include_problems(root, arrows, files):
         if not room or not path.endswith((".cpp", ".h")):
             continue
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
-            for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', f.read(), flags=re.M):
+            text = f.read()
+            if room not in qt_rooms and re.search(r"^\s*#\s*include\s*<Q", text, flags=re.M):
+                problems.append(f"include: {path} includes Qt, which {room} does not link")
+            for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', text, flags=re.M):
                 used = os.path.dirname(header)
                 if used in arrows and used not in reach[room]:
                     problems.append(f"include: {path} includes {header}, but no arrow leads from {room} to {used}")
@@ -167,8 +173,9 @@ def main():
     arrows, arrow_order_problems = page_arrows(page)
     problems += arrow_order_problems
     if arrows is not None:
-        declared, link_problems = cmake_links(root)
-        problems += link_problems + arrow_problems(arrows, declared) + include_problems(root, arrows, files)
+        declared, qt_rooms, link_problems = cmake_links(root)
+        problems += link_problems + arrow_problems(arrows, declared)
+        problems += include_problems(root, arrows, qt_rooms, files)
     for problem in problems:
         print("ARCHITECTURE.md " + problem if not problem.startswith(("CMake", "include")) else problem)
     if not problems:
