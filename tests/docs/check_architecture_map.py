@@ -44,20 +44,18 @@ def named_paths(page):
             yield span
 
 
+def exists(pattern, files):
+    if "/" not in pattern.rstrip("/") and not pattern.endswith("/"):
+        return any(fnmatch.fnmatch(os.path.basename(f), pattern) for f in files)
+    for candidate in (pattern, "platform/" + pattern):
+        if fnmatch.filter(files, candidate) or fnmatch.filter(files, candidate.rstrip("/") + "/"):
+            return True
+    return False
+
+
 def missing_paths(page, files):
-    problems = []
-    for path in sorted(set(named_paths(page))):
-        pattern = re.sub(r"<[^>]*>", "*", path)
-        if "/" in pattern.rstrip("/"):
-            candidates = [pattern, "platform/" + pattern]
-            found = any(fnmatch.filter(files, c) or fnmatch.filter(files, c + "/") for c in candidates)
-        else:
-            found = (fnmatch.filter(files, "platform/" + pattern) or fnmatch.filter(files, pattern)
-                     if pattern.endswith("/") else
-                     any(fnmatch.fnmatch(os.path.basename(f), pattern) for f in files))
-        if not found:
-            problems.append(f"names `{path}`, which is not in the tree")
-    return problems
+    return [f"names `{path}`, which is not in the tree" for path in sorted(set(named_paths(page)))
+            if not exists(re.sub(r"<[^>]*>", "*", path), files)]
 
 
 def page_arrows(page):
