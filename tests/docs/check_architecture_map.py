@@ -9,7 +9,7 @@
 2. Its arrows (the one fenced block of "room -> rooms" lines) are exactly the
    links between rooms that the CMake files declare, and each points to a
    room listed below its own line.
-3. Every #include of a room's header from another room follows the arrows
+3. Every #include of a room's header from another room follows the links
    (directly or through rooms in between), and only rooms that link Qt
    include it.
 Prints each disagreement and exits 1 when there is one.
@@ -128,7 +128,8 @@ def arrow_problems(arrows, declared):
         if room not in declared:
             problems.append(f"has arrows for {room}, which builds no library")
         elif room not in arrows:
-            problems.append(f"has no arrow line for {room} (CMake: {room} -> {', '.join(sorted(declared[room])) or '(none)'})")
+            links = ", ".join(sorted(declared[room])) or "(none)"
+            problems.append(f"has no arrow line for {room} (CMake: {room} -> {links})")
         else:
             for target in sorted(declared[room] - arrows[room]):
                 problems.append(f"misses {room} -> {target}, which CMake declares")
@@ -137,18 +138,18 @@ def arrow_problems(arrows, declared):
     return problems
 
 
-def include_problems(root, arrows, qt_rooms, files):
+def include_problems(root, links, qt_rooms, files):
     def below(room, seen):
-        for target in arrows.get(room, ()):
+        for target in links.get(room, ()):
             if target not in seen:
                 seen.add(target)
                 below(target, seen)
         return seen
 
-    reach = {room: below(room, {room}) for room in arrows}
+    reach = {room: below(room, {room}) for room in links}
     problems = []
     for path in files:
-        room = next((r for r in arrows if path.startswith(r + "/") and "/" not in path[len(r) + 1:]), None)
+        room = next((r for r in links if path.startswith(r + "/") and "/" not in path[len(r) + 1:]), None)
         if not room or not path.endswith((".cpp", ".h")):
             continue
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
@@ -157,8 +158,8 @@ def include_problems(root, arrows, qt_rooms, files):
                 problems.append(f"include: {path} includes Qt, which {room} does not link")
             for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', text, flags=re.M):
                 used = os.path.dirname(header)
-                if used in arrows and used not in reach[room]:
-                    problems.append(f"include: {path} includes {header}, but no arrow leads from {room} to {used}")
+                if used in links and used not in reach[room]:
+                    problems.append(f"include: {path} includes {header}, but {room} does not link {used}")
     return problems
 
 
@@ -167,15 +168,16 @@ def main():
     with open(os.path.join(root, "ARCHITECTURE.md"), encoding="utf-8") as f:
         page = f.read()
     files = tree_files(root)
-    problems = missing_paths(page, files)
-    arrows, arrow_order_problems = page_arrows(page)
-    problems += arrow_order_problems
+    arrows, page_problems = page_arrows(page)
+    page_problems = missing_paths(page, files) + page_problems
+    problems = []
     if arrows is not None:
-        declared, qt_rooms, link_problems = cmake_links(root)
-        problems += link_problems + arrow_problems(arrows, declared)
-        problems += include_problems(root, arrows, qt_rooms, files)
+        declared, qt_rooms, problems = cmake_links(root)
+        page_problems += arrow_problems(arrows, declared)
+        problems += include_problems(root, declared, qt_rooms, files)
+    problems = ["ARCHITECTURE.md " + p for p in page_problems] + problems
     for problem in problems:
-        print("ARCHITECTURE.md " + problem if not problem.startswith(("CMake", "include")) else problem)
+        print(problem)
     if not problems:
         print(f"ARCHITECTURE.md agrees with the tree: {len(set(named_paths(page)))} paths, {len(arrows)} rooms")
     return 1 if problems else 0
