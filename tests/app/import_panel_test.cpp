@@ -69,7 +69,7 @@ TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
     };
     QTimer::singleShot(0, answer);
     EXPECT_EQ(runImportPanel(nullptr, {true, step.folder}, *defaults).has_value(), !step.typed.isEmpty());
-    EXPECT_EQ(startedIn, step.startsIn) << step.typed.toStdString();
+    EXPECT_EQ(startedIn.toStdString(), step.startsIn.toStdString()) << step.typed.toStdString();
   }
 }
 
