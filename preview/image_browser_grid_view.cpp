@@ -2,8 +2,10 @@
 
 #include <QContextMenuEvent>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QScopedValueRollback>
 
 #include "platform/foundation/notification_center.h"
 #include "preview/image_browser_controller.h"
@@ -23,6 +25,7 @@ void ImageBrowserGridView::keyPressEvent(QKeyEvent* event) {
   const bool command = (event->modifiers() & Qt::ControlModifier) && !modifierAlone;
   auto& center = foundation::NotificationCenter::defaultCenter();
   if (command) center.post("updateCommandKeyIKBrowserState", this, foundation::Value(true));
+  const QScopedValueRollback<bool> keys(handlingKey_, true);
   if (key == Qt::Key_Space && !command) {
     controller_.largePreviewFrom();
   } else if ((key == Qt::Key_Delete || key == Qt::Key_Backspace) && !command) {
@@ -47,6 +50,21 @@ void ImageBrowserGridView::mouseReleaseEvent(QMouseEvent* event) {
 void ImageBrowserGridView::startDrag(Qt::DropActions supportedActions) {
   QListView::startDrag(supportedActions);
   mouseUp();
+}
+
+void ImageBrowserGridView::focusOutEvent(QFocusEvent* event) {
+  QListView::focusOutEvent(event);
+  if (selectsWithMouseHeld_) mouseUp();
+}
+
+void ImageBrowserGridView::hideEvent(QHideEvent* event) {
+  QListView::hideEvent(event);
+  if (selectsWithMouseHeld_) mouseUp();
+}
+
+void ImageBrowserGridView::leaveEvent(QEvent* event) {
+  QListView::leaveEvent(event);
+  if (selectsWithMouseHeld_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) mouseUp();
 }
 
 void ImageBrowserGridView::mouseUp() {

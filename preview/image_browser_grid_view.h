@@ -18,12 +18,19 @@ class ImageBrowserGridView : public QListView {
   int dropRowAt(const QPoint& point) const;
   // The left button is down on the grid without the command key (Ctrl):
   // a selection of several cells waits for the mouse-up to be shown.
-  bool selectsWithMouseHeld() const { return selectsWithMouseHeld_; }
+  // Selections made with keys never wait.
+  bool selectsWithMouseHeld() const { return selectsWithMouseHeld_ && !handlingKey_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  // A release that never reaches the grid (a modal window or another
+  // program took it) must not leave the selection waiting: losing the
+  // focus, hiding, or the pointer leaving with no button down ends it.
+  void focusOutEvent(QFocusEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void leaveEvent(QEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -39,6 +46,7 @@ class ImageBrowserGridView : public QListView {
   void mouseUp();
   ImageBrowserController& controller_;
   bool selectsWithMouseHeld_ = false;
+  bool handlingKey_ = false;
 };
 
 }  // namespace velumar

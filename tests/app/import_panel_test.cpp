@@ -22,7 +22,8 @@ namespace {
 
 // Each panel opens where the one before was left (cancelled) or where its
 // choice was, also a typed one: the folder chosen, or the images' folder;
-// settings read again after a restart keep it, other settings do not.
+// settings read again after a restart keep it, other settings do not; a
+// kept folder that is gone or not absolute opens the panel at home.
 TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
   testsupport::TempDir dir;
   const QString root = QDir(QString::fromStdString(dir.path().string())).canonicalPath();
@@ -34,11 +35,15 @@ TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
     Settings settings;
     bool folder;
     QString typed, startsIn;  // nothing typed: left in root, cancelled
-  } steps[] = {{Settings::Same, true, "", QDir::homePath()},
-               {Settings::Same, true, root + "/typed", root},
-               {Settings::Restarted, false, root + "/pictures/a.png", root + "/typed"},
-               {Settings::Restarted, true, "", root + "/pictures"},
-               {Settings::Other, true, "", QDir::homePath()}};
+    QString kept = {};        // put in the settings before the panel opens
+  } steps[] = {
+      {Settings::Same, true, "", QDir::homePath()},
+      {Settings::Same, true, root + "/typed", root},
+      {Settings::Restarted, false, root + "/pictures/a.png", root + "/typed"},
+      {Settings::Restarted, true, "", root + "/pictures"},
+      {Settings::Other, true, "", QDir::homePath()},
+      {Settings::Same, true, "", QDir::homePath(), root + "/removed"},
+      {Settings::Same, true, "", QDir::homePath(), QDir::current().relativeFilePath(root + "/typed")}};
   auto defaults = std::make_unique<foundation::UserDefaults>(dir.file("velumar.plist"));
   for (const auto& step : steps) {
     if (step.settings == Settings::Restarted) {
@@ -47,6 +52,8 @@ TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
     } else if (step.settings == Settings::Other) {
       defaults = std::make_unique<foundation::UserDefaults>(dir.file("other.plist"));
     }
+    if (!step.kept.isEmpty())
+      defaults->set(kImportFolderDefaultsKey, foundation::Value(step.kept.toStdString()));
     QString startedIn;
     std::function<void()> answer = [&] {
       for (QWidget* top : QApplication::topLevelWidgets())
@@ -62,7 +69,7 @@ TEST(ImportPanel, OpensAtHomeThenWhereItWasLeftOrChosen) {
     };
     QTimer::singleShot(0, answer);
     EXPECT_EQ(runImportPanel(nullptr, {true, step.folder}, *defaults).has_value(), !step.typed.isEmpty());
-    EXPECT_EQ(startedIn, step.startsIn) << step.typed.toStdString();
+    EXPECT_EQ(startedIn.toStdString(), step.startsIn.toStdString()) << step.typed.toStdString();
   }
 }
 

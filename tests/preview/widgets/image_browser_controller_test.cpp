@@ -183,27 +183,73 @@ TEST_F(ImageBrowserControllerTest, CommandKeyStateAndMenusFollowTheList) {
 }
 
 // Several cells selected with the mouse show the first one when the button
-// comes up; with the command key, or one cell alone, at once.
-TEST_F(ImageBrowserControllerTest, SeveralCellsPickedWithTheMouseAreShownAtTheMouseUp) {
+// comes up, or when the drag it started ends, or when the grid loses the
+// focus before the release arrives; one cell, the command key and keys
+// show at once, also after a release that never came.
+TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
   import(names_);
   controller_.show();
-  QWidget* cells = controller_.grid()->viewport();
-  const auto at = [&](int row) {
-    return controller_.grid()->visualRect(controller_.grid()->model()->index(row, 0)).center();
-  };
-  const struct {
+  QWidget elsewhere;
+  QListView* grid = controller_.grid();
+  QWidget* cells = grid->viewport();
+  const auto at = [&](int row) { return grid->visualRect(grid->model()->index(row, 0)).center(); };
+  enum Gesture { Click, Press, Release, Drag, ShiftLeft, FocusOut };
+  const struct Step {
+    Gesture gesture;
+    int row;
     Qt::KeyboardModifier modifier;
-    const char* shownWhileHeld;
-  } rows[] = {{Qt::ShiftModifier, "img3.png"}, {Qt::ControlModifier, "img1.png"}};
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.modifier);
-    QTest::mouseClick(cells, Qt::LeftButton, {}, at(3));
-    EXPECT_EQ(shown_, "img3.png");
-    QTest::mousePress(cells, Qt::LeftButton, row.modifier, at(1));
-    EXPECT_EQ(list_.imagesIndexSet().imageCount, 1u);
-    EXPECT_EQ(shown_, row.shownWhileHeld);
-    QTest::mouseRelease(cells, Qt::LeftButton, row.modifier, at(1));
-    EXPECT_EQ(shown_, "img1.png");
+    const char* shown;
+  } waits[] = {{Click, 3, {}, "img3"}, {Press, 1, Qt::ShiftModifier, "img3"}};
+  const struct {
+    const char* name;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"range", {waits[0], waits[1], {Release, 1, Qt::ShiftModifier, "img1"}}},
+      {"command key", {waits[0], {Press, 1, Qt::ControlModifier, "img1"}}},
+      {"one cell", {waits[0], {Press, 1, {}, "img1"}}},
+      {"shift+arrow", {waits[0], {ShiftLeft, 0, {}, "img2"}}},
+      {"drag", {waits[0], waits[1], {Drag, 4, {}, "img1"}}},
+      {"focus lost", {waits[0], waits[1], {FocusOut, 0, {}, "img1"}}},
+      {"keys while held", {{Press, 3, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
+      {"release lost", {{Press, 3, {}, "img3"}, {FocusOut, 0, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
+  };
+  for (const auto& gestures : cases) {
+    SCOPED_TRACE(gestures.name);
+    controller_.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&controller_));
+    grid->setFocus();
+    ASSERT_TRUE(list_.changeSelectionWithIndexSet(OrganizedIndexSet::withIndex(5, 5)));
+    bool held = false;
+    for (const Step& step : gestures.steps) {
+      switch (step.gesture) {
+        case Click:
+          QTest::mouseClick(cells, Qt::LeftButton, step.modifier, at(step.row));
+          break;
+        case Press:
+          QTest::mousePress(cells, Qt::LeftButton, step.modifier, at(step.row));
+          held = true;
+          break;
+        case Release:
+          QTest::mouseRelease(cells, Qt::LeftButton, step.modifier, at(step.row));
+          held = false;
+          break;
+        case Drag:
+          // The first move arms the drag, the second starts it.
+          QTest::mouseMove(cells, at(step.row) - QPoint(1, 0));
+          QTest::mouseMove(cells, at(step.row));
+          break;
+        case ShiftLeft:
+          QTest::keyClick(grid, Qt::Key_Left, Qt::ShiftModifier);
+          break;
+        case FocusOut:
+          elsewhere.show();
+          elsewhere.activateWindow();
+          ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
+          break;
+      }
+      EXPECT_EQ(shown_, std::string(step.shown) + ".png") << step.gesture;
+    }
+    if (held) QTest::mouseRelease(cells, Qt::LeftButton, {}, at(5));
   }
 }
 
