@@ -5,6 +5,9 @@
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include "platform/ui/task_bar_skip.h"
 
 namespace ui {
 
@@ -50,6 +53,31 @@ void Popover::showRelativeTo(QWidget* anchor) {
   // The popover takes the keyboard, so Escape closes it at once.
   activateWindow();
   setFocus(Qt::PopupFocusReason);
+}
+
+void Popover::attachToOwnerWindow() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  if (owner != owner_) {
+    if (owner_) owner_->removeEventFilter(this);
+    owner_ = owner;
+    if (owner_) owner_->installEventFilter(this);
+  }
+  QWindow* window = windowHandle();
+  if (!window) return;
+  if (owner_ && owner_->windowHandle()) window->setTransientParent(owner_->windowHandle());
+  keepOutOfTaskBar(*window);
+}
+
+bool Popover::eventFilter(QObject* watched, QEvent* event) {
+  // A hidden or minimised window takes its popovers along.
+  if (watched == owner_ && event->type() == QEvent::Hide && isVisible()) close();
+  return QFrame::eventFilter(watched, event);
+}
+
+void Popover::showEvent(QShowEvent* event) {
+  // Before the window is mapped, when the window manager reads its hints.
+  if (!event->spontaneous()) attachToOwnerWindow();
+  QFrame::showEvent(event);
 }
 
 void Popover::keyPressEvent(QKeyEvent* event) {

@@ -2,8 +2,14 @@
 // A panel shown beside its button: a frameless tool window at the button's
 // right edge (its left edge when there is no room on the right). Several
 // can be open at once, and the user works with other controls while one is
-// open; it closes only when asked to, when its button is toggled off, or
-// by Escape while it has the focus (it takes the focus when it opens).
+// open; it closes when asked to, when its button is toggled off, by Escape
+// while it has the focus (it takes the focus when it opens), and when the
+// window of its parent widget is hidden or minimised.
+//
+// It belongs to that window: the window manager is told it is transient
+// for it (so it stays above it, and goes behind other windows, is
+// minimised and changes desktop only with it) and keeps it out of the task
+// bar and the pager.
 
 #include <QFrame>
 #include <QPointer>
@@ -31,11 +37,18 @@ class Popover : public QFrame {
   void closed();
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // Ties the popover's window to the window of its parent widget, which may
+  // have changed since it was made.
+  void attachToOwnerWindow();
+
   QPointer<QAbstractButton> button_;
+  QPointer<QWidget> owner_;
 };
 
 }  // namespace ui

@@ -1,10 +1,15 @@
-// A popover that the window system took off the screen behind our back (as
-// a window manager does with the tool windows of an inactive application)
-// counts as closed: one click on its button opens it again.
+// Popovers on a real X server. Each belongs to the converter window: the
+// window manager reads it as transient for that window and keeps it out of
+// the task bar (xprop reads the hints as the window manager sees them), and
+// hiding the window closes it. A popover that the window system took off
+// the screen behind our back (as a window manager does with the tool
+// windows of an inactive application) counts as closed: one click on its
+// button opens it again.
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QProcess>
 #include <QTest>
 #include <QWindow>
 
@@ -15,6 +20,39 @@
 
 namespace velumar {
 namespace {
+
+// What xprop prints for a window's transient owner and states.
+QString ownerAndStates(WId window) {
+  QProcess xprop;
+  xprop.start(QStringLiteral("xprop"),
+              {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_TRANSIENT_FOR"),
+               QStringLiteral("_NET_WM_STATE")});
+  return xprop.waitForFinished(10000) ? QString::fromUtf8(xprop.readAllStandardOutput()) : QString();
+}
+
+TEST(PopoverScreen, EveryPopoverBelongsToTheConverterWindow) {
+  ConverterWindow converter;
+  converter.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&converter));
+  // The seven popovers, the curves panel and the three filter-slot options.
+  const QList<ui::Popover*> popovers = converter.findChildren<ui::Popover*>();
+  ASSERT_EQ(popovers.size(), 11);
+  const QString owner = QStringLiteral("window id # 0x%1").arg(converter.winId(), 0, 16);
+  for (ui::Popover* popover : popovers) {
+    popover->button()->setEnabled(true);
+    popover->button()->click();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(popover)) << popover->objectName().toStdString();
+    EXPECT_TRUE(popover->button()->isChecked()) << popover->objectName().toStdString();
+    const QString hints = ownerAndStates(popover->winId());
+    EXPECT_TRUE(hints.contains(owner)) << hints.toStdString();
+    EXPECT_TRUE(hints.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << hints.toStdString();
+  }
+  converter.hide();
+  for (ui::Popover* popover : popovers) {
+    EXPECT_FALSE(popover->isVisible()) << popover->objectName().toStdString();
+    EXPECT_FALSE(popover->button()->isChecked()) << popover->objectName().toStdString();
+  }
+}
 
 TEST(PopoverScreen, AnUnmappedPopoverOpensAgainWithOneClick) {
   ConverterWindow converter;
