@@ -1,8 +1,8 @@
 #include "preview/image_browser_grid_view.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScopedValueRollback>
@@ -38,7 +38,19 @@ void ImageBrowserGridView::keyPressEvent(QKeyEvent* event) {
 
 void ImageBrowserGridView::mousePressEvent(QMouseEvent* event) {
   selectsWithMouseHeld_ = event->button() == Qt::LeftButton && !(event->modifiers() & Qt::ControlModifier);
+  if (selectsWithMouseHeld_) qApp->installEventFilter(this);
   QListView::mousePressEvent(event);
+}
+
+// While a selection waits, a release anywhere in the application ends it:
+// a window opened during the press may take the release for itself. The
+// grid's own release, delivered after this, has ended it by the time the
+// queued call runs.
+bool ImageBrowserGridView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease && selectsWithMouseHeld_)
+    QMetaObject::invokeMethod(
+        this, [this] { if (selectsWithMouseHeld_) mouseUp(); }, Qt::QueuedConnection);
+  return QListView::eventFilter(watched, event);
 }
 
 void ImageBrowserGridView::mouseReleaseEvent(QMouseEvent* event) {
@@ -64,11 +76,12 @@ void ImageBrowserGridView::hideEvent(QHideEvent* event) {
 
 void ImageBrowserGridView::leaveEvent(QEvent* event) {
   QListView::leaveEvent(event);
-  if (selectsWithMouseHeld_ && !(QGuiApplication::mouseButtons() & Qt::LeftButton)) mouseUp();
+  if (selectsWithMouseHeld_ && !(QApplication::mouseButtons() & Qt::LeftButton)) mouseUp();
 }
 
 void ImageBrowserGridView::mouseUp() {
   selectsWithMouseHeld_ = false;
+  qApp->removeEventFilter(this);
   foundation::NotificationCenter::defaultCenter().post("updatePreviewAfterIKBrowserViewMouseUp");
 }
 

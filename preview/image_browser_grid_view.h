@@ -31,6 +31,7 @@ class ImageBrowserGridView : public QListView {
   void focusOutEvent(QFocusEvent* event) override;
   void hideEvent(QHideEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void startDrag(Qt::DropActions supportedActions) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;

@@ -193,7 +193,7 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
   QListView* grid = controller_.grid();
   QWidget* cells = grid->viewport();
   const auto at = [&](int row) { return grid->visualRect(grid->model()->index(row, 0)).center(); };
-  enum Gesture { Click, Press, Release, Drag, ShiftLeft, FocusOut };
+  enum Gesture { Click, Press, Release, ReleaseElsewhere, Drag, ShiftLeft, FocusOut };
   const struct Step {
     Gesture gesture;
     int row;
@@ -212,6 +212,7 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
       {"focus lost", {waits[0], waits[1], {FocusOut, 0, {}, "img1"}}},
       {"keys while held", {{Press, 3, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
       {"release lost", {{Press, 3, {}, "img3"}, {FocusOut, 0, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
+      {"released on another window", {waits[0], waits[1], {ReleaseElsewhere, 0, {}, "img1"}}},
   };
   for (const auto& gestures : cases) {
     SCOPED_TRACE(gestures.name);
@@ -231,6 +232,11 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
           break;
         case Release:
           QTest::mouseRelease(cells, Qt::LeftButton, step.modifier, at(step.row));
+          held = false;
+          break;
+        case ReleaseElsewhere:
+          QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+          QCoreApplication::processEvents();
           held = false;
           break;
         case Drag:
