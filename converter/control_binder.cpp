@@ -23,6 +23,10 @@ std::string stdText(const QString& text) {
   return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
+QString menuTitle(QString text) {
+  return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 void setControlAlpha(QWidget* widget, double alpha) {
   ui::setViewAlpha(widget, alpha);
 }
@@ -163,7 +167,8 @@ void ControlBinder::popUp(ui::PopUpMenuButton* widget, PopUp& model, Action acti
   });
   refreshers_.push_back([widget, &model] {
     const QSignalBlocker blocker(widget);
-    const QStringList titles = itemTitles(model);
+    QStringList titles = itemTitles(model);
+    for (QString& title : titles) title = menuTitle(title);
     // Items are retitled in place when only titles changed, so their
     // submenus stay.
     if (widget->count() != titles.size()) widget->setItems(titles);

@@ -69,7 +69,7 @@ void ConverterView::updateApplicationsForOpenWithMenu() {
   if (!submenu) return;
   submenu->clear();
   for (const ApplicationMenuItem& item : items) {
-    QAction* action = submenu->addAction(qText(item.title));
+    QAction* action = submenu->addAction(menuTitle(qText(item.title)));
     if (const auto entry = engine_->appIDInfoArray.find(item.tag); entry != engine_->appIDInfoArray.end()) {
       const foundation::Value* path = entry->second.find("AppFullPath");
       if (path) action->setIcon(desktopIcon(desktop::applicationFromDesktopFile(path->stringOr("")).iconName()));

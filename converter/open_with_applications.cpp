@@ -21,13 +21,14 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
   std::vector<ApplicationMenuItem> items;
   std::set<std::string> seenPaths;
   std::int64_t tag = 1;
+  desktop::ApplicationVersions versions;
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(exampleFile))) {
     const std::string path = application.desktopFilePath();
     const std::string name = application.displayName();
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
-    if (desktop::desktopIdNamesApplication(application.id(), "velumar")) continue;
-    const std::string version = desktop::applicationVersion(application.id());
+    if (isThisApplication(application)) continue;
+    const std::string version = versions.versionOf(application.id());
     const std::string title = version.empty() ? name : name + " (" + version + ")";
     foundation::Dictionary entry;
     entry.set("AppDisplayName", foundation::Value(title));

@@ -217,7 +217,7 @@ void PresetsWindow::showSubmenu(QMenu* menu, const std::vector<PresetMenuItem>& 
     QAction* action = actions[qsizetype(i)];
     const QString title = qText(items[i].title);
     const QString shown = elidedTitle(title, menu->font(), menu);
-    action->setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    action->setText(menuTitle(shown));
     action->setToolTip(shown != title ? title : QString());
     action->setChecked(items[i].on);
     action->setEnabled(items[i].enabled && items[i].hasAction);

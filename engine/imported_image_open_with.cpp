@@ -2,6 +2,7 @@
 // applications of another desktop; here each names desktop-file ids tried
 // in order, the mail program through xdg-email, or the user's own choice.
 
+#include <filesystem>
 #include <set>
 
 #include "engine/imported_image.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr std::int64_t kOpenWithDefaultApplication = 1;
 constexpr std::int64_t kOpenWithMail = 5;
 constexpr std::int64_t kOpenWithChosenApplication = 14;
-constexpr std::string_view kOwnDesktopId = "velumar.desktop";
+constexpr std::string_view kOwnName = "velumar";
 // The type the Open With menu asks about for code 1, before any file exists.
 constexpr const char* kExampleContentType = "image/jpeg";
 
@@ -40,7 +41,7 @@ std::vector<std::string_view> applicationNamesForCode(std::int64_t code) {
 
 desktop::Application defaultApplicationOtherThanOurs(const std::string& contentType) {
   auto application = desktop::defaultApplicationForContentType(contentType);
-  if (!application || application.id() == kOwnDesktopId) return {};
+  if (!application || isThisApplication(application)) return {};
   return application;
 }
 
@@ -78,7 +79,24 @@ bool mailFiles(const std::vector<std::string>& paths) {
   return desktop::spawnProgram(arguments);
 }
 
+// The program now running, with symbolic links resolved.
+const std::string& ownExecutable() {
+  static const std::string path = [] {
+    std::error_code error;
+    const std::filesystem::path resolved = std::filesystem::canonical("/proc/self/exe", error);
+    return error ? std::string() : resolved.string();
+  }();
+  return path;
+}
+
 }  // namespace
+
+bool isThisApplication(const desktop::Application& application) {
+  if (desktop::desktopIdNamesApplication(application.id(), kOwnName)) return true;
+  const std::string program = application.executablePath();
+  if (program.empty()) return false;
+  return std::filesystem::path(program).filename().string() == kOwnName || program == ownExecutable();
+}
 
 desktop::Application openWithApplication(std::int64_t code, const foundation::Dictionary& openWithAppID) {
   if (code == kOpenWithDefaultApplication) return defaultApplicationOtherThanOurs(kExampleContentType);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "platform/foundation/log.h"
@@ -107,6 +108,18 @@ std::string Application::iconName() const {
     return names && names[0] ? std::string(names[0]) : std::string();
   }
   return {};
+}
+
+std::string Application::executablePath() const {
+  if (!info_) return {};
+  const char* executable = g_app_info_get_executable(appInfo(info_));
+  if (!executable || !*executable) return {};
+  // An absolute path comes back as it is when it is an executable file.
+  OwnedString found(g_find_program_in_path(executable));
+  if (!found) return {};
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::canonical(found.get(), error);
+  return error ? std::string() : resolved.string();
 }
 
 bool Application::launch(const std::vector<std::string>& paths) const {

@@ -30,6 +30,9 @@ class Application {
   // The application's icon as its desktop entry names it: an icon-theme
   // name ("org.gnome.eog") or an absolute file path; empty when it has none.
   std::string iconName() const;
+  // The program its command line starts, found on PATH when it is a bare
+  // name, with symbolic links resolved; empty when it is not found.
+  std::string executablePath() const;
 
   // Starts the application with the files; it opens them on its own time.
   // false when the launch was refused (nothing to start, spawn failure).

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QImage>
+#include <QKeySequence>
 #include <QMenu>
 #include <cstdlib>
 #include <filesystem>
@@ -40,29 +41,47 @@ class PrivateDesktop {
         {"zeta-copy.desktop", "Name=Zeta Viewer\n"},
         {"alpha.desktop", "Name=alpha viewer\n"},
         {"org.example.velumar.desktop", "Name=Velumar\n"},
+        // This very program under another id and name.
+        {"own-copy.desktop", "Name=Copy\nExec=" + fs::read_symlink("/proc/self/exe").string() + " %F\n"},
+        {"home.desktop", "Name=Home Viewer\n"},
+        {"org.example.Launched.desktop", "Name=Launched Viewer\n"},
+        {"legacy.desktop", "Name=Legacy Viewer\n"},
+        {"amp.desktop", "Name=Amp & Co\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
         // Targets of fixed Open With items, outside the JPEG submenu.
         {"gimp.desktop", "Name=Editor\nMimeType=text/plain;\n" + editorIcon},
-        {"darktable.desktop", "Name=Darkroom\nMimeType=text/plain;\n"},
+        {"darktable.desktop", "Name=Light & Dark\nMimeType=text/plain;\n"},
     };
     for (const auto& [file, lines] : entries) {
       std::ofstream entry(applications / file);
-      entry << "[Desktop Entry]\nType=Application\nExec=/bin/true %F\n" << lines;
+      entry << "[Desktop Entry]\nType=Application\n" << lines;
+      if (lines.find("Exec=") == std::string::npos) entry << "Exec=/bin/true %F\n";
       if (lines.find("MimeType") == std::string::npos) entry << "MimeType=image/jpeg;\n";
     }
-    // Versions from metainfo: the newest release, in either folder and name.
+    // Versions from metainfo: the newest release, in either folder and name,
+    // the user's own data folder too, and files that name the application
+    // by their launchable or component id.
     const std::pair<const char*, const char*> metainfo[] = {
-        {"system/metainfo/zeta.metainfo.xml", R"(<release version="2.9"/><release version="2.10"/>)"},
-        {"system/appdata/alpha.appdata.xml", R"(<release version="1.0"/>)"},
-        {"system/metainfo/zeta-copy.metainfo.xml", ""}};
-    for (const auto& [file, releases] : metainfo) {
+        {"system/metainfo/zeta.metainfo.xml",
+         R"(<releases><release version="2.9"/><release version="2.10"/></releases>)"},
+        {"system/appdata/alpha.appdata.xml", R"(<releases><release version="1.0"/></releases>)"},
+        {"system/metainfo/zeta-copy.metainfo.xml", "<releases/>"},
+        {"home/metainfo/home.metainfo.xml", R"(<releases><release version="3.1"/></releases>)"},
+        {"system/metainfo/com.vendor.Other.metainfo.xml",
+         R"(<id>com.vendor.Other</id><launchable type="desktop-id">org.example.Launched.desktop</launchable>)"
+         R"(<releases><release version="4.0"/></releases>)"},
+        {"system/appdata/old-name.appdata.xml",
+         R"(<id>legacy.desktop</id><releases><release version="0.9"/></releases>)"},
+        {"system/metainfo/amp.metainfo.xml", R"(<releases><release version="1.0 &amp;Quit"/></releases>)"}};
+    for (const auto& [file, inside] : metainfo) {
       fs::create_directories((folder_.path() / file).parent_path());
-      std::ofstream(folder_.path() / file) << "<component><releases>" << releases << "</releases></component>";
+      std::ofstream(folder_.path() / file) << "<component>" << inside << "</component>";
     }
     // The index the desktop's database tool would write.
     std::ofstream(applications / "mimeinfo.cache")
         << "[MIME "
-           "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;\n"
+           "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;"
+           "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;\n"
         << "text/plain=text.desktop;\n";
     const std::pair<const char*, fs::path> variables[] = {{"XDG_DATA_HOME", folder_.path() / "home"},
                                                           {"XDG_DATA_DIRS", folder_.path() / "system"},
@@ -104,13 +123,19 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   emit openWith->menu()->aboutToShow();
   QMenu* submenu = openWith->submenuOf(14);
   std::vector<std::string> titles;
-  for (QAction* action : submenu->actions()) titles.push_back(action->text().toStdString());
-  EXPECT_EQ(titles, (std::vector<std::string>{"alpha viewer (1.0)", "Zeta Viewer", "Zeta Viewer (2.10)"}));
+  for (QAction* action : submenu->actions()) {
+    titles.push_back(action->text().toStdString());
+    EXPECT_TRUE(QKeySequence::mnemonic(action->text()).isEmpty()) << titles.back();
+  }
+  // "&&" shows as "&".
+  EXPECT_EQ(titles, (std::vector<std::string>{"alpha viewer (1.0)", "Amp && Co (1.0 &&Quit)", "Home Viewer (3.1)",
+                                              "Launched Viewer (4.0)", "Legacy Viewer (0.9)", "Zeta Viewer",
+                                              "Zeta Viewer (2.10)"}));
   const auto table = view().importedImage()->appIDInfoArray;
-  EXPECT_EQ(table.size(), 3u);
+  EXPECT_EQ(table.size(), titles.size());
 
   emit openWith->menu()->aboutToShow();  // not built again
-  EXPECT_EQ(submenu->actions().size(), 3);
+  EXPECT_EQ(submenu->actions().size(), qsizetype(titles.size()));
   // A retitled item (a program installed meanwhile) keeps its submenu.
   model().openWithPopUp.items[14].title = "Other program";
   view().refreshControls();
@@ -158,7 +183,7 @@ TEST_F(OpenWithMenuTest, FixedItemsNeedTheirApplicationAndTheFormat) {
     int item;
     const char* title;
     bool enabled, icon;
-  } items[] = {{6, "Editor", true, true},   {7, "Darkroom", true, false}, {2, "Preview", false, false},
+  } items[] = {{6, "Editor", true, true},   {7, "Light && Dark", true, false}, {2, "Preview", false, false},
                {3, "Photos", false, false}, {8, "Pixelmator", false, false}};
   for (const auto& item : items) {
     EXPECT_EQ(openWith->itemTitle(item.item).toStdString(), item.title) << item.item;

@@ -64,13 +64,19 @@ void install() {
   const fs::path applications = data / "applications";
   writeText(applications / "fake-viewer.desktop", desktopEntry("viewer", "image/png;image/jpeg;"));
   writeText(applications / "velumar.desktop", desktopEntry("velumar", "image/tiff;"));
+  // This application installed under another id, and a copy that runs a
+  // program of our name.
+  writeText(applications / "org.example.velumar.desktop", desktopEntry("velumar-other-id", "image/gif;"));
+  writeText(binDir() / "velumar", recorderScript("velumar-program"), fs::perms(0755));
+  writeText(applications / "photos-copy.desktop",
+            "[Desktop Entry]\nType=Application\nName=Photos\nExec=velumar %F\nMimeType=image/webp;\n");
   writeText(applications / "org.xfce.ristretto.desktop", desktopEntry("ristretto"));
   writeText(applications / "org.gnome.Shotwell.desktop", desktopEntry("shotwell"));
   writeText(applications / "org.kde.digikam.desktop", desktopEntry("digikam"));
   writeText(applications / "com.rawtherapee.RawTherapee.desktop", desktopEntry("rawtherapee"));
   writeText(config / "mimeapps.list",
             "[Default Applications]\nimage/png=fake-viewer.desktop\nimage/jpeg=fake-viewer.desktop\n"
-            "image/tiff=velumar.desktop\n");
+            "image/tiff=velumar.desktop\nimage/gif=org.example.velumar.desktop\nimage/webp=photos-copy.desktop\n");
 
   writeText(looseDesktopFile(), desktopEntry("loose-desktop"));
   writeText(looseExecutable(), recorderScript("loose-executable"), fs::perms(0755));
@@ -128,6 +134,8 @@ std::string makeFile(const std::string& name) {
   if (path.extension() == ".png") head = "\x89PNG\r\n\x1a\n";
   if (path.extension() == ".tif") head = std::string("II*\0", 4);
   if (path.extension() == ".bmp") head = "BM";
+  if (path.extension() == ".gif") head = "GIF89a";
+  if (path.extension() == ".webp") head = std::string("RIFF\0\0\0\0WEBPVP8 ", 16);
   writeText(path, head);
   return path.string();
 }

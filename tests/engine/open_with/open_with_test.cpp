@@ -43,6 +43,8 @@ TEST_F(OpenWithTest, EachCodeStartsItsApplicationWithEveryFileOnce) {
   const OpenCase cases[] = {
       {"default application, a file twice", 1, {"a.png", "b.png", "a.png"}, "", "viewer", {0, 1}},
       {"default application is ours", 1, {"a.tif"}, "", nullptr, {}},
+      {"default application is ours under another id", 1, {"a.gif"}, "", nullptr, {}},
+      {"default application runs our program", 1, {"a.webp"}, "", nullptr, {}},
       {"no default application", 1, {"a.bmp"}, "", nullptr, {}},
       {"image viewer, later one of the list", 2, {"a.png"}, "", "ristretto", {0}},
       {"photo manager", 3, {"a.png", "b.png"}, "", "shotwell", {0, 1}},

@@ -79,7 +79,7 @@ TEST(DesktopApplications, IconFilesFromTheDataFolders) {
   }
 }
 
-// The newest release of a metainfo file, compared as versions; files that
+// The newest stable release of a metainfo file, compared as versions; files that
 // are malformed, hostile or too large give none, in one bounded pass.
 TEST(DesktopApplications, VersionOfTheNewestReleaseInMetainfo) {
   testsupport::TempDir dir;
@@ -96,6 +96,11 @@ TEST(DesktopApplications, VersionOfTheNewestReleaseInMetainfo) {
                 "<release version=\"2.99.1\"/>"),
        "3.0"},
       {"<application><releases><release version=\"1.2\"/></releases></application>", "1.2"},  // older files
+      {releases("<release version=\"1.0\"/><release version=\"1.0~rc1\"/>"), "1.0"},  // "~" comes first
+      {releases("<release version=\"2.0\" type=\"development\"/><release version=\"1.5\" type=\"stable\"/>"),
+       "1.5"},
+      {releases("<release version=\"1.0\xe2\x80\xaegnp.exe\"/>"), ""},  // a bidi override
+      {releases("<release version=\"1.0\xe2\x80\x8b\"/>"), ""},         // a zero-width space
       {releases("<release version=\"1.0\"/>") + std::string(3u << 20, ' '), ""},  // too large
       {releases(""), ""},
       {"<component><release version=\"9\"/></component>", ""},  // not in the release list
