@@ -9,6 +9,7 @@
 
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
+#include "platform/ui/menu_title.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "platform/ui/view_alpha.h"
 
@@ -21,10 +22,6 @@ QString qText(const std::string& text) {
 std::string stdText(const QString& text) {
   const QByteArray bytes = text.toUtf8();
   return std::string(bytes.constData(), std::size_t(bytes.size()));
-}
-
-QString menuTitle(QString text) {
-  return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 void setControlAlpha(QWidget* widget, double alpha) {
@@ -168,7 +165,7 @@ void ControlBinder::popUp(ui::PopUpMenuButton* widget, PopUp& model, Action acti
   refreshers_.push_back([widget, &model] {
     const QSignalBlocker blocker(widget);
     QStringList titles = itemTitles(model);
-    for (QString& title : titles) title = menuTitle(title);
+    for (QString& title : titles) title = ui::menuTitle(title);
     // Items are retitled in place when only titles changed, so their
     // submenus stay.
     if (widget->count() != titles.size()) widget->setItems(titles);

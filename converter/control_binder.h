@@ -56,9 +56,6 @@ class ControlBinder {
 // The model's text as Qt text (UTF-8).
 QString qText(const std::string& text);
 std::string stdText(const QString& text);
-// Text as the title of a menu item or button: every "&" doubled, so a name
-// or version from outside shows as it is instead of marking a mnemonic.
-QString menuTitle(QString text);
 
 // The opacity a control group is drawn with.
 void setControlAlpha(QWidget* widget, double alpha);

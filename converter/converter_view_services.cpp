@@ -12,6 +12,7 @@
 #include "engine/imported_image.h"
 #include "platform/desktop/applications.h"
 #include "platform/foundation/files.h"
+#include "platform/ui/menu_title.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "session/output_names.h"
 
@@ -69,7 +70,7 @@ void ConverterView::updateApplicationsForOpenWithMenu() {
   if (!submenu) return;
   submenu->clear();
   for (const ApplicationMenuItem& item : items) {
-    QAction* action = submenu->addAction(menuTitle(qText(item.title)));
+    QAction* action = submenu->addAction(ui::menuTitle(qText(item.title)));
     if (const auto entry = engine_->appIDInfoArray.find(item.tag); entry != engine_->appIDInfoArray.end()) {
       const foundation::Value* path = entry->second.find("AppFullPath");
       if (path) action->setIcon(desktopIcon(desktop::applicationFromDesktopFile(path->stringOr("")).iconName()));

@@ -16,6 +16,7 @@
 
 #include "converter/converter_view.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/menu_title.h"
 #include "presets/user_presets.h"
 
 namespace velumar {
@@ -217,7 +218,7 @@ void PresetsWindow::showSubmenu(QMenu* menu, const std::vector<PresetMenuItem>& 
     QAction* action = actions[qsizetype(i)];
     const QString title = qText(items[i].title);
     const QString shown = elidedTitle(title, menu->font(), menu);
-    action->setText(menuTitle(shown));
+    action->setText(ui::menuTitle(shown));
     action->setToolTip(shown != title ? title : QString());
     action->setChecked(items[i].on);
     action->setEnabled(items[i].enabled && items[i].hasAction);

@@ -17,6 +17,7 @@
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
+#include "platform/ui/menu_title.h"
 #include "preview/image_info_window.h"
 #include "preview/library_roots.h"
 #include "preview/printing_print_job.h"
@@ -244,7 +245,7 @@ bool PreviewCommands::sharePreviewImageFrom(QWidget* sender) {
   shareMenu_ = std::make_unique<QMenu>();
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(files.front()))) {
-    shareMenu_->addAction(QString::fromStdString(application.displayName()),
+    shareMenu_->addAction(ui::menuTitle(QString::fromStdString(application.displayName())),
                           [application, files] { application.launch(files); });
   }
   shareMenu_->addAction(QObject::tr("E-mail…"), [files] {

@@ -22,6 +22,7 @@
 #include <iterator>
 
 #include "engine/imported_image.h"
+#include "engine/open_with_target.h"
 #include "platform/desktop/applications.h"
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/main_loop.h"
@@ -40,7 +41,6 @@ namespace velumar {
 namespace {
 
 const char* const kWindowTitle = "Velumar";
-const char* const kOwnDesktopId = "velumar.desktop";
 
 QString displayed(const std::string& bytes) {
   return QFile::decodeName(QByteArray::fromStdString(bytes));
@@ -498,7 +498,7 @@ void PreviewWindow::openPathComponent(const std::string& path) {
   if (!std::filesystem::is_regular_file(status)) return;
   const desktop::Application application =
       desktop::defaultApplicationForContentType(desktop::contentTypeForFile(path));
-  if (application && !application.id().empty() && application.id() != kOwnDesktopId)
+  if (application && !isThisApplication(application))
     application.launch({path});
 }
 
