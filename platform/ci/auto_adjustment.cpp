@@ -25,17 +25,25 @@ constexpr double kRedEyeDiscOfEyeWidth = 0.5;
 
 // The mean luma is looked at in this many bins of the largest channel.
 constexpr int kLumaBins = 4096;
+// A flat region, one colour over more than this share of the picture,
+// keeps at least kShadowKept of its largest channel's level, wherever the
+// black point lies. Shares this large at a single level come from flat
+// colours: a photo's shadows spread over many levels, each of them at most
+// a percent or two of the picture, and go as dark as the stretch takes them.
+constexpr double kFlatRegionShare = 0.025;
+constexpr double kShadowKept = 0.5;
 
 // Levels of every visible pixel of a copy of image at most
 // kEnhanceAnalysisSide across, on the stretch's tone curve: its luma and its
 // largest channel. That one is taken as the vibrance that follows leaves it
 // (it lifts the strongest channel of a colour), up to white, so that the
 // vibrance pushes no more colours past white than the white point does.
-// And the luma levels summed by the level of the plain largest channel (up
-// to 1), which the stretch scales each pixel by.
+// And the luma levels summed and the pixels counted by the level of the
+// plain largest channel (up to 1), which the stretch scales each pixel by.
 struct LightnessSamples {
   std::vector<float> luma, largest;
   std::vector<double> lumaByLargest = std::vector<double>(kLumaBins + 1, 0.0);
+  std::vector<double> countByLargest = std::vector<double>(kLumaBins + 1, 0.0);
 };
 
 LightnessSamples lightnessSamples(const ImageRef& image) {
@@ -73,7 +81,9 @@ LightnessSamples lightnessSamples(const ImageRef& image) {
       samples.luma.push_back(stretchLevel(luma));
       samples.largest.push_back(stretchLevel(largest));
       const float plainLevel = std::clamp(stretchLevel(plainLargest), 0.0f, 1.0f);
-      samples.lumaByLargest[std::size_t(std::lround(plainLevel * kLumaBins))] += samples.luma.back();
+      const auto bin = std::size_t(std::lround(plainLevel * kLumaBins));
+      samples.lumaByLargest[bin] += samples.luma.back();
+      samples.countByLargest[bin] += 1;
     }
   }
   return samples;
@@ -105,6 +115,31 @@ double midtoneLighteningToMeanLuma(const LightnessSamples& samples, double gain,
   return std::exp((lower + upper) / 2);
 }
 
+// The level of the darkest flat region: the lowest level of the plain
+// largest channel that more than kFlatRegionShare of the pixels share
+// exactly; none (above 1) when no level holds that many.
+double darkestFlatLevel(const LightnessSamples& samples) {
+  double total = 0;
+  for (double count : samples.countByLargest) total += count;
+  for (int i = 0; i <= kLumaBins; ++i)
+    if (samples.countByLargest[std::size_t(i)] > kFlatRegionShare * total) return double(i) / kLumaBins;
+  return 2;
+}
+
+// The black point: luma's percentile low, but so low that the darkest flat
+// region keeps kShadowKept of its largest channel (the level the stretch
+// moves), whether the gain is 1 / (high - black) or capped. That region's
+// luma may lie at the percentile with its largest channel just above it,
+// which alone would take it down to black with the few pixels below; every
+// brighter level keeps more.
+double blackPoint(const LightnessSamples& samples, double low, double high) {
+  const double flat = darkestFlatLevel(samples);
+  if (flat > 1) return low;
+  const double uncapped = flat * (1 - kShadowKept * high) / (1 - kShadowKept * flat);
+  const double capped = flat * (1 - kShadowKept / kEnhanceMaximumGain);
+  return std::max(0.0, std::min({low, uncapped, capped}));
+}
+
 void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
   LightnessSamples samples = lightnessSamples(image);
   if (!samples.luma.empty()) {
@@ -112,10 +147,11 @@ void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {
     // channel: each at most as far in as its percentile, whatever the
     // colours. A saturated colour is as bright as its strongest channel, so
     // it is not counted as dark (its luma is low) nor pushed past white.
-    const double low = percentile(samples.luma, kEnhanceLowPercentile);
+    const double lumaLow = percentile(samples.luma, kEnhanceLowPercentile);
     const double high = percentile(samples.largest, kEnhanceHighPercentile);
-    const double range = high - low;
-    double gain = 1.0 / range, offset = -low * gain;
+    const double range = high - lumaLow;
+    const double low = blackPoint(samples, lumaLow, high);
+    double gain = 1.0 / (high - low), offset = -low * gain;
     if (gain > kEnhanceMaximumGain) {
       // The picture's middle keeps its level, as far as the stretched range
       // fits between black and white.

@@ -4,11 +4,12 @@
 // image; the caller chains them).
 // - Enhance: a levels stretch of lightness that keeps each pixel's
 //   chromaticity (a LightnessStretch), black at the 0.5 % percentile of
-//   luma and white at the 99.5 % percentile of the largest channel, its
-//   gain at most kEnhanceMaximumGain, and a midtone curve that lightens a
-//   picture the stretch darkened back to its mean luma, as far as the
-//   curve's limit lets it; then a mild CIVibrance, the only step that
-//   changes saturation.
+//   luma but low enough that a flat colour covering a few percent of the
+//   picture keeps half of its largest channel, white at the 99.5 %
+//   percentile of the largest channel, its gain at most
+//   kEnhanceMaximumGain, and a midtone curve that lightens a picture the
+//   stretch darkened back to its mean luma, as far as the curve's limit
+//   lets it; then a mild CIVibrance, the only step that changes saturation.
 // - Red eye: one CIRedEyeCorrection per located eye, a disc of half the
 //   eye's width around its centre.
 

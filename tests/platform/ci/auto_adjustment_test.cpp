@@ -286,7 +286,7 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
        .maxHueShift = 1.5,
        .maxChromaGain = 1.5,
        .minRangeGain = 2,
-       .maxRangeGain = ci::kEnhanceMaximumGain * 1.02,
+       .maxRangeGain = 4 * 1.02,
        .maxMeanShift = 3},
       // A blue sky beside a little grey whose strongest channel is lower
       // but whose luma is higher.
@@ -312,6 +312,30 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
       {.name = "dark gradient",
        .input = ramp([](double x) { return 10 + std::floor(x * 100 / 255); }, {1, 0.95, 1}),
        .minMeanRise = 50},
+      // A flat render whose darkest colour, moderately saturated, covers far
+      // more than the black point's share: it keeps its colour.
+      {.name = "four flat colours over a ramp",
+       .input = sRgbPicture(100, 40,
+                            [](std::int64_t x, std::int64_t) {
+                              using C = std::array<std::uint8_t, 3>;
+                              if (x < 48) return C{1, 117, 108};
+                              if (x < 61) return C{33, 73, 64};
+                              if (x < 69) return C{174, 77, 77};
+                              if (x < 77) return C{106, 188, 152};
+                              const double t = double(x - 77) / 22;
+                              return C{std::uint8_t(33 - 32 * t), std::uint8_t(73 + 44 * t),
+                                       std::uint8_t(64 + 44 * t)};
+                            }),
+       .minStrongestKept = 0.5},
+      // A pale grey ramp with a flat blue-grey band of a few percent below it.
+      {.name = "blue-grey band under a pale ramp",
+       .input = sRgbPicture(100, 100,
+                            [](std::int64_t x, std::int64_t y) {
+                              const auto v = std::uint8_t(100 + 3 * x / 2);
+                              return y < 3 ? std::array<std::uint8_t, 3>{55, 98, 114}
+                                           : std::array<std::uint8_t, 3>{v, v, v};
+                            }),
+       .minStrongestKept = 0.5},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
        .input = ramp([](double x) { return std::clamp(x, 8.0, 247.0); }, {1, 1, 1}),
