@@ -54,7 +54,14 @@ void loadTyped(const std::uint8_t* src, const PixelFormat& f, std::int64_t count
     float a = hasAlpha ? readSample<T>(p + alphaIndex * bytes) : 1.0f;
     for (int c = 0; c < nc; ++c) {
       float v = readSample<T>(p + (colorOffset + c) * bytes);
-      o[c] = straight ? v * a : v;
+      // Integer premultiplied colour above its alpha (a damaged file) is
+      // limited to it, so that dividing by alpha never gives more than 1;
+      // float colour may exceed it on purpose.
+      if constexpr (sizeof(T) < 4) {
+        o[c] = straight ? v * a : std::min(v, a);
+      } else {
+        o[c] = straight ? v * a : v;
+      }
     }
     o[nc] = a;
   }
@@ -126,13 +133,14 @@ bool isValidImageFormat(const PixelFormat& f) {
 void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t count, float* out) {
   if (format.bitsPerComponent == 8 && format.colorComponents == 3 &&
       (format.alpha == AlphaInfo::PremultipliedLast || format.alpha == AlphaInfo::NoneSkipLast)) {
-    // The most common layout: a straight scale.
+    // The most common layout: a straight scale, colour at most its alpha.
     const bool opaque = format.alpha == AlphaInfo::NoneSkipLast;
     for (std::int64_t i = 0; i < count * 4; i += 4) {
-      out[i] = float(source[i]) * (1.0f / 255.0f);
-      out[i + 1] = float(source[i + 1]) * (1.0f / 255.0f);
-      out[i + 2] = float(source[i + 2]) * (1.0f / 255.0f);
-      out[i + 3] = opaque ? 1.0f : float(source[i + 3]) * (1.0f / 255.0f);
+      const std::uint8_t a = opaque ? std::uint8_t(255) : source[i + 3];
+      out[i] = float(std::min(source[i], a)) * (1.0f / 255.0f);
+      out[i + 1] = float(std::min(source[i + 1], a)) * (1.0f / 255.0f);
+      out[i + 2] = float(std::min(source[i + 2], a)) * (1.0f / 255.0f);
+      out[i + 3] = float(a) * (1.0f / 255.0f);
     }
     return;
   }
