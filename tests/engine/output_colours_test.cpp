@@ -199,9 +199,10 @@ TEST(OutputColours, ColourAboveAssociatedAlphaIsLimitedBeforeConversion) {
       "tifffile.imwrite(sys.argv[1], v, photometric='rgb', extrasamples=['assocalpha'])\n";
   if (testsupport::runCommand({"/usr/bin/python3", "-c", "import tifffile"}).exitCode != 0)
     GTEST_SKIP() << "needs python3-tifffile";
-  // Premultiplied r, g, b, alpha: colour above alpha, then colour within it.
-  const std::array<int, 4> pairs[] = {{0, 255, 128, 128}, {60, 100, 40, 64}, {255, 0, 0, 32},
-                                      {100, 50, 20, 128}, {30, 60, 90, 200}, {64, 64, 0, 64},
+  // Premultiplied r, g, b, alpha: colour above alpha and within it, both
+  // among the first four pixels and the rest.
+  const std::array<int, 4> pairs[] = {{0, 255, 128, 128}, {100, 50, 20, 128}, {60, 100, 40, 64},
+                                      {30, 60, 90, 200},  {255, 0, 0, 32},    {64, 64, 0, 64},
                                       {10, 200, 50, 255}};
   std::vector<float> straight;
   for (const auto& p : pairs)
