@@ -1,6 +1,8 @@
 #include "platform/ci/working_space.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -85,16 +87,20 @@ RowConverter directConverter(const raster::PixelFormat& format) {
   }
   Layout layout = layoutOf(format);
   ComponentReader read{format.bitsPerComponent};
-  return [layout, read](const std::uint8_t* source, float* out, std::int64_t count) {
+  // Integer premultiplied colour above its alpha (a damaged file) is limited
+  // to it; float colour may exceed it on purpose.
+  const bool limitToAlpha = layout.premultiplied && format.bitsPerComponent != 32;
+  return [layout, read, limitToAlpha](const std::uint8_t* source, float* out, std::int64_t count) {
     for (std::int64_t i = 0; i < count; ++i, source += layout.bytesPerPixel, out += 4) {
       float a = layout.alphaIndex >= 0 ? read(source, layout.alphaIndex) : 1.0f;
       float scale = layout.premultiplied ? 1.0f : a;
+      float ceiling = limitToAlpha ? a : std::numeric_limits<float>::infinity();
       if (layout.colorComponents == 0) {
         out[0] = out[1] = out[2] = 0;
       } else {
-        out[0] = read(source, layout.colorOffset) * scale;
-        out[1] = read(source, layout.colorOffset + 1) * scale;
-        out[2] = read(source, layout.colorOffset + 2) * scale;
+        out[0] = std::min(read(source, layout.colorOffset) * scale, ceiling);
+        out[1] = std::min(read(source, layout.colorOffset + 1) * scale, ceiling);
+        out[2] = std::min(read(source, layout.colorOffset + 2) * scale, ceiling);
       }
       out[3] = a;
     }

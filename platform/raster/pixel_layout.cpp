@@ -6,6 +6,10 @@
 
 #include "platform/color/straight_level.h"
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace raster {
 
 namespace {
@@ -54,7 +58,14 @@ void loadTyped(const std::uint8_t* src, const PixelFormat& f, std::int64_t count
     float a = hasAlpha ? readSample<T>(p + alphaIndex * bytes) : 1.0f;
     for (int c = 0; c < nc; ++c) {
       float v = readSample<T>(p + (colorOffset + c) * bytes);
-      o[c] = straight ? v * a : v;
+      // Integer premultiplied colour above its alpha (a damaged file) is
+      // limited to it, so that dividing by alpha never gives more than 1;
+      // float colour may exceed it on purpose.
+      if constexpr (sizeof(T) < 4) {
+        o[c] = straight ? v * a : std::min(v, a);
+      } else {
+        o[c] = straight ? v * a : v;
+      }
     }
     o[nc] = a;
   }
@@ -86,6 +97,38 @@ void storeTyped(const float* in, const PixelFormat& f, std::int64_t count, std::
     for (int c = 0; c < nc; ++c) writeSample<T>(p + (colorOffset + c) * bytes, v[c] * inverse);
     if (hasAlpha) writeSample<T>(p + extraIndex * bytes, a);
     if (padding) writeSample<T>(p + extraIndex * bytes, 1.0f);
+  }
+}
+
+// 8-bit RGBA (premultiplied, or opaque with padding) into the working form:
+// each byte scaled to [0, 1], colour at most its alpha (damaged files can
+// hold more; dividing by alpha would then give straight colour above 1),
+// the padding byte read as opaque. Four pixels at a time where SSE2 is
+// there, with the same results as one at a time.
+void loadRGBA8(const std::uint8_t* source, std::int64_t count, bool opaque, float* out) {
+  std::int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i padding = opaque ? _mm_set1_epi32(int(0xff000000u)) : zero;
+  const __m128 scale = _mm_set1_ps(1.0f / 255.0f);
+  for (; i + 4 <= count; i += 4) {
+    __m128i pixels = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i * 4)), padding);
+    __m128i alpha = _mm_srli_epi32(pixels, 24);
+    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 8));
+    alpha = _mm_or_si128(alpha, _mm_slli_epi32(alpha, 16));
+    pixels = _mm_min_epu8(pixels, alpha);
+    const __m128i low = _mm_unpacklo_epi8(pixels, zero), high = _mm_unpackhi_epi8(pixels, zero);
+    const __m128i words[4] = {_mm_unpacklo_epi16(low, zero), _mm_unpackhi_epi16(low, zero),
+                              _mm_unpacklo_epi16(high, zero), _mm_unpackhi_epi16(high, zero)};
+    for (int k = 0; k < 4; ++k)
+      _mm_storeu_ps(out + (i + k) * 4, _mm_mul_ps(_mm_cvtepi32_ps(words[k]), scale));
+  }
+#endif
+  for (; i < count; ++i) {
+    const std::uint8_t* p = source + i * 4;
+    const std::uint8_t a = opaque ? std::uint8_t(255) : p[3];
+    for (int c = 0; c < 3; ++c) out[i * 4 + c] = float(std::min(p[c], a)) * (1.0f / 255.0f);
+    out[i * 4 + 3] = float(a) * (1.0f / 255.0f);
   }
 }
 
@@ -126,14 +169,8 @@ bool isValidImageFormat(const PixelFormat& f) {
 void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t count, float* out) {
   if (format.bitsPerComponent == 8 && format.colorComponents == 3 &&
       (format.alpha == AlphaInfo::PremultipliedLast || format.alpha == AlphaInfo::NoneSkipLast)) {
-    // The most common layout: a straight scale.
-    const bool opaque = format.alpha == AlphaInfo::NoneSkipLast;
-    for (std::int64_t i = 0; i < count * 4; i += 4) {
-      out[i] = float(source[i]) * (1.0f / 255.0f);
-      out[i + 1] = float(source[i + 1]) * (1.0f / 255.0f);
-      out[i + 2] = float(source[i + 2]) * (1.0f / 255.0f);
-      out[i + 3] = opaque ? 1.0f : float(source[i + 3]) * (1.0f / 255.0f);
-    }
+    // The most common layout: a straight scale, colour at most its alpha.
+    loadRGBA8(source, count, format.alpha == AlphaInfo::NoneSkipLast, out);
     return;
   }
   switch (format.bitsPerComponent) {

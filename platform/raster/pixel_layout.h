@@ -2,8 +2,9 @@
 // Conversion between stored pixel rows of any supported format and the
 // working form of the drawing code: floats, colour components premultiplied
 // by alpha, then alpha (colour components + 1 floats per pixel; one for
-// alpha-only). Integer formats clamp on the way back, float formats keep
-// values as they are.
+// alpha-only). Integer premultiplied colour is read as at most its alpha;
+// integer formats clamp on the way back, float formats keep values as they
+// are both ways.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,14 +1,18 @@
 // Colour as other programs see our files: CMYK sources in formats that hold
 // only RGB, untagged gray, wide-gamut sources in formats without a profile,
-// transparency in formats without alpha. Sources are made and references
-// computed by ImageMagick; outputs are read back by several readers.
+// transparency in formats without alpha, damaged associated alpha. Sources
+// are made and references computed by ImageMagick (or another outside
+// tool); outputs are read back by several readers.
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <filesystem>
 
 #include "engine/file_type_codes.h"
 #include "output_readers.h"
+#include "platform/color/transform.h"
 
 namespace velumar {
 namespace {
@@ -180,6 +184,62 @@ INSTANTIATE_TEST_SUITE_P(Outputs, OutputColours, ::testing::ValuesIn(kCases),
                              if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
                            return name;
                          });
+
+// A damaged TIFF whose associated alpha is below its colour, 8 and 16 bits,
+// converted to an Adobe RGB PNG: colour is read as at most its alpha, so the
+// straight colour is at most white and no channel drags the others up.
+// Expected: the limited straight sRGB colour through an Adobe RGB transform,
+// within the levels the premultiplied 8-bit result can tell apart.
+TEST(OutputColours, ColourAboveAssociatedAlphaIsLimitedBeforeConversion) {
+  const char* script =
+      "import sys, numpy, tifffile\n"
+      "bits = int(sys.argv[2])\n"
+      "v = numpy.array([int(x) for x in sys.argv[3:]], dtype=numpy.uint16).reshape(1, -1, 4)\n"
+      "v = v * 257 if bits == 16 else v.astype(numpy.uint8)\n"
+      "tifffile.imwrite(sys.argv[1], v, photometric='rgb', extrasamples=['assocalpha'])\n";
+  if (testsupport::runCommand({"/usr/bin/python3", "-c", "import tifffile"}).exitCode != 0)
+    GTEST_SKIP() << "needs python3-tifffile";
+  // Premultiplied r, g, b, alpha: colour above alpha and within it, both
+  // among the first four pixels and the rest.
+  const std::array<int, 4> pairs[] = {{0, 255, 128, 128}, {100, 50, 20, 128}, {60, 100, 40, 64},
+                                      {30, 60, 90, 200},  {255, 0, 0, 32},    {64, 64, 0, 64},
+                                      {10, 200, 50, 255}};
+  std::vector<float> straight;
+  for (const auto& p : pairs)
+    for (int c = 0; c < 3; ++c) straight.push_back(float(std::min(p[c], p[3])) / float(p[3]));
+  const color::BufferLayout floats{3, color::SampleType::Float32, false, false, false, false};
+  std::vector<float> adobe(straight.size());
+  color::Transform::get(color::IccProfile::named(color::NamedProfile::SRGB), floats,
+                        color::IccProfile::named(color::NamedProfile::AdobeRGB1998), floats)
+      ->convertRow(straight.data(), adobe.data(), std::int64_t(std::size(pairs)));
+
+  for (int bits : {8, 16}) {
+    testsupport::TempDir dir;
+    const std::string source = dir.file("damaged.tif"), output = dir.file("adobe.png");
+    std::vector<std::string> make = {"/usr/bin/python3", "-c", script, source, std::to_string(bits)};
+    for (const auto& p : pairs)
+      for (int v : p) make.push_back(std::to_string(v));
+    ASSERT_EQ(testsupport::runCommand(make).exitCode, 0) << bits;
+    ImageModifyInfo settings;
+    settings.conversionType = ConversionType::PNG;
+    settings.colorSpaceModel = 1;
+    settings.colorSpace = 1;  // Adobe RGB
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output)) << bits;
+    const outputcheck::Pixels seen = outputcheck::readWith(Reader::ImageMagick, output);
+    ASSERT_EQ(seen.width, std::int64_t(std::size(pairs))) << bits;
+    for (std::size_t i = 0; i < std::size(pairs); ++i) {
+      const int alpha = pairs[i][3];
+      std::array<int, 4> want{alpha, alpha, alpha, alpha};
+      for (int c = 0; c < 3; ++c)
+        want[std::size_t(c)] = int(std::lround(adobe[i * 3 + std::size_t(c)] * 255.0f));
+      const auto got = seen.at(std::int64_t(i), 0);
+      EXPECT_LE(outputcheck::channelDistance(got, want), 1 + 128 / alpha)
+          << bits << "-bit (" << pairs[i][0] << "," << pairs[i][1] << "," << pairs[i][2] << ",a" << alpha
+          << "): " << got[0] << " " << got[1] << " " << got[2] << " " << got[3] << " for " << want[0] << " "
+          << want[1] << " " << want[2];
+    }
+  }
+}
 
 }  // namespace
 }  // namespace velumar

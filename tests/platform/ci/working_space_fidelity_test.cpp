@@ -29,13 +29,15 @@ const std::vector<Rgb> kColours = {
     {255, 255, 255}, {0, 0, 0},   {200, 120, 40}, {30, 90, 160}, {128, 128, 128}, {240, 200, 190},
 };
 
-// A flat opaque size × size patch of colour, 8- or 16-bit sRGB.
-raster::ImageRef flatPatch(const Rgb& colour, int bits, std::int64_t size) {
+// A flat size × size patch of colour (premultiplied by alpha), 8- or 16-bit,
+// sRGB unless space says otherwise.
+raster::ImageRef flatPatch(const Rgb& colour, int bits, std::int64_t size, int alpha = 255,
+                           const raster::ColorSpaceRef& space = raster::ColorSpace::sRGB()) {
   const std::size_t pixels = std::size_t(size * size);
   std::vector<std::uint8_t> bytes(pixels * 4 * std::size_t(bits / 8));
   for (std::size_t i = 0; i < pixels; ++i) {
     for (std::size_t c = 0; c < 4; ++c) {
-      int value8 = c < 3 ? colour[c] : 255;
+      int value8 = c < 3 ? colour[c] : alpha;
       if (bits == 8) {
         bytes[i * 4 + c] = std::uint8_t(value8);
       } else {
@@ -45,7 +47,7 @@ raster::ImageRef flatPatch(const Rgb& colour, int bits, std::int64_t size) {
     }
   }
   raster::PixelFormat format{bits, 3, AlphaInfo::PremultipliedLast};
-  return raster::Image::make(size, size, format, raster::ColorSpace::sRGB(), std::move(bytes));
+  return raster::Image::make(size, size, format, space, std::move(bytes));
 }
 
 // The colour of pixel (x, y) (y up) of an RGBA context, scaled to 0..255.
@@ -181,6 +183,27 @@ TEST(WorkingSpaceFidelity, KernelsAndCompositingKeepValuesOutsideZeroToOne) {
   ci::Context::withBitmapContext(*context)->drawImage(clamped, raster::Rect(0, 0, 4, 4),
                                                       raster::Rect(0, 0, 4, 4));
   EXPECT_GT(colourAt(*context, 1, 1)[1], 10.0);
+}
+
+// Integer premultiplied colour above its alpha (a damaged file) in the
+// working space itself is read as at most its alpha: through a kernel on
+// straight colour into sRGB, it gives what the limited colour gives.
+TEST(WorkingSpaceFidelity, IntegerColourAboveAlphaIsReadAsItsAlpha) {
+  const raster::ColorSpaceRef working = raster::ColorSpace::genericRGB();
+  for (int bits : {8, 16}) {
+    auto drawn = [&](const Rgb& colour, int alpha) {
+      auto matrix = ci::Filter::withName("CIColorMatrix");
+      auto context = srgbContext(4, 16);
+      if (!matrix || !context) return std::array<double, 3>{-1, -1, -1};
+      matrix->setDefaults();
+      matrix->setValue(ci::kInputImageKey, ci::Image::withBitmap(flatPatch(colour, bits, 4, alpha, working)));
+      ci::Context::withBitmapContext(*context)->drawImage(matrix->outputImage(), raster::Rect(0, 0, 4, 4),
+                                                          raster::Rect(0, 0, 4, 4));
+      return colourAt(*context, 1, 1);
+    };
+    EXPECT_EQ(drawn({0, 255, 128}, 128), drawn({0, 128, 128}, 128)) << bits;
+    EXPECT_EQ(drawn({60, 100, 40}, 64), drawn({60, 64, 40}, 64)) << bits;
+  }
 }
 
 TEST(WorkingSpaceFidelity, GrayContextsGetTheLuminanceOfColoursOutsideTheWorkingGamut) {
