@@ -18,7 +18,9 @@ QString unreadableCauseText(foundation::UserDefaults::UnreadableCause cause) {
   switch (cause) {
     case foundation::UserDefaults::UnreadableCause::TooManyKeys:
       return QStringLiteral("The settings file holds more entries than Velumar can read.");
-    case foundation::UserDefaults::UnreadableCause::TooLarge:
+    case foundation::UserDefaults::UnreadableCause::TooLargeToRead:
+      return QStringLiteral("The settings file is too large to be read.");
+    case foundation::UserDefaults::UnreadableCause::TooLargeToSave:
       return QStringLiteral("The settings file is too large to be saved again.");
     case foundation::UserDefaults::UnreadableCause::Damaged:
       break;

@@ -1,10 +1,10 @@
 #pragma once
 // Alerts about the settings file: at launch, one when the file could not be
-// read, naming why (damaged, too many entries, too large to be saved again;
-// it is kept aside and the defaults are used), and one at the first failed
-// write of a run, naming its cause: the settings folder cannot be written or
-// the settings are too large (never repeated in that run). The alerts do
-// not block: they show and the program goes on.
+// read, naming why (damaged, too many entries, too large to be read, too
+// large to be saved again; it is kept aside and the defaults are used), and
+// one at the first failed write of a run, naming its cause: the settings
+// folder cannot be written or the settings are too large (never repeated in
+// that run). The alerts do not block: they show and the program goes on.
 
 #include <QMessageBox>
 #include <QObject>

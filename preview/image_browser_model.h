@@ -8,9 +8,9 @@
 #include <QImage>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "platform/foundation/keyed_hash.h"
 #include "preview/image_browser_mirror.h"
 #include "preview/thumbnail_loader.h"
 
@@ -50,8 +50,9 @@ class ImageBrowserModel : public QAbstractListModel {
   ImageBrowserMirror& mirror_;
   ThumbnailLoader& loader_;
   DropImporter dropImporter_;
-  // The rows of each file, rebuilt on every reload (thumbnails arrive by file).
-  std::unordered_map<std::string, std::vector<std::size_t>> rowsByPath_;
+  // The rows of each file, rebuilt on every reload (thumbnails arrive by
+  // file). Paths come from folders anyone may have named: keyed hash.
+  foundation::KeyedStringMap<std::vector<std::size_t>> rowsByPath_;
 };
 
 // The thumbnail's pixels as a QImage sharing them.

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <list>
 #include <string>
-#include <unordered_map>
 
+#include "platform/foundation/keyed_hash.h"
 #include "preview/thumbnail_job.h"
 
 namespace velumar {
@@ -40,7 +40,7 @@ class ThumbnailMemory {
   std::size_t budget_;
   std::size_t bytes_ = 0;
   std::list<Entry> entries_;  // most recently used first
-  std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+  foundation::KeyedStringMap<std::list<Entry>::iterator> index_;  // keyed: paths are outside text
 };
 
 }  // namespace velumar

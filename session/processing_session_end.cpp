@@ -2,10 +2,10 @@
 // overwriting, revealing and opening the results, and the failure report.
 
 #include <algorithm>
-#include <unordered_set>
 
 #include "engine/failure_causes.h"
 #include "engine/imported_image.h"
+#include "platform/foundation/keyed_hash.h"
 #include "platform/foundation/notification_center.h"
 #include "session/processing_session.h"
 #include "session/processing_view.h"
@@ -21,10 +21,10 @@ namespace {
 constexpr std::size_t kMostFilesRevealed = 100;
 
 // The distinct files in the order first written; only the first written
-// when there are too many to select.
+// when there are too many to select. The names are outside text: keyed hash.
 std::vector<std::string> filesToReveal(const std::vector<std::string>& written) {
   std::vector<std::string> distinct;
-  std::unordered_set<std::string> seen;
+  foundation::KeyedStringSet seen;
   for (const std::string& path : written)
     if (seen.insert(comparablePath(path)).second) distinct.push_back(path);
   if (distinct.size() > kMostFilesRevealed) distinct.resize(1);

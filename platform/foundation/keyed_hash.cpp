@@ -89,9 +89,13 @@ std::uint64_t sipHash(std::uint64_t k0, std::uint64_t k1, std::string_view bytes
 
 }  // namespace
 
+std::uint64_t sipHash13(std::uint64_t k0, std::uint64_t k1, std::string_view bytes) {
+  return sipHash(k0, k1, bytes, 1, 3);
+}
+
 std::uint64_t keyedHash(std::string_view bytes) {
   static const Key key = randomKey();
-  return sipHash(key.k0, key.k1, bytes, 1, 3);
+  return sipHash13(key.k0, key.k1, bytes);
 }
 
 }  // namespace foundation

@@ -5,12 +5,29 @@
 // beforehand: a file cannot be made to pile its keys into one bucket. The
 // values differ from one process to the next; never store or send them.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace foundation {
 
 // SipHash-1-3 of bytes under the process's key.
 std::uint64_t keyedHash(std::string_view bytes);
+
+// SipHash-1-3 of bytes under the key (k0, k1): keyedHash under a known key,
+// so its outputs can be checked.
+std::uint64_t sipHash13(std::uint64_t k0, std::uint64_t k1, std::string_view bytes);
+
+// The hasher of tables keyed by text from files, folders or other programs.
+struct KeyedStringHash {
+  std::size_t operator()(std::string_view bytes) const { return std::size_t(keyedHash(bytes)); }
+};
+
+template <class Mapped>
+using KeyedStringMap = std::unordered_map<std::string, Mapped, KeyedStringHash>;
+using KeyedStringSet = std::unordered_set<std::string, KeyedStringHash>;
 
 }  // namespace foundation

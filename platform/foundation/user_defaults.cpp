@@ -50,7 +50,7 @@ std::optional<Value> readSettings(const std::string& path, UserDefaults::Unreada
   auto contents = readPropertyList(path, &refusal);
   if (!contents) {
     *cause = refusal == PropertyListRefusal::TooManyValues  ? Cause::TooManyKeys
-             : refusal == PropertyListRefusal::TooManyBytes ? Cause::TooLarge
+             : refusal == PropertyListRefusal::TooManyBytes ? Cause::TooLargeToRead
                                                             : Cause::Damaged;
     return std::nullopt;
   }
@@ -60,7 +60,7 @@ std::optional<Value> readSettings(const std::string& path, UserDefaults::Unreada
   constexpr std::uint64_t kSpareBytes = 1 << 20;
   if (!propertyListFileFits(*contents, kSpareValues, kSpareBytes)) {
     log("User defaults: {} is too large to be saved again", path);
-    *cause = Cause::TooLarge;
+    *cause = Cause::TooLargeToSave;
     return std::nullopt;
   }
   return contents;

@@ -64,8 +64,9 @@ class UserDefaults {
   // next write moves it.
   std::optional<std::string> unreadableFileKeptAs() const;
   // Why it could not be read: it is damaged (or not a settings file), holds
-  // more keys than the readers take, or is too large to be saved again.
-  enum class UnreadableCause { Damaged, TooManyKeys, TooLarge };
+  // more keys than the readers take, is larger than they take (the file, or
+  // its shared values expanded), or is too large to be saved again.
+  enum class UnreadableCause { Damaged, TooManyKeys, TooLargeToRead, TooLargeToSave };
   UnreadableCause unreadableCause() const;
 
   // Whether the settings' folder can be written: creates it when missing

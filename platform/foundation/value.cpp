@@ -15,9 +15,7 @@ constexpr std::size_t kScannedEntries = 16;
 
 // Keyed per process: keys read from a file cannot be chosen to share one
 // probe run, which would make every operation linear in the size.
-std::size_t hashOf(std::string_view key) {
-  return std::size_t(keyedHash(key));
-}
+constexpr KeyedStringHash hashOf{};
 
 }  // namespace
 

@@ -162,23 +162,44 @@ TEST(DelegateSettingsAlerts, UnreadableAndUnwritableSettingsAreToldOnce) {
   std::string manyKeys = "<plist><dict>";
   for (int i = 0; i <= 150000; ++i) manyKeys += "<key>" + std::to_string(i) + "</key><true/>";
   manyKeys += "</dict></plist>";
-  plisttest::BinaryPlistBuilder largeData;  // {"Data": [1 MB] * 63}, no room left for the program's keys
-  const std::uint32_t megabyte = largeData.add(plisttest::BinaryPlistBuilder::data(1 << 20));
-  const std::uint32_t top = largeData.add(plisttest::BinaryPlistBuilder::dictionary(
-      {largeData.add(plisttest::BinaryPlistBuilder::ascii("Data"))},
-      {largeData.add(plisttest::BinaryPlistBuilder::array(std::vector<std::uint32_t>(63, megabyte)))}));
+  // {"Data": [1 MB] * copies}, one megabyte shared: 63 leave no room for the
+  // program's keys, 65 expand past what the readers take.
+  auto sharedMegabytes = [](std::size_t copies) {
+    plisttest::BinaryPlistBuilder largeData;
+    const std::uint32_t megabyte = largeData.add(plisttest::BinaryPlistBuilder::data(1 << 20));
+    const std::uint32_t top = largeData.add(plisttest::BinaryPlistBuilder::dictionary(
+        {largeData.add(plisttest::BinaryPlistBuilder::ascii("Data"))},
+        {largeData.add(plisttest::BinaryPlistBuilder::array(std::vector<std::uint32_t>(copies, megabyte)))}));
+    return largeData.build(top);
+  };
+  // A binary file whose trailer states 1,000,001 objects, with room for
+  // their one-byte offsets; the objects themselves are never reached.
+  constexpr std::size_t kStatedObjects = 1'000'001;
+  foundation::Data manyObjects{'b', 'p', 'l', 'i', 's', 't', '0', '0'};
+  manyObjects.resize(8 + 2 * kStatedObjects + 6);
+  manyObjects.push_back(1);  // offset size
+  manyObjects.push_back(1);  // reference size
+  plisttest::BinaryPlistBuilder::appendBig(manyObjects, kStatedObjects, 8);
+  plisttest::BinaryPlistBuilder::appendBig(manyObjects, 0, 8);  // top object
+  plisttest::BinaryPlistBuilder::appendBig(manyObjects, 8 + kStatedObjects, 8);  // offset table
   const struct {
     foundation::Data bytes;
     QString cause;
+    std::uintmax_t sparseSize = 0;  // extends the file, without writing, when set
   } unreadable[] = {
       {{'b', 'p', 'l', 'i', 's', 't'}, QStringLiteral("The settings file is damaged.")},
       {foundation::Data(manyKeys.begin(), manyKeys.end()),
        QStringLiteral("The settings file holds more entries than Velumar can read.")},
-      {largeData.build(top), QStringLiteral("The settings file is too large to be saved again.")},
+      {manyObjects, QStringLiteral("The settings file holds more entries than Velumar can read.")},
+      {sharedMegabytes(63), QStringLiteral("The settings file is too large to be saved again.")},
+      {sharedMegabytes(65), QStringLiteral("The settings file is too large to be read.")},
+      {{'<', '?', 'x', 'm', 'l'}, QStringLiteral("The settings file is too large to be read."),
+       foundation::kMaxPropertyListBytes + 1},
   };
   for (const auto& file : unreadable) {
     const std::string path = dir.file("velumar.plist");
     ASSERT_TRUE(foundation::writeFileAtomically(path, file.bytes));
+    if (file.sparseSize != 0) fs::resize_file(path, file.sparseSize);
     foundation::UserDefaults defaults(path);
     AppDelegate delegate(defaults, true);
     delegate.launch();
