@@ -25,25 +25,36 @@ constexpr double kRedEyeDiscOfEyeWidth = 0.5;
 
 // The mean luma is looked at in this many bins of the largest channel.
 constexpr int kLumaBins = 4096;
-// A flat region, one colour over more than this share of the picture,
-// keeps at least kShadowKept of its largest channel's level, wherever the
-// black point lies. Shares this large at a single level come from flat
-// colours: a photo's shadows spread over many levels, each of them at most
-// a percent or two of the picture, and go as dark as the stretch takes them.
-constexpr double kFlatRegionShare = 0.025;
+// The black point keeps dark regions from going black with the few pixels
+// below it: they keep at least kShadowKept of their largest channel's level.
+// - A flat region, one level over more than kFlatRegionShare of the
+//   picture, grey or coloured. Shares this large at a single level come
+//   from flat colours: a grey photo's shadows spread over many levels, each
+//   at most a percent or two of the picture, and may go as dark as the
+//   stretch takes them (that is the contrast it gives back).
+// - Coloured pixels (their smallest channel at most 1 - kColouredSaturation
+//   of their largest): no more than kColouredShare of the picture loses more,
+//   however their levels spread. A dark colour taken to black loses its
+//   colour, and a colour's luma, where the black point comes from, lies
+//   well below the largest channel the stretch moves.
 constexpr double kShadowKept = 0.5;
+constexpr double kFlatRegionShare = 0.025;
+constexpr double kColouredSaturation = 0.15;
+constexpr double kColouredShare = 0.005;
 
 // Levels of every visible pixel of a copy of image at most
 // kEnhanceAnalysisSide across, on the stretch's tone curve: its luma and its
 // largest channel. That one is taken as the vibrance that follows leaves it
 // (it lifts the strongest channel of a colour), up to white, so that the
 // vibrance pushes no more colours past white than the white point does.
-// And the luma levels summed and the pixels counted by the level of the
-// plain largest channel (up to 1), which the stretch scales each pixel by.
+// And the luma levels summed, the pixels and the coloured pixels counted by
+// the level of the plain largest channel (up to 1), which the stretch scales
+// each pixel by.
 struct LightnessSamples {
   std::vector<float> luma, largest;
   std::vector<double> lumaByLargest = std::vector<double>(kLumaBins + 1, 0.0);
   std::vector<double> countByLargest = std::vector<double>(kLumaBins + 1, 0.0);
+  std::vector<double> colouredByLargest = std::vector<double>(kLumaBins + 1, 0.0);
 };
 
 LightnessSamples lightnessSamples(const ImageRef& image) {
@@ -84,6 +95,8 @@ LightnessSamples lightnessSamples(const ImageRef& image) {
       const auto bin = std::size_t(std::lround(plainLevel * kLumaBins));
       samples.lumaByLargest[bin] += samples.luma.back();
       samples.countByLargest[bin] += 1;
+      const float plainSmallest = std::min({straight[0], straight[1], straight[2]});
+      if (plainLargest - plainSmallest >= kColouredSaturation * plainLargest) samples.colouredByLargest[bin] += 1;
     }
   }
   return samples;
@@ -126,18 +139,36 @@ double darkestFlatLevel(const LightnessSamples& samples) {
   return 2;
 }
 
-// The black point: luma's percentile low, but so low that the darkest flat
-// region keeps kShadowKept of its largest channel (the level the stretch
-// moves), whether the gain is 1 / (high - black) or capped. That region's
-// luma may lie at the percentile with its largest channel just above it,
-// which alone would take it down to black with the few pixels below; every
-// brighter level keeps more.
+// The highest black point that keeps kShadowKept of level (of the largest
+// channel, the level the stretch moves), whether the gain is
+// 1 / (high - black) or capped; every brighter level keeps more. Above 1
+// (no level to keep) for a level above 1.
+double blackPointKeeping(double level, double high) {
+  if (level > 1) return 2;
+  const double uncapped = level * (1 - kShadowKept * high) / (1 - kShadowKept * level);
+  const double capped = level * (1 - kShadowKept / kEnhanceMaximumGain);
+  return std::min(uncapped, capped);
+}
+
+// The level of the plain largest channel below which the coloured pixels
+// make up more than share of all pixels; above 1 when they never do.
+double colouredPercentile(const LightnessSamples& samples, double share) {
+  double total = 0;
+  for (double count : samples.countByLargest) total += count;
+  double below = 0;
+  for (int i = 0; i <= kLumaBins; ++i) {
+    below += samples.colouredByLargest[std::size_t(i)];
+    if (below > share * total) return double(i) / kLumaBins;
+  }
+  return 2;
+}
+
+// The black point: luma's percentile low, but low enough for the dark
+// regions above to keep kShadowKept of their level.
 double blackPoint(const LightnessSamples& samples, double low, double high) {
-  const double flat = darkestFlatLevel(samples);
-  if (flat > 1) return low;
-  const double uncapped = flat * (1 - kShadowKept * high) / (1 - kShadowKept * flat);
-  const double capped = flat * (1 - kShadowKept / kEnhanceMaximumGain);
-  return std::max(0.0, std::min({low, uncapped, capped}));
+  const double flat = blackPointKeeping(darkestFlatLevel(samples), high);
+  const double coloured = blackPointKeeping(colouredPercentile(samples, kColouredShare), high);
+  return std::max(0.0, std::min({low, flat, coloured}));
 }
 
 void addEnhanceFilters(const ImageRef& image, std::vector<FilterRef>& filters) {

@@ -4,8 +4,9 @@
 // image; the caller chains them).
 // - Enhance: a levels stretch of lightness that keeps each pixel's
 //   chromaticity (a LightnessStretch), black at the 0.5 % percentile of
-//   luma but low enough that a flat colour covering a few percent of the
-//   picture keeps half of its largest channel, white at the 99.5 %
+//   luma but low enough that a flat level covering a few percent of the
+//   picture, and all but 0.5 % of the picture's coloured pixels, keep half
+//   of their largest channel, white at the 99.5 %
 //   percentile of the largest channel, its gain at most
 //   kEnhanceMaximumGain, and a midtone curve that lightens a picture the
 //   stretch darkened back to its mean luma, as far as the curve's limit

@@ -10,6 +10,7 @@
 
 #include "platform/color/icc_profile_factory.h"
 #include "platform/foundation/files.h"
+#include "platform/foundation/keyed_hash.h"
 #include "platform/foundation/log.h"
 
 namespace color {
@@ -136,7 +137,7 @@ ProfileRef IccProfileFactory::make(cmsHPROFILE handle, std::vector<std::uint8_t>
   if (profile->description_.empty()) profile->description_ = "Untitled profile";
   profile->path_ = std::move(path);
   profile->data_ = std::move(data);
-  profile->dataHash_ = std::hash<std::string_view>()(
+  profile->dataHash_ = foundation::keyedHash(
       std::string_view(reinterpret_cast<const char*>(profile->data_.data()), profile->data_.size()));
   return profile;
 }

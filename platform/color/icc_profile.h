@@ -66,7 +66,8 @@ class IccProfile {
   // The lcms2 handle (cmsHPROFILE), for the transform cache.
   void* handle() const { return handle_; }
 
-  // Hash of data(), for caches keyed by profile contents.
+  // Hash of data() under the process's key (profiles come from files), for
+  // caches keyed by profile contents.
   std::size_t dataHash() const { return dataHash_; }
 
   // Same serialised bytes.
