@@ -112,9 +112,9 @@ raster::ColorSpaceRef colorSpaceForDocument(const KDPSD& psd) {
       raster::ColorSpaceRef space = raster::ColorSpace::withProfile(profile);
       if (space && space->model() == raster::ColorModel::RGB) return space;
     }
-    foundation::log("PSD ICC profile unusable, using generic RGB");
+    foundation::log("PSD ICC profile unusable, using sRGB");
   }
-  return raster::ColorSpace::genericRGB();
+  return raster::ColorSpace::sRGB();
 }
 
 raster::ImageRef imageFromBitmap(const KDPSDBitmap& bitmap, const raster::ColorSpaceRef& space) {

@@ -18,7 +18,7 @@ namespace velumar {
 struct PSDLayeredImage {
   std::int64_t width = 0;  // document size in pixels
   std::int64_t height = 0;
-  raster::ColorSpaceRef colorSpace;  // the file's ICC profile, else generic RGB
+  raster::ColorSpaceRef colorSpace;  // the file's ICC profile, else sRGB
   // One image per leaf layer that has pixels, at the layer's own size: RGBA
   // 8-bit, premultiplied alpha last, tagged with colorSpace.
   std::vector<raster::ImageRef> representations;
@@ -44,7 +44,7 @@ std::optional<PSDLayeredImage> loadLayeredPSD(const std::string& path);
 bool appendFlattenedImage(PSDLayeredImage& loaded);
 
 // The colour space of a document's bitmaps: its ICC profile when that is a
-// usable RGB profile, else generic RGB.
+// usable RGB profile, else sRGB (what readers take untagged RGB for).
 raster::ColorSpaceRef colorSpaceForDocument(const KDPSD& psd);
 
 // A straight RGBA8 bitmap as a premultiplied RGBA8 image; nullptr for an

@@ -68,7 +68,8 @@ class RWPSDWriter {
   const color::ProfileRef& genericProfile() const { return genericProfile_; }
   void setGenericProfile(color::ProfileRef profile);
   // The profile embedded in the file (nullptr for choice 0). Layers and the
-  // flattened image are written in its colour space.
+  // flattened image are written in its colour space; without one in sRGB,
+  // as readers take a file without a profile.
   color::ProfileRef documentProfile() const;
 
   bool hasTransparentLayers() const { return hasTransparentLayers_; }

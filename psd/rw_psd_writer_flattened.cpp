@@ -35,7 +35,8 @@ std::vector<std::uint8_t> RWPSDWriter::iccProfileData() const {
 raster::ColorSpaceRef RWPSDWriter::documentColorSpace() const {
   switch (colorProfile_) {
     case 0:
-      return nullptr;
+      // A file without a profile is read as sRGB.
+      return raster::ColorSpace::sRGB();
     case 1:
       return raster::ColorSpace::genericRGB();
     case 2:
@@ -64,10 +65,8 @@ void RWPSDWriter::makeBlankFlattenedContext() {
                     height);
     return;
   }
-  raster::ColorSpaceRef space = documentColorSpace();
-  if (!space) space = raster::ColorSpace::sRGB();
   flattenedContext_ = raster::BitmapContext::create(std::int64_t(width), std::int64_t(height),
-                                                    raster::PixelFormat::rgba8(), space);
+                                                    raster::PixelFormat::rgba8(), documentColorSpace());
   if (!flattenedContext_) {
     foundation::log("psd writer: no memory for a {}x{} composite", width, height);
     return;

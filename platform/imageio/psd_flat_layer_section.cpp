@@ -23,24 +23,25 @@ void patchLength(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t v
   for (int i = 0; i < bytes; ++i) out[at + std::size_t(i)] = std::uint8_t(value >> (8 * (bytes - 1 - i)));
 }
 
-// One plane as layer channel data: PackBits when every row's count fits
-// its field, raw otherwise.
+std::vector<std::size_t> rowSizes(std::vector<std::vector<std::uint8_t>>::const_iterator first,
+                                  std::int64_t count) {
+  std::vector<std::size_t> sizes(std::size_t(std::max<std::int64_t>(count, 0)));
+  for (std::size_t i = 0; i < sizes.size(); ++i) sizes[i] = first[std::ptrdiff_t(i)].size();
+  return sizes;
+}
+
+// One plane as layer channel data, PackBits or raw as its length says.
 class ChannelData {
  public:
   ChannelData(const PackedPlanes& layer, int plane)
-      : layer_(layer), first_(layer.rows->begin() + std::ptrdiff_t(plane) * layer.height) {
-    const std::size_t countLimit = layer.bigDocument ? kMax32 : 0xffffu;
-    packed_ =
-        std::all_of(first_, first_ + layer.height, [&](const auto& row) { return row.size() <= countLimit; });
-    length_ = 2;
-    for (auto row = first_; row != first_ + layer.height; ++row)
-      length_ += packed_ ? (layer.bigDocument ? 4 : 2) + row->size() : layer.rowBytes;
-  }
-  std::uint64_t length() const { return length_; }
+      : layer_(layer),
+        first_(layer.rows->begin() + std::ptrdiff_t(plane) * layer.height),
+        length_(layerChannelLength(rowSizes(first_, layer.height), layer.rowBytes, layer.bigDocument)) {}
+  std::uint64_t length() const { return length_.bytes; }
   void appendTo(std::vector<std::uint8_t>& out) const {
     const auto last = first_ + layer_.height;
-    putU16(out, packed_ ? 1 : 0);
-    if (packed_) {
+    putU16(out, length_.packed ? 1 : 0);
+    if (length_.packed) {
       for (auto row = first_; row != last; ++row) {
         if (layer_.bigDocument)
           putU32(out, std::uint32_t(row->size()));
@@ -60,11 +61,30 @@ class ChannelData {
  private:
   const PackedPlanes& layer_;
   std::vector<std::vector<std::uint8_t>>::const_iterator first_;
-  bool packed_ = true;
-  std::uint64_t length_ = 0;
+  ChannelLength length_;
 };
 
 }  // namespace
+
+ChannelLength layerChannelLength(const std::vector<std::size_t>& packedRowSizes, std::size_t rowBytes,
+                                 bool bigDocument) {
+  const std::size_t countLimit = bigDocument ? kMax32 : 0xffffu;
+  ChannelLength length;
+  length.packed = std::all_of(packedRowSizes.begin(), packedRowSizes.end(),
+                              [&](std::size_t size) { return size <= countLimit; });
+  length.bytes = 2;
+  for (const std::size_t size : packedRowSizes)
+    length.bytes += length.packed ? (bigDocument ? 4 : 2) + size : rowBytes;
+  return length;
+}
+
+bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument) {
+  // Room for the section's fields, one record and the channels.
+  if (bigDocument || channelBytes + 128 + 6 * std::uint64_t(planes) <= kMax32) return true;
+  foundation::log("psd: a layer of {} bytes is more than a PSD file can state; written without it",
+                  channelBytes);
+  return false;
+}
 
 std::vector<std::uint8_t> transparencyLayerSection(const PackedPlanes& layer) {
   const int planes = layer.colorComponents + 1;
@@ -77,11 +97,7 @@ std::vector<std::uint8_t> transparencyLayerSection(const PackedPlanes& layer) {
     channels.emplace_back(layer, plane);
     channelBytes += channels.back().length();
   }
-  // Room for the section's fields, one record and the channels.
-  if (!wide && channelBytes + 128 + 6 * std::uint64_t(planes) > kMax32) {
-    foundation::log("psd: a layer of {} bytes is more than a PSD file can state", channelBytes);
-    return {};
-  }
+  if (!layerFitsSection(channelBytes, planes, wide)) return {};
 
   std::vector<std::uint8_t> section;
   section.reserve(std::size_t(channelBytes) + 128 + 10 * std::size_t(planes));

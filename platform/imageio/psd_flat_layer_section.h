@@ -22,8 +22,23 @@ struct PackedPlanes {
   std::size_t rowBytes = 0;
 };
 
+// What one plane takes as layer channel data, from the sizes of its
+// PackBits rows: PackBits when every row's count fits its field (16 bits,
+// 32 in a large document), raw rows of rowBytes otherwise.
+struct ChannelLength {
+  bool packed = true;
+  std::uint64_t bytes = 0;  // the compression field included
+};
+ChannelLength layerChannelLength(const std::vector<std::size_t>& packedRowSizes, std::size_t rowBytes,
+                                 bool bigDocument);
+
+// Whether channels of channelBytes in all fit the 32-bit lengths of a PSD
+// file's layer section (a large document's are 64-bit); when not, says so
+// in the log.
+bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument);
+
 // The section after its length field; empty (logged) when it would
-// overflow the lengths a PSD file can state.
+// overflow the lengths a PSD file can state, and the file goes without it.
 std::vector<std::uint8_t> transparencyLayerSection(const PackedPlanes& layer);
 
 }  // namespace imageio::psd

@@ -5,11 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <sstream>
 
 #include "engine/file_type_codes.h"
 #include "engine_test_images.h"
 #include "output_readers.h"
+#include "platform/color/icc_profile.h"
 #include "platform/imageio/codec_support.h"
 #include "psd/kd_psd.h"
 #include "psd/kd_psd_byte_order.h"
@@ -110,21 +113,101 @@ TEST(OutputPSD, NestedGroupsSurviveAPSDToPSDConversion) {
   }
 }
 
-// 8-bit files carry the picture as a layer, 16- and 32-bit ones their
-// transparency in the composite; every reader sees it at every depth.
+// An untagged layered PSD means sRGB, as its composite does. Written again
+// as PSD with its layers, the file says sRGB, and read back (by us, into an
+// sRGB PNG, and by ImageMagick through the profile) it shows what the source
+// shows.
+TEST(OutputPSD, AnUntaggedLayeredSourceKeepsItsColours) {
+  testsupport::TempDir dir;
+  RWPSDWriter writer(raster::Size{16, 16});
+  writer.addLayerWithCGImage(testimages::solidImage(16, 16, {128, 128, 128}), "grey");
+  writer.addLayerWithCGImage(testimages::solidImage(8, 8, {200, 60, 30}), "patch", 1.0f, {4, 4});
+  const std::string source = dir.file("untagged.psd"), output = dir.file("out.psd");
+  const std::vector<std::uint8_t> bytes = writer.createPSDData();
+  ASSERT_TRUE(imageio::writeFileBytes(source, bytes.data(), bytes.size()));
+  ImageModifyInfo toPNG;
+  toPNG.conversionType = ConversionType::PNG;
+  toPNG.colorSpaceModel = 1;
+  toPNG.colorSpace = 3;  // sRGB
+  // Both readings of a file: ours into an sRGB PNG, ImageMagick's.
+  const auto readings = [&](const std::string& path) {
+    const std::string png = dir.file("seen.png");
+    return std::array{outputcheck::convertFile(path, toPNG, png)
+                          ? outputcheck::readWith(Reader::ImageMagick, png)
+                          : outputcheck::Pixels{},
+                      outputcheck::readWith(Reader::ImageMagickToSRGB, path)};
+  };
+  const auto expected = readings(source);
+  const std::string srgbName = color::IccProfile::named(color::NamedProfile::SRGB)->description();
+
+  for (std::int64_t type : {ConversionType::PSD, ConversionType::PSDLayered}) {
+    SCOPED_TRACE(type);
+    ImageModifyInfo settings;
+    settings.conversionType = type;
+    ASSERT_TRUE(outputcheck::convertFile(source, settings, output));
+    // Every profile ImageMagick finds (the composite's and each layer's) is sRGB.
+    std::istringstream verbose(testsupport::runCommand({"/usr/bin/identify", "-verbose", output}).output);
+    std::vector<std::string> descriptions;
+    for (std::string line; std::getline(verbose, line);)
+      if (const auto at = line.find("icc:description: "); at != std::string::npos)
+        descriptions.push_back(line.substr(at + 17));
+    EXPECT_FALSE(descriptions.empty());
+    for (const std::string& description : descriptions) EXPECT_EQ(description, srgbName);
+    const auto seen = readings(output);
+    for (std::size_t r = 0; r < seen.size(); ++r) {
+      ASSERT_EQ(seen[r].width, 16) << r;
+      ASSERT_EQ(expected[r].rgba.size(), seen[r].rgba.size()) << r;
+      int worst = 0;
+      for (std::size_t i = 0; i < seen[r].rgba.size(); ++i)
+        worst = std::max(worst, std::abs(int(seen[r].rgba[i]) - int(expected[r].rgba[i])));
+      EXPECT_LE(worst, 1) << (r == 0 ? "ours" : "ImageMagick") << ": grey " << seen[r].at(1, 1)[0] << " for "
+                          << expected[r].at(1, 1)[0];
+    }
+  }
+}
+
+// Where a flat file keeps its layer records: "layer info", the key of the
+// tagged block after an empty layer info ("Lr16", "Lr32"), or "" when no
+// place holds a layer.
+std::string layerRecordsPlace(const std::vector<std::uint8_t>& file) {
+  const auto u32 = [&](std::size_t at) {
+    return at + 4 <= file.size() ? readBigEndian32(file.data() + at) : 0u;
+  };
+  std::size_t at = 26;
+  at += 4 + u32(at);  // colour mode data
+  at += 4 + u32(at);  // image resources
+  const std::size_t end = std::min<std::size_t>(file.size(), at + 4 + u32(at));
+  at += 4;
+  const std::uint32_t infoLength = u32(at);
+  if (infoLength > 0) return at + 6 <= end && readBigEndian16(file.data() + at + 4) != 0 ? "layer info" : "";
+  at += 4;
+  at += 4 + u32(at);  // global layer mask
+  for (; at + 14 <= end; at += 12 + (u32(at + 8) + 3) / 4 * 4) {
+    const std::string key(file.begin() + std::ptrdiff_t(at + 4), file.begin() + std::ptrdiff_t(at + 8));
+    if ((key == "Lr16" || key == "Lr32") && readBigEndian16(file.data() + at + 12) != 0) return key;
+  }
+  return "";
+}
+
+// Every depth carries the picture once more as a layer, which makes readers
+// take the composite's extra channel for transparency: 8-bit in the layer
+// info, 16- and 32-bit in the tagged block of their depth, where readers
+// that know the depth look for it. Every reader sees it at every depth.
 TEST(OutputPSD, TransparencyIsARealLayerEveryReaderSees) {
   struct Depth {
     const char* name;
     std::vector<std::string> arguments;  // how ImageMagick stores the source
     const char* format;
     int bits;
+    const char* records;  // where the layer must be for readers that know the depth
   };
-  const Depth depths[] = {{"8-bit", {"-depth", "8"}, "PNG32:", 8},
-                          {"16-bit", {"-depth", "16"}, "PNG64:", 16},
+  const Depth depths[] = {{"8-bit", {"-depth", "8"}, "PNG32:", 8, "layer info"},
+                          {"16-bit", {"-depth", "16"}, "PNG64:", 16, "Lr16"},
                           {"32-bit",
                            {"-depth", "32", "-define", "quantum:format=floating-point", "-compress", "zip"},
                            "TIFF:",
-                           32}};
+                           32,
+                           "Lr32"}};
   testsupport::TempDir dir;
   for (const Depth& depth : depths) {
     SCOPED_TRACE(depth.name);
@@ -141,6 +224,7 @@ TEST(OutputPSD, TransparencyIsARealLayerEveryReaderSees) {
     const auto header = imageio::readFileBytes(output);
     ASSERT_TRUE(header && header->size() > 24);
     ASSERT_EQ(readBigEndian16(header->data() + 22), depth.bits);
+    EXPECT_EQ(layerRecordsPlace(*header), depth.records);
     const std::array<int, 4> blue{0, 0, 255, 255};
     struct Seen {
       const char* reader;

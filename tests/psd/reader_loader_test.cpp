@@ -67,13 +67,13 @@ TEST(ReaderLoader, LeavesRecordsAndGroupIndexes) {
   EXPECT_EQ(offset.at(0).doubleOr(-1), 1.0);
   EXPECT_EQ(offset.at(1).doubleOr(-1), 2.0);
 
-  // Images: premultiplied RGBA at the layer's own size, generic RGB.
+  // Images: premultiplied RGBA at the layer's own size, untagged: sRGB.
   const raster::ImageRef& image = loaded->representations[2];
   EXPECT_EQ(image->width(), 2);
   EXPECT_EQ(image->format(), raster::PixelFormat::rgba8());
   EXPECT_EQ(image->row(0)[0], 128);  // (255 x 128 + 127) / 255
   EXPECT_EQ(image->row(0)[3], 128);
-  EXPECT_TRUE(image->colorSpace()->sameNameAs(*raster::ColorSpace::genericRGB()));
+  EXPECT_TRUE(image->colorSpace()->sameNameAs(*raster::ColorSpace::sRGB()));
 
   ASSERT_TRUE(loaded->composite);
   EXPECT_EQ(loaded->composite->width(), 6);
@@ -95,11 +95,11 @@ TEST(ReaderLoader, ColourSpaceFromTheIccResource) {
   EXPECT_TRUE(loaded->colorSpace->profile()->sameAs(*srgb));
   EXPECT_EQ(loaded->representations[0]->colorSpace(), loaded->colorSpace);
 
-  // An unusable profile falls back to generic RGB.
+  // An unusable profile falls back to sRGB.
   d.resources.back().data = Bytes(200, 7);
   auto fallback = loadLayeredPSD(writeFile(dir, psdtest::build(d)));
   ASSERT_TRUE(fallback);
-  EXPECT_TRUE(fallback->colorSpace->sameNameAs(*raster::ColorSpace::genericRGB()));
+  EXPECT_TRUE(fallback->colorSpace->sameNameAs(*raster::ColorSpace::sRGB()));
 }
 
 TEST(ReaderLoader, MissingOrRefusedFilesGiveNothing) {

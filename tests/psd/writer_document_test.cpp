@@ -291,18 +291,32 @@ TEST(WriterComposite, TransparentAreasAreMattedAgainstWhite) {
   EXPECT_EQ(compositePixel(f, 1, 0), (RGBA{255, 255, 255, 0}));
 }
 
+// sRGB red lies inside Adobe RGB (same red primary, wider gamut): about 219
+// there. A file without a profile is read as sRGB, so its layers are sRGB.
 TEST(WriterComposite, LayersAreConvertedIntoTheDocumentProfile) {
-  const RGBA red{255, 0, 0, 255};
-  RWPSDWriter writer({1, 1}, false, kNoLayers);
-  writer.setColorProfile(3);  // Adobe RGB (1998)
-  writer.addLayerWithCGImage(writertest::solidImage(1, 1, red), "sRGB red");
-  const ParsedFile f = parsed(writer.createPSDData());
-  // sRGB red lies inside Adobe RGB (same red primary, wider gamut): about 219.
-  const std::uint8_t r = f.layers[0].channels[0].plane[0], g = f.layers[0].channels[1].plane[0];
-  EXPECT_NEAR(r, 219, 3);
-  EXPECT_LT(g, 3);
-  EXPECT_NEAR(compositePixel(f, 0, 0).r, r, 1);
-  EXPECT_NEAR(compositePixel(f, 0, 0).g, g, 1);
+  const struct {
+    const char* name;
+    int choice;
+    std::uint8_t red;
+    color::NamedProfile layerSpace;
+    int written;
+  } cases[] = {
+      {"sRGB red into Adobe RGB", 3, 255, color::NamedProfile::SRGB, 219},
+      {"Adobe RGB red into a file without a profile", 0, 219, color::NamedProfile::AdobeRGB1998, 255}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    RWPSDWriter writer({1, 1}, false, kNoLayers);
+    writer.setColorProfile(c.choice);
+    writer.addLayerWithCGImage(
+        writertest::solidImage(1, 1, {c.red, 0, 0, 255})->retagged(raster::ColorSpace::named(c.layerSpace)),
+        "red");
+    const ParsedFile f = parsed(writer.createPSDData());
+    const std::uint8_t r = f.layers[0].channels[0].plane[0], g = f.layers[0].channels[1].plane[0];
+    EXPECT_NEAR(r, c.written, 3);
+    EXPECT_LT(g, 3);
+    EXPECT_NEAR(compositePixel(f, 0, 0).r, r, 1);
+    EXPECT_NEAR(compositePixel(f, 0, 0).g, g, 1);
+  }
 }
 
 TEST(WriterRobustness, OddGeometryNeverCrashesAndGivesAReadableFileOrNothing) {

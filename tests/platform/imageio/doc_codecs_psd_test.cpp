@@ -8,6 +8,7 @@
 #include "platform/imageio/image_source.h"
 #include "platform/imageio/png_memory.h"
 #include "platform/imageio/psd_flat_format.h"
+#include "platform/imageio/psd_flat_layer_section.h"
 #include "platform/imageio/psd_flat_layers.h"
 #include "support/test_support.h"
 
@@ -207,6 +208,37 @@ TEST(DocCodecsPsd, LongRowsAndLargeDocuments) {
     std::filesystem::copy_file(path, unnamed, std::filesystem::copy_options::overwrite_existing);
     const auto source = imageio::ImageSource::open(unnamed);
     EXPECT_EQ(source ? source->type() : "", "com.adobe.photoshop-image");
+  }
+}
+
+// A plain PSD states its layer section's length in 32 bits: a transparency
+// layer whose channels would pass 4 GB is left out, with a line in the log
+// (a large document states 64 bits and keeps it). Decided on the sizes of
+// 30000-pixel noise rows as they pack, without making the layer.
+TEST(DocCodecsPsd, ALayerPastFourGigabytesIsLeftOutOfAPlainFile) {
+  struct Case {
+    const char* name;
+    int bits;
+    std::int64_t height;
+    bool big, fits;
+  };
+  const Case cases[] = {{"16-bit, 12000 rows: 2.9 GB", 16, 12000, false, true},
+                        {"16-bit, 18000 rows: 4.4 GB", 16, 18000, false, false},
+                        {"16-bit, 18000 rows in a large document", 16, 18000, true, true},
+                        {"32-bit rows stored raw, 8000 rows: 3.8 GB", 32, 8000, false, true},
+                        {"32-bit rows stored raw, 9000 rows: 4.3 GB", 32, 9000, false, false}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::uint8_t> row(std::size_t(30000 * c.bits / 8));
+    for (auto& byte : row) byte = std::uint8_t(random());
+    const std::size_t packed = imageio::psd::packBits(row.data(), row.size()).size();
+    const std::vector<std::size_t> rows(std::size_t(c.height), packed);
+    const std::uint64_t bytes = 4 * imageio::psd::layerChannelLength(rows, row.size(), c.big).bytes;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(imageio::psd::layerFitsSection(bytes, 4, c.big), c.fits) << bytes;
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(log.find("more than a PSD file can state") != std::string::npos, !c.fits) << log;
   }
 }
 
