@@ -197,10 +197,10 @@ raster::ImageRef mergedImage(const raster::Image& colorImage, const raster::Imag
 }
 
 // Both passes and the merge; the caller holds the render lock. The alpha
-// pass comes first so that the filters of the gray colour pass see the
-// transparency: otherwise they would take the colour darkened over black
-// for the picture's own, and a filter that is not linear would change a
-// translucent gray picture differently from its opaque copy.
+// pass comes first so that the filters of the colour pass start from the
+// transformed colour joined with it: the colour pass alone holds the colour
+// as if drawn over an empty background, and a filter that is not linear
+// would change a translucent picture differently from its opaque copy.
 BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raster::Size size,
                            const ImageModifyInfo& info, const raster::ColorSpaceRef& space,
                            AlphaTarget target) {
@@ -219,11 +219,9 @@ BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raste
   if (!alphaImage) return nullptr;
 
   prepareContext(*context);
-  ImportedImage::FilterInputMaker withAlpha;
-  if (target == AlphaTarget::Gray)
-    withAlpha = [&](const raster::Image& transformed) {
-      return mergedImage(transformed, *alphaImage, bits, target);
-    };
+  const ImportedImage::FilterInputMaker withAlpha = [&](const raster::Image& transformed) {
+    return mergedImage(transformed, *alphaImage, bits, target);
+  };
   const raster::ImageRef colorImage =
       engine.redrawForColorConversion(context.get(), rep->image(), info, withAlpha);
   context.reset();
