@@ -378,12 +378,18 @@ class ImportedImage {
   // Output bits per component (8, 16 or 32 float) from imageDepth, or from
   // the source's bits per sample when imageDepth is 0 or unknown.
   static int sampleDepthForBitmapRep(const BitmapRepRef& rep, const ImageModifyInfo& info);
+  // Makes the picture the filters start from out of the transformed
+  // context's picture; nullptr keeps the context's own.
+  using FilterInputMaker = std::function<raster::ImageRef(const raster::Image& transformed)>;
   // The colour conversion's render on a prepared context of the target
   // size: transform, filter slots, faces, composite, border and watermarks.
   // Answers the context's picture, or nullptr when the automatic adjustment
-  // rejects the image. The caller holds renderMutex().
+  // rejects the image. A context without alpha cannot hand transparency to
+  // the filters; filterInput can give them a picture that has it. The caller
+  // holds renderMutex().
   raster::ImageRef redrawForColorConversion(raster::BitmapContext* context, const raster::ImageRef& source,
-                                            const ImageModifyInfo& info);
+                                            const ImageModifyInfo& info,
+                                            const FilterInputMaker& filterInput = {});
   // Merges of the colour pass and the alpha pass into gray + alpha (CMYK +
   // alpha), one pixel after the other over size (truncated to integers).
   // Alpha sits in a 1-byte alpha-only pixel at 8 bits and in the A of an

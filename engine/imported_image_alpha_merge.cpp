@@ -154,36 +154,19 @@ bool isPacked(const raster::Image& image) {
   return image.bytesPerRow() == std::size_t(image.width()) * std::size_t(image.format().bytesPerPixel());
 }
 
-// Both passes and the merge; the caller holds the render lock.
-BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raster::Size size,
-                           const ImageModifyInfo& info, const raster::ColorSpaceRef& space,
-                           AlphaTarget target) {
-  const std::int64_t width = pixelCountForSide(size.width);
-  const std::int64_t height = pixelCountForSide(size.height);
-  if (width == 0 || height == 0 || !space) return nullptr;
-  const int bits = ImportedImage::sampleDepthForBitmapRep(rep, info);
-  const int colors = target == AlphaTarget::Gray ? 1 : 4;
-
-  raster::ImageRef colorImage;
-  {
-    auto context =
-        raster::BitmapContext::create(width, height, {bits, colors, raster::AlphaInfo::None}, space);
-    if (!context) return nullptr;
-    prepareContext(*context);
-    colorImage = engine.redrawForColorConversion(context.get(), rep->image(), info);
-  }
-  if (!colorImage) return nullptr;
-
-  const raster::ColorSpaceRef maskSpace =
-      target == AlphaTarget::Gray ? space : raster::ColorSpace::genericGray();
-  const raster::ImageRef alphaImage =
-      drawAlphaPass(engine, rep->image(), width, height, bits, maskSpace, info);
-  if (!alphaImage) return nullptr;
-  if (!isPacked(*colorImage) || !isPacked(*alphaImage)) {
+// The colour of one pass joined with the alpha of the other, premultiplied
+// alpha last in the colour pass's space; nullptr when the passes cannot be
+// merged.
+raster::ImageRef mergedImage(const raster::Image& colorImage, const raster::Image& alphaImage, int bits,
+                             AlphaTarget target) {
+  const std::int64_t width = colorImage.width();
+  const std::int64_t height = colorImage.height();
+  if (alphaImage.width() != width || alphaImage.height() != height) return nullptr;
+  if (!isPacked(colorImage) || !isPacked(alphaImage)) {
     foundation::log("colour conversion: pass bitmaps with padded rows cannot be merged");
     return nullptr;
   }
-
+  const int colors = target == AlphaTarget::Gray ? 1 : 4;
   const raster::PixelFormat mergedFormat{bits, colors, raster::AlphaInfo::PremultipliedLast};
   std::vector<std::uint8_t> merged;
   try {
@@ -193,8 +176,8 @@ BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raste
     return nullptr;
   }
   const raster::Size mergeSize{double(width), double(height)};
-  const std::uint8_t* color = colorImage->data();
-  const std::uint8_t* alpha = alphaImage->data();
+  const std::uint8_t* color = colorImage.data();
+  const std::uint8_t* alpha = alphaImage.data();
   if (target == AlphaTarget::Gray) {
     if (bits == 32)
       ImportedImage::updateBytes32FloatFromGray(color, alpha, merged.data(), mergeSize);
@@ -210,8 +193,42 @@ BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raste
     else
       ImportedImage::updateBytes8IntegerFromCMYK(color, alpha, merged.data(), mergeSize);
   }
+  return raster::Image::make(width, height, mergedFormat, colorImage.colorSpace(), std::move(merged));
+}
 
-  raster::ImageRef image = raster::Image::make(width, height, mergedFormat, space, std::move(merged));
+// Both passes and the merge; the caller holds the render lock. The alpha
+// pass comes first so that the filters of the colour pass start from the
+// transformed colour joined with it: the colour pass alone holds the colour
+// as if drawn over an empty background, and a filter that is not linear
+// would change a translucent picture differently from its opaque copy.
+BitmapRepRef drawWithAlpha(ImportedImage& engine, const BitmapRepRef& rep, raster::Size size,
+                           const ImageModifyInfo& info, const raster::ColorSpaceRef& space,
+                           AlphaTarget target) {
+  const std::int64_t width = pixelCountForSide(size.width);
+  const std::int64_t height = pixelCountForSide(size.height);
+  if (width == 0 || height == 0 || !space) return nullptr;
+  const int bits = ImportedImage::sampleDepthForBitmapRep(rep, info);
+  const int colors = target == AlphaTarget::Gray ? 1 : 4;
+
+  auto context = raster::BitmapContext::create(width, height, {bits, colors, raster::AlphaInfo::None}, space);
+  if (!context) return nullptr;
+  const raster::ColorSpaceRef maskSpace =
+      target == AlphaTarget::Gray ? space : raster::ColorSpace::genericGray();
+  const raster::ImageRef alphaImage =
+      drawAlphaPass(engine, rep->image(), width, height, bits, maskSpace, info);
+  if (!alphaImage) return nullptr;
+
+  prepareContext(*context);
+  const ImportedImage::FilterInputMaker withAlpha = [&](const raster::Image& transformed) {
+    return mergedImage(transformed, *alphaImage, bits, target);
+  };
+  const raster::ImageRef colorImage =
+      engine.redrawForColorConversion(context.get(), rep->image(), info, withAlpha);
+  context.reset();
+  if (!colorImage) return nullptr;
+
+  raster::ImageRef image = mergedImage(*colorImage, *alphaImage, bits, target);
+  if (!image) return nullptr;
   BitmapRepRef result = raster::BitmapImageRep::withImage(std::move(image));
   if (!result) return nullptr;
   result->setSize(size);

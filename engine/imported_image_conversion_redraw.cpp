@@ -40,7 +40,8 @@ int ImportedImage::sampleDepthForBitmapRep(const BitmapRepRef& rep, const ImageM
 
 raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* context,
                                                          const raster::ImageRef& source,
-                                                         const ImageModifyInfo& info) {
+                                                         const ImageModifyInfo& info,
+                                                         const FilterInputMaker& filterInput) {
   if (!context || !source) return nullptr;
   CIFiltering& filters = *ciPhotoFilters;
   if (needsCIContextForImageInfo(info)) filters.createNewCIContextWithCGContext(context, true);
@@ -53,6 +54,12 @@ raster::ImageRef ImportedImage::redrawForColorConversion(raster::BitmapContext* 
 
   raster::ImageRef unfiltered;
   if (info.compositeMode != 0 && info.compositeModeType == 0) unfiltered = context->makeImage();
+
+  if (filterInput && filters.ciContext()) {
+    const raster::ImageRef transformed = context->makeImage();
+    if (raster::ImageRef input = transformed ? filterInput(*transformed) : nullptr)
+      filters.setCiImage(ci::Image::withBitmap(input));
+  }
 
   filters.takeMissingLookup();
   filters.concat3FiltersWithCGContext(context, info.filterType0, info.filterType1, info.filterType2);

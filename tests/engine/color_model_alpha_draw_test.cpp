@@ -162,5 +162,81 @@ TEST(ColorModelAlphaDraw, BorderOverTransparencyStaysInvisible) {
   EXPECT_EQ(componentsAt(*cmyk->image(), 15, 8), (std::vector<double>(5, 0.0)));
 }
 
+// A gray ramp 70..170 at one alpha, premultiplied, or its opaque copy: the
+// gray its premultiplied bytes hold.
+constexpr std::int64_t kRampWidth = 32, kRampHeight = 4;
+BitmapRepRef grayRampRep(int alpha, bool opaqueCopy) {
+  std::vector<std::uint8_t> bytes;
+  for (std::int64_t y = 0; y < kRampHeight; ++y)
+    for (std::int64_t x = 0; x < kRampWidth; ++x) {
+      const int premultiplied = ((70 + int(x) * 100 / int(kRampWidth - 1)) * alpha + 127) / 255;
+      if (opaqueCopy) {
+        bytes.push_back(std::uint8_t((premultiplied * 255 + alpha / 2) / alpha));
+      } else {
+        bytes.push_back(std::uint8_t(premultiplied));
+        bytes.push_back(std::uint8_t(alpha));
+      }
+    }
+  const raster::PixelFormat format{
+      8, 1, opaqueCopy ? raster::AlphaInfo::None : raster::AlphaInfo::PremultipliedLast};
+  auto rep = raster::BitmapImageRep::withImage(
+      raster::Image::make(kRampWidth, kRampHeight, format, testimages::grayGamma22(), std::move(bytes)));
+  rep->setSize({double(kRampWidth), double(kRampHeight)});
+  return rep;
+}
+
+ImageModifyInfo enhanced(std::uint64_t imageDepth) {
+  ImageModifyInfo info;
+  info.optionAutoAdjust = info.optionEnhance = true;
+  info.imageDepth = imageDepth;
+  return info;
+}
+
+// A colour filter that is not linear sees the picture's own gray, not the
+// gray darkened by its transparency: the translucent picture comes out as
+// its opaque copy does through the gray conversion without alpha, and keeps
+// the source's alpha.
+TEST(ColorModelAlphaDraw, EnhanceOfTranslucentGrayMatchesOpaqueCopy) {
+  ImportedImage engine;
+  const raster::Size size{double(kRampWidth), double(kRampHeight)};
+  struct Row {
+    int alpha;
+    std::uint64_t imageDepth;
+  };
+  for (auto [alpha, depth] : {Row{139, 1}, Row{139, 3}, Row{255, 1}}) {
+    const ImageModifyInfo info = enhanced(depth);
+    const auto opaque =
+        engine.convertColorSpaceForBitmapRep(grayRampRep(alpha, true), 0, 7, false, true, size, info);
+    const auto translucent =
+        engine.drawInCGContextGrayWithAlphaFromRep(grayRampRep(alpha, false), size, 0, info);
+    ASSERT_TRUE(opaque && translucent) << alpha << " depth " << depth;
+    ASSERT_FALSE(opaque->hasAlpha());
+    EXPECT_LT(componentsAt(*opaque->image(), 0, 1)[0], 60 / 255.0) << "the filter leaves the ramp alone";
+    for (std::int64_t x = 0; x < kRampWidth; ++x) {
+      const auto got = componentsAt(*translucent->image(), x, 1);
+      EXPECT_NEAR(got[1], alpha / 255.0, 1e-6) << "alpha " << alpha << " depth " << depth << " at " << x;
+      // Premultiplied bytes at alpha 139 hold the gray in steps of 1.8 levels.
+      EXPECT_NEAR(got[0] / got[1], componentsAt(*opaque->image(), x, 1)[0], 2.5 / 255.0)
+          << "alpha " << alpha << " depth " << depth << " at " << x;
+    }
+  }
+}
+
+// The same for CMYK results with alpha, which are drawn the same way.
+TEST(ColorModelAlphaDraw, EnhanceOfTranslucentCMYKMatchesOpaqueCopy) {
+  ImportedImage engine;
+  const raster::Size size{double(kRampWidth), double(kRampHeight)};
+  const auto opaque = engine.drawInCGContextCMYKWithAlphaFromRep(grayRampRep(139, true), size, enhanced(1));
+  const auto translucent =
+      engine.drawInCGContextCMYKWithAlphaFromRep(grayRampRep(139, false), size, enhanced(1));
+  ASSERT_TRUE(opaque && translucent);
+  for (std::int64_t x = 0; x < kRampWidth; ++x) {
+    const testimages::Rgba got = testimages::rgbaAt(translucent->image(), x, 1);
+    EXPECT_NEAR(got.a, 139 / 255.0, 1e-6) << x;
+    // Each premultiplied ink at alpha 139 steps by 1.8 levels.
+    EXPECT_NEAR(got.r, testimages::rgbaAt(opaque->image(), x, 1).r, 5.0 / 255.0) << x;
+  }
+}
+
 }  // namespace
 }  // namespace velumar
