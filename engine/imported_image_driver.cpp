@@ -131,8 +131,8 @@ std::shared_ptr<raster::ImageSet> ImportedImage::resizePixelSizeForURL(const std
       if (isLayeredOutput(info.conversionType)) {
         std::optional<BitmapRepList> composite = psdCompositeReps(path);
         if (composite && !composite->empty() && composite->front()) {
-          // The same file's samples: an untagged one means what the layers
-          // say it means (generic RGB), not the flat decoder's sRGB.
+          // The same file's samples: the composite is tagged as the layers
+          // are (an untagged file is sRGB for both readers).
           BitmapRepRef merged = composite->front();
           const raster::ColorSpaceRef& layerSpace = psdReps->front() ? psdReps->front()->colorSpace() : nullptr;
           if (layerSpace && merged->colorSpace() && layerSpace->model() == merged->colorSpace()->model())
