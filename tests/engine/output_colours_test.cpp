@@ -197,8 +197,8 @@ TEST(OutputColours, ColourAboveAssociatedAlphaIsLimitedBeforeConversion) {
       "v = numpy.array([int(x) for x in sys.argv[3:]], dtype=numpy.uint16).reshape(1, -1, 4)\n"
       "v = v * 257 if bits == 16 else v.astype(numpy.uint8)\n"
       "tifffile.imwrite(sys.argv[1], v, photometric='rgb', extrasamples=['assocalpha'])\n";
-  if (testsupport::runCommand({"/usr/bin/python3", "-c", "import tifffile"}).exitCode != 0)
-    GTEST_SKIP() << "needs python3-tifffile";
+  ASSERT_EQ(testsupport::runCommand({"/usr/bin/python3", "-c", "import tifffile"}).exitCode, 0)
+      << "needs python3-tifffile";
   // Premultiplied r, g, b, alpha: colour above alpha and within it, both
   // among the first four pixels and the rest.
   const std::array<int, 4> pairs[] = {{0, 255, 128, 128}, {100, 50, 20, 128}, {60, 100, 40, 64},
