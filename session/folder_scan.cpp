@@ -25,14 +25,21 @@ std::string withoutLastComponent(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// The folder of filePath below parent (the scanned folder's own parent),
+// starting with the scanned folder's name.
+std::string relativeParentWithin(std::string_view filePath, std::string_view parent) {
+  // "/" as the parent leaves the whole path, which already begins with a slash.
+  if (!parent.empty() && filePath.size() > parent.size() && filePath.starts_with(parent) &&
+      filePath[parent.size()] == '/')
+    filePath.remove_prefix(parent.size());
+  const std::size_t slash = filePath.rfind('/');
+  return slash == std::string_view::npos ? std::string() : std::string(filePath.substr(0, slash));
+}
+
 }  // namespace
 
 std::string relativeParentPath(const std::string& filePath, const std::string& scannedFolder) {
-  // "/" as the parent leaves the whole path, which already begins with a slash.
-  std::string parent = withoutLastComponent(normalFolderPath(scannedFolder));
-  std::string relative = filePath;
-  if (!parent.empty() && relative.starts_with(parent + "/")) relative.erase(0, parent.size());
-  return withoutLastComponent(relative);
+  return relativeParentWithin(filePath, withoutLastComponent(normalFolderPath(scannedFolder)));
 }
 
 void searchRecursiveSubDirectoryFrom(const std::string& folder, std::vector<SourceFile>& files,
@@ -41,20 +48,31 @@ void searchRecursiveSubDirectoryFrom(const std::string& folder, std::vector<Sour
   // A whole disk is never scanned.
   if (foundation::isMountPoint(scanned)) return;
 
-  std::vector<fs::path> entries;
-  foundation::enumerateFiles(scanned, searchSubDirectory,
-                             [&](const fs::path& entry) { entries.push_back(entry); });
+  // Each entry's whole path and where its name starts, taken once: the sort
+  // compares them many times.
+  struct Entry {
+    std::string path;
+    std::size_t nameStart;
+    std::string_view name() const { return std::string_view(path).substr(nameStart); }
+  };
+  std::vector<Entry> entries;
+  foundation::enumerateFiles(scanned, searchSubDirectory, [&](const fs::path& entry) {
+    std::string path = entry.string();
+    const std::size_t slash = path.rfind('/');
+    entries.push_back(Entry{std::move(path), slash == std::string::npos ? 0 : slash + 1});
+  });
   // By file name only, so the files of different subfolders interleave;
   // equal names keep a fixed order by their whole path.
-  std::sort(entries.begin(), entries.end(), [](const fs::path& a, const fs::path& b) {
-    const int byName = foundation::compareFileNames(a.filename().string(), b.filename().string());
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    const int byName = foundation::compareFileNames(a.name(), b.name());
     if (byName != 0) return byName < 0;
-    return foundation::compareFileNames(a.string(), b.string()) < 0;
+    return foundation::compareFileNames(a.path, b.path) < 0;
   });
-  for (const fs::path& entry : entries) {
-    const std::string path = entry.string();
-    if (!isSupported || !isSupported(path)) continue;
-    files.push_back(SourceFile{path, relativeParentPath(path, scanned)});
+  const std::string scannedParent = withoutLastComponent(scanned);
+  for (Entry& entry : entries) {
+    if (!isSupported || !isSupported(entry.path)) continue;
+    std::string parent = relativeParentWithin(entry.path, scannedParent);
+    files.push_back(SourceFile{std::move(entry.path), std::move(parent)});
   }
 }
 
