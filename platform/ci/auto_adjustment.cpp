@@ -132,8 +132,7 @@ double midtoneLighteningToMeanLuma(const LightnessSamples& samples, double gain,
 // largest channel that more than kFlatRegionShare of the pixels share
 // exactly; none (above 1) when no level holds that many.
 double darkestFlatLevel(const LightnessSamples& samples) {
-  double total = 0;
-  for (double count : samples.countByLargest) total += count;
+  const auto total = double(samples.luma.size());
   for (int i = 0; i <= kLumaBins; ++i)
     if (samples.countByLargest[std::size_t(i)] > kFlatRegionShare * total) return double(i) / kLumaBins;
   return 2;
@@ -153,8 +152,7 @@ double blackPointKeeping(double level, double high) {
 // The level of the plain largest channel below which the coloured pixels
 // make up more than share of all pixels; above 1 when they never do.
 double colouredPercentile(const LightnessSamples& samples, double share) {
-  double total = 0;
-  for (double count : samples.countByLargest) total += count;
+  const auto total = double(samples.luma.size());
   double below = 0;
   for (int i = 0; i <= kLumaBins; ++i) {
     below += samples.colouredByLargest[std::size_t(i)];

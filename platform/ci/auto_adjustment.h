@@ -6,11 +6,11 @@
 //   chromaticity (a LightnessStretch), black at the 0.5 % percentile of
 //   luma but low enough that a flat level covering a few percent of the
 //   picture, and all but 0.5 % of the picture's coloured pixels, keep half
-//   of their largest channel, white at the 99.5 %
-//   percentile of the largest channel, its gain at most
-//   kEnhanceMaximumGain, and a midtone curve that lightens a picture the
-//   stretch darkened back to its mean luma, as far as the curve's limit
-//   lets it; then a mild CIVibrance, the only step that changes saturation.
+//   of their largest channel; white at the 99.5 % percentile of the largest
+//   channel; its gain at most kEnhanceMaximumGain; and a midtone curve that
+//   lightens a picture the stretch darkened back to its mean luma, as far
+//   as the curve's limit lets it; then a mild CIVibrance, the only step
+//   that changes saturation.
 // - Red eye: one CIRedEyeCorrection per located eye, a disc of half the
 //   eye's width around its centre.
 

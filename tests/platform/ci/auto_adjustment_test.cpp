@@ -217,6 +217,20 @@ Pixels ramp(Level level, std::array<double, 3> tint) {
   });
 }
 
+// A pale grey ramp (levels 100 to 248, left to right) 100 pixels square
+// with a patch of one colour where inPatch(x, y); grainy, its channels move
+// by up to 6 levels from pixel to pixel.
+template <typename InPatch>
+Pixels patchOnPaleRamp(InPatch inPatch, std::array<int, 3> colour, bool grainy = false) {
+  return sRgbPicture(100, 100, [&](std::int64_t x, std::int64_t y) {
+    const auto v = std::uint8_t(100 + 3 * x / 2);
+    if (!inPatch(x, y)) return std::array<std::uint8_t, 3>{v, v, v};
+    const int grain = grainy ? int((x * 7919 + y * 104729) % 13) - 6 : 0;
+    return std::array<std::uint8_t, 3>{std::uint8_t(colour[0] + grain), std::uint8_t(colour[1] + grain),
+                                       std::uint8_t(colour[2] + grain)};
+  });
+}
+
 // Of 8-bit RGBA: the mean luma, the grey levels in use, and per pixel the
 // largest channel.
 double meanLuma(const std::vector<std::uint8_t>& rgba) {
@@ -330,36 +344,19 @@ TEST(AutoAdjustment, EnhanceKeepsEachPixelsColourAndCapsTheGain) {
                                        std::uint8_t(64 + 44 * t)};
                             }),
        .minStrongestKept = 0.5},
-      // A pale grey ramp with a flat blue-grey band of a few percent below it.
+      // Dark regions below a pale ramp keep half their strongest channel: a
+      // flat blue-grey band of 3 %, a flat grey field of 15 % (the darkest
+      // thing in the picture is no shadow to take to black), and a photo's
+      // corner of 2 % whose grain spreads it so that no one level holds much.
       {.name = "blue-grey band under a pale ramp",
-       .input = sRgbPicture(100, 100,
-                            [](std::int64_t x, std::int64_t y) {
-                              const auto v = std::uint8_t(100 + 3 * x / 2);
-                              return y < 3 ? std::array<std::uint8_t, 3>{55, 98, 114}
-                                           : std::array<std::uint8_t, 3>{v, v, v};
-                            }),
+       .input = patchOnPaleRamp([](std::int64_t, std::int64_t y) { return y < 3; }, {55, 98, 114}),
        .minStrongestKept = 0.5},
-      // A flat grey field, the darkest thing in a picture, is no shadow to
-      // take to black.
-      {.name = "flat grey field under a ramp",
-       .input = sRgbPicture(100, 100,
-                            [](std::int64_t x, std::int64_t y) {
-                              const auto v = std::uint8_t(y < 15 ? 70 : 90 + 8 * x / 5);
-                              return std::array<std::uint8_t, 3>{v, v, v};
-                            }),
+      {.name = "flat grey field under a pale ramp",
+       .input = patchOnPaleRamp([](std::int64_t, std::int64_t y) { return y < 15; }, {70, 70, 70}),
        .minStrongestKept = 0.5},
-      // A photo's corner: the same colour with grain, over 2 % of a pale
-      // picture, its levels spread so that no one level holds much.
-      {.name = "grainy blue-grey corner of a pale picture",
-       .input = sRgbPicture(100, 100,
-                            [](std::int64_t x, std::int64_t y) {
-                              const auto v = std::uint8_t(100 + 3 * x / 2);
-                              const int grain = int((x * 7919 + y * 104729) % 13) - 6;
-                              return x < 14 && y < 14 ? std::array<std::uint8_t, 3>{std::uint8_t(55 + grain),
-                                                                                    std::uint8_t(98 + grain),
-                                                                                    std::uint8_t(114 + grain)}
-                                                      : std::array<std::uint8_t, 3>{v, v, v};
-                            }),
+      {.name = "grainy blue-grey corner of a pale ramp",
+       .input = patchOnPaleRamp([](std::int64_t x, std::int64_t y) { return x < 14 && y < 14; }, {55, 98, 114},
+                                true),
        .minStrongestKept = 0.5},
       // With a ceiling too, so that the white point merges no levels either.
       {.name = "grey ramp, floor at level 8",
