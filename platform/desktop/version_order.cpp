@@ -9,60 +9,78 @@ bool isDigit(char c) {
 bool isLetter(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
-bool isSeparator(char c) {
-  return !isDigit(c) && !isLetter(c) && c != '~' && c != '^';
+
+// The weight of one character of a non-digit run; the end of the text and a
+// digit weigh 0. Bytes beyond ASCII (other scripts) come after letters and
+// before ASCII punctuation, where the catalogue's own tools put them.
+int weight(std::string_view text, std::size_t at) {
+  if (at >= text.size()) return 0;
+  const auto c = static_cast<unsigned char>(text[at]);
+  if (c == '~') return -1;
+  if (isDigit(char(c))) return 0;
+  if (isLetter(char(c)) || c >= 0x80) return c;
+  return c + 256;
 }
 
-// The run of digits or of letters at the start of text, taken off it.
-std::string_view takeRun(std::string_view& text, bool digits) {
-  std::size_t length = 0;
-  while (length < text.size() && (digits ? isDigit(text[length]) : isLetter(text[length]))) ++length;
-  const std::string_view run = text.substr(0, length);
-  text.remove_prefix(length);
-  return run;
+std::size_t digitsFrom(std::string_view text, std::size_t at) {
+  while (at < text.size() && isDigit(text[at])) ++at;
+  return at;
 }
 
-int sign(int value) {
-  return (value > 0) - (value < 0);
+// Two runs of digits by value, however long.
+int compareNumbers(std::string_view a, std::string_view b) {
+  while (!a.empty() && a.front() == '0') a.remove_prefix(1);
+  while (!b.empty() && b.front() == '0') b.remove_prefix(1);
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  const int order = a.compare(b);
+  return (order > 0) - (order < 0);
+}
+
+// One part of two versions: non-digit runs and digit runs in turn.
+int compareParts(std::string_view a, std::string_view b) {
+  std::size_t i = 0, j = 0;
+  while (i < a.size() || j < b.size()) {
+    while ((i < a.size() && !isDigit(a[i])) || (j < b.size() && !isDigit(b[j]))) {
+      const int first = weight(a, i), second = weight(b, j);
+      if (first != second) return first < second ? -1 : 1;
+      ++i;
+      ++j;
+    }
+    const std::size_t endA = digitsFrom(a, i), endB = digitsFrom(b, j);
+    if (const int order = compareNumbers(a.substr(i, endA - i), b.substr(j, endB - j))) return order;
+    i = endA;
+    j = endB;
+  }
+  return 0;
+}
+
+struct Parts {
+  std::string_view epoch, version, revision;
+};
+
+// The epoch is the digits that start the text before the first ":" (none
+// when it starts otherwise); the revision follows the last "-" after it.
+Parts split(std::string_view text) {
+  Parts parts;
+  if (const std::size_t colon = text.find(':'); colon != std::string_view::npos) {
+    parts.epoch = text.substr(0, digitsFrom(text, 0));
+    text.remove_prefix(colon + 1);
+  }
+  if (const std::size_t hyphen = text.rfind('-'); hyphen != std::string_view::npos) {
+    parts.revision = text.substr(hyphen + 1);
+    text = text.substr(0, hyphen);
+  }
+  parts.version = text;
+  return parts;
 }
 
 }  // namespace
 
 int compareVersions(std::string_view a, std::string_view b) {
-  for (;;) {
-    while (!a.empty() && isSeparator(a.front())) a.remove_prefix(1);
-    while (!b.empty() && isSeparator(b.front())) b.remove_prefix(1);
-    const char first = a.empty() ? '\0' : a.front(), second = b.empty() ? '\0' : b.front();
-    if (first == '~' || second == '~') {
-      if (first != '~') return 1;
-      if (second != '~') return -1;
-      a.remove_prefix(1);
-      b.remove_prefix(1);
-      continue;
-    }
-    if (first == '^' || second == '^') {
-      if (a.empty()) return -1;
-      if (b.empty()) return 1;
-      if (first != '^') return 1;
-      if (second != '^') return -1;
-      a.remove_prefix(1);
-      b.remove_prefix(1);
-      continue;
-    }
-    if (a.empty() || b.empty()) break;
-    const bool digits = isDigit(first);
-    std::string_view runA = takeRun(a, digits), runB = takeRun(b, digits);
-    // A digit run is newer than a letter run.
-    if (runB.empty()) return digits ? 1 : -1;
-    if (digits) {
-      while (runA.size() > 1 && runA.front() == '0') runA.remove_prefix(1);
-      while (runB.size() > 1 && runB.front() == '0') runB.remove_prefix(1);
-      if (runA.size() != runB.size()) return runA.size() < runB.size() ? -1 : 1;
-    }
-    if (const int order = runA.compare(runB)) return sign(order);
-  }
-  if (a.empty() && b.empty()) return 0;
-  return a.empty() ? -1 : 1;
+  const Parts first = split(a), second = split(b);
+  if (const int order = compareNumbers(first.epoch, second.epoch)) return order;
+  if (const int order = compareParts(first.version, second.version)) return order;
+  return compareParts(first.revision, second.revision);
 }
 
 }  // namespace desktop

@@ -1,8 +1,10 @@
 #pragma once
-// Version strings ordered as software catalogues order them: digit runs by
-// value, letter runs by bytes, a digit run after a letter run, a "~" before
-// anything (so "1.0~rc1" comes before "1.0") and a "^" after the end of the
-// other version but before anything else (so "1.0^1" comes after "1.0").
+// Version strings in Debian's order, the one software catalogues document:
+// an epoch ("2:" before the version; 0 without one), then the version, then
+// a revision (after the last "-"), each compared in turn. Within each part,
+// runs of non-digits compare character by character, "~" before anything,
+// even the end ("1.0~rc1" before "1.0"), then letters, then every other
+// character ("^" is one of them), and runs of digits compare by value.
 
 #include <string_view>
 
