@@ -78,9 +78,9 @@ ChannelLength layerChannelLength(const std::vector<std::size_t>& packedRowSizes,
   return length;
 }
 
-bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument) {
+bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument, std::uint64_t lengthLimit) {
   // Room for the section's fields, one record and the channels.
-  if (bigDocument || channelBytes + 128 + 6 * std::uint64_t(planes) <= kMax32) return true;
+  if (bigDocument || channelBytes + 128 + 6 * std::uint64_t(planes) <= lengthLimit) return true;
   foundation::log("psd: a layer of {} bytes is more than a PSD file can state; written without it",
                   channelBytes);
   return false;
@@ -97,7 +97,7 @@ std::vector<std::uint8_t> transparencyLayerSection(const PackedPlanes& layer) {
     channels.emplace_back(layer, plane);
     channelBytes += channels.back().length();
   }
-  if (!layerFitsSection(channelBytes, planes, wide)) return {};
+  if (!layerFitsSection(channelBytes, planes, wide, layer.lengthLimit)) return {};
 
   std::vector<std::uint8_t> section;
   section.reserve(std::size_t(channelBytes) + 128 + 10 * std::size_t(planes));

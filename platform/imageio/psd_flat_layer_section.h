@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 namespace imageio::psd {
@@ -20,6 +21,9 @@ struct PackedPlanes {
   // PackBits rows, plane after plane, height rows each; rowBytes unpacked.
   const std::vector<std::vector<std::uint8_t>>* rows = nullptr;
   std::size_t rowBytes = 0;
+  // The largest length a plain file's 32-bit fields state; lower only to
+  // try the decision on small layers.
+  std::uint64_t lengthLimit = std::numeric_limits<std::uint32_t>::max();
 };
 
 // What one plane takes as layer channel data, from the sizes of its
@@ -33,9 +37,10 @@ ChannelLength layerChannelLength(const std::vector<std::size_t>& packedRowSizes,
                                  bool bigDocument);
 
 // Whether channels of channelBytes in all fit the 32-bit lengths of a PSD
-// file's layer section (a large document's are 64-bit); when not, says so
-// in the log.
-bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument);
+// file's layer section (lengthLimit; a large document's are 64-bit); when
+// not, says so in the log.
+bool layerFitsSection(std::uint64_t channelBytes, int planes, bool bigDocument,
+                      std::uint64_t lengthLimit = std::numeric_limits<std::uint32_t>::max());
 
 // The section after its length field; empty (logged) when it would
 // overflow the lengths a PSD file can state, and the file goes without it.

@@ -240,6 +240,28 @@ TEST(DocCodecsPsd, ALayerPastFourGigabytesIsLeftOutOfAPlainFile) {
     const std::string log = testing::internal::GetCapturedStderr();
     EXPECT_EQ(log.find("more than a PSD file can state") != std::string::npos, !c.fits) << log;
   }
+
+  // The section's writer asks it of the layer it writes: 64x16 pixels of
+  // noise, four 8-bit planes (about 4 KB), under a limit of 1000 bytes.
+  std::vector<std::vector<std::uint8_t>> planeRows;
+  for (int i = 0; i < 4 * 16; ++i) {
+    std::vector<std::uint8_t> row(64);
+    for (auto& byte : row) byte = std::uint8_t(random());
+    planeRows.push_back(imageio::psd::packBits(row.data(), row.size()));
+  }
+  const struct {
+    bool big;
+    std::uint64_t limit;
+    bool kept;
+  } writes[] = {{false, 1000, false}, {false, 0xffffffffu, true}, {true, 1000, true}};
+  for (const auto& w : writes) {
+    testing::internal::CaptureStderr();
+    const auto section =
+        imageio::psd::transparencyLayerSection({64, 16, 3, 8, w.big, &planeRows, 64, w.limit});
+    const std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(!section.empty(), w.kept) << w.big << " " << w.limit;
+    EXPECT_EQ(log.find("more than a PSD file can state") != std::string::npos, !w.kept) << log;
+  }
 }
 
 TEST(DocCodecsPsd, PackBitsRoundTrips) {
