@@ -14,6 +14,7 @@
 #include "platform/ci/context.h"
 #include "platform/ci/filter.h"
 #include "platform/ci/image.h"
+#include "platform/ci/renderer.h"
 #include "platform/raster/bitmap_context.h"
 #include "platform/raster/row_order.h"
 
@@ -203,6 +204,37 @@ TEST(WorkingSpaceFidelity, IntegerColourAboveAlphaIsReadAsItsAlpha) {
     };
     EXPECT_EQ(drawn({0, 255, 128}, 128), drawn({0, 128, 128}, 128)) << bits;
     EXPECT_EQ(drawn({60, 100, 40}, 64), drawn({60, 64, 40}, 64)) << bits;
+  }
+}
+
+// Float samples keep colour above 1, and premultiplied colour above its
+// alpha, on their way into the graph: read as stored in the working space,
+// converted by the colour transform from sRGB.
+TEST(WorkingSpaceFidelity, FloatColourAboveOneIsKept) {
+  const struct {
+    const char* name;
+    bool straight, sRGB;
+    std::array<float, 4> stored, premultiplied;  // from sRGB: a lower bound
+  } cases[] = {
+      {"above 1", false, false, {1.5f, 0.75f, 2.0f, 1.0f}, {1.5f, 0.75f, 2.0f, 1.0f}},
+      {"above alpha", false, false, {0.8f, 0.3f, 0.9f, 0.5f}, {0.8f, 0.3f, 0.9f, 0.5f}},
+      {"straight", true, false, {3.0f, 1.0f, 0.5f, 0.5f}, {1.5f, 0.5f, 0.25f, 0.5f}},
+      {"sRGB white at 1.5", false, true, {1.5f, 1.5f, 1.5f, 1.0f}, {1.2f, 1.2f, 1.2f, 1.0f}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> bytes(4 * 4 * sizeof(float));
+    for (std::size_t i = 0; i < 4; ++i) std::memcpy(bytes.data() + i * 16, c.stored.data(), 16);
+    const auto bitmap = raster::Image::make(
+        2, 2, {32, 3, c.straight ? AlphaInfo::Last : AlphaInfo::PremultipliedLast},
+        c.sRGB ? raster::ColorSpace::sRGB() : raster::ColorSpace::genericRGB(), std::move(bytes));
+    std::array<float, 16> out{};
+    ci::renderRegion(ci::Image::withBitmap(bitmap), ci::PixelRegion{0, 0, 2, 2}, out.data(), 8);
+    for (std::size_t k = 0; k < 4; ++k) {
+      if (c.sRGB)
+        EXPECT_GE(out[12 + k], c.premultiplied[k]) << c.name << ", component " << k;
+      else
+        EXPECT_NEAR(out[12 + k], c.premultiplied[k], 1e-6) << c.name << ", component " << k;
+    }
   }
 }
 
