@@ -33,6 +33,8 @@ class ImageBrowserModel : public QAbstractListModel {
   // A thumbnail arrived: the cells of that file and version change.
   void thumbnailArrived(const ThumbnailKey& key, const Thumbnail& thumbnail);
   ThumbnailKey keyAt(int row) const;
+  // The most files that share a bucket of the rows-by-path table.
+  std::size_t largestPathBucket() const { return foundation::largestBucket(rowsByPath_); }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;

@@ -88,7 +88,6 @@ PreviewImageView::PreviewImageView(QWidget* parent)
     : QWidget(parent), previewInfo_(initialPreviewInfo()), watermarks_(std::make_unique<ImportedImage>()) {
   setAcceptDrops(true);
   setMouseTracking(false);
-  setMinimumSize(320, 240);
   liveResize_.setSingleShot(true);
   liveResize_.setInterval(200);
   connect(&liveResize_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
@@ -455,9 +454,19 @@ void PreviewImageView::mouseReleaseEvent(QMouseEvent* event) {
 
 // ---- Pointer feedback ------------------------------------------------------------------
 
+QSize PreviewImageView::minimumSizeHint() const {
+  return QSize(320, 240).expandedTo(QWidget::minimumSizeHint());
+}
+
 void PreviewImageView::setOverlayViews(QWidget* processView, QWidget* infoView) {
   processView_ = processView;
   infoView_ = infoView;
+  for (QWidget* overlay : {processView, infoView}) {
+    if (!overlay) continue;
+    QSizePolicy policy = overlay->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    overlay->setSizePolicy(policy);
+  }
   hideProcessAndInfoViews();
 }
 

@@ -102,7 +102,11 @@ class PreviewImageView : public QWidget, public ui::HoldDownPreview {
 
   // ---- Window parts ------------------------------------------------------------
   void setCanAcceptImages(std::function<bool()> canAccept) { canAcceptImages_ = std::move(canAccept); }
+  // The overlays keep their room while hidden: the view is never narrower
+  // than they need (the counter shows whole at any count).
   void setOverlayViews(QWidget* processView, QWidget* infoView);
+  // At least 320 x 240, and as wide as the overlays laid out need.
+  QSize minimumSizeHint() const override;
   void setContextMenu(QMenu* menu) { contextMenu_ = menu; }
   // The show rule of the overlays (also run when the pointer enters).
   void showProcessAndInfoViews();

@@ -30,6 +30,8 @@ class ThumbnailMemory {
   void clear();
   std::size_t bytes() const { return bytes_; }
   std::size_t count() const { return entries_.size(); }
+  // The most thumbnails that share a bucket of the index.
+  std::size_t largestIndexBucket() const { return foundation::largestBucket(index_); }
 
  private:
   struct Entry {

@@ -166,4 +166,11 @@ class ProcessingSession : public std::enable_shared_from_this<ProcessingSession>
 // lexically normal otherwise.
 std::string comparablePath(const std::string& path);
 
+// The files a batch reveals: the distinct written files (as comparablePath
+// compares them) in the order first written, only the first when there are
+// too many to select. largestBucket, when given, receives the most paths
+// that shared a bucket of the table that finds the repeats.
+std::vector<std::string> filesToReveal(const std::vector<std::string>& written,
+                                       std::size_t* largestBucket = nullptr);
+
 }  // namespace velumar

@@ -20,18 +20,18 @@ namespace {
 
 constexpr std::size_t kMostFilesRevealed = 100;
 
-// The distinct files in the order first written; only the first written
-// when there are too many to select. The names are outside text: keyed hash.
-std::vector<std::string> filesToReveal(const std::vector<std::string>& written) {
+}  // namespace
+
+// The names are outside text: keyed hash.
+std::vector<std::string> filesToReveal(const std::vector<std::string>& written, std::size_t* largestBucket) {
   std::vector<std::string> distinct;
   foundation::KeyedStringSet seen;
   for (const std::string& path : written)
     if (seen.insert(comparablePath(path)).second) distinct.push_back(path);
+  if (largestBucket) *largestBucket = foundation::largestBucket(seen);
   if (distinct.size() > kMostFilesRevealed) distinct.resize(1);
   return distinct;
 }
-
-}  // namespace
 
 std::optional<PreviewOverwriteMatch> ProcessingSession::verifyPreviewFilesAfterOverwriteWithSession(
     const SessionInfo& session) const {

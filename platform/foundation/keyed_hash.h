@@ -5,6 +5,7 @@
 // beforehand: a file cannot be made to pile its keys into one bucket. The
 // values differ from one process to the next; never store or send them.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -29,5 +30,15 @@ struct KeyedStringHash {
 template <class Mapped>
 using KeyedStringMap = std::unordered_map<std::string, Mapped, KeyedStringHash>;
 using KeyedStringSet = std::unordered_set<std::string, KeyedStringHash>;
+
+// The most keys that share one bucket of a hash table: a few when its hash
+// spreads them, all of them when they collide under it.
+template <class Table>
+std::size_t largestBucket(const Table& table) {
+  std::size_t largest = 0;
+  for (std::size_t bucket = 0; bucket < table.bucket_count(); ++bucket)
+    largest = std::max(largest, table.bucket_size(bucket));
+  return largest;
+}
 
 }  // namespace foundation

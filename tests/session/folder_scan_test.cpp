@@ -73,6 +73,18 @@ TEST_F(FolderScanTest, SortsByFileNameAcrossSubfolders) {
   EXPECT_EQ(names(scan({"G"}, false)), std::vector<std::string>{});
 }
 
+// Equal names keep their folders' order, however many share a name and in
+// whatever order the folders were made; the sort key is the whole name.
+TEST_F(FolderScanTest, SameNamesKeepTheirPathOrderAndNamesSortWhole) {
+  std::vector<std::string> expected;
+  for (int folder = 39; folder >= 0; --folder) image("S/d" + std::to_string(100 + folder) + "/same.png");
+  for (int folder = 0; folder < 40; ++folder) expected.push_back("same.png@/S/d" + std::to_string(100 + folder));
+  EXPECT_EQ(names(scan({"S"})), expected);
+  image("N/x/b1.png");
+  image("N/y/a2.png");
+  EXPECT_EQ(names(scan({"N"})), (std::vector<std::string>{"a2.png@/N/y", "b1.png@/N/x"}));
+}
+
 TEST_F(FolderScanTest, SkipsHiddenUnsupportedAndLinkedFolders) {
   image("F/a.png");
   image("F/.hidden.png");
@@ -137,6 +149,8 @@ TEST(FolderScanPaths, ParentPathCutAtTheFrontOnly) {
       {"/A/B/Trip/A/B/x.jpg", "/A/B/Trip", "/Trip/A/B"},  // a repeat further down stays
       {"/A/B/Trip/y.jpg", "/A/B/Trip/", "/Trip"},
       {"/Trip/x/y.jpg", "/Trip", "/Trip/x"},  // folder at the root: nothing to cut
+      {"/A/BC/y.jpg", "/A/B/Trip", "/A/BC"},   // the parent's name is only a prefix
+      {"/X/Y/Trip/y.jpg", "/A/B/Trip", "/X/Y/Trip"},  // elsewhere: nothing to cut
   };
   for (const Case& c : cases) EXPECT_EQ(relativeParentPath(c.file, c.folder), c.parent) << c.file;
 }

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "fake_file_manager.h"
+#include "platform/foundation/colliding_keys.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/notification_center.h"
 #include "session/result_actions.h"
@@ -81,6 +82,16 @@ TEST(SessionEnd, RevealThresholdAndDuplicates) {
     EXPECT_EQ(calls.back().front(), "file://" + kit.output + "/f0.jpg") << c.label;
     EXPECT_TRUE(kit.engine->urlsArray.empty()) << c.label;
   }
+}
+
+// Written paths chosen to share one standard-library hash spread over the
+// buckets of the table that finds the repeats.
+TEST(SessionEnd, RevealedPathsChosenToCollideSpreadOverBuckets) {
+  const std::vector<std::string> written = plisttest::pathsCollidingUnderStdHash(2000, "/no/such/folder", ".jpg");
+  ASSERT_EQ(written.size(), 2000u);
+  std::size_t largest = 0;
+  EXPECT_EQ(filesToReveal(written, &largest), std::vector<std::string>{written.front()});
+  EXPECT_LE(largest, 16u);
 }
 
 TEST(SessionEnd, BackToIdleAndOpenWith) {

@@ -184,8 +184,10 @@ TEST_F(ImageBrowserControllerTest, CommandKeyStateAndMenusFollowTheList) {
 
 // Several cells selected with the mouse show the first one when the button
 // comes up, or when the drag it started ends, or when the grid loses the
-// focus before the release arrives; one cell, the command key and keys
-// show at once, also after a release that never came.
+// focus, is hidden or is left with no button down before the release
+// arrives; one cell, the command key and keys show at once, also after a
+// release that never came. Each wait ends by its own event: the calls
+// queued by a click have run before the next press.
 TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
   import(names_);
   controller_.show();
@@ -193,7 +195,7 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
   QListView* grid = controller_.grid();
   QWidget* cells = grid->viewport();
   const auto at = [&](int row) { return grid->visualRect(grid->model()->index(row, 0)).center(); };
-  enum Gesture { Click, Press, Release, ReleaseElsewhere, Drag, ShiftLeft, FocusOut };
+  enum Gesture { Click, Press, Release, ReleaseElsewhere, Drag, ShiftLeft, FocusOut, Hide, Leave };
   const struct Step {
     Gesture gesture;
     int row;
@@ -213,9 +215,13 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
       {"keys while held", {{Press, 3, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
       {"release lost", {{Press, 3, {}, "img3"}, {FocusOut, 0, {}, "img3"}, {ShiftLeft, 0, {}, "img2"}}},
       {"released on another window", {waits[0], waits[1], {ReleaseElsewhere, 0, {}, "img1"}}},
+      {"left with no button down", {waits[0], waits[1], {Leave, 0, {}, "img1"}}},
+      // Pressed while another window is active: hiding takes no focus away.
+      {"hidden", {waits[0], {FocusOut, 0, {}, "img3"}, waits[1], {Hide, 0, {}, "img1"}}},
   };
   for (const auto& gestures : cases) {
     SCOPED_TRACE(gestures.name);
+    controller_.show();
     controller_.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&controller_));
     grid->setFocus();
@@ -225,6 +231,7 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
       switch (step.gesture) {
         case Click:
           QTest::mouseClick(cells, Qt::LeftButton, step.modifier, at(step.row));
+          QCoreApplication::processEvents();
           break;
         case Press:
           QTest::mousePress(cells, Qt::LeftButton, step.modifier, at(step.row));
@@ -252,6 +259,18 @@ TEST_F(ImageBrowserControllerTest, GridSelectionsShowAtOnceOrAtTheMouseUp) {
           elsewhere.activateWindow();
           ASSERT_TRUE(QTest::qWaitForWindowActive(&elsewhere));
           break;
+        case Hide:
+          controller_.hide();
+          break;
+        case Leave: {
+          // The button comes up over another window and the pointer leaves
+          // the grid before the end queued by that release has run.
+          QTest::mouseRelease(&elsewhere, Qt::LeftButton);
+          QEvent leave(QEvent::Leave);
+          QCoreApplication::sendEvent(grid, &leave);
+          held = false;
+          break;
+        }
       }
       EXPECT_EQ(shown_, std::string(step.shown) + ".png") << step.gesture;
     }

@@ -382,6 +382,29 @@ TEST(PreviewWindow, TheFilesWindowAsksForImagesWhenTheListIsEmpty) {
   EXPECT_FALSE(window.filesWindow()->isVisible());
 }
 
+// The counter shows whole at any count, also in a window fitted to a small
+// picture: the strip below the picture is never narrower than it needs.
+TEST(PreviewWindow, TheCounterShowsWholeAtAnyCount) {
+  ImageFolder folder;
+  PreviewWindow window;
+  window.show();
+  ASSERT_TRUE(window.importPaths({folder.make("small.png")}, folder.dir.path().string(), false));
+  PreviewImageView* view = window.previewView();
+  view->showProcessAndInfoViews();
+  QLabel* counter = window.countLabel();
+  for (const char* text : {"1 / 100000", "100000 / 100000", "10000000 / 10000000"}) {
+    counter->setText(text);
+    const int needed = counter->fontMetrics().horizontalAdvance(counter->text());
+    QWidget* strip = counter->parentWidget();
+    // The window grows once its layouts have taken the new text.
+    const auto whole = [&] {
+      return counter->contentsRect().width() >= needed && strip->width() >= strip->sizeHint().width() &&
+             view->rect().contains(strip->geometry());
+    };
+    EXPECT_TRUE(QTest::qWaitFor(whole)) << text << ": " << counter->contentsRect().width() << " of " << needed;
+  }
+}
+
 TEST(PreviewWindow, PicturesStayAboveTheOverlayStrip) {
   ImageFolder folder;
   const std::string tall = folder.make("tall.png", "300x900");
