@@ -387,6 +387,10 @@ void AppDelegate::hideApplication() {
   const bool minimise = !menuBar_ || !menuBar_->isShown();
   for (QWidget* top : QApplication::topLevelWidgets()) {
     if (!top->isVisible() || top->isMinimized() || qobject_cast<QMenu*>(top) != nullptr) continue;
+    // A window the window manager does not manage is no window of ours: the
+    // tray icon of an XEmbed tray is one, and it stays to bring them back
+    // (once hidden, it would never show again: only a tray maps it).
+    if (top->windowFlags().testFlag(Qt::BypassWindowManagerHint)) continue;
     hiddenWindows_.emplace_back(top);
     if (minimise)
       top->showMinimized();

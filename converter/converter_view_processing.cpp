@@ -12,6 +12,7 @@
 #include "converter/processing_sheet.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/popover.h"
 
 namespace velumar {
 
@@ -136,7 +137,8 @@ std::optional<std::string> ConverterView::chooseDestinationFolder(const FolderCh
   if (start.isEmpty() || !QFileInfo(start).isDir())
     start = QFile::decodeName(QByteArray::fromStdString(state_.fileURLForSaving));
   if (!QFileInfo(start).isAbsolute() || !QFileInfo(start).isDir()) start = QDir::homePath();
-  QFileDialog dialog(window(), QString::fromStdString(texts.title), start);
+  // Asked for from the save-to popover, it belongs to that popover.
+  QFileDialog dialog(ui::dialogParent(this), QString::fromStdString(texts.title), start);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   dialog.setLabelText(QFileDialog::Accept, QString::fromStdString(texts.prompt));

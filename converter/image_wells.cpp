@@ -1,5 +1,6 @@
 #include "converter/image_wells.h"
 
+#include <QAbstractButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -18,6 +19,7 @@
 #include "platform/foundation/main_loop.h"
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/popover.h"
 
 namespace velumar {
 
@@ -205,8 +207,8 @@ bool LUTWellView::updateLUTWithArray(const foundation::Array& lut) {
 
 void LUTWellView::importLUTFrom() {
   const QString chosen =
-      QFileDialog::getOpenFileName(this, QStringLiteral("3D CUBE LUT — Select LUT (.cube)"), QString(),
-                                   QStringLiteral("3D LUT (*.cube *.CUBE)"));
+      QFileDialog::getOpenFileName(ui::dialogParent(this), QStringLiteral("3D CUBE LUT — Select LUT (.cube)"),
+                                   QString(), QStringLiteral("3D LUT (*.cube *.CUBE)"));
   if (chosen.isEmpty()) return;
   foundation::MainLoop::postAfter(kReadDelay, [this, file = stdText(chosen)] { verifyCubeLUT(file, true); });
 }
@@ -282,8 +284,8 @@ void PictureWellView::importImageFrom() {
     patterns += QStringLiteral("*.%1 *.%2 ")
                     .arg(QString::fromUtf8(extension), QString::fromUtf8(extension).toUpper());
   const QString chosen = QFileDialog::getOpenFileName(
-      this, QStringLiteral("%1 — %2").arg(texts_.panelTitle, texts_.panelMessage), QString(),
-      QStringLiteral("Images (%1);;All files (*)").arg(patterns.trimmed()));
+      ui::dialogParent(this), QStringLiteral("%1 — %2").arg(texts_.panelTitle, texts_.panelMessage),
+      QString(), QStringLiteral("Images (%1);;All files (*)").arg(patterns.trimmed()));
   const std::string path = stdText(chosen);
   if (path.empty() || !isWellImageFile(engine_, path)) return;
   foundation::MainLoop::postAfter(kReadDelay,

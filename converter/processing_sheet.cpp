@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
+#include <QShowEvent>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 
@@ -12,6 +14,7 @@
 #include "platform/ui/custom_views.h"
 #include "platform/ui/flipped_coordinates.h"
 #include "platform/ui/popover.h"
+#include "platform/ui/task_bar_skip.h"
 #include "platform/ui/view_alpha.h"
 #include "preview/preview_picture.h"
 
@@ -105,6 +108,14 @@ void ProcessingSheet::showDisplay(const ProcessingDisplay& display) {
     imagePopover_->hide();
     done(QDialog::Accepted);
   }
+}
+
+void ProcessingSheet::showEvent(QShowEvent* event) {
+  // Like a popover, the sheet is part of the converter window: out of the
+  // task bar and the pager, marked before each mapping, when the window
+  // manager reads it.
+  if (!event->spontaneous() && windowHandle()) ui::keepOutOfTaskBar(*windowHandle());
+  QDialog::showEvent(event);
 }
 
 void ProcessingSheet::hideShowPopoverImageFromButton() {

@@ -4,7 +4,8 @@
 // their y-up origins, the counter, the cancel and image buttons) and the
 // progress model, on the bar and on the desktop's task bar. Beside the
 // sheet (never over its buttons), a popover shows the batch's
-// just-converted images on request.
+// just-converted images on request. Like the popovers, it stays out of the
+// task bar and the pager.
 
 #include <QDialog>
 #include <memory>
@@ -65,6 +66,7 @@ class ProcessingSheet : public QDialog {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   // The image button: the first click asks for the next image, later ones

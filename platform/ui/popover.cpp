@@ -1,6 +1,7 @@
 #include "platform/ui/popover.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -97,6 +98,15 @@ void Popover::hideEvent(QHideEvent* event) {
     button_->update();
   }
   emit closed();
+}
+
+QWidget* dialogParent(QWidget* widget) {
+  QWidget* window = widget ? widget->window() : nullptr;
+  auto* popover = qobject_cast<Popover*>(QApplication::activeWindow());
+  if (popover && window &&
+      (popover == window || (popover->parentWidget() && popover->parentWidget()->window() == window)))
+    return popover;
+  return window;
 }
 
 }  // namespace ui

@@ -51,4 +51,11 @@ class Popover : public QFrame {
   QPointer<QWidget> owner_;
 };
 
+// The window a dialog asked for by `widget` belongs to: the popover that has
+// the focus when the request comes from it or from the window behind it,
+// else widget's window. A window manager may give a new dialog the focus
+// only while the window it belongs to has it (icewm does): a dialog of the
+// window behind a focused popover would show without the keyboard.
+QWidget* dialogParent(QWidget* widget);
+
 }  // namespace ui

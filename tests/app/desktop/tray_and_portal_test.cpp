@@ -1,7 +1,10 @@
 // The tray icon and the appearance on a desktop session bus: with a tray
 // watcher our item registers, without one there is no icon and the menu bar
-// keeps every command; the icon follows the portal's colour scheme.
+// keeps every command; the icon follows the portal's colour scheme. In a
+// tray of the older embedding protocol the icon outlives Hide.
 #include <gtest/gtest.h>
+
+#include <xcb/xcb.h>
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -11,6 +14,11 @@
 #include <QMenuBar>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "app/app_delegate.h"
 #include "app/appearance.h"
@@ -22,6 +30,83 @@
 using namespace velumar;
 
 namespace {
+
+// A system tray of the older embedding protocol (XEmbed), as a desktop
+// without a StatusNotifier host has: it owns the tray selection of screen 0
+// and embeds each icon that asks to dock in a window of its own.
+class XEmbedTray {
+ public:
+  XEmbedTray() : connection_(xcb_connect(nullptr, nullptr)) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data;
+    host_ = xcb_generate_id(connection_);
+    xcb_create_window(connection_, XCB_COPY_FROM_PARENT, host_, screen->root, 0, 0, 64, 32, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_map_window(connection_, host_);
+    const xcb_atom_t selection = atom("_NET_SYSTEM_TRAY_S0");
+    xcb_set_selection_owner(connection_, host_, selection, XCB_CURRENT_TIME);
+    send(screen->root, atom("MANAGER"), {XCB_CURRENT_TIME, selection, host_, 0, 0},
+         XCB_EVENT_MASK_STRUCTURE_NOTIFY);
+  }
+  ~XEmbedTray() { xcb_disconnect(connection_); }
+
+  // Embeds the icons that asked to dock since the last call (the atom's
+  // round trip brings in every event sent before it).
+  void serve() {
+    const xcb_atom_t opcode = atom("_NET_SYSTEM_TRAY_OPCODE");
+    while (xcb_generic_event_t* event = xcb_poll_for_event(connection_)) {
+      const auto* message = reinterpret_cast<const xcb_client_message_event_t*>(event);
+      // SYSTEM_TRAY_REQUEST_DOCK is opcode 0; the icon's window follows.
+      if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->type == opcode &&
+          message->data.data32[1] == 0)
+        dock(message->data.data32[2]);
+      std::free(event);
+    }
+  }
+  bool iconViewable() {
+    serve();
+    if (icon_ == XCB_NONE) return false;
+    std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+        xcb_get_window_attributes_reply(connection_, xcb_get_window_attributes(connection_, icon_), nullptr),
+        &std::free);
+    return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+  }
+
+ private:
+  xcb_atom_t atom(const char* name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(connection_, xcb_intern_atom(connection_, 0, std::uint16_t(strlen(name)), name),
+                              nullptr),
+        &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+  }
+  void send(xcb_window_t window, xcb_atom_t type, std::array<std::uint32_t, 5> data, std::uint32_t mask) {
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = type;
+    std::copy(data.begin(), data.end(), message.data.data32);
+    xcb_send_event(connection_, 0, window, mask, reinterpret_cast<const char*>(&message));
+    xcb_flush(connection_);
+  }
+  void dock(xcb_window_t icon) {
+    icon_ = icon;
+    xcb_reparent_window(connection_, icon, host_, 0, 0);
+    xcb_map_window(connection_, icon);
+    // XEMBED_EMBEDDED_NOTIFY (0): the icon learns it is embedded.
+    send(icon, atom("_XEMBED"), {XCB_CURRENT_TIME, 0, 0, host_, 0}, XCB_EVENT_MASK_NO_EVENT);
+  }
+
+  xcb_connection_t* connection_;
+  xcb_window_t host_ = XCB_NONE;
+  xcb_window_t icon_ = XCB_NONE;
+};
+
+// Waits until the X server has carried out every request of the application.
+void syncWithServer() {
+  xcb_connection_t* connection = qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+  std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+}
 
 class DesktopTest : public ::testing::Test {
  protected:
@@ -125,4 +210,22 @@ TEST_F(DesktopTest, ATrayThatStartsLaterGetsTheIconAndAPrimaryClickShowsTheConve
   QDBusInterface tray(service, path, QStringLiteral("org.kde.StatusNotifierItem"));
   tray.asyncCall(QStringLiteral("Activate"), 0, 0);
   EXPECT_TRUE(QTest::qWaitFor([this] { return delegate_->window().isVisible(); }, 20000));
+}
+
+TEST_F(DesktopTest, HideLeavesTheIconInAnXEmbedTrayAndTheIconBringsTheWindowsBack) {
+  XEmbedTray tray;
+  startDelegate();
+  ASSERT_TRUE(delegate_->menuBar().isShown());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&delegate_->window(), 20000));
+  // Qt may make the icon's window anew and dock it again while it starts:
+  // the last one docked counts.
+  syncWithServer();
+  ASSERT_TRUE(QTest::qWaitFor([&tray] { return tray.iconViewable(); }, 20000));
+  delegate_->hideApplication();
+  syncWithServer();
+  EXPECT_FALSE(delegate_->window().isVisible());
+  EXPECT_TRUE(tray.iconViewable()) << "hidden";
+  delegate_->showBringToFrontAppFrom();  // the icon's primary click
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(&delegate_->window(), 20000));
+  EXPECT_TRUE(tray.iconViewable()) << "shown again";
 }

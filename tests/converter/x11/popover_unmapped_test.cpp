@@ -1,7 +1,7 @@
 // Popovers on a real X server. Each belongs to the converter window: the
 // window manager reads it as transient for that window and keeps it out of
-// the task bar (xprop reads the hints as the window manager sees them), and
-// hiding the window closes it. A popover that the window system took off
+// the task bar (xprop reads the hints as the window manager sees them), as
+// it does the processing sheet, and hiding the window closes it. A popover that the window system took off
 // the screen behind our back (as a window manager does with the tool
 // windows of an inactive application) counts as closed: one click on its
 // button opens it again.
@@ -15,6 +15,7 @@
 
 #include "converter/converter_view.h"
 #include "converter/converter_window.h"
+#include "converter/processing_sheet.h"
 #include "platform/ui/popover.h"
 #include "xdotool.h"
 
@@ -38,15 +39,23 @@ TEST(PopoverScreen, EveryPopoverBelongsToTheConverterWindow) {
   const QList<ui::Popover*> popovers = converter.findChildren<ui::Popover*>();
   ASSERT_EQ(popovers.size(), 11);
   const QString owner = QStringLiteral("window id # 0x%1").arg(converter.winId(), 0, 16);
+  const auto expectOwnedAndSkipped = [&owner](QWidget* window) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window)) << window->objectName().toStdString();
+    const QString hints = ownerAndStates(window->winId());
+    EXPECT_TRUE(hints.contains(owner)) << hints.toStdString();
+    EXPECT_TRUE(hints.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << hints.toStdString();
+  };
   for (ui::Popover* popover : popovers) {
     popover->button()->setEnabled(true);
     popover->button()->click();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(popover)) << popover->objectName().toStdString();
+    expectOwnedAndSkipped(popover);
     EXPECT_TRUE(popover->button()->isChecked()) << popover->objectName().toStdString();
-    const QString hints = ownerAndStates(popover->winId());
-    EXPECT_TRUE(hints.contains(owner)) << hints.toStdString();
-    EXPECT_TRUE(hints.contains(QStringLiteral("_NET_WM_STATE_SKIP_TASKBAR"))) << hints.toStdString();
   }
+  // The sheet of a batch, shown as a run of several files shows it.
+  ConverterView& view = *converter.converterView();
+  view.removePresetsButtonFromViewMultipleFiles(true);
+  expectOwnedAndSkipped(view.processingSheet());
+  view.addPresetsButtonFromView();
   converter.hide();
   for (ui::Popover* popover : popovers) {
     EXPECT_FALSE(popover->isVisible()) << popover->objectName().toStdString();
