@@ -29,7 +29,9 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
     if (isThisApplication(application)) continue;
     const std::string version = versions.versionOf(application.id());
-    const std::string title = version.empty() ? name : name + " (" + version + ")";
+    // The name is isolated (U+2068 ... U+2069) so a bidi override in it ends
+    // with it instead of running over the version.
+    const std::string title = version.empty() ? name : "\u2068" + name + "\u2069 (" + version + ")";
     foundation::Dictionary entry;
     entry.set("AppDisplayName", foundation::Value(title));
     entry.set("AppFullPath", foundation::Value(path));

@@ -2,7 +2,8 @@
 // The applications of the Open With pop-up's last item: every installed
 // application that opens the example JPEG, each once, this application
 // left out, titled by its name and, where its metainfo gives one, its
-// version in parentheses, and sorted by title; the engine's
+// version in parentheses after the name set apart as a bidi isolate, and
+// sorted by title; the engine's
 // application table is refilled under the items' tags.
 
 #include <map>

@@ -53,11 +53,17 @@ desktop::Application chosenApplication(const foundation::Dictionary& appID) {
   return desktop::applicationFromExecutable(path);
 }
 
-// The application of every code but 1 and 5.
+// The application of every code but 1 and 5; never this one, whatever its
+// desktop id says or whatever was chosen.
 desktop::Application namedApplicationForCode(std::int64_t code, const foundation::Dictionary& appID) {
-  if (code == kOpenWithChosenApplication) return chosenApplication(appID);
+  if (code == kOpenWithChosenApplication) {
+    auto application = chosenApplication(appID);
+    return application && !isThisApplication(application) ? application : desktop::Application();
+  }
   for (std::string_view name : applicationNamesForCode(code))
-    if (auto application = desktop::installedApplicationNamed(name)) return application;
+    if (auto application = desktop::installedApplicationNamed(name);
+        application && !isThisApplication(application))
+      return application;
   return {};
 }
 

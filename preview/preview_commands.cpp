@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "engine/open_with_target.h"
 #include "platform/desktop/applications.h"
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/files.h"
@@ -245,6 +246,7 @@ bool PreviewCommands::sharePreviewImageFrom(QWidget* sender) {
   shareMenu_ = std::make_unique<QMenu>();
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(files.front()))) {
+    if (isThisApplication(application)) continue;  // it would convert the shared file again
     shareMenu_->addAction(ui::menuTitle(QString::fromStdString(application.displayName())),
                           [application, files] { application.launch(files); });
   }

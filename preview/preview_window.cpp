@@ -491,7 +491,8 @@ void PreviewWindow::openPathComponent(const std::string& path) {
   if (error) return;
   if (std::filesystem::is_directory(status)) {
     if (QFileInfo(displayed(path)).isReadable())
-      if (const desktop::Application browser = desktop::defaultApplicationForContentType("inode/directory"))
+      if (const desktop::Application browser = desktop::defaultApplicationForContentType("inode/directory");
+          browser && !isThisApplication(browser))
         browser.launch({path});
     return;
   }

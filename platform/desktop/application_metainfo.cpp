@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "platform/desktop/version_order.h"
@@ -71,11 +72,20 @@ bool isUsableVersion(std::string_view version) {
   return true;
 }
 
+std::string_view trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r\n") + 1 - first);
+}
+
 void takeRelease(MetainfoScan& scan, const gchar** names, const gchar** values) {
   const char* type = attribute(names, values, "type");
   if (type && strcmp(type, "stable") != 0) return;
-  const char* version = attribute(names, values, "version");
-  if (!version || !isUsableVersion(version)) return;
+  const char* attributeValue = attribute(names, values, "version");
+  if (!attributeValue) return;
+  // A tab or line break in the attribute reads as a space, kept at neither end.
+  const std::string_view version = trimmed(attributeValue);
+  if (!isUsableVersion(version)) return;
   std::string& newest = scan.found.version;
   if (newest.empty() || compareVersions(version, newest) > 0) newest = version;
 }
@@ -109,18 +119,17 @@ void endElement(GMarkupParseContext*, const gchar*, gpointer data, GError**) {
   auto& scan = *static_cast<MetainfoScan*>(data);
   if (scan.text) {
     std::string& id = *scan.text;
-    const auto first = id.find_first_not_of(" \t\r\n");
-    id = first == std::string::npos || id.size() > kMaxIdLength
-             ? std::string()
-             : id.substr(first, id.find_last_not_of(" \t\r\n") + 1 - first);
+    id = id.size() > kMaxIdLength ? std::string() : std::string(trimmed(id));
     scan.text = nullptr;
   }
   --scan.depth;
 }
 
 // The file's bytes; false when it is missing, not a regular file (a FIFO
-// would block) or larger than the cap.
-bool readBounded(const std::string& path, std::string& bytes) {
+// would block) or larger than limit, refused by its size before reading.
+// Only the size found then is read, should the file grow meanwhile; every
+// byte read is added to bytesRead.
+bool readBounded(const std::string& path, std::string& bytes, std::size_t limit, std::size_t& bytesRead) {
   struct Descriptor {
     int fd;
     ~Descriptor() {
@@ -131,20 +140,22 @@ bool readBounded(const std::string& path, std::string& bytes) {
   if (fd < 0) return false;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  bytes.clear();
-  std::array<char, 65536> chunk;
-  for (;;) {
-    const ssize_t read = ::read(fd, chunk.data(), chunk.size());
-    if (read < 0) return false;
-    if (read == 0) return true;
-    // The size is checked as it is read: the file may grow meanwhile.
-    if (bytes.size() + std::size_t(read) > kMaxMetainfoBytes) {
-      foundation::log("desktop: {} is larger than {} bytes; its version is not read", path,
-                      kMaxMetainfoBytes);
-      return false;
-    }
-    bytes.append(chunk.data(), std::size_t(read));
+  if (std::uint64_t(info.st_size) > limit) {
+    foundation::log("desktop: {} is larger than {} bytes; its version is not read", path, limit);
+    return false;
   }
+  const std::size_t size = std::size_t(info.st_size);
+  bytes.assign(size, '\0');
+  std::size_t filled = 0;
+  while (filled < size) {
+    const ssize_t read = ::read(fd, bytes.data() + filled, size - filled);
+    if (read < 0) return false;
+    if (read == 0) break;  // shrunk meanwhile
+    filled += std::size_t(read);
+    bytesRead += std::size_t(read);
+  }
+  bytes.resize(filled);
+  return true;
 }
 
 bool parseMetainfo(const std::string& xml, Metainfo& metainfo) {
@@ -195,7 +206,8 @@ bool namesApplication(const Metainfo& metainfo, const std::string& stem, std::st
 
 bool readMetainfo(const std::string& metainfoFile, Metainfo& metainfo) {
   std::string xml;
-  return readBounded(metainfoFile, xml) && parseMetainfo(xml, metainfo);
+  std::size_t bytesRead = 0;
+  return readBounded(metainfoFile, xml, kMaxMetainfoBytes, bytesRead) && parseMetainfo(xml, metainfo);
 }
 
 std::string newestReleaseVersion(const std::string& metainfoFile) {
@@ -221,20 +233,21 @@ std::string ApplicationVersions::fileNamedAfter(const std::string& stem, const s
 
 void ApplicationVersions::readAllFiles() {
   readAll_ = true;
-  std::size_t bytesLeft = kMaxBytesOfAllFiles;
+  std::size_t bytesRead = 0;
   for (const std::string& folder : folders_) {
     for (const char* metainfoFolder : kMetainfoFolders) {
       const std::string path = folder + metainfoFolder;
       for (const std::string& name : metainfoFileNames(path)) {
-        std::string xml;
-        Metainfo metainfo;
-        if (!readBounded(path + "/" + name, xml)) continue;
-        if (xml.size() > bytesLeft) {
+        // Within the budget, a file is refused by its size before it is read.
+        if (bytesRead >= kMaxBytesOfAllFiles) {
           foundation::log("desktop: metainfo files beyond {} bytes are not read", kMaxBytesOfAllFiles);
           return;
         }
-        bytesLeft -= xml.size();
-        if (parseMetainfo(xml, metainfo)) all_.push_back(std::move(metainfo));
+        const std::size_t limit = std::min(kMaxMetainfoBytes, kMaxBytesOfAllFiles - bytesRead);
+        std::string xml;
+        Metainfo metainfo;
+        if (readBounded(path + "/" + name, xml, limit, bytesRead) && parseMetainfo(xml, metainfo))
+          all_.push_back(std::move(metainfo));
       }
     }
   }

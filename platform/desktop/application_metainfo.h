@@ -3,8 +3,8 @@
 // names it: desktop entries carry none. The file is "<id>.metainfo.xml" (or
 // the older "<id>.appdata.xml") in the "metainfo" (or older "appdata")
 // folder of a data folder, or any such file whose component id or desktop
-// launchable names the application. Files are read up to a fixed size, and
-// anything malformed gives no version.
+// launchable names the application. Files above a fixed size are refused
+// unread, and anything malformed gives no version.
 
 #include <string>
 #include <string_view>
@@ -32,7 +32,8 @@ std::string newestReleaseVersion(const std::string& metainfoFile);
 // folders the desktop lists applications from (the user's own first). A
 // file named after the id wins; otherwise the first file whose component
 // id or desktop launchable names it. Every metainfo file is read at most
-// once per lookup object, when some id has no file of its own name.
+// once per lookup object, when some id has no file of its own name, and
+// all of them together within a fixed number of bytes.
 class ApplicationVersions {
  public:
   ApplicationVersions();

@@ -47,6 +47,8 @@ class PrivateDesktop {
         {"org.example.Launched.desktop", "Name=Launched Viewer\n"},
         {"legacy.desktop", "Name=Legacy Viewer\n"},
         {"amp.desktop", "Name=Amp & Co\n"},
+        {"bidi.desktop", "Name=Bidi \u202eweiv\n"},  // a right-to-left override left open
+        {"tab.desktop", "Name=Tabbed\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
         // Targets of fixed Open With items, outside the JPEG submenu.
         {"gimp.desktop", "Name=Editor\nMimeType=text/plain;\n" + editorIcon},
@@ -72,7 +74,9 @@ class PrivateDesktop {
          R"(<releases><release version="4.0"/></releases>)"},
         {"system/appdata/old-name.appdata.xml",
          R"(<id>legacy.desktop</id><releases><release version="0.9"/></releases>)"},
-        {"system/metainfo/amp.metainfo.xml", R"(<releases><release version="1.0 &amp;Quit"/></releases>)"}};
+        {"system/metainfo/amp.metainfo.xml", R"(<releases><release version="1.0 &amp;Quit"/></releases>)"},
+        {"system/metainfo/bidi.metainfo.xml", R"(<releases><release version="1.2.3"/></releases>)"},
+        {"system/metainfo/tab.metainfo.xml", "<releases><release version=\"2.0\t\"/></releases>"}};
     for (const auto& [file, inside] : metainfo) {
       fs::create_directories((folder_.path() / file).parent_path());
       std::ofstream(folder_.path() / file) << "<component>" << inside << "</component>";
@@ -81,7 +85,8 @@ class PrivateDesktop {
     std::ofstream(applications / "mimeinfo.cache")
         << "[MIME "
            "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;"
-           "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;\n"
+           "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;"
+           "bidi.desktop;tab.desktop;\n"
         << "text/plain=text.desktop;\n";
     const std::pair<const char*, fs::path> variables[] = {{"XDG_DATA_HOME", folder_.path() / "home"},
                                                           {"XDG_DATA_DIRS", folder_.path() / "system"},
@@ -127,10 +132,16 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
     titles.push_back(action->text().toStdString());
     EXPECT_TRUE(QKeySequence::mnemonic(action->text()).isEmpty()) << titles.back();
   }
-  // "&&" shows as "&".
-  EXPECT_EQ(titles, (std::vector<std::string>{"alpha viewer (1.0)", "Amp && Co (1.0 &&Quit)", "Home Viewer (3.1)",
-                                              "Launched Viewer (4.0)", "Legacy Viewer (0.9)", "Zeta Viewer",
-                                              "Zeta Viewer (2.10)"}));
+  // "&&" shows as "&"; a name before a version is a bidi isolate, so an
+  // override in it stops at its end.
+  const auto titled = [](const std::string& name, const std::string& version) {
+    return "\u2068" + name + "\u2069 (" + version + ")";
+  };
+  EXPECT_EQ(titles, (std::vector<std::string>{
+                        titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"),
+                        titled("Bidi \u202eweiv", "1.2.3"), titled("Home Viewer", "3.1"),
+                        titled("Launched Viewer", "4.0"), titled("Legacy Viewer", "0.9"),
+                        titled("Tabbed", "2.0"), "Zeta Viewer", titled("Zeta Viewer", "2.10")}));
   const auto table = view().importedImage()->appIDInfoArray;
   EXPECT_EQ(table.size(), titles.size());
 
@@ -150,7 +161,8 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   const foundation::Value* path = view().importedImage()->openWithAppID.find("AppFullPath");
   ASSERT_NE(path, nullptr);
   EXPECT_TRUE(path->stringOr("").ends_with("alpha.desktop"));
-  EXPECT_EQ(view().importedImage()->openWithAppID.find("AppDisplayName")->stringOr(""), "alpha viewer (1.0)");
+  EXPECT_EQ(view().importedImage()->openWithAppID.find("AppDisplayName")->stringOr(""),
+            titled("alpha viewer", "1.0"));
 
   view().selectApplicationFrom(99);  // an unknown tag: nothing chosen
   EXPECT_EQ(model().openWithPopUp.selectedIndex, 0);

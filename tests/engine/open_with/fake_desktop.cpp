@@ -70,6 +70,9 @@ void install() {
   writeText(binDir() / "velumar", recorderScript("velumar-program"), fs::perms(0755));
   writeText(applications / "photos-copy.desktop",
             "[Desktop Entry]\nType=Application\nName=Photos\nExec=velumar %F\nMimeType=image/webp;\n");
+  // The first image viewer of its code's list, but it runs our program.
+  writeText(applications / "org.gnome.eog.desktop",
+            "[Desktop Entry]\nType=Application\nName=Image Viewer\nExec=velumar %F\n");
   writeText(applications / "org.xfce.ristretto.desktop", desktopEntry("ristretto"));
   writeText(applications / "org.gnome.Shotwell.desktop", desktopEntry("shotwell"));
   writeText(applications / "org.kde.digikam.desktop", desktopEntry("digikam"));

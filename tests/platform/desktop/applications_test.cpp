@@ -99,14 +99,16 @@ TEST(DesktopApplications, VersionOfTheNewestReleaseInMetainfo) {
       {releases("<release version=\"1.0\"/><release version=\"1.0~rc1\"/>"), "1.0"},  // "~" comes first
       {releases("<release version=\"2.0\" type=\"development\"/><release version=\"1.5\" type=\"stable\"/>"),
        "1.5"},
-      {releases("<release version=\"1.0\xe2\x80\xaegnp.exe\"/>"), ""},  // a bidi override
-      {releases("<release version=\"1.0\xe2\x80\x8b\"/>"), ""},         // a zero-width space
+      {releases("<release version=\"1.2.3\t\"/>"), "1.2.3"},  // a tab reads as a trailing space
+      {releases("<release version=\" 2.0&#9;\"/><release version=\"1.9\"/>"), "2.0"},
+      {releases("<release version=\"1.0\xe2\x80\xaegnp.exe\"/>"), ""},            // a bidi override
+      {releases("<release version=\"1.0\xe2\x80\x8b\"/>"), ""},                   // a zero-width space
       {releases("<release version=\"1.0\"/>") + std::string(3u << 20, ' '), ""},  // too large
       {releases(""), ""},
       {"<component><release version=\"9\"/></component>", ""},  // not in the release list
-      {releases("<release version=\"1.0\">"), ""},                // cut short
+      {releases("<release version=\"1.0\">"), ""},              // cut short
       {"<!DOCTYPE c [<!ENTITY v \"5.0\">]>" + releases("<release version=\"&v;\"/>"), ""},
-      {releases("<release version=\"\xff\xfe\"/>"), ""},                     // not UTF-8
+      {releases("<release version=\"\xff\xfe\"/>"), ""},                      // not UTF-8
       {releases("<release version=\"" + std::string(65, '1') + "\"/>"), ""},  // not a version
       {releases("<release version=\"1&#10;2\"/>"), ""},
       {releases("<release/><release version=\"\"/>"), ""},
@@ -123,6 +125,35 @@ TEST(DesktopApplications, VersionOfTheNewestReleaseInMetainfo) {
   EXPECT_EQ(newestReleaseVersion(dir.path().string()), "");  // a folder
   ASSERT_EQ(mkfifo(dir.file("pipe.metainfo.xml").c_str(), 0600), 0);
   EXPECT_EQ(newestReleaseVersion(dir.file("pipe.metainfo.xml")), "");  // never waits for a writer
+}
+
+// The program an application starts, with symbolic links resolved, so that
+// a link of another name to a program is known as that program.
+TEST(DesktopApplications, ExecutablePathResolvesLinks) {
+  namespace fs = std::filesystem;
+  testsupport::TempDir dir;
+  fs::create_directories(dir.path() / "bin");
+  std::ofstream(dir.file("bin/program")) << "#!/bin/sh\n";
+  fs::permissions(dir.file("bin/program"), fs::perms(0755));
+  fs::create_symlink("program", dir.path() / "bin/viewer");
+  fs::create_symlink(dir.path() / "bin/viewer", dir.path() / "alias");
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  setenv("PATH", dir.file("bin").c_str(), 1);
+  const struct {
+    std::string exec, program;
+  } cases[] = {
+      {dir.file("bin/viewer"), dir.file("bin/program")},
+      {dir.file("alias"), dir.file("bin/program")},  // a link to a link
+      {"viewer", dir.file("bin/program")},           // found on PATH
+      {dir.file("missing"), ""},
+  };
+  for (const auto& c : cases) {
+    const std::string entry = dir.file("entry.desktop");
+    std::ofstream(entry) << "[Desktop Entry]\nType=Application\nName=Viewer\nExec=" << c.exec << " %F\n";
+    EXPECT_EQ(applicationFromDesktopFile(entry).executablePath(), c.program) << c.exec;
+  }
+  setenv("PATH", savedPath.c_str(), 1);
 }
 
 }  // namespace

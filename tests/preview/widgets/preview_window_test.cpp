@@ -25,6 +25,7 @@
 #include "preview/preview_image_view.h"
 #include "preview/preview_import.h"
 #include "preview/sorting_sheet.h"
+#include "private_desktop.h"
 #include "support/test_support.h"
 
 namespace velumar {
@@ -434,6 +435,21 @@ TEST(PreviewWindow, PicturesStayAboveTheOverlayStrip) {
     EXPECT_GT(inside, area.width() * area.height() / 4);
     EXPECT_EQ(outside, 0);
   }
+}
+
+// A path bar component opens in the desktop's application for it, never in
+// this one: here PNG files and folders would go to this application.
+TEST(PreviewWindow, PathComponentsOpenInOtherApplicationsOnly) {
+  ImageFolder folder;
+  const std::string png = folder.make("a/1.png"), jpeg = folder.make("a/2.jpg");
+  PreviewWindow window;
+  for (const std::string& path : {png, (folder.dir.path() / "a").string(), jpeg})
+    emit window.pathControl()->componentDoubleClicked(QByteArray::fromStdString(path));
+  for (int wait = 0; wait < 100 && privatedesktop::recordedArguments("viewer").empty(); ++wait)
+    QTest::qWait(50);
+  QTest::qWait(200);  // time for a launch made before it to have written its record
+  EXPECT_EQ(privatedesktop::recordedArguments("viewer"), std::vector<std::string>{jpeg});
+  EXPECT_EQ(privatedesktop::recordedArguments("velumar"), std::vector<std::string>{});
 }
 
 }  // namespace
