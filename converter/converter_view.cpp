@@ -18,9 +18,10 @@ namespace velumar {
 
 namespace {
 
-constexpr const char* kFormatTitles[ConverterView::kFormatCount] = {
-    "JPG",      "PNG",         "BMP",          "TIFF", "PDF", "ICNS",           "GIF", "High-Res",
-    "One file", "iOS iconset", "macOS(Xcode)", "@2X",  "PSD", "Multilayer PSD", "HEIF"};
+constexpr std::array kFormatTitles = {"JPG",          "PNG", "BMP",      "TIFF",           "PDF",
+                                      "ICNS",         "GIF", "High-Res", "One file",       "iOS iconset",
+                                      "macOS(Xcode)", "@2X", "PSD",      "Multilayer PSD", "HEIF"};
+static_assert(kFormatTitles.size() == ConverterView::kFormatCount, "a title for every output format");
 
 // The window's engine, its installed-profile lists filled as the window
 // wakes (the colour-space items are built from them).
@@ -59,8 +60,8 @@ void setWakeUpDefaults(ConverterForm& form) {
 }
 
 // Buttons with longer titles get the larger body and label frames.
-bool hasOneWordTitle(std::size_t code) {
-  return code <= 6 || code == 12 || code == 14;
+bool hasOneWordTitle(std::int64_t code) {
+  return code <= ConversionType::GIF || code == ConversionType::PSD || code == ConversionType::HEIF;
 }
 
 }  // namespace
@@ -118,7 +119,7 @@ QWidget* ConverterView::buildFormatButtons() {
     auto* button = new ui::CustomButton(QString::fromUtf8(kFormatTitles[code]), panel);
     button->setObjectName(QStringLiteral("formatButton%1").arg(code));
     button->setCheckable(true);
-    if (hasOneWordTitle(code)) {
+    if (hasOneWordTitle(std::int64_t(code))) {
       button->setLabelSize(13.0);
     } else {
       button->setFrames({5, 5, 90, 30}, {10, 10, 80, 20});

@@ -52,7 +52,7 @@ class ConverterView : public QWidget, public ProcessingView, public ConverterWin
   Q_OBJECT
 
  public:
-  static constexpr std::size_t kFormatCount = 15;
+  static constexpr std::size_t kFormatCount = kOutputFormatCount;
   using RequestHandler = std::function<void(const ConversionRequest&)>;
   // Imports files into the preview list; answers whether it listed any.
   using PreviewImporter =

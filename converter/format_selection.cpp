@@ -10,10 +10,11 @@ namespace velumar {
 namespace {
 
 bool usesTiffCompression(std::int64_t code) {
-  return code == 3 || code == 7 || code == 8;
+  return code == ConversionType::TIFF || code == ConversionType::TIFF2x ||
+         code == ConversionType::TIFFMultiple;
 }
 bool usesDepthAndAlpha(std::int64_t code) {
-  return code == 1 || usesTiffCompression(code);
+  return code == ConversionType::PNG || usesTiffCompression(code);
 }
 
 }  // namespace
@@ -28,7 +29,7 @@ bool setButtonFormatFrom(ConverterForm& form, ConverterState& state, std::int64_
   const bool iconOptionsBefore = c.roundedCornersCheck.enabled || c.shadowCheck.enabled;
   const color::ProfileRef profileBefore = form.engine().ciPhotoFilters->currentProfile();
 
-  c.jpegSlider.enabled = c.jpegQualityTextField.enabled = code == 0;
+  c.jpegSlider.enabled = c.jpegQualityTextField.enabled = code == ConversionType::JPEG;
   c.tiffCompressionPopUp.enabled = usesTiffCompression(code);
   c.colorSpacePopUp.enabled = !isIconOutput(code);
   c.roundedCornersCheck.enabled = c.shadowCheck.enabled = isIconOutput(code);

@@ -43,6 +43,9 @@ inline constexpr std::int64_t Xcode2xFolder = 11;
 inline constexpr std::int64_t PSD = 12;
 inline constexpr std::int64_t PSDLayered = 13;
 inline constexpr std::int64_t HEIF = 14;
+// How many codes there are (0 to Count - 1). The format buttons, their
+// titles, the output extensions and the preset file's range follow it.
+inline constexpr std::int64_t Count = HEIF + 1;
 }  // namespace ConversionType
 
 // The extension detection appends for a file-type code, so the detected

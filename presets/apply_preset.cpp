@@ -11,7 +11,8 @@ namespace velumar {
 namespace {
 
 bool isTIFFOutput(std::int64_t code) {
-  return code == 3 || code == 7 || code == 8;
+  return code == ConversionType::TIFF || code == ConversionType::TIFF2x ||
+         code == ConversionType::TIFFMultiple;
 }
 
 // The preset's rename text in its field and check box.
@@ -39,12 +40,12 @@ bool ConverterForm::setPopOverViewFromPreset(std::size_t position) {
   for (ToggleButton& button : c.buttonsArray) button.on = false;
   c.buttonsArray[std::size_t(code)].on = true;
 
-  c.jpegSlider.enabled = c.jpegQualityTextField.enabled = code == 0;
+  c.jpegSlider.enabled = c.jpegQualityTextField.enabled = code == ConversionType::JPEG;
   c.tiffCompressionPopUp.enabled = isTIFFOutput(code);
   c.roundedCornersCheck.enabled = c.shadowCheck.enabled = isIconOutput(code);
   c.roundedCornersCheck.set(isIconOutput(code) && r.roundedCornersICNS);
   c.shadowCheck.set(isIconOutput(code) && r.shadowICNS);
-  c.depthPopUp.enabled = c.alphaPopUp.enabled = code == 1 || isTIFFOutput(code);
+  c.depthPopUp.enabled = c.alphaPopUp.enabled = code == ConversionType::PNG || isTIFFOutput(code);
   c.depthPopUp.select(std::int64_t(r.imageDepth));
   c.alphaPopUp.select(std::int64_t(r.imageTransparency));
   updateDepthStateForIndex(code);

@@ -187,7 +187,7 @@ void ConverterForm::watermarkImageEnable(bool enabled) {
 void ConverterForm::updateDepthStateForIndex(std::int64_t conversionType) {
   PopUp& depth = controls.depthPopUp;
   for (PopUpItem& item : depth.items) item.enabled = true;
-  if (conversionType != 1 || depth.items.size() < 4) return;
+  if (conversionType != ConversionType::PNG || depth.items.size() < 4) return;
   depth.items[3].enabled = false;
   if (depth.selectedIndex == 3) depth.selectedIndex = 0;
 }
@@ -199,8 +199,9 @@ void ConverterForm::enableColorSpaceItemsForIndexButton(std::int64_t conversionT
     if (index < popUp.items.size()) popUp.items[index].enabled = false;
   };
   const std::int64_t code = conversionType;
-  if (code == 0 || code == 4) disable(5);
-  if (code == 1 || code == 2 || code == 6 || code == 12 || code == 13) {
+  if (code == ConversionType::JPEG || code == ConversionType::PDF) disable(5);
+  if (code == ConversionType::PNG || code == ConversionType::BMP || code == ConversionType::GIF ||
+      code == ConversionType::PSD || code == ConversionType::PSDLayered) {
     disable(4);
     disable(5);
     for (std::size_t i = 0; i < engine_.profiles.size(); ++i) {
@@ -221,10 +222,13 @@ void ConverterForm::enableSharingForIndexButton(std::int64_t conversionType) {
     for (std::size_t i = first; i <= last && i < popUp.items.size(); ++i) popUp.items[i].enabled = false;
   };
   const std::int64_t code = conversionType;
-  if (code == 7) disable(11, 13);
-  if ((code >= 8 && code <= 11) || code == 13) disable(8, 13);
-  if (code == 4 || code == 6 || code == 12) disable(9, 10);
-  if (code == 5) disable(7, 10);
+  if (code == ConversionType::TIFF2x) disable(11, 13);
+  if ((code >= ConversionType::TIFFMultiple && code <= ConversionType::Xcode2xFolder) ||
+      code == ConversionType::PSDLayered)
+    disable(8, 13);
+  if (code == ConversionType::PDF || code == ConversionType::GIF || code == ConversionType::PSD)
+    disable(9, 10);
+  if (code == ConversionType::ICNS) disable(7, 10);
   const std::int64_t selected = popUp.selectedIndex;
   if (selected < 0 || selected >= popUp.count() || !popUp.items[std::size_t(selected)].enabled)
     popUp.selectedIndex = 0;

@@ -48,7 +48,7 @@ void setColorSpaceItems(PopUp& popUp, const std::vector<std::string>& profileDes
 }
 
 ConverterControls::ConverterControls() {
-  buttonsArray[0].on = true;
+  buttonsArray[ConversionType::JPEG].on = true;
   for (std::size_t i = 0; i < kOptionControlCount; ++i) {
     optionsSliderArray[i].kind = i < 9    ? OptionControl::Kind::Slider
                                  : i < 12 ? OptionControl::Kind::CircularSlider

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/file_type_codes.h"
 #include "platform/foundation/value.h"
 #include "platform/raster/geometry.h"
 #include "platform/raster/image_set.h"
@@ -128,7 +129,7 @@ struct OptionControl {
   bool hidden = true;
 };
 
-inline constexpr std::size_t kOutputFormatCount = 15;
+inline constexpr std::size_t kOutputFormatCount = std::size_t(ConversionType::Count);
 inline constexpr std::size_t kFilterSlotCount = 3;
 inline constexpr std::size_t kOptionFieldCount = 9;
 
@@ -157,7 +158,8 @@ struct FilterSlots {
 // The icon outputs (ICNS, iOS and Xcode icon sets, @2x folder): rounded
 // corners and shadow apply, the colour space does not.
 inline bool isIconOutput(std::int64_t conversionType) {
-  return conversionType == 5 || conversionType == 9 || conversionType == 10 || conversionType == 11;
+  return conversionType == ConversionType::ICNS || conversionType == ConversionType::IOSIconSet ||
+         conversionType == ConversionType::XcodeIconSet || conversionType == ConversionType::Xcode2xFolder;
 }
 inline constexpr std::size_t kOptionControlCount = 18;
 

@@ -6,8 +6,8 @@ bool ConverterForm::setDefaultPreset() {
   if (state_.isProcessingImages.load()) return false;
   ConverterControls& c = controls;
   for (ToggleButton& button : c.buttonsArray) button.on = false;
-  c.buttonsArray[0].on = true;
-  state_.globalConversionFormat = 0;
+  c.buttonsArray[ConversionType::JPEG].on = true;
+  state_.globalConversionFormat = ConversionType::JPEG;
   c.jpegSlider.enabled = c.jpegQualityTextField.enabled = true;
   c.tiffCompressionPopUp.enabled = false;
   c.jpegSlider.set(1.0);
@@ -27,11 +27,11 @@ bool ConverterForm::setDefaultPreset() {
   c.colorSpacePopUp.enabled = true;
   c.colorSpacePopUp.select(0);
   updateColorSpaceProfileForIndex(0);
-  enableColorSpaceItemsForIndexButton(0);
-  enableSharingForIndexButton(0);
+  enableColorSpaceItemsForIndexButton(ConversionType::JPEG);
+  enableSharingForIndexButton(ConversionType::JPEG);
   c.depthPopUp.select(0);
   c.alphaPopUp.select(0);
-  updateDepthStateForIndex(0);
+  updateDepthStateForIndex(ConversionType::JPEG);
   c.filterTypePopUp0.select(0);
   c.filterTypePopUp1.select(0);
   c.filterTypePopUp2.select(0);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "engine/file_type_codes.h"
 #include "platform/foundation/property_list.h"
 #include "presets/watermark_text_archive.h"
 
@@ -31,7 +32,7 @@ const std::array<PresetKey, 131> kTable{{
     {6, "Only Set Dpi", K::Boolean, &M::onlySetDpi, 0, {}},
     {7, "Resize Factor W", K::Real, &M::rFactorW, 0, {}},
     {8, "Resize Factor H", K::Real, &M::rFactorH, 0, {}},
-    {9, "Conversion Type", K::Integer, &M::conversionType, 0, 14},
+    {9, "Conversion Type", K::Integer, &M::conversionType, 0, ConversionType::Count - 1},
     {10, "Multiple to TIFF", K::Boolean, &M::convertMultipleImagesInTIFF, 0, {}},
     {11, "2x TIFF", K::Boolean, &M::convert2XImagesInTIFF, 0, {}},
     {12, "TIFF Compression", K::Integer, &M::doTiffCompression, 0, 2},

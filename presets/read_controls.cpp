@@ -70,14 +70,14 @@ ImageModifyInfo ConverterForm::readCurrentPresetValues() {
   ConverterControls& c = controls;
   // Unset fields hold a new preset's values, not whatever a record held.
   ImageModifyInfo r = ImageInfo().imageModifyInfo();
-  std::int64_t code = 0;
+  std::int64_t code = ConversionType::JPEG;
   for (std::size_t i = 0; i < c.buttonsArray.size(); ++i)
     if (c.buttonsArray[i].on) code = std::int64_t(i);
 
   normalizeOptionFields();
 
-  r.convert2XImagesInTIFF = code == 7;
-  r.convertMultipleImagesInTIFF = code == 8;
+  r.convert2XImagesInTIFF = code == ConversionType::TIFF2x;
+  r.convertMultipleImagesInTIFF = code == ConversionType::TIFFMultiple;
   r.roundedCornersICNS = isIconOutput(code) && c.roundedCornersCheck.isOn();
   r.shadowICNS = isIconOutput(code) && c.shadowCheck.isOn();
   r.keepOriginalFileTypeIfPossible = c.keepOriginalFileTypeCheck.isOn();

@@ -82,8 +82,9 @@ std::shared_ptr<ImageInfo> presetFromControls(ConverterForm& form) {
   ImageModifyInfo r = form.readCurrentPresetValues();
   const std::int64_t code = r.conversionType;
   r.searchSubFolders = state.searchInSubFolders;
-  if (code != 0) r.jpegCompressionFactor = 1.0;
-  if (code != 3 && code != 7 && code != 8) r.doTiffCompression = 0;
+  if (code != ConversionType::JPEG) r.jpegCompressionFactor = 1.0;
+  if (code != ConversionType::TIFF && code != ConversionType::TIFF2x && code != ConversionType::TIFFMultiple)
+    r.doTiffCompression = 0;
   const bool composite = r.compositeMode != 0, overImage = composite && r.compositeModeType == 1;
   if (!composite) r.compositeModeType = 0;
   if (!overImage) {

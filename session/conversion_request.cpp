@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
 #include "platform/foundation/files.h"
@@ -19,8 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 constexpr double kRequestDelaySeconds = 0.1;
 constexpr std::int64_t kFileTypePSD = 7;
-constexpr std::int64_t kCodeJPEG = 0;
-constexpr std::int64_t kCodeTIFF = 3;
 }  // namespace
 
 std::string tempDataDirectory() {
@@ -172,7 +171,7 @@ std::vector<raster::BitmapImageRepRef> processNewImageForURL(ProcessingView& vie
   const std::optional<FileTypeDetection> types = engine->verifyFileTypeFromURL(path);
   if (!types) return result;
   settings.originalFileType = types->fileType;
-  settings.conversionType = types->fileType == kFileTypePSD ? kCodeJPEG : kCodeTIFF;
+  settings.conversionType = types->fileType == kFileTypePSD ? ConversionType::JPEG : ConversionType::TIFF;
   if (std::shared_ptr<raster::ImageSet> image =
           engine->resizePixelSizeForURL(path, settings, nullptr, nullptr))
     engine->transferBitmapRepsFromImage(*image, result);

@@ -5,6 +5,7 @@
 #include <array>
 #include <filesystem>
 
+#include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "session/processing_view.h"
 #include "session/session_info.h"
@@ -33,9 +34,10 @@ std::string withExtension(const std::string& stem, const std::string& extension)
 }  // namespace
 
 std::optional<std::string> verifyPathExtension(std::int64_t conversionCode) {
-  static constexpr std::array<const char*, 15> kExtensions = {"jpg",  "png", "bmp",  "tiff", "pdf",
-                                                              "icns", "gif", "tiff", "tiff", "png",
-                                                              "png",  "png", "psd",  "psd",  "heif"};
+  static constexpr std::array kExtensions = {"jpg",  "png", "bmp", "tiff", "pdf", "icns", "gif", "tiff",
+                                             "tiff", "png", "png", "png",  "psd", "psd",  "heif"};
+  static_assert(kExtensions.size() == std::size_t(ConversionType::Count),
+                "an extension for every output format");
   if (conversionCode < 0 || conversionCode >= std::int64_t(kExtensions.size())) return std::nullopt;
   return kExtensions[std::size_t(conversionCode)];
 }

@@ -13,6 +13,7 @@
 
 #include "engine/depth_image_service.h"
 #include "engine/failure_causes.h"
+#include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
 #include "platform/foundation/memory_reuse.h"
@@ -29,7 +30,6 @@ namespace velumar {
 
 namespace {
 
-constexpr std::int64_t kCodeLayeredPSD = 13;
 constexpr double kLivePreviewInterval = 1.0;
 constexpr std::size_t kMostFailuresListed = 10;
 constexpr std::size_t kFilesBetweenPageReleases = 16;
@@ -132,7 +132,7 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
   });
 
   ImageModifyInfo working = session->presetInfo();
-  working.convertMultipleImagesInPSD = severalFiles && working.conversionType == kCodeLayeredPSD;
+  working.convertMultipleImagesInPSD = severalFiles && working.conversionType == ConversionType::PSDLayered;
   if (working.convertMultipleImagesInPSD) working.preserveMetadata = false;
   engine->exportedDepthImage = nullptr;
 

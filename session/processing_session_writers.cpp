@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "platform/foundation/file_copy.h"
 #include "platform/imageio/deferred_naming.h"
@@ -18,14 +19,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::int64_t kCodeTIFF = 3;
-constexpr std::int64_t kCodeGIF = 6;
-constexpr std::int64_t kCodeLayeredPSD = 13;
 constexpr std::int64_t kFileTypeGIF = 6;
 constexpr std::int64_t kFileTypePSDCollection = 12;
 
 bool isIconSet(std::int64_t code) {
-  return code >= 9 && code <= 11;
+  return code >= ConversionType::IOSIconSet && code <= ConversionType::Xcode2xFolder;
 }
 
 // The engine's metadata as the one-element info array of a single source.
@@ -129,11 +127,11 @@ bool ProcessingSession::saveImage(const raster::ImageSet& image, ImageModifyInfo
   bool written = false;
   if (encoded) {
     written = engine->claimEncodedFile(*encoded, path);
-  } else if (code == kCodeTIFF && pages >= 2) {
+  } else if (code == ConversionType::TIFF && pages >= 2) {
     written = engine->saveATiffVersionFromImage(
         image, path, info.doTiffCompression, 1.0, info.preserveMetadata,
         info.preserveMetadata ? singleSourceInfoArray(*engine) : std::nullopt);
-  } else if (info.originalFileType == kFileTypeGIF && code == kCodeGIF && pages >= 2) {
+  } else if (info.originalFileType == kFileTypeGIF && code == ConversionType::GIF && pages >= 2) {
     written = engine->saveAGifVersionFromImage(image, path, true, singleSourceInfoArray(*engine));
   } else {
     written = engine->saveImage(image, code, path, originalFileType, info.jpegCompressionFactor,
@@ -149,7 +147,7 @@ bool ProcessingSession::save2XTIFFImage(const raster::ImageSet& image, const Ima
   const std::shared_ptr<ImportedImage> engine = session.processedImage();
   if (!engine) return false;
   const std::vector<raster::BitmapImageRepRef>& reps = image.representations();
-  const std::string path = createPathFileForSession(session, kCodeTIFF);
+  const std::string path = createPathFileForSession(session, ConversionType::TIFF);
   if (path.empty()) return false;
   bool anyWritten = false;
   for (std::size_t index = 0; index < reps.size(); ++index) {
@@ -220,7 +218,7 @@ bool ProcessingSession::saveTIFFMultipleRepsWithRepArray(ImageCollection& images
   if (!engine || isEmptyCollection(images)) return false;
   const raster::Size size = images.front() ? images.front()->size() : raster::Size{};
   const imageio::NoReplaceScope noReplace;
-  const std::string path = collectedOutputPath(session, kCodeTIFF);
+  const std::string path = collectedOutputPath(session, ConversionType::TIFF);
   engine->setActFileTags(std::nullopt);
   const raster::ImageSet combined = combineCollection(images, size);
   previewCollectedImage(combined, session);
@@ -235,7 +233,7 @@ bool ProcessingSession::savePSDMultipleRepsWithRepArray(ImageCollection& images,
   const std::shared_ptr<ImportedImage> engine = session.processedImage();
   if (!engine || isEmptyCollection(images)) return false;
   const imageio::NoReplaceScope noReplace;
-  const std::string path = collectedOutputPath(session, kCodeLayeredPSD);
+  const std::string path = collectedOutputPath(session, ConversionType::PSDLayered);
   engine->setActFileTags(std::nullopt);
   raster::ImageSet combined = combineCollection(images, raster::Size{});
   const std::int64_t largest =
@@ -244,8 +242,8 @@ bool ProcessingSession::savePSDMultipleRepsWithRepArray(ImageCollection& images,
   combined.setSize(combined.representations()[std::size_t(largest)]->size());
   previewCollectedImage(combined, session);
   const std::size_t before = engine->urlsArray.size();
-  const bool written = engine->saveImage(combined, kCodeLayeredPSD, path, kFileTypePSDCollection, 1.0, 0,
-                                         false, false, false, false);
+  const bool written = engine->saveImage(combined, ConversionType::PSDLayered, path, kFileTypePSDCollection,
+                                         1.0, 0, false, false, false, false);
   rememberWritten(*engine, before);
   return written;
 }

@@ -18,7 +18,8 @@ const raster::ColorSpaceRef& workingColorSpace();
 const color::MatrixShaper& workingMatrixShaper();
 
 // Converts count pixels of one memory row of a bitmap into premultiplied
-// working-space floats (4 per pixel).
+// working-space floats (4 per pixel). Integer premultiplied colour enters
+// limited to its alpha; float samples keep values above 1.
 using RowConverter = std::function<void(const std::uint8_t* source, float* out, std::int64_t count)>;
 
 // Empty when the bitmap's format or colour cannot be converted.

@@ -31,6 +31,8 @@ inline int workingColors(const PixelFormat& format) {
 bool isValidImageFormat(const PixelFormat& format);
 
 // Reads count pixels into the working form (count · workingChannels floats).
+// Integer premultiplied colour enters limited to its alpha; float samples
+// keep values above 1.
 void loadRow(const std::uint8_t* source, const PixelFormat& format, std::int64_t count, float* out);
 // Writes count pixels from the working form.
 void storeRow(const float* in, const PixelFormat& format, std::int64_t count, std::uint8_t* destination);

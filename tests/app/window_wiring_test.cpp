@@ -275,7 +275,7 @@ TEST_F(WindowWiringTest, LaunchSelectsTheLastPresetAndEmptiesTempData) {
     EXPECT_EQ(converter.converterView()->state().lastSelectedPresetName, c.remembered);
     EXPECT_EQ(converter.presetsWindow()->findChild<QComboBox*>("presetsPopUp")->currentIndex(), c.selected);
     // "PDF 300 dpi" is applied to the controls: the PDF format is chosen.
-    EXPECT_EQ(converter.converterView()->formatButton(4)->isChecked(), c.selected == 8);
+    EXPECT_EQ(converter.converterView()->formatButton(ConversionType::PDF)->isChecked(), c.selected == 8);
     EXPECT_FALSE(fs::exists(leftOver));
     EXPECT_TRUE(fs::is_directory(PresetCatalogue::getTempDataPath()));
   }

@@ -32,11 +32,11 @@ TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {
   auto* depth = widget<QComboBox>("depthPopUp");
   auto* openWith = widget<ui::PopUpMenuButton>("openWithPopUp");
 
-  view().setButtonFormatFrom(3);  // TIFF takes CMYK and every depth
+  view().setButtonFormatFrom(ConversionType::TIFF);  // TIFF takes CMYK and every depth
   pick("colorSpacePopUp", 4);
   pick("depthPopUp", 3);
   EXPECT_NE(view().form().outputProfile, nullptr);
-  view().setButtonFormatFrom(1);  // PNG
+  view().setButtonFormatFrom(ConversionType::PNG);
   EXPECT_EQ(model().colorSpacePopUp.selectedIndex, 0);
   EXPECT_EQ(colorSpace->currentIndex(), 0);
   EXPECT_FALSE(itemEnabled(colorSpace, 4));
@@ -46,7 +46,7 @@ TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {
   EXPECT_TRUE(depth->isEnabled());
   EXPECT_FALSE(widget<ui::DoubleSlider>("jpegSlider")->isEnabled());
 
-  view().setButtonFormatFrom(5);  // ICNS
+  view().setButtonFormatFrom(ConversionType::ICNS);
   EXPECT_FALSE(openWith->isItemEnabled(7));
   EXPECT_FALSE(colorSpace->isEnabled());
   EXPECT_TRUE(widget<QCheckBox>("roundedCornersCheck")->isEnabled());
@@ -55,7 +55,7 @@ TEST_F(BindingsTest, FormatChangesFallBackToItemZero) {
 }
 
 TEST_F(BindingsTest, FieldsShowTheNormalisedText) {
-  view().setButtonFormatFrom(0);
+  view().setButtonFormatFrom(ConversionType::JPEG);
   struct Case {
     const char* field;
     QString typed, shown;
@@ -99,7 +99,7 @@ TEST(BindingsGerman, FieldsFollowTheLocale) {
   {
     ConverterWindow window;
     auto* view = window.converterView();
-    view->setButtonFormatFrom(0);
+    view->setButtonFormatFrom(ConversionType::JPEG);
     const struct {
       const char* field;
       QString typed, shown;
@@ -153,7 +153,7 @@ TEST_F(BindingsTest, UserEditsReachTheModelAndTheConverter) {
   type("prefixTextField", "a/b");
   EXPECT_EQ(view().state().prefixString, "a b");
 
-  view().setButtonFormatFrom(14);
+  view().setButtonFormatFrom(ConversionType::HEIF);
   const ImageModifyInfo info = view().readCurrentPresetValues();
   EXPECT_EQ(info.conversionType, 14);
 }
@@ -163,7 +163,7 @@ TEST_F(BindingsTest, UserEditsReachTheModelAndTheConverter) {
 TEST_F(BindingsTest, RenameFieldsLeftEmptyAndTypedInto) {
   window_.show();
   QTest::mouseClick(view().tabButton(2), Qt::LeftButton);
-  view().setButtonFormatFrom(0);
+  view().setButtonFormatFrom(ConversionType::JPEG);
   pick("numberSelectPopUp", 2);
   type("initialNumberTextField", "7");
   type("zerosTextField", "3");
@@ -235,10 +235,10 @@ TEST_F(BindingsTest, SavingMethodAndNumberingThroughTheirWidgets) {
 }
 
 TEST_F(BindingsTest, OpenWithItemTheFormatForbidsFallsBackToZero) {
-  view().setButtonFormatFrom(0);
+  view().setButtonFormatFrom(ConversionType::JPEG);
   model().openWithPopUp.select(7);
   view().refreshControls();
-  view().setButtonFormatFrom(5);  // ICNS
+  view().setButtonFormatFrom(ConversionType::ICNS);
   EXPECT_EQ(model().openWithPopUp.selectedIndex, 0);
   EXPECT_EQ(widget<ui::PopUpMenuButton>("openWithPopUp")->selectedIndex(), 0);
 }

@@ -87,12 +87,12 @@ TEST(InstalledProfilesMenu, PrivateDataFoldersFillTheColourSpaceItems) {
   auto* items = qobject_cast<QStandardItemModel*>(popUp->model());
   ASSERT_NE(items, nullptr);
   view.form().controls.colorSpacePopUp.select(10);
-  view.setButtonFormatFrom(1);
+  view.setButtonFormatFrom(ConversionType::PNG);
   EXPECT_TRUE(items->item(8)->isEnabled());
   EXPECT_TRUE(items->item(9)->isEnabled());
   EXPECT_FALSE(items->item(10)->isEnabled());
   EXPECT_EQ(popUp->currentIndex(), 0);
-  view.setButtonFormatFrom(0);
+  view.setButtonFormatFrom(ConversionType::JPEG);
   EXPECT_TRUE(items->item(10)->isEnabled());
 
   // A preset stored where the profile sat at another position.

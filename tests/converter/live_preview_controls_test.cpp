@@ -85,14 +85,14 @@ TEST_F(ControlsRender, EachImageChangingWidgetRendersOnce) {
        {},
        [](ControlsRender& t) { emit t.widget<ui::ColorWell>("borderColorWell")->colorChosen(Qt::red); }},
       {"border ratio", {}, [](ControlsRender& t) { t.click("borderPreserveRatioCheck"); }},
-      {"rounded corners", [](ControlsRender& t) { t.view().setButtonFormatFrom(5); },
+      {"rounded corners", [](ControlsRender& t) { t.view().setButtonFormatFrom(ConversionType::ICNS); },
        [](ControlsRender& t) { t.click("roundedCornersCheck"); }},
-      {"shadow", [](ControlsRender& t) { t.view().setButtonFormatFrom(5); },
+      {"shadow", [](ControlsRender& t) { t.view().setButtonFormatFrom(ConversionType::ICNS); },
        [](ControlsRender& t) { t.click("shadowCheck"); }},
       // sRGB chosen for JPEG; icons take no colour space, so the preview
       // loses its profile.
       {"format dropping the profile", [](ControlsRender& t) { t.pick("colorSpacePopUp", 3); },
-       [](ControlsRender& t) { t.view().formatButton(5)->click(); }},
+       [](ControlsRender& t) { t.view().formatButton(ConversionType::ICNS)->click(); }},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

@@ -382,14 +382,14 @@ TEST_F(LivePreviewFromControls, EachImageChangingControlCountsAsAChange) {
     EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));
     model() = saved;
   }
-  view().setButtonFormatFrom(5);
+  view().setButtonFormatFrom(ConversionType::ICNS);
   for (const auto& change : changes) {
     ConverterControls saved = model();
     change(model());
     EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));
     model() = saved;
   }
-  view().setButtonFormatFrom(0);
+  view().setButtonFormatFrom(ConversionType::JPEG);
   // An output profile.
   view().form().updateColorSpaceProfileForIndex(3);
   EXPECT_TRUE(livePreviewChangesImage(model(), view().readCurrentPresetValues(), *view().importedImage()));

@@ -172,7 +172,7 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
 
 TEST_F(OpenWithMenuTest, FixedItemsNeedTheirApplicationAndTheFormat) {
   auto* openWith = widget<ui::PopUpMenuButton>("openWithPopUp");
-  view().setButtonFormatFrom(0);  // JPEG
+  view().setButtonFormatFrom(ConversionType::JPEG);
   openWith->menu()->actions().at(7)->trigger();
   EXPECT_EQ(model().openWithPopUp.selectedIndex, 7);
   struct Row {
@@ -189,7 +189,7 @@ TEST_F(OpenWithMenuTest, FixedItemsNeedTheirApplicationAndTheFormat) {
 
   // The items of installed programs say which program opens the files, with
   // its icon; the others keep their titles and stay off.
-  view().setButtonFormatFrom(0);
+  view().setButtonFormatFrom(ConversionType::JPEG);
   emit openWith->menu()->aboutToShow();
   const struct {
     int item;

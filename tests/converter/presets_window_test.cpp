@@ -77,7 +77,7 @@ TEST_F(PresetsWindowTest, MenusAndPopUpFollowTheChoice) {
   EXPECT_EQ(items(presets().builtInSubmenu())[0], "JPG High Quality");
 
   pick("presetsPopUp", 8);  // "PDF 300 dpi"
-  EXPECT_TRUE(view().formatButton(4)->isChecked());
+  EXPECT_TRUE(view().formatButton(ConversionType::PDF)->isChecked());
   EXPECT_EQ(items(presets().builtInSubmenu())[8], "PDF 300 dpi*");
 
   // While a batch runs a submenu choice changes nothing.
@@ -90,7 +90,7 @@ TEST_F(PresetsWindowTest, MenusAndPopUpFollowTheChoice) {
 }
 
 TEST_F(PresetsWindowTest, SaveAndDeleteAUserPreset) {
-  view().setButtonFormatFrom(1);
+  view().setButtonFormatFrom(ConversionType::PNG);
   widget<QLineEdit>("presetTextField")->setText("Trip/Web & more");
   widget<ui::CustomButton>("savePresetButton")->click();
   const fs::path file = fs::path(PresetCatalogue::getAppSupportPath()) / "Trip Web & more";
@@ -101,7 +101,7 @@ TEST_F(PresetsWindowTest, SaveAndDeleteAUserPreset) {
   EXPECT_FALSE(popUp()->itemData(15, Qt::FontRole).isValid());
   EXPECT_EQ(items(presets().userSubmenu()), std::vector<std::string>{"Trip Web && more*"});
   EXPECT_EQ(widget<QLineEdit>("presetTextField")->text(), "");
-  EXPECT_TRUE(view().formatButton(1)->isChecked());
+  EXPECT_TRUE(view().formatButton(ConversionType::PNG)->isChecked());
 
   // Cancelled: nothing changes.
   answerNextQuestion("Cancel");
@@ -124,7 +124,7 @@ TEST_F(PresetsWindowTest, SaveAndDeleteAUserPreset) {
 TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
   window_.show();
   presets().show();
-  view().setButtonFormatFrom(1);
+  view().setButtonFormatFrom(ConversionType::PNG);
   auto* field = widget<QLineEdit>("presetTextField");
   auto* note = presets().findChild<QLabel*>("presetNameNote");
   ASSERT_TRUE(note);

@@ -9,9 +9,11 @@
 2. Its arrows (the one fenced block of "room -> rooms" lines) are exactly the
    links between rooms that the CMake files declare, and each points to a
    room listed below its own line.
-3. Every #include of a room's header from another room follows the links
-   (directly or through rooms in between), and only rooms that link Qt
-   include it.
+3. Every #include ("room/..." or <room/...>) of a room's header from another
+   room follows the links (directly or through rooms in between), and only
+   rooms that link Qt (Qt6:: or Qt:: targets) include it. A file in a
+   subfolder of a room belongs to that room; CMake command names match in
+   any case.
 Prints each disagreement and exits 1 when there is one.
 """
 
@@ -84,7 +86,7 @@ def page_arrows(page):
 
 def cmake_calls(text, command):
     text = re.sub(r"#[^\n]*", "", text)
-    for match in re.finditer(r"\b" + command + r"\s*\(", text):
+    for match in re.finditer(r"\b" + command + r"\s*\(", text, flags=re.I):
         depth, end = 1, match.end()
         while depth and end < len(text):
             depth += {"(": 1, ")": -1}.get(text[end], 0)
@@ -112,7 +114,7 @@ def cmake_links(root):
     for target, args in links:
         if target not in owner:
             continue
-        if any(a.startswith("Qt6::") for a in args):
+        if any(re.match(r"Qt6?::", a) for a in args):
             qt_rooms.add(owner[target])
         for dep in (a for a in args if re.fullmatch(r"velumar_\w+", a)):
             if dep not in owner:
@@ -146,19 +148,23 @@ def include_problems(root, links, qt_rooms, files):
                 below(target, seen)
         return seen
 
+    def room_of(path):
+        rooms = [r for r in links if path.startswith(r + "/")]
+        return max(rooms, key=len) if rooms else None
+
     reach = {room: below(room, {room}) for room in links}
     problems = []
     for path in files:
-        room = next((r for r in links if path.startswith(r + "/") and "/" not in path[len(r) + 1:]), None)
+        room = room_of(path)
         if not room or not path.endswith((".cpp", ".h")):
             continue
         with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
             text = f.read()
             if room not in qt_rooms and re.search(r"^\s*#\s*include\s*<Q", text, flags=re.M):
                 problems.append(f"include: {path} includes Qt, which {room} does not link")
-            for header in re.findall(r'^\s*#\s*include\s+"([^"]+)"', text, flags=re.M):
-                used = os.path.dirname(header)
-                if used in links and used not in reach[room]:
+            for header in re.findall(r'^\s*#\s*include\s*["<]([^">]+)[">]', text, flags=re.M):
+                used = room_of(header)
+                if used and used not in reach[room]:
                     problems.append(f"include: {path} includes {header}, but {room} does not link {used}")
     return problems
 

@@ -168,7 +168,7 @@ TEST(BuiltInPresets, EachConvertsARealPhoto) {
     ASSERT_TRUE(written);
     const auto source = imageio::ImageSource::open(path);
     ASSERT_TRUE(source);
-    ASSERT_GE(source->count(), settings.conversionType == 7 ? 2u : 1u);
+    ASSERT_GE(source->count(), settings.conversionType == ConversionType::TIFF2x ? 2u : 1u);
     EXPECT_TRUE(source->createImage(0));
     const foundation::Value properties = source->properties(0);
     if (c.colorModel) {

@@ -108,7 +108,7 @@ TEST(ConverterForm, ARichPresetAppliesAndReadsBackUnchanged) {
   auto preset = std::make_shared<ImageInfo>();
   ImageModifyInfo r = fresh();
   auto n = [](double x) { return double(float(x)); };
-  r.conversionType = 3;
+  r.conversionType = ConversionType::TIFF;
   r.doTiffCompression = 2;
   r.imageDepth = 2;
   r.imageTransparency = 1;
@@ -278,7 +278,7 @@ TEST(ConverterForm, ApplyingShowsTheRulesOfEachControl) {
        }},
       {"ICNS disables the colour space and selects item 0",
        [](ImageModifyInfo& r) {
-         r.conversionType = 5;
+         r.conversionType = ConversionType::ICNS;
          r.colorSpace = 3;
        },
        [](ConverterControls& c) {
@@ -288,7 +288,7 @@ TEST(ConverterForm, ApplyingShowsTheRulesOfEachControl) {
        }},
       {"PNG enables depth but not its item 3",
        [](ImageModifyInfo& r) {
-         r.conversionType = 1;
+         r.conversionType = ConversionType::PNG;
          r.imageDepth = 3;
        },
        [](ConverterControls& c) {
@@ -316,7 +316,7 @@ TEST(ConverterForm, ApplyingShowsTheRulesOfEachControl) {
          r.addWatermarkText = r.addWatermarkDate = true;
        },
        [](ConverterControls& c) {
-         EXPECT_TRUE(c.buttonsArray[0].on);
+         EXPECT_TRUE(c.buttonsArray[ConversionType::JPEG].on);
          EXPECT_EQ(c.compositePopUp.selectedIndex, 0);
          EXPECT_EQ(c.filterTypePopUp0.selectedIndex, 0);
          EXPECT_EQ(c.watermarkDatePopUp.selectedIndex, 0);
@@ -376,7 +376,7 @@ TEST(ConverterForm, ReadingTheControlsFollowsTheTables) {
   };
   const Case cases[] = {
       {"no format button on is JPEG",
-       [](ConverterControls& c, ConverterState&) { c.buttonsArray[0].on = false; },
+       [](ConverterControls& c, ConverterState&) { c.buttonsArray[ConversionType::JPEG].on = false; },
        [](const ImageModifyInfo& r) { EXPECT_EQ(r.conversionType, 0); }},
       {"fixed size with both sides Original",
        [](ConverterControls& c, ConverterState&) {
@@ -523,12 +523,12 @@ TEST(ConverterForm, CompositeTypeBoxesActAsOnePairAndDefaultKeepsTheSavingMethod
 TEST(ConverterForm, ApplyDefaultAndCompositeTypeAreRefusedWhileProcessing) {
   Form f;
   ImageModifyInfo r = fresh();
-  r.conversionType = 3;
+  r.conversionType = ConversionType::TIFF;
   f.state.isProcessingImages = true;
   EXPECT_FALSE(f.apply(r));
   EXPECT_FALSE(f.form.setDefaultPreset());
   EXPECT_FALSE(f.form.compositeModeFrom(ConverterForm::CompositeTypeBox::Image));
-  EXPECT_TRUE(f.c().buttonsArray[0].on);
+  EXPECT_TRUE(f.c().buttonsArray[ConversionType::JPEG].on);
   EXPECT_TRUE(f.services.steps.empty());
 }
 

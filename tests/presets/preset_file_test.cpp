@@ -4,6 +4,7 @@
 #include <functional>
 #include <limits>
 
+#include "engine/file_type_codes.h"
 #include "platform/foundation/property_list.h"
 #include "presets/preset_file.h"
 #include "presets/preset_loader.h"
@@ -88,7 +89,7 @@ EveryKey everyKeySet() {
   k.plain(&M::onlySetDpi, true);
   k.real(&M::rFactorW, 0.7);
   k.real(&M::rFactorH, 0.3);
-  k.plain<std::int64_t>(&M::conversionType, 14);
+  k.plain<std::int64_t>(&M::conversionType, ConversionType::Count - 1);  // the last format reloads as itself
   k.plain(&M::convertMultipleImagesInTIFF, true);
   k.plain(&M::convert2XImagesInTIFF, true);
   k.plain<std::int64_t>(&M::doTiffCompression, 2);
@@ -259,6 +260,7 @@ TEST(PresetFile, EveryKeyRoundTripsThroughAFileWithRealsNarrowed) {
   ASSERT_TRUE(read && read->asDictionary());
   const auto loaded = load(*read->asDictionary(), path);
 
+  EXPECT_EQ(loaded->imageModifyInfo().conversionType, ConversionType::Count - 1);
   EXPECT_EQ(loaded->imageModifyInfo(), k.expected);
   const ImageInfo& p = *k.preset;
   EXPECT_EQ(loaded->imageInfoName, "Every Key");
@@ -400,7 +402,7 @@ TEST(PresetFile, ReaderAndWriterAsymmetriesAndBadValues) {
          EXPECT_EQ(r.rotationAngle, 0);  // beyond single precision
        }},
       {"menu indexes out of range become 0",
-       {{"Conversion Type", 15},
+       {{"Conversion Type", ConversionType::Count},
         {"Resize Method", 17},
         {"Resize Type", -1},
         {"TIFF Compression", 3},
@@ -531,7 +533,7 @@ TEST(PresetFile, EveryKeyWithEveryOddValueLoadsSafely) {
                                           {"Composite Image", true},
                                           {"Watermark Image", true}});
       const ImageModifyInfo r = loaded->imageModifyInfo();
-      EXPECT_LE(std::uint64_t(r.conversionType), 14u);
+      EXPECT_LT(std::uint64_t(r.conversionType), std::uint64_t(ConversionType::Count));
       EXPECT_LE(r.imageDepth, 3u);
       EXPECT_LE(std::uint64_t(r.resizeScaleType), 16u);
       EXPECT_TRUE(std::isfinite(r.dpi));

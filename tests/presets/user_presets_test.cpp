@@ -183,8 +183,8 @@ TEST_F(UserPresetsTest, AFailedSaveLeavesNothingBehind) {
 
 TEST_F(UserPresetsTest, SaveLoadApplyReadGivesTheControlsRecord) {
   ConverterControls& c = form_.controls;
-  c.buttonsArray[0].on = false;
-  c.buttonsArray[3].on = true;
+  c.buttonsArray[ConversionType::JPEG].on = false;
+  c.buttonsArray[ConversionType::TIFF].on = true;
   c.tiffCompressionPopUp.select(1);
   c.addBorderCheck.set(true);
   c.topBorderTextField.text = "10%";

@@ -165,7 +165,7 @@ ImageModifyInfo sameSizeLzwTiff() {
 // One multi-page TIFF of the batch: files are only decoded ahead.
 ImageModifyInfo collectedTiff() {
   ImageModifyInfo info = sameSizeLzwTiff();
-  info.conversionType = 8;
+  info.conversionType = ConversionType::TIFFMultiple;
   info.convertMultipleImagesInTIFF = true;
   return info;
 }

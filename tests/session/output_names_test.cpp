@@ -93,11 +93,11 @@ TEST(RenameRule, Table) {
 }
 
 TEST(RenameRule, ExtensionsAndSingleComponent) {
-  EXPECT_EQ(updateFileNameForURL("/in/IMG_1.jpg", 1), "IMG_1.png");
-  EXPECT_EQ(updateFileNameForURL("/in/archive.tar.gz", 3), "archive.tar.tiff");
-  EXPECT_EQ(updateFileNameForURL("/in/noext", 14), "noext.heif");
-  EXPECT_EQ(updateFileNameForURL("/in/a.jpg", 99), "a");
-  EXPECT_EQ(verifyPathExtension(13), "psd");
+  EXPECT_EQ(updateFileNameForURL("/in/IMG_1.jpg", ConversionType::PNG), "IMG_1.png");
+  EXPECT_EQ(updateFileNameForURL("/in/archive.tar.gz", ConversionType::TIFF), "archive.tar.tiff");
+  EXPECT_EQ(updateFileNameForURL("/in/noext", ConversionType::HEIF), "noext.heif");
+  EXPECT_EQ(updateFileNameForURL("/in/a.jpg", ConversionType::Count), "a");
+  EXPECT_EQ(verifyPathExtension(ConversionType::PSDLayered), "psd");
   EXPECT_EQ(verifyPathExtension(-1), std::nullopt);
   EXPECT_EQ(singleComponentFileName("a/b", "x.jpg"), "a b");
   EXPECT_EQ(singleComponentFileName(std::string("a\0b", 3), "x.jpg"), "ab");
@@ -106,7 +106,7 @@ TEST(RenameRule, ExtensionsAndSingleComponent) {
 
 TEST(RenameRule, ExampleUsesInitialNumberAndToday) {
   HeadlessConverter view({}, allSwitches(2, 2));
-  view.state().globalConversionFormat = 1;
+  view.state().globalConversionFormat = ConversionType::PNG;
   view.state().initialNumber = 5;
   view.state().zerosNumber = 2;
   view.state().prefixString = "p";
@@ -208,7 +208,7 @@ TEST(OutputPath, KeepsSourceExtensionAndFallsBackForUnusableNames) {
         << c.values.nameString << " | " << c.values.prefixString;
   }
   HeadlessConverter view({}, allSwitches(0, 0));
-  view.state().globalConversionFormat = 1;
+  view.state().globalConversionFormat = ConversionType::PNG;
   view.state().nameString = "..";
   EXPECT_EQ(updateStringForExample(view, "a.jpg"), "a.png");
   SessionFixture f;

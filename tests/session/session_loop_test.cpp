@@ -65,7 +65,7 @@ struct Batch : SessionKit {
       engine = view->importedImage();
     }
     ImageModifyInfo info;
-    info.conversionType = 1;
+    info.conversionType = ConversionType::PNG;
     view->setSettings(info);
     view->state().saveWithStoredFileURL = 1;
     view->state().fileURLForSaving = output;
@@ -132,22 +132,22 @@ TEST(SessionLoop, EndDecisionTable) {
     std::size_t outputs;
   };
   const Case cases[] = {
-      {"one good", {"good"}, 1, false, false, false, 1, {}, 1},
-      {"one bad", {"bad"}, 1, false, false, false, 0, {kNotAnImage}, 0},
-      {"one blocked", {"blocked"}, 1, false, false, false, 0, {kFolderInTheWay}, 0},
+      {"one good", {"good"}, ConversionType::PNG, false, false, false, 1, {}, 1},
+      {"one bad", {"bad"}, ConversionType::PNG, false, false, false, 0, {kNotAnImage}, 0},
+      {"one blocked", {"blocked"}, ConversionType::PNG, false, false, false, 0, {kFolderInTheWay}, 0},
       {"partial failure listed",
        {"good", "bad", "good"},
-       1,
+       ConversionType::PNG,
        false,
        false,
        false,
        1,
        {"Couldn't read file(s) | 1 of 3 files failed:\nbad1.jpg: The file format is not supported."},
        2},
-      {"partial failure, alerts ignored", {"good", "bad"}, 1, false, false, true, 1, {}, 1},
+      {"partial failure, alerts ignored", {"good", "bad"}, ConversionType::PNG, false, false, true, 1, {}, 1},
       {"mixed total failure",
        {"bad", "blocked"},
-       1,
+       ConversionType::PNG,
        false,
        false,
        false,
@@ -155,29 +155,53 @@ TEST(SessionLoop, EndDecisionTable) {
        {"Couldn't convert file(s) | 2 of 2 files failed:\nbad0.jpg: The file format is not supported.\n"
         "blocked1.png: A folder has the output file's name."},
        0},
-      {"every conversion failed", {"bad", "bad"}, 1, false, false, false, 0, {kTwoNotImages}, 0},
-      {"eye-blink skips are no failures", {"bad", "bad"}, 1, true, false, false, 1, {}, 0},
-      {"failure with alerts ignored", {"bad", "bad"}, 1, false, false, true, 0, {}, 0},
-      {"multi-page TIFF", {"good", "good"}, 8, false, false, false, 1, {}, 1},
-      {"multi-page TIFF of nothing", {"bad", "bad"}, 8, false, false, false, 0, {kTwoNotImages}, 0},
-      {"copy-only with a collecting code", {"good", "good"}, 8, false, true, false, 1, {}, 2},
+      {"every conversion failed",
+       {"bad", "bad"},
+       ConversionType::PNG,
+       false,
+       false,
+       false,
+       0,
+       {kTwoNotImages},
+       0},
+      {"eye-blink skips are no failures", {"bad", "bad"}, ConversionType::PNG, true, false, false, 1, {}, 0},
+      {"failure with alerts ignored", {"bad", "bad"}, ConversionType::PNG, false, false, true, 0, {}, 0},
+      {"multi-page TIFF", {"good", "good"}, ConversionType::TIFFMultiple, false, false, false, 1, {}, 1},
+      {"multi-page TIFF of nothing",
+       {"bad", "bad"},
+       ConversionType::TIFFMultiple,
+       false,
+       false,
+       false,
+       0,
+       {kTwoNotImages},
+       0},
+      {"copy-only with a collecting code",
+       {"good", "good"},
+       ConversionType::TIFFMultiple,
+       false,
+       true,
+       false,
+       1,
+       {},
+       2},
       {"copy-only of a missing source",
        {"missing"},
-       1,
+       ConversionType::PNG,
        false,
        true,
        false,
        0,
        {"Couldn't read file(s) | The source file does not exist."},
        0},
-      {"no files", {}, 1, false, false, false, 0, {kWriteFailed}, 0},
+      {"no files", {}, ConversionType::PNG, false, false, false, 0, {kWriteFailed}, 0},
   };
   for (const Case& c : cases) {
     Batch batch;
     batch.addAll(c.kinds);
     ImageModifyInfo info;
     info.conversionType = c.conversionType;
-    info.convertMultipleImagesInTIFF = c.conversionType == 8;
+    info.convertMultipleImagesInTIFF = c.conversionType == ConversionType::TIFFMultiple;
     info.optionFeaturesEyeBlink = c.eyeBlink;
     batch.view->setSettings(info);
     batch.view->state().renameIgnoreProcessing = c.copyOnly;
@@ -284,7 +308,7 @@ TEST(SessionLoop, DisplaySequences) {
     Batch batch;
     batch.addAll({"good", "good", "good"});
     ImageModifyInfo info;
-    info.conversionType = 8;
+    info.conversionType = ConversionType::TIFFMultiple;
     info.convertMultipleImagesInTIFF = true;
     batch.view->setSettings(info);
     batch.run();
@@ -310,7 +334,7 @@ TEST(SessionLoop, LookWithoutItsLookupImageFailsTheFile) {
   Batch batch;
   batch.addAll({"good", "good"});
   ImageModifyInfo info;
-  info.conversionType = 1;
+  info.conversionType = ConversionType::PNG;
   info.filterType0 = 15;
   batch.view->setSettings(info);
   batch.engine->ciPhotoFilters->lookupImageFolder = batch.dir.file("no lookup images");
@@ -378,7 +402,7 @@ class CancellingConverter : public HeadlessConverter {
 };
 
 TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
-  for (const std::int64_t conversionType : {std::int64_t(1), std::int64_t(8)}) {
+  for (const std::int64_t conversionType : {ConversionType::PNG, ConversionType::TIFFMultiple}) {
     Batch batch;
     batch.view = std::make_shared<CancellingConverter>();
     batch.view->state().saveWithStoredFileURL = 1;
@@ -386,17 +410,17 @@ TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
     batch.addAll({"good", "good", "good", "good", "good"});
     ImageModifyInfo info;
     info.conversionType = conversionType;
-    info.convertMultipleImagesInTIFF = conversionType == 8;
+    info.convertMultipleImagesInTIFF = conversionType == ConversionType::TIFFMultiple;
     batch.view->setSettings(info);
     const auto record = batch.run();
     EXPECT_EQ(record->completitionCode, 1);
     EXPECT_TRUE(batch.alerts().empty());
-    EXPECT_EQ(batch.outputFiles().size(), conversionType == 8 ? 0u : 2u);
+    EXPECT_EQ(batch.outputFiles().size(), conversionType == ConversionType::TIFFMultiple ? 0u : 2u);
 
     // The next one-file session of a bad file reports its failure.
     batch.sources.clear();
     batch.view->clearSteps();
-    info.conversionType = 1;
+    info.conversionType = ConversionType::PNG;
     info.convertMultipleImagesInTIFF = false;
     batch.view->setSettings(info);
     batch.add("bad", "next");
@@ -412,7 +436,7 @@ TEST(SessionLoop, CancelAfterTheSecondOfFiveFiles) {
   batch.view->state().fileURLForSaving = batch.output;
   batch.addAll({"bad", "good", "bad", "good", "good"});
   ImageModifyInfo info;
-  info.conversionType = 1;
+  info.conversionType = ConversionType::PNG;
   batch.view->setSettings(info);
   EXPECT_EQ(batch.run()->completitionCode, 1);
   EXPECT_EQ(batch.alerts(), std::vector<std::string>{
@@ -457,7 +481,7 @@ TEST(SessionLoop, FacesAndLookupsNeverOutliveABatch) {
   batch.makeInput("../looks/lookup0.png", {"-size", "512x512", "gradient:red-blue", "-type", "TrueColor"});
   view->filters().lookupImageFolder = batch.dir.file("looks");
   ImageModifyInfo info;
-  info.conversionType = 8;
+  info.conversionType = ConversionType::TIFFMultiple;
   info.convertMultipleImagesInTIFF = true;
   view->setSettings(info);
   view->fill();  // what an earlier batch left
@@ -498,7 +522,7 @@ TEST(SessionLoop, LivePreviewAtMostOncePerSecond) {
     paths.push_back(kit.makeInput("p" + std::to_string(i) + ".png", {"-size", "4x4", "xc:red"}));
   kit.setSources(paths);
   ImageModifyInfo info;
-  info.conversionType = 1;
+  info.conversionType = ConversionType::PNG;
   kit.session->setPresetInfo(info);
   kit.session->asyncQueue = true;
   kit.processing->clock = [&] { return view->now; };
@@ -518,7 +542,7 @@ TEST(SessionLoop, LivePreviewKeepsItsPicturesWhileTheBatchCollects) {
   batch.view = view;
   batch.addAll({"good", "good"});
   ImageModifyInfo info;
-  info.conversionType = 8;
+  info.conversionType = ConversionType::TIFFMultiple;
   info.convertMultipleImagesInTIFF = true;
   view->setSettings(info);
   batch.run();

@@ -64,7 +64,7 @@ TEST(SessionWriters, TwoXTiffOfThreePagesTakesFreeNamesEvenWhenOverwriting) {
   kit.setSources({source});
   kit.session->overwriteFiles = true;
   ImageModifyInfo info;
-  info.conversionType = 7;
+  info.conversionType = ConversionType::TIFF2x;
   info.convert2XImagesInTIFF = true;
   auto image = kit.convert(source, info);
   ASSERT_TRUE(image);
@@ -102,7 +102,7 @@ TEST(SessionWriters, LayeredPsdOfSourcesOfDifferentSizes) {
   ImageCollection collection;
   for (const std::string& source : sources) {
     ImageModifyInfo info;
-    info.conversionType = 13;
+    info.conversionType = ConversionType::PSDLayered;
     collection.push_back(kit.convert(source, info));
     ASSERT_TRUE(collection.back());
   }
@@ -128,7 +128,7 @@ TEST(SessionWriters, MultiPageTiffGoesIntoTheOutputFolderWithoutTags) {
   const bool tagged = foundation::writeTags(sources[0], {"Red"});
   ImageCollection collection;
   ImageModifyInfo info;
-  info.conversionType = 8;
+  info.conversionType = ConversionType::TIFFMultiple;
   info.convertMultipleImagesInTIFF = true;
   for (const std::string& source : sources) collection.push_back(kit.convert(source, info));
   kit.engine->setActFileTags(std::vector<std::string>{"Red"});
@@ -157,7 +157,7 @@ TEST(SessionWriters, CollectedOutputTakesNameAndDateFromTheFirstSource) {
   kit.setSources(sources);
   kit.session->setRenameInfo(RenameInfo{false, false, false, 0, false, false, 2});
   ImageModifyInfo info;
-  info.conversionType = 8;
+  info.conversionType = ConversionType::TIFFMultiple;
   info.convertMultipleImagesInTIFF = true;
   ImageCollection collection;
   for (const std::string& source : sources) collection.push_back(kit.convert(source, info));
@@ -193,7 +193,7 @@ TEST(SessionWriters, OverwritingNeverReplacesThisSessionsOutputsOrOtherSources) 
     kit.session->setRenameValues(RenameValues{"Fixed", "", "", -1, -1});
     for (const std::string& source : sources) {
       ImageModifyInfo info;
-      info.conversionType = 1;
+      info.conversionType = ConversionType::PNG;
       auto image = kit.convert(source, info);
       ASSERT_TRUE(image);
       EXPECT_TRUE(kit.processing->saveImage(*image, info, info.originalFileType, *kit.session));
@@ -205,7 +205,7 @@ TEST(SessionWriters, OverwritingNeverReplacesThisSessionsOutputsOrOtherSources) 
     kit.session->setCurrentSession(again);
     for (const std::string& source : sources) {
       ImageModifyInfo info;
-      info.conversionType = 1;
+      info.conversionType = ConversionType::PNG;
       auto image = kit.convert(source, info);
       ASSERT_TRUE(image);
       EXPECT_TRUE(again->saveImage(*image, info, info.originalFileType, *kit.session));
@@ -223,7 +223,7 @@ TEST(SessionWriters, OverwritingNeverReplacesThisSessionsOutputsOrOtherSources) 
     kit.session->overwriteFiles = true;
     for (const std::string& source : {png, jpg}) {
       ImageModifyInfo info;
-      info.conversionType = 0;
+      info.conversionType = ConversionType::JPEG;
       auto image = kit.convert(source, info);
       ASSERT_TRUE(image);
       EXPECT_TRUE(kit.processing->saveImage(*image, info, info.originalFileType, *kit.session));

@@ -89,7 +89,7 @@ TEST_F(ScreenTest, TheDropZoneLightsUpUnderADragAndNotAfterIt) {
 }
 
 TEST_F(ScreenTest, AFormatButtonHeldDownFillsBlue) {
-  ui::CustomButton* button = window_.converterView()->formatButton(3);
+  ui::CustomButton* button = window_.converterView()->formatButton(ConversionType::TIFF);
   // A point of the body off the label: 8 points in from its left, y middle.
   const QRectF body = button->buttonFrame();
   const QPoint point = button->mapToGlobal(
