@@ -4,10 +4,8 @@
 #include <QImage>
 #include <QKeySequence>
 #include <QMenu>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #include "engine/imported_image.h"
 #include "platform/desktop/applications.h"
@@ -88,23 +86,12 @@ class PrivateDesktop {
            "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;"
            "bidi.desktop;tab.desktop;\n"
         << "text/plain=text.desktop;\n";
-    const std::pair<const char*, fs::path> variables[] = {{"XDG_DATA_HOME", folder_.path() / "home"},
-                                                          {"XDG_DATA_DIRS", folder_.path() / "system"},
-                                                          {"XDG_CONFIG_HOME", folder_.path() / "config"},
-                                                          {"XDG_CONFIG_DIRS", folder_.path() / "config"}};
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const auto& [name, value] : variables) {
-      const char* old = std::getenv(name);
-      saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      setenv(name, value.c_str(), 1);
-    }
-    desktop::installedApplications();  // GLib reads the folders now
-    for (const auto& [name, old] : saved) {
-      if (old)
-        setenv(name, old->c_str(), 1);
-      else
-        unsetenv(name);
-    }
+    // GLib reads the folders now, once for the process.
+    testsupport::withEnvironment({{"XDG_DATA_HOME", folder_.file("home")},
+                                  {"XDG_DATA_DIRS", folder_.file("system")},
+                                  {"XDG_CONFIG_HOME", folder_.file("config")},
+                                  {"XDG_CONFIG_DIRS", folder_.file("config")}},
+                                 [] { desktop::installedApplications(); });
   }
   // The icon of the "Editor" entry (written once a test can draw it).
   std::string iconPath() const { return folder_.file("editor.png"); }

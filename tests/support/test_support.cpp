@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <optional>
 #include <random>
 
 extern char** environ;
@@ -210,6 +211,23 @@ bool checkWithoutWriteAccess(const std::function<bool()>& check) {
   int status = 0;
   ::waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void withEnvironment(const std::vector<std::pair<const char*, std::string>>& variables,
+                     const std::function<void()>& action) {
+  std::vector<std::pair<const char*, std::optional<std::string>>> saved;
+  for (const auto& [name, value] : variables) {
+    const char* old = std::getenv(name);
+    saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+    setenv(name, value.c_str(), 1);
+  }
+  action();
+  for (const auto& [name, old] : saved) {
+    if (old)
+      setenv(name, old->c_str(), 1);
+    else
+      unsetenv(name);
+  }
 }
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -58,5 +59,10 @@ std::filesystem::path testDataDir();
 // write anywhere, so a read-only folder would not refuse it); in this
 // process otherwise. Answers whether check passed.
 bool checkWithoutWriteAccess(const std::function<bool()>& check);
+
+// Runs action with the given environment variables set, then puts back what
+// they were (unset ones unset again).
+void withEnvironment(const std::vector<std::pair<const char*, std::string>>& variables,
+                     const std::function<void()>& action);
 
 }  // namespace testsupport

@@ -1,10 +1,7 @@
 #include "private_desktop.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <optional>
 #include <utility>
 
 #include "platform/desktop/applications.h"
@@ -45,23 +42,12 @@ class PrivateDesktop {
     std::ofstream(root_.path() / "config/mimeapps.list")
         << "[Default Applications]\nimage/png=org.example.velumar.desktop\nimage/jpeg=viewer.desktop\n"
            "inode/directory=org.example.velumar.desktop\n";
-    const std::pair<const char*, std::string> variables[] = {{"XDG_DATA_HOME", root_.file("home")},
-                                                             {"XDG_DATA_DIRS", root_.file("system")},
-                                                             {"XDG_CONFIG_HOME", root_.file("config")},
-                                                             {"XDG_CONFIG_DIRS", root_.file("config")}};
-    std::vector<std::pair<const char*, std::optional<std::string>>> saved;
-    for (const auto& [name, value] : variables) {
-      const char* old = std::getenv(name);
-      saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-      setenv(name, value.c_str(), 1);
-    }
-    desktop::installedApplications();  // GLib reads the folders now
-    for (const auto& [name, old] : saved) {
-      if (old)
-        setenv(name, old->c_str(), 1);
-      else
-        unsetenv(name);
-    }
+    // GLib reads the folders now, once for the process.
+    testsupport::withEnvironment({{"XDG_DATA_HOME", root_.file("home")},
+                                  {"XDG_DATA_DIRS", root_.file("system")},
+                                  {"XDG_CONFIG_HOME", root_.file("config")},
+                                  {"XDG_CONFIG_DIRS", root_.file("config")}},
+                                 [] { desktop::installedApplications(); });
   }
   fs::path records() const { return root_.path() / "records"; }
 
