@@ -10,6 +10,9 @@
 //   bench_user_defaults_many_keys data     the 60 MB file alone
 //   bench_user_defaults_many_keys colliding  100,000 keys chosen to collide
 //                                            under the standard string hash
+//   bench_user_defaults_many_keys xml-colliding  32,768 and 131,072 keys in
+//       XML that share one bucket of the property-list library's dictionary
+//       hash, each against plain keys of the same length
 //
 // Exits 1 when a step misses its target.
 
@@ -26,6 +29,7 @@
 #include "platform/foundation/property_list.h"
 #include "platform/foundation/user_defaults.h"
 #include "tests/platform/foundation/colliding_keys.h"
+#include "tests/platform/foundation/plist_dict_colliding_keys.h"
 
 namespace {
 
@@ -135,6 +139,16 @@ int main(int argc, char** argv) {
     met &= timed("== of two copies", [&] { equal = first && second && *first == *second; });
     met &= equal;
     met &= runSteps("100,000 colliding keys, binary", [](int changed) { return collidingKeysBinary(100000, changed); });
+  } else if (argc > 1 && std::string(argv[1]) == "xml-colliding") {
+    for (const auto& [count, blocks] : {std::pair{32768, 15}, {131072, 17}}) {
+      for (const bool colliding : {false, true}) {
+        const auto keys = plisttest::plistDictionaryKeys(std::size_t(count), blocks, colliding);
+        const std::string name = std::to_string(count) + (colliding ? " colliding" : " plain") + " keys, XML";
+        met &= runSteps(name.c_str(), [&keys](int changed) {
+          return bytesOf(plisttest::xmlDictionaryOfKeys(keys, changed));
+        });
+      }
+    }
   } else if (argc > 1 && std::string(argv[1]) == "data") {
     // The most keys read as preferences (keys count as values, and 10,000
     // values are kept spare for this program's own), in the binary form: the

@@ -16,13 +16,12 @@
 #include "platform/foundation/log.h"
 #include "platform/foundation/property_list_limits.h"
 #include "platform/foundation/property_list_nodes.h"
+#include "platform/foundation/property_list_xml.h"
 
 namespace foundation {
 
 namespace {
 
-// Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
-constexpr std::int64_t kReferenceDateUnixSeconds = 978307200;
 constexpr int kMaxDepth = kMaxPropertyListDepth;
 // More values than this are refused rather than risking memory.
 constexpr std::uint64_t kMaxNodes = 1'000'000;
@@ -213,27 +212,31 @@ bool passesReadChecks(const Data& bytes, std::string* problem) {
   return passesReadChecks(bytes, problem, &refusal);
 }
 
-// The parsed node tree of bytes, or nullptr with *problem and *refusal
-// saying why.
-PlistPtr nodesOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
-  if (!passesReadChecks(bytes, problem, refusal)) return nullptr;
-  *refusal = PropertyListRefusal::Malformed;
+// The parsed node tree of binary bytes, or nullptr with *problem saying why.
+PlistPtr binaryNodesOf(const Data& bytes, std::string* problem) {
   plist_t root = nullptr;
-  const char* text = reinterpret_cast<const char*>(bytes.data());
-  const auto length = static_cast<std::uint32_t>(bytes.size());
-  if (startsWith(bytes, "bplist00")) {
-    plist_from_bin(text, length, &root);
-  } else {
-    plist_from_xml(text, length, &root);
-  }
+  plist_from_bin(reinterpret_cast<const char*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()),
+                 &root);
   if (root == nullptr) *problem = "not a well-formed property list";
   return PlistPtr(root);
 }
 
 // The dictionary bytes hold, or nullopt with *problem and *refusal saying
-// why; the callers log, so each failure gives one line.
+// why; the callers log, so each failure gives one line. The XML form is
+// read without the library, whose dictionaries index keys by a fixed hash
+// that a file can choose keys to collide under.
 std::optional<Value> dictionaryOf(const Data& bytes, std::string* problem, PropertyListRefusal* refusal) {
-  PlistPtr owner = nodesOf(bytes, problem, refusal);
+  if (!passesReadChecks(bytes, problem, refusal)) return std::nullopt;
+  *refusal = PropertyListRefusal::Malformed;
+  if (!startsWith(bytes, "bplist00")) {
+    std::optional<Value> value = readXmlPropertyList(bytes, problem);
+    if (value && !value->isDictionary()) {
+      *problem = "the root is not a dictionary";
+      return std::nullopt;
+    }
+    return value;
+  }
+  PlistPtr owner = binaryNodesOf(bytes, problem);
   if (!owner) return std::nullopt;
   plist_t root = owner.get();
   if (plist_get_node_type(root) != PLIST_DICT) {
@@ -264,7 +267,17 @@ std::int32_t wholeSecondsSinceReferenceDate(const Date& date) {
 PlistPtr parsePropertyListNodes(const Data& bytes) {
   std::string problem;
   PropertyListRefusal refusal;
-  PlistPtr root = nodesOf(bytes, &problem, &refusal);
+  PlistPtr root;
+  if (passesReadChecks(bytes, &problem, &refusal)) {
+    if (startsWith(bytes, "bplist00")) {
+      root = binaryNodesOf(bytes, &problem);
+    } else if (const std::optional<Value> value = readXmlPropertyList(bytes, &problem)) {
+      // The library builds a dictionary from the binary form without
+      // looking its keys up.
+      if (const std::optional<Data> binary = propertyListBinary(*value))
+        root = binaryNodesOf(*binary, &problem);
+    }
+  }
   if (!root) log("Property list: {}", problem);
   return root;
 }

@@ -21,10 +21,9 @@ struct PropertyListLimits {
   int maxDepth = 512;
   std::uint64_t maxNodes = 1'000'000;
   std::uint64_t maxBytes = kMaxExpandedBytes;
-  // Keys of one dictionary in the XML form: the library's XML reader adds
-  // them one by one in time that grows with the square of their number
-  // (0.2 s for 100,000 keys, 5.6 s for 500,000), so that a larger one is
-  // refused; the binary form is read in linear time and has no such limit.
+  // Keys of one dictionary in the XML form: a larger one is refused, as it
+  // was when the XML form was read in time that grew with the square of the
+  // keys; the binary form has no such limit.
   std::uint64_t maxXmlDictionaryKeys = 150'000;
 };
 

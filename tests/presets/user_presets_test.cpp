@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/foundation/files.h"
+#include "platform/foundation/plist_dict_colliding_keys.h"
 #include "platform/foundation/property_list.h"
 #include "presets/headless_window_services.h"
 #include "presets/preset_file.h"
@@ -291,4 +292,23 @@ TEST_F(UserPresetsTest, DeletingRemovesOnlyTheFlaggedCopiesOfThePreset) {
   EXPECT_FALSE(fs::exists(folder() / "Kept"));
   EXPECT_FALSE(fs::exists(folder() / "Sub" / "Nested"));
   EXPECT_EQ(userTitles(), (std::vector<std::string>{kNoPresetsTitle}));
+}
+
+// A user preset whose keys, and the keys of the archive in its watermark
+// text's data, share one bucket of the property-list library's dictionary
+// hash loads at once.
+TEST_F(UserPresetsTest, PresetOfKeysCollidingInThePropertyListLibrarysHashLoadsAtOnce) {
+  for (const auto& [count, blocks] : {std::pair{32768, 15}, {131072, 17}}) {
+    const std::string name = std::to_string(count) + " colliding keys";
+    const auto keys = plisttest::plistDictionaryKeys(std::size_t(count), blocks, true);
+    const std::string archive = plisttest::xmlDictionaryOfKeys(keys, 1);
+    foundation::Dictionary preset{
+        {"Add Watermark Text", true},
+        {"Watermark Text Attributes", foundation::Data(archive.begin(), archive.end())}};
+    for (const std::string& key : keys) preset.set(key, 1);
+    ASSERT_TRUE(presets_test::writePreset((folder() / name).string(), preset));
+    plisttest::runWithHangGuard(name + " as a preset", 10, [&] { catalogue_.addPresetsFromFiles(); });
+    const std::vector<std::string> titles = userTitles();
+    EXPECT_NE(std::find(titles.begin(), titles.end(), name), titles.end()) << name;
+  }
 }
