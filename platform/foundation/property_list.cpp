@@ -54,8 +54,10 @@ Date dateFromPlist(plist_t node) {
   std::int32_t seconds = 0;
   std::int32_t micros = 0;
   plist_get_date_val(node, &seconds, &micros);
-  // Before the reference date the library answers the fraction's magnitude.
-  double total = seconds < 0 ? double(seconds) - std::abs(micros) / 1e6 : double(seconds) + micros / 1e6;
+  // Before the reference date the library answers the fraction's magnitude,
+  // taken in 64 bits: a damaged file may answer INT32_MIN.
+  double total =
+      seconds < 0 ? double(seconds) - double(std::abs(std::int64_t(micros))) / 1e6 : double(seconds) + micros / 1e6;
   auto sinceUnix = std::chrono::duration<double>(total + double(kReferenceDateUnixSeconds));
   return Date(std::chrono::duration_cast<Date::duration>(sinceUnix));
 }
