@@ -5,6 +5,8 @@
 #include <QIcon>
 #include <QPalette>
 
+#include <clocale>
+
 #include "app/app_delegate.h"
 #include "app/command_line.h"
 #include "app/instance_message.h"
@@ -22,6 +24,10 @@ int main(int argc, char** argv) {
   velumar::avoidSeatlessInputMethod();
   velumar::CommandLine commandLine(argc, argv);
   QApplication application(commandLine.toolkitArgc(), commandLine.toolkitArgv());
+  // Qt took the C library's locale from the environment; numbers written
+  // into files and handed to other programs need the C one. What the user
+  // reads and types follows the user's locale through ICU, not this.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Velumar"));
   QApplication::setDesktopFileName(QStringLiteral("velumar"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("velumar")));

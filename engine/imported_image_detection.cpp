@@ -3,24 +3,18 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "engine/imported_image.h"
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/type_detection.h"
 
 namespace velumar {
 
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
 
 std::string pathExtension(const std::string& path) {
   std::string extension = std::filesystem::path(path).extension().string();
@@ -51,8 +45,9 @@ bool isGenericImageType(const std::string& identifier) {
 }
 
 bool isLoaderExtension(std::string_view ext, std::initializer_list<std::string_view> extensions) {
-  return std::any_of(extensions.begin(), extensions.end(),
-                     [&](std::string_view candidate) { return equalsIgnoringCase(ext, candidate); });
+  return std::any_of(extensions.begin(), extensions.end(), [&](std::string_view candidate) {
+    return foundation::asciiEqualsIgnoringCase(ext, candidate);
+  });
 }
 
 LoaderKind loaderKindFor(std::string_view ext, const FileTypeDetection& types,
@@ -60,7 +55,7 @@ LoaderKind loaderKindFor(std::string_view ext, const FileTypeDetection& types,
                          LoaderKind kind) {
   // An empty extension decides nothing; only the detected type counts then.
   if (!ext.empty() && isLoaderExtension(ext, ownExtensions)) return kind;
-  if (equalsIgnoringCase(types.canonicalExtension(), canonical)) return kind;
+  if (foundation::asciiEqualsIgnoringCase(types.canonicalExtension(), canonical)) return kind;
   return LoaderKind::None;
 }
 

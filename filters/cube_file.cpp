@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
 
@@ -181,10 +182,9 @@ std::optional<CubeFile> parseCubeText(std::string_view text) {
 }
 
 std::optional<CubeFile> readCubeFile(const std::string& path) {
-  std::string extension = path.size() >= 5 ? path.substr(path.size() - 5) : std::string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  if (extension != ".cube") return fail("not a .cube file: " + path);
+  const std::string_view extension =
+      path.size() >= 5 ? std::string_view(path).substr(path.size() - 5) : std::string_view();
+  if (!foundation::asciiEqualsIgnoringCase(extension, ".cube")) return fail("not a .cube file: " + path);
   const std::optional<foundation::Data> bytes = foundation::readFile(path, kLargestFile);
   if (!bytes) return fail("cannot read " + path);
   return parseCubeText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));

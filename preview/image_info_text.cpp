@@ -1,11 +1,12 @@
 #include "preview/image_info_text.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
+
+#include <fmt/format.h>
 
 namespace velumar {
 
@@ -14,13 +15,6 @@ namespace {
 using foundation::Value;
 
 const std::string kNone = "--";
-
-template <typename... Args>
-std::string format(const char* pattern, Args... args) {
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, pattern, args...);
-  return buffer;
-}
 
 std::string joinLines(const std::vector<std::string>& lines) {
   std::string text;
@@ -55,7 +49,7 @@ std::string asStored(const Value* value) {
     return line;
   }
   if (value->type() == Value::Type::Integer) return std::to_string(*value->toInt());
-  if (const std::optional<double> n = number(value)) return format("%g", *n);
+  if (const std::optional<double> n = number(value)) return fmt::format("{:g}", *n);
   return kNone;
 }
 
@@ -85,9 +79,9 @@ std::string shutterSpeed(const Value* value) {
   if (*t < 1 && *t != 0) {
     const double reciprocal = std::round(1.0 / double(*t));
     if (!(reciprocal < 9.2e18)) return kNone;
-    return format("1/%lld", static_cast<long long>(reciprocal));
+    return fmt::format("1/{}", static_cast<long long>(reciprocal));
   }
-  return format("%gs", double(*t));
+  return fmt::format("{:g}s", double(*t));
 }
 
 const std::vector<std::pair<std::int64_t, const char*>> kColorSpaces = {{1, "sRGB"},
@@ -202,11 +196,11 @@ std::vector<std::string> imageValues(const Value& image) {
   std::int64_t height = whole(image.get("PixelHeight")).value_or(0);
   if (whole(image.get("Orientation")).value_or(0) > 4) std::swap(width, height);
   const std::string pixelSize =
-      width > 0 && height > 0 ? format("%lld x %lld", (long long)width, (long long)height) : kNone;
+      width > 0 && height > 0 ? fmt::format("{} x {}", (long long)width, (long long)height) : kNone;
   std::string dpi = "72";
   if (const Value* resolution = image.get("DPIWidth")) {
     const std::optional<float> value = nonNegativeFloat(resolution);
-    dpi = !value || *value == 0 ? kNone : format("%g", double(*value));
+    dpi = !value || *value == 0 ? kNone : fmt::format("{:g}", double(*value));
   }
   const std::optional<std::int64_t> depth = whole(image.get("Depth"));
   return {pixelSize,
@@ -222,7 +216,8 @@ std::vector<std::string> pdfValues(const Value& information) {
   const std::optional<float> width = nonNegativeFloat(information.get("PDF Width"));
   const std::optional<float> height = nonNegativeFloat(information.get("PDF Height"));
   const std::string pageSize =
-      width && height ? format("%.2f x %.2f inches", double(*width / 72.0f), double(*height / 72.0f)) : kNone;
+      width && height ? fmt::format("{:.2f} x {:.2f} inches", double(*width / 72.0f), double(*height / 72.0f))
+                      : kNone;
   const Value* countValue = information.get("PDF Page Count");
   const std::optional<std::int64_t> count = whole(countValue);
   const std::string pages = countValue == nullptr  ? "1"
@@ -244,8 +239,8 @@ std::vector<std::string> pdfValues(const Value& information) {
 
 std::string fileSizeText(std::int64_t bytes) {
   const float megabytes = float(double(bytes) / 1000000.0);
-  if (megabytes < 1.0f) return format("%.2f %s", double(megabytes * 1000.0f), "KB");
-  return format("%.2f %s", double(megabytes), "MB");
+  if (megabytes < 1.0f) return fmt::format("{:.2f} KB", double(megabytes * 1000.0f));
+  return fmt::format("{:.2f} MB", double(megabytes));
 }
 
 ImageInfoColumn fileInformationColumn(const Value* information) {
@@ -305,7 +300,7 @@ std::string cameraInformationValues(const Value& information) {
   auto withUnit = [](const Value* value, const char* pattern, bool mayBeNegative) {
     const std::optional<double> n = number(value);
     if (!n || (!mayBeNegative && *n < 0)) return kNone;
-    return format(pattern, double(float(*n)));
+    return fmt::format(fmt::runtime(pattern), double(float(*n)));
   };
 
   std::string lens = exif("LensModel") ? asStored(exif("LensModel")) : kNone;
@@ -330,10 +325,10 @@ std::string cameraInformationValues(const Value& information) {
                     asStored(aux("SerialNumber")),
                     lens,
                     iso,
-                    withUnit(exif("FocalLength"), "%gmm", false),
+                    withUnit(exif("FocalLength"), "{:g}mm", false),
                     focal35,
-                    withUnit(exif("ExposureBiasValue"), "%g ev", true),
-                    withUnit(exif("FNumber"), "f/%g", false),
+                    withUnit(exif("ExposureBiasValue"), "{:g} ev", true),
+                    withUnit(exif("FNumber"), "f/{:g}", false),
                     shutterSpeed(exif("ExposureTime")),
                     fromTable(exif("Flash"), kFlashes),
                     fromTable(exif("WhiteBalance"), kWhiteBalances),

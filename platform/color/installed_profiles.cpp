@@ -3,12 +3,12 @@
 #include <lcms2.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 
 #include "platform/color/icc_profile_factory.h"
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/files.h"
 
 namespace color {
@@ -17,10 +17,9 @@ namespace {
 constexpr std::size_t kMaxProfileBytes = 64u << 20;
 
 bool hasProfileExtension(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return extension == ".icc" || extension == ".icm";
+  const std::string extension = path.extension().string();
+  return foundation::asciiEqualsIgnoringCase(extension, ".icc") ||
+         foundation::asciiEqualsIgnoringCase(extension, ".icm");
 }
 
 std::vector<std::filesystem::path> profileFilesBelow(const std::filesystem::path& folder) {

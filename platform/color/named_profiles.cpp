@@ -5,13 +5,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <filesystem>
 #include <mutex>
 
 #include "platform/color/icc_profile.h"
 #include "platform/color/icc_profile_factory.h"
 #include "platform/color/installed_profiles.h"
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/log.h"
 
 namespace color {
@@ -132,12 +132,6 @@ cmsHPROFILE makeLinearRGB() {
   return profile;
 }
 
-std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return text;
-}
-
 // Ghostscript's SWOP-coated CMYK profile, else another installed CMYK
 // output profile that names SWOP.
 ProfileRef findGenericCMYK() {
@@ -147,8 +141,8 @@ ProfileRef findGenericCMYK() {
       return profile;
   for (const InstalledProfile& entry : scanProfileFolders({"/usr/share/color/icc"})) {
     if (entry.dataColorSpace != fourCC("CMYK") || entry.deviceClass != fourCC("prtr")) continue;
-    std::string name =
-        lowercase(entry.description + " " + std::filesystem::path(entry.path).filename().string());
+    std::string name = foundation::asciiLowercase(entry.description + " " +
+                                                  std::filesystem::path(entry.path).filename().string());
     if (name.find("swop") == std::string::npos) continue;
     if (ProfileRef profile = IccProfile::fromFile(entry.path)) return profile;
   }

@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/log.h"
 
 namespace desktop {
@@ -50,13 +50,6 @@ class FileList {
 
 GAppInfo* appInfo(const std::shared_ptr<void>& info) {
   return static_cast<GAppInfo*>(info.get());
-}
-
-std::string lowercase(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return result;
 }
 
 bool isExecutableFile(const std::string& path) {
@@ -214,12 +207,12 @@ std::vector<Application> installedApplications() {
 bool desktopIdNamesApplication(std::string_view desktopId, std::string_view name) {
   constexpr std::string_view kSuffix = ".desktop";
   if (name.empty() || desktopId.size() <= kSuffix.size() ||
-      lowercase(desktopId.substr(desktopId.size() - kSuffix.size())) != kSuffix)
+      foundation::asciiLowercase(desktopId.substr(desktopId.size() - kSuffix.size())) != kSuffix)
     return false;
   std::string_view stem = desktopId.substr(0, desktopId.size() - kSuffix.size());
   const auto dot = stem.rfind('.');
   if (dot != std::string_view::npos) stem = stem.substr(dot + 1);
-  return lowercase(stem) == lowercase(name);
+  return foundation::asciiLowercase(stem) == foundation::asciiLowercase(name);
 }
 
 Application installedApplicationNamed(std::string_view name) {

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/imageio/codec.h"
 
 namespace imageio {
@@ -23,8 +24,7 @@ const Codec* codecForType(const std::string& type) {
 }
 
 const Codec* codecForExtension(const std::string& extension) {
-  std::string lower = extension;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+  const std::string lower = foundation::asciiLowercase(extension);
   for (const auto& c : codecs())
     if (std::find(c.extensions.begin(), c.extensions.end(), lower) != c.extensions.end()) return &c;
   return nullptr;

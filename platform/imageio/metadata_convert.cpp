@@ -4,14 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <mutex>
 #include <numeric>
-#include <sstream>
 #include <string_view>
 #include <utility>
 
 #include "platform/foundation/log.h"
+#include "platform/imageio/gps_time_text.h"
 
 namespace imageio::metadata_detail {
 
@@ -173,12 +172,7 @@ void addGpsDatum(const Exiv2::Exifdatum& datum, Dictionary& gps) {
     const double h = rationalToDouble(value.toRational(0)), m = rationalToDouble(value.toRational(1)),
                  s = rationalToDouble(value.toRational(2));
     if (!std::isfinite(h + m + s) || h < 0 || m < 0 || s < 0 || h > 99 || m > 99 || s > 99) return;
-    char text[32];
-    if (s == std::floor(s))
-      std::snprintf(text, sizeof text, "%02d:%02d:%02d", int(h), int(m), int(s));
-    else
-      std::snprintf(text, sizeof text, "%02d:%02d:%05.2f", int(h), int(m), s);
-    gps.set("TimeStamp", Value(std::string(text)));
+    gps.set("TimeStamp", Value(gpsTimeText(h, m, s)));
     return;
   }
   Value converted = convertDatum(datum, false);
@@ -381,11 +375,11 @@ bool setExifValue(Exiv2::ExifData& exif, const std::string& key, const Value& va
       text = degreesText(*d);
     } else if (isGps && name == "GPSTimeStamp") {
       const std::string* s = value.asString();
-      int h = 0, m = 0;
-      double sec = 0;
-      if (!s || std::sscanf(s->c_str(), "%d:%d:%lf", &h, &m, &sec) != 3) return false;
+      const std::optional<std::array<double, 3>> time = s ? gpsTimeFromText(*s) : std::nullopt;
+      if (!time) return false;
       type = Exiv2::unsignedRational;
-      text = rationalText(h, false) + " " + rationalText(m, false) + " " + rationalText(sec, false);
+      text = rationalText((*time)[0], false) + " " + rationalText((*time)[1], false) + " " +
+             rationalText((*time)[2], false);
     } else {
       switch (type) {
         case Exiv2::asciiString:

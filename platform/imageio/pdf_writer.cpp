@@ -13,6 +13,7 @@
 
 #include "platform/foundation/log.h"
 #include "platform/foundation/parallel.h"
+#include "platform/foundation/plain_numbers.h"
 #include "platform/imageio/codec_support.h"
 #include "platform/imageio/pdf_document.h"
 #include "platform/imageio/pixel_convert.h"
@@ -67,9 +68,7 @@ PdfSamples samplesOf(const raster::Image& image, int bits, int components, bool 
 }
 
 std::string number(double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.4f", value);
-  return text;
+  return foundation::fixedDecimal(value, 4);
 }
 
 QPDFObjectHandle colorSpaceFor(QPDF& pdf, const raster::Image& image, int components) {

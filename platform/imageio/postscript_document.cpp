@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "platform/foundation/log.h"
+#include "platform/foundation/plain_numbers.h"
 #include "platform/imageio/ghostscript.h"
 #include "platform/imageio/mapped_file.h"
 #include "platform/imageio/pixel_convert.h"
@@ -36,6 +36,17 @@ std::pair<const char*, std::size_t> postScriptSection(const MappedFile& file) {
   return {reinterpret_cast<const char*>(data), size};
 }
 
+// Four numbers at the start of a comment's value, as DSC writes them.
+std::optional<PostScriptBox> fourNumbers(std::string_view line) {
+  PostScriptBox box;
+  for (double* field : {&box.x0, &box.y0, &box.x1, &box.y1}) {
+    const std::optional<double> number = foundation::readDecimal(line);
+    if (!number) return std::nullopt;
+    *field = *number;
+  }
+  return box;
+}
+
 // The value of the last "key" comment line in text (4 numbers), if any.
 std::optional<PostScriptBox> findBox(const char* text, std::size_t size, const char* key, bool* atend) {
   const std::size_t keyLength = std::strlen(key);
@@ -51,10 +62,9 @@ std::optional<PostScriptBox> findBox(const char* text, std::size_t size, const c
       if (atend) *atend = true;
       continue;
     }
-    PostScriptBox box;
-    if (std::sscanf(line.c_str(), "%lf %lf %lf %lf", &box.x0, &box.y0, &box.x1, &box.y1) == 4 &&
-        std::isfinite(box.x0 + box.y0 + box.x1 + box.y1) && box.width() > 0 && box.height() > 0 &&
-        box.width() < 1e6 && box.height() < 1e6) {
+    const std::optional<PostScriptBox> box = fourNumbers(line);
+    if (box && std::isfinite(box->x0 + box->y0 + box->x1 + box->y1) && box->width() > 0 &&
+        box->height() > 0 && box->width() < 1e6 && box->height() < 1e6) {
       found = box;
       if (!atend || !*atend) return found;  // the header's box wins unless it deferred to the trailer
     }
@@ -71,9 +81,7 @@ std::string absolutePath(const std::string& path) {
 }
 
 std::string number(double value) {
-  char text[48];
-  std::snprintf(text, sizeof text, "%.6f", value);
-  return text;
+  return foundation::fixedDecimal(value, 6);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "platform/imageio/type_detection.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <unistd.h>

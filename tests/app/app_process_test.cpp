@@ -193,3 +193,37 @@ TEST(AppProcess, LaterStartsAndSignalDuringABatch) {
   EXPECT_FALSE(fs::exists(home.output() / "photo.jpg"));
   EXPECT_TRUE(fs::is_directory(home.output() / "blocked.jpg"));
 }
+
+// Started from a German environment the program writes a PDF whose page
+// shows the picture: numbers in the file keep their decimal point.
+TEST(AppProcess, APdfWrittenUnderAGermanLocaleShowsItsPicture) {
+  AppHome home;
+  {
+    foundation::UserDefaults defaults(home.settingsFile().string());
+    defaults.set("LastSelectedPreset", foundation::Value(std::string("PDF 300 dpi")));
+    defaults.synchronize();
+  }
+  const fs::path picture = home.makeJpeg("in/x.jpg");
+  QProcess running;
+  QProcessEnvironment environment = home.environment();
+  environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+  running.setProcessEnvironment(environment);
+  running.start(QStringLiteral(VELUMAR_APP_BINARY), {q(picture)});
+  ASSERT_TRUE(running.waitForStarted(10000));
+  ASSERT_TRUE(converted(home, "x.pdf"));
+  terminate(running);
+
+  // Rendered by poppler's own tool: red to blue, not a white page.
+  const fs::path rendered = home.root() / "page";
+  const auto tool = testsupport::runCommand(
+      {"pdftoppm", "-singlefile", "-scale-to", "24", (home.output() / "x.pdf").string(), rendered.string()});
+  EXPECT_EQ(tool.output, "");
+  std::ifstream ppm(rendered.string() + ".ppm", std::ios::binary);
+  std::string header, size, depth;
+  ppm >> header >> size >> size >> depth;
+  ppm.get();
+  const std::string pixels((std::istreambuf_iterator<char>(ppm)), {});
+  ASSERT_GE(pixels.size(), 3u);
+  EXPECT_GT(std::uint8_t(pixels[0]), 200);  // red at the top
+  EXPECT_LT(std::uint8_t(pixels[2]), 60);
+}

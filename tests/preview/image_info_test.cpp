@@ -202,6 +202,7 @@ TEST(ImageInfoText, FileColumns) {
       {"dpi 0", {{"Image Dictionary", Value(Dictionary{{"DPIWidth", 0}})}}, 5, "--"},
       {"no dpi", {{"Image Dictionary", Value(Dictionary{})}}, 5, "72"},
       {"dpi 300", {{"Image Dictionary", Value(Dictionary{{"DPIWidth", 300.0}})}}, 5, "300"},
+      {"dpi 72.5", {{"Image Dictionary", Value(Dictionary{{"DPIWidth", 72.5}})}}, 5, "72.5"},
       {"float", {{"Image Dictionary", Value(Dictionary{{"IsFloat", true}})}}, 9, "Yes"},
       {"no alpha", {{"Image Dictionary", Value(Dictionary{})}}, 10, "No"},
       {"letter PDF",
@@ -214,13 +215,18 @@ TEST(ImageInfoText, FileColumns) {
        6,
        "Report"},
   };
-  for (const auto& c : cases) {
-    const Value information(c.information);
-    const ImageInfoColumn column = fileInformationColumn(&information);
-    const auto values = lines(column.values);
-    ASSERT_EQ(values.size(), 11u) << c.what;
-    EXPECT_EQ(lines(column.labels).size(), 11u);
-    EXPECT_EQ(values[c.line], c.shown) << c.what;
+  // The same text under a locale that writes decimal commas.
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    testsupport::withLocale(locale, [&] {
+      for (const auto& c : cases) {
+        const Value information(c.information);
+        const ImageInfoColumn column = fileInformationColumn(&information);
+        const auto values = lines(column.values);
+        ASSERT_EQ(values.size(), 11u) << c.what;
+        EXPECT_EQ(lines(column.labels).size(), 11u);
+        EXPECT_EQ(values[c.line], c.shown) << locale << " " << c.what;
+      }
+    });
   }
   const ImageInfoColumn nothing = fileInformationColumn(nullptr);
   EXPECT_EQ(lines(nothing.labels).front(), "File name:");

@@ -1,5 +1,7 @@
 #include "support/test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <pwd.h>
 #include <spawn.h>
@@ -8,10 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <optional>
 #include <random>
+
+#include "platform/foundation/ascii_case.h"
 
 extern char** environ;
 
@@ -173,9 +177,7 @@ std::vector<fs::path> findFiles(const fs::path& folder, const std::vector<std::s
     if (!extension.empty() && extension.front() != '.') {
       extension.insert(extension.begin(), '.');
     }
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
-    wanted.push_back(extension);
+    wanted.push_back(foundation::asciiLowercase(extension));
   }
   std::vector<fs::path> found;
   std::error_code error;
@@ -184,9 +186,7 @@ std::vector<fs::path> findFiles(const fs::path& folder, const std::vector<std::s
     if (!it->is_regular_file(error)) {
       continue;
     }
-    std::string extension = it->path().extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return char(std::tolower(c)); });
+    const std::string extension = foundation::asciiLowercase(it->path().extension().string());
     if (wanted.empty() || std::find(wanted.begin(), wanted.end(), extension) != wanted.end()) {
       found.push_back(it->path());
     }
@@ -228,6 +228,16 @@ void withEnvironment(const std::vector<std::pair<const char*, std::string>>& var
     else
       unsetenv(name);
   }
+}
+
+void withLocale(const char* name, const std::function<void()>& action) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (std::setlocale(LC_ALL, name) == nullptr) {
+    ADD_FAILURE() << "the locale " << name << " is not installed: scripts/setup compiles it";
+    return;
+  }
+  action();
+  std::setlocale(LC_ALL, previous.c_str());
 }
 
 }  // namespace testsupport

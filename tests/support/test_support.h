@@ -65,4 +65,10 @@ bool checkWithoutWriteAccess(const std::function<bool()>& check);
 void withEnvironment(const std::vector<std::pair<const char*, std::string>>& variables,
                      const std::function<void()>& action);
 
+// Runs action with the C library's locale (LC_ALL) set to name, as the
+// application's toolkit sets it from the environment, then puts the old one
+// back. A locale that is not installed fails the test (scripts/setup
+// compiles the ones the tests use); action does not run then.
+void withLocale(const char* name, const std::function<void()>& action);
+
 }  // namespace testsupport

@@ -77,6 +77,8 @@ void install() {
   writeText(applications / "org.gnome.Shotwell.desktop", desktopEntry("shotwell"));
   writeText(applications / "org.kde.digikam.desktop", desktopEntry("digikam"));
   writeText(applications / "com.rawtherapee.RawTherapee.desktop", desktopEntry("rawtherapee"));
+  // A capital I in the id: Turkish case rules would miss it.
+  writeText(applications / "org.gimp.GIMP.desktop", desktopEntry("gimp"));
   writeText(config / "mimeapps.list",
             "[Default Applications]\nimage/png=fake-viewer.desktop\nimage/jpeg=fake-viewer.desktop\n"
             "image/tiff=velumar.desktop\nimage/gif=org.example.velumar.desktop\nimage/webp=photos-copy.desktop\n");

@@ -7,6 +7,7 @@
 
 #include "engine/imported_image.h"
 #include "engine/open_with/fake_desktop.h"
+#include "support/test_support.h"
 
 namespace velumar {
 namespace {
@@ -49,7 +50,7 @@ TEST_F(OpenWithTest, EachCodeStartsItsApplicationWithEveryFileOnce) {
       {"image viewer, later one of the list, the first one ours", 2, {"a.png"}, "", "ristretto", {0}},
       {"photo manager", 3, {"a.png", "b.png"}, "", "shotwell", {0, 1}},
       {"other photo manager first", 4, {"a.png"}, "", "digikam", {0}},
-      {"missing image editor", 6, {"a.png"}, "", nullptr, {}},
+      {"image editor, capitals in its id", 6, {"a.png"}, "", "gimp", {0}},
       {"raw developer, second of the list", 7, {"a.png"}, "", "rawtherapee", {0}},
       {"no painting application", 8, {"a.png"}, "", nullptr, {}},
       {"chosen desktop file",
@@ -148,7 +149,7 @@ TEST_F(OpenWithTest, AvailabilityAgreesWithOpening) {
       {3, "", true},
       {4, "", true},
       {5, "", true},
-      {6, "", false},
+      {6, "", true},
       {7, "", true},
       {8, "", false},
       {9, "", false},
@@ -176,7 +177,15 @@ TEST_F(OpenWithTest, ApplicationNamesResolveToInstalledDesktopIds) {
   EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("Shotwell"), "org.gnome.Shotwell.desktop");
   EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("rawtherapee"),
             "com.rawtherapee.RawTherapee.desktop");
-  EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("gimp"), "");
+  EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("gimp"), "org.gimp.GIMP.desktop");
+  EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("krita"), "");
+}
+
+TEST_F(OpenWithTest, ACapitalIInTheIdIsFoundUnderTurkishCaseRules) {
+  testsupport::withLocale("tr_TR.UTF-8", [&] {
+    EXPECT_EQ(ImportedImage::bundleIdentifierForApplicationName("gimp"), "org.gimp.GIMP.desktop");
+    EXPECT_TRUE(engine.canOpenWithApplicationType(6));
+  });
 }
 
 }  // namespace

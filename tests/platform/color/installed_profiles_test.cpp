@@ -48,6 +48,13 @@ TEST(InstalledProfiles, ScansFoldersRecursivelyInOrderSkippingNonProfiles) {
   EXPECT_EQ(profiles[1].dataColorSpace, fourCC("GRAY"));
 }
 
+TEST(InstalledProfiles, CapitalExtensionsUnderTurkishCaseRules) {
+  testsupport::TempDir folder;
+  writeProfile(folder.path() / "MINE.ICC", NamedProfile::SRGB);
+  writeProfile(folder.path() / "THEIRS.ICM", NamedProfile::GrayGamma22);
+  testsupport::withLocale("tr_TR.UTF-8", [&] { EXPECT_EQ(scanProfileFolders({folder.path()}).size(), 2u); });
+}
+
 TEST(InstalledProfiles, IncludeTheUsersFoldersAndTheSystemOnes) {
   testsupport::TempDir home;
   writeProfile(home.path() / ".color/icc/mine.icc", NamedProfile::GenericRGB);

@@ -31,8 +31,13 @@ TEST(DesktopApplications, DesktopIdNamesAnApplicationIgnoringCaseAndReverseDnsPr
       {".desktop", "", false},
       {"gimp.desktop", "", false},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(desktopIdNamesApplication(c.id, c.name), c.names) << c.id << " " << c.name;
+  // Turkish case rules keep a capital I as it is.
+  for (const char* locale : {"C", "tr_TR.UTF-8"}) {
+    testsupport::withLocale(locale, [&] {
+      for (const auto& c : cases)
+        EXPECT_EQ(desktopIdNamesApplication(c.id, c.name), c.names) << locale << " " << c.id << " " << c.name;
+    });
+  }
 }
 
 // Icons as desktop entries name them, found in the data folders' icon
