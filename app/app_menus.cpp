@@ -78,9 +78,11 @@ void buildMenuBar(AppDelegate& delegate, ConverterWindow& window) {
              [](AppDelegate& d) { d.showBringToFrontAppFrom(); });
   addCommand(windowMenu, "Show Preview", delegate,
              [](AppDelegate& d) { d.converterView().openClosePreviewWithActivationFrom(); });
+  // Hiding is the whole application's: its keys work in every window of it.
   addCommand(
       windowMenu, "Hide Velumar", delegate, [](AppDelegate& d) { d.showHideAppFrom(); },
-      QKeySequence(Qt::CTRL | Qt::Key_H));
+      QKeySequence(Qt::CTRL | Qt::Key_H))
+      ->setShortcutContext(Qt::ApplicationShortcut);
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   addCommand(help, "Welcome to Velumar", delegate, [](AppDelegate& d) { d.beginSheetForFirstOpenFrom(); });

@@ -1,5 +1,6 @@
 #include "converter/open_with_applications.h"
 
+#include <QString>
 #include <algorithm>
 #include <set>
 
@@ -13,7 +14,39 @@ namespace velumar {
 
 namespace {
 constexpr std::int64_t kOtherApplicationItem = 14;
+
+// Characters that set the direction of the text around them or end its
+// paragraph (bidi class B: line feed, carriage return, U+001C to U+001E,
+// U+0085, U+2029), and the marks and line separator besides.
+bool steersOrBreaksText(QChar c) {
+  switch (c.direction()) {
+    case QChar::DirB:
+    case QChar::DirLRE:
+    case QChar::DirLRO:
+    case QChar::DirRLE:
+    case QChar::DirRLO:
+    case QChar::DirPDF:
+    case QChar::DirLRI:
+    case QChar::DirRLI:
+    case QChar::DirFSI:
+    case QChar::DirPDI:
+      return true;
+    default:
+      break;
+  }
+  const char16_t code = c.unicode();
+  return code == u'\u061C' || code == u'\u200E' || code == u'\u200F' || code == u'\u2028';
 }
+
+// A desktop entry's name without those characters: isolated, it can then
+// neither close its isolate nor start a paragraph of its own, and the
+// version after it stays in place.
+std::string plainName(const std::string& name) {
+  QString text = QString::fromStdString(name);
+  text.removeIf(steersOrBreaksText);
+  return text.toStdString();
+}
+}  // namespace
 
 std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage& engine,
                                                                    const std::string& exampleFile) {
@@ -25,12 +58,12 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(exampleFile))) {
     const std::string path = application.desktopFilePath();
-    const std::string name = application.displayName();
+    const std::string name = plainName(application.displayName());
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
     if (isThisApplication(application)) continue;
     const std::string version = versions.versionOf(application.id());
-    // The name is isolated (U+2068 ... U+2069) so a bidi override in it ends
-    // with it instead of running over the version.
+    // The name is isolated (U+2068 ... U+2069) so right-to-left text in it
+    // does not take the version along.
     const std::string title = version.empty() ? name : "\u2068" + name + "\u2069 (" + version + ")";
     foundation::Dictionary entry;
     entry.set("AppDisplayName", foundation::Value(title));

@@ -27,6 +27,7 @@
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/custom_scroller.h"
+#include "platform/ui/elided_label.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
@@ -101,7 +102,8 @@ void PreviewWindow::buildWidgets() {
   process->addWidget(holdDownButton_);
   imageInfoView_ = new QWidget(view_);
   auto* info = new QHBoxLayout(imageInfoView_);
-  infoLabel_ = new QLabel(tr("Info"));
+  // The type comes from the file's own extension, of any length: elided.
+  infoLabel_ = new ui::ElidedLabel(tr("Info"));
   infoLabel_->setObjectName("labelInfoImage");
   sizeLabel_ = new QLabel(tr("Width x Height"));
   sizeLabel_->setObjectName("labelImageSize");
@@ -116,7 +118,7 @@ void PreviewWindow::buildWidgets() {
   overlays->addLayout(bottom);
   view_->setOverlayViews(processView_, imageInfoView_);
   connect(view_, &PreviewImageView::imageSizeLabelChanged, sizeLabel_, &QLabel::setText);
-  connect(view_, &PreviewImageView::imageInfoLabelChanged, infoLabel_, &QLabel::setText);
+  connect(view_, &PreviewImageView::imageInfoLabelChanged, infoLabel_, &ui::ElidedLabel::setFullText);
   connect(view_, &PreviewImageView::pictureChanged, this, &PreviewWindow::fitWindowToPicture);
 
   pathControl_ = new ui::PathControl;
@@ -338,7 +340,7 @@ void PreviewWindow::refreshPicture() {
   if (entries.empty()) {
     if (view_->isOriginalImage() && !view_->displayedFile()) return;
     view_->resetOriginalImage();
-    infoLabel_->setText(tr("Info"));
+    infoLabel_->setFullText(tr("Info"));
     sizeLabel_->setText(tr("Width x Height"));
     previewFitsSizeFirstImage_ = false;
     filesWindow_->hide();

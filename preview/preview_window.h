@@ -32,6 +32,7 @@ class QTreeView;
 
 namespace ui {
 class CustomHoldDownButton;
+class ElidedLabel;
 class PathControl;
 }  // namespace ui
 
@@ -58,7 +59,7 @@ class PreviewWindow : public QMainWindow {
   QTableView* filesTable() const { return table_; }
   QWidget* filesWindow() const { return filesWindow_; }
   QLabel* countLabel() const { return countLabel_; }
-  QLabel* infoLabel() const { return infoLabel_; }
+  ui::ElidedLabel* infoLabel() const { return infoLabel_; }
   QLabel* sizeLabel() const { return sizeLabel_; }
   QMenu* optionsMenu() const { return optionsMenu_; }
   // The files window's context menu: the same items as optionsMenu.
@@ -164,7 +165,7 @@ class PreviewWindow : public QMainWindow {
   QTableView* table_ = nullptr;
   FilesTableModel* tableModel_ = nullptr;
   QLabel* countLabel_ = nullptr;
-  QLabel* infoLabel_ = nullptr;
+  ui::ElidedLabel* infoLabel_ = nullptr;
   QLabel* sizeLabel_ = nullptr;
   QWidget* processView_ = nullptr;
   QWidget* imageInfoView_ = nullptr;

@@ -139,6 +139,22 @@ TEST_F(DelegateTest, QuitIsRefusedWhileProcessingByEveryRoute) {
   EXPECT_TRUE(delegate_.window().close());
 }
 
+// Ctrl+H hides the application from whichever of its windows is active.
+TEST_F(DelegateTest, HideKeysWorkInEveryWindow) {
+  delegate_.launch();
+  const std::pair<const char*, QWidget*> windows[] = {{"converter", &delegate_.window()},
+                                                      {"preview", &delegate_.previewWindow()},
+                                                      {"preferences", &delegate_.preferencesPanel()}};
+  for (const auto& [name, window] : windows) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << name;
+    QTest::keyClick(window, Qt::Key_H, Qt::ControlModifier);
+    EXPECT_TRUE(delegate_.isHidden()) << name;
+    delegate_.showBringToFrontAppFrom();
+  }
+}
+
 TEST_F(DelegateTest, TerminationSignalCancelsTheBatchThenQuits) {
   delegate_.launch();
   setProcessing(true);

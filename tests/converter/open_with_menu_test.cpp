@@ -45,7 +45,16 @@ class PrivateDesktop {
         {"org.example.Launched.desktop", "Name=Launched Viewer\n"},
         {"legacy.desktop", "Name=Legacy Viewer\n"},
         {"amp.desktop", "Name=Amp & Co\n"},
-        {"bidi.desktop", "Name=Bidi \u202eweiv\n"},  // a right-to-left override left open
+        // Names that would reach past their isolate: an override left open,
+        // after an isolate's end or a paragraph's end (both written raw, and
+        // the line breaks as the desktop entry's escapes), and the other
+        // embeddings, isolates and marks; right-to-left letters stay.
+        {"bidi.desktop", "Name=Bidi \u202eweiv\n"},
+        {"pdi.desktop", "Name=Pdi \u2069\u202eweiv\n"},
+        {"paragraph.desktop", "Name=Para \u2029\u202eweiv\n"},
+        {"lines.desktop", "Name=Lines\\n\\r\u0085\u2028\u001c \u202eweiv\n"},
+        {"marks.desktop", "Name=Marks\u202a\u202b\u202c\u202d\u2066\u2067\u2068\u061c\u200e\u200f view\n"},
+        {"hebrew.desktop", "Name=\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea\n"},
         {"tab.desktop", "Name=Tabbed\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
         // Targets of fixed Open With items, outside the JPEG submenu.
@@ -74,6 +83,11 @@ class PrivateDesktop {
          R"(<id>legacy.desktop</id><releases><release version="0.9"/></releases>)"},
         {"system/metainfo/amp.metainfo.xml", R"(<releases><release version="1.0 &amp;Quit"/></releases>)"},
         {"system/metainfo/bidi.metainfo.xml", R"(<releases><release version="1.2.3"/></releases>)"},
+        {"system/metainfo/pdi.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/paragraph.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/lines.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/marks.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/hebrew.metainfo.xml", R"(<releases><release version="5.6"/></releases>)"},
         {"system/metainfo/tab.metainfo.xml", "<releases><release version=\"2.0\t\"/></releases>"}};
     for (const auto& [file, inside] : metainfo) {
       fs::create_directories((folder_.path() / file).parent_path());
@@ -84,7 +98,8 @@ class PrivateDesktop {
         << "[MIME "
            "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;"
            "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;"
-           "bidi.desktop;tab.desktop;\n"
+           "bidi.desktop;pdi.desktop;paragraph.desktop;lines.desktop;marks.desktop;hebrew.desktop;"
+           "tab.desktop;\n"
         << "text/plain=text.desktop;\n";
     // GLib reads the folders now, once for the process.
     testsupport::withEnvironment({{"XDG_DATA_HOME", folder_.file("home")},
@@ -119,16 +134,19 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
     titles.push_back(action->text().toStdString());
     EXPECT_TRUE(QKeySequence::mnemonic(action->text()).isEmpty()) << titles.back();
   }
-  // "&&" shows as "&"; a name before a version is a bidi isolate, so an
-  // override in it stops at its end.
+  // "&&" shows as "&"; a name before a version is a bidi isolate, without
+  // the characters that could reach past it.
   const auto titled = [](const std::string& name, const std::string& version) {
     return "\u2068" + name + "\u2069 (" + version + ")";
   };
   EXPECT_EQ(titles, (std::vector<std::string>{
                         titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"),
-                        titled("Bidi \u202eweiv", "1.2.3"), titled("Home Viewer", "3.1"),
+                        titled("Bidi weiv", "1.2.3"), titled("Home Viewer", "3.1"),
                         titled("Launched Viewer", "4.0"), titled("Legacy Viewer", "0.9"),
-                        titled("Tabbed", "2.0"), "Zeta Viewer", titled("Zeta Viewer", "2.10")}));
+                        titled("Lines weiv", "2.3.4"), titled("Marks view", "2.3.4"),
+                        titled("Para weiv", "2.3.4"), titled("Pdi weiv", "2.3.4"), titled("Tabbed", "2.0"),
+                        "Zeta Viewer", titled("Zeta Viewer", "2.10"),
+                        titled("\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea", "5.6")}));
   const auto table = view().importedImage()->appIDInfoArray;
   EXPECT_EQ(table.size(), titles.size());
 

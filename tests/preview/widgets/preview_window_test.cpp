@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "platform/foundation/notification_center.h"
+#include "platform/ui/elided_label.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
 #include "preview/files_table_model.h"
@@ -404,6 +405,27 @@ TEST(PreviewWindow, TheCounterShowsWholeAtAnyCount) {
     };
     EXPECT_TRUE(QTest::qWaitFor(whole)) << text << ": " << counter->contentsRect().width() << " of " << needed;
   }
+}
+
+// A file's own long extension is elided in the info label, whole in its
+// tooltip: the counter strip, not the name, sets how narrow the window goes.
+TEST(PreviewWindow, ALongExtensionIsElidedAndTheWindowStaysWithinTheScreen) {
+  ImageFolder folder;
+  const std::string extension(200, 'x');
+  const std::string path = (folder.dir.path() / ("small." + extension)).string();
+  fs::rename(folder.make("small.png"), path);
+  PreviewWindow window;
+  window.show();
+  ASSERT_TRUE(window.importPaths({path}, folder.dir.path().string(), false));
+  window.previewView()->showProcessAndInfoViews();
+  QLabel* info = window.infoLabel();
+  EXPECT_EQ(info->toolTip().toStdString(), extension + " , 8 bit");
+  // On a screen 1,280 pixels wide, with what the label shows inside it.
+  const auto fits = [&] {
+    return window.width() <= 1280 && window.minimumSizeHint().width() <= 1280 &&
+           info->fontMetrics().horizontalAdvance(info->text()) <= info->contentsRect().width();
+  };
+  EXPECT_TRUE(QTest::qWaitFor(fits)) << window.width() << ", at least " << window.minimumSizeHint().width();
 }
 
 TEST(PreviewWindow, PicturesStayAboveTheOverlayStrip) {
