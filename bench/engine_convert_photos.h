@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/foundation/ascii_case.h"
 #include "platform/foundation/log.h"
 #include "platform/imageio/image_source.h"
 
@@ -136,8 +137,7 @@ inline std::vector<Photo> photosInFolders(const std::vector<fs::path>& folders) 
     for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::end(it);
          it.increment(error)) {
       if (!it->is_regular_file(error) || it->is_symlink(error)) continue;
-      std::string extension = it->path().extension().string();
-      std::transform(extension.begin(), extension.end(), extension.begin(), ::tolower);
+      const std::string extension = foundation::asciiLowercase(it->path().extension().string());
       if (extension == ".jpg" || extension == ".jpeg") candidates.push_back(it->path());
     }
   }
