@@ -1,6 +1,5 @@
 #include "platform/imageio/gps_time_text.h"
 
-#include <charconv>
 #include <cmath>
 
 #include "platform/foundation/plain_numbers.h"
@@ -14,16 +13,10 @@ std::string twoDigits(double whole) {
   return text.size() < 2 ? "0" + text : text;
 }
 
-// A whole number after optional white space and sign, as "%d" reads it.
+// A whole number: the hours and the minutes.
 std::optional<double> readWhole(std::string_view& text) {
-  std::size_t at = 0;
-  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
-  if (at < text.size() && text[at] == '+') ++at;
-  int value = 0;
-  const auto [end, error] = std::from_chars(text.data() + at, text.data() + text.size(), value);
-  if (error != std::errc()) return std::nullopt;
-  text.remove_prefix(std::size_t(end - text.data()));
-  return value;
+  const std::optional<double> number = foundation::readDecimal(text);
+  return number && *number == std::trunc(*number) ? number : std::nullopt;
 }
 
 }  // namespace
