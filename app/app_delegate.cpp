@@ -44,6 +44,7 @@
 #include "preview/preview_import.h"
 #include "preview/preview_window.h"
 #include "session/folder_scan.h"
+#include "session/processing_queues.h"
 #include "shortcut/key_shortcut_view.h"
 
 namespace velumar {
@@ -322,6 +323,14 @@ void AppDelegate::terminationRequested() {
     terminate();
   });
   poll->start(kTerminationPollMs);
+}
+
+void AppDelegate::endAtExit() {
+  foundation::MainLoop::close();
+  converterView().state().progressBar.cancelProgress = true;
+  // The hot key went with the display; only the batch is waited for.
+  ProcessingQueues::shared().joinAll();
+  applicationWillTerminate();
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {

@@ -106,6 +106,10 @@ class AppDelegate : public QObject {
   // SIGTERM and friends: a running batch is cancelled between images, then
   // the application quits in order.
   void terminationRequested();
+  // The process exits from inside the event loop (the display connection
+  // broke): a running batch stops at its next image and is waited for, and
+  // the settings are written as at any quit.
+  void endAtExit();
 
   // ---- Focus, hide and unhide ------------------------------------------------
   void applicationWillResignActive();

@@ -9,6 +9,7 @@
 
 #include "app/app_delegate.h"
 #include "app/command_line.h"
+#include "app/exit_steps.h"
 #include "app/instance_message.h"
 #include "app/launch_steps.h"
 #include "app/single_instance.h"
@@ -81,10 +82,14 @@ int main(int argc, char** argv) {
                      });
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate,
                      &velumar::AppDelegate::applicationWillTerminate);
+    velumar::armExitSteps([&delegate] { delegate.endAtExit(); });
     delegate.launch();
     instance.listen();
     delegate.openFiles(files);
     result = QApplication::exec();
+    velumar::armExitSteps(nullptr);
+    // The loop has ended: whatever still waits for it stops waiting.
+    foundation::MainLoop::close();
     velumar::runQuitSteps();
   }
   foundation::MainLoop::install(nullptr);

@@ -13,6 +13,11 @@ ProcessingQueues& ProcessingQueues::shared() {
   return queues;
 }
 
+ProcessingQueues::~ProcessingQueues() {
+  foundation::MainLoop::close();
+  joinAll();
+}
+
 void ProcessingQueues::runSync(const std::function<void()>& block) {
   foundation::SerialQueue queue(kQueueLabel);
   queue.sync(block);

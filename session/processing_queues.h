@@ -16,6 +16,9 @@ namespace velumar {
 class ProcessingQueues {
  public:
   static ProcessingQueues& shared();
+  // At exit: closes the main queue, whose loop runs no more, so that a
+  // block waiting for it returns, then joins every queue.
+  ~ProcessingQueues();
 
   // Runs block on a new queue: on the calling thread before returning
   // (sync), or on the queue's worker (async).

@@ -16,6 +16,7 @@
 #include "engine/file_type_codes.h"
 #include "engine/imported_image.h"
 #include "filters/cifiltering.h"
+#include "platform/foundation/main_loop.h"
 #include "platform/foundation/memory_reuse.h"
 #include "platform/imageio/decode_cancel.h"
 #include "session/conversion_window.h"
@@ -286,6 +287,9 @@ void ProcessingSession::processImagesForSession(const std::shared_ptr<SessionInf
     if ((index + 1) % kFilesBetweenPageReleases == 0) foundation::MemoryReuseScope::releaseFreedPages();
 
     ++handled;
+    // The main queue closes when the program ends under a running batch:
+    // the batch stops as if cancelled, its view being gone.
+    if (foundation::MainLoop::isClosed()) progress.cancelProgress = true;
     if (progress.cancelProgress) {
       writeFailures = conversionFailures = 0;
       break;

@@ -2,17 +2,53 @@
 
 #include <algorithm>
 #include <atomic>
-#include <future>
 
 namespace foundation {
 
 namespace {
 std::atomic<MainLoop*> gLoop{nullptr};
-}
+
+// One lock and one wake-up for every runSync call, so close() reaches all
+// waiters at once.
+std::mutex gSyncLock;
+std::condition_variable gSyncWake;
+bool gClosed = false;  // under gSyncLock
+// Closed from the main thread itself: a task it was running never returns,
+// since the process exits from inside it.
+bool gClosedOnLoopThread = false;  // under gSyncLock
+std::atomic<bool> gClosedFlag{false};
+
+// A runSync task's way from the caller to the main thread. A task still
+// queued when the main queue closes is abandoned: its caller returns and
+// the main thread, should it still get to it, leaves it alone.
+enum class SyncPhase { Queued, Running, Done, Abandoned };
+}  // namespace
 
 void MainLoop::install(MainLoop* loop) {
   gLoop.store(loop);
+  if (!loop) return;
+  std::lock_guard lock(gSyncLock);
+  gClosed = false;
+  gClosedOnLoopThread = false;
+  gClosedFlag = false;
 }
+
+void MainLoop::close() {
+  MainLoop* loop = gLoop.load();
+  const bool onLoopThread = loop && loop->onLoopThread();
+  {
+    std::lock_guard lock(gSyncLock);
+    gClosed = true;
+    gClosedOnLoopThread = gClosedOnLoopThread || onLoopThread;
+    gClosedFlag = true;
+  }
+  gSyncWake.notify_all();
+}
+
+bool MainLoop::isClosed() {
+  return gClosedFlag.load();
+}
+
 MainLoop* MainLoop::installed() {
   return gLoop.load();
 }
@@ -27,6 +63,7 @@ void MainLoop::post(Task task) {
 }
 
 void MainLoop::postAfter(double seconds, Task task) {
+  if (isClosed()) return;
   MainLoop* loop = gLoop.load();
   if (!loop) {
     task();
@@ -37,21 +74,45 @@ void MainLoop::postAfter(double seconds, Task task) {
   loop->enqueue(std::move(task), std::chrono::steady_clock::now() + delay);
 }
 
-void MainLoop::runSync(const Task& task) {
+bool MainLoop::runSync(const Task& task) {
   MainLoop* loop = gLoop.load();
-  if (!loop || loop->onLoopThread()) {
+  if ((loop && loop->onLoopThread()) || (!loop && !isClosed())) {
     task();
-    return;
+    return true;
   }
-  std::promise<void> done;
-  auto finished = done.get_future();
+  auto phase = std::make_shared<SyncPhase>(SyncPhase::Queued);
+  {
+    std::lock_guard lock(gSyncLock);
+    if (gClosed || !loop) return false;
+  }
   loop->enqueue(
-      [&] {
+      [phase, &task] {
+        {
+          std::lock_guard lock(gSyncLock);
+          if (*phase != SyncPhase::Queued) return;
+          *phase = SyncPhase::Running;
+        }
+        struct Finish {
+          SyncPhase& phase;
+          ~Finish() {
+            {
+              std::lock_guard lock(gSyncLock);
+              phase = SyncPhase::Done;
+            }
+            gSyncWake.notify_all();
+          }
+        } finish{*phase};
         task();
-        done.set_value();
       },
       std::chrono::steady_clock::now());
-  finished.wait();
+  std::unique_lock lock(gSyncLock);
+  gSyncWake.wait(lock, [&] {
+    return *phase == SyncPhase::Done || (gClosed && (*phase == SyncPhase::Queued ||
+                                                     (*phase == SyncPhase::Running && gClosedOnLoopThread)));
+  });
+  if (*phase == SyncPhase::Done) return true;
+  *phase = SyncPhase::Abandoned;
+  return false;
 }
 
 PlainMainLoop::PlainMainLoop() : owner_(std::this_thread::get_id()) {}

@@ -19,6 +19,7 @@ class MainLoop {
   virtual ~MainLoop() = default;
 
   // Makes loop the process's main loop (nullptr uninstalls). Not owned.
+  // Installing a loop opens the main queue again after close().
   static void install(MainLoop* loop);
   static MainLoop* installed();
 
@@ -30,8 +31,18 @@ class MainLoop {
   // Runs task on the main thread after the given delay.
   static void postAfter(double seconds, Task task);
   // Runs task inline on the main thread, else blocks until the main thread
-  // has run it. With no loop installed, runs inline.
-  static void runSync(const Task& task);
+  // has run it. With no loop installed, runs inline. False when task did
+  // not run because the main queue was closed before the main thread took
+  // it up.
+  static bool runSync(const Task& task);
+
+  // Ends the main queue for good, once its loop has ended or the process
+  // is exiting: nothing posted from then on runs, and runSync off the main
+  // thread no longer waits. A caller waiting now, or calling later,
+  // returns false at once; a task the main thread has begun still
+  // finishes first.
+  static void close();
+  static bool isClosed();
 
  protected:
   virtual bool onLoopThread() const = 0;

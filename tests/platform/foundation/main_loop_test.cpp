@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -74,4 +75,30 @@ TEST(MainLoop, PostsFromManyWorkersAllRun) {
   }
   for (auto& worker : workers) worker.join();
   EXPECT_TRUE(loop().runUntil([&] { return ran.load() == 200; }, 10));
+}
+
+// The loop ends with a worker waiting in runSync (the program exits): the
+// worker returns, its task never runs, and nothing posted later runs either.
+TEST(MainLoop, CloseReleasesRunSyncWaitersAndDropsLaterWork) {
+  std::atomic<bool> ran{false};
+  std::atomic<int> answers{0};
+  auto waitOffMain = [&] {
+    return std::async(std::launch::async, [&] { return MainLoop::runSync([&] { ran = true; }); });
+  };
+  auto waiting = waitOffMain();
+  EXPECT_EQ(waiting.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  MainLoop::close();
+  ASSERT_EQ(waiting.wait_for(std::chrono::seconds(5)), std::future_status::ready);
+  EXPECT_FALSE(waiting.get());
+  EXPECT_FALSE(waitOffMain().get());
+  MainLoop::post([&] { ++answers; });
+  loop().runPending();
+  EXPECT_FALSE(ran);
+  EXPECT_EQ(answers, 0);
+  // A loop installed again opens the queue.
+  MainLoop::install(&loop());
+  EXPECT_FALSE(MainLoop::isClosed());
+  auto reopened = waitOffMain();
+  EXPECT_TRUE(loop().runUntil([&] { return ran.load(); }, 10));
+  EXPECT_TRUE(reopened.get());
 }
