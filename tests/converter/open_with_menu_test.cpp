@@ -155,17 +155,16 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   const auto titled = [](const std::string& name, const std::string& version) {
     return "\u2068" + name + "\u2069 (" + version + ")";
   };
-  EXPECT_EQ(titles, (std::vector<std::string>{
-                        titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"),
-                        titled("Bidi weiv", "1.2.3"), titled("Evil (9.9.9)", "2.3.4"),
-                        titled("Home Viewer", "3.1"), titled("Launched Viewer", "4.0"),
-                        titled("Legacy Viewer", "0.9"), titled("Line Feed Para graph", "2.3.4"),
-                        titled("Lines weiv", "2.3.4"),
-                        titled("Long " + accented(25) + "\u2026" + accented(29), "2.3.4"),
-                        titled("Marks view", "2.3.4"),
-                        titled("Para weiv", "2.3.4"), titled("Pdi weiv", "2.3.4"), titled("Tabbed", "2.0"),
-                        "Zeta Viewer", titled("Zeta Viewer", "2.10"),
-                        titled("\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea", "5.6")}));
+  EXPECT_EQ(
+      titles,
+      (std::vector<std::string>{
+          titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"), titled("Bidi weiv", "1.2.3"),
+          titled("Evil (9.9.9)", "2.3.4"), titled("Home Viewer", "3.1"), titled("Launched Viewer", "4.0"),
+          titled("Legacy Viewer", "0.9"), titled("Line Feed Para graph", "2.3.4"),
+          titled("Lines weiv", "2.3.4"), titled("Long " + accented(25) + "\u2026" + accented(29), "2.3.4"),
+          titled("Marks view", "2.3.4"), titled("Para weiv", "2.3.4"), titled("Pdi weiv", "2.3.4"),
+          titled("Tabbed", "2.0"), "Zeta Viewer", titled("Zeta Viewer", "2.10"),
+          titled("\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea", "5.6")}));
   const auto table = view().importedImage()->appIDInfoArray;
   EXPECT_EQ(table.size(), titles.size());
 

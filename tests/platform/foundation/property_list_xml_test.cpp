@@ -175,13 +175,13 @@ TEST(PropertyListXml, NumbersReadAsWrittenInAnyLocale) {
     const char* element;
     Value value;
   } rows[] = {
-      {"<integer>010</integer>", 10},   {"<integer>0009</integer>", 9},   {"<integer>-007</integer>", -7},
-      {"<integer>0x10</integer>", 16},  {"<integer>-0x10</integer>", -16}, {"<real>0.5</real>", 0.5},
+      {"<integer>010</integer>", 10},  {"<integer>0009</integer>", 9},    {"<integer>-007</integer>", -7},
+      {"<integer>0x10</integer>", 16}, {"<integer>-0x10</integer>", -16}, {"<real>0.5</real>", 0.5},
   };
   testsupport::withLocale("de_DE.UTF-8", [&] {
     for (const auto& row : rows) {
-      const std::optional<Value> read =
-          readPropertyListData(bytesOf(std::string("<plist><dict><key>k</key>") + row.element + "</dict></plist>"));
+      const std::optional<Value> read = readPropertyListData(
+          bytesOf(std::string("<plist><dict><key>k</key>") + row.element + "</dict></plist>"));
       EXPECT_TRUE(read && read->get("k") && *read->get("k") == row.value) << row.element;
     }
   });

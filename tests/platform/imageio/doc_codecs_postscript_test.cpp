@@ -131,7 +131,8 @@ TEST(DocCodecsPostScript, FractionalBoxRendersAtTwoResolutions) {
             "0 0 1 setrgbcolor 10.5 35.25 30 15 rectfill 1 1 0 setrgbcolor 40.5 35.25 30 15 rectfill\n");
   const auto box = imageio::postScriptBoundingBox(dir.file("quadrants.eps"));
   ASSERT_TRUE(box);
-  const auto image = imageio::renderPostScript(dir.file("quadrants.eps"), *box, 240, 60, imageio::kDefaultPixelLimit);
+  const auto image =
+      imageio::renderPostScript(dir.file("quadrants.eps"), *box, 240, 60, imageio::kDefaultPixelLimit);
   ASSERT_TRUE(image);
   std::vector<std::uint8_t> picture;
   for (int y = 0; y < 60; ++y)
