@@ -1,9 +1,9 @@
 #include "converter/open_with_applications.h"
 
-#include <QString>
 #include <algorithm>
 #include <set>
 
+#include "converter/open_with_names.h"
 #include "engine/imported_image.h"
 #include "engine/open_with_target.h"
 #include "platform/desktop/application_metainfo.h"
@@ -14,38 +14,6 @@ namespace velumar {
 
 namespace {
 constexpr std::int64_t kOtherApplicationItem = 14;
-
-// Characters that set the direction of the text around them or end its
-// paragraph (bidi class B: line feed, carriage return, U+001C to U+001E,
-// U+0085, U+2029), and the marks and line separator besides.
-bool steersOrBreaksText(QChar c) {
-  switch (c.direction()) {
-    case QChar::DirB:
-    case QChar::DirLRE:
-    case QChar::DirLRO:
-    case QChar::DirRLE:
-    case QChar::DirRLO:
-    case QChar::DirPDF:
-    case QChar::DirLRI:
-    case QChar::DirRLI:
-    case QChar::DirFSI:
-    case QChar::DirPDI:
-      return true;
-    default:
-      break;
-  }
-  const char16_t code = c.unicode();
-  return code == u'\u061C' || code == u'\u200E' || code == u'\u200F' || code == u'\u2028';
-}
-
-// A desktop entry's name without those characters: isolated, it can then
-// neither close its isolate nor start a paragraph of its own, and the
-// version after it stays in place.
-std::string plainName(const std::string& name) {
-  QString text = QString::fromStdString(name);
-  text.removeIf(steersOrBreaksText);
-  return text.toStdString();
-}
 }  // namespace
 
 std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage& engine,
@@ -58,7 +26,7 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(exampleFile))) {
     const std::string path = application.desktopFilePath();
-    const std::string name = plainName(application.displayName());
+    const std::string name = menuName(application.displayName());
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
     if (isThisApplication(application)) continue;
     const std::string version = versions.versionOf(application.id());
@@ -95,7 +63,7 @@ std::map<std::int64_t, std::string> titleOpenWithItemsByProgram(PopUp& popUp,
   const std::int64_t last = std::min({popUp.count(), std::int64_t(fixedTitles.size()), std::int64_t(9)});
   for (std::int64_t code = 2; code < last; ++code) {
     const desktop::Application program = openWithApplication(code, engine.openWithAppID);
-    const std::string name = program.displayName();
+    const std::string name = menuName(program.displayName());
     popUp.items[std::size_t(code)].title = name.empty() ? fixedTitles[std::size_t(code)] : name;
     if (!name.empty()) icons[code] = program.iconName();
   }

@@ -33,11 +33,11 @@ inline constexpr char kCarriageReturnMark = '\x1f';
 std::optional<std::string> markupKeepingCarriageReturns(std::string_view text,
                                                         std::vector<bool>& selfClosing);
 
-// Scalars of the XML form from their element's text, as they have always
-// read: an integer through strtoull in any base after one sign, a real
-// through strtod in the "C" locale, a date by its first 31 characters to
-// the second (in 32 bits from the reference date), data as base64 skipping
-// what is not base64.
+// Scalars of the XML form from their element's text: an integer in decimal,
+// leading zeros and all, or in hexadecimal after "0x", after one sign (and,
+// past blanks, one more); a real through strtod in the "C" locale; a date
+// by its first 31 characters to the second (in 32 bits from the reference
+// date); data as base64 skipping what is not base64.
 std::int64_t xmlInteger(const std::string& text);
 double xmlReal(const std::string& text);
 Date xmlDate(const std::string& text);

@@ -1,6 +1,7 @@
 #include <locale.h>
 
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,6 +15,11 @@ namespace {
 
 bool isXmlSpace(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+bool isHexDigit(char c) {
+  const char lower = char(c | 0x20);
+  return (c >= '0' && c <= '9') || (lower >= 'a' && lower <= 'f');
 }
 
 // text without its leading XML white space: numbers, dates and data skip it.
@@ -30,11 +36,28 @@ Date dateFromReference(std::int64_t seconds) {
 }  // namespace
 
 std::int64_t xmlInteger(const std::string& text) {
-  // One sign is taken here; strtoull takes white space and a sign of its own.
+  // One sign is taken here; after more blanks a second one may follow, as
+  // the reader has always taken them.
   const char* digits = afterLeadingSpace(text);
+  const char* const end = text.c_str() + text.size();
   const bool negative = *digits == '-';
   if (*digits == '-' || *digits == '+') ++digits;
-  std::uint64_t value = std::strtoull(digits, nullptr, 0);
+  while (isXmlSpace(*digits) || *digits == '\v' || *digits == '\f') ++digits;
+  const bool innerNegative = *digits == '-';
+  if (*digits == '-' || *digits == '+') ++digits;
+  // Decimal, leading zeros and all, or hexadecimal after "0x"; no digits
+  // read as 0 and more than 64 bits as the largest value.
+  int base = 10;
+  if (digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X') && isHexDigit(digits[2])) {
+    digits += 2;
+    base = 16;
+  }
+  std::uint64_t value = 0;
+  if (std::from_chars(digits, end, value, base).ec == std::errc::result_out_of_range) {
+    value = std::numeric_limits<std::uint64_t>::max();
+  } else if (innerNegative) {
+    value = 0 - value;
+  }
   if (negative) value = 0 - value;
   // Above the largest signed value the bits are kept, as the binary form
   // stores them.

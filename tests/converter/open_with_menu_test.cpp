@@ -18,6 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// count letters e, each with a combining acute accent.
+std::string accented(int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += "e\u0301";
+  return text;
+}
+
 // GLib reads the XDG folders once per process, at the first question about
 // applications, and GIO keeps listing the applications of those folders; so
 // whichever window first asks fixes the desktop for every later test of
@@ -54,6 +61,12 @@ class PrivateDesktop {
         {"paragraph.desktop", "Name=Para \u2029\u202eweiv\n"},
         {"lines.desktop", "Name=Lines\\n\\r\u0085\u2028\u001c \u202eweiv\n"},
         {"marks.desktop", "Name=Marks\u202a\u202b\u202c\u202d\u2066\u2067\u2068\u061c\u200e\u200f view\n"},
+        // A tab would open the menu's shortcut column; line breaks part words
+        // (written as the entry's escapes); a long name is cut in the middle
+        // by whole characters, base letters with their accents.
+        {"tab-name.desktop", "Name=Evil\t(9.9.9)\n"},
+        {"joined.desktop", "Name=  Line\\nFeed\u2029Para\\t\\tgraph \n"},
+        {"long.desktop", "Name=Long " + accented(2500) + "\n"},
         {"hebrew.desktop", "Name=\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea\n"},
         {"tab.desktop", "Name=Tabbed\n"},
         {"text.desktop", "Name=Notes\nMimeType=text/plain;\n"},
@@ -87,6 +100,9 @@ class PrivateDesktop {
         {"system/metainfo/paragraph.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
         {"system/metainfo/lines.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
         {"system/metainfo/marks.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/tab-name.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/joined.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
+        {"system/metainfo/long.metainfo.xml", R"(<releases><release version="2.3.4"/></releases>)"},
         {"system/metainfo/hebrew.metainfo.xml", R"(<releases><release version="5.6"/></releases>)"},
         {"system/metainfo/tab.metainfo.xml", "<releases><release version=\"2.0\t\"/></releases>"}};
     for (const auto& [file, inside] : metainfo) {
@@ -99,7 +115,7 @@ class PrivateDesktop {
            "Cache]\nimage/jpeg=zeta.desktop;zeta-copy.desktop;alpha.desktop;org.example.velumar.desktop;"
            "own-copy.desktop;home.desktop;org.example.Launched.desktop;legacy.desktop;amp.desktop;"
            "bidi.desktop;pdi.desktop;paragraph.desktop;lines.desktop;marks.desktop;hebrew.desktop;"
-           "tab.desktop;\n"
+           "tab.desktop;tab-name.desktop;joined.desktop;long.desktop;\n"
         << "text/plain=text.desktop;\n";
     // GLib reads the folders now, once for the process.
     testsupport::withEnvironment({{"XDG_DATA_HOME", folder_.file("home")},
@@ -139,14 +155,16 @@ TEST_F(OpenWithMenuTest, BuiltOnceSortedAndChosen) {
   const auto titled = [](const std::string& name, const std::string& version) {
     return "\u2068" + name + "\u2069 (" + version + ")";
   };
-  EXPECT_EQ(titles, (std::vector<std::string>{
-                        titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"),
-                        titled("Bidi weiv", "1.2.3"), titled("Home Viewer", "3.1"),
-                        titled("Launched Viewer", "4.0"), titled("Legacy Viewer", "0.9"),
-                        titled("Lines weiv", "2.3.4"), titled("Marks view", "2.3.4"),
-                        titled("Para weiv", "2.3.4"), titled("Pdi weiv", "2.3.4"), titled("Tabbed", "2.0"),
-                        "Zeta Viewer", titled("Zeta Viewer", "2.10"),
-                        titled("\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea", "5.6")}));
+  EXPECT_EQ(
+      titles,
+      (std::vector<std::string>{
+          titled("alpha viewer", "1.0"), titled("Amp && Co", "1.0 &&Quit"), titled("Bidi weiv", "1.2.3"),
+          titled("Evil (9.9.9)", "2.3.4"), titled("Home Viewer", "3.1"), titled("Launched Viewer", "4.0"),
+          titled("Legacy Viewer", "0.9"), titled("Line Feed Para graph", "2.3.4"),
+          titled("Lines weiv", "2.3.4"), titled("Long " + accented(25) + "\u2026" + accented(29), "2.3.4"),
+          titled("Marks view", "2.3.4"), titled("Para weiv", "2.3.4"), titled("Pdi weiv", "2.3.4"),
+          titled("Tabbed", "2.0"), "Zeta Viewer", titled("Zeta Viewer", "2.10"),
+          titled("\u05de\u05e6\u05d9\u05d2 \u05ea\u05de\u05d5\u05e0\u05d5\u05ea", "5.6")}));
   const auto table = view().importedImage()->appIDInfoArray;
   EXPECT_EQ(table.size(), titles.size());
 

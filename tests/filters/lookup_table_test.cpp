@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -241,6 +242,10 @@ TEST(CubeFile, FilesOnDisk) {
     for (std::size_t c = 0; c < 3; ++c)
       worst = std::max(worst, std::fabs(cube->data[i * 4 + c] - pixels[i * 3 + c]));
   EXPECT_LT(worst, 1e-6f);
+  // The extension in capitals.
+  std::filesystem::copy_file(made, dir.file("MADE.CUBE"));
+  const std::optional<CubeFile> capitals = velumar::readCubeFile(dir.file("MADE.CUBE"));
+  EXPECT_TRUE(capitals && capitals->data == cube->data);
 
   // Not a .cube name, a missing file, and a sparse file above the read bound.
   EXPECT_FALSE(velumar::readCubeFile(dir.file("made.txt")));

@@ -44,6 +44,7 @@ std::optional<Value> readByTheLibrary(const Data& bytes) {
 }
 
 // A random XML property list, in forms both readers take alike: not
+// integers with leading zeros, which the library read as octal, nor
 // references in numbers, dates and data, whose text the library took as it
 // stood, nor comments splitting dates and data, of which it read the first
 // part. Dates stay within 32 bits of seconds from the reference date.
@@ -81,7 +82,7 @@ class Generator {
       case 0:
         return "<integer>" +
                pick({"42", "-1", "+7", "\n-9223372036854775808", "18446744073709551615",
-                     "99999999999999999999", "0x1F", "-0x10", "010", "12abc", "", " ", "--5", "- 5",
+                     "99999999999999999999", "0x1F", "-0x10", "12abc", "", " ", "--5", "- 5",
                      "<![CDATA[77]]>", "4<!-- c -->2"}) +
                "</integer>";
       case 1:
@@ -164,6 +165,26 @@ TEST(PropertyListXml, ReadsWhatTheLibraryRead) {
     ASSERT_TRUE(before) << document;
     EXPECT_TRUE(same(readPropertyListData(bytesOf(document)), before)) << document;
   }
+}
+
+// Numbers read as written under a locale of decimal commas, LC_NUMERIC
+// included (as the toolkit sets it before the application puts it back);
+// leading zeros are decimal, "0x" hexadecimal.
+TEST(PropertyListXml, NumbersReadAsWrittenInAnyLocale) {
+  const struct {
+    const char* element;
+    Value value;
+  } rows[] = {
+      {"<integer>010</integer>", 10},  {"<integer>0009</integer>", 9},    {"<integer>-007</integer>", -7},
+      {"<integer>0x10</integer>", 16}, {"<integer>-0x10</integer>", -16}, {"<real>0.5</real>", 0.5},
+  };
+  testsupport::withLocale("de_DE.UTF-8", [&] {
+    for (const auto& row : rows) {
+      const std::optional<Value> read = readPropertyListData(
+          bytesOf(std::string("<plist><dict><key>k</key>") + row.element + "</dict></plist>"));
+      EXPECT_TRUE(read && read->get("k") && *read->get("k") == row.value) << row.element;
+    }
+  });
 }
 
 // Keys that share one bucket of the library's dictionary hash read at once

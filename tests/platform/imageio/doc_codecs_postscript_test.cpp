@@ -118,6 +118,32 @@ TEST(DocCodecsPostScript, RendersEpsFromGhostscriptAtAResolution) {
   EXPECT_EQ(small->height(), 40);
 }
 
+// A box with fractions, drawn at 288 dpi across and 144 down: four
+// quadrants of 30 x 15 points that fill it, whole pixels each, opaque to
+// the edges.
+TEST(DocCodecsPostScript, FractionalBoxRendersAtTwoResolutions) {
+  if (!haveGhostscript()) GTEST_SKIP() << "ghostscript missing";
+  testsupport::TempDir dir;
+  writeText(dir.file("quadrants.eps"),
+            "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 10 20 71 51\n"
+            "%%HiResBoundingBox: 10.5 20.25 70.5 50.25\n"
+            "1 0 0 setrgbcolor 10.5 20.25 30 15 rectfill 0 1 0 setrgbcolor 40.5 20.25 30 15 rectfill\n"
+            "0 0 1 setrgbcolor 10.5 35.25 30 15 rectfill 1 1 0 setrgbcolor 40.5 35.25 30 15 rectfill\n");
+  const auto box = imageio::postScriptBoundingBox(dir.file("quadrants.eps"));
+  ASSERT_TRUE(box);
+  const auto image =
+      imageio::renderPostScript(dir.file("quadrants.eps"), *box, 240, 60, imageio::kDefaultPixelLimit);
+  ASSERT_TRUE(image);
+  std::vector<std::uint8_t> picture;
+  for (int y = 0; y < 60; ++y)
+    for (int x = 0; x < 240; ++x) {
+      const bool right = x >= 120, top = y < 30;
+      picture.insert(picture.end(), {std::uint8_t(right == top ? 255 : 0), std::uint8_t(right ? 255 : 0),
+                                     std::uint8_t(top && !right ? 255 : 0), 255});
+    }
+  EXPECT_LE(maxDifference(exportedPixels(*image, 8, true), picture), 2);
+}
+
 TEST(DocCodecsPostScript, PostScriptWithoutBoxIsMeasured) {
   if (!haveGhostscript()) GTEST_SKIP() << "ghostscript missing";
   testsupport::TempDir dir;
