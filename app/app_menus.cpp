@@ -14,11 +14,14 @@ namespace velumar {
 
 namespace {
 
+// The delegate's commands belong to the whole application: their keys work
+// from whichever of its windows is active, as long as no modal dialog is up.
 template <typename Slot>
 QAction* addCommand(QMenu* menu, const char* title, AppDelegate& delegate, Slot slot,
                     QKeySequence shortcut = {}) {
   QAction* action = menu->addAction(QString::fromUtf8(title));
   action->setShortcut(shortcut);
+  action->setShortcutContext(Qt::ApplicationShortcut);
   QObject::connect(action, &QAction::triggered, &delegate, [&delegate, slot] { slot(delegate); });
   return action;
 }
@@ -62,11 +65,14 @@ void buildMenuBar(AppDelegate& delegate, ConverterWindow& window) {
   addCommand(file, "Remove All Images from Preview…", delegate,
              [](AppDelegate& d) { d.resetOriginalPreviewImageFrom(); });
   file->addSeparator();
+  // Written out: Qt's standard keys for these two are empty on some of
+  // its platforms (Preferences everywhere but one, Quit offscreen).
   addCommand(
       file, "Preferences…", delegate, [](AppDelegate& d) { d.showHidePreferencesFrom(); },
-      QKeySequence::Preferences);
+      QKeySequence(Qt::CTRL | Qt::Key_Comma));
   addCommand(
-      file, "Quit", delegate, [](AppDelegate& d) { d.quitAppMenuFrom(); }, QKeySequence::Quit);
+      file, "Quit", delegate, [](AppDelegate& d) { d.quitAppMenuFrom(); },
+      QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   QMenu* format = bar->addMenu(QStringLiteral("F&ormat"));
   addCommand(
@@ -78,11 +84,9 @@ void buildMenuBar(AppDelegate& delegate, ConverterWindow& window) {
              [](AppDelegate& d) { d.showBringToFrontAppFrom(); });
   addCommand(windowMenu, "Show Preview", delegate,
              [](AppDelegate& d) { d.converterView().openClosePreviewWithActivationFrom(); });
-  // Hiding is the whole application's: its keys work in every window of it.
   addCommand(
       windowMenu, "Hide Velumar", delegate, [](AppDelegate& d) { d.showHideAppFrom(); },
-      QKeySequence(Qt::CTRL | Qt::Key_H))
-      ->setShortcutContext(Qt::ApplicationShortcut);
+      QKeySequence(Qt::CTRL | Qt::Key_H));
 
   QMenu* help = bar->addMenu(QStringLiteral("&Help"));
   addCommand(help, "Welcome to Velumar", delegate, [](AppDelegate& d) { d.beginSheetForFirstOpenFrom(); });

@@ -52,6 +52,9 @@ ProcessingSheet::ProcessingSheet(ConverterState& state, QWidget* parent)
       imagePopover_(new ui::Popover(imageView_, this)) {
   setObjectName(QStringLiteral("processingSheet"));
   setWindowModality(Qt::WindowModal);
+  // A title without buttons: the window manager then offers no close
+  // function (_MOTIF_WM_HINTS), nor a close button or Alt+F4.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(kWidth, kHeight);
   setAttribute(Qt::WA_TranslucentBackground);
   processingLabel_->setObjectName(QStringLiteral("processingLabel"));
@@ -116,6 +119,11 @@ void ProcessingSheet::showEvent(QShowEvent* event) {
   // manager reads it.
   if (!event->spontaneous() && windowHandle()) ui::keepOutOfTaskBar(*windowHandle());
   QDialog::showEvent(event);
+}
+
+void ProcessingSheet::reject() {
+  // Hiding the sheet would leave the batch running with no progress and no
+  // cancel in view; showDisplay ends it when the batch ends.
 }
 
 void ProcessingSheet::hideShowPopoverImageFromButton() {

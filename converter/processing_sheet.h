@@ -5,7 +5,9 @@
 // progress model, on the bar and on the desktop's task bar. Beside the
 // sheet (never over its buttons), a popover shows the batch's
 // just-converted images on request. Like the popovers, it stays out of the
-// task bar and the pager.
+// task bar and the pager. It has no close control: the window manager
+// offers none, and its close request and Escape leave the sheet shown; it
+// ends with its batch, which the cancel button stops.
 
 #include <QDialog>
 #include <memory>
@@ -67,6 +69,8 @@ class ProcessingSheet : public QDialog {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  // Escape and the window manager's close request both end here: ignored.
+  void reject() override;
 
  private:
   // The image button: the first click asks for the next image, later ones

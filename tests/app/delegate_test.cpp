@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "app/app_delegate.h"
 #include "app/font_panel.h"
@@ -139,9 +140,32 @@ TEST_F(DelegateTest, QuitIsRefusedWhileProcessingByEveryRoute) {
   EXPECT_TRUE(delegate_.window().close());
 }
 
-// Ctrl+H hides the application from whichever of its windows is active.
-TEST_F(DelegateTest, HideKeysWorkInEveryWindow) {
+// The menu bar's keys: the application's commands from whichever of its
+// windows is active, the converter's own only from the converter.
+TEST_F(DelegateTest, MenuKeysWorkInEveryWindow) {
   delegate_.launch();
+  const struct {
+    const char* title;
+    QKeySequence keys;
+    bool everywhere;
+  } commands[] = {{"Process Images…", Qt::CTRL | Qt::Key_O, true},
+                  {"Preferences…", Qt::CTRL | Qt::Key_Comma, true},
+                  {"Quit", Qt::CTRL | Qt::Key_Q, true},
+                  {"Watermark Font…", Qt::CTRL | Qt::Key_T, true},
+                  {"Hide Velumar", Qt::CTRL | Qt::Key_H, true},
+                  {"Undo", Qt::CTRL | Qt::Key_Z, false},
+                  {"Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z, false}};
+  // Each command only counts its keys here: no dialog opens, nothing hides.
+  std::map<std::string, int> triggered;
+  for (const auto& command : commands) {
+    QAction* action = menuBarItem(QString::fromUtf8(command.title));
+    ASSERT_TRUE(action) << command.title;
+    EXPECT_EQ(action->shortcut(), command.keys) << command.title;
+    action->setEnabled(true);
+    QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+    QObject::connect(action, &QAction::triggered,
+                     [&triggered, title = command.title] { ++triggered[title]; });
+  }
   const std::pair<const char*, QWidget*> windows[] = {{"converter", &delegate_.window()},
                                                       {"preview", &delegate_.previewWindow()},
                                                       {"preferences", &delegate_.preferencesPanel()}};
@@ -149,9 +173,13 @@ TEST_F(DelegateTest, HideKeysWorkInEveryWindow) {
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window)) << name;
-    QTest::keyClick(window, Qt::Key_H, Qt::ControlModifier);
-    EXPECT_TRUE(delegate_.isHidden()) << name;
-    delegate_.showBringToFrontAppFrom();
+    const bool converter = window == &delegate_.window();
+    for (const auto& command : commands) {
+      const int before = triggered[command.title];
+      QTest::keySequence(window, command.keys);
+      EXPECT_EQ(triggered[command.title] - before, command.everywhere || converter ? 1 : 0)
+          << command.title << " from the " << name;
+    }
   }
 }
 
