@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <set>
 
-#include "converter/open_with_names.h"
 #include "engine/imported_image.h"
 #include "engine/open_with_target.h"
 #include "platform/desktop/application_metainfo.h"
 #include "platform/desktop/applications.h"
 #include "platform/foundation/locale_compare.h"
+#include "platform/ui/menu_name.h"
 
 namespace velumar {
 
@@ -26,7 +26,7 @@ std::vector<ApplicationMenuItem> updateApplicationsForOpenWithMenu(ImportedImage
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(exampleFile))) {
     const std::string path = application.desktopFilePath();
-    const std::string name = menuName(application.displayName());
+    const std::string name = ui::menuName(application.displayName());
     if (path.empty() || name.empty() || !seenPaths.insert(path).second) continue;
     if (isThisApplication(application)) continue;
     const std::string version = versions.versionOf(application.id());
@@ -63,7 +63,7 @@ std::map<std::int64_t, std::string> titleOpenWithItemsByProgram(PopUp& popUp,
   const std::int64_t last = std::min({popUp.count(), std::int64_t(fixedTitles.size()), std::int64_t(9)});
   for (std::int64_t code = 2; code < last; ++code) {
     const desktop::Application program = openWithApplication(code, engine.openWithAppID);
-    const std::string name = menuName(program.displayName());
+    const std::string name = ui::menuName(program.displayName());
     popUp.items[std::size_t(code)].title = name.empty() ? fixedTitles[std::size_t(code)] : name;
     if (!name.empty()) icons[code] = program.iconName();
   }

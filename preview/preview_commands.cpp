@@ -18,6 +18,7 @@
 #include "platform/desktop/file_manager.h"
 #include "platform/foundation/files.h"
 #include "platform/foundation/log.h"
+#include "platform/ui/menu_name.h"
 #include "platform/ui/menu_title.h"
 #include "preview/image_info_window.h"
 #include "preview/library_roots.h"
@@ -247,7 +248,9 @@ bool PreviewCommands::sharePreviewImageFrom(QWidget* sender) {
   for (const desktop::Application& application :
        desktop::applicationsForContentType(desktop::contentTypeForFile(files.front()))) {
     if (isThisApplication(application)) continue;  // it would convert the shared file again
-    shareMenu_->addAction(ui::menuTitle(QString::fromStdString(application.displayName())),
+    const std::string name = ui::menuName(application.displayName());
+    if (name.empty()) continue;
+    shareMenu_->addAction(ui::menuTitle(QString::fromStdString(name)),
                           [application, files] { application.launch(files); });
   }
   shareMenu_->addAction(QObject::tr("E-mail…"), [files] {

@@ -1,10 +1,10 @@
 #pragma once
-// Desktop-entry names as the Open With menu shows them: one plain line of
-// modest width, whatever the entry holds.
+// Desktop-entry names as the Open With and Share menus show them: one
+// plain line of modest width, whatever the entry holds.
 
 #include <string>
 
-namespace velumar {
+namespace ui {
 
 // name without the characters that set text direction; controls (a tab
 // would open the menu's shortcut column) and line and paragraph breaks
@@ -13,4 +13,4 @@ namespace velumar {
 // a version appended after it stays in view.
 std::string menuName(const std::string& name);
 
-}  // namespace velumar
+}  // namespace ui

@@ -1,10 +1,10 @@
-#include "converter/open_with_names.h"
+#include "platform/ui/menu_name.h"
 
 #include <QString>
 #include <QTextBoundaryFinder>
 #include <vector>
 
-namespace velumar {
+namespace ui {
 
 namespace {
 constexpr std::size_t kLongestName = 60;
@@ -65,4 +65,4 @@ std::string menuName(const std::string& name) {
   return elidedInTheMiddle(line).toStdString();
 }
 
-}  // namespace velumar
+}  // namespace ui
