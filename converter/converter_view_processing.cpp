@@ -119,8 +119,8 @@ void ConverterView::showAlertSheet(const std::string& message, const std::string
   // A session that ends in an alert may end before its display did: the
   // drop that started it is over either way.
   drawNoDragAndDrop();
-  auto* alert = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message), {}, QMessageBox::Ok,
-                                window());
+  auto* alert =
+      new QMessageBox(QMessageBox::Warning, QString::fromStdString(message), {}, QMessageBox::Ok, window());
   // They name files and folders.
   ui::setPlainTexts(*alert, QString::fromStdString(message), QString::fromStdString(informativeText));
   alert->setObjectName(QStringLiteral("alertSheet"));

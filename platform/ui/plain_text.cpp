@@ -36,7 +36,8 @@ QString plainToolTip(const QString& text) {
     ++run;
     from = to;
   }
-  return QStringLiteral("<p style=\"white-space:pre-wrap\">") + broken.toHtmlEscaped() + QStringLiteral("</p>");
+  return QStringLiteral("<p style=\"white-space:pre-wrap\">") + broken.toHtmlEscaped() +
+         QStringLiteral("</p>");
 }
 
 void setPlainTexts(QMessageBox& box, const QString& text, const QString& informativeText) {

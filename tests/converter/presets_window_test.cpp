@@ -151,7 +151,8 @@ TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
   laidOut();
   const int screen = presets().screen()->availableGeometry().width();
   const int current = popUp()->currentIndex();
-  EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(), ui::plainToolTip(QString(241, QLatin1Char('w'))));
+  EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(),
+            ui::plainToolTip(QString(241, QLatin1Char('w'))));
   EXPECT_TRUE(popUp()->itemText(current).contains(QChar(0x2026)));
   EXPECT_LT(popUp()->sizeHint().width(), screen / 2);
   EXPECT_LE(presets().sizeHint().width(), screen / 2);

@@ -200,7 +200,8 @@ TEST(ElidedLabel, WholeAtItsSizeHintInAnyFont) {
       for (const auto& [width, cut] : {std::pair{whole, false}, {whole - 1, true}, {whole + 20, false}}) {
         label.resize(width, height);
         EXPECT_EQ(label.text() != text, cut) << width << ": " << label.text().toStdString();
-        EXPECT_EQ(label.toolTip().toStdString(), (cut ? ui::plainToolTip(text) : QString()).toStdString()) << width;
+        EXPECT_EQ(label.toolTip().toStdString(), (cut ? ui::plainToolTip(text) : QString()).toStdString())
+            << width;
       }
       const int ellipsis = int(std::ceil(QFontMetricsF(label.fontMetrics()).horizontalAdvance(u'\u2026')));
       EXPECT_EQ(label.minimumSizeHint().width(), ellipsis);

@@ -451,9 +451,9 @@ TEST(PreviewWindow, ExtensionsShowLiterallyAndTheWindowStaysWithinTheScreen) {
              window->minimumSizeHint().height() == plain->minimumSizeHint().height() &&
              info->fontMetrics().horizontalAdvance(info->text()) <= info->contentsRect().width();
     };
-    EXPECT_TRUE(QTest::qWaitFor(fits)) << window->width() << " x " << window->height() << ", at least "
-                                       << window->minimumSizeHint().width() << " x "
-                                       << window->minimumSizeHint().height();
+    EXPECT_TRUE(QTest::qWaitFor(fits))
+        << window->width() << " x " << window->height() << ", at least " << window->minimumSizeHint().width()
+        << " x " << window->minimumSizeHint().height();
     // Cut, its tooltip reads as the text (but for invisible break
     // opportunities) and is laid out within the screen.
     info->resize(info->minimumSizeHint().width(), info->height());
