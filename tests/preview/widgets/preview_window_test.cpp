@@ -443,34 +443,27 @@ TEST(PreviewWindow, ExtensionsShowLiterallyAndTheWindowStaysWithinTheScreen) {
     const QString text = QString::fromStdString(extension + " , 8 bit");
     EXPECT_EQ(info->fullText(), text);
     EXPECT_EQ(info->textFormat(), Qt::PlainText);
-    // On the screen, as tall as with a plain extension, with what the label
-    // shows inside it.
+    // The window as with a plain extension, with what the label shows inside it.
     const auto fits = [&] {
-      return window->width() <= screen.width() && window->minimumSizeHint().width() <= screen.width() &&
-             window->height() == plain->height() &&
-             window->minimumSizeHint().height() == plain->minimumSizeHint().height() &&
+      return window->size() == plain->size() && window->minimumSizeHint() == plain->minimumSizeHint() &&
              info->fontMetrics().horizontalAdvance(info->text()) <= info->contentsRect().width();
     };
     EXPECT_TRUE(QTest::qWaitFor(fits))
-        << window->width() << " x " << window->height() << ", at least " << window->minimumSizeHint().width()
-        << " x " << window->minimumSizeHint().height();
+        << window->height() << ", at least " << window->minimumSizeHint().height();
     // Cut, its tooltip reads as the text (but for invisible break
     // opportunities) and is laid out within the screen.
     info->resize(info->minimumSizeHint().width(), info->height());
     QTextDocument tip;
     tip.setHtml(info->toolTip());
-    EXPECT_TRUE(Qt::mightBeRichText(info->toolTip()));
     EXPECT_EQ(tip.toPlainText().remove(QChar(0x200B)).toStdString(), text.toStdString());
     QToolTip::showText(info->mapToGlobal(QPoint()), info->toolTip(), info);
     const QWidget* shown = nullptr;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
       for (QWidget* top : QApplication::topLevelWidgets())
         if (top->objectName() == "qtooltip_label" && top->isVisible()) shown = top;
       return shown != nullptr;
     }));
-    if (shown) {
-      EXPECT_TRUE(screen.contains(shown->geometry())) << shown->width() << " x " << shown->height();
-    }
+    EXPECT_TRUE(screen.contains(shown->geometry())) << shown->width() << " x " << shown->height();
     QToolTip::hideText();
   }
 }
