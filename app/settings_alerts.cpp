@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/foundation/user_defaults.h"
+#include "platform/ui/plain_text.h"
 
 namespace velumar {
 
@@ -67,9 +68,9 @@ void SettingsAlerts::writeFailed() {
 }
 
 QMessageBox* SettingsAlerts::showAlert(const QString& name, const QString& text, const QString& informative) {
-  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"), text, QMessageBox::Ok);
+  auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velumar"), {}, QMessageBox::Ok);
   alert->setObjectName(name);
-  alert->setInformativeText(informative);
+  ui::setPlainTexts(*alert, text, informative);  // they name files and folders
   alert->setAttribute(Qt::WA_DeleteOnClose);
   alert->setWindowModality(Qt::ApplicationModal);
   alert->show();

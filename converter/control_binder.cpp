@@ -191,6 +191,8 @@ void ControlBinder::toggle(QAbstractButton* widget, ToggleButton& model, Action 
 }
 
 void ControlBinder::label(QLabel* widget, const TextField& model) {
+  // Names typed by the user or taken from files: shown as they are.
+  widget->setTextFormat(Qt::PlainText);
   refreshers_.push_back([widget, &model] { widget->setText(qText(model.text)); });
 }
 

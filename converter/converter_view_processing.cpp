@@ -12,6 +12,7 @@
 #include "converter/processing_sheet.h"
 #include "platform/foundation/main_loop.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/plain_text.h"
 #include "platform/ui/popover.h"
 
 namespace velumar {
@@ -118,9 +119,10 @@ void ConverterView::showAlertSheet(const std::string& message, const std::string
   // A session that ends in an alert may end before its display did: the
   // drop that started it is over either way.
   drawNoDragAndDrop();
-  auto* alert = new QMessageBox(QMessageBox::Warning, QString::fromStdString(message),
-                                QString::fromStdString(message), QMessageBox::Ok, window());
-  alert->setInformativeText(QString::fromStdString(informativeText));
+  auto* alert =
+      new QMessageBox(QMessageBox::Warning, QString::fromStdString(message), {}, QMessageBox::Ok, window());
+  // They name files and folders.
+  ui::setPlainTexts(*alert, QString::fromStdString(message), QString::fromStdString(informativeText));
   alert->setObjectName(QStringLiteral("alertSheet"));
   alert->setWindowModality(Qt::WindowModal);
   alert->setAttribute(Qt::WA_DeleteOnClose);

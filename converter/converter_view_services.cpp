@@ -13,6 +13,7 @@
 #include "platform/desktop/applications.h"
 #include "platform/foundation/files.h"
 #include "platform/ui/menu_title.h"
+#include "platform/ui/plain_text.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "session/output_names.h"
 
@@ -109,9 +110,8 @@ std::string ConverterView::exampleName() {
 
 bool ConverterView::confirm(const std::string& message, const std::string& informativeText) {
   // The caller waits for the answer; the question is window-modal.
-  QMessageBox question(QMessageBox::Question, qText(message), qText(message), QMessageBox::NoButton,
-                       window());
-  question.setInformativeText(qText(informativeText));
+  QMessageBox question(QMessageBox::Question, qText(message), {}, QMessageBox::NoButton, window());
+  ui::setPlainTexts(question, qText(message), qText(informativeText));  // they name presets
   QAbstractButton* ok = question.addButton(QStringLiteral("Ok"), QMessageBox::AcceptRole);
   question.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
   question.setWindowModality(Qt::WindowModal);

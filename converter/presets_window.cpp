@@ -17,6 +17,7 @@
 #include "converter/converter_view.h"
 #include "platform/ui/custom_button.h"
 #include "platform/ui/menu_title.h"
+#include "platform/ui/plain_text.h"
 #include "presets/user_presets.h"
 
 namespace velumar {
@@ -80,6 +81,7 @@ PresetsWindow::PresetsWindow(ConverterView& view, QWidget* parent)
   nameNote_ = new QLabel(this);
   nameNote_->setObjectName(QStringLiteral("presetNameNote"));
   nameNote_->setWordWrap(true);
+  nameNote_->setTextFormat(Qt::PlainText);  // it names a preset
   nameNote_->setVisible(false);
   connect(name_, &QLineEdit::textEdited, this, [this](const QString& typed) {
     showNameNote(presetFileName(stdText(typed)).shortened
@@ -180,7 +182,7 @@ void PresetsWindow::showMenus() {
       popUp_->addItem(elidedTitle(title, item.bold ? bold : popUp_->font(), this));
       const int at = popUp_->count() - 1;
       if (item.bold) popUp_->setItemData(at, bold, Qt::FontRole);
-      if (popUp_->itemText(at) != title) popUp_->setItemData(at, title, Qt::ToolTipRole);
+      if (popUp_->itemText(at) != title) popUp_->setItemData(at, ui::plainToolTip(title), Qt::ToolTipRole);
     }
     popUp_->setCurrentIndex(int(menus.selectedIndex));
   }
@@ -219,7 +221,7 @@ void PresetsWindow::showSubmenu(QMenu* menu, const std::vector<PresetMenuItem>& 
     const QString title = qText(items[i].title);
     const QString shown = elidedTitle(title, menu->font(), menu);
     action->setText(ui::menuTitle(shown));
-    action->setToolTip(shown != title ? title : QString());
+    action->setToolTip(shown != title ? ui::plainToolTip(title) : QString());
     action->setChecked(items[i].on);
     action->setEnabled(items[i].enabled && items[i].hasAction);
     action->setCheckable(items[i].hasAction);

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include "platform/ui/plain_text.h"
+
 namespace velumar {
 
 FilesTableModel::FilesTableModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -32,7 +34,7 @@ QVariant FilesTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return QFile::decodeName(QByteArray::fromStdString(entry.fileName()));
     case Qt::ToolTipRole:
-      return QFile::decodeName(QByteArray::fromStdString(entry.path));
+      return ui::plainToolTip(QFile::decodeName(QByteArray::fromStdString(entry.path)));
     case PathRole:
       return QByteArray::fromStdString(entry.path);
     default:

@@ -6,6 +6,8 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "platform/ui/plain_text.h"
+
 namespace velumar {
 
 QImage qImageForThumbnail(const Thumbnail& thumbnail) {
@@ -59,8 +61,9 @@ QVariant ImageBrowserModel::data(const QModelIndex& index, int role) const {
   auto& item = const_cast<ImageBrowserMirror&>(mirror_).items()[std::size_t(index.row())];
   switch (role) {
     case Qt::DisplayRole:
-    case Qt::ToolTipRole:
       return QString::fromStdString(item.imageTitle());
+    case Qt::ToolTipRole:
+      return ui::plainToolTip(QString::fromStdString(item.imageTitle()));
     case SubtitleRole:
       return QString::fromStdString(item.imageSubtitle());
     case ThumbnailRole: {

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <algorithm>
 
+#include "platform/ui/plain_text.h"
+
 namespace velumar {
 namespace {
 
@@ -74,14 +76,14 @@ QVariant LibraryOutlineModel::data(const QModelIndex& index, int role) const {
     if (std::size_t(index.row()) >= tree_.size()) return {};
     const LibraryFolder& folder = *tree_[std::size_t(index.row())];
     if (role == Qt::DisplayRole) return displayed(folder.pathValue);
-    if (role == Qt::ToolTipRole) return displayed(folder.pathValueURL);
+    if (role == Qt::ToolTipRole) return ui::plainToolTip(displayed(folder.pathValueURL));
     return {};
   }
   const std::shared_ptr<LibraryLeaf> leaf = leafAt(index);
   if (!leaf) return {};
   if (role == Qt::DisplayRole) return displayed(leaf->pathValue);
   if (role == Qt::ToolTipRole)
-    if (const auto entry = leaf->pathOrganizedURL.lock()) return displayed(entry->path);
+    if (const auto entry = leaf->pathOrganizedURL.lock()) return ui::plainToolTip(displayed(entry->path));
   return {};
 }
 

@@ -30,6 +30,7 @@
 #include "platform/ui/elided_label.h"
 #include "platform/ui/hold_down_button.h"
 #include "platform/ui/path_control.h"
+#include "platform/ui/plain_text.h"
 #include "preview/files_table_model.h"
 #include "preview/image_info_dictionary.h"
 #include "preview/launcher_badge.h"
@@ -308,8 +309,7 @@ void PreviewWindow::alertUnshownImport(const UnshownImport& import) {
     unshownAlert_->setAttribute(Qt::WA_DeleteOnClose);
     unshownAlert_->setWindowModality(Qt::WindowModal);
   }
-  unshownAlert_->setText(title);
-  unshownAlert_->setInformativeText(text);
+  ui::setPlainTexts(*unshownAlert_, title, text);  // the text names files
   // Opened once the import has brought the window forward.
   QTimer::singleShot(0, unshownAlert_.data(), [alert = unshownAlert_] {
     if (alert && !alert->isVisible()) alert->open();

@@ -13,6 +13,7 @@
 
 #include "platform/foundation/notification_center.h"
 #include "platform/raster/bitmap_context.h"
+#include "platform/ui/plain_text.h"
 #include "preview/print_preview_sheet.h"
 
 namespace velumar {
@@ -87,10 +88,10 @@ void PreviewPrinter::printPages(const std::vector<raster::BitmapImageRepRef>& pa
                                 QWidget* window) {
   if (printRepresentations(*printer_, pages, scale)) return;
   const bool toFile = printer_->outputFormat() == QPrinter::PdfFormat;
-  auto* alert = new QMessageBox(QMessageBox::Warning, QObject::tr("Print"),
-                                QObject::tr("The image was not printed."), QMessageBox::Ok, window);
+  auto* alert = new QMessageBox(QMessageBox::Warning, QObject::tr("Print"), {}, QMessageBox::Ok, window);
   alert->setObjectName(QStringLiteral("printNotStartedAlert"));
-  alert->setInformativeText(
+  ui::setPlainTexts(  // names a file or a printer
+      *alert, QObject::tr("The image was not printed."),
       toFile ? QObject::tr("The file \u201c%1\u201d cannot be written.").arg(printer_->outputFileName())
              : QObject::tr("The printer \u201c%1\u201d cannot be used.").arg(printer_->printerName()));
   alert->setAttribute(Qt::WA_DeleteOnClose);

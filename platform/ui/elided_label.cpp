@@ -1,11 +1,16 @@
 #include "platform/ui/elided_label.h"
 
-#include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QResizeEvent>
+#include <cmath>
+
+#include "platform/ui/plain_text.h"
 
 namespace ui {
 
 ElidedLabel::ElidedLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+  // The text comes from outside: shown as it is, never as markup.
+  setTextFormat(Qt::PlainText);
   setFullText(text);
 }
 
@@ -15,9 +20,15 @@ void ElidedLabel::setFullText(const QString& text) {
   updateGeometry();
 }
 
+int ElidedLabel::textWidth(const QString& text) const {
+  // Advances are fractional: rounded down, the label would be given a
+  // pixel less than its text needs.
+  return int(std::ceil(QFontMetricsF(fontMetrics()).horizontalAdvance(text)));
+}
+
 int ElidedLabel::widthFor(const QString& text) const {
   const QMargins margins = contentsMargins();
-  return fontMetrics().horizontalAdvance(text) + margins.left() + margins.right() + 2 * margin();
+  return textWidth(text) + margins.left() + margins.right() + 2 * margin();
 }
 
 QSize ElidedLabel::sizeHint() const {
@@ -35,9 +46,12 @@ void ElidedLabel::resizeEvent(QResizeEvent* event) {
 }
 
 void ElidedLabel::elide() {
+  // Whole whenever the label is as wide as its own size hint asks.
   const int room = contentsRect().width() - 2 * margin();
-  const QString shown = fontMetrics().elidedText(fullText_, Qt::ElideRight, room);
-  setToolTip(shown == fullText_ ? QString() : fullText_);
+  const QString shown = textWidth(fullText_) <= room
+                            ? fullText_
+                            : QFontMetricsF(fontMetrics()).elidedText(fullText_, Qt::ElideRight, room);
+  setToolTip(shown == fullText_ ? QString() : plainToolTip(fullText_));
   if (shown != text()) setText(shown);
 }
 

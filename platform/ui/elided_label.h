@@ -2,7 +2,8 @@
 // A one-line label that shows as much of its text as fits, elided at the
 // end, with the whole text in its tooltip while it is cut. It asks for room
 // for the whole text but can shrink to an ellipsis, so a long text never
-// sets how narrow its window may go.
+// sets how narrow its window may go. The text is plain, never markup, and
+// its tooltip shows it literally.
 
 #include <QLabel>
 #include <QString>
@@ -24,6 +25,8 @@ class ElidedLabel : public QLabel {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The width of text in whole pixels, rounded up.
+  int textWidth(const QString& text) const;
   // The width of text plus the label's margins.
   int widthFor(const QString& text) const;
   void elide();

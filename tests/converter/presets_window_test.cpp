@@ -17,6 +17,7 @@
 
 #include "converter/presets_window.h"
 #include "platform/ui/custom_button.h"
+#include "platform/ui/plain_text.h"
 #include "support/test_support.h"
 #include "window_test_kit.h"
 
@@ -150,7 +151,8 @@ TEST_F(PresetsWindowTest, ALongNameIsSaidShortenedAndShownElided) {
   laidOut();
   const int screen = presets().screen()->availableGeometry().width();
   const int current = popUp()->currentIndex();
-  EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(), QString(241, QLatin1Char('w')));
+  EXPECT_EQ(popUp()->itemData(current, Qt::ToolTipRole).toString(),
+            ui::plainToolTip(QString(241, QLatin1Char('w'))));
   EXPECT_TRUE(popUp()->itemText(current).contains(QChar(0x2026)));
   EXPECT_LT(popUp()->sizeHint().width(), screen / 2);
   EXPECT_LE(presets().sizeHint().width(), screen / 2);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QColorDialog>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
@@ -15,7 +16,9 @@
 #include "platform/ui/custom_button.h"
 #include "platform/ui/double_dial.h"
 #include "platform/ui/double_slider.h"
+#include "platform/ui/elided_label.h"
 #include "platform/ui/flipped_coordinates.h"
+#include "platform/ui/plain_text.h"
 #include "platform/ui/pop_up_menu_button.h"
 #include "platform/ui/popover.h"
 
@@ -171,6 +174,41 @@ TEST(CustomButton, OnStateAndLabelFrames) {
   const QColor middle = face.pixelColor(face.width() / 2, face.height() - 8);
   EXPECT_GT(middle.blue(), 150);
   EXPECT_LT(middle.red(), 60);
+}
+
+// At its own size hint a label shows its whole text, in any font: advances
+// are fractional and the hint rounds them up. Narrower, it is cut and its
+// tooltip holds the text; wider again, it is whole and the tooltip gone.
+// At its minimum it shows an ellipsis.
+TEST(ElidedLabel, WholeAtItsSizeHintInAnyFont) {
+  const QString texts[] = {"jpg , 8 bit",  "png , 8 bit",   "tif , 16 bit", "jpeg , 8 bit",
+                           "heic , 8 bit", "tiff , 16 bit", "bmp , 8 bit"};
+  const struct {
+    const char* family;
+    double points;
+  } fonts[] = {{"DejaVu Sans", 9}, {"DejaVu Sans", 10.5}, {"DejaVu Serif", 11}, {"Nimbus Sans", 13}};
+  for (const auto& [family, points] : fonts) {
+    QFont font(family);
+    font.setPointSizeF(points);
+    for (const QString& text : texts) {
+      SCOPED_TRACE(QStringLiteral("%1 %2: %3").arg(family).arg(points).arg(text).toStdString());
+      ui::ElidedLabel label;
+      label.setFont(font);
+      label.setFullText(text);
+      label.show();
+      const int height = label.sizeHint().height(), whole = label.sizeHint().width();
+      for (const auto& [width, cut] : {std::pair{whole, false}, {whole - 1, true}, {whole + 20, false}}) {
+        label.resize(width, height);
+        EXPECT_EQ(label.text() != text, cut) << width << ": " << label.text().toStdString();
+        EXPECT_EQ(label.toolTip().toStdString(), (cut ? ui::plainToolTip(text) : QString()).toStdString())
+            << width;
+      }
+      const int ellipsis = int(std::ceil(QFontMetricsF(label.fontMetrics()).horizontalAdvance(u'\u2026')));
+      EXPECT_EQ(label.minimumSizeHint().width(), ellipsis);
+      label.resize(label.minimumSizeHint().width(), height);
+      EXPECT_EQ(label.text().toStdString(), "\u2026");
+    }
+  }
 }
 
 }  // namespace

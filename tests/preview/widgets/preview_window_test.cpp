@@ -10,13 +10,17 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
+#include <QToolTip>
 #include <QTreeView>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "platform/foundation/notification_center.h"
 #include "platform/ui/elided_label.h"
@@ -225,6 +229,10 @@ TEST(PreviewWindow, AnImportNoneOfWhichCanBeShownSaysWhy) {
     EXPECT_EQ(alerts.front()->text().toStdString(), row.title.toStdString());
     EXPECT_TRUE(alerts.front()->informativeText().contains(QRegularExpression(row.cause)))
         << alerts.front()->informativeText().toStdString();
+    // The names in it shown literally.
+    for (const QLabel* label : alerts.front()->findChildren<QLabel*>())
+      EXPECT_TRUE(label->text().isEmpty() || label->textFormat() == Qt::PlainText)
+          << label->objectName().toStdString();
   }
   // An empty list says so too.
   PreviewWindow empty;
@@ -407,25 +415,57 @@ TEST(PreviewWindow, TheCounterShowsWholeAtAnyCount) {
   }
 }
 
-// A file's own long extension is elided in the info label, whole in its
-// tooltip: the counter strip, not the name, sets how narrow the window goes.
-TEST(PreviewWindow, ALongExtensionIsElidedAndTheWindowStaysWithinTheScreen) {
+// A file's own extension, of any length and markup (a name holds no "/", so
+// no closing tag), shows literally: elided in the info label, whole in its
+// tooltip, which wraps within the screen. The counter strip, not the name,
+// sets how small the window goes.
+TEST(PreviewWindow, ExtensionsShowLiterallyAndTheWindowStaysWithinTheScreen) {
   ImageFolder folder;
-  const std::string extension(200, 'x');
-  const std::string path = (folder.dir.path() / ("small." + extension)).string();
-  fs::rename(folder.make("small.png"), path);
-  PreviewWindow window;
-  window.show();
-  ASSERT_TRUE(window.importPaths({path}, folder.dir.path().string(), false));
-  window.previewView()->showProcessAndInfoViews();
-  QLabel* info = window.infoLabel();
-  EXPECT_EQ(info->toolTip().toStdString(), extension + " , 8 bit");
-  // On a screen 1,280 pixels wide, with what the label shows inside it.
-  const auto fits = [&] {
-    return window.width() <= 1280 && window.minimumSizeHint().width() <= 1280 &&
-           info->fontMetrics().horizontalAdvance(info->text()) <= info->contentsRect().width();
+  // Wide enough for the markup to be whole, if it were shown as such.
+  const std::string picture = folder.make("small.png", "600x300");
+  const auto shownWith = [&](const std::string& extension) {
+    const fs::path path = folder.dir.path() / ("small." + extension);
+    if (extension != "png") fs::copy_file(picture, path);
+    auto window = std::make_unique<PreviewWindow>();
+    window->show();
+    EXPECT_TRUE(window->importPaths({path.string()}, folder.dir.path().string(), false));
+    window->previewView()->showProcessAndInfoViews();
+    QTest::qWait(50);
+    return window;
   };
-  EXPECT_TRUE(QTest::qWaitFor(fits)) << window.width() << ", at least " << window.minimumSizeHint().width();
+  const auto plain = shownWith("png");
+  const QRect screen = plain->screen()->availableGeometry();
+  for (const std::string& extension :
+       {std::string(200, 'x'), std::string("<img width=3000 height=3000 src=a>"), std::string("<b>bold")}) {
+    SCOPED_TRACE(extension);
+    const auto window = shownWith(extension);
+    ui::ElidedLabel* info = window->infoLabel();
+    const QString text = QString::fromStdString(extension + " , 8 bit");
+    EXPECT_EQ(info->fullText(), text);
+    EXPECT_EQ(info->textFormat(), Qt::PlainText);
+    // The window as with a plain extension, with what the label shows inside it.
+    const auto fits = [&] {
+      return window->size() == plain->size() && window->minimumSizeHint() == plain->minimumSizeHint() &&
+             info->fontMetrics().horizontalAdvance(info->text()) <= info->contentsRect().width();
+    };
+    EXPECT_TRUE(QTest::qWaitFor(fits))
+        << window->height() << ", at least " << window->minimumSizeHint().height();
+    // Cut, its tooltip reads as the text (but for invisible break
+    // opportunities) and is laid out within the screen.
+    info->resize(info->minimumSizeHint().width(), info->height());
+    QTextDocument tip;
+    tip.setHtml(info->toolTip());
+    EXPECT_EQ(tip.toPlainText().remove(QChar(0x200B)).toStdString(), text.toStdString());
+    QToolTip::showText(info->mapToGlobal(QPoint()), info->toolTip(), info);
+    const QWidget* shown = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == "qtooltip_label" && top->isVisible()) shown = top;
+      return shown != nullptr;
+    }));
+    EXPECT_TRUE(screen.contains(shown->geometry())) << shown->width() << " x " << shown->height();
+    QToolTip::hideText();
+  }
 }
 
 TEST(PreviewWindow, PicturesStayAboveTheOverlayStrip) {
