@@ -12,6 +12,7 @@
 #include "platform/foundation/main_loop.h"
 #include "platform/imageio/image_source.h"
 #include "session/conversion_request.h"
+#include "session/processing_queues.h"
 #include "session/session_alerts.h"
 #include "session_test_kit.h"
 
@@ -674,6 +675,9 @@ TEST(ConversionRequest, UnusableStoredFolderOrUnreadableSourceSaysWhichAndWhere)
       {aFile, title + aFile + ": The destination is not a folder."},
       {batch.output, "Couldn't read file(s) | The source file cannot be read."},
   };
+  // The child forked for the check has none of this process's queue
+  // threads: no queue of an earlier batch may be left for it to retire.
+  ProcessingQueues::shared().joinAll();
   EXPECT_TRUE(testsupport::checkWithoutWriteAccess([&] {
     bool passed = true;
     for (const auto& [folder, alert] : cases) {
