@@ -3,8 +3,8 @@
 // application that opens the example JPEG, each once, this application
 // left out, titled by its name and, where its metainfo gives one, its
 // version in parentheses after the name set apart as a bidi isolate, and
-// sorted by title; names are made one plain line (menuName). The engine's application table is refilled
-// under the items' tags.
+// sorted by title; names are made one plain line (ui::menuName). The
+// engine's application table is refilled under the items' tags.
 
 #include <map>
 #include <string>

@@ -12,11 +12,11 @@ std::atomic<MainLoop*> gLoop{nullptr};
 // waiters at once.
 std::mutex gSyncLock;
 std::condition_variable gSyncWake;
-bool gClosed = false;  // under gSyncLock
+// Written under gSyncLock, so waiters see it change.
+std::atomic<bool> gClosed{false};
 // Closed from the main thread itself: a task it was running never returns,
 // since the process exits from inside it.
 bool gClosedOnLoopThread = false;  // under gSyncLock
-std::atomic<bool> gClosedFlag{false};
 
 // A runSync task's way from the caller to the main thread. A task still
 // queued when the main queue closes is abandoned: its caller returns and
@@ -30,7 +30,6 @@ void MainLoop::install(MainLoop* loop) {
   std::lock_guard lock(gSyncLock);
   gClosed = false;
   gClosedOnLoopThread = false;
-  gClosedFlag = false;
 }
 
 void MainLoop::close() {
@@ -40,13 +39,12 @@ void MainLoop::close() {
     std::lock_guard lock(gSyncLock);
     gClosed = true;
     gClosedOnLoopThread = gClosedOnLoopThread || onLoopThread;
-    gClosedFlag = true;
   }
   gSyncWake.notify_all();
 }
 
 bool MainLoop::isClosed() {
-  return gClosedFlag.load();
+  return gClosed.load();
 }
 
 MainLoop* MainLoop::installed() {
